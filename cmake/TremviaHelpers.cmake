@@ -1,0 +1,62 @@
+# Small helpers so that each box's CMakeLists stays a few lines long and helpers adding
+# files to a box never have to edit a source list.
+
+# Adds the folder if it has a CMakeLists.txt (boxes appear as they are built).
+macro(tv_add_box dir)
+  if(EXISTS ${CMAKE_SOURCE_DIR}/${dir}/CMakeLists.txt)
+    add_subdirectory(${dir})
+  endif()
+endmacro()
+
+# tv_library(<target> DIRS <dir>... [DEPS <target>...] [PUBLIC_DEPS ...])
+# A static library of every *.cpp in the given folders (relative to the current one),
+# leaving out tests (*_test.cpp). The box's root is its include root.
+function(tv_library target)
+  cmake_parse_arguments(ARG "" "" "DIRS;DEPS" ${ARGN})
+  if(NOT ARG_DIRS)
+    set(ARG_DIRS .)
+  endif()
+  set(srcs)
+  foreach(d IN LISTS ARG_DIRS)
+    file(GLOB found CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${d}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/${d}/*.c)
+    list(APPEND srcs ${found})
+  endforeach()
+  list(FILTER srcs EXCLUDE REGEX "_test\\.cpp$")
+  add_library(${target} STATIC ${srcs})
+  target_include_directories(${target} PUBLIC ${CMAKE_SOURCE_DIR})
+  if(ARG_DEPS)
+    target_link_libraries(${target} PUBLIC ${ARG_DEPS})
+  endif()
+endfunction()
+
+# tv_tests(<name> LABEL <label> DIRS <dir>... LIBS <target>...)
+# One test binary of every *_test.cpp in the folders, registered as one CTest entry.
+# Tests find their fixtures through TV_SOURCE_DIR (the project root) and may write
+# into TV_TEST_TMPDIR (a folder of the build tree).
+function(tv_tests name)
+  if(NOT TV_BUILD_TESTS)
+    return()
+  endif()
+  cmake_parse_arguments(ARG "" "LABEL" "DIRS;LIBS" ${ARGN})
+  if(NOT ARG_DIRS)
+    set(ARG_DIRS .)
+  endif()
+  set(srcs)
+  foreach(d IN LISTS ARG_DIRS)
+    file(GLOB found CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${d}/*_test.cpp)
+    list(APPEND srcs ${found})
+  endforeach()
+  if(NOT srcs)
+    return()
+  endif()
+  add_executable(${name} ${srcs})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
+  target_compile_definitions(${name} PRIVATE
+    TV_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+    TV_TEST_TMPDIR="${CMAKE_BINARY_DIR}/test-tmp/${name}")
+  file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/test-tmp/${name})
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES LABELS "${ARG_LABEL}"
+    WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/test-tmp/${name}
+    ENVIRONMENT "TZ=UTC;LC_ALL=C;QT_QPA_PLATFORM=offscreen")
+endfunction()

@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Configures and builds the project into build/ (or $TV_BUILD_DIR). Extra arguments go to
+# the CMake configure step.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="${TV_BUILD_DIR:-$root/build}"
+cmake -S "$root" -B "$build" -G Ninja "$@" >/dev/null
+cmake --build "$build" -j "$(nproc)"

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the program and the tests need.
+# Quick when everything is present: it only calls apt-get for what is missing.
+set -euo pipefail
+
+packages=(
+  # tool chain
+  build-essential cmake ninja-build ccache pkg-config
+  # tests and benchmarks
+  libgtest-dev libgmock-dev libbenchmark-dev
+  # libraries
+  qt6-base-dev qt6-multimedia-dev libgl1-mesa-dev libglu1-mesa-dev
+  zlib1g-dev libcurl4-openssl-dev libgeotiff-dev
+  # fonts metric-compatible with the ones the pictures name, and a display for GUI tests
+  fonts-liberation2 xvfb xauth
+  # independent readers that tests run on our output
+  pngcheck libtiff-tools libjpeg-turbo-progs libwmf-bin
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  SUDO=""
+  [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
