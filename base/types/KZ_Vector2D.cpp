@@ -1,0 +1,31 @@
+#include "base/types/KZ_Vector2D.h"
+
+#include <cmath>
+
+namespace {
+constexpr double kDegToRad = 0.017453292519943295;
+constexpr double kRadToDeg = 57.29577951308232;
+constexpr double kTwoPi = 6.283185307179586;
+}  // namespace
+
+KZ_Vector2D::KZ_Vector2D(double angleDeg)
+    : x(std::cos(angleDeg * kDegToRad)), y(std::sin(angleDeg * kDegToRad)) {}
+
+double KZ_Vector2D::Length() const { return std::sqrt(x * x + y * y); }
+
+KZ_Vector2D& KZ_Vector2D::Normalize() {
+  const double len = Length();
+  if (len == 0.0) {
+    y = 1.0;
+  } else {
+    x /= len;
+    y /= len;
+  }
+  return *this;
+}
+
+double KZ_Vector2D::AngleDeg() const {
+  double a = std::atan2(y, x);
+  if (a < 0) a += kTwoPi;
+  return a * kRadToDeg;
+}
