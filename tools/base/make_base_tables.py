@@ -92,8 +92,51 @@ def fft_tables():
            "ans[k] = sum_j a[(j + k) mod m] b[j] (m the largest power of two <= n), 0 beyond m"], rows)
 
 
+# ---------------------------------------------------------------- cubic splines
+def spline_tables():
+    rng = np.random.default_rng(7)
+    rows = []
+    cases = [("natural", None, None), ("clamped", 0.7, -1.3), ("mixed", None, 2.0), ("mixed2", -0.4, None)]
+    for name, yp1, ypn in cases:
+        n = 11
+        x = np.cumsum(rng.uniform(0.2, 1.5, size=n))
+        y = np.sin(x) + 0.3 * rng.normal(size=n)
+        bc = ((2, 0.0) if yp1 is None else (1, yp1), (2, 0.0) if ypn is None else (1, ypn))
+        cs = interpolate.CubicSpline(x, y, bc_type=bc, extrapolate=True)
+        xs = np.concatenate([[x[0] - 0.5, x[-1] + 0.7], x, rng.uniform(x[0], x[-1], size=20)])
+        rows.append(["spline", n, 1e30 if yp1 is None else yp1, 1e30 if ypn is None else ypn, len(xs)])
+        rows.extend([[a, b, c] for a, b, c in zip(x, y, cs.derivative(2)(x))])
+        rows.extend([[a, cs(a)] for a in xs])
+    write(NUM, "spline1d.txt",
+          ["blocks: 'spline' n yp1 ypn k (an end slope of 1e30 means a natural end),",
+           "then n rows 'x y y2' (y2 the second derivative of scipy's CubicSpline at the knot),",
+           "then k rows 'x value' (scipy.interpolate.CubicSpline, extrapolating with the end cubics)"], rows)
+
+    rows = []
+    m, n = 6, 9
+    x1 = np.cumsum(rng.uniform(0.5, 1.0, size=m))
+    x2 = np.cumsum(rng.uniform(0.3, 0.8, size=n))
+    ya = np.array([[math.cos(a) * math.sin(1.3 * b) + 0.1 * a * b for b in x2] for a in x1])
+    rows.append(["grid", m, n])
+    rows.append(list(x1))
+    rows.append(list(x2))
+    rows.extend([list(r) for r in ya])
+    pts = [(rng.uniform(x1[0], x1[-1]), rng.uniform(x2[0], x2[-1])) for _ in range(25)]
+    pts += [(x1[2], x2[4]), (x1[0] - 0.2, x2[-1] + 0.1)]
+    rows.append(["points", len(pts)])
+    for p1, p2 in pts:
+        across = [interpolate.CubicSpline(x2, ya[j], bc_type="natural")(p2) for j in range(m)]
+        v = interpolate.CubicSpline(x1, across, bc_type="natural")(p1)
+        rows.append([p1, p2, v])
+    write(NUM, "spline2d.txt",
+          ["'grid' m n, then x1 (m values), x2 (n values), m rows of n values,",
+           "'points' k, then k rows 'p1 p2 value': natural CubicSpline along x2 in every row at p2,",
+           "then a natural CubicSpline across the rows at p1"], rows)
+
+
 def main():
     fft_tables()
+    spline_tables()
 
 
 if __name__ == "__main__":
