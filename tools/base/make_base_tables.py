@@ -134,9 +134,104 @@ def spline_tables():
            "then a natural CubicSpline across the rows at p1"], rows)
 
 
+# ---------------------------------------------------------------- IIR designs and filtering
+# Each design as the base library is asked for it (order, band, prototype, a, trbndw, fl,
+# fh, ts) and the scipy.signal call that makes the same filter. The base library maps the
+# prototype's pass-band edge (cutoff 1) to the corners; scipy's cheby2 takes the stop-band
+# edges instead, which follow from the transition bandwidth through the prewarped corners.
+DESIGNS = [
+    (4, "LP", "BU", 1, 1, 0, 100),
+    (3, "HP", "BU", 1, 1, 50, 0),
+    (4, "BP", "BU", 1, 1, 80, 200),
+    (3, "BR", "BU", 1, 1, 100, 150),
+    (5, "LP", "BE", 1, 1, 0, 120),
+    (4, "HP", "BESSEL", 1, 1, 60, 0),
+    (3, "BP", "BE", 1, 1, 50, 150),
+    (8, "LP", "BE", 1, 1, 0, 200),
+    (5, "LP", "C1", 10, 0.3, 0, 100),
+    (4, "HP", "C1", 10, 0.2, 150, 0),
+    (4, "BP", "C1", 20, 0.5, 100, 200),
+    (3, "BR", "C1", 8, 0.4, 120, 220),
+    (5, "LP", "C2", 100, 0.4, 0, 100),
+    (4, "HP", "C2", 50, 0.3, 120, 0),
+    (3, "BP", "C2", 40, 0.5, 100, 200),
+    (4, "BR", "C2", 31.6, 0.6, 100, 250),
+    (12, "LP", "BU", 1, 1, 0, 150),
+]
+TS = 1e-3  # 1 kHz sampling
+
+
+def cheby_eps(a, trbndw, order):
+    wr = 1 + trbndw
+    alpha = (wr + math.sqrt(wr * wr - 1)) ** order
+    g = (alpha * alpha + 1) / (2 * alpha)
+    return math.sqrt(a * a - 1) / g
+
+
+def scipy_sos(order, band, proto, a, trbndw, fl, fh):
+    fs = 1 / TS
+    btype = {"LP": "lowpass", "HP": "highpass", "BP": "bandpass", "BR": "bandstop"}[band]
+    wn = {"LP": fh, "HP": fl}.get(band, [fl, fh])
+    if proto == "BU":
+        return signal.butter(order, wn, btype, fs=fs, output="sos")
+    if proto.startswith("BE"):
+        # The base library's Bessel table holds the poles normalised for -3 dB at the
+        # corner, which is scipy's norm="mag" (norm="phase" puts other poles there).
+        return signal.bessel(order, wn, btype, norm="mag", fs=fs, output="sos")
+    if proto == "C1":
+        rp = 10 * math.log10(1 + cheby_eps(a, trbndw, order) ** 2)
+        return signal.cheby1(order, rp, wn, btype, fs=fs, output="sos")
+    # C2: stop-band edges from the prewarped corners (units where W = tan(pi f ts)).
+    wr = 1 + trbndw
+    warp = lambda f: math.tan(math.pi * f * TS)
+    unwarp = lambda w: math.atan(w) / (math.pi * TS)
+    if band == "LP":
+        ws = unwarp(wr * warp(fh))
+    elif band == "HP":
+        ws = unwarp(warp(fl) / wr)
+    else:
+        A = warp(fl) * warp(fh)
+        bw = (warp(fh) - warp(fl)) * (wr if band == "BP" else 1 / wr)
+        w2 = (bw + math.sqrt(bw * bw + 4 * A)) / 2
+        ws = [unwarp(A / w2), unwarp(w2)]
+    return signal.cheby2(order, 20 * math.log10(a), ws, btype, fs=fs, output="sos")
+
+
+def filter_tables():
+    freqs = np.concatenate([np.linspace(0, 500, 101), [37.5, 99.9, 100.1, 141.4, 173.2, 249.9]])
+    rows = []
+    for order, band, proto, a, trbndw, fl, fh in DESIGNS:
+        sos = scipy_sos(order, band, proto, a, trbndw, fl, fh)
+        _, h = signal.sosfreqz(sos, worN=freqs, fs=1 / TS)
+        rows.append(["design", order, band, proto, a, trbndw, fl, fh, TS, len(freqs)])
+        rows.extend([[f, abs(v)] for f, v in zip(freqs, h)])
+    write(NUM, "iir_designs.txt",
+          ["blocks: 'design' order band proto a trbndw fl fh ts k, then k rows 'f |H(f)|'",
+           "from scipy.signal (butter, bessel norm='mag', cheby1, cheby2) and sosfreqz"], rows)
+
+    rng = np.random.default_rng(99)
+    n = 400
+    t = np.arange(n) * TS
+    x = (np.sin(2 * np.pi * 130 * t) + 0.5 * np.sin(2 * np.pi * 20 * t) + 0.3 * rng.normal(size=n))
+    x = x.astype(np.float32).astype(np.float64)
+    x[200] += 5.0  # a spike
+    rows = []
+    for design in [(4, "BP", "BU", 1, 1, 80, 200), (5, "LP", "C1", 10, 0.3, 0, 100), (3, "HP", "BE", 1, 1, 60, 0)]:
+        sos = scipy_sos(*design)
+        y = signal.sosfilt(sos, x)
+        z = signal.sosfilt(sos, y[::-1])[::-1]
+        rows.append(["filter", *design, TS, n])
+        rows.extend([[u, v, w] for u, v, w in zip(x, y, z)])
+    write(NUM, "iir_filtering.txt",
+          ["blocks: 'filter' order band proto a trbndw fl fh ts n, then n rows 'x forward zerophase':",
+           "forward = scipy.signal.sosfilt(sos, x); zerophase = sosfilt over the reversed forward output, reversed back"],
+          rows)
+
+
 def main():
     fft_tables()
     spline_tables()
+    filter_tables()
 
 
 if __name__ == "__main__":
