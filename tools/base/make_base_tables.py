@@ -228,10 +228,34 @@ def filter_tables():
           rows)
 
 
+# ---------------------------------------------------------------- Powell minimisation
+POWELL_FUNCTIONS = {
+    "bowl2": (lambda v: (v[0] - 1) ** 2 + 10 * (v[1] + 2) ** 2, [0.0, 0.0]),
+    "rosenbrock": (lambda v: 100 * (v[1] - v[0] ** 2) ** 2 + (1 - v[0]) ** 2, [-1.2, 1.0]),
+    "beale": (lambda v: (1.5 - v[0] + v[0] * v[1]) ** 2 + (2.25 - v[0] + v[0] * v[1] ** 2) ** 2
+              + (2.625 - v[0] + v[0] * v[1] ** 3) ** 2, [1.0, 1.0]),
+    "bowl3": (lambda v: (v[0] + v[1] + v[2] - 3) ** 2 + (v[0] - v[1]) ** 2 + 2 * (v[1] - v[2] + 1) ** 2 + 0.5,
+              [5.0, -4.0, 2.0]),
+    "powell4": (lambda v: (v[0] + 10 * v[1]) ** 2 + 5 * (v[2] - v[3]) ** 2 + (v[1] - 2 * v[2]) ** 4
+                + 10 * (v[0] - v[3]) ** 4, [3.0, -1.0, 0.0, 1.0]),
+}
+
+
+def powell_tables():
+    rows = []
+    for name, (f, x0) in POWELL_FUNCTIONS.items():
+        r = optimize.minimize(f, x0, method="Powell",
+                              options={"xtol": 1e-12, "ftol": 1e-15, "maxiter": 100000, "maxfev": 1000000})
+        rows.append([name, len(x0)] + list(x0) + list(r.x) + [r.fun])
+    write(NUM, "powell.txt",
+          ["rows: name n start[n] x*[n] f(x*) with x* from scipy.optimize.minimize(method='Powell')"], rows)
+
+
 def main():
     fft_tables()
     spline_tables()
     filter_tables()
+    powell_tables()
 
 
 if __name__ == "__main__":
