@@ -86,6 +86,19 @@ void SetExitHook(ExitHook hook) {
   g_exit = std::move(hook);
 }
 
+std::string ProgramPath() {
+  std::error_code ec;
+  auto p = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return ec ? std::string() : p.string();
+}
+
+std::string ProgramFolder() {
+  std::string p = ProgramPath();
+  auto slash = p.rfind('/');
+  if (slash == std::string::npos) return std::string();
+  return slash == 0 ? std::string("/") : p.substr(0, slash);
+}
+
 double WallClockSeconds() {
   using namespace std::chrono;
   return duration<double>(system_clock::now().time_since_epoch()).count();

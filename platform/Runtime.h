@@ -29,6 +29,11 @@ using ExitHook = std::function<void(int status)>;
 [[noreturn]] void ProcessExit(int status);
 void SetExitHook(ExitHook hook);  // empty function restores std::exit
 
+// The running program's file (GetModuleFileName) and its folder, without a trailing
+// separator. Empty when the system cannot tell.
+std::string ProgramPath();
+std::string ProgramFolder();
+
 // The Win32 critical section: a recursive lock.
 class CriticalSection {
  public:
