@@ -115,4 +115,26 @@ void SleepSeconds(double seconds) {
   if (seconds > 0) std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
 }
 
+std::optional<std::int64_t> MakeLocalTime(const std::tm& local) {
+  std::tm t = local;
+  t.tm_wday = -1;  // mktime's -1 is also a valid time (one second before 1970 in UTC)
+  std::time_t r = std::mktime(&t);
+  if (r == static_cast<std::time_t>(-1) && t.tm_wday == -1) return std::nullopt;
+  return static_cast<std::int64_t>(r);
+}
+
+std::optional<std::tm> LocalTime(std::int64_t seconds) {
+  std::time_t t = static_cast<std::time_t>(seconds);
+  std::tm out{};
+  if (!localtime_r(&t, &out)) return std::nullopt;
+  return out;
+}
+
+std::optional<std::tm> UtcTime(std::int64_t seconds) {
+  std::time_t t = static_cast<std::time_t>(seconds);
+  std::tm out{};
+  if (!gmtime_r(&t, &out)) return std::nullopt;
+  return out;
+}
+
 }  // namespace plat

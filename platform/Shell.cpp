@@ -4,14 +4,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <atomic>
-#include <cctype>
 #include <fcntl.h>
-#include <filesystem>
 #include <vector>
 
+#include "platform/FileSystem.h"
 #include "platform/Runtime.h"
+#include "platform/Strings.h"
 
 namespace plat {
 namespace {
@@ -50,28 +49,6 @@ bool SpawnDetached(const std::vector<std::string>& args) {
   return WIFEXITED(status) && WEXITSTATUS(status) == 0 && n == 0;
 }
 
-bool SameNoCase(const std::string& a, const std::string& b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
-           return std::tolower(x) == std::tolower(y);
-         });
-}
-
-// The file in `folder` named `name` whatever its case; the exact name wins.
-std::optional<std::string> FindInFolder(const std::string& folder, const std::string& name) {
-  namespace fs = std::filesystem;
-  std::error_code ec;
-  fs::path exact = fs::path(folder) / name;
-  if (fs::is_regular_file(exact, ec)) return exact.string();
-  std::vector<std::string> hits;
-  for (const auto& e : fs::directory_iterator(folder, ec)) {
-    std::string n = e.path().filename().string();
-    if (SameNoCase(n, name) && e.is_regular_file(ec)) hits.push_back(e.path().string());
-  }
-  if (hits.empty()) return std::nullopt;
-  return *std::min_element(hits.begin(), hits.end());
-}
-
 bool IsExecutableFile(const std::string& path) {
   struct stat st {};
   return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(path.c_str(), X_OK) == 0;
@@ -81,7 +58,7 @@ class PosixShell final : public Shell {
  public:
   bool ShellExecute(const std::string&, const std::string& file, const std::string& parameters,
                     int) override {
-    std::string resolved = file;
+    std::string resolved = ResolvePath(file);
     if (IsExecutableFile(resolved)) {
       std::vector<std::string> args{resolved};
       if (!parameters.empty()) args.push_back(parameters);
@@ -110,9 +87,12 @@ std::optional<std::string> FindSiblingProgram(const std::string& exeName) {
 
 std::optional<std::string> FindSiblingProgram(const std::string& exeName, const std::string& folder) {
   std::string base = exeName;
-  if (base.size() > 4 && SameNoCase(base.substr(base.size() - 4), ".exe")) base.resize(base.size() - 4);
-  if (auto p = FindInFolder(folder, base)) return p;
-  return FindInFolder(folder, base + ".exe");
+  if (EndsWithNoCase(base, ".exe")) base.resize(base.size() - 4);
+  for (const std::string& name : {base, base + ".exe"}) {
+    std::string path = ResolvePath(JoinPath(folder, name));
+    if (FileExists(path)) return path;
+  }
+  return std::nullopt;
 }
 
 }  // namespace plat
