@@ -251,11 +251,35 @@ def powell_tables():
           ["rows: name n start[n] x*[n] f(x*) with x* from scipy.optimize.minimize(method='Powell')"], rows)
 
 
+# ---------------------------------------------------------------- Julian days
+def julian_tables():
+    """Julian days of local date-times in two time zones, from Python's datetime."""
+    epoch = dt.datetime(1970, 1, 1, tzinfo=dt.timezone.utc)
+    stamps = [
+        (2000, 1, 1, 12, 0, 0.0), (2008, 5, 1, 10, 20, 30.5), (1969, 12, 31, 23, 59, 59.0),
+        (1900, 3, 1, 0, 0, 0.0), (2004, 2, 29, 6, 7, 8.25), (2023, 12, 31, 23, 30, 15.0),
+        (1858, 11, 17, 0, 0, 0.0), (2100, 3, 1, 1, 2, 3.0), (1999, 12, 31, 18, 0, 0.0),
+        (2026, 7, 4, 4, 5, 6.75), (1600, 2, 29, 12, 0, 0.0), (2038, 1, 19, 3, 14, 7.0),
+    ]
+    rows = []
+    for zone in (9.0, -3.5):
+        tz = dt.timezone(dt.timedelta(hours=zone))
+        for y, mo, d, h, mi, sec in stamps:
+            whole = int(sec)
+            local = dt.datetime(y, mo, d, h, mi, whole, int(round((sec - whole) * 1e6)), tzinfo=tz)
+            jd = 2440587.5 + (local - epoch).total_seconds() / 86400.0
+            rows.append([y, mo, d, h, mi, sec, zone, jd])
+    write(UTIL, "julian_days.txt",
+          ["rows: year month day hour minute seconds zone julian_day",
+           "(local time in the zone; Julian day of the universal time from Python's datetime)"], rows)
+
+
 def main():
     fft_tables()
     spline_tables()
     filter_tables()
     powell_tables()
+    julian_tables()
 
 
 if __name__ == "__main__":
