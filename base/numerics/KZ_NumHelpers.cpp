@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <type_traits>
 
+#include "platform/UiServices.h"
+
 namespace {
 
 template <class T>
@@ -30,7 +32,7 @@ constexpr int kStackSize = 50;
 struct NoCompanion {};
 
 // The larger sort members tell the user when the pending-range stack runs out.
-void ReportSortStackOverflow() {}
+void ReportSortStackOverflow() { plat::AfxMessageBox("NSTACK too small in QCKSRT", MB_OK); }
 
 template <class Key, class Comp>
 void MoveCompanion(Comp* comp, int to, int from) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/CrtRand.h"
+#include "platform/Strings.h"
 
 double KZ_Rand::Pdf(double) { return 0.0; }
 double KZ_Rand::Cdf(double) { return 0.0; }
@@ -50,10 +51,7 @@ void KZ_Rand::HistogramTest(double* const result[5], double lo, double hi, int n
 KZ_Rand_Uni::KZ_Rand_Uni(double a, double b) : m_fA(a), m_fB(b) {
   m_fMean = (a + b) / 2.0;
   m_fVariance = (b - a) * (b - a) / 12.0;
-  char buf[160];
-  std::snprintf(buf, sizeof buf, "Uniform Rnd: [%5.2f, %5.2f], (mean=%.4f, variance=%.4f)", a, b, m_fMean,
-                m_fVariance);
-  m_strName = buf;
+  m_strName = plat::Format("Uniform Rnd: [%5.2f, %5.2f], (mean=%.4f, variance=%.4f)", a, b, m_fMean, m_fVariance);
   Seed();
 }
 

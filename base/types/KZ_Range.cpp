@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/Strings.h"
+
 namespace {
 
 // Where the three numbers of a range text start: after the first '=', unless it follows
@@ -38,11 +40,11 @@ int KZ_ParseRangeF(const char* text, float* min, float* max, float* step, float*
                      ? 1
                      : 0;
     const char* pos = NumbersStart(text);
-    n = std::sscanf(pos, "%f,%f,%f", &lo, &hi, &st);
+    n = plat::ScanC(pos, "%f,%f,%f", &lo, &hi, &st);
     if (n < 0) n = 0;
     if (n < 3) {
       const char* s = StepAfter(text, pos);
-      if (s && std::sscanf(s, "%f", &st) == 1) ++n;
+      if (s && plat::ScanC(s, "%f", &st) == 1) ++n;
     }
   } else if (logFlag) {
     *logFlag = 0;
@@ -61,11 +63,11 @@ int KZ_ParseRangeD(const char* text, double* min, double* max, double* step, dou
   if (text) {
     if (logFlag) *logFlag = (std::strstr(text, "log") || std::strstr(text, "*=")) ? 1 : 0;
     const char* pos = NumbersStart(text);
-    n = std::sscanf(pos, "%lf,%lf,%lf", &lo, &hi, &st);
+    n = plat::ScanC(pos, "%lf,%lf,%lf", &lo, &hi, &st);
     if (n < 0) n = 0;
     if (n < 3) {
       const char* s = StepAfter(text, pos);
-      if (s && std::sscanf(s, "%lf", &st) == 1) ++n;
+      if (s && plat::ScanC(s, "%lf", &st) == 1) ++n;
     }
   } else if (logFlag) {
     *logFlag = 0;
@@ -124,7 +126,7 @@ KZ_Range::KZ_Range(const char* text, int maxCount) {
   if (text) {
     const char* s = std::strstr(text, "S=");
     double scale = 1.0;
-    if (s && std::sscanf(s + 2, "%lf", &scale) == 1) m_fScale = scale;
+    if (s && plat::ScanC(s + 2, "%lf", &scale) == 1) m_fScale = scale;
   }
   if (m_nLog && std::fabs(m_fMin) < 1e-15) m_fMin = m_fMax * 1e-5;
   if (m_fScale < 1e-15) m_fScale = 1.0;

@@ -4,12 +4,14 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/Strings.h"
+
 float KZ_GetKeyFloat(const char* line, const char* key, float def) {
   if (!line || !key) return def;
   const char* p = std::strstr(line, key);
   if (!p) return def;
   float v = 0;
-  if (std::sscanf(p + std::strlen(key), "%f", &v) != 1) return def;
+  if (plat::ScanC(p + std::strlen(key), "%f", &v) != 1) return def;
   return v;
 }
 
@@ -19,7 +21,7 @@ int KZ_GetKeyInt(const char* line, const char* key, int* value) {
     const char* p = std::strstr(line, key);
     if (p) {
       int v = 0;
-      if (std::sscanf(p + std::strlen(key), "%d", &v) == 1) *value = v;
+      if (plat::ScanC(p + std::strlen(key), "%d", &v) == 1) *value = v;
     }
   }
   return *value;
@@ -61,7 +63,7 @@ int KZ_ReadIntField(char* line, int first, int last, int def) {
     *stop = ',';
   }
   int v = 0;
-  const int n = std::sscanf(line + first, "%d", &v);
+  const int n = plat::ScanC(line + first, "%d", &v);
   if (stop) *stop = saved;
   return n == 1 ? v : def;
 }
@@ -79,7 +81,7 @@ const char* KZ_NextInt(const char* position, char separator, int* value) {
   if (!position) return nullptr;
   while (*position == ' ') ++position;
   int v = 0;
-  if (std::sscanf(position, "%d", &v) == 1 && value) *value = v;
+  if (plat::ScanC(position, "%d", &v) == 1 && value) *value = v;
   const char* s = std::strchr(position, separator);
   if (!s || separator == '\0') return nullptr;
   while (*s == separator) ++s;
@@ -120,13 +122,9 @@ const char* KZ_GetToken(const char* text, char separator, std::string& token, in
 }
 
 std::string KZ_NumberText(double v) {
-  char buf[64];
   const double a = std::fabs(v);
-  if (a > 100000.0 || a < 0.00001)
-    std::snprintf(buf, sizeof buf, "%.4g", v);  // glibc already writes two exponent digits
-  else
-    std::snprintf(buf, sizeof buf, "%f", v);
-  std::string s = buf;
+  // Two exponent digits, as the C library here writes them.
+  std::string s = (a > 100000.0 || a < 0.00001) ? plat::Format("%.4g", v) : plat::Format("%f", v);
   std::size_t lead = s.find_first_not_of('0');
   s.erase(0, lead == std::string::npos ? s.size() : lead);
   if (s.find('.') != std::string::npos && s.find('e') == std::string::npos) {

@@ -1,13 +1,13 @@
 #include "base/util/KZ_DateTime.h"
 
 #include <cmath>
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <utility>
 
 #include "platform/Runtime.h"
+#include "platform/Strings.h"
 
 namespace {
 
@@ -32,16 +32,6 @@ void CarryMinute(int* year, int* month, int* day, int* hour, int* minute) {
   ++*year;
 }
 
-std::string Format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
-std::string Format(const char* fmt, ...) {
-  char buf[128];
-  va_list ap;
-  va_start(ap, fmt);
-  std::vsnprintf(buf, sizeof buf, fmt, ap);
-  va_end(ap);
-  return buf;
-}
-
 }  // namespace
 
 int KZ_ParseDateTime(const char* text, KZ_DateTimeFields* out) {
@@ -59,10 +49,10 @@ int KZ_ParseDateTime(const char* text, KZ_DateTimeFields* out) {
     if (len > 7) s[7] = '/';
   }
   if (len > 10 && s[10] == 'T') s[10] = ' ';
-  std::sscanf(s, "%d/%d/%d %d:%d:%f", &out->year, &out->month, &out->day, &out->hour, &out->minute, &out->seconds);
+  plat::ScanC(s, "%d/%d/%d %d:%d:%f", &out->year, &out->month, &out->day, &out->hour, &out->minute, &out->seconds);
   if (out->day > 31) std::swap(out->year, out->day);
   const char* paren = std::strchr(s, '(');
-  if (paren && std::sscanf(paren + 1, "%f", &out->zone) == 1) return 1;
+  if (paren && plat::ScanC(paren + 1, "%f", &out->zone) == 1) return 1;
   return 0;
 }
 
@@ -141,16 +131,16 @@ std::string& KZ_DateTimeString(std::string& out, int year, int month, int day, i
     CarryMinute(&year, &month, &day, &hour, &minute);
   }
   if (seconds < 0.0001f && minute == 0 && hour == 0) {
-    out = Format("%04d/%02d/%02d", year, month, day);
+    out = plat::Format("%04d/%02d/%02d", year, month, day);
   } else if (seconds - std::floor(seconds) <= 0.0001f) {
-    out = Format("%04d/%02d/%02d %02d:%02d:%02d", year, month, day, hour, minute, static_cast<int>(seconds));
+    out = plat::Format("%04d/%02d/%02d %02d:%02d:%02d", year, month, day, hour, minute, static_cast<int>(seconds));
   } else {
-    out = Format("%04d/%02d/%02d %02d:%02d:%06.3f", year, month, day, hour, minute, static_cast<double>(seconds));
+    out = plat::Format("%04d/%02d/%02d %02d:%02d:%06.3f", year, month, day, hour, minute, static_cast<double>(seconds));
   }
   if (tz == 0.0f)
     out += "(UTC)";
   else
-    out += Format("(+%.2f)", static_cast<double>(tz));
+    out += plat::Format("(+%.2f)", static_cast<double>(tz));
   return out;
 }
 
@@ -167,9 +157,9 @@ std::string& KZ_ElapsedTimeString(std::string& out, std::int64_t base, double s)
   const int hh = tm ? tm->tm_hour : 0, mm = tm ? tm->tm_min : 0, ss = tm ? tm->tm_sec : 0;
   const int us = static_cast<int>(std::trunc((s - std::trunc(s)) * 1e6));
   if (us >= 1)
-    out = Format("%02d:%02d:%02d %05d", hh, mm, ss, us);
+    out = plat::Format("%02d:%02d:%02d %05d", hh, mm, ss, us);
   else
-    out = Format("%02d:%02d:%02d", hh, mm, ss);
+    out = plat::Format("%02d:%02d:%02d", hh, mm, ss);
   return out;
 }
 
@@ -177,8 +167,12 @@ std::string& KZ_NowString(std::string& out, bool compact) {
   const auto tm = plat::LocalTime(static_cast<std::int64_t>(std::floor(plat::WallClockSeconds())));
   std::tm t{};
   if (tm) t = *tm;
-  out = Format(compact ? "%04d%02d%02d%02d%02d%02d" : "%04d/%02d/%02d %02d:%02d:%02d", t.tm_year + 1900, t.tm_mon + 1,
-               t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
+  if (compact)
+    out = plat::Format("%04d%02d%02d%02d%02d%02d", t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min,
+                       t.tm_sec);
+  else
+    out = plat::Format("%04d/%02d/%02d %02d:%02d:%02d", t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour,
+                       t.tm_min, t.tm_sec);
   return out;
 }
 
