@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "platform/Strings.h"
 
@@ -66,6 +67,25 @@ int KZ_ReadIntField(char* line, int first, int last, int def) {
   const int n = plat::ScanC(line + first, "%d", &v);
   if (stop) *stop = saved;
   return n == 1 ? v : def;
+}
+
+int KZ_ReadDataLine(char* buffer, plat::File* file, int maxLen) {
+  if (!buffer || !file || !file->IsOpen() || maxLen < 2) return 0;
+  // Read through a line of our own so that the end of the file leaves the caller's
+  // buffer holding the last line read.
+  std::vector<char> line(static_cast<std::size_t>(maxLen));
+  for (;;) {
+    if (!file->Gets(line.data(), maxLen)) return 0;
+    std::memcpy(buffer, line.data(), std::strlen(line.data()) + 1);
+    const char* p = buffer;
+    while (*p == ' ' || *p == '\t') ++p;
+    if (std::strncmp(p, "[END]", 5) == 0) return 0;
+    const unsigned char first = static_cast<unsigned char>(*p);
+    if (first < 32 || first == '/' || first == '!' || first == '#' || first == '%' || first == '*') continue;
+    const std::size_t len = std::strlen(buffer);
+    if (len >= 2 && static_cast<unsigned char>(buffer[len - 1]) < 32) buffer[len - 1] = '\0';
+    return 1;
+  }
 }
 
 void KZ_CopyPadded(char* dst, const char* src, int width) {

@@ -4,6 +4,8 @@
 #pragma once
 #include <string>
 
+#include "platform/File.h"
+
 // The "%f" value right after the first occurrence of key, else the default.
 float KZ_GetKeyFloat(const char* line, const char* key, float def);
 // Reads "%d" right after the key into *value when the line holds the key; returns *value.
@@ -20,6 +22,14 @@ void KZ_TrimLeft(char* buffer, int length);
 // "%d" scanned from column `first`, with the character after column `last` replaced by
 // ',' during the scan; the default when nothing is read.
 int KZ_ReadIntField(char* line, int first, int last, int def);
+
+// Reads the next data line of the file into the buffer (at most maxLen - 1 characters,
+// as fgets): blank lines and lines whose first character after blanks and tabs is '/',
+// '!', '#', '%' or '*' are skipped, and one trailing control character is removed. The
+// buffer keeps the line's leading blanks. Returns 1 with a data line, 0 at the end of the
+// file, on a read error, or at a line beginning with "[END]" (then in the buffer); at the
+// end of the file the buffer keeps the last line read.
+int KZ_ReadDataLine(char* buffer, plat::File* file, int maxLen);
 
 // Copies at most width characters, pads with blanks to width and terminates at width
 // (dst must hold width + 1 characters).

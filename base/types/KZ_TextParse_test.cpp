@@ -106,3 +106,56 @@ TEST(NumberText, CompactForms) {
   };
   for (const Case& c : cases) EXPECT_EQ(KZ_NumberText(c.v), c.text) << c.v;
 }
+
+TEST(ReadDataLine, SkipsCommentsAndBlankLinesWithEitherLineEnd) {
+  const std::string text =
+      "# header\r\n"
+      "\r\n"
+      "  / comment\n"
+      "\t! bang\n"
+      "%pct\n"
+      "*star\n"
+      "  first 1 2\r\n"
+      "second\n"
+      "[END] rest\n"
+      "after\n";
+  for (bool crlf : {false, true}) {
+    std::string body = text;
+    if (!crlf) {
+      std::string lf;
+      for (char c : body)
+        if (c != '\r') lf += c;
+      body = lf;
+    }
+    plat::File f;
+    ASSERT_TRUE(f.OpenMemory(std::vector<BYTE>(body.begin(), body.end()), true));
+    char buf[64];
+    ASSERT_EQ(KZ_ReadDataLine(buf, &f, sizeof buf), 1);
+    EXPECT_STREQ(buf, "  first 1 2");
+    ASSERT_EQ(KZ_ReadDataLine(buf, &f, sizeof buf), 1);
+    EXPECT_STREQ(buf, "second");
+    EXPECT_EQ(KZ_ReadDataLine(buf, &f, sizeof buf), 0);
+    EXPECT_STREQ(buf, "[END] rest\n");
+  }
+}
+
+TEST(ReadDataLine, EndOfFileKeepsTheLastLine) {
+  const std::string path = std::string(TV_TEST_TMPDIR) + "/lines.txt";
+  {
+    plat::File w;
+    ASSERT_TRUE(w.Open(path, "wt"));
+    w.Puts("a\nlast");
+  }
+  plat::File f;
+  ASSERT_TRUE(f.Open(path, "rt"));
+  char buf[16];
+  EXPECT_EQ(KZ_ReadDataLine(buf, &f, sizeof buf), 1);
+  EXPECT_STREQ(buf, "a");
+  EXPECT_EQ(KZ_ReadDataLine(buf, &f, sizeof buf), 1);
+  EXPECT_STREQ(buf, "last");  // no line end to remove
+  EXPECT_EQ(KZ_ReadDataLine(buf, &f, sizeof buf), 0);
+  EXPECT_STREQ(buf, "last");
+  plat::File closed;
+  EXPECT_EQ(KZ_ReadDataLine(buf, &closed, sizeof buf), 0);
+  EXPECT_EQ(KZ_ReadDataLine(buf, nullptr, sizeof buf), 0);
+}
