@@ -1,6 +1,10 @@
 // Double-precision 2-D vector of the polar and orientation plots.
 #pragma once
 
+namespace plat {
+class File;
+}
+
 class KZ_Vector2D {
  public:
   double x = 0.0;
@@ -14,6 +18,10 @@ class KZ_Vector2D {
   KZ_Vector2D(const KZ_Vector2D&) = default;
   KZ_Vector2D& operator=(const KZ_Vector2D&) = default;
 
+  // The vector's 8-byte little-endian doubles (x, y in that order) read from the file, or
+  // written to it when storing. The platform has no separate archive class: a binary file
+  // and the direction stand for one.
+  virtual void Serialize(plat::File& ar, bool storing);
   double Length() const;
   // Unit length; a zero vector becomes (0, 1).
   KZ_Vector2D& Normalize();

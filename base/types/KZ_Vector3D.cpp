@@ -2,6 +2,9 @@
 
 #include <cmath>
 
+#include "platform/ByteOrder.h"
+#include "platform/File.h"
+
 namespace {
 constexpr double kDegToRad = 0.017453292519943295;
 constexpr double kRadToDeg = 57.29577951308232;
@@ -64,4 +67,15 @@ KZ_Vector3D KZ_Cross(const KZ_Vector3D& a, const KZ_Vector3D& b) {
   KZ_Vector3D c(a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x);
   c.Normalize();
   return c;
+}
+
+void KZ_Vector3D::Serialize(plat::File& ar, bool storing) {
+  unsigned char bytes[24];
+  double* const v[3] = {&x, &y, &z};
+  if (storing) {
+    for (int i = 0; i < 3; ++i) le::PutF64(bytes + 8 * i, *v[i]);
+    ar.Write(bytes, sizeof bytes);
+  } else if (ar.Read(bytes, sizeof bytes) == sizeof bytes) {
+    for (int i = 0; i < 3; ++i) *v[i] = le::GetF64(bytes + 8 * i);
+  }
 }

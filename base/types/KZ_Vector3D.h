@@ -2,6 +2,10 @@
 // focal mechanisms, points of the 3-D view. Angles are radians unless a name says Deg.
 #pragma once
 
+namespace plat {
+class File;
+}
+
 class KZ_Vector3D {
  public:
   double x = 0.0;
@@ -18,6 +22,10 @@ class KZ_Vector3D {
 
   // Azimuth from y towards x and plunge up from the x-y plane (orientation plots).
   void SetAzimuthPlunge(double azimuth, double plunge);
+  // The vector's 8-byte little-endian doubles (x, y, z in that order) read from the file, or
+  // written to it when storing. The platform has no separate archive class: a binary file
+  // and the direction stand for one.
+  virtual void Serialize(plat::File& ar, bool storing);
   double Length() const;
   // Unit length; a zero vector becomes (0, 0, 1).
   KZ_Vector3D& Normalize();

@@ -4,6 +4,7 @@
 
 #include "base/types/KZ_Vector2D.h"
 #include "base/types/KZ_Vector3D.h"
+#include "platform/File.h"
 
 namespace {
 constexpr double kPi = 3.141592653589793;
@@ -82,4 +83,30 @@ TEST(Vector2D, AnglesAndNormalisation) {
   EXPECT_EQ(v.Length(), 5.0);
   v.Normalize();
   EXPECT_NEAR(v.x, 0.6, 1e-15);
+}
+
+TEST(Vectors, SerializeAsLittleEndianDoubles) {
+  const std::string path = std::string(TV_TEST_TMPDIR) + "/vectors.bin";
+  {
+    plat::File f;
+    ASSERT_TRUE(f.Open(path, "wb"));
+    KZ_Vector3D a(1.5, -2.0, 3.25);
+    KZ_Vector2D b(0.5, 7.0);
+    a.Serialize(f, true);
+    b.Serialize(f, true);
+  }
+  plat::File f;
+  ASSERT_TRUE(f.Open(path, "rb"));
+  EXPECT_EQ(f.GetLength(), 40);
+  unsigned char first[8];
+  ASSERT_EQ(f.Read(first, 8), 8u);
+  const unsigned char onePointFive[8] = {0, 0, 0, 0, 0, 0, 0xF8, 0x3F};
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(first[i], onePointFive[i]);
+  f.Seek(0, SEEK_SET);
+  KZ_Vector3D a;
+  KZ_Vector2D b;
+  a.Serialize(f, false);
+  b.Serialize(f, false);
+  EXPECT_EQ(a.z, 3.25);
+  EXPECT_EQ(b.y, 7.0);
 }
