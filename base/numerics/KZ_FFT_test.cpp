@@ -112,3 +112,10 @@ TEST(Correl, AutoCorrelationPeaksAtLagZero) {
   KZ_Correl(&one, &other, 1, &r);
   EXPECT_EQ(r, 12.0);
 }
+
+TEST(FFT, OtherLengthsAreLeftAlone) {
+  std::vector<double> d(12, 1.0);
+  KZ_FFT(d.data(), 6, 1);
+  KZ_RealFFT(d.data(), 3, 1);
+  for (double x : d) EXPECT_EQ(x, 1.0);
+}
