@@ -2,6 +2,7 @@
 // drivers E3LRG (eigenvalues only) and E8CRG (with eigenvectors).
 #include <cmath>
 #include <cstdarg>
+#include <cstdint>
 #include <cstdlib>
 #include <limits>
 #include <utility>
@@ -25,7 +26,10 @@ template <class T>
 class Block {
  public:
   Block() = default;
-  explicit Block(std::size_t count) : p_(static_cast<T*>(std::malloc(count * sizeof(T)))) {}
+  // A count whose size in bytes does not fit size_t fails like any other allocation.
+  explicit Block(std::size_t count)
+      : p_(count > SIZE_MAX / sizeof(T) ? nullptr
+                                        : static_cast<T*>(std::malloc(count * sizeof(T)))) {}
   ~Block() { std::free(p_); }
   Block(const Block&) = delete;
   Block& operator=(const Block&) = delete;
@@ -271,7 +275,7 @@ void l_eig_gen(int n, float* a, nml::OptionReader& opt, nml_f_complex** result) 
   if (evecStride == -1) evecStride = n;
   // The caller's array wins when both forms of eigenvector output are asked for.
   if (wantUser && wantNew) {
-    *evecOut = nullptr;
+    if (evecOut) *evecOut = nullptr;
     wantNew = false;
   }
 

@@ -368,6 +368,19 @@ TEST_F(EigGen, ArgumentErrorsReturnNullWithTheirCodes) {
   EXPECT_EQ(std::memcmp(a, same, sizeof a), 0);
 }
 
+TEST_F(EigGen, WorkspaceThatCannotBeAllocatedIsAnErrorBeforeAnythingIsRead) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitizer aborts on an impossible allocation";
+#endif
+  float a[1] = {1};  // far smaller than n x n: it must not be touched
+  nml_f_complex* v = nullptr;
+  EXPECT_EQ(nml_f_eig_gen(1000000000, a, NML_EIGENVECTORS, &v, 0), nullptr);
+  EXPECT_EQ(nml_error_code(1), 201);
+  EXPECT_EQ(v, nullptr);
+  EXPECT_EQ(nml_f_eig_gen(1000000000, a, 0), nullptr);
+  EXPECT_EQ(nml_error_code(1), 201);
+}
+
 TEST_F(EigGen, IterationsThatNeverConvergeEndInAnErrorNotInGarbage) {
   // A NaN keeps every subdiagonal element from ever becoming negligible.
   const float nan = std::numeric_limits<float>::quiet_NaN();
@@ -439,6 +452,28 @@ TEST(EigKernels, HouseholderReductionOfATriangularMatrixChangesNothing) {
   EXPECT_EQ(h, keep);
   for (int i = 0; i < 4; ++i)
     for (int j = 0; j < 4; ++j) EXPECT_EQ(z[j * 4 + i], i == j ? 1.0f : 0.0f);
+}
+
+TEST(EigKernels, TriangularBlocksDeflateAtOnceAndZeroColumnsNeedNoPivot) {
+  nmltest::FreshRuntime();
+  const int n = 3;
+  std::vector<float> t = {2, 0, 0, 5, -3, 0, 1, 4, 0.25f};  // column order, upper triangular
+  float wr[3], wi[3];
+  E5LRG(&n, &n, t.data(), wr, wi);
+  EXPECT_EQ(nml_error_code(1), 0);
+  for (int k = 0; k < 3; ++k) {
+    EXPECT_EQ(wr[k], t[k * 4]);
+    EXPECT_EQ(wi[k], 0.0f);
+  }
+
+  // Column 1 has nothing below its diagonal: no pivot, no change.
+  const int low = 1, igh = 3;
+  std::vector<float> a = {1, 0, 0, 2, 3, 4, 5, 6, 7};
+  const std::vector<float> keep = a;
+  int pivots[3] = {0, 0, 0};
+  nml_e4lrg(&n, &n, &low, &igh, a.data(), pivots);
+  EXPECT_EQ(pivots[1], 2);
+  EXPECT_EQ(a, keep);
 }
 
 TEST(EigKernels, RotationFormOfTheTwoRowStepGivesTheSameEigenpairs) {

@@ -1,6 +1,7 @@
 // nml_f_mat_mul_rect: products of matrices, vectors and their transposes from a short
 // expression.
 #include <cstdarg>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -47,7 +48,9 @@ float* ResultArray(float* user, int rows, int stride) {
   const std::size_t count = static_cast<std::size_t>(rows) * static_cast<std::size_t>(stride);
   float* r = user;
   if (!r) {
-    r = static_cast<float*>(std::malloc(count > 0 ? count * sizeof(float) : 1));
+    r = count > SIZE_MAX / sizeof(float)
+            ? nullptr
+            : static_cast<float*>(std::malloc(count > 0 ? count * sizeof(float) : 1));
     if (!r) {
       nml_error_post(NML_TERMINAL, 200);
       return nullptr;

@@ -264,4 +264,13 @@ TEST_F(MatMulRect, MalformedExpressionsAndArgumentsPostTheirErrors) {
   EXPECT_EQ(nml_error_code(1), 1079);
 }
 
+TEST_F(MatMulRect, ResultThatCannotBeAllocatedIsAnErrorBeforeAnythingIsRead) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitizer aborts on an impossible allocation";
+#endif
+  const float a[1] = {1};  // the operand is never read
+  EXPECT_EQ(nml_f_mat_mul_rect("trans(A)", NML_A_MATRIX, 1000000000, 2000000000, a, 0), nullptr);
+  EXPECT_EQ(nml_error_code(1), 200);
+}
+
 }  // namespace
