@@ -283,7 +283,8 @@ void l_eig_gen(int n, float* a, nml::OptionReader& opt, nml_f_complex** result) 
     if (!a) {
       nml_error_set_string(1, "a");
       nml_error_post(NML_TERMINAL, 6002);
-    } else if (wantUser && !evecUser) {
+    }
+    if (wantUser && !evecUser) {
       nml_error_set_string(1, "evecu");
       nml_error_set_string(2, "NML_VECTORS_USER");
       nml_error_post(NML_TERMINAL, 104);

@@ -382,28 +382,38 @@ TEST_F(EigGen, WorkspaceThatCannotBeAllocatedIsAnErrorBeforeAnythingIsRead) {
 }
 
 TEST_F(EigGen, IterationsThatNeverConvergeEndInAnErrorNotInGarbage) {
-  // A NaN keeps every subdiagonal element from ever becoming negligible.
+  // Row 4 is isolated by the balancing, so its eigenvalue 5 is found at once; in the block
+  // of rows 1..3 a NaN keeps every subdiagonal element from becoming negligible.
   const float nan = std::numeric_limits<float>::quiet_NaN();
-  const std::vector<float> orig = {1, 2, 0, 3, nan, 1, 0.5f, 1, 2};
+  const std::vector<float> orig = {1, 2, 0, 7, 3, nan, 1, 7, 0.5f, 1, 2, 7, 0, 0, 0, 5};
 
-  // Eigenvalues only: a warning, and the values not found are NaN.
+  // Eigenvalues only: a warning; the value found comes first, those not found are NaN.
   std::vector<float> a = orig;
-  nml_f_complex* e = nml_f_eig_gen(3, a.data(), 0);
+  nml_f_complex* e = nml_f_eig_gen(4, a.data(), 0);
   ASSERT_NE(e, nullptr);
   EXPECT_EQ(nml_error_type(1), NML_WARNING);
   EXPECT_EQ(nml_error_code(1), 2009);
-  for (int k = 0; k < 3; ++k) EXPECT_TRUE(std::isnan(e[k].re) || std::isnan(e[k].im)) << k;
+  EXPECT_EQ(e[0].re, 5.0f);
+  EXPECT_EQ(e[0].im, 0.0f);
+  for (int k = 1; k < 4; ++k) EXPECT_TRUE(std::isnan(e[k].re) && std::isnan(e[k].im)) << k;
   std::free(e);
 
-  // With eigenvectors: a fatal error, a null result, nothing handed out, a restored.
+  // With eigenvectors: a fatal error that does not end the program, a null result,
+  // nothing handed out, and the matrix restored.
   nml_f_complex sentinel{};
   nml_f_complex* v = &sentinel;  // must be overwritten
-  e = nml_f_eig_gen(3, a.data(), NML_EIGENVECTORS, &v, 0);
+  e = nml_f_eig_gen(4, a.data(), NML_EIGENVECTORS, &v, 0);
   EXPECT_EQ(e, nullptr);
   EXPECT_EQ(v, nullptr);
   EXPECT_EQ(nml_error_type(1), NML_FATAL);
   EXPECT_EQ(nml_error_code(1), 2009);
   EXPECT_EQ(std::memcmp(a.data(), orig.data(), a.size() * sizeof(float)), 0);
+
+  // With the caller's eigenvalue array, the values it receives are NaN where the
+  // iteration stopped, never what the array held before.
+  nml_f_complex mine[4] = {{1, 1}, {1, 1}, {1, 1}, {1, 1}};
+  EXPECT_EQ(nml_f_eig_gen(4, a.data(), NML_EIGENVECTORS, &v, NML_RETURN_USER, mine, 0), nullptr);
+  for (const auto& z : mine) EXPECT_FALSE(z.re == 1.0f && z.im == 1.0f);
 }
 
 // The kernels on their own: what the balancing does to a badly scaled matrix.
