@@ -150,6 +150,12 @@ def eigen_cases():
     x = np.array([[series[i + j] for j in range(60 - m)] for i in range(m)])
     out += eigen_case("lagcov12", "symmetric", x @ x.T, "matrix explicit")
 
+    # Row 2 and column 4 hold only their diagonal element: the balancing isolates both
+    # by exchanges, which the eigenvectors have to undo.
+    iso = lcg_matrix(55, 5, 5)
+    iso[1, [0, 2, 3, 4]] = 0.0
+    iso[[0, 1, 2, 4], 3] = 0.0
+    out += eigen_case("isolated5", "general", iso, "matrix explicit")
     out += eigen_case("zero4", "zero", np.zeros((4, 4)), "matrix explicit")
     out += eigen_case("diagonal4", "diagonal", np.diag([1.0, -5.0, 3.0, 0.5]), "matrix explicit")
     d = np.diag([1.0, 2.0 ** 10, 2.0 ** 20])
