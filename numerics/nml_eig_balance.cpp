@@ -107,7 +107,8 @@ void nml_e9crg(const int* pn, int* low, int* igh, float* a, const int* plda, flo
         c += std::fabs(A(j, i));
         r += std::fabs(A(i, j));
       }
-      if (c == 0.0f || r == 0.0f) continue;
+      // An infinite norm could never be brought into range: the loops below would not end.
+      if (c == 0.0f || r == 0.0f || !std::isfinite(c) || !std::isfinite(r)) continue;
       float g = r / radix;
       float f = 1.0f;
       const float s = c + r;

@@ -416,6 +416,16 @@ TEST_F(EigGen, IterationsThatNeverConvergeEndInAnErrorNotInGarbage) {
   EXPECT_EQ(nml_error_code(1), 2009);
   EXPECT_EQ(std::memcmp(a.data(), orig.data(), a.size() * sizeof(float)), 0);
 
+  // An infinite element: the balancing leaves it alone and the call ends with an error.
+  std::vector<float> inf = {1, 2, 0.5f, std::numeric_limits<float>::infinity(), 3, 1, 2, 1, 4};
+  for (bool vectors : {false, true}) {
+    nml_f_complex* w = nullptr;
+    e = vectors ? nml_f_eig_gen(3, inf.data(), NML_EIGENVECTORS, &w, 0) : nml_f_eig_gen(3, inf.data(), 0);
+    EXPECT_EQ(nml_error_code(1), 2009) << vectors;
+    std::free(e);
+    std::free(w);
+  }
+
   // With the caller's eigenvalue array, the values it receives are NaN where the
   // iteration stopped, never what the array held before.
   nml_f_complex mine[4] = {{1, 1}, {1, 1}, {1, 1}, {1, 1}};
