@@ -310,7 +310,9 @@ int pcx_save(const char* path, ImageDescriptor* d) {
     out.insert(out.end(), enc.begin(), enc.begin() + n);
     if (out.size() >= 0x10000 && !flush()) r = IMG_WRITE_FAILED;
   }
-  if (r == IMG_OK && d->colorCount >= 17) {
+  // Every 8-bit file ends with the 256-entry palette block: readers of 8-bit PCX files
+  // look for their colours there, whatever the header palette holds.
+  if (r == IMG_OK && bits == 8 && hasPalette) {
     out.push_back(12);
     for (int k = 0; k < 256; ++k) {
       bool have = k < d->colorCount && k < dib_color_count(d->header);

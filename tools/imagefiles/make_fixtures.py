@@ -11,7 +11,7 @@ imagefiles/testdata/. The TGA 16-bit expectation follows the 5-bit rule of our f
 (v << 3, low bits zero), computed here from the file's own bits.
 
 When a build directory holding tools/imagefiles/write_samples is given, the files that
-our writers make are read back with Pillow (and the EPS file rendered by Ghostscript)
+our writers make are read back with Pillow (PCX with netpbm, EPS rendered by Ghostscript)
 and compared with the pattern the writer was given; when they agree they are copied to
 imagefiles/testdata/ours/, which the tests compare our writers against byte for byte.
 """
@@ -308,6 +308,14 @@ def check_ours(build):
         if name.endswith(".bif"):
             with open(path, "rb") as f:
                 got = Image.frombytes("L", (w, h), f.read()).convert("RGB").tobytes()
+        elif name.endswith(".pcx"):
+            # Pillow shows 1-bit PCX files black and white; netpbm honours their palette.
+            ppm = subprocess.run(["pcxtoppm", path], check=True, capture_output=True).stdout
+            with Image.open(__import__("io").BytesIO(ppm)) as im:
+                got = im.convert("RGB").tobytes()
+            with Image.open(path) as im:
+                if im.mode != "1" and im.convert("RGB").tobytes() != got:
+                    sys.exit("%s: Pillow and netpbm disagree" % name)
         elif name.endswith(".eps"):
             ppm = subprocess.run(["gs", "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-dEPSCrop", "-r72",
                                   "-sDEVICE=ppmraw", "-sOutputFile=-", path], check=True,
