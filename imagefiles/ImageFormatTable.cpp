@@ -166,6 +166,8 @@ int PcxLoad(const char* path, ImageDescriptor* d) {
   PcxInfo info{};
   int r = pcx_info(path, &info);
   if (r) return r;
+  r = pcx_mode(&info);  // planes and bits that no image depth holds
+  if (r < 0) return r;
   r = AllocImageBuffer(d, info.width, info.height, info.imagerBitsPerPixel);
   if (r) return r;
   return pcx_load(path, d);

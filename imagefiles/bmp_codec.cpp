@@ -109,9 +109,8 @@ int ReadHeaders(StreamBinding* b, BmpFile* f) {
   // Colour entries that the file really holds.
   std::int64_t entrySize = f->core ? 3 : 4;
   if (bits <= 8) {
-    std::int64_t want = std::min<std::int64_t>(h.biClrUsed, 256);
-    if (f->tableOffset + want * entrySize > f->length) return IMG_NOT_BMP;
-    f->tableEntries = static_cast<int>(want);
+    if (f->tableOffset + static_cast<std::int64_t>(h.biClrUsed) * entrySize > f->length) return IMG_NOT_BMP;
+    f->tableEntries = static_cast<int>(std::min<DWORD>(h.biClrUsed, 256));
   }
   // Bit-field masks sit right behind the 40-byte header, inside V4 and V5 headers too.
   if (!f->core && h.biCompression == BI_BITFIELDS && (bits == 16 || bits == 32)) {
