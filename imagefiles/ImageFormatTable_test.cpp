@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "imagefiles/dib_convert.h"
+#include "imagefiles/img_memory.h"
 
 namespace {
 
@@ -46,7 +47,7 @@ TEST(ImageFormatTable, DispatchersReportUnknownExtensions) {
   ASSERT_EQ(img_alloc(&d, 4, 4, 8), IMG_OK);
   EXPECT_EQ(SaveImageFile(TV_TEST_TMPDIR "/picture.xyz", &d, 0), IMG_NO_FORMAT);
   img_free(&d);
-  EXPECT_EQ(LoadImageToDIB(TV_TEST_TMPDIR "/missing.xyz"), nullptr);
+  EXPECT_TRUE(LoadImageToDIB(TV_TEST_TMPDIR "/missing.xyz").empty());
 }
 
 TEST(ImageFormatTable, AllocImageBufferKeepsTheExactSize) {
@@ -64,10 +65,10 @@ TEST(ImageFormatTable, AllocImageBufferKeepsTheExactSize) {
 TEST(ImageFormatTable, DibEntryPointsRefuseNullHandles) {
   ImageDescriptor d;
   d.colorCount = 7;
-  EXPECT_EQ(DIBToImageDescriptor(&d, nullptr), &d);
+  EXPECT_EQ(DIBToImageDescriptor(&d, plat::MemBlock()), &d);
   EXPECT_EQ(d.header, nullptr);
   EXPECT_EQ(d.colorCount, 0);
-  EXPECT_EQ(SaveDIBToImage(TV_TEST_TMPDIR "/x.bmp", nullptr, 75), 0);
+  EXPECT_EQ(SaveDIBToImage(TV_TEST_TMPDIR "/x.bmp", plat::MemBlock(), 75), 0);
 }
 
 }  // namespace
@@ -75,7 +76,7 @@ TEST(ImageFormatTable, DibEntryPointsRefuseNullHandles) {
 namespace {
 
 // A 24-bit page of `w` x `h` with about w x h different colours, as a packed DIB.
-ImgMem Page(int w, int h) {
+plat::MemBlock Page(int w, int h) {
   ImageDescriptor d;
   img_alloc(&d, w, h, 24);
   for (int y = 0; y < h; ++y)
@@ -88,7 +89,10 @@ ImgMem Page(int w, int h) {
   BITMAPINFOHEADER* hd = nullptr;
   img_to_dib(&d, &hd);
   img_free(&d);
-  return ImgMemHandle(hd);
+  ImgMem block = ImgMemHandle(hd);
+  plat::MemBlock dib(reinterpret_cast<const BYTE*>(hd), ImgMemSize(block));
+  ImgMemFree(block);
+  return dib;
 }
 
 std::vector<BYTE> ReadFile(const std::string& path) {
@@ -97,7 +101,7 @@ std::vector<BYTE> ReadFile(const std::string& path) {
 }
 
 TEST(SaveDibToImage, EveryFormatOfThisLibrarySavesA24BitPage) {
-  ImgMem page = Page(40, 30);  // 1200 colours: more than a palette holds
+  plat::MemBlock page = Page(40, 30);  // 1200 colours: more than a palette holds
   ImageDescriptor src;
   DIBToImageDescriptor(&src, page);
   ASSERT_NE(src.header, nullptr);
@@ -136,11 +140,10 @@ TEST(SaveDibToImage, EveryFormatOfThisLibrarySavesA24BitPage) {
     img_free(&back);
   }
   img_free(&src);
-  ImgMemFree(page);
 }
 
 TEST(SaveDibToImage, FormatArgumentAndFailures) {
-  ImgMem page = Page(8, 4);
+  plat::MemBlock page = Page(8, 4);
   std::string tga = std::string(TV_TEST_TMPDIR) + "/f.tga", bmp = std::string(TV_TEST_TMPDIR) + "/f.bmp";
   ASSERT_EQ(SaveDIBToImage(tga.c_str(), page, 8), 1);
   EXPECT_EQ(ReadFile(tga)[2], 10);  // run-length
@@ -151,16 +154,16 @@ TEST(SaveDibToImage, FormatArgumentAndFailures) {
   EXPECT_TRUE(ReadFile(bmp).empty());
   EXPECT_EQ(SaveDIBToImage((std::string(TV_TEST_TMPDIR) + "/no/such/folder/f.bmp").c_str(), page, 75), 0);
   EXPECT_EQ(SaveDIBToImage((std::string(TV_TEST_TMPDIR) + "/f.xyz").c_str(), page, 75), 0);
-  ImgMemFree(page);
 
   ImageDescriptor d;
   ASSERT_EQ(img_alloc(&d, 8, 4, 8), IMG_OK);
   BITMAPINFOHEADER* h = nullptr;
   ASSERT_EQ(img_to_dib(&d, &h), IMG_OK);
-  ImgMem dib8 = ImgMemHandle(h);
+  ImgMem block = ImgMemHandle(h);
+  plat::MemBlock dib8(reinterpret_cast<const BYTE*>(h), ImgMemSize(block));
+  ImgMemFree(block);
   ASSERT_EQ(SaveDIBToImage(bmp.c_str(), dib8, 10), 1);
   EXPECT_EQ(ReadFile(bmp)[30], 1);  // BI_RLE8
-  ImgMemFree(dib8);
   img_free(&d);
 }
 

@@ -92,15 +92,14 @@ TEST(CodecFixtures, DecodeLikeTheReferenceDecoders) {
 }
 
 TEST(CodecFixtures, LoadImageToDibKeepsThePictureSize) {
-  ImgMem dib = LoadImageToDIB(Fixture("sample.tga").c_str());
-  ASSERT_NE(dib, nullptr);
-  auto* h = reinterpret_cast<BITMAPINFOHEADER*>(ImgMemLock(dib));
-  EXPECT_EQ(h->biWidth, 23);
-  EXPECT_EQ(h->biHeight, 42);
+  plat::MemBlock dib = LoadImageToDIB(Fixture("sample.tga").c_str());
+  ASSERT_FALSE(dib.empty());
+  BITMAPINFOHEADER h = ReadInfoHeader(dib.data());
+  EXPECT_EQ(h.biWidth, 23);
+  EXPECT_EQ(h.biHeight, 42);
+  EXPECT_EQ(dib.Size(), 40u + 72u * 42u);  // rows of 69 bytes padded to 72
   ImageDescriptor d;
   DIBToImageDescriptor(&d, dib);
-  ImgMemUnlock(dib);
-  ImgMemFree(dib);
   ASSERT_NE(d.header, nullptr);
   EXPECT_EQ(ToRgb(d), ReadAll(Fixture("sample.bmp.rgb")));
   img_free(&d);

@@ -110,9 +110,10 @@ inline int Write(const Sample& s, const std::string& path, std::vector<BYTE>* tr
     BITMAPINFOHEADER* h = nullptr;
     r = img_to_dib(&d, &h);
     if (r == IMG_OK) {
-      ImgMem dib = ImgMemHandle(h);
+      ImgMem block = ImgMemHandle(h);
+      plat::MemBlock dib(reinterpret_cast<const BYTE*>(h), ImgMemSize(block));
+      ImgMemFree(block);
       r = SaveDIBToImage(path.c_str(), dib, s.option) ? IMG_OK : -1;
-      ImgMemFree(dib);
     }
   } else if (ext == ".bmp") {
     r = bmp_save(path.c_str(), &d, s.option);
