@@ -360,6 +360,11 @@ std::vector<BYTE> WriteEmf(const std::vector<DcOp>& ops, const EmfHeaderInfo& h)
     const RECT b = OpBounds(op);
     POINT c1 = op.state.LPtoDP({b.left, b.top}), c2 = op.state.LPtoDP({b.right, b.bottom});
     RECT d = Inclusive(RECT{c1.x, c1.y, c2.x, c2.y});
+    // Boxes leave out their right and bottom edges; the header's bounds are inclusive.
+    const bool box = op.kind != DcOpKind::LineTo && op.kind != DcOpKind::Polyline &&
+                     op.kind != DcOpKind::Polygon && op.kind != DcOpKind::SetPixel && op.kind != DcOpKind::Text;
+    if (box && d.right > d.left) --d.right;
+    if (box && d.bottom > d.top) --d.bottom;
     if (!any) device = d;
     device = RECT{std::min(device.left, d.left), std::min(device.top, d.top), std::max(device.right, d.right),
                   std::max(device.bottom, d.bottom)};

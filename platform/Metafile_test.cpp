@@ -109,12 +109,12 @@ TEST(Emf, PageParsesBackWithConsistentSizesAndBounds) {
   EXPECT_EQ(frame.left, 0);
   EXPECT_EQ(frame.right, kW);
   EXPECT_EQ(frame.bottom, kH);
-  // The white background covers the page: the bounds are the page in pixels.
+  // The white background covers the page: the bounds are the page's pixels, inclusive.
   const RECT bounds = RectAt(f, 8);
   EXPECT_EQ(bounds.left, 0);
   EXPECT_EQ(bounds.top, 0);
-  EXPECT_EQ(bounds.right, 384);
-  EXPECT_EQ(bounds.bottom, 192);
+  EXPECT_EQ(bounds.right, 383);
+  EXPECT_EQ(bounds.bottom, 191);
   EXPECT_EQ(le::GetU32(&f[60]), 9u);
   EXPECT_EQ(le::GetU32(&f[64]), 108u);
   const BYTE desc[18] = {'T', 0, 'a', 0, 'm', 0, 0, 0, 'T', 0, 'a', 0, 'm', 0, 0, 0, 0, 0};
