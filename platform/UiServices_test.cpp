@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <chrono>
 #include <fstream>
+#include <thread>
 
 #include "platform/Shell.h"
 #include "platform/UiServices.h"
@@ -45,13 +47,13 @@ TEST(UiServices, ParsesClassLibraryFilters) {
 
 TEST(ScriptedUi, AnswersQuestionsInOrderAndRecordsEverything) {
   ScriptedUi ui;
-  ui.ExpectMessage("Convert AEF to AEH?", IDNO)
+  ui.ExpectMessage("", IDNO)  // any text
       .ExpectFileDialog(Prompt::OpenFile, "Load parameters", std::string("/x/a.pad"))
       .ExpectMessage("open failed!, create??", IDYES)
       .ExpectFolder("Working folder", std::nullopt);
-  EXPECT_EQ(plat::AfxMessageBox("Convert AEF to AEH?", MB_YESNO), IDNO);
-  // An OK box needs no script.
+  // An OK box needs no script and leaves the questions' answers alone.
   EXPECT_EQ(plat::AfxMessageBox("Save file failed!!"), IDOK);
+  EXPECT_EQ(plat::AfxMessageBox("Convert AEF to AEH?", MB_YESNO), IDNO);
   plat::FileDialogOptions o;
   o.title = "Load parameters";
   o.filter = "Parameter file(*.pad;*.par)|*.pad;*.par||";
@@ -69,7 +71,7 @@ TEST(ScriptedUi, AnswersQuestionsInOrderAndRecordsEverything) {
   EXPECT_EQ(ui.WaitCursorDepth(), 0);
   EXPECT_EQ(ui.WaitCursorBegins(), 2);
   EXPECT_EQ(ui.PendingExpectations(), 0u);
-  EXPECT_EQ(ui.MessageTexts(), (std::vector<std::string>{"Convert AEF to AEH?", "Save file failed!!",
+  EXPECT_EQ(ui.MessageTexts(), (std::vector<std::string>{"Save file failed!!", "Convert AEF to AEH?",
                                                           "/d/e.aeh open failed!, create??"}));
   ASSERT_EQ(ui.Shown().size(), 5u);
   EXPECT_EQ(ui.Shown()[2].filter, o.filter);
@@ -133,4 +135,23 @@ TEST(Shell, SiblingProgramIsFoundWithoutExeThenWithIt) {
   EXPECT_EQ(plat::FindSiblingProgram("TKurvo.exe", dir.string()).value_or(""),
             (dir / "TKurvo.EXE").string());
   EXPECT_FALSE(plat::FindSiblingProgram("HypoDD_Quintar.exe", dir.string()).has_value());
+}
+
+TEST(Shell, StartsASiblingDetachedWithItsParametersAsOneArgument) {
+  namespace fs = std::filesystem;
+  fs::path dir = fs::path(TV_TEST_TMPDIR) / "spawn";
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  fs::path out = dir / "args.txt";
+  fs::path prog = dir / "Sylvor_AE";
+  std::ofstream(prog) << "#!/bin/sh\nprintf '%s|' \"$#\" \"$@\" > '" << out.string() << ".tmp'\nmv '"
+                      << out.string() << ".tmp' '" << out.string() << "'\n";
+  fs::permissions(prog, fs::perms::owner_all);
+  auto found = plat::FindSiblingProgram("Sylvor_AE.exe", dir.string());
+  ASSERT_TRUE(found.has_value());
+  EXPECT_TRUE(plat::GetShell().ShellExecute("open", *found, "D:\\a b.txt;00001;00099;", plat::SW_SHOW));
+  for (int i = 0; i < 500 && !fs::exists(out); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  std::ifstream in(out);
+  std::string got(std::istreambuf_iterator<char>(in), {});
+  EXPECT_EQ(got, "1|D:\\a b.txt;00001;00099;|");
 }
