@@ -234,7 +234,9 @@ TEST(AELocatorLocate, AnOutlierIsExcludedAndTheRestLocate) {
   for (int k = 0; k < e.count; ++k) EXPECT_NE(e.sensor[k], 5);
   // The excluded slots carry their residuals at the solution.
   for (int k = e.count; k < 16; ++k) {
-    if (e.sensor[k] == 5) EXPECT_NEAR(res[k], 4.0, 0.02);
+    if (e.sensor[k] == 5) {
+      EXPECT_NEAR(res[k], 4.0, 0.02);
+    }
   }
 }
 
