@@ -83,7 +83,8 @@ class AELocator {
   enum class Model { E, P, XZ, TDetour };
   struct Method;
   int Iterate(const Method& m, float* residuals, const float* w, int n);
-  bool Step(const Method& m, float* residuals, const float* w, int n, float* stepLength);
+  enum class StepResult { Moved, NoWeight, Singular };
+  StepResult Step(const Method& m, float* residuals, const float* w, int n, float* stepLength);
   const std::array<double, 3>& Pos(int slot) const;
   float ModelTime(Model model, int slot, float d[3]) const;
   float PlainTravelTime(int slot) const;

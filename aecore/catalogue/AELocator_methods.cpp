@@ -89,9 +89,9 @@ void AELocator::Drop(int* n, bool byTime) {
 }
 
 // One weighted least-squares step over the first n slots: writes their residuals, moves
-// the hypocentre and the origin time. False when the weights sum to zero or the system is
-// rank deficient: the location then has no defined step and fails.
-bool AELocator::Step(const Method& m, float* residuals, const float* w, int n, float* stepLength) {
+// the hypocentre and the origin time. Without a step (weights summing to zero, or a rank
+// deficient system) nothing moves.
+AELocator::StepResult AELocator::Step(const Method& m, float* residuals, const float* w, int n, float* stepLength) {
   int cols[3], p = 0;
   for (int c = 0; c < 3; ++c)
     if (m.freeAxis[c]) cols[p++] = c;
@@ -105,7 +105,7 @@ bool AELocator::Step(const Method& m, float* residuals, const float* w, int n, f
     for (int c = 0; c < 3; ++c) sd[c] += static_cast<double>(wk[k]) * d[k][c];
     sr += static_cast<double>(wk[k]) * residuals[k];
   }
-  if (sw == 0.0) return false;
+  if (sw == 0.0) return StepResult::NoWeight;
   double md[3] = {sd[0] / sw, sd[1] / sw, sd[2] / sw}, mr = sr / sw;
   float A[3 * kAEMaxArrivals], b[kAEMaxArrivals], delta[3] = {};
   for (int k = 0; k < n; ++k) {
@@ -113,7 +113,7 @@ bool AELocator::Step(const Method& m, float* residuals, const float* w, int n, f
       A[c * n + k] = static_cast<float>(wk[k] * (wk[k] * d[k][cols[c]] - md[cols[c]]));
     b[k] = static_cast<float>(wk[k] * (wk[k] * residuals[k] - mr));
   }
-  if (!SolveLeastSquares(A, delta, b, n, p, 1e-5f)) return false;
+  if (!SolveLeastSquares(A, delta, b, n, p, 1e-5f)) return StepResult::Singular;
   double dt0 = mr, len2 = 0.0;
   float* xyz[3] = {&e_.x, &e_.y, &e_.z};
   for (int c = 0; c < p; ++c) {
@@ -123,7 +123,7 @@ bool AELocator::Step(const Method& m, float* residuals, const float* w, int n, f
   }
   e_.t0 += static_cast<float>(dt0);
   *stepLength = static_cast<float>(std::sqrt(len2));
-  return true;
+  return StepResult::Moved;
 }
 
 namespace {
@@ -170,9 +170,19 @@ int AELocator::Iterate(const Method& m, float* residuals, const float* w, int n)
     float len = 0.0f;
     bool left = false;
     for (int it = 1; it <= m.iterations; ++it) {
-      if (!Step(m, residuals, w, n, &len)) {
+      StepResult step = Step(m, residuals, w, n, &len);
+      if (step == StepResult::NoWeight) {
         e_.count = 0;
         return 0;
+      }
+      if (step == StepResult::Singular) {
+        // No step: this pass cannot go on from here. It is abandoned like a solution that
+        // left the box, so a result is never formed from an undefined step.
+        restore();
+        left = true;
+        Drop(&n, false);
+        stalled = false;
+        break;
       }
       if (it > m.boxAfter && !InsideBox(m.boxCylinder, m.box, e_.x, e_.y, e_.z)) {
         restore();

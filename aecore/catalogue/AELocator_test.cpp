@@ -274,6 +274,16 @@ TEST(AELocatorLocate, TooFewArrivalsAndZeroWeightsFailCleanly) {
     EXPECT_EQ(e.count, 0);
   }
   s.gridSearch = 0;
+  {  // every sensor at one point: no step is ever defined, and the location fails
+    AELocSetup same = s;
+    for (int k = 0; k < 16; ++k) same.sensorXYZ[k] = {25, 0, 0};
+    AELocEvent e = Arrivals(same, {1, 2, 3}, 0.0, 5.0);
+    AELocator loc(same, e);
+    float res[32];
+    EXPECT_EQ(loc.Locate(res, -1), 0);
+    EXPECT_EQ(e.count, 0);
+    EXPECT_TRUE(std::isfinite(e.x) && std::isfinite(e.t0));
+  }
   for (auto& v : s.sensorSign) v = 0.0f;  // every sensor switched off
   AELocEvent e = Arrivals(s, {1, 2, 3}, 0.0, 5.0);
   AELocator loc(s, e);
