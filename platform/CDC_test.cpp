@@ -311,3 +311,14 @@ TEST(CDC, DibBlitsAreRecordedAndStretchedIntoBitmaps) {
   EXPECT_EQ(px(2, 2), 0xFFFFFFu);
   EXPECT_EQ(px(3, 3), 0x00FF00u);
 }
+
+TEST(Gdi, WindowsFacesMapToMetricCompatibleFamilies) {
+  struct Case {
+    const char* windows;
+    const char* here;
+  } cases[] = {{"Times New Roman", "Liberation Serif"}, {"times", "Liberation Serif"},
+               {"Arial", "Liberation Sans"},           {"MS Sans Serif", "Liberation Sans"},
+               {"MS Shell Dlg", "Liberation Sans"},    {"System", "Liberation Sans"},
+               {"Courier New", "Liberation Mono"},     {"DejaVu Sans", "DejaVu Sans"}};
+  for (const auto& c : cases) EXPECT_EQ(plat::SubstituteFontFace(c.windows), c.here);
+}

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "platform/ByteOrder.h"
+#include "platform/Strings.h"
 
 bool operator==(const LOGFONT& a, const LOGFONT& b) {
   return a.lfHeight == b.lfHeight && a.lfWidth == b.lfWidth && a.lfEscapement == b.lfEscapement &&
@@ -22,6 +23,17 @@ void SetFace(LOGFONT& lf, const char* face) {
 }
 
 }  // namespace
+
+std::string SubstituteFontFace(const std::string& face) {
+  static const char* const serif[] = {"Times New Roman", "Times"};
+  static const char* const sans[] = {"Arial", "MS Sans Serif", "MS Shell Dlg", "MS Shell Dlg 2", "System"};
+  for (const char* f : serif)
+    if (EqualsNoCase(face, f)) return "Liberation Serif";
+  for (const char* f : sans)
+    if (EqualsNoCase(face, f)) return "Liberation Sans";
+  if (EqualsNoCase(face, "Courier New")) return "Liberation Mono";
+  return face;
+}
 
 bool CPen::CreatePen(UINT style, int width, COLORREF color) {
   if (style > PS_INSIDEFRAME) return false;

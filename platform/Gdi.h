@@ -217,6 +217,11 @@ class CFont {
   int stock_ = -1;
 };
 
+// The installed face that stands in for a Windows face name: the metric-compatible
+// Liberation families for Times New Roman ("times"), Arial and the dialog faces, and
+// Courier New; other names unchanged. Case is ignored.
+std::string SubstituteFontFace(const std::string& windowsFace);
+
 // Pixels of a bitmap: top-down rows, each pixel 0xFFRRGGBB (the layout of a 32-bit
 // "RGB32" image, so a raster back end can draw into it in place).
 struct BitmapBits {

@@ -2,6 +2,7 @@
 
 #include <locale.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -110,6 +111,66 @@ bool EndsWithNoCase(const std::string& s, const std::string& suffix) {
 
 bool StartsWithNoCase(const std::string& s, const std::string& prefix) {
   return s.size() >= prefix.size() && EqualsNoCase(s.substr(0, prefix.size()), prefix);
+}
+
+namespace {
+
+bool DecodeUtf8(const std::string& s, std::u16string* out) {
+  std::size_t i = 0;
+  while (i < s.size()) {
+    auto b0 = static_cast<unsigned char>(s[i]);
+    std::uint32_t cp;
+    int extra;
+    if (b0 < 0x80) {
+      cp = b0;
+      extra = 0;
+    } else if ((b0 & 0xE0) == 0xC0) {
+      cp = b0 & 0x1F;
+      extra = 1;
+    } else if ((b0 & 0xF0) == 0xE0) {
+      cp = b0 & 0x0F;
+      extra = 2;
+    } else if ((b0 & 0xF8) == 0xF0) {
+      cp = b0 & 0x07;
+      extra = 3;
+    } else {
+      return false;
+    }
+    if (i + static_cast<std::size_t>(extra) >= s.size() + (extra == 0 ? 1 : 0)) return false;
+    for (int k = 1; k <= extra; ++k) {
+      auto b = static_cast<unsigned char>(s[i + k]);
+      if ((b & 0xC0) != 0x80) return false;
+      cp = (cp << 6) | (b & 0x3F);
+    }
+    static const std::uint32_t minimum[] = {0, 0x80, 0x800, 0x10000};
+    if (cp < minimum[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      out->push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+      out->push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+    } else {
+      out->push_back(static_cast<char16_t>(cp));
+    }
+    i += static_cast<std::size_t>(extra) + 1;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::u16string DecodeForDisplay(const std::string& bytes) {
+  std::u16string out;
+  if (DecodeUtf8(bytes, &out)) return out;
+  static const char16_t k1252[32] = {
+      0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+      0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+  out.clear();
+  for (char c : bytes) {
+    auto b = static_cast<unsigned char>(c);
+    out.push_back(b >= 0x80 && b < 0xA0 ? k1252[b - 0x80] : static_cast<char16_t>(b));
+  }
+  return out;
 }
 
 }  // namespace plat

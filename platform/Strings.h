@@ -28,4 +28,8 @@ bool EqualsNoCase(const std::string& a, const std::string& b);
 bool EndsWithNoCase(const std::string& s, const std::string& suffix);
 bool StartsWithNoCase(const std::string& s, const std::string& prefix);
 
+// Text bytes as shown to the user (metafile text, window titles, labels): UTF-8 when the
+// bytes are valid UTF-8, else Windows-1252.
+std::u16string DecodeForDisplay(const std::string& bytes);
+
 }  // namespace plat

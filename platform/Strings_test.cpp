@@ -58,3 +58,19 @@ TEST(MemBlock, ZeroedSizedMovedAndCopiedExplicitly) {
   EXPECT_EQ(c.data()[0], 'B');
   EXPECT_EQ(c.data()[79], 0);
 }
+
+TEST(Strings, DisplayTextIsUtf8WhenValidElseWindows1252) {
+  struct Case {
+    std::string bytes;
+    std::u16string shown;
+  } cases[] = {
+      {"abc", u"abc"},
+      {"\xc2\xb5V", u"\u00b5V"},                // UTF-8 micro sign
+      {"\xb5V", u"\u00b5V"},                     // the same in Windows-1252
+      {"\x80 \x9f", u"\u20ac \u0178"},          // 1252's own letters in 0x80..0x9F
+      {"\xf0\x9f\x98\x80", u"\U0001F600"},       // beyond 16 bits: a surrogate pair
+      {"\xc0\xaf", u"\u00c0\u00af"},             // overlong UTF-8 is not UTF-8
+      {"\xe2\x82", u"\u00e2\u201a"},             // cut short
+  };
+  for (const auto& c : cases) EXPECT_EQ(plat::DecodeForDisplay(c.bytes), c.shown) << c.bytes;
+}

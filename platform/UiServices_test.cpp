@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <chrono>
 #include <fstream>
+#include <thread>
 
 #include "platform/Shell.h"
 #include "platform/UiServices.h"
@@ -133,4 +135,23 @@ TEST(Shell, SiblingProgramIsFoundWithoutExeThenWithIt) {
   EXPECT_EQ(plat::FindSiblingProgram("TKurvo.exe", dir.string()).value_or(""),
             (dir / "TKurvo.EXE").string());
   EXPECT_FALSE(plat::FindSiblingProgram("HypoDD_Quintar.exe", dir.string()).has_value());
+}
+
+TEST(Shell, StartsASiblingDetachedWithItsParametersAsOneArgument) {
+  namespace fs = std::filesystem;
+  fs::path dir = fs::path(TV_TEST_TMPDIR) / "spawn";
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  fs::path out = dir / "args.txt";
+  fs::path prog = dir / "Sylvor_AE";
+  std::ofstream(prog) << "#!/bin/sh\nprintf '%s|' \"$#\" \"$@\" > '" << out.string() << ".tmp'\nmv '"
+                      << out.string() << ".tmp' '" << out.string() << "'\n";
+  fs::permissions(prog, fs::perms::owner_all);
+  auto found = plat::FindSiblingProgram("Sylvor_AE.exe", dir.string());
+  ASSERT_TRUE(found.has_value());
+  EXPECT_TRUE(plat::GetShell().ShellExecute("open", *found, "D:\\a b.txt;00001;00099;", plat::SW_SHOW));
+  for (int i = 0; i < 500 && !fs::exists(out); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  std::ifstream in(out);
+  std::string got(std::istreambuf_iterator<char>(in), {});
+  EXPECT_EQ(got, "1|D:\\a b.txt;00001;00099;|");
 }
