@@ -2,6 +2,7 @@
 // least-squares solve, the trust-region step and update.
 #include "numerics/nml_nlsq.h"
 #include "numerics/nml_nlsq_internal.h"
+#include "numerics/nml_test_util.h"
 
 #include <gtest/gtest.h>
 
@@ -58,7 +59,10 @@ Mat inverse(Mat a)  // Gauss-Jordan with partial pivoting, small matrices only
     return inv;
 }
 
-class NlsqKernels : public ::testing::Test {};
+class NlsqKernels : public ::testing::Test {
+protected:
+    nmltest::StdErrCapture quiet_;  // errors posted at the user's level are printed
+};
 
 // Q'*A*P must reproduce R, the pivots must be a permutation ordered by decreasing
 // remaining norm, conorm the column norms of A in A's order.

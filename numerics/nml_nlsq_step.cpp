@@ -4,8 +4,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 
 namespace {
 l_prediction_form g_prediction_form = l_prediction_row_sum;
@@ -243,7 +241,6 @@ void l_u7lsf(int n, const float* g, float* r, int ld, const int* p, const float*
                 if (st->phi < 0.0f) high = *mu;
                 *mu -= (st->phi / st->phi_prime) * (len / *delta);
             }
-            if (getenv("N2TRACE") && pass > 95) fprintf(stderr, "pass %d mu %g low %g high %g len %g delta %g phi %g phip %g\n", pass, *mu, low, high, len, *delta, st->phi, st->phi_prime);
             if (pass > passlimit) {
                 nml_error_set_int(1, passlimit);
                 nml_error_post(4, 12115);
