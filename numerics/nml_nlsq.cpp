@@ -3,6 +3,7 @@
 #include "numerics/nml_nlsq.h"
 #include "numerics/nml_nlsq_internal.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdarg>
 #include <cstdlib>
@@ -150,7 +151,7 @@ float* nlsq_body(bool bounded, nml_nlsq_fcn fcn, int m, int n, int ibtype, float
     std::vector<float> wk(nwork, 0.0f);
     std::vector<int> iwk(bounded ? 2 * n : n, 0);
     std::vector<float> fjac((size_t)m * n, 0.0f);
-    std::vector<float> fjac2(o.jac && !bounded ? (size_t)m * o.jac_cd : 0);
+    std::vector<float> fjac2(o.jac && !bounded ? (size_t)m * std::max(o.jac_cd, n) : 0);
 
     float* fx = o.residuals_user;
     bool own_fx = false;
@@ -189,7 +190,8 @@ float* nlsq_body(bool bounded, nml_nlsq_fcn fcn, int m, int n, int ibtype, float
     if (started && status != 5) {
         if (o.jac_user) to_rows(m, n, fjac.data(), m, o.jac_user, o.jac_cd);
         if (o.jac_out) {
-            float* jout = (float*)std::malloc(sizeof(float) * (size_t)m * o.jac_cd);
+            // a column dimension below n would make the rows overlap: never write past the array
+            float* jout = (float*)std::malloc(sizeof(float) * (size_t)m * std::max(o.jac_cd, n));
             if (jout) {
                 to_rows(m, n, fjac.data(), m, jout, o.jac_cd);
                 *o.jac_out = jout;
@@ -203,7 +205,7 @@ float* nlsq_body(bool bounded, nml_nlsq_fcn fcn, int m, int n, int ibtype, float
             if (o.rank_out) *o.rank_out = rank;
             if (want_cov && cov_ok) {
                 if (o.jtj_out) {
-                    float* vout = (float*)std::malloc(sizeof(float) * (size_t)n * o.jtj_cd);
+                    float* vout = (float*)std::malloc(sizeof(float) * (size_t)n * std::max(o.jtj_cd, n));
                     if (vout) {
                         to_rows(n, n, fjac.data(), m, vout, o.jtj_cd);
                         *o.jtj_out = vout;

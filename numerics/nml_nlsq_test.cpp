@@ -246,37 +246,40 @@ TEST_F(Nlsq, BaseModelsAgreeWithScipy)
 {
     const auto cases = load_scipy();
     ASSERT_EQ(cases.size(), 5u);
-    for (const auto& c : cases) {
-        g_p = &c.p;
-        std::vector<float> x0(c.start.begin(), c.start.end()), res(c.m), cov(c.n * c.n);
-        std::vector<float> lo(c.lower.begin(), c.lower.end()), hi(c.upper.begin(), c.upper.end());
-        int rank = -1;
-        float* b = c.bounded
-                       ? nml_f_bounded_least_squares(residuals, c.m, c.n, 0, lo.data(), hi.data(),
-                                                     NML_INITIAL_GUESS, x0.data(),
-                                                     NML_RESIDUALS_USER, res.data(),
-                                                     NML_JACOBIAN_RANK, &rank,
-                                                     NML_JTJ_INVERSE_USER, cov.data(), 0)
-                       : nml_f_nonlin_least_squares(residuals, c.m, c.n, NML_INITIAL_GUESS,
-                                                    x0.data(), NML_RESIDUALS_USER, res.data(),
-                                                    NML_JACOBIAN_RANK, &rank,
-                                                    NML_JTJ_INVERSE_USER, cov.data(), 0);
-        ASSERT_NE(b, nullptr) << c.name;
-        EXPECT_EQ(rank, c.n) << c.name;
-        for (int j = 0; j < c.n; ++j) {
-            EXPECT_NEAR(b[j], c.params[j], 2e-3 * std::max(1.0, std::fabs(c.params[j])))
-                << c.name << " p" << j;
-            EXPECT_NEAR(std::sqrt(cov[j * c.n + j]), c.jtjdiag[j], 2e-2 * c.jtjdiag[j])
-                << c.name << " (J'J)^-1 diagonal " << j;
-            if (c.bounded) {
-                EXPECT_GE(b[j], lo[j]);
-                EXPECT_LE(b[j], hi[j]);
+    for (int form = 0; form < 2; ++form) {
+        for (const auto& c : cases) {
+            l_nlsq_set_prediction_form((l_prediction_form)form);
+            g_p = &c.p;
+            std::vector<float> x0(c.start.begin(), c.start.end()), res(c.m), cov(c.n * c.n);
+            std::vector<float> lo(c.lower.begin(), c.lower.end()), hi(c.upper.begin(), c.upper.end());
+            int rank = -1;
+            float* b = c.bounded
+                           ? nml_f_bounded_least_squares(residuals, c.m, c.n, 0, lo.data(), hi.data(),
+                                                         NML_INITIAL_GUESS, x0.data(),
+                                                         NML_RESIDUALS_USER, res.data(),
+                                                         NML_JACOBIAN_RANK, &rank,
+                                                         NML_JTJ_INVERSE_USER, cov.data(), 0)
+                           : nml_f_nonlin_least_squares(residuals, c.m, c.n, NML_INITIAL_GUESS,
+                                                        x0.data(), NML_RESIDUALS_USER, res.data(),
+                                                        NML_JACOBIAN_RANK, &rank,
+                                                        NML_JTJ_INVERSE_USER, cov.data(), 0);
+            ASSERT_NE(b, nullptr) << c.name << " form " << form;
+            EXPECT_EQ(rank, c.n) << c.name;
+            for (int j = 0; j < c.n; ++j) {
+                EXPECT_NEAR(b[j], c.params[j], 2e-3 * std::max(1.0, std::fabs(c.params[j])))
+                    << c.name << " p" << j;
+                EXPECT_NEAR(std::sqrt(cov[j * c.n + j]), c.jtjdiag[j], 2e-2 * c.jtjdiag[j])
+                    << c.name << " (J'J)^-1 diagonal " << j;
+                if (c.bounded) {
+                    EXPECT_GE(b[j], lo[j]);
+                    EXPECT_LE(b[j], hi[j]);
+                }
             }
+            double rss = 0.0;
+            for (float r : res) rss += (double)r * r;
+            EXPECT_NEAR(rss, c.rss, 1e-4 * c.rss) << c.name;
+            std::free(b);
         }
-        double rss = 0.0;
-        for (float r : res) rss += (double)r * r;
-        EXPECT_NEAR(rss, c.rss, 1e-4 * c.rss) << c.name;
-        std::free(b);
     }
 }
 
