@@ -575,6 +575,33 @@ TEST_F(NlsqOptions, StartAtTheSolutionReturnsAtOnce)
     EXPECT_EQ(nml_error_type(1), 0);
 }
 
+// The unbounded fit counts every call of the residual function; the bounded one does not
+// count the difference Jacobians inside its iteration (only the one at the start).
+TEST_F(NlsqOptions, FunctionEvaluationCounts)
+{
+    const float eps = nml_amach(4);
+    float e[14], x[2], fx[14], fjac[28];
+    for (float& v : e) v = 1.0f;
+    std::vector<float> wk(11 * 2 + 3 * 14 - 1);
+    int iwk[4];
+    for (int bounded = 0; bounded < 2; ++bounded) {
+        g_calls = 0;
+        int iparam[6] = {1, 7, 100, 400, 400, 0};
+        float rparam[7] = {std::sqrt(eps), 2.4e-5f, 2.4e-5f, 2.4e-5f, 100 * eps, -999.0f, -999.0f};
+        float d[2] = {xs_[0], xs_[1]};
+        float lo[2] = {0.0f, 0.0f}, hi[2] = {1000.0f, 1.0f};
+        if (bounded)
+            B2LSF(residuals, m_, 2, x0_, 0, lo, hi, d, e, iparam, rparam, x, fx, fjac, m_,
+                  wk.data(), iwk, 100);
+        else
+            U2LSF(residuals, m_, 2, x0_, d, e, iparam, rparam, x, fx, fjac, m_, wk.data(), iwk,
+                  100);
+        EXPECT_GT(iparam[2], 1);
+        EXPECT_EQ(iparam[3], g_calls - (bounded ? 2 * (iparam[4] - 1) : 0)) << bounded;
+        EXPECT_GE(lre(x[0], d_.cert[0]), 3.0) << bounded;
+    }
+}
+
 TEST_F(NlsqOptions, NegativeSettingsAreReplacedWithWarnings)
 {
     float* b = nml_f_nonlin_least_squares(residuals, m_, 2, NML_X_SCALE, xs_, NML_INITIAL_GUESS,
