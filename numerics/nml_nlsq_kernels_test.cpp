@@ -401,6 +401,29 @@ TEST_F(NlsqKernels, UpdateAcceptsOrDoublesGoodStep)
     EXPECT_FLOAT_EQ(v.xc[0], 3.0f);
 }
 
+// A tiny step that lowers f by far less than the model predicts: false convergence.
+void flat_fcn(int, int, float[], float f[])
+{
+    f[0] = std::sqrt(18.0f);  // f = 9 anywhere near the point
+    f[1] = 0.0f;
+}
+
+TEST_F(NlsqKernels, UpdateDetectsFalseConvergence)
+{
+    float x[1] = {1000.0f}, fx[2] = {std::sqrt(20.0f), 0.0f}, g[1] = {-1e4f}, r[1] = {1.0f};
+    int p[1] = {1};
+    float d[1] = {1.0f}, s[1] = {1e-3f};  // relative step 1e-6
+    float xsaved[1], fsaved[2], xc[1], fc[2], f_c = 0.0f, delta = 1e-3f;
+    int icode = 6, maxtaken = 0, nfcn = 0;
+    l_tolerance_block tol{1e-4f, 1e-7f, 1e-10f, 1e-10f, 1.2e-5f, 100, 400, 400};
+    l_step_state st{};
+    // df = -1 (sufficient decrease), predicted about -10: df > 2*dfpred
+    l_trust_region_update(flat_fcn, 2, 1, x, 10.0f, g, r, 1, p, s, d, 0, 100.0f, &delta, &icode,
+                          xsaved, fsaved, xc, fx, fc, &f_c, &maxtaken, &nfcn, &tol, &st);
+    EXPECT_EQ(icode, 3);
+    EXPECT_FLOAT_EQ(f_c, 9.0f);
+}
+
 // The two forms of the predicted reduction differ once R has off-diagonal entries and
 // the step has components of different size. With R = [[1, 1], [0, 1]] and s = (1, -1):
 // row-sum form t = (1*2, -1*1), 0.5*|t|^2 = 2.5; standard R s = (0, -1), 0.5.

@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -534,6 +535,30 @@ TEST_F(NlsqOptions, FailuresReturnNull)
         EXPECT_EQ(nml_error_type(1), c.type) << c.code;
         EXPECT_EQ(nml_error_code(1), c.code);
     }
+}
+
+// Residuals with deterministic noise of 1e-6 (a hash of x's bits) near their minimum: tiny
+// steps lower f far less than predicted, which is false convergence.
+void noisy_fcn(int, int, float x[], float f[])
+{
+    unsigned u;
+    std::memcpy(&u, &x[0], sizeof u);
+    u *= 2654435761u;
+    const float noise = 1e-6f * (((u >> 8) & 0xffff) / 65536.0f - 0.5f);
+    f[0] = (x[0] - 1.0f) + noise;
+    f[1] = 0.5f * (x[0] - 1.0f) - noise;
+}
+
+TEST_F(Nlsq, FalseConvergenceReturnsNull)
+{
+    float start[1] = {3.0f};
+    float* b = nml_f_nonlin_least_squares(noisy_fcn, 2, 1, NML_INITIAL_GUESS, start,
+                                          NML_GRADIENT_TOLERANCE, 0.0, NML_STEP_TOLERANCE, 0.0,
+                                          NML_RELATIVE_FUNCTION_TOLERANCE, 0.0,
+                                          NML_ABSOLUTE_FUNCTION_TOLERANCE, 0.0, 0);
+    EXPECT_EQ(b, nullptr);
+    EXPECT_EQ(nml_error_type(1), NML_FATAL);
+    EXPECT_EQ(nml_error_code(1), 8051);
 }
 
 TEST_F(NlsqOptions, WarningsKeepTheSolution)
