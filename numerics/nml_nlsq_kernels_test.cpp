@@ -308,6 +308,26 @@ TEST_F(NlsqKernels, HookStepDerivativeAtZero)
     EXPECT_NEAR(f.st.phi_prime0, numeric, 0.02 * std::fabs(numeric));
 }
 
+// A singular R (rank 1) with mu = 0: the search must move mu off zero instead of repeating
+// the same singular pass until the pass limit.
+TEST_F(NlsqKernels, HookStepWithSingularTriangle)
+{
+    StepFixture f;
+    f.r = {2.0f, 0.0f, 1.0f, 0.0f};
+    f.g[0] = 8.0f;  // R'w
+    f.g[1] = 4.0f;
+    float delta = 0.5f, mu = 0.0f;
+    int first = 1, gnflag = 0;
+    l_u7lsf(f.n, f.g, f.r.data(), 2, f.p, f.d, f.w, 1000.0f, &delta, &mu, &first, f.s, f.sn,
+            &gnflag, f.sdiag, f.w1, f.w2, 100, &f.st);
+    EXPECT_EQ(nml_error_type(1), 0);
+    EXPECT_EQ(f.st.rank, 1);
+    EXPECT_GT(mu, 0.0f);
+    const float len = std::hypot(f.s[0], f.s[1]);
+    EXPECT_GE(len, 0.75f * 0.5f);
+    EXPECT_LE(len, 1.5f * 0.5f);
+}
+
 TEST_F(NlsqKernels, StepSearchPassLimit)
 {
     StepFixture f;
