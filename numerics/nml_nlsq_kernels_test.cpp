@@ -308,22 +308,24 @@ TEST_F(NlsqKernels, HookStepDerivativeAtZero)
     EXPECT_NEAR(f.st.phi_prime0, numeric, 0.02 * std::fabs(numeric));
 }
 
-// A singular R (rank 1) with mu = 0: the search must move mu off zero instead of repeating
-// the same singular pass until the pass limit.
+// A singular R (rank 2 of 3, with a nearly singular second column) and mu = 0: the
+// derivative of the step length overflows, and the search must still move mu off zero
+// instead of repeating the same singular pass until the pass limit.
 TEST_F(NlsqKernels, HookStepWithSingularTriangle)
 {
-    StepFixture f;
-    f.r = {2.0f, 0.0f, 1.0f, 0.0f};
-    f.g[0] = 8.0f;  // R'w
-    f.g[1] = 4.0f;
+    std::vector<float> r = {2.0f, 0.0f, 0.0f, 1.0f, 1e-20f, 0.0f, 0.0f, 0.0f, 0.0f};
+    const int p[3] = {1, 2, 3};
+    const float d[3] = {1.0f, 1.0f, 1.0f}, w[3] = {4.0f, 3.0f, 1.0f}, g[3] = {8.0f, 4.0f, 0.0f};
+    float s[3], sn[3], sdiag[3], w1[3], w2[3];
+    l_step_state st{};
     float delta = 0.5f, mu = 0.0f;
     int first = 1, gnflag = 0;
-    l_u7lsf(f.n, f.g, f.r.data(), 2, f.p, f.d, f.w, 1000.0f, &delta, &mu, &first, f.s, f.sn,
-            &gnflag, f.sdiag, f.w1, f.w2, 100, &f.st);
+    l_u7lsf(3, g, r.data(), 3, p, d, w, 1e30f, &delta, &mu, &first, s, sn, &gnflag, sdiag, w1, w2,
+            100, &st);
     EXPECT_EQ(nml_error_type(1), 0);
-    EXPECT_EQ(f.st.rank, 1);
+    EXPECT_EQ(st.rank, 2);
     EXPECT_GT(mu, 0.0f);
-    const float len = std::hypot(f.s[0], f.s[1]);
+    const float len = std::sqrt(s[0] * s[0] + s[1] * s[1] + s[2] * s[2]);
     EXPECT_GE(len, 0.75f * 0.5f);
     EXPECT_LE(len, 1.5f * 0.5f);
 }
