@@ -188,6 +188,25 @@ TEST_F(NlsqKernels, CovarianceEdgeCases)
     EXPECT_EQ(nml_error_code(1), 11060);
 }
 
+// Dropping parameter 2 rotates row 2 into row 3; with |R(2,3)| > |R(3,3)| and R(2,3) < 0
+// the rotation leaves a negative diagonal element, which must not be taken for another
+// dropped parameter: the inverse is that of the reduced problem in parameters 1 and 3.
+TEST_F(NlsqKernels, RankDecisionKeepsCovarianceOfTheRest)
+{
+    std::vector<float> j = {1.0f, 0.0f, 0.0f, 1.0f, 1e-6f, 0.0f, 0.0f, -5.0f, 1.0f};
+    int rank = -1;
+    ASSERT_EQ(l_nlsq_rank_and_cov(3, 3, j.data(), 3.4526698e-4f, &rank, true), 0);
+    EXPECT_EQ(rank, 2);
+    // reduced R = [[1, 0], [0, sqrt(26)]]: (R'R)^-1 = diag(1, 1/26)
+    EXPECT_NEAR(j[0], 1.0f, 1e-6f);
+    EXPECT_NEAR(j[2 * 3 + 2], 1.0f / 26.0f, 1e-6f);
+    EXPECT_NEAR(j[2 * 3 + 0], 0.0f, 1e-6f);
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_EQ(j[1 * 3 + k], 0.0f);
+        EXPECT_EQ(j[k * 3 + 1], 0.0f);
+    }
+}
+
 TEST_F(NlsqKernels, TriangularSolvesWithZeroDiagonal)
 {
     // R = [[2, 1], [0, 0]]: R x = b is consistent only for b2 = 0
