@@ -537,6 +537,25 @@ TEST_F(NlsqOptions, FailuresReturnNull)
     }
 }
 
+// After a failed step search the outputs describe the last accepted point: J there, not
+// the factored matrix the search was working on.
+TEST_F(NlsqOptions, OutputsAfterAFailedSearchDescribeTheLastPoint)
+{
+    std::vector<float> j(m_ * 2, 0.0f), res(m_, 0.0f);
+    float* b = nml_f_nonlin_least_squares(residuals, m_, 2, NML_X_SCALE, xs_, NML_INITIAL_GUESS,
+                                          x0_, NML_LM_SEARCH_LIMIT, 0, NML_INITIAL_TRUST_RADIUS,
+                                          1e-3, NML_JACOBIAN_MATRIX_USER, j.data(), NML_RESIDUALS_USER,
+                                          res.data(), 0);
+    ASSERT_EQ(b, nullptr);
+    ASSERT_EQ(nml_error_code(1), 12115);
+    for (int i = 0; i < m_; ++i) {
+        const float x = d_.p.x[i], e = std::exp(-x0_[1] * x);
+        EXPECT_NEAR(j[i * 2 + 0], -(1.0f - e), 1e-3f) << i;
+        EXPECT_NEAR(j[i * 2 + 1], -x0_[0] * x * e, 2e-3f * x0_[0] * x) << i;
+        EXPECT_NEAR(res[i], d_.p.y[i] - x0_[0] * (1.0f - e), 1e-4f) << i;
+    }
+}
+
 // Residuals with deterministic noise of 1e-6 (a hash of x's bits) near their minimum: tiny
 // steps lower f far less than predicted, which is false convergence.
 void noisy_fcn(int, int, float x[], float f[])
