@@ -173,3 +173,51 @@ TEST(GuardedDivision, Cases) {
 }
 
 }  // namespace
+
+namespace {
+
+// Frequency and weight columns of the observation reader (the statistics routines of the
+// library that take such columns read them through it).
+TEST(ObservationWeight, StatusesAndErrors) {
+  nmltest::StdErrCapture quiet;
+  // column-ordered 5 rows: data, frequency, weight
+  const double x[15] = {1, 2, 3, 4, 5, 2, 0, NAN, -1, 1, 0.5, 1, 1, 1, -2};
+  struct Case {
+    int row, ido, sign, status, nrmiss, code;
+    double freq, weight;
+  };
+  const Case cases[] = {
+      {1, 0, 1, 0, 0, 0, 2.0, 0.5},        // used
+      {1, 0, -1, 0, 0, 0, -2.0, 0.5},      // deleting: frequency negated
+      {2, 0, 1, 1, 0, 0, 0.0, 0.0},        // zero frequency: skipped, not missing
+      {3, 0, -1, 2, -1, 0, 0.0, 0.0},      // NaN frequency: missing, counted by the sign
+      {4, 0, 1, 3, 0, 11055, 0.0, 0.0},    // negative frequency
+      {4, 1, 1, 3, 0, 11054, 0.0, 0.0},    // the same in a later call
+      {5, 0, 1, 3, 0, 11057, 0.0, 0.0},    // negative weight
+  };
+  for (const auto& c : cases) {
+    int nrmiss = 0, status = -1;
+    double f = 0.0, w = 0.0;
+    nml_error_push_name("test");
+    nml_d_obs_weight(c.ido, 2, x, 5, c.row, c.sign, 2, 3, NAN, &nrmiss, &f, &w, &status);
+    const int code = nml_error_code(0);
+    nml_e1mes(0, 0, " ");
+    nml_error_pop_name("test");
+    EXPECT_EQ(status, c.status) << c.row;
+    EXPECT_EQ(nrmiss, c.nrmiss) << c.row;
+    EXPECT_EQ(code, c.code) << c.row;
+    if (c.status == 0) {
+      EXPECT_EQ(f, c.freq);
+      EXPECT_EQ(w, c.weight);
+    }
+  }
+  // no columns: frequency and weight 1
+  int nrmiss = 0, status = -1;
+  double f = 0.0, w = 0.0;
+  nml_d_obs_weight(0, 1, x, 5, 1, 1, 0, 0, NAN, &nrmiss, &f, &w, &status);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(f, 1.0);
+  EXPECT_EQ(w, 1.0);
+}
+
+}  // namespace
