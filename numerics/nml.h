@@ -75,3 +75,21 @@ void nmls_random_seed_set(int seed);
 void nmls_error_options(int code, ...);
 void nmls_error_options(const nml_options& options);
 float nmls_amach(int index);
+
+// The generator block that the seed setter fills (the generators themselves are not part
+// of this library).
+struct nmls_random_block {
+  int firstUse;       // 1 until initialised
+  int seeded;
+  double modulus;     // 2147483647
+  double reciprocal;  // 1 / modulus
+  double seed;
+  float scale;        // the largest float below 2^-31
+  int iseed;
+  int option;
+  int spare[2];
+};
+const nmls_random_block* nmls_random_block_get();
+// The clock value used for seeding: hours*10000 + minutes*100 + seconds + 1, or 123457
+// when that is 1 or less.
+int nmls_clock_value(int hour, int minute, int second);

@@ -442,7 +442,9 @@ void l_gamma(T x, T* result) {
     } else {
       NearNegativeInteger(x, T(1), dxrel);
       const T s = std::sin(T(kPi) * y);
-      if (s == 0) {
+      // sin(pi y) of an integer y is not exactly 0 in floating point; the pole is tested
+      // on y itself.
+      if (s == 0 || y == std::trunc(y)) {
         SetReal(1, x);
         nml_error_post(NML_FATAL, 9021);
       } else {
@@ -470,7 +472,7 @@ void l_log_gamma(T x, T* result) {
     *result = T(kLnSqrt2Pi) + (x - T(0.5)) * std::log(x) - x + nml_r9lgmc(y);
   } else {
     const T s = std::fabs(std::sin(T(kPi) * y));
-    if (s == 0) {
+    if (s == 0 || y == std::trunc(y)) {
       SetReal(1, x);
       nml_error_post(NML_FATAL, 9006);
     } else {
