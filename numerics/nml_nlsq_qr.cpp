@@ -100,15 +100,11 @@ void L2RRR(const int* pm, const int* pn, float* a, const int* plda, const int* p
     QR(l, l) += 1.0f;
     if (l < n) {
       // w = alpha*A'u with alpha = -1/u_l, then A += u*w' (the level-2 update).
-      const int rows = m - l + 1;
-      const float alpha = -1.0f / QR(l, l);
-      for (int j = l + 1; j <= n; ++j)
-        work[j - l - 1] = alpha * SDOT(rows, &QR(l, l), 1, &QR(l, j), 1);
-      for (int j = l + 1; j <= n; ++j) {
-        const float t = work[j - l - 1];
-        if (t != 0.0f)
-          for (int i = l; i <= m; ++i) QR(i, j) += t * QR(i, l);
-      }
+      const int rows = m - l + 1, cols = n - l, one = 1, tlen = 1;
+      const float alpha = -1.0f / QR(l, l), zero = 0.0f;
+      SGEMV("T", &tlen, &rows, &cols, &alpha, &QR(l, l + 1), &ldq, &QR(l, l), &one, &zero, work,
+            &one);
+      SGER(rows, cols, 1.0f, &QR(l, l), 1, work, 1, &QR(l, l + 1), ldq);
       for (int j = l + 1; j <= n; ++j) {
         if (j < pl || j > pu || aux[j - 1] == 0.0f) continue;
         float r = std::fabs(QR(l, j)) / aux[j - 1];
