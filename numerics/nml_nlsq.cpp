@@ -221,6 +221,8 @@ float* nlsq_body(bool bounded, nml_nlsq_fcn fcn, int m, int n, int ibtype, float
   std::vector<float> fjac((size_t)m * n, 0.0f);
   std::vector<float> fjac2(o.jac && !bounded ? (size_t)m * std::max(o.jac_cd, n) : 0);
 
+  // The residuals live in malloc'd memory unless the caller gives an array: option 10293
+  // hands them over to be released with free.
   float* fx = o.residuals_user;
   bool own_fx = false;
   if (!fx) {
@@ -228,15 +230,14 @@ float* nlsq_body(bool bounded, nml_nlsq_fcn fcn, int m, int n, int ibtype, float
     own_fx = true;
   }
   float* result = o.result_user;
-  if (!result) {
-    result = (float*)std::malloc(sizeof(float) * n);
-    if (!result) {
-      nml_error_set_int(1, n);
-      nml_error_set_string(1, "n");
-      nml_error_post(5, 201);
-      if (own_fx) std::free(fx);
-      return nullptr;
-    }
+  if (!result) result = (float*)std::malloc(sizeof(float) * n);
+  if (!result || !fx) {
+    nml_error_set_int(1, n);
+    nml_error_set_string(1, "n");
+    nml_error_post(5, 201);
+    if (result != o.result_user) std::free(result);
+    if (own_fx) std::free(fx);
+    return nullptr;
   }
 
   const float* start = o.xguess ? o.xguess : xguess.data();
