@@ -272,9 +272,15 @@ const char* Runtime::CodeName(long code) {
 // ---------------------------------------------------------------------------------------
 // Placeholders
 
-void Runtime::FormatMessage(const char* text) {
+void Runtime::FormatMessage(const char* source) {
+  if (!source) {
+    message_.clear();
+    return;
+  }
+  // The text may be the message buffer itself (an error re-recorded with its own text).
+  const std::string copy(source);
+  const char* text = copy.c_str();
   message_.clear();
-  if (!text) return;
   const std::size_t len = std::strlen(text);
   std::size_t i = 0;
   while (i < len) {

@@ -162,6 +162,8 @@ TEST_F(NmlRuntime, E1mesReplacesCodeOrRerecords) {
   nml_e1mes(-1, -1, "second");  // same type and code, new text
   EXPECT_EQ(nml_error_type(0), NML_ALERT);
   EXPECT_EQ(nml::Runtime::Math().MessageBuffer(), "second");
+  nml_e1mes(-1, -1, nml::Runtime::Math().MessageBuffer().c_str());  // its own text
+  EXPECT_EQ(nml::Runtime::Math().MessageBuffer(), "second");
   nml_error_pop_name("r");
 }
 

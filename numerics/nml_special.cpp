@@ -736,6 +736,7 @@ T BetaInverse(const char* name, T p, T a, T b) {
   const T c = LogGamma(s) - LogGamma(aa) - LogGamma(bb) - s * std::log(s) +
               (aa - T(0.5)) * std::log(aa) + (bb - T(0.5)) * std::log(bb) +
               T(0.5) * std::log(bb / aa) + aa * std::log(1 + bb / aa) + bb * std::log(1 + aa / bb);
+  T previousStep = 1;
   for (int it = 0; it < 100; ++it) {
     // Continued fraction at r
     const T m = std::max(s * r - aa, T(0)) + T(0.7) * std::pow(std::log(aa + 15 + bb), 2);
@@ -759,7 +760,12 @@ T BetaInverse(const char* name, T p, T a, T b) {
     d = std::max(d, T(-0.99));
     d = std::min(d, T(0.5) / r - T(0.5));
     r = (1 + d) * r;
-    if (std::fabs(d) < eps) {
+    // The Newton steps shrink quadratically until the rounding of f (a sum of logarithms)
+    // stops them, often a few times above eps: a small step that no longer shrinks has
+    // reached that floor, and counts as convergence rather than as a failure to converge.
+    const bool floor = std::fabs(d) < std::sqrt(eps) && std::fabs(d) >= std::fabs(previousStep);
+    previousStep = d;
+    if (std::fabs(d) < eps || floor) {
       result = p > T(0.5) ? 1 - r : r;
       return done();
     }
