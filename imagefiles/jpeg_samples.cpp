@@ -97,7 +97,6 @@ inline void IdctCore(std::uint8_t* samples, int stride, const std::int16_t* in,
   std::int32_t ws[64];
   auto coef = [&](int i) -> std::int32_t {
     if (!quant) return in[i];
-    if (in[i] == 0) return 0;
     return static_cast<std::int16_t>(in[i] * static_cast<std::int32_t>(quant[i]));
   };
   // Pass 1: columns, keeping kPass1Bits extra bits.

@@ -3,6 +3,7 @@
 // ours), then prints how many times slower ours is. Target: within 2x for baseline.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -101,18 +102,23 @@ void BM_Baseline_Ours(benchmark::State& s) { DecodeOurs(s, Baseline()); }
 void BM_Baseline_Libjpeg(benchmark::State& s) { DecodeLibjpeg(s, Baseline()); }
 void BM_Progressive_Ours(benchmark::State& s) { DecodeOurs(s, Progressive()); }
 void BM_Progressive_Libjpeg(benchmark::State& s) { DecodeLibjpeg(s, Progressive()); }
-BENCHMARK(BM_Baseline_Ours)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Baseline_Libjpeg)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Progressive_Ours)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Progressive_Libjpeg)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Baseline_Ours)->Unit(benchmark::kMillisecond)->Repetitions(5);
+BENCHMARK(BM_Baseline_Libjpeg)->Unit(benchmark::kMillisecond)->Repetitions(5);
+BENCHMARK(BM_Progressive_Ours)->Unit(benchmark::kMillisecond)->Repetitions(5);
+BENCHMARK(BM_Progressive_Libjpeg)->Unit(benchmark::kMillisecond)->Repetitions(5);
 
-// Remembers the time per iteration of every run for the ratios printed at the end.
+// Remembers the fastest CPU time per iteration of every benchmark (over repetitions, which
+// damp the noise of a shared machine) for the ratios printed at the end.
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
-    for (const Run& r : runs)
-      if (r.iterations > 0) times[r.benchmark_name()] = r.GetAdjustedRealTime();
+    for (const Run& r : runs) {
+      if (r.run_type != Run::RT_Iteration || r.iterations == 0) continue;
+      const std::string name = r.run_name.function_name;
+      const double t = r.GetAdjustedCPUTime();
+      if (!times.count(name) || t < times[name]) times[name] = t;
+    }
   }
   std::map<std::string, double> times;
 };
