@@ -279,7 +279,7 @@ void DecodeBlockInto(JpegCodec& c, int b, const std::int16_t* coef, int lastNonZ
                          *k.quant, lastNonZero, c.rangeLimit);
   } else {
     jpeg_dequantize_idct(c.blockBuf + 64 * b, 8, coef, *k.quant, lastNonZero, c.rangeLimit);
-    jpeg_upsample(c, b);
+    if (!c.mergedChroma) jpeg_upsample(c, b);
   }
 }
 
@@ -310,6 +310,7 @@ int DecodeImage(JpegCodec& c, const JpegImageView& image, int rows, int columns)
   c.layout = c.components == 1 ? 2 : 0;
   jpeg_mcu_setup(c, c.width, c.height, false);
   jpeg_build_decode_tables(c);
+  c.mergedChroma = jpeg_can_merge_chroma(c);
   if (progressive) jpeg_alloc_coefficients(c);
   ResetInput(c);
   // The decoding pass reads the Huffman tables again, scan by scan.

@@ -132,6 +132,9 @@ struct JpegCodec {
   std::uint8_t* planes[4] = {};   // one MCU per component, mcuWidth wide
   std::uint8_t* blockBuf = nullptr;  // 64 samples per block of the MCU
   std::int16_t* coefBlock = nullptr;
+  // Decoding 4:2:0 or 4:2:2: the colour conversion reads chroma from the block buffers
+  // instead of upsampled planes.
+  bool mergedChroma = false;
   std::unique_ptr<std::uint8_t[]> work;  // planes, file buffer, coefficient block, block buffers
 
   // Decoding tables.
@@ -197,6 +200,7 @@ void jpeg_downsample(JpegCodec& c);
 void jpeg_upsample(JpegCodec& c, int block);
 void jpeg_write_mcu_pixels(JpegCodec& c, const JpegImageView& image, int x, int y, int visibleW,
                            int visibleH);
+bool jpeg_can_merge_chroma(const JpegCodec& c);
 
 // ---- Entropy coding (jpeg_entropy.cpp) ----
 extern const std::uint8_t jpeg_std_dc_luminance_bits[17];

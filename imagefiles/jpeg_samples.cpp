@@ -470,7 +470,41 @@ void jpeg_upsample(JpegCodec& c, int b) {
 void jpeg_write_mcu_pixels(JpegCodec& c, const JpegImageView& image, int x, int y, int visibleW,
                            int visibleH) {
   const int w = c.mcuWidth;
-  const std::uint8_t* t = c.rangeLimit;
+  // Locals: byte stores through dst could otherwise alias the codec's table pointers.
+  const std::uint8_t* const t = c.rangeLimit;
+  const std::int32_t* const cbToB = c.cbToB;
+  const std::int32_t* const cbToG = c.cbToG;
+  const std::int32_t* const crToG = c.crToG;
+  const std::int32_t* const crToR = c.crToR;
+  if (c.mergedChroma) {
+    // Chroma straight from its block buffers: one sample serves fh x fv pixels, so its
+    // terms are looked up once per fh pixels. Same result as repeating the samples.
+    const int fh = c.comp[1].fh, fv = c.comp[1].fv;
+    const std::uint8_t* cbBlock = c.blockBuf + 64 * (c.blocksInMcu - 2);
+    const std::uint8_t* crBlock = cbBlock + 64;
+    for (int r = 0; r < visibleH; ++r) {
+      std::uint8_t* dst = image.Row(y + r) + x * 3;
+      const std::uint8_t* py = c.planes[0] + static_cast<std::size_t>(r) * w;
+      const std::uint8_t* pb = cbBlock + (r / fv) * 8;
+      const std::uint8_t* pr = crBlock + (r / fv) * 8;
+      auto put = [&](int yy, int bOff, int gOff, int rOff) {
+        dst[0] = t[yy + bOff];
+        dst[1] = t[yy + gOff];
+        dst[2] = t[yy + rOff];
+        dst += 3;
+      };
+      int i = 0;
+      for (int j = 0; i < visibleW; ++j) {
+        const int cb = pb[j], cr = pr[j];
+        const int bOff = cbToB[cb];
+        const int gOff = (cbToG[cb] + crToG[cr]) >> 16;
+        const int rOff = crToR[cr];
+        put(py[i++], bOff, gOff, rOff);
+        if (fh == 2 && i < visibleW) put(py[i++], bOff, gOff, rOff);
+      }
+    }
+    return;
+  }
   for (int r = 0; r < visibleH; ++r) {
     std::uint8_t* dst = image.Row(y + r) + x * (image.bitsPerPixel / 8);
     const std::size_t o = static_cast<std::size_t>(r) * w;
@@ -483,9 +517,18 @@ void jpeg_write_mcu_pixels(JpegCodec& c, const JpegImageView& image, int x, int 
     const std::uint8_t* pr = c.planes[2] + o;
     for (int i = 0; i < visibleW; ++i, dst += 3) {
       const int yy = py[i], cb = pb[i], cr = pr[i];
-      dst[0] = t[yy + c.cbToB[cb]];
-      dst[1] = t[yy + ((c.cbToG[cb] + c.crToG[cr]) >> 16)];
-      dst[2] = t[yy + c.crToR[cr]];
+      dst[0] = t[yy + cbToB[cb]];
+      dst[1] = t[yy + ((cbToG[cb] + crToG[cr]) >> 16)];
+      dst[2] = t[yy + crToR[cr]];
     }
   }
+}
+
+bool jpeg_can_merge_chroma(const JpegCodec& c) {
+  if (c.components != 3) return false;
+  const JpegComponent& yc = c.comp[0];
+  const JpegComponent& cb = c.comp[1];
+  const JpegComponent& cr = c.comp[2];
+  return cb.h == 1 && cb.v == 1 && cr.h == 1 && cr.v == 1 && yc.h == c.hmax && yc.v == c.vmax &&
+         c.hmax <= 2 && c.vmax <= 2 && c.hmax * c.vmax > 1;
 }
