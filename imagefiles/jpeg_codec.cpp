@@ -128,9 +128,9 @@ int ParseScan(JpegCodec& c, const std::uint8_t* s, int n) {
     int ci = -1;
     for (int j = 0; j < c.components && j < 4; ++j)
       if (c.comp[j].id == id) ci = j;
-    if (ci < 0) return -43;
-    for (int j = 0; j < i; ++j)
-      if (scan.comp[j] == ci) return -43;
+    // Scan components follow the frame's order, each at most once: the MCU's blocks
+    // come in that order.
+    if (ci < 0 || (i > 0 && ci <= scan.comp[i - 1])) return -43;
     scan.comp[i] = ci;
     c.comp[ci].dcIndex = s[2 + 2 * i] >> 4;
     c.comp[ci].acIndex = s[2 + 2 * i] & 15;

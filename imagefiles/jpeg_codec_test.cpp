@@ -266,6 +266,7 @@ std::vector<RefusedCase> RefusedCases() {
       {"height 0", withSof([](Bytes& s) { s[1] = s[2] = 0; }), -1},
       {"scan names an undefined Huffman table", withSos([](Bytes& s) { s[2] = 0x33; }), -43},
       {"scan names an unknown component", withSos([](Bytes& s) { s[1] = 9; }), -43},
+      {"scan components out of the frame's order", withSos([](Bytes& s) { std::swap(s[1], s[3]); }), -43},
       {"scan length disagrees with Ns", withSos([](Bytes& s) { s[0] = 2; }), -43},
       {"Huffman counts beyond the segment", withDht([](Bytes& s) { s[16] = 200; }), -43},
       {"Huffman table index 4", withDht([](Bytes& s) { s[0] = 0x04; }), -43},

@@ -256,8 +256,6 @@ unsigned jpeg_get_bits(JpegCodec& c, int n) {
   return TakeBits(c, n);
 }
 
-int jpeg_decode_symbol(JpegCodec& c, const JpegHuffTable& table) { return DecodeSymbolFast(c, table); }
-
 void jpeg_check_data(JpegCodec& c) {
   if (c.bits < c.padBits) jpeg_fail(-62);
 }

@@ -183,7 +183,6 @@ void jpeg_build_decode_tables(JpegCodec& c);
 void jpeg_fdct(const std::uint8_t* samples, int stride, std::int32_t* coefficients);
 void jpeg_quantize(const std::int32_t* coefficients, const JpegQuantTable& table,
                    std::int16_t* quantised);
-void jpeg_dequantize(const JpegQuantTable& table, std::int16_t* coefficients);
 // Inverse DCT of dequantised coefficients into an 8 x 8 block of samples.
 void jpeg_idct(std::uint8_t* samples, int stride, const std::int16_t* coefficients,
                const std::uint8_t* rangeLimit);
@@ -226,7 +225,6 @@ int jpeg_read_byte(JpegCodec& c);               // -1 at the end of the file
 // Sequential decoding.
 void jpeg_reset_bits(JpegCodec& c);
 unsigned jpeg_get_bits(JpegCodec& c, int n);
-int jpeg_decode_symbol(JpegCodec& c, const JpegHuffTable& table);
 // Decodes one block into the 64 coefficients (natural order) and returns the highest
 // zigzag position it set.
 int jpeg_decode_block(JpegCodec& c, std::int16_t* coefficients, JpegComponent& component);

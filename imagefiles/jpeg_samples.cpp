@@ -151,13 +151,6 @@ void jpeg_dequantize_idct(std::uint8_t* samples, int stride, const std::int16_t*
   IdctCore(samples, stride, coefficients, table.value, rangeLimit);
 }
 
-void jpeg_dequantize(const JpegQuantTable& table, std::int16_t* coefficients) {
-  for (int i = 0; i < 64; ++i)
-    if (coefficients[i] != 0)
-      coefficients[i] =
-          static_cast<std::int16_t>(coefficients[i] * static_cast<std::int32_t>(table.value[i]));
-}
-
 void jpeg_fdct(const std::uint8_t* samples, int stride, std::int32_t* data) {
   // Pass 1: rows, keeping kPass1Bits extra bits.
   for (int row = 0; row < 8; ++row) {
