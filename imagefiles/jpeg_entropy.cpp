@@ -230,7 +230,9 @@ bool jpeg_ensure_bytes(JpegCodec& c, std::size_t n) {
     const std::size_t before = c.count - c.index;
     if (c.endOfFile) return false;
     jpeg_fill_buffer(c);
-    if (c.count - c.index == before && c.endOfFile) return false;
+    // No progress: the file has ended, or n is more than the buffer holds.
+    if (c.count - c.index == before && (c.endOfFile || c.count == static_cast<std::size_t>(kJpegBufferSize)))
+      return false;
   }
   return true;
 }
