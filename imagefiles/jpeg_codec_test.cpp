@@ -249,7 +249,21 @@ std::vector<RefusedCase> RefusedCases() {
     edit(s);
     return ReplaceSegment(b420, 0xC4, s);
   };
+  // The first scan of the progressive twin: DC of all three components, Al 1.
+  const Bytes pb420 = ReadBytes(Fixture("pb420.jpg"));
+  auto withFirstScan = [&](auto edit) {
+    Bytes s = Payload(pb420, 0xDA);
+    edit(s);
+    return ReplaceSegment(pb420, 0xDA, s);
+  };
   std::vector<RefusedCase> cases = {
+      {"progressive DC scan with Se 5", withFirstScan([](Bytes& s) { s[8] = 5; }), -43},
+      {"progressive scan with Al 14", withFirstScan([](Bytes& s) { s[9] = 0x0E; }), -43},
+      {"refinement with Al not Ah - 1", withFirstScan([](Bytes& s) { s[9] = 0x31; }), -43},
+      {"progressive AC scan of three components", withFirstScan([](Bytes& s) {
+         s[7] = 1;
+         s[8] = 5;
+       }), -43},
       {"12-bit samples", withSof([](Bytes& s) { s[0] = 12; }), -43},
       {"arithmetic coding (SOF9)", withSof([](Bytes&) {}, 0xC9), -43},
       {"lossless (SOF3)", withSof([](Bytes&) {}, 0xC3), -43},
