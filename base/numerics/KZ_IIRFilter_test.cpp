@@ -22,7 +22,9 @@ double Power(const KZ_IIRFilter& f, double freq) {
 }
 
 // The deviation value d with |H|^2 = 1 / (1 + d^2) (a Butterworth response at an edge).
-double Deviation(const KZ_IIRFilter& f, double freq) { return std::sqrt(1.0 / Power(f, freq) - 1.0); }
+double Deviation(const KZ_IIRFilter& f, double freq) {
+  return std::sqrt(1.0 / Power(f, freq) - 1.0);
+}
 
 }  // namespace
 
@@ -166,13 +168,12 @@ TEST(IIRFilter, RefusedDesigns) {
     float p[6];
   };
   const Case cases[] = {
-      {4, {0.1f, 0.2f, 0.1f, 0.2f, 0.5f, 5}},
-      {0, {0, 0, 0, 0.2f, 0.5f, 5}},          // edge at 0
-      {0, {0, 0, 0.2f, 0.2f, 0.5f, 5}},       // equal edges
-      {1, {0.1f, 0.5f, 0, 0, 0.5f, 5}},       // at half the sampling frequency
-      {2, {0, 0.1f, 0.2f, 0.15f, 0.5f, 5}},   // third edge inside the band
-      {3, {0, 0.1f, 0.2f, 0.2f, 0.5f, 5}},    // third edge on the band edge
-      {0, {0, 0, 0.2f, 0.2001f, 0.01f, 100}}, // order far beyond 128
+      {4, {0.1f, 0.2f, 0.1f, 0.2f, 0.5f, 5}},    {0, {0, 0, 0, 0.2f, 0.5f, 5}},  // edge at 0
+      {0, {0, 0, 0.2f, 0.2f, 0.5f, 5}},                                          // equal edges
+      {1, {0.1f, 0.5f, 0, 0, 0.5f, 5}},        // at half the sampling frequency
+      {2, {0, 0.1f, 0.2f, 0.15f, 0.5f, 5}},    // third edge inside the band
+      {3, {0, 0.1f, 0.2f, 0.2f, 0.5f, 5}},     // third edge on the band edge
+      {0, {0, 0, 0.2f, 0.2001f, 0.01f, 100}},  // order far beyond 128
       {2, {0, 0.1f, 0.2f, 0.2002f, 0.01f, 100}},
   };
   for (const Case& c : cases) {

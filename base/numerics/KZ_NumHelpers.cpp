@@ -130,7 +130,9 @@ T Median(T a[], int n, void (*sort)(int, T*)) {
 }  // namespace
 
 char** KZ_AllocMatrix8(int rows, int cols) { return AllocMatrix<char>(rows, cols); }
-std::int16_t** KZ_AllocMatrix16(int rows, int cols) { return AllocMatrix<std::int16_t>(rows, cols); }
+std::int16_t** KZ_AllocMatrix16(int rows, int cols) {
+  return AllocMatrix<std::int16_t>(rows, cols);
+}
 float** KZ_AllocMatrix32(int rows, int cols) { return AllocMatrix<float>(rows, cols); }
 double** KZ_AllocMatrix64(int rows, int cols) { return AllocMatrix<double>(rows, cols); }
 
@@ -271,7 +273,8 @@ double KZ_NiceFloor(double x) {
 float KZ_NiceCeilF(float x) {
   if (std::fabs(x) <= 1e-25f) return 0.0f;
   if (x < 0) return -KZ_NiceFloorF(-x);
-  const float p = static_cast<float>(std::pow(10.0, std::floor(std::log10(static_cast<double>(x)))));
+  const float p =
+      static_cast<float>(std::pow(10.0, std::floor(std::log10(static_cast<double>(x)))));
   if (x <= p) return p;
   float v = p;
   for (int k = 0; k < 10 && v < x; ++k) v = static_cast<float>(v + p);

@@ -27,7 +27,8 @@ void KZ_Rand::Seed() {
   nmls_random_seed_set(now > INT_MAX ? INT_MAX : static_cast<int>(now));
 }
 
-void KZ_Rand::HistogramTest(double* const result[5], double lo, double hi, int nbins, int nsamples) {
+void KZ_Rand::HistogramTest(double* const result[5], double lo, double hi, int nbins,
+                            int nsamples) {
   if (!result || nbins < 2 || hi == lo) return;
   double* centre = result[0];
   double* observed = result[1];
@@ -59,7 +60,8 @@ void KZ_Rand::HistogramTest(double* const result[5], double lo, double hi, int n
 KZ_Rand_Uni::KZ_Rand_Uni(double a, double b) : m_fA(a), m_fB(b) {
   m_fMean = (a + b) / 2.0;
   m_fVariance = (b - a) * (b - a) / 12.0;
-  m_strName = plat::Format("Uniform Rnd: [%5.2f, %5.2f], (mean=%.4f, variance=%.4f)", a, b, m_fMean, m_fVariance);
+  m_strName = plat::Format("Uniform Rnd: [%5.2f, %5.2f], (mean=%.4f, variance=%.4f)", a, b, m_fMean,
+                           m_fVariance);
   Seed();
 }
 

@@ -26,7 +26,8 @@ class KZ_Rand {
   // the density. result: five caller-owned arrays of nbins doubles: bin centres, observed
   // frequencies, expected probabilities, cumulative observed, cumulative expected. Needs
   // nbins >= 2 and hi != lo (otherwise nothing is written).
-  virtual void HistogramTest(double* const result[5], double lo, double hi, int nbins, int nsamples);
+  virtual void HistogramTest(double* const result[5], double lo, double hi, int nbins,
+                             int nsamples);
 
   // Seeds the run-time generator with the current time in seconds, and passes the same
   // value to the statistics library's seed setter.
