@@ -287,7 +287,8 @@ void KZ_TSana::SolveCoefficients(const KZ_Ary2D_* X, int m, int K, int, double a
   }
 }
 
-void KZ_TSana::Reduce(const KZ_Ary_* x, KZ_Ary_* d, int NMK, int N0, int K, int maxRows, KZ_Ary2D_* X) {
+void KZ_TSana::Reduce(const KZ_Ary_* x, KZ_Ary_* d, int NMK, int N0, int K, int maxRows,
+                      KZ_Ary2D_* X) {
   const int L = std::min(NMK, maxRows);
   MakeRows(x, N0, L, K, maxRows, 0, X);
   Householder(X, d, maxRows, L, K + 1);
@@ -300,8 +301,8 @@ void KZ_TSana::Reduce(const KZ_Ary_* x, KZ_Ary_* d, int NMK, int N0, int K, int 
   }
 }
 
-void KZ_TSana::Regress(const KZ_Ary2D_* X, int K, int N, int maxRows, KZ_Ary2D_* A, double sig2[], double aic[],
-                       int* best) {
+void KZ_TSana::Regress(const KZ_Ary2D_* X, int K, int N, int maxRows, KZ_Ary2D_* A, double sig2[],
+                       double aic[], int* best) {
   ResidualAIC(X, N, K, maxRows, sig2, aic);
   int b = 0;
   for (int m = 1; m <= K; ++m)
@@ -328,8 +329,8 @@ void KZ_TSana::MedianFilter(KZ_Ary_* x, int n, int k) {
   }
 }
 
-void KZ_TSana::ForwardAICSeries(KZ_Ary2D_* X, const KZ_Ary_* x, int a, int b, int count, int, int K, int maxRows,
-                                KZ_Ary_* out, int) {
+void KZ_TSana::ForwardAICSeries(KZ_Ary2D_* X, const KZ_Ary_* x, int a, int b, int count, int, int K,
+                                int maxRows, KZ_Ary_* out, int) {
   KZ_Ary_ d(maxRows + 1);
   int N = b - a - K;
   Reduce(x, &d, N, a, K, maxRows, X);
@@ -342,8 +343,8 @@ void KZ_TSana::ForwardAICSeries(KZ_Ary2D_* X, const KZ_Ary_* x, int a, int b, in
   }
 }
 
-void KZ_TSana::BackwardAICSeries(KZ_Ary2D_* X, const KZ_Ary_* x, int c, int d, int count, int, int K,
-                                 int maxRows, KZ_Ary_* out, int) {
+void KZ_TSana::BackwardAICSeries(KZ_Ary2D_* X, const KZ_Ary_* x, int c, int d, int count, int,
+                                 int K, int maxRows, KZ_Ary_* out, int) {
   KZ_Ary_ dd(maxRows + 1);
   int N = d - c;
   int first = c;  // earliest target in the fit
@@ -358,8 +359,8 @@ void KZ_TSana::BackwardAICSeries(KZ_Ary2D_* X, const KZ_Ary_* x, int c, int d, i
   }
 }
 
-int KZ_TSana::PickChangePointAIC(const KZ_Ary_* x, int n, int K, int a, int b, int c, int d, double* aic,
-                                 int step) {
+int KZ_TSana::PickChangePointAIC(const KZ_Ary_* x, int n, int K, int a, int b, int c, int d,
+                                 double* aic, int step) {
   const int count = c - b;
   if (step < 1) step = 1;
   if (count <= 0 || a < 0 || d > n || n >= x->m_nCount) return -1;

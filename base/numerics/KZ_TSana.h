@@ -8,8 +8,8 @@
 // A series of n doubles indexed 1..n. Element 0 exists but is not part of the series.
 class KZ_Ary_ {
  public:
-  int m_nCount;      // n + 1
-  double* m_pData;   // n + 1 doubles, zeroed
+  int m_nCount;     // n + 1
+  double* m_pData;  // n + 1 doubles, zeroed
 
   explicit KZ_Ary_(int n);
   virtual ~KZ_Ary_();
@@ -49,7 +49,8 @@ class KZ_TSana {
   // Writes L regression rows into X: row I holds the target x[N0 + K + I] in column K+1
   // and the lags x[N0 + K + I - j] in columns j = 1..K; rows 1..L, or K+2..K+1+L when
   // append is 1. Nothing in the base class.
-  virtual void MakeRows(const KZ_Ary_* x, int N0, int L, int K, int maxRows, int append, KZ_Ary2D_* X);
+  virtual void MakeRows(const KZ_Ary_* x, int N0, int L, int K, int maxRows, int append,
+                        KZ_Ary2D_* X);
 
   // Subtracts the mean of x[1..m] from x[1..n]; nothing when m < 1.
   static void RemoveMean(KZ_Ary_* x, int n, int m);
@@ -72,7 +73,8 @@ class KZ_TSana {
   static void Householder(KZ_Ary2D_* X, KZ_Ary_* d, int maxRows, int rows, int K1);
   static void HouseholderAppend(KZ_Ary2D_* X, KZ_Ary_* d, int maxRows, int rows, int K1);
   // From a reduced X of N rows: residual variance sig2[m] and AIC aic[m] for m = 0..K.
-  static void ResidualAIC(const KZ_Ary2D_* X, int N, int K, int maxRows, double sig2[], double aic[]);
+  static void ResidualAIC(const KZ_Ary2D_* X, int N, int K, int maxRows, double sig2[],
+                          double aic[]);
   // a[1..m], the coefficients of order m, by back substitution.
   static void SolveCoefficients(const KZ_Ary2D_* X, int m, int K, int maxRows, double a[]);
 
@@ -89,8 +91,8 @@ class KZ_TSana {
 
   // Least AIC of the noise model of the targets up to x[b+j-1] into out[j], j = 1..count
   // (rows from x[a+K+1..b] on, one row appended per step).
-  void ForwardAICSeries(KZ_Ary2D_* X, const KZ_Ary_* x, int a, int b, int count, int unused, int K, int maxRows,
-                        KZ_Ary_* out, int step);
+  void ForwardAICSeries(KZ_Ary2D_* X, const KZ_Ary_* x, int a, int b, int count, int unused, int K,
+                        int maxRows, KZ_Ary_* out, int step);
   // Least AIC of the signal model of the targets x[c-count+j..d-1] into out[j],
   // j = count..1 (rows of x[c..d-1] first, one earlier target added per step).
   void BackwardAICSeries(KZ_Ary2D_* X, const KZ_Ary_* x, int c, int d, int count, int unused, int K,
@@ -100,5 +102,6 @@ class KZ_TSana {
   // first index of the least sum (the split lies after 1-based sample b + i). The order
   // is capped so that every fit keeps more rows than unknowns; with no room for a fit
   // (c <= b, or too few samples) nothing is written and the result is -1.
-  int PickChangePointAIC(const KZ_Ary_* x, int n, int K, int a, int b, int c, int d, double* aic, int step);
+  int PickChangePointAIC(const KZ_Ary_* x, int n, int K, int a, int b, int c, int d, double* aic,
+                         int step);
 };

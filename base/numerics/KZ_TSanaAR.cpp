@@ -102,8 +102,8 @@ void KZ_TSanaAR::FitYuleWalker(const KZ_Ary_* x, int n, KZ_Ary_* a, int* p, doub
   }
 }
 
-void KZ_TSanaAR::Spectrum(const KZ_Ary_* a, int p, const KZ_Ary_* b, int q, double sig2, double* out, int nf,
-                          bool normalise, bool log10) {
+void KZ_TSanaAR::Spectrum(const KZ_Ary_* a, int p, const KZ_Ary_* b, int q, double sig2,
+                          double* out, int nf, bool normalise, bool log10) {
   if (nf < 1) return;
   std::vector<double> g(static_cast<std::size_t>(std::max(p, q) + 1));
   std::vector<double> re(static_cast<std::size_t>(nf + 1)), im(static_cast<std::size_t>(nf + 1));
@@ -145,7 +145,8 @@ void KZ_TSanaAR::FitMinAIC(const KZ_Ary_* x, int n, KZ_Ary_* coef, int* p, doubl
   *sig2 = s2[best];
 }
 
-int KZ_TSanaAR::PickOnsetAIC(KZ_Ary_* x, int n, int m, int* pick, double* snr, KZ_Ary_* e, double* aic) {
+int KZ_TSanaAR::PickOnsetAIC(KZ_Ary_* x, int n, int m, int* pick, double* snr, KZ_Ary_* e,
+                             double* aic) {
   *pick = 0;
   *snr = 0.0;
   if (m < 1 || n >= x->m_nCount || n >= e->m_nCount) return 1;
@@ -185,8 +186,9 @@ int KZ_TSanaAR::PickOnsetAIC(KZ_Ary_* x, int n, int m, int* pick, double* snr, K
   return 0;
 }
 
-void KZ_TSanaAR::AutoPickOnset(KZ_Ary_* x, int n, int m, int* pick, double* snr, int* none, int* pick2,
-                               double* snr2, int* none2, KZ_Ary_* w, KZ_Ary_* e, double* aic) {
+void KZ_TSanaAR::AutoPickOnset(KZ_Ary_* x, int n, int m, int* pick, double* snr, int* none,
+                               int* pick2, double* snr2, int* none2, KZ_Ary_* w, KZ_Ary_* e,
+                               double* aic) {
   *pick = 0;
   *snr = 0.0;
   *none = 1;

@@ -15,7 +15,8 @@ class KZ_TSanaAR : public KZ_TSana {
   KZ_TSanaAR(const KZ_TSanaAR&) = delete;
   KZ_TSanaAR& operator=(const KZ_TSanaAR&) = delete;
 
-  void MakeRows(const KZ_Ary_* x, int N0, int L, int K, int maxRows, int append, KZ_Ary2D_* X) override;
+  void MakeRows(const KZ_Ary_* x, int N0, int L, int K, int maxRows, int append,
+                KZ_Ary2D_* X) override;
 
   // dst[1..n] = src[1..n].
   static void CopyCoefficients(const KZ_Ary_* src, KZ_Ary_* dst, int n);
@@ -34,8 +35,8 @@ class KZ_TSanaAR : public KZ_TSana {
   // Power spectrum of the ARMA model (a[1..p], b[1..q], innovation variance sig2) at
   // w = pi i/nf, i = 0..nf, divided by nf; optionally log10 and shifted so that its top
   // (or -10 when all lie below) is 0.
-  static void Spectrum(const KZ_Ary_* a, int p, const KZ_Ary_* b, int q, double sig2, double* out, int nf,
-                       bool normalise, bool log10);
+  static void Spectrum(const KZ_Ary_* a, int p, const KZ_Ary_* b, int q, double sig2, double* out,
+                       int nf, bool normalise, bool log10);
 
   // Least-squares AR fits of orders 0..K (K at most 50, and at most (n-1)/2 so that every
   // fit keeps more rows than unknowns) to x[1..n] with the common targets x[K+1..n]:
@@ -47,8 +48,8 @@ class KZ_TSanaAR : public KZ_TSana {
   // Two picks: the noise model alone (pick, snr, none) and noise and signal models
   // together (pick2, snr2, none2); none and none2 stay 1 without a pick. w and e are
   // work series of n samples; w ends with the noise model's squared errors.
-  void AutoPickOnset(KZ_Ary_* x, int n, int m, int* pick, double* snr, int* none, int* pick2, double* snr2,
-                     int* none2, KZ_Ary_* w, KZ_Ary_* e, double* aic);
+  void AutoPickOnset(KZ_Ary_* x, int n, int m, int* pick, double* snr, int* none, int* pick2,
+                     double* snr2, int* none2, KZ_Ary_* w, KZ_Ary_* e, double* aic);
   // Energy ratio of the noise model's prediction errors after and before index k (20
   // samples each side) after removing the mean of x[1..n] (x is changed). 0 when the
   // window does not fit the series or both sides are silent.

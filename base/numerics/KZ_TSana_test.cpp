@@ -29,7 +29,8 @@ std::vector<double> OnsetTrace(int n, int onset, double snr, int seed) {
   int s = -seed;
   std::vector<double> v(static_cast<std::size_t>(n));
   for (int i = 0; i < n; ++i) v[i] = KZ_TSana::GaussDeviate(&s);
-  for (int i = onset; i < n; ++i) v[i] += snr * KZ_TSana::GaussDeviate(&s) * std::exp(-(i - onset) / 600.0);
+  for (int i = onset; i < n; ++i)
+    v[i] += snr * KZ_TSana::GaussDeviate(&s) * std::exp(-(i - onset) / 600.0);
   return v;
 }
 
@@ -131,7 +132,8 @@ TEST(KZ_TSanaAR, SpectraMatchFreqz) {
     std::vector<double> out(nf + 1), lg(nf + 1);
     KZ_TSanaAR::Spectrum(a.get(), p, b.get(), q, sig2, out.data(), nf, false, false);
     KZ_TSanaAR::Spectrum(a.get(), p, b.get(), q, sig2, lg.data(), nf, true, true);
-    const double top = std::max(-10.0, std::log10(*std::max_element(ref.begin(), ref.end()) + 1e-25));
+    const double top =
+        std::max(-10.0, std::log10(*std::max_element(ref.begin(), ref.end()) + 1e-25));
     for (int i = 0; i <= nf; ++i) {
       ExpectRel(ref[i], out[i], 1e-12, "spectrum");
       EXPECT_NEAR(lg[i], std::log10(ref[i] + 1e-25) - top, 1e-12);
@@ -170,7 +172,8 @@ Picks PickTrace(const std::vector<double>& v) {
   KZ_TSana::RemoveMean(&win, 256, 256);
   int none = -1, none2 = -1;
   double snr2 = 0;
-  ar.AutoPickOnset(&win, 256, 64, &p.noiseModel, &snr, &none, &p.twoModel, &snr2, &none2, &w, &e, aic.data());
+  ar.AutoPickOnset(&win, 256, 64, &p.noiseModel, &snr, &none, &p.twoModel, &snr2, &none2, &w, &e,
+                   aic.data());
   EXPECT_EQ(none, 0);
   EXPECT_EQ(none2, 0);
   p.noiseModel += start - 1;
@@ -292,7 +295,8 @@ TEST(KZ_TSanaAR, EnergyAndQualityRatios) {
     int k;
     double ratio;
   } cases[] = {{10, 0.0}, {31, 0.0}, {20, 2.0}, {30, std::sqrt(40.0 / 37.0)}};
-  for (const Case& c : cases) EXPECT_NEAR(KZ_TSanaAR::EnergyRatio(&e, 40, c.k, 10), c.ratio, 1e-12) << c.k;
+  for (const Case& c : cases)
+    EXPECT_NEAR(KZ_TSanaAR::EnergyRatio(&e, 40, c.k, 10), c.ratio, 1e-12) << c.k;
   for (int i = 1; i <= 20; ++i) e[i] = 0.0;
   EXPECT_EQ(KZ_TSanaAR::EnergyRatio(&e, 40, 20, 10), 9999.0);
 
