@@ -141,7 +141,7 @@ def line_fits(f):
         line(f, r.intercept, r.slope, r.intercept_stderr, r.stderr, r.rvalue ** 2, chi2)
     f.write("# weighted cases: n, x, y, sig, a b siga sigb r2 chi2 q\n")
     cases = []
-    for n in (6, 30):
+    for n in (6, 30, 1200):
         x = np.linspace(0.5, 9.0, n)
         sig = rng.uniform(0.1, 0.8, n)
         y = -1.0 + 1.3 * x + rng.standard_normal(n) * sig
