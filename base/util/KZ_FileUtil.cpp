@@ -83,7 +83,8 @@ std::string KZ_BrowseSg2Folder(const char* title, int confirm) {
     int count = 0;
     for (const plat::FindData& e : plat::FindFiles(plat::JoinPath(folder, "*.sg2")))
       if (!e.name.empty() && e.name[0] != '.') ++count;
-    const std::string question = plat::Format("%d sg2 file found in %s, are you sure?", count, folder.c_str());
+    const std::string question =
+        plat::Format("%d sg2 file found in %s, are you sure?", count, folder.c_str());
     if (plat::AfxMessageBox(question, MB_YESNO) == IDNO) return std::string();
   }
   return folder;

@@ -37,7 +37,8 @@ TEST(Paths, SplitFolderNameAndExtension) {
       {"a.b.c", "", "a.b.c", "a.b", "c"},
       {".profile", "", ".profile", "", ""},
       {"/home/u/name.kv0", "/home/u/", "name.kv0", "name", "kv0"},
-      {"D:\\exp\\N.02\\002000", "D:\\exp\\N.02\\", "002000", "002000", ""},  // dots of folders do not count
+      {"D:\\exp\\N.02\\002000", "D:\\exp\\N.02\\", "002000", "002000",
+       ""},  // dots of folders do not count
       {"noext", "", "noext", "noext", ""},
       {"dir/", "dir/", "", "", ""},
       {"", "", "", "", ""},

@@ -34,7 +34,8 @@ void BM_FFTW_complex(benchmark::State& state) {
   const int nn = static_cast<int>(state.range(0));
   const auto in = Input(2 * static_cast<std::size_t>(nn));
   fftw_complex* buf = fftw_alloc_complex(nn);
-  fftw_plan plan = fftw_plan_dft_1d(nn, buf, buf, FFTW_BACKWARD, FFTW_ESTIMATE);  // sign +1, as KZ_FFT(+1)
+  fftw_plan plan =
+      fftw_plan_dft_1d(nn, buf, buf, FFTW_BACKWARD, FFTW_ESTIMATE);  // sign +1, as KZ_FFT(+1)
   for (auto _ : state) {
     std::memcpy(buf, in.data(), in.size() * sizeof(double));
     fftw_execute(plan);
@@ -82,7 +83,8 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  std::printf("\nTime ratio KZ / FFTW (estimate plans):\n%8s %10s %10s\n", "points", "complex", "real");
+  std::printf("\nTime ratio KZ / FFTW (estimate plans):\n%8s %10s %10s\n", "points", "complex",
+              "real");
   for (int n = 1024; n <= 65536; n *= 2) {
     const std::string s = std::to_string(n);
     const double c = reporter.Seconds("BM_FFTW_complex/" + s);

@@ -47,8 +47,8 @@ void BM_KZ_IIRFilter_record(benchmark::State& state) {
   std::vector<float> out(in.size());
   for (auto _ : state) {
     for (int c = 0; c < kChannels; ++c)
-      f.Filter(in.data() + static_cast<std::size_t>(c) * kSamples, out.data() + static_cast<std::size_t>(c) * kSamples,
-               kSamples);
+      f.Filter(in.data() + static_cast<std::size_t>(c) * kSamples,
+               out.data() + static_cast<std::size_t>(c) * kSamples, kSamples);
     benchmark::DoNotOptimize(out.data());
   }
   state.counters["sections"] = f.m_nSections;
@@ -64,9 +64,13 @@ int main(int argc, char** argv) {
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   std::printf("\nOne record of %d channels x %d samples:\n", kChannels, kSamples);
-  std::printf("  KZ_IIRApply (8 sections, forward): %.3f ms\n", 1e3 * reporter.Seconds("BM_KZ_IIRApply_record"));
-  std::printf("  KZ_IIRFilter::Filter:              %.3f ms\n", 1e3 * reporter.Seconds("BM_KZ_IIRFilter_record"));
-  std::printf("Run bench/base/sosfilt_bench.py with this program's path for the ratio to scipy's sosfilt.\n");
+  std::printf("  KZ_IIRApply (8 sections, forward): %.3f ms\n",
+              1e3 * reporter.Seconds("BM_KZ_IIRApply_record"));
+  std::printf("  KZ_IIRFilter::Filter:              %.3f ms\n",
+              1e3 * reporter.Seconds("BM_KZ_IIRFilter_record"));
+  std::printf(
+      "Run bench/base/sosfilt_bench.py with this program's path for the ratio to scipy's "
+      "sosfilt.\n");
   benchmark::Shutdown();
   return 0;
 }
