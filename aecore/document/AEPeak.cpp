@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "base/numerics/KZ_Stati.h"
 #include "base/util/KZ_FileUtil.h"
 #include "platform/File.h"
 #include "platform/Runtime.h"
@@ -13,41 +14,6 @@ namespace {
 
 constexpr int kHistBins = 26;
 constexpr int kHistMaxTimes = 5000;
-
-// Unweighted straight line y = a + b x with the standard error of b; fewer than three
-// points leave the error at 0, fewer than two give a flat line through the mean.
-void FitLine(const double* x, const double* y, int n, double* a, double* b, double* bErr) {
-  *a = 0.0;
-  *b = 0.0;
-  *bErr = 0.0;
-  if (n < 1) return;
-  double mx = 0.0, my = 0.0;
-  for (int i = 0; i < n; ++i) {
-    mx += x[i];
-    my += y[i];
-  }
-  mx /= n;
-  my /= n;
-  double sxx = 0.0, sxy = 0.0;
-  for (int i = 0; i < n; ++i) {
-    sxx += (x[i] - mx) * (x[i] - mx);
-    sxy += (x[i] - mx) * (y[i] - my);
-  }
-  if (n < 2 || sxx <= 0.0) {
-    *a = my;
-    return;
-  }
-  *b = sxy / sxx;
-  *a = my - *b * mx;
-  if (n > 2) {
-    double ss = 0.0;
-    for (int i = 0; i < n; ++i) {
-      double r = y[i] - *a - *b * x[i];
-      ss += r * r;
-    }
-    *bErr = std::sqrt(ss / (n - 2) / sxx);
-  }
-}
 
 void SplitTime(double time, std::int32_t* sec, std::int32_t* usec) {
   double s = std::trunc(time);
@@ -220,7 +186,12 @@ int CAEPeak::WindowStatistics(double t1, double t2, int cum[kLevelSlots], double
       y[np] = static_cast<float>(std::log10(static_cast<double>(cum[np])));
       ++np;
     }
-    FitLine(x, y, np, aLSQ, bLSQ, bLSQErr);
+    // Fewer than two levels define no line: a flat one without error.
+    double siga = 0.0;
+    *aLSQ = np > 0 ? y[0] : 0.0;
+    *bLSQ = 0.0;
+    *bLSQErr = 0.0;
+    KZ_Stati::FitLine(x, y, np, nullptr, aLSQ, bLSQ, &siga, bLSQErr, nullptr, nullptr, nullptr);
     *bLSQ = -*bLSQ;
   }
   double span = t2 - t1;

@@ -1,0 +1,103 @@
+// The one document of the program: it owns every data object (catalogue engine, peak
+// lists, stress series, current waveform event, event list, data sheets, side buffers),
+// opens files by their extension, steps from event to event and processes the current
+// event. It reaches its views only through the host's UpdateAllViews with hint bits.
+#pragma once
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "aecore/catalogue/AEHypo.h"
+#include "aecore/document/AEPeak.h"
+#include "aecore/document/AEStress.h"
+#include "aecore/waveform/AEWave.h"
+#include "base/series/KZ_MultiVarObj.h"
+#include "platform/DocumentHost.h"
+#include "platform/WinTypes.h"
+
+// View update hints.
+constexpr LONG HINT_TRACE = 0x2;
+constexpr LONG HINT_WAVE = 0x4;
+constexpr LONG HINT_TS = 0x8;
+constexpr LONG HINT_SOURCE = 0x10;
+constexpr LONG HINT_LOC = 0x40;
+constexpr LONG HINT_GRAPH = 0x100;
+constexpr LONG HINT_NOW = 0x1000;
+
+// One located event of the event list.
+struct AEEventEntry {
+  float x = 0, y = 0, z = 0;  // mm, origin at the sample centre
+  float Mw = 0;
+  float iso = 0;
+  float clvd = 0;
+  float CC = 0;
+  double time = 0;  // seconds on the catalogue's time axis
+  std::int16_t arrivals = 0;
+  std::int32_t record = 0;
+  std::uint8_t flags = 0;
+};
+
+class CTremviaDoc {
+ public:
+  static constexpr int kSideBuffers = 5;
+
+  explicit CTremviaDoc(plat::DocumentHost& host);
+  virtual ~CTremviaDoc();
+  CTremviaDoc(const CTremviaDoc&) = delete;
+  CTremviaDoc& operator=(const CTremviaDoc&) = delete;
+
+  // Document/view operations.
+  virtual void Serialize() {}  // the document has no file of its own
+  virtual BOOL OnNewDocument();
+  virtual BOOL OnOpenDocument(const std::string& path);
+
+  int StepEvent(int n);
+  int LoadSideFile(const std::string& path, int k);
+  CAEPeak* GetPeak(int which) { return which == 0 ? m_pPeak[0].get() : m_pPeak[1].get(); }
+
+  // Event list.
+  void AddEventEntry(float x, float y, float z, float Mw, float iso, float clvd, float CC, double time,
+                     std::uint16_t arrivals, std::uint32_t record, std::uint8_t flags);
+  void ClearEventList();
+  int BuildEventList(int first, int last, int minArrivals, int random);
+  int LoadEventList(const std::string& path);
+  int NextFlaggedEvent(std::uint8_t bits) const;
+
+  // Processing of the current event: 1 pick, 2 locate, 3 full processing.
+  bool ProcessCurrentEvent(int mode, bool save, int p1, int p2, int p4, int p3);
+  bool SaveCurrentHypo(int, int, int, bool save);
+
+  plat::DocumentHost& m_Host;
+  int m_nDocParam = 12000;
+  double m_fTimeStart = 0.0;
+  double m_fTimeSpan = 36000.0;
+  std::array<std::unique_ptr<std::vector<BYTE>>, kSideBuffers> m_pSideBuf;
+  std::array<std::vector<BYTE>, 2> m_pWorkBuf;
+  KZ_MultiVarObj* m_pCurSheet = nullptr;
+  std::array<std::unique_ptr<KZ_MultiVarObj>, 2> m_pSheet;
+  std::string m_strParFile;
+  std::unique_ptr<CAEWave> m_pWave;
+  std::unique_ptr<CAEHypo> m_pHypo;
+  std::array<std::unique_ptr<CAEPeak>, 2> m_pPeak;
+  std::unique_ptr<CAEStress> m_pStress;
+  int m_bLoaded = 0;
+  std::vector<std::unique_ptr<AEEventEntry>> m_EventList;
+  int m_nMinArrivals = -1;
+  int m_nCurAE = 0;
+
+ private:
+  // Reads the parameter file and its side files; false when the parameter file failed.
+  bool LoadExperiment(const std::string& parFile);
+  void LoadSideFiles(const std::string& parFile);
+  // Closes the catalogue so that no record of another experiment is read or written.
+  void DetachCatalogue();
+  // Reads the record of the waveform's event into the current record and its picks into
+  // the waveform; an event without a record starts from an empty one.
+  void ReadRecordOfEvent();
+  void FinishOpen();
+};
+
+// Whole hours at least as long as `seconds`, and at least one hour.
+double AE_WindowHours(double seconds);

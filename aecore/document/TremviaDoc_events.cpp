@@ -1,0 +1,75 @@
+// The event list: one entry per located event, built from the catalogue's record headers,
+// read from a list file or appended by the processing of the current event.
+#include <algorithm>
+#include <cstdio>
+
+#include "aecore/document/TremviaDoc.h"
+#include "platform/CrtRand.h"
+#include "platform/File.h"
+#include "platform/Strings.h"
+
+void CTremviaDoc::AddEventEntry(float x, float y, float z, float Mw, float iso, float clvd, float CC, double time,
+                                std::uint16_t arrivals, std::uint32_t record, std::uint8_t flags) {
+  auto e = std::make_unique<AEEventEntry>();
+  e->x = x;
+  e->y = y;
+  e->z = z;
+  e->Mw = Mw;
+  e->iso = iso;
+  e->clvd = clvd;
+  e->CC = CC;
+  e->time = time;
+  e->arrivals = static_cast<std::int16_t>(arrivals);
+  e->record = static_cast<std::int32_t>(record);
+  e->flags = flags;
+  m_EventList.push_back(std::move(e));
+}
+
+void CTremviaDoc::ClearEventList() { m_EventList.clear(); }
+
+int CTremviaDoc::BuildEventList(int first, int last, int minArrivals, int random) {
+  ClearEventList();
+  CAEHypo& h = *m_pHypo;
+  int lastIndex = std::min(last, h.GetNumAE() - 1);
+  AEHRecord& r = h.m_Rec;
+  for (int i = std::max(first, 0); i <= lastIndex; ++i) {
+    if (!h.GetAEHHeader(i)) continue;
+    if (r.nArrivals < minArrivals) continue;
+    if (random > 0) {
+      r.fX = static_cast<float>((plat::CrtRand() % 10000 - 5000) * 0.005);
+      r.fY = static_cast<float>((plat::CrtRand() % 10000 - 5000) * 0.005);
+      r.fZ = static_cast<float>((plat::CrtRand() % 20000 - 10000) * 0.005);
+    }
+    if (r.nMecType == 1 || r.nMecType == 5) r.nFlags |= AEH_FLAG_MECHANISM;
+    AddEventEntry(r.fX, r.fY, r.fZ, r.fMw, r.fIso, r.fClvd, r.fCC, r.nTimeUs * 1e-6 + r.nTimeSec,
+                  static_cast<std::uint16_t>(r.nArrivals), static_cast<std::uint32_t>(i), r.nFlags);
+  }
+  m_nMinArrivals = minArrivals;
+  return 1;
+}
+
+int CTremviaDoc::LoadEventList(const std::string& path) {
+  plat::File f;
+  if (!f.Open(path, "rt")) return 0;
+  ClearEventList();
+  char line[256];
+  for (int k = 0; k < 4; ++k)
+    if (!f.Gets(line, sizeof line)) break;
+  while (f.Gets(line, sizeof line)) {
+    int record = 0, arrivals = 0;
+    double time = 0;
+    float x, y, z, Mw, iso, clvd, further;
+    if (plat::ScanC(line, "%d %lf %f %f %f %f %f %f %f %d", &record, &time, &x, &y, &z, &Mw, &iso, &clvd, &further,
+                    &arrivals) < 10)
+      break;
+    AddEventEntry(x, y, z, Mw, iso, clvd, 0.0f, time, static_cast<std::uint16_t>(arrivals),
+                  static_cast<std::uint32_t>(record), 0);
+  }
+  return 1;
+}
+
+int CTremviaDoc::NextFlaggedEvent(std::uint8_t bits) const {
+  for (std::size_t i = static_cast<std::size_t>(std::max(m_nCurAE + 1, 0)); i < m_EventList.size(); ++i)
+    if (m_EventList[i]->flags & bits) return m_EventList[i]->record;
+  return -1;
+}

@@ -1,0 +1,75 @@
+// Picking, location and full processing of the current event, and saving its record.
+#include <algorithm>
+
+#include "aecore/catalogue/AEHypo_location.h"
+#include "aecore/catalogue/AEProcess.h"
+#include "aecore/document/TremviaDoc.h"
+#include "platform/UiServices.h"
+
+bool CTremviaDoc::ProcessCurrentEvent(int mode, bool save, int p1, int p2, int /*p4*/, int p3) {
+  if (!m_pWave || !m_pWave->m_pHeader || m_pWave->m_pSamples.empty()) return false;
+  CAEHypo& h = *m_pHypo;
+  CAEWave& w = *m_pWave;
+  int channels = h.m_nSensors > 0 ? h.m_nSensors : w.GetNumChannels();
+  channels = std::min(channels, w.GetNumChannels());
+  if ((h.m_Rec.nFlags & AEH_FLAG_LOCKED) || w.m_pHeader->nStatus < 0) return false;
+  plat::CWaitCursor wait;
+  bool result = false;
+  AEHRecord& r = h.m_Rec;
+  auto entry = [&] {
+    AddEventEntry(r.fX, r.fY, r.fZ, r.fMw, r.fIso, r.fClvd, r.fCC, r.nTimeSec + r.nTimeUs * 1e-6,
+                  static_cast<std::uint16_t>(r.nArrivals), static_cast<std::uint32_t>(w.m_nEvent), r.nFlags);
+  };
+  switch (mode) {
+    case 1: {
+      AEPickOptions options{h.m_fMecAcri, h.m_pTemplates};
+      for (int c = 0; c < channels; ++c) w.AutoPick(c, 0, p1, p2, &options);
+      if (h.m_fpAEH) {
+        std::vector<std::uint16_t> flags(channels);
+        for (int c = 0; c < channels; ++c) flags[c] = static_cast<std::uint16_t>(w.m_pPolarity[c]);
+        int n = std::min({h.m_nSensors, channels, AEH_MAX_SENSORS});
+        for (int k = 0; k < n; ++k)
+          AEHypo_SetArrival(h, w.m_pPickTime[k], w.m_pPickAmp[k], w.m_pPickRise[k], w.m_pPickSN[k],
+                            static_cast<std::uint8_t>(flags[k] & 0xFF), k);
+        const AEWHeader& hd = *w.m_pHeader;
+        r.nYear = static_cast<std::uint8_t>(hd.nYear & 0xFF);
+        r.nMonth = static_cast<std::uint8_t>(hd.nMonth & 0xFF);
+        r.nDay = static_cast<std::uint8_t>(hd.nDay & 0xFF);
+        r.nHour = static_cast<std::uint8_t>(hd.nHour & 0xFF);
+        r.nMinute = static_cast<std::uint8_t>(hd.nMinute & 0xFF);
+        r.nSecond = static_cast<std::uint8_t>(hd.nSecond & 0xFF);
+        r.nTimeSec = hd.nSec;
+        r.nTimeUs = hd.nUsec;
+      }
+      m_Host.UpdateAllViews(nullptr, 15, nullptr);
+      break;
+    }
+    case 2:
+      AEHypo_LocateCurrent(h);
+      AEWave_SourceParameters(w, h);
+      if (r.nArrivals > 4) {
+        entry();
+        m_Host.UpdateAllViews(nullptr, 31, nullptr);
+      }
+      result = true;
+      break;
+    case 3:
+      if (AEWave_ProcessEvent(w, h, p1, p2, p3) > 3) entry();
+      m_Host.UpdateAllViews(nullptr, 31, nullptr);
+      result = true;
+      break;
+    default:
+      break;
+  }
+  if (save) h.PutAEH(w.m_nEvent, true);
+  return result;
+}
+
+bool CTremviaDoc::SaveCurrentHypo(int, int, int, bool save) {
+  if (!m_pWave || !m_pWave->m_pHeader || m_pWave->m_pHeader->nStatus < 0) return false;
+  if (save) {
+    plat::CWaitCursor wait;
+    m_pHypo->PutAEH(m_pWave->m_nEvent, true);
+  }
+  return false;
+}
