@@ -81,10 +81,10 @@ CAEWave::CAEWave()
     : m_pHeader(std::make_unique<AEWHeader>()),
       m_pAic(AEW_WORK_SIZE, 0.0),
       m_pSpectrum(AEW_WORK_SIZE, 0.0),
-      m_pSeries(AEW_WORK_SIZE + 1, 0.0),
-      m_pCoef(51, 0.0),
-      m_pErrNoise(AEW_WORK_SIZE + 1, 0.0),
-      m_pErrSignal(AEW_WORK_SIZE + 1, 0.0),
+      m_pSeries(std::make_unique<KZ_Ary_>(AEW_WORK_SIZE)),
+      m_pCoef(std::make_unique<KZ_Ary_>(50)),
+      m_pErrNoise(std::make_unique<KZ_Ary_>(AEW_WORK_SIZE)),
+      m_pErrSignal(std::make_unique<KZ_Ary_>(AEW_WORK_SIZE)),
       m_pDither(AEW_WORK_SIZE, 0.0f) {
   std::memset(m_pHeader.get(), 0, sizeof(AEWHeader));
   FillDither();

@@ -10,6 +10,7 @@
 
 #include "aecore/catalogue/AEHRecord.h"
 #include "aecore/waveform/AEWHeader.h"
+#include "base/numerics/KZ_TSanaAR.h"
 
 struct AESensorTable;
 class CAETemplateSet;
@@ -96,11 +97,12 @@ class CAEWave {
   std::vector<float> m_pGain;
   std::vector<double> m_pAic;       // AIC curve of the last automatic pick
   std::vector<double> m_pSpectrum;  // AR power spectrum of the source parameters
-  std::vector<double> m_pSeries;    // series under analysis, indices from 1
-  std::vector<double> m_pCoef;      // AR coefficients
-  std::vector<double> m_pErrNoise;
-  std::vector<double> m_pErrSignal;
-  std::vector<float> m_pDither;
+  std::unique_ptr<KZ_Ary_> m_pSeries;     // series under analysis, indices from 1
+  std::unique_ptr<KZ_Ary_> m_pCoef;       // AR coefficients
+  std::unique_ptr<KZ_Ary_> m_pErrNoise;   // noise-model prediction errors of the picker
+  std::unique_ptr<KZ_Ary_> m_pErrSignal;  // signal-model prediction errors
+  std::vector<float> m_pDither;           // 100 counts of unit Gaussian noise per sample
+  KZ_TSanaAR m_AR;                        // the picker of every pick of this record
   std::int32_t m_nAicFirst = 0;
   std::int32_t m_nAicLast = 0;
   std::int32_t m_nLastPick = 0;
