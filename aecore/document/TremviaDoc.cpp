@@ -123,6 +123,10 @@ void CTremviaDoc::FinishOpen() {
   m_Host.SetModifiedFlag(false);
   std::int64_t origin = plat::MakeLocalTime(m_pHypo->m_tmRef).value_or(0);
   for (auto& p : m_pPeak) p->m_tStart = origin;
+  m_pHypo->m_pTemplates = &m_Templates;
+  m_Templates.m_nWindow = m_pHypo->m_nCCWindow;
+  m_Templates.m_nLag = m_pHypo->m_nCCShift;
+  m_Templates.m_fThreshold = m_pHypo->m_fCCMin;
 }
 
 BOOL CTremviaDoc::OnOpenDocument(const std::string& path) {

@@ -12,6 +12,7 @@
 #include "aecore/catalogue/AEHypo.h"
 #include "aecore/document/AEPeak.h"
 #include "aecore/document/AEStress.h"
+#include "aecore/templates/AETemplateSet.h"
 #include "aecore/waveform/AEWave.h"
 #include "base/series/KZ_MultiVarObj.h"
 #include "platform/DocumentHost.h"
@@ -78,6 +79,7 @@ class CTremviaDoc {
   KZ_MultiVarObj* m_pCurSheet = nullptr;
   std::array<std::unique_ptr<KZ_MultiVarObj>, 2> m_pSheet;
   std::string m_strParFile;
+  CAETemplateSet m_Templates;
   std::unique_ptr<CAEWave> m_pWave;
   std::unique_ptr<CAEHypo> m_pHypo;
   std::array<std::unique_ptr<CAEPeak>, 2> m_pPeak;
