@@ -31,7 +31,7 @@ inline const double (&SensorPositions())[kSensors][3] {
 struct Source {
   double x, y, z;
   double t0 = 25.0;      // origin time, microseconds after the first sample
-  double amp = 3e4;      // amplitude at 1 mm
+  double amp = 3e5;      // amplitude at 1 mm
   unsigned seed = 1;
   int liveChannels = kSensors;  // channels after these are flat
 };

@@ -99,6 +99,7 @@ class CTremviaDoc {
   // the waveform; an event without a record starts from an empty one.
   void ReadRecordOfEvent();
   void FinishOpen();
+  bool SaveRecord();
 };
 
 // Whole hours at least as long as `seconds`, and at least one hour.

@@ -61,15 +61,30 @@ bool CTremviaDoc::ProcessCurrentEvent(int mode, bool save, int p1, int p2, int /
     default:
       break;
   }
-  if (save) h.PutAEH(w.m_nEvent, true);
+  if (save) SaveRecord();
   return result;
+}
+
+// Writes the current record under the waveform's event index; a refused write is
+// reported, so that a record is never lost silently.
+bool CTremviaDoc::SaveRecord() {
+  CAEHypo& h = *m_pHypo;
+  if (h.m_Rec.nFlags & AEH_FLAG_LOCKED) {
+    plat::AfxMessageBox("Locked event!");
+    return false;
+  }
+  if (!h.PutAEH(m_pWave->m_nEvent, true)) {
+    plat::AfxMessageBox("Can not save data to AED file!");
+    return false;
+  }
+  return true;
 }
 
 bool CTremviaDoc::SaveCurrentHypo(int, int, int, bool save) {
   if (!m_pWave || !m_pWave->m_pHeader || m_pWave->m_pHeader->nStatus < 0) return false;
   if (save) {
     plat::CWaitCursor wait;
-    m_pHypo->PutAEH(m_pWave->m_nEvent, true);
+    SaveRecord();
   }
   return false;
 }
