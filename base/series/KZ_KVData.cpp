@@ -36,23 +36,79 @@ std::vector<std::string> SplitRuns(const std::string& line, char sep) {
   return out;
 }
 
+// One number as scanf's "%lf" reads it: leading white space skipped, then the longest
+// number. std::from_chars does the common forms without the locale; the forms it does not
+// take (a '+' sign, hexadecimal) go to strtod.
+inline bool ParseDouble(const char*& p, const char* end, double* v) {
+  while (p < end && (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n' || *p == '\v' || *p == '\f')) ++p;
+  if (p >= end) return false;
+  auto r = std::from_chars(p, end, *v);
+  if (r.ec == std::errc() && (r.ptr >= end || (*r.ptr != 'x' && *r.ptr != 'X'))) {
+    p = r.ptr;
+    return true;
+  }
+  if (r.ec == std::errc::result_out_of_range) {
+    // Like strtod: beyond the double range is infinity, below it zero.
+    char* e = nullptr;
+    *v = plat::StrToD(p, &e);
+    p = e;
+    return true;
+  }
+  char* e = nullptr;
+  *v = plat::StrToD(p, &e);
+  if (e == p) return false;
+  p = e;
+  return true;
+}
+
 // Up to `max` numbers as a scanf "%lf %lf ..." (white space between them) or, with
-// `comma`, "%lf,%lf,..." (a comma right after each number) reads them.
-int ScanDoubles(const char* p, bool comma, int max, double* out) {
+// `comma`, "%lf,%lf,..." (a comma right after each number) reads them from [p, end).
+int ScanDoubles(const char* p, const char* end, bool comma, int max, double* out) {
   int k = 0;
   while (k < max) {
     if (k > 0 && comma) {
-      if (*p != ',') break;
+      if (p >= end || *p != ',') break;
       ++p;
     }
-    char* end = nullptr;
-    const double v = plat::StrToD(p, &end);
-    if (end == p) break;
-    out[k++] = v;
-    p = end;
+    if (!ParseDouble(p, end, &out[k])) break;
+    ++k;
   }
   return k;
 }
+
+int ScanDoubles(const std::string& line, bool comma, int max, double* out) {
+  return ScanDoubles(line.data(), line.data() + line.size(), comma, max, out);
+}
+
+// The lines of a whole file read at once (line ends LF or CRLF), which is much faster
+// than reading them character by character.
+class TextLines {
+ public:
+  bool Open(const std::string& path) {
+    plat::File f;
+    if (!f.Open(path, "rb")) return false;
+    const long long n = f.GetLength();
+    if (n < 0) return false;
+    text_.resize(static_cast<std::size_t>(n));
+    text_.resize(f.Read(text_.data(), text_.size()));
+    return true;
+  }
+  bool ReadLine(std::string& line) {
+    line.clear();
+    if (pos_ >= text_.size()) return false;
+    std::size_t e = text_.find('\n', pos_);
+    const std::size_t next = e == std::string::npos ? text_.size() : e + 1;
+    if (e == std::string::npos) e = text_.size();
+    if (e > pos_ && text_[e - 1] == '\r' && e < text_.size()) --e;
+    line.assign(text_, pos_, e - pos_);
+    pos_ = next;
+    return true;
+  }
+
+ private:
+  std::string text_;
+  std::size_t pos_ = 0;
+};
 
 int ScanInts(const char* p, int max, std::vector<long>& out) {
   out.clear();
@@ -161,8 +217,8 @@ int KZ_MultiVarObj::LoadFile(std::string path) {
   if (plat::EndsWithNoCase(path, ".HIS")) return LoadBlankColumns(path);
   if (plat::EndsWithNoCase(path, ".CSV")) return LoadCommaColumns(path);
 
-  plat::File f;
-  if (!f.Open(path, "rt")) return 0;
+  TextLines f;
+  if (!f.Open(path)) return 0;
   std::string line1;
   if (!f.ReadLine(line1) || !Has(line1, "KVDATA")) {
     Warn(plat::Format("%s is not a KV data file: its first line lacks \"KVDATA\".", path.c_str()));
@@ -268,7 +324,7 @@ int KZ_MultiVarObj::LoadFile(std::string path) {
       const bool isMin = Has(line, "MIN:"), isMax = !isMin && Has(line, "MAX:");
       if (isMin || isMax) {
         const char* p = std::strchr(line.c_str(), ':') + 1;
-        if (ScanDoubles(p, false, nc, values.data()) < nc) break;
+        if (ScanDoubles(p, line.data() + line.size(), false, nc, values.data()) < nc) break;
         for (int c = 0; c < nc; ++c) (isMin ? s.mins : s.maxs)[c] = s.factors[c] * values[c];
         ++s.rangeLines;
       } else if (Has(line, "PLOT_TYPE:")) {
@@ -283,26 +339,19 @@ int KZ_MultiVarObj::LoadFile(std::string path) {
         std::string hl;
         if (!f.ReadLine(hl)) break;
         s.h.clear();
-        const char* p = hl.c_str();
-        for (;;) {
-          char* end = nullptr;
-          const double v = plat::StrToD(p, &end);
-          if (end == p) break;
-          s.h.push_back(v);
-          p = end;
-        }
+        const char* p = hl.data();
+        for (double v; ParseDouble(p, hl.data() + hl.size(), &v);) s.h.push_back(v);
         s.hasH = true;
       } else {
         const std::size_t at = s.rows.size();
         s.rows.resize(at + nc);
-        if (ScanDoubles(line.c_str(), false, nc, s.rows.data() + at) < nc) {
+        if (ScanDoubles(line, false, nc, s.rows.data() + at) < nc) {
           s.rows.resize(at);
           break;
         }
         ++s.nrows;
       }
     }
-    f.Close();
     if (s.nrows > 2147483647 - 8) throw std::bad_alloc();  // beyond what a table can count
   } catch (const std::bad_alloc&) {
     Warn(plat::Format("%s is too large to be read into the table.", path.c_str()));
@@ -380,7 +429,7 @@ namespace {
 
 // Reads a column file (the titles, then the rows of at least as many numbers as titles)
 // into `stage`; false with the reason when the file is refused.
-bool ReadColumnFile(plat::File& f, bool comma, ColumnStage& stage, std::string& why) {
+bool ReadColumnFile(TextLines& f, bool comma, ColumnStage& stage, std::string& why) {
   std::string line;
   if (!f.ReadLine(line)) {
     why = "it is empty";
@@ -408,7 +457,7 @@ bool ReadColumnFile(plat::File& f, bool comma, ColumnStage& stage, std::string& 
   if (!comma) f.ReadLine(line);  // the second line of a history file carries no data
   double values[20];
   while (f.ReadLine(line)) {
-    if (ScanDoubles(line.c_str(), comma, 20, values) < nc) break;
+    if (ScanDoubles(line, comma, 20, values) < nc) break;
     stage.rows.insert(stage.rows.end(), values, values + nc);
     ++stage.nrows;
   }
@@ -418,8 +467,8 @@ bool ReadColumnFile(plat::File& f, bool comma, ColumnStage& stage, std::string& 
 }  // namespace
 
 static int LoadColumns(KZ_MultiVarObj& t, const std::string& path, bool comma) {
-  plat::File f;
-  if (!f.Open(path, "rt")) return 0;
+  TextLines f;
+  if (!f.Open(path)) return 0;
   ColumnStage s;
   std::string why;
   try {
@@ -432,7 +481,6 @@ static int LoadColumns(KZ_MultiVarObj& t, const std::string& path, bool comma) {
     Warn(plat::Format("%s is too large to be read into the table.", path.c_str()));
     return 0;
   }
-  f.Close();
 
   t.SetSize(100, 5000);
   const int fileColumns = static_cast<int>(s.titles.size());

@@ -457,7 +457,8 @@ bool KZ_TSdata::WriteKVText(const std::string& path, double t0, double t1) const
   std::string names = "Time(sec)", factors = "1.0";
   for (int c = 0; c < m_nChannels; ++c) {
     if (!m_pChannel[c].nPlot) continue;
-    names += " " + std::string(m_pChannel[c].szName, strnlen(m_pChannel[c].szName, sizeof(m_pChannel[c].szName)));
+    names += ' ';
+    names.append(m_pChannel[c].szName, strnlen(m_pChannel[c].szName, sizeof(m_pChannel[c].szName)));
     factors += " 1.0";
   }
   f.Puts(names + "\n" + factors + "\n");
