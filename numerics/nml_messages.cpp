@@ -6,6 +6,7 @@
 
 #include "numerics/nml_runtime.h"
 #include "platform/Runtime.h"
+#include "platform/UiServices.h"
 
 namespace nml {
 namespace {
@@ -95,6 +96,13 @@ bool ValidConversion(const std::string& c, Kind kind) {
   }
 }
 
+// The title of the library's message boxes: the program's file name without its folder.
+std::string ProgramFileName() {
+  const std::string path = plat::ProgramPath();
+  const std::size_t slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 unsigned short Swap16(unsigned short v) {
   return static_cast<unsigned short>((v >> 8) | (v << 8));
 }
@@ -106,7 +114,11 @@ unsigned short Swap16(unsigned short v) {
 
 void Runtime::ReportLoadFailure(const std::string& file, const char* reason) {
   const std::string text = Printf("Error in reading %s\n%s.\n", file.c_str(), reason);
-  plat::WriteStdErr(text);
+  if (printerKind_ == cfg_.kindBox) {
+    plat::Ui().MessageBox(text, MB_OK | MB_ICONINFORMATION, ProgramFileName());
+  } else {
+    plat::WriteStdErr(text);
+  }
 }
 
 void Runtime::LoadMessages() {
@@ -260,9 +272,15 @@ const char* Runtime::CodeName(long code) {
 // ---------------------------------------------------------------------------------------
 // Placeholders
 
-void Runtime::FormatMessage(const char* text) {
+void Runtime::FormatMessage(const char* source) {
+  if (!source) {
+    message_.clear();
+    return;
+  }
+  // The text may be the message buffer itself (an error re-recorded with its own text).
+  const std::string copy(source);
+  const char* text = copy.c_str();
   message_.clear();
-  if (!text) return;
   const std::size_t len = std::strlen(text);
   std::size_t i = 0;
   while (i < len) {
@@ -423,9 +441,8 @@ void Runtime::PrintBox(int type, int code, const char* /*name*/, const char* tex
   const std::string box =
       type < 5 ? Printf("%s Error %s from %s.  %s", typeName.c_str(), CodeName(code), routine, text)
                : Printf("%s Error from %s.  %s", typeName.c_str(), routine, text);
-  // No message-box service is available to the numerical library here; the box's text goes
-  // to the standard-error stream as one block.
-  plat::WriteStdErr(box + "\n");
+  const UINT icon = stop_[type >= 0 && type <= 8 ? type : 8] ? MB_ICONHAND : MB_ICONINFORMATION;
+  plat::Ui().MessageBox(box, MB_SETFOREGROUND | icon, ProgramFileName());
 }
 
 void Runtime::Traceback() {

@@ -151,7 +151,15 @@ class Runtime;
 // Walks an option list, variadic or typed. Routines write their option loop once:
 //   for (int code; (code = r.NextCode()) != 0;) switch (code) { ... default: r.Unknown(); }
 // Unknown() posts TERMINAL 103 (code, position) and ends the walk: reading further words of
-// a variadic list after a code that is not understood would be undefined.
+// a variadic list after a code that is not understood would be undefined. A routine with
+// options offers both forms over one body, e.g. with two fixed arguments:
+//   float* nml_f_x(int n, float* a, ...) {
+//     va_list ap; va_start(ap, a);
+//     nml::VaListOptionReader r(nml::Runtime::Math(), 2, ap);
+//     float* res = Body(n, a, r); va_end(ap); return res; }
+//   float* nml_f_x(int n, float* a, const nml_options& o) {
+//     nml::TypedOptionReader r(nml::Runtime::Math(), 2, o); return Body(n, a, r); }
+// Positions count every word of the argument list from 1, the fixed arguments included.
 class OptionReader {
  public:
   explicit OptionReader(Runtime& rt, int fixedArgs) : rt_(rt), pos_(fixedArgs) {}

@@ -162,6 +162,8 @@ TEST_F(NmlRuntime, E1mesReplacesCodeOrRerecords) {
   nml_e1mes(-1, -1, "second");  // same type and code, new text
   EXPECT_EQ(nml_error_type(0), NML_ALERT);
   EXPECT_EQ(nml::Runtime::Math().MessageBuffer(), "second");
+  nml_e1mes(-1, -1, nml::Runtime::Math().MessageBuffer().c_str());  // its own text
+  EXPECT_EQ(nml::Runtime::Math().MessageBuffer(), "second");
   nml_error_pop_name("r");
 }
 
@@ -662,6 +664,44 @@ TEST(NmlMachine, KeysAndRunOnce) {
   nml_once(&flag, [] { ++runs; });
   nml_once(&flag, [] { ++runs; });
   EXPECT_EQ(runs, 1);
+}
+
+}  // namespace
+
+#include "platform/testing/ScriptedUi.h"
+
+namespace {
+
+TEST_F(NmlRuntime, MessageBoxAndConsolePrinters) {
+  {
+    plat::testing::ScriptedUi ui;
+    nml_error_options(NML_SET_PRINTER_KIND, NML_PRINTER_BOX, 0);
+    nml_error_push_name("nml_routine");
+    nml_error_post(NML_WARNING, 17);
+    nml_error_pop_name("nml_routine");
+    nml_dmach(0);
+    ASSERT_EQ(ui.Shown().size(), 2u);
+    EXPECT_EQ(ui.Shown()[0].text, "WARNING Error 17 from nml_routine.  Error code 17.");
+    EXPECT_EQ(ui.Shown()[0].type, MB_SETFOREGROUND | MB_ICONINFORMATION);
+    EXPECT_EQ(ui.Shown()[1].text, "TERMINAL Error from nml_dmach.  Error code 12009.");
+    // The stop flag of TERMINAL is off here, so the box carries the information icon.
+    EXPECT_EQ(ui.Shown()[1].type, MB_SETFOREGROUND | MB_ICONINFORMATION);
+    // With the stop flag on (the library's default), the hand icon.
+    nml_error_push_name("r");
+    nml_error_set_stop_fatal(1);
+    nml_error_post(NML_TERMINAL, 3);  // shown where it is posted
+    nml_error_set_stop_fatal(0);      // so that the return does not end the test
+    nml_error_pop_name("r");
+    ASSERT_EQ(ui.Shown().size(), 3u);
+    EXPECT_EQ(ui.Shown()[2].type, MB_SETFOREGROUND | MB_ICONHAND);
+  }
+  nml_error_options(NML_SET_PRINTER_KIND, NML_PRINTER_CONSOLE, 0);
+  StdErrCapture err;
+  nml_dmach(0);
+  EXPECT_EQ(err.text(), "\r\n*** TERMINAL Error from nml_dmach.  Error code 12009.\r\n\r\n");
+  int kind = 0;
+  nml_error_options(NML_SET_PRINTER_KIND, 1234, NML_GET_PRINTER_KIND, &kind, 0);
+  EXPECT_EQ(kind, NML_PRINTER_STREAM);
 }
 
 }  // namespace

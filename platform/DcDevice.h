@@ -58,7 +58,17 @@ enum class DcOpKind {
   StretchDIBits,   // rect (destination x, y, x + w, y + h), src, dib, rop
 };
 
-// One primitive with the state it was drawn with.
+// One primitive with the state it was drawn with. How a back end draws each kind:
+// - lines and outlines with the state's pen as penPixels/penStyle say (PS_NULL: none),
+//   round caps and joins; Rectangle, Ellipse and Polygon filled with the state's brush
+//   (BS_NULL: not filled; polygons by polyFillMode); boxes as given (top may exceed
+//   bottom), leaving out the right and bottom edge as GDI does;
+// - Text: glyphs upright on the device along the rotated baseline of textBox; with
+//   bkMode OPAQUE the box is first filled with bkColor; with ETO_OPAQUE the rect is
+//   filled with bkColor; with ETO_CLIPPED the text is clipped to rect;
+// - StretchDIBits: the source's top-left goes to logical (rect.left, rect.top), its
+//   bottom-right to (rect.right, rect.bottom); flipped device corners mirror it;
+// - PatBlt by rop (WHITENESS, BLACKNESS, PATCOPY with the state's brush, DSTINVERT).
 struct DcOp {
   DcOpKind kind;
   DcState state;
@@ -82,8 +92,9 @@ struct DcOp {
   std::vector<int> dx;
   std::array<POINT, 4> textBox{};
 
-  // StretchDIBits: source rectangle (x, y, w, h, y from the bottom as Windows counts it)
-  // and a copy of the packed DIB (header, colour table, bits).
+  // StretchDIBits: source rectangle (left, top, right, bottom in DIB pixels, rows
+  // counted from the bottom as Windows counts them) and a copy of the packed DIB
+  // (header, colour table, bits).
   RECT src{};
   std::shared_ptr<const std::vector<BYTE>> dib;
 };

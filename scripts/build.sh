@@ -4,5 +4,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${TV_BUILD_DIR:-$root/build}"
+# Lets ccache reuse objects across clones in different folders (CI clones afresh).
+export CCACHE_BASEDIR="$root"
 cmake -S "$root" -B "$build" -G Ninja "$@" >/dev/null
 cmake --build "$build" -j "$(nproc)"

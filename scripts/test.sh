@@ -12,6 +12,7 @@ ctest --output-on-failure -j "$(nproc)"
 asan_targets=$(cat "$root/scripts/asan-tests.txt" 2>/dev/null | grep -v '^#' || true)
 if [ -n "$asan_targets" ]; then
   asan="$root/build-asan"
+  export CCACHE_BASEDIR="$root"
   cmake -S "$root" -B "$asan" -G Ninja -DTV_SANITIZE=ON -DTV_BUILD_GUI=OFF -DCMAKE_BUILD_TYPE=Debug >/dev/null
   # shellcheck disable=SC2086
   cmake --build "$asan" -j "$(nproc)" --target $asan_targets

@@ -8,10 +8,13 @@ namespace {
 
 inline double F32(double v) { return static_cast<double>(static_cast<float>(v)); }
 
+// The bit reversal indexes beyond the array for other lengths.
+inline bool PowerOfTwo(int n) { return n >= 1 && (n & (n - 1)) == 0; }
+
 }  // namespace
 
 void KZ_FFT(double data[], int nn, int isign) {
-  if (!data || nn < 2) return;
+  if (!data || nn < 2 || !PowerOfTwo(nn)) return;
   // Positions are counted from 1 as in the classical statement: position p is data[p - 1].
   auto d = [data](long p) -> double& { return data[p - 1]; };
   const long n = 2L * nn;
@@ -57,7 +60,7 @@ void KZ_FFT(double data[], int nn, int isign) {
 }
 
 void KZ_RealFFT(double data[], int n, int isign) {
-  if (!data || n < 1) return;
+  if (!data || !PowerOfTwo(n)) return;
   auto d = [data](long p) -> double& { return data[p - 1]; };
   double theta = 3.141592653589793 / static_cast<double>(n);
   const double c1 = 0.5;
@@ -105,7 +108,7 @@ void KZ_RealFFT(double data[], int n, int isign) {
 }
 
 void KZ_TwoFFT(const double data1[], const double data2[], double fft1[], double fft2[], int n) {
-  if (!data1 || !data2 || !fft1 || !fft2 || n < 1) return;
+  if (!data1 || !data2 || !fft1 || !fft2 || !PowerOfTwo(n)) return;
   for (int j = 0; j < n; ++j) {
     fft1[2 * j] = data1[j];
     fft1[2 * j + 1] = data2[j];

@@ -3,7 +3,8 @@
 // exp(+2 pi i isign j k / nn); nothing is scaled.
 #pragma once
 
-// In place: data[k] := sum_j data[j] exp(2 pi i isign j k / nn), nn a power of two.
+// In place: data[k] := sum_j data[j] exp(2 pi i isign j k / nn). nn (and n below) must be
+// a power of two; other lengths leave the data as they are.
 void KZ_FFT(double data[], int nn, int isign);
 
 // isign +1: 2n real samples -> packed spectrum (position 0 the real value at frequency 0,

@@ -36,7 +36,8 @@ TEST(FFT, ComplexAgainstNumpy) {
     const auto expect = t.nums(2 * nn);
     KZ_FFT(data.data(), nn, isign);
     const double tol = 1e-12 * MaxAbs(expect) * std::log2(nn + 1);
-    for (int i = 0; i < 2 * nn; ++i) ASSERT_NEAR(data[i], expect[i], tol) << "nn " << nn << " isign " << isign;
+    for (int i = 0; i < 2 * nn; ++i)
+      ASSERT_NEAR(data[i], expect[i], tol) << "nn " << nn << " isign " << isign;
     ++blocks;
   }
   EXPECT_EQ(blocks, 8);
@@ -56,7 +57,8 @@ TEST(FFT, RealPackedSpectrumAndInverse) {
     const double tol = 1e-6 * MaxAbs(expect);
     for (int i = 0; i < 2 * n; ++i) ASSERT_NEAR(data[i], expect[i], tol) << "n " << n << " i " << i;
     KZ_RealFFT(data.data(), n, -1);
-    for (int i = 0; i < 2 * n; ++i) ASSERT_NEAR(data[i], n * x[i], 1e-6 * n * MaxAbs(x)) << "n " << n;
+    for (int i = 0; i < 2 * n; ++i)
+      ASSERT_NEAR(data[i], n * x[i], 1e-6 * n * MaxAbs(x)) << "n " << n;
     ++blocks;
   }
   EXPECT_EQ(blocks, 5);
@@ -111,4 +113,11 @@ TEST(Correl, AutoCorrelationPeaksAtLagZero) {
   double one = 3, other = 4, r = 0;
   KZ_Correl(&one, &other, 1, &r);
   EXPECT_EQ(r, 12.0);
+}
+
+TEST(FFT, OtherLengthsAreLeftAlone) {
+  std::vector<double> d(12, 1.0);
+  KZ_FFT(d.data(), 6, 1);
+  KZ_RealFFT(d.data(), 3, 1);
+  for (double x : d) EXPECT_EQ(x, 1.0);
 }

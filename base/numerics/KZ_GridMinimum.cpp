@@ -13,7 +13,8 @@ inline int At(int a, int b, int c) { return 9 * (a + 1) + 3 * (b + 1) + (c + 1);
 
 // One neighbour read along an axis: the direct value when it exists and was evaluated,
 // else the value on the opposite side (mirrored), else nothing.
-bool ReadAlong(const double grid[], int pos, int n, int stride, int baseIndex, int dir, double* out, bool* direct) {
+bool ReadAlong(const double grid[], int pos, int n, int stride, int baseIndex, int dir, double* out,
+               bool* direct) {
   const int near = pos + dir;
   if (near >= 0 && near < n) {
     const double v = grid[baseIndex + dir * stride];
@@ -37,7 +38,8 @@ bool ReadAlong(const double grid[], int pos, int n, int stride, int baseIndex, i
 
 }  // namespace
 
-bool KZ_HasLowerNeighbour(const double grid[], int index, int ix, int iy, int iz, const int dims[3]) {
+bool KZ_HasLowerNeighbour(const double grid[], int index, int ix, int iy, int iz,
+                          const int dims[3]) {
   const int nx = dims[0], ny = dims[1], nz = dims[2];
   const double centre = grid[index];
   for (int dx = -1; dx <= 1; ++dx) {
@@ -58,8 +60,8 @@ bool KZ_HasLowerNeighbour(const double grid[], int index, int ix, int iy, int iz
   return false;
 }
 
-int KZ_GatherNeighbourhood(const double grid[], int index, int ix, int iy, int iz, const int dims[3],
-                           double F[27]) {
+int KZ_GatherNeighbourhood(const double grid[], int index, int ix, int iy, int iz,
+                           const int dims[3], double F[27]) {
   const int nx = dims[0], ny = dims[1], nz = dims[2];
   const double f0 = grid[index];
   for (int i = 0; i < 27; ++i) F[i] = f0 + 0.1 * std::fabs(f0);
@@ -112,8 +114,8 @@ int KZ_GatherNeighbourhood(const double grid[], int index, int ix, int iy, int i
   return count;
 }
 
-double KZ_FindGridMinimum(const double grid[], const int dims[3], double result[9], int* status, int* count,
-                          int minima[10]) {
+double KZ_FindGridMinimum(const double grid[], const int dims[3], double result[9], int* status,
+                          int* count, int minima[10]) {
   const int nx = dims[0], ny = dims[1], nz = dims[2];
   int list[10];
   int size = 0;
@@ -165,15 +167,22 @@ double KZ_FindGridMinimum(const double grid[], const int dims[3], double result[
   // term counted twice in s'Hs) is stationary where 2H s = g; the position moves by -s.
   const double a11 = 2 * dxx, a22 = 2 * dyy, a33 = 2 * dzz;
   const double a12 = 2 * dxy, a13 = 2 * dxz, a23 = 2 * dyz;
-  const double det = a11 * (a22 * a33 - a23 * a23) - a12 * (a12 * a33 - a23 * a13) + a13 * (a12 * a23 - a22 * a13);
+  const double det =
+      a11 * (a22 * a33 - a23 * a23) - a12 * (a12 * a33 - a23 * a13) + a13 * (a12 * a23 - a22 * a13);
   double sx = 0, sy = 0, sz = 0;
   double value = f0;
   if (det != 0.0 && std::isfinite(det)) {
-    sx = (gx * (a22 * a33 - a23 * a23) - a12 * (gy * a33 - a23 * gz) + a13 * (gy * a23 - a22 * gz)) / det;
-    sy = (a11 * (gy * a33 - a23 * gz) - gx * (a12 * a33 - a23 * a13) + a13 * (a12 * gz - gy * a13)) / det;
-    sz = (a11 * (a22 * gz - gy * a23) - a12 * (a12 * gz - gy * a13) + gx * (a12 * a23 - a22 * a13)) / det;
-    value = f0 - 0.5 * (dxx * sx * sx + dyy * sy * sy + dzz * sz * sz + 2 * dxy * sx * sy + 2 * dxz * sx * sz +
-                        2 * dyz * sy * sz);
+    sx =
+        (gx * (a22 * a33 - a23 * a23) - a12 * (gy * a33 - a23 * gz) + a13 * (gy * a23 - a22 * gz)) /
+        det;
+    sy =
+        (a11 * (gy * a33 - a23 * gz) - gx * (a12 * a33 - a23 * a13) + a13 * (a12 * gz - gy * a13)) /
+        det;
+    sz =
+        (a11 * (a22 * gz - gy * a23) - a12 * (a12 * gz - gy * a13) + gx * (a12 * a23 - a22 * a13)) /
+        det;
+    value = f0 - 0.5 * (dxx * sx * sx + dyy * sy * sy + dzz * sz * sz + 2 * dxy * sx * sy +
+                        2 * dxz * sx * sz + 2 * dyz * sy * sz);
   } else {
     st = -1;  // singular model: report failure instead of a NaN position
   }

@@ -10,13 +10,14 @@
 // clean minimum), or -1 when the local quadratic model is singular (the position is then
 // the best cell itself and the value its misfit). With no minimum at all the result is
 // -1 and *status 1, and nothing else is written.
-double KZ_FindGridMinimum(const double grid[], const int dims[3], double result[9], int* status, int* count,
-                          int minima[10]);
+double KZ_FindGridMinimum(const double grid[], const int dims[3], double result[9], int* status,
+                          int* count, int minima[10]);
 
 // True when a neighbour (the 26 around the cell, inside the grid, not empty) is strictly lower.
-bool KZ_HasLowerNeighbour(const double grid[], int index, int ix, int iy, int iz, const int dims[3]);
+bool KZ_HasLowerNeighbour(const double grid[], int index, int ix, int iy, int iz,
+                          const int dims[3]);
 
 // Fills the 27-value neighbourhood F[9(a+1) + 3(b+1) + (c+1)], mirroring missing face
 // neighbours through the centre; returns the count of face reads that were not direct.
-int KZ_GatherNeighbourhood(const double grid[], int index, int ix, int iy, int iz, const int dims[3],
-                           double F[27]);
+int KZ_GatherNeighbourhood(const double grid[], int index, int ix, int iy, int iz,
+                           const int dims[3], double F[27]);

@@ -11,7 +11,8 @@ namespace {
 struct Grid {
   int dims[3];
   std::vector<double> v;
-  Grid(int nx, int ny, int nz, double fill) : dims{nx, ny, nz}, v(static_cast<std::size_t>(nx) * ny * nz, fill) {}
+  Grid(int nx, int ny, int nz, double fill)
+      : dims{nx, ny, nz}, v(static_cast<std::size_t>(nx) * ny * nz, fill) {}
   double& at(int x, int y, int z) { return v[x + dims[0] * (y + dims[1] * z)]; }
 };
 
@@ -84,7 +85,8 @@ TEST(GridMinimum, FaceCellIsMirrored) {
   Grid g(4, 5, 5, 0);
   for (int z = 0; z < 5; ++z)
     for (int y = 0; y < 5; ++y)
-      for (int x = 0; x < 4; ++x) g.at(x, y, z) = (x + 0.4) * (x + 0.4) + (y - 2) * (y - 2) + (z - 2) * (z - 2);
+      for (int x = 0; x < 4; ++x)
+        g.at(x, y, z) = (x + 0.4) * (x + 0.4) + (y - 2) * (y - 2) + (z - 2) * (z - 2);
   double res[9];
   int status = 0, count = 0, minima[10];
   KZ_FindGridMinimum(g.v.data(), g.dims, res, &status, &count, minima);

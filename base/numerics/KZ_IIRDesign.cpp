@@ -59,8 +59,8 @@ KZ_Complex KZ_ComplexPow(double x, double y, double q) {
   return KZ_ComplexExp(q * r, q * t);
 }
 
-void KZ_ProtoToLowPass(const KZ_Complex p[], const KZ_Complex z[], const char* types, int width, double dcvalue,
-                       int nsects, double sn[], double sd[]) {
+void KZ_ProtoToLowPass(const KZ_Complex p[], const KZ_Complex z[], const char* types, int width,
+                       double dcvalue, int nsects, double sn[], double sd[]) {
   for (int k = 0; k < nsects; ++k) {
     switch (TypeAt(types, width, k)) {
       case Kind::CPZ: {
@@ -85,8 +85,8 @@ void KZ_ProtoToLowPass(const KZ_Complex p[], const KZ_Complex z[], const char* t
     for (int i = 0; i < 3; ++i) sn[i] *= dcvalue;
 }
 
-void KZ_ProtoToHighPass(const KZ_Complex p[], const KZ_Complex z[], const char* types, int width, double dcvalue,
-                        int nsects, double sn[], double sd[]) {
+void KZ_ProtoToHighPass(const KZ_Complex p[], const KZ_Complex z[], const char* types, int width,
+                        double dcvalue, int nsects, double sn[], double sd[]) {
   for (int k = 0; k < nsects; ++k) {
     switch (TypeAt(types, width, k)) {
       case Kind::CPZ: {
@@ -111,8 +111,9 @@ void KZ_ProtoToHighPass(const KZ_Complex p[], const KZ_Complex z[], const char* 
     for (int i = 0; i < 3; ++i) sn[i] *= dcvalue;
 }
 
-void KZ_ProtoToBandPass(const KZ_Complex p[], const KZ_Complex z[], const char* types, int width, double dcvalue,
-                        int* nsects, double fl, double fh, double sn[], double sd[]) {
+void KZ_ProtoToBandPass(const KZ_Complex p[], const KZ_Complex z[], const char* types, int width,
+                        double dcvalue, int* nsects, double fl, double fh, double sn[],
+                        double sd[]) {
   const double A = kTwoPiSquared * fl * fh;
   const double B = kTwoPi * (fh - fl);
   const int roots = *nsects;
@@ -150,13 +151,15 @@ void KZ_ProtoToBandPass(const KZ_Complex p[], const KZ_Complex z[], const char* 
   const KZ_Complex s(0.0, std::sqrt(A));
   KZ_Complex h(1.0, 0.0);
   for (int k = 0; k < ns; ++k)
-    h *= (sn[3 * k] + sn[3 * k + 1] * s + sn[3 * k + 2] * s * s) / (sd[3 * k] + sd[3 * k + 1] * s + sd[3 * k + 2] * s * s);
+    h *= (sn[3 * k] + sn[3 * k + 1] * s + sn[3 * k + 2] * s * s) /
+         (sd[3 * k] + sd[3 * k + 1] * s + sd[3 * k + 2] * s * s);
   if (ns > 0)
     for (int i = 0; i < 3; ++i) sn[i] *= dcvalue / std::abs(h);
 }
 
 void KZ_ProtoToBandReject(const KZ_Complex p[], const KZ_Complex z[], const char* types, int width,
-                          double dcvalue, int* nsects, double fl, double fh, double sn[], double sd[]) {
+                          double dcvalue, int* nsects, double fl, double fh, double sn[],
+                          double sd[]) {
   const double A = kTwoPiSquared * fl * fh;
   const double B = kTwoPi * (fh - fl);
   const int roots = *nsects;
@@ -223,8 +226,8 @@ void KZ_IIRBilinear(double sn[], double sd[], int nsects) {
   }
 }
 
-int KZ_IIRDesign(int order, const char* band, const char* proto, double a, double trbndw, double fl, double fh,
-                 double ts, double sn[], double sd[], int* nsects) {
+int KZ_IIRDesign(int order, const char* band, const char* proto, double a, double trbndw, double fl,
+                 double fh, double ts, double sn[], double sd[], int* nsects) {
   KZ_Complex p[KZ_IIR_MAX_ROOTS];
   KZ_Complex z[KZ_IIR_MAX_ROOTS];
   char types[KZ_IIR_MAX_ROOTS * kWidth];
@@ -233,18 +236,24 @@ int KZ_IIRDesign(int order, const char* band, const char* proto, double a, doubl
   int ns = 0;
 
   enum class Proto { BU, BE, C1, C2, None } kind = Proto::None;
-  if (Starts(proto, "BU")) kind = Proto::BU;
-  else if (Starts(proto, "BE")) kind = Proto::BE;
-  else if (Starts(proto, "C1")) kind = Proto::C1;
-  else if (Starts(proto, "C2")) kind = Proto::C2;
+  if (Starts(proto, "BU"))
+    kind = Proto::BU;
+  else if (Starts(proto, "BE"))
+    kind = Proto::BE;
+  else if (Starts(proto, "C1"))
+    kind = Proto::C1;
+  else if (Starts(proto, "C2"))
+    kind = Proto::C2;
   if (kind == Proto::None) {
     char line[256];
-    std::snprintf(line, sizeof line, "filter: Unknown Analog filter prototype: '%s'\n", proto ? proto : "");
+    std::snprintf(line, sizeof line, "filter: Unknown Analog filter prototype: '%s'\n",
+                  proto ? proto : "");
     plat::WriteStdErr(line);
     plat::WriteStdErr("        Expected: BU, BESSEL, C1, C2\n");
     return 0;
   }
-  const bool lp = Starts(band, "LP"), hp = Starts(band, "HP"), bp = Starts(band, "BP"), br = Starts(band, "BR");
+  const bool lp = Starts(band, "LP"), hp = Starts(band, "HP"), bp = Starts(band, "BP"),
+             br = Starts(band, "BR");
   if (!(lp || hp || bp || br)) return 0;
   const int maxOrder = kind == Proto::BE ? KZ_IIR_MAX_BESSEL_ORDER : KZ_IIR_MAX_ORDER;
   if (order < 1 || order > maxOrder) return 0;
@@ -291,7 +300,8 @@ int KZ_IIRDesign(int order, const char* band, const char* proto, double a, doubl
   return 1;
 }
 
-void KZ_IIRApply(float data[], int n, int zeroPhase, const double sn[], const double sd[], int nsects) {
+void KZ_IIRApply(float data[], int n, int zeroPhase, const double sn[], const double sd[],
+                 int nsects) {
   if (!data || n < 1 || nsects < 1) return;
   for (int pass = 0; pass < (zeroPhase ? 2 : 1); ++pass) {
     const bool backward = pass == 1;

@@ -19,23 +19,26 @@ constexpr int KZ_IIR_MAX_SECTIONS = 2 * KZ_IIR_MAX_ROOTS;
 // Returns 1 when designed, 0 when refused: an unknown prototype (reported on the standard
 // error stream), an unknown band, an order the root or section arrays cannot hold, or
 // Chebyshev parameters without a solution (a <= 1). A refused design writes nothing.
-int KZ_IIRDesign(int order, const char* band, const char* proto, double a, double trbndw, double fl, double fh,
-                 double ts, double sn[], double sd[], int* nsects);
+int KZ_IIRDesign(int order, const char* band, const char* proto, double a, double trbndw, double fl,
+                 double fh, double ts, double sn[], double sd[], int* nsects);
 
 // Filters data in place through the sections, each over the whole series with its state
 // starting at 0; with zeroPhase a second pass of every section runs backwards in time.
-void KZ_IIRApply(float data[], int n, int zeroPhase, const double sn[], const double sd[], int nsects);
+void KZ_IIRApply(float data[], int n, int zeroPhase, const double sn[], const double sd[],
+                 int nsects);
 
 // Prototype roots to analog sections (cutoff 1, or the band between fl and fh in
 // prewarped frequencies); the band transforms recount *nsects.
-void KZ_ProtoToLowPass(const KZ_Complex p[], const KZ_Complex z[], const char* types, int width, double dcvalue,
-                       int nsects, double sn[], double sd[]);
-void KZ_ProtoToHighPass(const KZ_Complex p[], const KZ_Complex z[], const char* types, int width, double dcvalue,
-                        int nsects, double sn[], double sd[]);
-void KZ_ProtoToBandPass(const KZ_Complex p[], const KZ_Complex z[], const char* types, int width, double dcvalue,
-                        int* nsects, double fl, double fh, double sn[], double sd[]);
+void KZ_ProtoToLowPass(const KZ_Complex p[], const KZ_Complex z[], const char* types, int width,
+                       double dcvalue, int nsects, double sn[], double sd[]);
+void KZ_ProtoToHighPass(const KZ_Complex p[], const KZ_Complex z[], const char* types, int width,
+                        double dcvalue, int nsects, double sn[], double sd[]);
+void KZ_ProtoToBandPass(const KZ_Complex p[], const KZ_Complex z[], const char* types, int width,
+                        double dcvalue, int* nsects, double fl, double fh, double sn[],
+                        double sd[]);
 void KZ_ProtoToBandReject(const KZ_Complex p[], const KZ_Complex z[], const char* types, int width,
-                          double dcvalue, int* nsects, double fl, double fh, double sn[], double sd[]);
+                          double dcvalue, int* nsects, double fl, double fh, double sn[],
+                          double sd[]);
 // Moves a unit cutoff to f.
 void KZ_IIRScaleCutoff(double sn[], double sd[], int nsects, double f);
 // Analog to digital sections, s = (1 - z^-1) / (1 + z^-1).

@@ -13,11 +13,13 @@ namespace {
 
 constexpr double kPi = 3.141592653589793;
 
-double Magnitude(const std::vector<double>& sn, const std::vector<double>& sd, int ns, double f, double ts) {
+double Magnitude(const std::vector<double>& sn, const std::vector<double>& sd, int ns, double f,
+                 double ts) {
   const std::complex<double> z1 = std::polar(1.0, -2 * kPi * f * ts);
   std::complex<double> h = 1.0;
   for (int k = 0; k < ns; ++k)
-    h *= (sn[3 * k] + sn[3 * k + 1] * z1 + sn[3 * k + 2] * z1 * z1) / (1.0 + sd[3 * k + 1] * z1 + sd[3 * k + 2] * z1 * z1);
+    h *= (sn[3 * k] + sn[3 * k + 1] * z1 + sn[3 * k + 2] * z1 * z1) /
+         (1.0 + sd[3 * k + 1] * z1 + sd[3 * k + 2] * z1 * z1);
   return std::abs(h);
 }
 
@@ -26,8 +28,8 @@ struct Design {
   std::vector<double> sd = std::vector<double>(3 * KZ_IIR_MAX_SECTIONS, -77.0);
   int ns = -1;
   int ok = 0;
-  Design(int order, const char* band, const char* proto, double a = 1, double tr = 1, double fl = 50, double fh = 100,
-         double ts = 1e-3) {
+  Design(int order, const char* band, const char* proto, double a = 1, double tr = 1,
+         double fl = 50, double fh = 100, double ts = 1e-3) {
     ok = KZ_IIRDesign(order, band, proto, a, tr, fl, fh, ts, sn.data(), sd.data(), &ns);
   }
 };
@@ -129,14 +131,16 @@ TEST(IIRDesign, SectionShapes) {
   Design bp(4, "BP", "BU", 1, 1, 80, 200);
   EXPECT_EQ(bp.ns, 4);
   // Gain 1 at the frequency whose prewarped value is the geometric mean of the corners.
-  const double centre = std::atan(std::sqrt(std::tan(kPi * 80e-3) * std::tan(kPi * 200e-3))) / (kPi * 1e-3);
+  const double centre =
+      std::atan(std::sqrt(std::tan(kPi * 80e-3) * std::tan(kPi * 200e-3))) / (kPi * 1e-3);
   EXPECT_NEAR(Magnitude(bp.sn, bp.sd, bp.ns, centre, 1e-3), 1.0, 1e-9);
 
   Design lp(4, "LP", "BU", 1, 1, 0, 100);
   EXPECT_EQ(lp.ns, 2);
   double dc = 1;
   for (int k = 0; k < lp.ns; ++k)
-    dc *= (lp.sn[3 * k] + lp.sn[3 * k + 1] + lp.sn[3 * k + 2]) / (1 + lp.sd[3 * k + 1] + lp.sd[3 * k + 2]);
+    dc *= (lp.sn[3 * k] + lp.sn[3 * k + 1] + lp.sn[3 * k + 2]) /
+          (1 + lp.sd[3 * k + 1] + lp.sd[3 * k + 2]);
   EXPECT_NEAR(dc, 1.0, 1e-12);
   for (int k = 0; k < lp.ns; ++k) EXPECT_EQ(lp.sd[3 * k], 1.0);
 
@@ -155,7 +159,8 @@ TEST(IIRDesign, RefusedDesignsWriteNothing) {
   Design unknown(4, "LP", "XX");
   plat::SetStdErrSink({});
   EXPECT_EQ(unknown.ok, 0);
-  EXPECT_EQ(err, "filter: Unknown Analog filter prototype: 'XX'\n        Expected: BU, BESSEL, C1, C2\n");
+  EXPECT_EQ(
+      err, "filter: Unknown Analog filter prototype: 'XX'\n        Expected: BU, BESSEL, C1, C2\n");
 
   struct Case {
     int order;
@@ -164,7 +169,7 @@ TEST(IIRDesign, RefusedDesignsWriteNothing) {
     double a;
   };
   const Case cases[] = {
-      {21, "BP", "BU", 1}, {0, "LP", "BU", 1}, {9, "LP", "BE", 1}, {4, "XY", "BU", 1},
+      {21, "BP", "BU", 1},  {0, "LP", "BU", 1},   {9, "LP", "BE", 1},   {4, "XY", "BU", 1},
       {4, "LP", "C1", 1.0}, {4, "LP", "C2", 0.5}, {-3, "HP", "C1", 10},
   };
   for (const Case& c : cases) {

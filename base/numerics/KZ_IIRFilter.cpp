@@ -57,7 +57,8 @@ int KZ_IIRFilter::Design(int type, float p0, float p1, float p2, float p3, float
   m_nType = type;
   m_nSections = 0;
   m_nOrder = 0;
-  if (!m_pSections) m_pSections = static_cast<double*>(std::calloc(4 * kMaxSections, sizeof(double)));
+  if (!m_pSections)
+    m_pSections = static_cast<double*>(std::calloc(4 * kMaxSections, sizeof(double)));
   if (!m_pSections) return 0;
   if (type < 0 || type > 3) return 0;
   const bool ok = type <= 1 ? DesignLowHigh(type == 1) : DesignBand(type == 3);
@@ -65,8 +66,12 @@ int KZ_IIRFilter::Design(int type, float p0, float p1, float p2, float p3, float
     m_nSections = 0;
     return 0;
   }
-  if (!m_pPower) m_pPower = static_cast<double*>(std::calloc(static_cast<std::size_t>(m_nResponse), sizeof(double)));
-  if (!m_pPhase) m_pPhase = static_cast<double*>(std::calloc(static_cast<std::size_t>(m_nResponse), sizeof(double)));
+  if (!m_pPower)
+    m_pPower =
+        static_cast<double*>(std::calloc(static_cast<std::size_t>(m_nResponse), sizeof(double)));
+  if (!m_pPhase)
+    m_pPhase =
+        static_cast<double*>(std::calloc(static_cast<std::size_t>(m_nResponse), sizeof(double)));
   if (!m_pPower || !m_pPhase) {
     m_nSections = 0;
     return 0;
@@ -116,7 +121,8 @@ bool KZ_IIRFilter::DesignBand(bool stop) {
   const double w1 = kPi * std::fabs(m_fPar[1]), w2 = kPi * std::fabs(m_fPar[2]);
   const double wlo = std::min(w1, w2), whi = std::max(w1, w2);
   const double wc = kPi * std::fabs(m_fPar[3]);
-  if (wlo == 0 || whi == wlo || whi >= kHalfPi || wc == 0 || wc >= kHalfPi || !((wc - wlo) * (wc - whi) > 0))
+  if (wlo == 0 || whi == wlo || whi >= kHalfPi || wc == 0 || wc >= kHalfPi ||
+      !((wc - wlo) * (wc - whi) > 0))
     return false;
   const double K = 1.0 / (std::cos(wlo) * std::cos(whi));
   const double BW = std::sin(whi - wlo) * K;
@@ -194,7 +200,8 @@ void KZ_IIRFilter::ComputeResponse() {
   }
 }
 
-void KZ_IIRFilter::RunSection(const double* x, double* y, int n, const double* coef, int direction) {
+void KZ_IIRFilter::RunSection(const double* x, double* y, int n, const double* coef,
+                              int direction) {
   const double b1 = coef[0], b2 = coef[1], a1 = coef[2], a2 = coef[3];
   double x1 = 0, x2 = 0, y1 = 0, y2 = 0;
   for (int t = 0; t < n; ++t) {

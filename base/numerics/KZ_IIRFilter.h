@@ -14,12 +14,12 @@ class KZ_IIRFilter {
 
   float m_fPar[6] = {0, 0, 0, 0, 0, 0};  // p0 .. p5 as last given to Design
   int m_nState = -1;
-  int m_nType = 0;                 // 0 low-pass, 1 high-pass, 2 band-pass, 3 band-stop
-  double* m_pSections = nullptr;   // kMaxSections x (b1, b2, a1, a2)
-  double* m_pPower = nullptr;      // squared magnitude at f = (m + 1) 0.5 / 1024
-  double* m_pPhase = nullptr;      // phase in radians at the same frequencies
+  int m_nType = 0;                // 0 low-pass, 1 high-pass, 2 band-pass, 3 band-stop
+  double* m_pSections = nullptr;  // kMaxSections x (b1, b2, a1, a2)
+  double* m_pPower = nullptr;     // squared magnitude at f = (m + 1) 0.5 / 1024
+  double* m_pPhase = nullptr;     // phase in radians at the same frequencies
   double m_fGain = 0.0;
-  int m_nSections = 0;             // 0 while there is no valid design
+  int m_nSections = 0;  // 0 while there is no valid design
   int m_nOrder = 0;
   int m_nResponse = 1024;
 

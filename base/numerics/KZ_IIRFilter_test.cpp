@@ -22,7 +22,9 @@ double Power(const KZ_IIRFilter& f, double freq) {
 }
 
 // The deviation value d with |H|^2 = 1 / (1 + d^2) (a Butterworth response at an edge).
-double Deviation(const KZ_IIRFilter& f, double freq) { return std::sqrt(1.0 / Power(f, freq) - 1.0); }
+double Deviation(const KZ_IIRFilter& f, double freq) {
+  return std::sqrt(1.0 / Power(f, freq) - 1.0);
+}
 
 }  // namespace
 
@@ -99,6 +101,43 @@ TEST(IIRFilter, BandPassAndBandStopAroundTheirCentre) {
   EXPECT_NEAR(Deviation(bp, lo) * Deviation(bp, 0.3f), 2.5, 1e-5);
 }
 
+TEST(IIRFilter, BandResponsesAreButterworthInTheTransformedFrequency) {
+  // With t = tan(pi f), T2 = t_lo t_hi and u = c (t - T2 / t), a band-pass has
+  // |H|^2 = 1 / (1 + u^2n) and a band-stop 1 / (1 + u^-2n). Edges below or above the band,
+  // even and odd orders.
+  struct Case {
+    float lo, hi, third, dev1, dev2;
+    int order;
+  };
+  const Case cases[] = {
+      {0.1f, 0.2f, 0.3f, 0.5f, 5.0f, 2},
+      {0.1f, 0.2f, 0.25f, 0.3f, 8.0f, 5},
+      {0.2f, 0.3f, 0.12f, 0.5f, 20.0f, 3},
+      {0.1f, 0.2f, 0.24f, 5.0f, 0.5f, 4},
+  };
+  const double pi = 3.1415926;  // the filter's own value
+  for (const Case& k : cases) {
+    for (int type : {2, 3}) {
+      SCOPED_TRACE(testing::Message() << "type " << type << " band " << k.lo << "-" << k.hi);
+      KZ_IIRFilter f;
+      ASSERT_GT(f.Design(type, 0, k.lo, k.hi, k.third, k.dev1, k.dev2), 0);
+      ASSERT_EQ(f.m_nOrder, k.order);
+      const int n = f.m_nOrder;
+      const double wlo = pi * k.lo, whi = pi * k.hi, wc = pi * k.third;
+      const double K = 1 / (std::cos(wlo) * std::cos(whi));
+      const double bw = std::sin(whi - wlo) * K, t2 = std::tan(wlo) * std::tan(whi);
+      const double S = std::fabs(std::tan(wc) - t2 / std::tan(wc));
+      const double q = std::pow(k.dev1 * k.dev2, (type == 2 ? 1.0 : -1.0) / n) / (S * bw);
+      for (double fr = 0.005; fr < 0.5; fr += 0.0123) {
+        const double t = std::tan(pi * fr);
+        const double u = std::sqrt(q) * (t - t2 / t);
+        const double expect = 1.0 / (1.0 + std::pow(u, type == 2 ? 2 * n : -2 * n));
+        EXPECT_NEAR(Power(f, fr), expect, 1e-6) << fr;
+      }
+    }
+  }
+}
+
 TEST(IIRFilter, ResponseTableMatchesTheSections) {
   KZ_IIRFilter f;
   ASSERT_GT(f.Design(2, 0, 0.05f, 0.15f, 0.25f, 0, 0), 0);
@@ -129,13 +168,12 @@ TEST(IIRFilter, RefusedDesigns) {
     float p[6];
   };
   const Case cases[] = {
-      {4, {0.1f, 0.2f, 0.1f, 0.2f, 0.5f, 5}},
-      {0, {0, 0, 0, 0.2f, 0.5f, 5}},          // edge at 0
-      {0, {0, 0, 0.2f, 0.2f, 0.5f, 5}},       // equal edges
-      {1, {0.1f, 0.5f, 0, 0, 0.5f, 5}},       // at half the sampling frequency
-      {2, {0, 0.1f, 0.2f, 0.15f, 0.5f, 5}},   // third edge inside the band
-      {3, {0, 0.1f, 0.2f, 0.2f, 0.5f, 5}},    // third edge on the band edge
-      {0, {0, 0, 0.2f, 0.2001f, 0.01f, 100}}, // order far beyond 128
+      {4, {0.1f, 0.2f, 0.1f, 0.2f, 0.5f, 5}},    {0, {0, 0, 0, 0.2f, 0.5f, 5}},  // edge at 0
+      {0, {0, 0, 0.2f, 0.2f, 0.5f, 5}},                                          // equal edges
+      {1, {0.1f, 0.5f, 0, 0, 0.5f, 5}},        // at half the sampling frequency
+      {2, {0, 0.1f, 0.2f, 0.15f, 0.5f, 5}},    // third edge inside the band
+      {3, {0, 0.1f, 0.2f, 0.2f, 0.5f, 5}},     // third edge on the band edge
+      {0, {0, 0, 0.2f, 0.2001f, 0.01f, 100}},  // order far beyond 128
       {2, {0, 0.1f, 0.2f, 0.2002f, 0.01f, 100}},
   };
   for (const Case& c : cases) {

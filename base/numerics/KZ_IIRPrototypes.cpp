@@ -29,7 +29,8 @@ char* KZ_PadCopy(char* dst, int dstWidth, const char* src, int srcLen) {
   return dst;
 }
 
-void KZ_ButterworthPoles(KZ_Complex p[], char* types, int width, double* dcvalue, int* nsects, int order) {
+void KZ_ButterworthPoles(KZ_Complex p[], char* types, int width, double* dcvalue, int* nsects,
+                         int order) {
   if (!OrderFits(order, KZ_IIR_MAX_ORDER, nsects)) return;
   const int half = order / 2;
   int ns = 0;
@@ -48,7 +49,8 @@ void KZ_ButterworthPoles(KZ_Complex p[], char* types, int width, double* dcvalue
   *dcvalue = 1.0;
 }
 
-void KZ_BesselPoles(KZ_Complex p[], char* types, int width, double* dcvalue, int* nsects, int order) {
+void KZ_BesselPoles(KZ_Complex p[], char* types, int width, double* dcvalue, int* nsects,
+                    int order) {
   struct Root {
     double re, im;
   };
@@ -61,7 +63,10 @@ void KZ_BesselPoles(KZ_Complex p[], char* types, int width, double* dcvalue, int
       {{-0.9576766, 1.4711244}, {-1.3808774, 0.7179096}, {-1.502316, 0}},
       {{-0.9306565, 1.6618633}, {-1.3818581, 0.9714719}, {-1.5714904, 0.3208964}},
       {{-0.9098678, 1.8364514}, {-1.3789032, 1.1915667}, {-1.6120388, 0.5892445}, {-1.6843682, 0}},
-      {{-0.892871, 1.9983286}, {-1.3738431, 1.3883585}, {-1.6369417, 0.8227968}, {-1.7574108, 0.2728679}},
+      {{-0.892871, 1.9983286},
+       {-1.3738431, 1.3883585},
+       {-1.6369417, 0.8227968},
+       {-1.7574108, 0.2728679}},
   };
   if (!OrderFits(order, KZ_IIR_MAX_BESSEL_ORDER, nsects)) return;
   const int ns = order - order / 2;
@@ -90,8 +95,8 @@ void KZ_ChebyshevParams(double a, double trbndw, int order, double* eps, double*
   if (ripple) *ripple = 1.0 / std::sqrt(1.0 + e * e);
 }
 
-void KZ_Chebyshev1Poles(KZ_Complex p[], char* types, int width, double* dcvalue, int* nsects, int order,
-                        double eps) {
+void KZ_Chebyshev1Poles(KZ_Complex p[], char* types, int width, double* dcvalue, int* nsects,
+                        int order, double eps) {
   if (!OrderFits(order, KZ_IIR_MAX_ORDER, nsects)) return;
   const int half = order / 2;
   const double gamma = std::exp(std::log((1.0 + std::sqrt(1.0 + eps * eps)) / eps) / order);
@@ -112,8 +117,8 @@ void KZ_Chebyshev1Poles(KZ_Complex p[], char* types, int width, double* dcvalue,
   *nsects = order - half;
 }
 
-void KZ_Chebyshev2Roots(KZ_Complex p[], KZ_Complex z[], char* types, int width, double* dcvalue, int* nsects,
-                        int order, double a, double omegar) {
+void KZ_Chebyshev2Roots(KZ_Complex p[], KZ_Complex z[], char* types, int width, double* dcvalue,
+                        int* nsects, int order, double a, double omegar) {
   if (!OrderFits(order, KZ_IIR_MAX_ORDER, nsects)) return;
   const int half = order / 2;
   const double gamma = std::exp(std::log(a + std::sqrt(a * a - 1.0)) / order);

@@ -21,12 +21,14 @@ constexpr int KZ_IIR_MAX_BESSEL_ORDER = 8;
 // dstWidth; null (doing nothing) for null pointers or a length below 1.
 char* KZ_PadCopy(char* dst, int dstWidth, const char* src, int srcLen);
 
-void KZ_ButterworthPoles(KZ_Complex p[], char* types, int width, double* dcvalue, int* nsects, int order);
-void KZ_BesselPoles(KZ_Complex p[], char* types, int width, double* dcvalue, int* nsects, int order);
+void KZ_ButterworthPoles(KZ_Complex p[], char* types, int width, double* dcvalue, int* nsects,
+                         int order);
+void KZ_BesselPoles(KZ_Complex p[], char* types, int width, double* dcvalue, int* nsects,
+                    int order);
 // Epsilon of a Chebyshev design (a: stop-band attenuation as an amplitude ratio > 1,
 // trbndw: transition bandwidth as a fraction of the pass band) and the pass-band ripple.
 void KZ_ChebyshevParams(double a, double trbndw, int order, double* eps, double* ripple);
-void KZ_Chebyshev1Poles(KZ_Complex p[], char* types, int width, double* dcvalue, int* nsects, int order,
-                        double eps);
-void KZ_Chebyshev2Roots(KZ_Complex p[], KZ_Complex z[], char* types, int width, double* dcvalue, int* nsects,
-                        int order, double a, double omegar);
+void KZ_Chebyshev1Poles(KZ_Complex p[], char* types, int width, double* dcvalue, int* nsects,
+                        int order, double eps);
+void KZ_Chebyshev2Roots(KZ_Complex p[], KZ_Complex z[], char* types, int width, double* dcvalue,
+                        int* nsects, int order, double a, double omegar);

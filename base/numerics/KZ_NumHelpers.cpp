@@ -34,7 +34,7 @@ struct NoCompanion {};
 // The larger sort members tell the user when the pending-range stack runs out.
 void ReportSortStackOverflow() { plat::AfxMessageBox("NSTACK too small in QCKSRT", MB_OK); }
 
-template <class Key, class Comp>
+template <class Comp>
 void MoveCompanion(Comp* comp, int to, int from) {
   if constexpr (!std::is_same_v<Comp, NoCompanion>) comp[to] = comp[from];
 }
@@ -58,7 +58,7 @@ bool QuickSortImpl(int n, Key* a, Comp* comp) {
         int i = j - 1;
         for (; i >= left && a[i] > v; --i) {
           a[i + 1] = a[i];
-          MoveCompanion<Key>(comp, i + 1, i);
+          MoveCompanion(comp, i + 1, i);
         }
         a[i + 1] = v;
         if constexpr (kHasComp) comp[i + 1] = c;
@@ -74,7 +74,7 @@ bool QuickSortImpl(int n, Key* a, Comp* comp) {
     [[maybe_unused]] Comp pivotComp{};
     if constexpr (kHasComp) pivotComp = comp[iq];
     a[iq] = a[left];
-    MoveCompanion<Key>(comp, iq, left);
+    MoveCompanion(comp, iq, left);
     int i = left;
     int j = right;
     for (;;) {
@@ -85,7 +85,7 @@ bool QuickSortImpl(int n, Key* a, Comp* comp) {
         break;
       }
       a[i] = a[j];
-      MoveCompanion<Key>(comp, i, j);
+      MoveCompanion(comp, i, j);
       ++i;
       while (i < j && pivot > a[i]) ++i;
       if (j <= i) {
@@ -95,7 +95,7 @@ bool QuickSortImpl(int n, Key* a, Comp* comp) {
         break;
       }
       a[j] = a[i];
-      MoveCompanion<Key>(comp, j, i);
+      MoveCompanion(comp, j, i);
       --j;
     }
     if (top + 2 > kStackSize) return false;
@@ -130,7 +130,9 @@ T Median(T a[], int n, void (*sort)(int, T*)) {
 }  // namespace
 
 char** KZ_AllocMatrix8(int rows, int cols) { return AllocMatrix<char>(rows, cols); }
-std::int16_t** KZ_AllocMatrix16(int rows, int cols) { return AllocMatrix<std::int16_t>(rows, cols); }
+std::int16_t** KZ_AllocMatrix16(int rows, int cols) {
+  return AllocMatrix<std::int16_t>(rows, cols);
+}
 float** KZ_AllocMatrix32(int rows, int cols) { return AllocMatrix<float>(rows, cols); }
 double** KZ_AllocMatrix64(int rows, int cols) { return AllocMatrix<double>(rows, cols); }
 
@@ -271,7 +273,8 @@ double KZ_NiceFloor(double x) {
 float KZ_NiceCeilF(float x) {
   if (std::fabs(x) <= 1e-25f) return 0.0f;
   if (x < 0) return -KZ_NiceFloorF(-x);
-  const float p = static_cast<float>(std::pow(10.0, std::floor(std::log10(static_cast<double>(x)))));
+  const float p =
+      static_cast<float>(std::pow(10.0, std::floor(std::log10(static_cast<double>(x)))));
   if (x <= p) return p;
   float v = p;
   for (int k = 0; k < 10 && v < x; ++k) v = static_cast<float>(v + p);

@@ -11,10 +11,18 @@ TEST(NiceNumbers, RoundToMultiplesOfThePowerOfTen) {
     double x, ceil, floor;
   };
   const Case cases[] = {
-      {347, 400, 300},       {-347, -300, -400}, {2.5, 3, 2},       {100, 100, 100},
-      {999, 1000, 900},      {1e-26, 0, 0},      {-1e-26, 0, 0},    {0.3, 0.30000000000000004, 0.20000000000000015},
-      {0.5, 0.5, 0.40000000000000013},           {12345, 20000, 10000},
-      {0.1, 0.1, 0.1},       {7e-5, 7.000000000000001e-05, 6.000000000000001e-05},
+      {347, 400, 300},
+      {-347, -300, -400},
+      {2.5, 3, 2},
+      {100, 100, 100},
+      {999, 1000, 900},
+      {1e-26, 0, 0},
+      {-1e-26, 0, 0},
+      {0.3, 0.30000000000000004, 0.20000000000000015},
+      {0.5, 0.5, 0.40000000000000013},
+      {12345, 20000, 10000},
+      {0.1, 0.1, 0.1},
+      {7e-5, 7.000000000000001e-05, 6.000000000000001e-05},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.x);
@@ -36,7 +44,8 @@ TEST(NiceNumbers, FloatTwinsBracketTheValue) {
   std::mt19937 rng(5);
   std::uniform_real_distribution<float> mant(1.0f, 10.0f);
   for (int k = 0; k < 500; ++k) {
-    const float x = mant(rng) * std::pow(10.0f, static_cast<float>(k % 12 - 6)) * (k % 2 ? -1.0f : 1.0f);
+    const float x =
+        mant(rng) * std::pow(10.0f, static_cast<float>(k % 12 - 6)) * (k % 2 ? -1.0f : 1.0f);
     EXPECT_GE(KZ_NiceCeilF(x), x * (1 - 1e-6f * (x > 0 ? 1 : -1)));
     EXPECT_LE(KZ_NiceFloorF(x), x * (1 + 1e-6f * (x > 0 ? 1 : -1)));
   }
@@ -109,7 +118,8 @@ TEST(HeapSort16, SortsKeysWithCompanion) {
   for (int n : {0, 1, 2, 3, 31, 500}) {
     std::vector<std::int16_t> keys(n);
     std::vector<std::uint16_t> comp(n);
-    for (int i = 0; i < n; ++i) keys[i] = static_cast<std::int16_t>(d(rng)), comp[i] = static_cast<std::uint16_t>(i);
+    for (int i = 0; i < n; ++i)
+      keys[i] = static_cast<std::int16_t>(d(rng)), comp[i] = static_cast<std::uint16_t>(i);
     auto orig = keys;
     KZ_HeapSort16(n, keys.data(), comp.data());
     EXPECT_TRUE(std::is_sorted(keys.begin(), keys.end()));

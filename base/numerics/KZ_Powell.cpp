@@ -38,7 +38,8 @@ double KZ_LineFunction(double s) {
   return Evaluate(g_line.f, x);
 }
 
-void KZ_BracketMinimum(double* a, double* b, double* c, double* fa, double* fb, double* fc, KZ_LineFunc f) {
+void KZ_BracketMinimum(double* a, double* b, double* c, double* fa, double* fb, double* fc,
+                       KZ_LineFunc f) {
   *fa = f(*a);
   *fb = f(*b);
   if (*fb > *fa) {
@@ -51,7 +52,8 @@ void KZ_BracketMinimum(double* a, double* b, double* c, double* fa, double* fb, 
     const double r = (*b - *a) * (*fb - *fc);
     const double q = (*b - *c) * (*fb - *fa);
     const double d = q - r;
-    double u = *b - ((*b - *c) * q - (*b - *a) * r) / (2.0 * Sign(std::fmax(std::fabs(d), kTiny), d));
+    double u =
+        *b - ((*b - *c) * q - (*b - *a) * r) / (2.0 * Sign(std::fmax(std::fabs(d), kTiny), d));
     const double ulim = *b + kGLimit * (*c - *b);
     double fu;
     if ((*b - u) * (u - *c) > 0.0) {
@@ -182,7 +184,8 @@ void KZ_LineMinimize(double p[], double xi[], int n, double* fret, KZ_PowellObje
   }
 }
 
-bool KZ_PowellMinimize(KZ_PowellObjective f, double p[], double** xi, int n, double ftol, int itmax) {
+bool KZ_PowellMinimize(KZ_PowellObjective f, double p[], double** xi, int n, double ftol,
+                       int itmax) {
   if (!f || !p || n < 1 || n > KZ_POWELL_MAX_PARAMS) return true;
   double** own = nullptr;
   if (!xi) {
@@ -221,7 +224,8 @@ bool KZ_PowellMinimize(KZ_PowellObjective f, double p[], double** xi, int n, dou
     }
     const double fptt = Evaluate(f, ptt);
     if (fptt < fp) {
-      const double t = 2.0 * (fp - 2.0 * fret + fptt) * std::sqrt(fp - fret - del) - del * std::sqrt(fp - fptt);
+      const double t =
+          2.0 * (fp - 2.0 * fret + fptt) * std::sqrt(fp - fret - del) - del * std::sqrt(fp - fptt);
       if (t < 0.0) {
         KZ_LineMinimize(p, xit, n, &fret, f);
         for (int j = 0; j < n; ++j) xi[j][ibig] = xit[j];

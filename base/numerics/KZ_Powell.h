@@ -18,7 +18,8 @@ constexpr int KZ_POWELL_MAX_PARAMS = 20;
 // fractional tolerance on the value; itmax: passes over the directions. Returns true when
 // stopped by the pass limit or by a value of magnitude above 1e9 (or when n is not in
 // 1 .. 20, doing nothing), false when converged.
-bool KZ_PowellMinimize(KZ_PowellObjective f, double p[], double** xi, int n, double ftol, int itmax);
+bool KZ_PowellMinimize(KZ_PowellObjective f, double p[], double** xi, int n, double ftol,
+                       int itmax);
 
 // Moves p to the minimum along xi, scales xi to the step taken; *fret = the value there.
 void KZ_LineMinimize(double p[], double xi[], int n, double* fret, KZ_PowellObjective f);
@@ -27,7 +28,8 @@ void KZ_LineMinimize(double p[], double xi[], int n, double* fret, KZ_PowellObje
 double KZ_LineFunction(double s);
 
 // From a, b: a triple a, b, c with f(b) below f(a) and f(c), and the three values.
-void KZ_BracketMinimum(double* a, double* b, double* c, double* fa, double* fb, double* fc, KZ_LineFunc f);
+void KZ_BracketMinimum(double* a, double* b, double* c, double* fa, double* fb, double* fc,
+                       KZ_LineFunc f);
 
 // Brent's method inside the bracket (a, b, c); returns the minimum value, *xmin its abscissa.
 double KZ_BrentMinimize(double a, double b, double c, KZ_LineFunc f, double tol, double* xmin);

@@ -21,14 +21,16 @@ double Rosenbrock(double* v, void*, double*) {
 }
 double Beale(double* v, void*, double*) {
   const double x = v[0], y = v[1];
-  return std::pow(1.5 - x + x * y, 2) + std::pow(2.25 - x + x * y * y, 2) + std::pow(2.625 - x + x * y * y * y, 2);
+  return std::pow(1.5 - x + x * y, 2) + std::pow(2.25 - x + x * y * y, 2) +
+         std::pow(2.625 - x + x * y * y * y, 2);
 }
 double Bowl3(double* v, void*, double*) {
-  return std::pow(v[0] + v[1] + v[2] - 3, 2) + std::pow(v[0] - v[1], 2) + 2 * std::pow(v[1] - v[2] + 1, 2) + 0.5;
+  return std::pow(v[0] + v[1] + v[2] - 3, 2) + std::pow(v[0] - v[1], 2) +
+         2 * std::pow(v[1] - v[2] + 1, 2) + 0.5;
 }
 double Powell4(double* v, void*, double*) {
-  return std::pow(v[0] + 10 * v[1], 2) + 5 * std::pow(v[2] - v[3], 2) + std::pow(v[1] - 2 * v[2], 4) +
-         10 * std::pow(v[0] - v[3], 4);
+  return std::pow(v[0] + 10 * v[1], 2) + 5 * std::pow(v[2] - v[3], 2) +
+         std::pow(v[1] - 2 * v[2], 4) + 10 * std::pow(v[0] - v[3], 4);
 }
 double Valley(double* v, void*, double*) {
   const double a = v[0] + 0.9 * v[1], b = v[0] - v[1];
@@ -45,8 +47,8 @@ double ScratchSeen(double* v, void* unused, double* scratch) {
 
 TEST(Powell, AgreesWithScipyOnStandardFunctions) {
   const std::map<std::string, std::pair<KZ_PowellObjective, double>> functions = {
-      {"bowl2", {Bowl2, 1e-6}},   {"rosenbrock", {Rosenbrock, 1e-4}}, {"beale", {Beale, 1e-4}},
-      {"bowl3", {Bowl3, 1e-6}},   {"powell4", {Powell4, 2e-2}},  // singular Hessian at its minimum
+      {"bowl2", {Bowl2, 1e-6}}, {"rosenbrock", {Rosenbrock, 1e-4}}, {"beale", {Beale, 1e-4}},
+      {"bowl3", {Bowl3, 1e-6}}, {"powell4", {Powell4, 2e-2}},  // singular Hessian at its minimum
   };
   tv_test::Table t("base/numerics/testdata/powell.txt");
   int rows = 0;
@@ -85,7 +87,8 @@ TEST(Powell, StopsAtThePassLimitOrOnHugeValues) {
   double r[1] = {3};
   EXPECT_FALSE(KZ_PowellMinimize(ScratchSeen, r, nullptr, 1, 1e-15, 100));
   double big[21] = {};
-  EXPECT_TRUE(KZ_PowellMinimize(ScratchSeen, big, nullptr, 21, 1e-15, 100));  // beyond the line state
+  EXPECT_TRUE(
+      KZ_PowellMinimize(ScratchSeen, big, nullptr, 21, 1e-15, 100));  // beyond the line state
 }
 
 TEST(Powell, CallersDirectionsAreUpdatedInPlace) {

@@ -1,10 +1,12 @@
 #include "base/numerics/KZ_Rand.h"
 
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
 #include <vector>
 
+#include "numerics/nml.h"
 #include "platform/CrtRand.h"
 #include "platform/Strings.h"
 
@@ -17,9 +19,16 @@ double KZ_Rand::AtZero(double, double) { return 0.0; }
 double KZ_Rand::Unit(double, double, double) { return 0.0; }
 int KZ_Rand::Fill(double[], int) { return 0; }
 
-void KZ_Rand::Seed() { plat::CrtSrand(static_cast<unsigned int>(std::time(nullptr))); }
+void KZ_Rand::Seed() {
+  const std::time_t now = std::time(nullptr);
+  plat::CrtSrand(static_cast<unsigned int>(now));
+  // The statistics library gets the same time value; one beyond the int range (after
+  // 2038) is passed as the largest int, which that library treats as out of range.
+  nmls_random_seed_set(now > INT_MAX ? INT_MAX : static_cast<int>(now));
+}
 
-void KZ_Rand::HistogramTest(double* const result[5], double lo, double hi, int nbins, int nsamples) {
+void KZ_Rand::HistogramTest(double* const result[5], double lo, double hi, int nbins,
+                            int nsamples) {
   if (!result || nbins < 2 || hi == lo) return;
   double* centre = result[0];
   double* observed = result[1];
@@ -51,7 +60,8 @@ void KZ_Rand::HistogramTest(double* const result[5], double lo, double hi, int n
 KZ_Rand_Uni::KZ_Rand_Uni(double a, double b) : m_fA(a), m_fB(b) {
   m_fMean = (a + b) / 2.0;
   m_fVariance = (b - a) * (b - a) / 12.0;
-  m_strName = plat::Format("Uniform Rnd: [%5.2f, %5.2f], (mean=%.4f, variance=%.4f)", a, b, m_fMean, m_fVariance);
+  m_strName = plat::Format("Uniform Rnd: [%5.2f, %5.2f], (mean=%.4f, variance=%.4f)", a, b, m_fMean,
+                           m_fVariance);
   Seed();
 }
 

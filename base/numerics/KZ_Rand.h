@@ -26,9 +26,11 @@ class KZ_Rand {
   // the density. result: five caller-owned arrays of nbins doubles: bin centres, observed
   // frequencies, expected probabilities, cumulative observed, cumulative expected. Needs
   // nbins >= 2 and hi != lo (otherwise nothing is written).
-  virtual void HistogramTest(double* const result[5], double lo, double hi, int nbins, int nsamples);
+  virtual void HistogramTest(double* const result[5], double lo, double hi, int nbins,
+                             int nsamples);
 
-  // Seeds the run-time generator with the current time in seconds.
+  // Seeds the run-time generator with the current time in seconds, and passes the same
+  // value to the statistics library's seed setter.
   static void Seed();
 };
 
@@ -38,7 +40,7 @@ class KZ_Rand_Uni : public KZ_Rand {
   double m_fA = 0.0;
   double m_fB = 1.0;
 
-  // Stores the bounds, mean and variance and the name, and seeds the generator.
+  // Stores the bounds, mean and variance and the name, and seeds as Seed does.
   KZ_Rand_Uni(double a, double b);
 
   double Pdf(double x) override;

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <ctime>
 #include <vector>
 
+#include "numerics/nml.h"
 #include "platform/CrtRand.h"
 
 TEST(RandUniform, DrawsFromTheRuntimeGeneratorInHalfOpenInterval) {
@@ -80,4 +82,19 @@ TEST(RandUniform, HistogramTest) {
   arrays[0].assign(nb, -1);
   u.HistogramTest(res, 0, 1, 1, 10);
   EXPECT_EQ(res[0][0], -1.0);
+}
+
+TEST(RandSeed, SeedsBothGeneratorsWithTheTime) {
+  const long long before = static_cast<long long>(std::time(nullptr));
+  KZ_Rand::Seed();
+  const int first = plat::CrtRand();
+  const long long after = static_cast<long long>(std::time(nullptr));
+  const nmls_random_block* block = nmls_random_block_get();
+  ASSERT_NE(block, nullptr);
+  EXPECT_EQ(block->seeded, 1);
+  EXPECT_GE(block->iseed, before);
+  EXPECT_LE(block->iseed, after);
+  // The run-time generator was seeded with the same time value.
+  plat::CrtSrand(static_cast<unsigned int>(block->iseed));
+  EXPECT_EQ(plat::CrtRand(), first);
 }

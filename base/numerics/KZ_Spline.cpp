@@ -38,7 +38,8 @@ void KZ_Spline(const double x[], const double y[], int n, double yp1, double ypn
   for (int k = n - 2; k >= 0; --k) y2[k] = y2[k] * y2[k + 1] + u[k];
 }
 
-void KZ_SplineEval(const double xa[], const double ya[], const double y2a[], int n, double x, double* y) {
+void KZ_SplineEval(const double xa[], const double ya[], const double y2a[], int n, double x,
+                   double* y) {
   if (!y || n < 1) return;
   int klo = 0;
   int khi = n - 1;
@@ -57,15 +58,17 @@ void KZ_SplineEval(const double xa[], const double ya[], const double y2a[], int
   }
   const double a = (xa[khi] - x) / h;
   const double b = (x - xa[klo]) / h;
-  *y = a * ya[klo] + b * ya[khi] + ((a * a * a - a) * y2a[klo] + (b * b * b - b) * y2a[khi]) * (h * h) / 6.0;
+  *y = a * ya[klo] + b * ya[khi] +
+       ((a * a * a - a) * y2a[klo] + (b * b * b - b) * y2a[khi]) * (h * h) / 6.0;
 }
 
-void KZ_SplineRows(const double* /*x1*/, const double x2[], double* const ya[], int m, int n, double* const y2a[]) {
+void KZ_SplineRows(const double* /*x1*/, const double x2[], double* const ya[], int m, int n,
+                   double* const y2a[]) {
   for (int j = 0; j < m; ++j) KZ_Spline(x2, ya[j], n, kNatural, kNatural, y2a[j]);
 }
 
-void KZ_SplineEval2D(const double x1[], const double x2[], double* const ya[], double* const y2a[], int m, int n,
-                     double p1, double p2, double* y) {
+void KZ_SplineEval2D(const double x1[], const double x2[], double* const ya[], double* const y2a[],
+                     int m, int n, double p1, double p2, double* y) {
   if (!y || m < 1) return;
   std::vector<double> rows(static_cast<std::size_t>(m));
   std::vector<double> rows2(static_cast<std::size_t>(m));

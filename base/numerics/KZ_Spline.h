@@ -7,12 +7,14 @@
 void KZ_Spline(const double x[], const double y[], int n, double yp1, double ypn, double y2[]);
 
 // The spline's value at x (outside the table: the cubic of the first or last interval).
-void KZ_SplineEval(const double xa[], const double ya[], const double y2a[], int n, double x, double* y);
+void KZ_SplineEval(const double xa[], const double ya[], const double y2a[], int n, double x,
+                   double* y);
 
 // Natural splines along x2 of every row: y2a[j] from ya[j], j = 0 .. m-1 (x1 is not read).
-void KZ_SplineRows(const double x1[], const double x2[], double* const ya[], int m, int n, double* const y2a[]);
+void KZ_SplineRows(const double x1[], const double x2[], double* const ya[], int m, int n,
+                   double* const y2a[]);
 
 // The surface value at (p1, p2): every row evaluated at p2 (in parallel), then a natural
 // spline across the rows evaluated at p1.
-void KZ_SplineEval2D(const double x1[], const double x2[], double* const ya[], double* const y2a[], int m, int n,
-                     double p1, double p2, double* y);
+void KZ_SplineEval2D(const double x1[], const double x2[], double* const ya[], double* const y2a[],
+                     int m, int n, double p1, double p2, double* y);

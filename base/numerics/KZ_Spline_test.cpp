@@ -52,7 +52,8 @@ TEST(Spline, AgainstScipyCubicSpline) {
     std::vector<double> x(n), y(n), y2expect(n), y2(n);
     for (int i = 0; i < n; ++i) x[i] = t.num(), y[i] = t.num(), y2expect[i] = t.num();
     KZ_Spline(x.data(), y.data(), n, yp1, ypn, y2.data());
-    for (int i = 0; i < n; ++i) EXPECT_NEAR(y2[i], y2expect[i], 1e-10) << "block " << blocks << " knot " << i;
+    for (int i = 0; i < n; ++i)
+      EXPECT_NEAR(y2[i], y2expect[i], 1e-10) << "block " << blocks << " knot " << i;
     for (int i = 0; i < k; ++i) {
       const double at = t.num(), expect = t.num();
       double v;

@@ -30,7 +30,8 @@ TEST(Transform3D, RotationAgreesWithRodrigues) {
   t.Apply(r);
   // v cos a + (k x v) sin a + k (k.v)(1 - cos a)
   const double c = std::cos(0.7f), s = std::sin(0.7f), kv = KZ_Dot(axis, v);
-  const KZ_Vector3D kxv(axis.y * v.z - axis.z * v.y, axis.z * v.x - axis.x * v.z, axis.x * v.y - axis.y * v.x);
+  const KZ_Vector3D kxv(axis.y * v.z - axis.z * v.y, axis.z * v.x - axis.x * v.z,
+                        axis.x * v.y - axis.y * v.x);
   EXPECT_NEAR(r.x, v.x * c + kxv.x * s + axis.x * kv * (1 - c), 1e-6);
   EXPECT_NEAR(r.y, v.y * c + kxv.y * s + axis.y * kv * (1 - c), 1e-6);
   EXPECT_NEAR(r.z, v.z * c + kxv.z * s + axis.z * kv * (1 - c), 1e-6);

@@ -35,8 +35,8 @@ int KZ_ParseRangeF(const char* text, float* min, float* max, float* step, float*
   int n = 0;
   if (text) {
     if (logFlag)
-      *logFlag = (std::strstr(text, "log") || std::strstr(text, "Log") || std::strstr(text, "LOG") ||
-                  std::strstr(text, "*="))
+      *logFlag = (std::strstr(text, "log") || std::strstr(text, "Log") ||
+                  std::strstr(text, "LOG") || std::strstr(text, "*="))
                      ? 1
                      : 0;
     const char* pos = NumbersStart(text);
@@ -154,7 +154,8 @@ KZ_Range::KZ_Range(const char* text, int maxCount) {
     count = steps + 1;
   }
   m_nCount = count;
-  m_pValues = static_cast<double*>(std::calloc(static_cast<std::size_t>(count) + 1, sizeof(double)));
+  m_pValues =
+      static_cast<double*>(std::calloc(static_cast<std::size_t>(count) + 1, sizeof(double)));
   if (!m_pValues) {
     m_nCount = 0;
     return;

@@ -11,7 +11,7 @@ class KZ_Range {
   double m_fMin = 0.0;
   double m_fMax = 0.0;
   double m_fStep = 0.0;
-  double m_fUnit = 1.0;   // factor of the unit found in the text (KZ_UnitToSI)
+  double m_fUnit = 1.0;  // factor of the unit found in the text (KZ_UnitToSI)
   double m_fScale = 1.0;
   int m_nLog = 0;
   int m_nCount = 0;

@@ -5,7 +5,9 @@
 #include <vector>
 
 namespace {
-std::vector<double> Values(const KZ_Range& r) { return std::vector<double>(r.m_pValues, r.m_pValues + r.m_nCount); }
+std::vector<double> Values(const KZ_Range& r) {
+  return std::vector<double>(r.m_pValues, r.m_pValues + r.m_nCount);
+}
 }  // namespace
 
 TEST(Range, ValueLists) {
@@ -17,16 +19,16 @@ TEST(Range, ValueLists) {
   const Case cases[] = {
       {"0,10,1", {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, 0},
       {"1,1000,*=10", {1, 10, 100, 1000}, 1},
-      {"0,10,3", {0, 3, 6, 9, 10}, 0},         // last value clipped to max
-      {"10,0,1", {10}, 0},                     // step pointing away
+      {"0,10,3", {0, 3, 6, 9, 10}, 0},  // last value clipped to max
+      {"10,0,1", {10}, 0},              // step pointing away
       {"5,5,1", {5}, 0},
       {"10,0,-2.5", {10, 7.5, 5, 2.5, 0}, 0},  // descending
       {"0,100,+=25", {0, 25, 50, 75, 100}, 0},
       {"x=0,1,0.5", {0, 0.5, 1}, 0},
-      {"x=0,1,0.5 S=2", {0, 1, 2}, 0},         // scaled
-      {"x=0,1,0.4 S=10", {0, 4, 8, 10}, 0},    // clipped to the scaled end
-      {"0,10,0", {0}, 0},                      // a step that never moves
-      {"0,10,1 log", {1e-4, 1e-4, 1e-4}, 1},   // log: zero min becomes max 1e-5, step 1 never moves
+      {"x=0,1,0.5 S=2", {0, 1, 2}, 0},        // scaled
+      {"x=0,1,0.4 S=10", {0, 4, 8, 10}, 0},   // clipped to the scaled end
+      {"0,10,0", {0}, 0},                     // a step that never moves
+      {"0,10,1 log", {1e-4, 1e-4, 1e-4}, 1},  // log: zero min becomes max 1e-5, step 1 never moves
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
@@ -99,11 +101,12 @@ TEST(UnitToSI, FirstMatchDecides) {
     const char* unit;
   };
   const Case cases[] = {
-      {"rate /us", 1e6, "/us"},       {"t us", 1e-6, "us"},     {"t ms", 0.001, "ms"},
-      {"v mm/yr", 3.168808781402895e-8, "/yr"},                 {"x mm", 0.001, "mm"},
-      {"p MPa", 1e6, "MPa"},          {"c /MPa", 1e-6, "/MPa"}, {"1/day", 1.1574074074074073e-5, "/day"},
-      {"t, hours", 3600, "hou"},      {"k /cm", 100, "/cm"},    {"nothing", 1, "SI"},
-      {"3 years", 3.15576e7, "yr"},
+      {"rate /us", 1e6, "/us"},  {"t us", 1e-6, "us"},
+      {"t ms", 0.001, "ms"},     {"v mm/yr", 3.168808781402895e-8, "/yr"},
+      {"x mm", 0.001, "mm"},     {"p MPa", 1e6, "MPa"},
+      {"c /MPa", 1e-6, "/MPa"},  {"1/day", 1.1574074074074073e-5, "/day"},
+      {"t, hours", 3600, "hou"}, {"k /cm", 100, "/cm"},
+      {"nothing", 1, "SI"},      {"3 years", 3.15576e7, "yr"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);

@@ -57,7 +57,8 @@ int KZ_ReadIntField(char* line, int first, int last, int def) {
   const std::size_t len = std::strlen(line);
   if (static_cast<std::size_t>(first) >= len) return def;
   // The stop character is only put where the line has a character to replace.
-  char* stop = (last >= first && static_cast<std::size_t>(last) + 1 < len) ? line + last + 1 : nullptr;
+  char* stop =
+      (last >= first && static_cast<std::size_t>(last) + 1 < len) ? line + last + 1 : nullptr;
   char saved = 0;
   if (stop) {
     saved = *stop;
@@ -81,7 +82,8 @@ int KZ_ReadDataLine(char* buffer, plat::File* file, int maxLen) {
     while (*p == ' ' || *p == '\t') ++p;
     if (std::strncmp(p, "[END]", 5) == 0) return 0;
     const unsigned char first = static_cast<unsigned char>(*p);
-    if (first < 32 || first == '/' || first == '!' || first == '#' || first == '%' || first == '*') continue;
+    if (first < 32 || first == '/' || first == '!' || first == '#' || first == '%' || first == '*')
+      continue;
     const std::size_t len = std::strlen(buffer);
     if (len >= 2 && static_cast<unsigned char>(buffer[len - 1]) < 32) buffer[len - 1] = '\0';
     return 1;

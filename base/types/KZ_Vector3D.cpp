@@ -61,7 +61,9 @@ double KZ_Vector3D::Azimuth() const { return std::atan2(y, x); }
 double KZ_Vector3D::AzimuthDeg() const { return std::atan2(y, x) * kRadToDeg; }
 double KZ_Vector3D::ElevationDeg() const { return std::asin(z) * kRadToDeg; }
 
-double KZ_Dot(const KZ_Vector3D& a, const KZ_Vector3D& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+double KZ_Dot(const KZ_Vector3D& a, const KZ_Vector3D& b) {
+  return a.x * b.x + a.y * b.y + a.z * b.z;
+}
 
 KZ_Vector3D KZ_Cross(const KZ_Vector3D& a, const KZ_Vector3D& b) {
   KZ_Vector3D c(a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x);

@@ -49,7 +49,8 @@ int KZ_ParseDateTime(const char* text, KZ_DateTimeFields* out) {
     if (len > 7) s[7] = '/';
   }
   if (len > 10 && s[10] == 'T') s[10] = ' ';
-  plat::ScanC(s, "%d/%d/%d %d:%d:%f", &out->year, &out->month, &out->day, &out->hour, &out->minute, &out->seconds);
+  plat::ScanC(s, "%d/%d/%d %d:%d:%f", &out->year, &out->month, &out->day, &out->hour, &out->minute,
+              &out->seconds);
   if (out->day > 31) std::swap(out->year, out->day);
   const char* paren = std::strchr(s, '(');
   if (paren && plat::ScanC(paren + 1, "%f", &out->zone) == 1) return 1;
@@ -69,12 +70,13 @@ double KZ_JulianDay(int year, int month, int day, int hour, int minute, float se
   double jd = std::trunc((4800.0 + y + a) * 1461.0 * 0.25) + (d - 32075.5) +
               std::trunc((m - 2.0 - 12.0 * a) * 367.0 / 12.0) -
               std::trunc(0.25 * 3.0 * std::trunc((y + 4900.0 + a) / 100.0));
-  jd += hour / 24.0 + minute / 1440.0 + static_cast<double>(seconds) / 86400.0 - static_cast<double>(tz) / 24.0;
+  jd += hour / 24.0 + minute / 1440.0 + static_cast<double>(seconds) / 86400.0 -
+        static_cast<double>(tz) / 24.0;
   return jd;
 }
 
-void KZ_CalendarFromJulianDay(double jd, int* year, int* month, int* day, int* hour, int* minute, float* seconds,
-                              float tz) {
+void KZ_CalendarFromJulianDay(double jd, int* year, int* month, int* day, int* hour, int* minute,
+                              float* seconds, float tz) {
   const double x = jd + 0.5 + static_cast<double>(tz) / 24.0;
   double Z = std::floor(x);
   const double F = x - Z;
@@ -119,12 +121,12 @@ void KZ_CalendarFromJulianDay(double jd, int* year, int* month, int* day, int* h
 void SplitJulianDay(double jd, KZ_DateTimeFields* fields, float tz) {
   if (!fields) return;
   *fields = KZ_DateTimeFields();
-  KZ_CalendarFromJulianDay(jd, &fields->year, &fields->month, &fields->day, &fields->hour, &fields->minute,
-                           &fields->seconds, tz);
+  KZ_CalendarFromJulianDay(jd, &fields->year, &fields->month, &fields->day, &fields->hour,
+                           &fields->minute, &fields->seconds, tz);
 }
 
-std::string& KZ_DateTimeString(std::string& out, int year, int month, int day, int hour, int minute, float seconds,
-                               int /*unused*/, float tz) {
+std::string& KZ_DateTimeString(std::string& out, int year, int month, int day, int hour, int minute,
+                               float seconds, int /*unused*/, float tz) {
   // "%06.3f" would print 59.9995 and above as "60.000": those belong to the next minute.
   if (seconds >= 59.9995f) {
     seconds = 0.0f;
@@ -133,9 +135,11 @@ std::string& KZ_DateTimeString(std::string& out, int year, int month, int day, i
   if (seconds < 0.0001f && minute == 0 && hour == 0) {
     out = plat::Format("%04d/%02d/%02d", year, month, day);
   } else if (seconds - std::floor(seconds) <= 0.0001f) {
-    out = plat::Format("%04d/%02d/%02d %02d:%02d:%02d", year, month, day, hour, minute, static_cast<int>(seconds));
+    out = plat::Format("%04d/%02d/%02d %02d:%02d:%02d", year, month, day, hour, minute,
+                       static_cast<int>(seconds));
   } else {
-    out = plat::Format("%04d/%02d/%02d %02d:%02d:%06.3f", year, month, day, hour, minute, static_cast<double>(seconds));
+    out = plat::Format("%04d/%02d/%02d %02d:%02d:%06.3f", year, month, day, hour, minute,
+                       static_cast<double>(seconds));
   }
   if (tz == 0.0f)
     out += "(UTC)";
@@ -168,11 +172,11 @@ std::string& KZ_NowString(std::string& out, bool compact) {
   std::tm t{};
   if (tm) t = *tm;
   if (compact)
-    out = plat::Format("%04d%02d%02d%02d%02d%02d", t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min,
-                       t.tm_sec);
+    out = plat::Format("%04d%02d%02d%02d%02d%02d", t.tm_year + 1900, t.tm_mon + 1, t.tm_mday,
+                       t.tm_hour, t.tm_min, t.tm_sec);
   else
-    out = plat::Format("%04d/%02d/%02d %02d:%02d:%02d", t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour,
-                       t.tm_min, t.tm_sec);
+    out = plat::Format("%04d/%02d/%02d %02d:%02d:%02d", t.tm_year + 1900, t.tm_mon + 1, t.tm_mday,
+                       t.tm_hour, t.tm_min, t.tm_sec);
   return out;
 }
 

@@ -32,15 +32,15 @@ double KZ_JulianDay(int year, int month, int day, int hour, int minute, float se
 // Calendar date and local time in zone tz of a Julian day. The time of day is computed in
 // double precision, and seconds that single precision would round up to 60 carry into
 // the minute (and on to the date).
-void KZ_CalendarFromJulianDay(double jd, int* year, int* month, int* day, int* hour, int* minute, float* seconds,
-                              float tz);
+void KZ_CalendarFromJulianDay(double jd, int* year, int* month, int* day, int* hour, int* minute,
+                              float* seconds, float tz);
 void SplitJulianDay(double jd, KZ_DateTimeFields* fields, float tz);
 
 // "yyyy/mm/dd" at midnight, else "yyyy/mm/dd hh:mm:ss" for whole seconds or with
 // "ss.sss", then "(UTC)" for zone 0 or "(+%.2f)" with the zone. Seconds that would print
 // as 60.000 carry into the minute (and on to the date). The int argument is not used.
-std::string& KZ_DateTimeString(std::string& out, int year, int month, int day, int hour, int minute, float seconds,
-                               int unused, float tz);
+std::string& KZ_DateTimeString(std::string& out, int year, int month, int day, int hour, int minute,
+                               float seconds, int unused, float tz);
 std::string& KZ_JulianDayString(std::string& out, double jd, float tz);
 
 // Local time of day "hh:mm:ss" of base (seconds since 1970) plus s seconds, followed by

@@ -71,7 +71,9 @@ std::optional<ScriptedUi::Expectation> ScriptedUi::Take(Prompt kind, const std::
 
 int ScriptedUi::MessageBox(const std::string& text, UINT type, const std::string& caption) {
   bool question = (type & MB_TYPEMASK) != MB_OK;
-  auto e = Take(Prompt::Message, text, question);
+  // An OK box only takes an expectation meant for an OK box (answered IDOK).
+  bool headIsOk = !expected_.empty() && expected_.front().answer == IDOK;
+  auto e = (question || headIsOk) ? Take(Prompt::Message, text, question) : std::nullopt;
   int answer = e ? e->answer : DefaultButton(type);
   shown_.push_back({Prompt::Message, text, caption, type, std::string(), answer, std::nullopt});
   return answer;

@@ -1,8 +1,8 @@
 // Test double of the UI services. Questions (boxes with more than one button) and
 // dialogs are answered from a queue of expected prompts; a prompt that is not the next
 // expected one fails the running test. Boxes with only an OK button need no script: they
-// are answered IDOK (an expected OK prompt at the head of the queue is consumed when its
-// text matches). Everything shown, every beep and status text and the wait-cursor
+// are answered IDOK (an expectation answered IDOK at the head of the queue is consumed
+// when its text matches, so a test can insist on an OK box). Everything shown, every beep and status text and the wait-cursor
 // balance are recorded. Installs itself while it lives; unanswered expectations left at
 // destruction fail the test.
 #pragma once
