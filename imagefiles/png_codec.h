@@ -1,0 +1,40 @@
+// PNG files (".png").
+#pragma once
+#include "imagefiles/ImageDescriptor.h"
+
+// The information record of a PNG file: 26 32-bit fields.
+struct PngInfo {
+  DWORD width;
+  DWORD height;
+  DWORD bitDepth;
+  DWORD imagerBitsPerPixel;
+  DWORD colorType;
+  DWORD interlace;
+  DWORD combination;  // "ImageId" in the description text
+  DWORD channels;
+  DWORD bitsPerPixel;
+  DWORD bytesPerRow;
+  DWORD transparencySeen;
+  BYTE transparency[4];
+  DWORD reserved;
+  DWORD transparencyCount;
+  DWORD backgroundSeen;
+  BYTE background[8];
+  DWORD backgroundLength;
+  DWORD gamma;
+  DWORD xPixelsPerUnit;
+  DWORD yPixelsPerUnit;
+  DWORD unit;
+  BYTE significantBits[4];
+  DWORD xOffset;
+  DWORD yOffset;
+  DWORD offsetUnit;
+};
+static_assert(sizeof(PngInfo) == 26 * 4);
+
+int png_info(const char* path, PngInfo* info);
+int png_load(const char* path, ImageDescriptor* d);
+// options: bit 0 Adam7 interlacing; bits 1-3 the row filter for 8-bit grey and 24 bits.
+int png_save(const char* path, ImageDescriptor* d, int options);
+// The detail code of the last -63 or -64 result.
+int png_last_error();
