@@ -25,7 +25,7 @@ int ListRuns(const BYTE* data, int n, int* runs) {
 
 }  // namespace
 
-int packbits_decode_row(BYTE* out, const BYTE* in, std::size_t inLen, int count) {
+int packbits_decode_row(BYTE* out, const BYTE* in, std::size_t inLen, int count, int* produced) {
   std::size_t pos = 0;
   int made = 0;
   while (made < count && pos < inLen) {
@@ -47,6 +47,7 @@ int packbits_decode_row(BYTE* out, const BYTE* in, std::size_t inLen, int count)
     }
     // 128 is a no-operation header.
   }
+  if (produced) *produced = made;
   return static_cast<int>(pos);
 }
 

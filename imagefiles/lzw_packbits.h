@@ -12,8 +12,9 @@
 
 // Decodes PackBits packets from `in` (at most `inLen` bytes) until `count` bytes are made.
 // Returns the input bytes consumed. When the input runs out first, the rest of `out` is
-// left as it was.
-int packbits_decode_row(BYTE* out, const BYTE* in, std::size_t inLen, int count);
+// left as it was; `produced`, when given, receives the bytes made.
+int packbits_decode_row(BYTE* out, const BYTE* in, std::size_t inLen, int count,
+                        int* produced = nullptr);
 
 // Encodes `count` bytes as PackBits packets; returns the bytes written. `out` needs room
 // for count + (count + 126) / 127 bytes.
