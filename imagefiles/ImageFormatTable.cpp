@@ -166,6 +166,8 @@ int PcxLoad(const char* path, ImageDescriptor* d) {
   PcxInfo info{};
   int r = pcx_info(path, &info);
   if (r) return r;
+  r = pcx_mode(&info);  // planes and bits that no image depth holds
+  if (r < 0) return r;
   r = AllocImageBuffer(d, info.width, info.height, info.imagerBitsPerPixel);
   if (r) return r;
   return pcx_load(path, d);
@@ -393,35 +395,56 @@ int AllocImageBuffer(ImageDescriptor* d, int width, int height, int bits) {
   return r;
 }
 
-ImgMem LoadImageToDIB(const char* path) {
+plat::MemBlock LoadImageToDIB(const char* path) {
   ImageDescriptor d;
   if (LoadImageFile(path, &d) != IMG_OK) {
     img_free(&d);
-    return nullptr;
+    return {};
   }
   BITMAPINFOHEADER* h = nullptr;
   int r = img_to_dib(&d, &h);
   img_free(&d);
-  if (r != IMG_OK || !h) return nullptr;
-  return ImgMemHandle(h);
+  if (r != IMG_OK || !h) return {};
+  ImgMem block = ImgMemHandle(h);
+  plat::MemBlock dib(reinterpret_cast<const BYTE*>(h), ImgMemSize(block));
+  ImgMemFree(block);
+  return dib;
 }
 
-int SaveDIBToImage(const char* path, ImgMem dib, int format) {
-  BYTE* p = ImgMemLock(dib);
-  if (!p) return 0;
+int SaveDIBToImage(const char* path, const plat::MemBlock& dib, int format) {
+  if (dib.empty()) return 0;
   ImageDescriptor d;
-  int r = dib_to_img(reinterpret_cast<const BITMAPINFOHEADER*>(p), ImgMemSize(dib), &d);
+  int r = dib_to_img(reinterpret_cast<const BITMAPINFOHEADER*>(dib.data()), dib.Size(), &d);
   if (r == IMG_OK) r = SaveImageFile(path, &d, format);
   img_free(&d);
-  ImgMemUnlock(dib);
   return r == IMG_OK ? 1 : 0;
 }
 
-ImageDescriptor* DIBToImageDescriptor(ImageDescriptor* d, ImgMem dib) {
+ImageDescriptor* DIBToImageDescriptor(ImageDescriptor* d, const plat::MemBlock& dib) {
   img_zero(d);
-  BYTE* p = ImgMemLock(dib);
-  if (!p) return d;
-  if (dib_to_img(reinterpret_cast<const BITMAPINFOHEADER*>(p), ImgMemSize(dib), d) != IMG_OK) img_zero(d);
-  ImgMemUnlock(dib);
+  if (dib.empty()) return d;
+  if (dib_to_img(reinterpret_cast<const BITMAPINFOHEADER*>(dib.data()), dib.Size(), d) != IMG_OK) img_zero(d);
   return d;
+}
+
+int PaintDIB(plat::CDC* dc, const RECT* destination, const ImageDescriptor* d, const RECT* source, const void*) {
+  if (!dc || !destination || !d || !d->header || !d->pixels) return 0;
+  // Sizes as the 16-bit fields of the drawing calls see them.
+  int width = static_cast<WORD>(d->header->biWidth);
+  int height = static_cast<WORD>(d->header->biHeight);
+  const BYTE* info = reinterpret_cast<const BYTE*>(d->header);
+  int dw = destination->right - destination->left, dh = destination->bottom - destination->top;
+  dc->SetStretchBltMode(COLORONCOLOR);
+  if (!source) {
+    return dc->StretchDIBits(destination->left, destination->top, dw, dh, 0, 0, width, height, d->pixels, info,
+                             DIB_RGB_COLORS, SRCCOPY);
+  }
+  int sw = source->right - source->left, sh = source->bottom - source->top;
+  if (sw == dw && sh == dh) {
+    return dc->SetDIBitsToDevice(destination->left, destination->top, static_cast<DWORD>(dw),
+                                 static_cast<DWORD>(dh), source->left, height - source->bottom, 0,
+                                 static_cast<UINT>(height), d->pixels, info, DIB_RGB_COLORS);
+  }
+  return dc->StretchDIBits(destination->left, destination->top, dw, dh, source->left, height - source->bottom, sw,
+                           sh, d->pixels, info, DIB_RGB_COLORS, SRCCOPY);
 }

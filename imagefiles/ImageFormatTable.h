@@ -5,7 +5,8 @@
 #include <string>
 
 #include "imagefiles/ImageDescriptor.h"
-#include "imagefiles/img_memory.h"
+#include "platform/CDC.h"
+#include "platform/MemBlock.h"
 
 using ImageLoadFn = int (*)(const char* path, ImageDescriptor* d);
 using ImageSaveFn = int (*)(const char* path, ImageDescriptor* d, int format);
@@ -33,11 +34,20 @@ int SaveImageFile(const char* path, ImageDescriptor* d, int format);
 // failure the descriptor receives a 512 x 480 8-bit image and the failure is returned.
 int AllocImageBuffer(ImageDescriptor* d, int width, int height, int bitsPerPixel);
 
-// A new packed DIB of the picture in the file, owned by the caller; null on failure.
-ImgMem LoadImageToDIB(const char* path);
+// Packed DIBs travel in the platform's memory blocks (header, colour table, rows).
+// A new packed DIB of the picture in the file, owned by the caller; empty on failure.
+plat::MemBlock LoadImageToDIB(const char* path);
 // Saves a packed DIB (which stays the caller's) in the format the extension selects;
-// 1 on success, 0 on failure.
-int SaveDIBToImage(const char* path, ImgMem dib, int format);
+// 1 on success, 0 on failure (including a failure of the codec's save).
+int SaveDIBToImage(const char* path, const plat::MemBlock& dib, int format);
 // Converts the DIB into the descriptor (the library's own copy); after a failure the
 // descriptor holds no image (null header).
-ImageDescriptor* DIBToImageDescriptor(ImageDescriptor* d, ImgMem dib);
+ImageDescriptor* DIBToImageDescriptor(ImageDescriptor* d, const plat::MemBlock& dib);
+// Paints the descriptor's image into `destination` (right and bottom exclusive): the
+// whole image stretched when `source` is null, the source rectangle (rows counted from
+// the top) copied unscaled when it has the destination's size, else stretched. Returns
+// the scan lines the drawing call drew (0 when nothing was drawn). `palette` is
+// accepted for callers that pass one; the device context has no palettes (it draws
+// in true colour), so it is not used.
+int PaintDIB(plat::CDC* dc, const RECT* destination, const ImageDescriptor* d, const RECT* source,
+             const void* palette = nullptr);

@@ -2,7 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <string>
+#include <vector>
+
+#include "imagefiles/dib_convert.h"
+#include "imagefiles/img_memory.h"
 
 namespace {
 
@@ -39,7 +47,7 @@ TEST(ImageFormatTable, DispatchersReportUnknownExtensions) {
   ASSERT_EQ(img_alloc(&d, 4, 4, 8), IMG_OK);
   EXPECT_EQ(SaveImageFile(TV_TEST_TMPDIR "/picture.xyz", &d, 0), IMG_NO_FORMAT);
   img_free(&d);
-  EXPECT_EQ(LoadImageToDIB(TV_TEST_TMPDIR "/missing.xyz"), nullptr);
+  EXPECT_TRUE(LoadImageToDIB(TV_TEST_TMPDIR "/missing.xyz").empty());
 }
 
 TEST(ImageFormatTable, AllocImageBufferKeepsTheExactSize) {
@@ -57,10 +65,106 @@ TEST(ImageFormatTable, AllocImageBufferKeepsTheExactSize) {
 TEST(ImageFormatTable, DibEntryPointsRefuseNullHandles) {
   ImageDescriptor d;
   d.colorCount = 7;
-  EXPECT_EQ(DIBToImageDescriptor(&d, nullptr), &d);
+  EXPECT_EQ(DIBToImageDescriptor(&d, plat::MemBlock()), &d);
   EXPECT_EQ(d.header, nullptr);
   EXPECT_EQ(d.colorCount, 0);
-  EXPECT_EQ(SaveDIBToImage(TV_TEST_TMPDIR "/x.bmp", nullptr, 75), 0);
+  EXPECT_EQ(SaveDIBToImage(TV_TEST_TMPDIR "/x.bmp", plat::MemBlock(), 75), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// A 24-bit page of `w` x `h` with about w x h different colours, as a packed DIB.
+plat::MemBlock Page(int w, int h) {
+  ImageDescriptor d;
+  img_alloc(&d, w, h, 24);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      BYTE* p = img_row(&d, static_cast<DWORD>(y)) + 3 * x;
+      p[0] = static_cast<BYTE>(x * 255 / (w - 1));
+      p[1] = static_cast<BYTE>(y * 255 / (h - 1));
+      p[2] = static_cast<BYTE>((x * 7 + y * 13) % 256);
+    }
+  BITMAPINFOHEADER* hd = nullptr;
+  img_to_dib(&d, &hd);
+  img_free(&d);
+  ImgMem block = ImgMemHandle(hd);
+  plat::MemBlock dib(reinterpret_cast<const BYTE*>(hd), ImgMemSize(block));
+  ImgMemFree(block);
+  return dib;
+}
+
+std::vector<BYTE> ReadFile(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  return std::vector<BYTE>(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+}
+
+TEST(SaveDibToImage, EveryFormatOfThisLibrarySavesA24BitPage) {
+  plat::MemBlock page = Page(40, 30);  // 1200 colours: more than a palette holds
+  ImageDescriptor src;
+  DIBToImageDescriptor(&src, page);
+  ASSERT_NE(src.header, nullptr);
+  for (const char* ext : {".bmp", ".pcx", ".tga", ".bif", ".eps"}) {
+    SCOPED_TRACE(ext);
+    std::string path = std::string(TV_TEST_TMPDIR) + "/page" + ext;
+    std::remove(path.c_str());
+    ASSERT_EQ(SaveDIBToImage(path.c_str(), page, 75), 1);
+    ASSERT_FALSE(ReadFile(path).empty());
+    if (std::string(ext) == ".eps") continue;
+    ImageDescriptor back;
+    if (std::string(ext) == ".bif") {
+      ASSERT_EQ(img_alloc(&back, 40, 30, 8), IMG_OK);
+    }
+    ASSERT_EQ(LoadImageFile(path.c_str(), &back), IMG_OK);
+    // Colours come back exactly, or from the nearest point of the colour cube, or (raw
+    // files) as grey levels.
+    for (DWORD y = 0; y < 30; ++y)
+      for (DWORD x = 0; x < 40; ++x) {
+        const BYTE* s = img_row(&src, y) + 3 * x;
+        BYTE rgb[3];
+        if (back.header->biBitCount == 24) {
+          const BYTE* b = img_row(&back, y) + 3 * x;
+          rgb[0] = b[0], rgb[1] = b[1], rgb[2] = b[2];
+        } else {
+          const RGBQUAD& q = back.palette[img_row(&back, y)[x]];
+          rgb[0] = q.rgbBlue, rgb[1] = q.rgbGreen, rgb[2] = q.rgbRed;
+        }
+        if (std::string(ext) == ".bif") {
+          int grey = (299 * s[2] + 587 * s[1] + 114 * s[0] + 500) / 1000;
+          ASSERT_EQ(rgb[0], grey);
+        } else {
+          for (int c = 0; c < 3; ++c) ASSERT_LE(std::abs(rgb[c] - s[c]), 26) << x << "," << y;
+        }
+      }
+    img_free(&back);
+  }
+  img_free(&src);
+}
+
+TEST(SaveDibToImage, FormatArgumentAndFailures) {
+  plat::MemBlock page = Page(8, 4);
+  std::string tga = std::string(TV_TEST_TMPDIR) + "/f.tga", bmp = std::string(TV_TEST_TMPDIR) + "/f.bmp";
+  ASSERT_EQ(SaveDIBToImage(tga.c_str(), page, 8), 1);
+  EXPECT_EQ(ReadFile(tga)[2], 10);  // run-length
+  ASSERT_EQ(SaveDIBToImage(tga.c_str(), page, 75), 1);
+  EXPECT_EQ(ReadFile(tga)[2], 2);
+  // RLE8 asked for a 24-bit page: the save fails and says so.
+  EXPECT_EQ(SaveDIBToImage(bmp.c_str(), page, 10), 0);
+  EXPECT_TRUE(ReadFile(bmp).empty());
+  EXPECT_EQ(SaveDIBToImage((std::string(TV_TEST_TMPDIR) + "/no/such/folder/f.bmp").c_str(), page, 75), 0);
+  EXPECT_EQ(SaveDIBToImage((std::string(TV_TEST_TMPDIR) + "/f.xyz").c_str(), page, 75), 0);
+
+  ImageDescriptor d;
+  ASSERT_EQ(img_alloc(&d, 8, 4, 8), IMG_OK);
+  BITMAPINFOHEADER* h = nullptr;
+  ASSERT_EQ(img_to_dib(&d, &h), IMG_OK);
+  ImgMem block = ImgMemHandle(h);
+  plat::MemBlock dib8(reinterpret_cast<const BYTE*>(h), ImgMemSize(block));
+  ImgMemFree(block);
+  ASSERT_EQ(SaveDIBToImage(bmp.c_str(), dib8, 10), 1);
+  EXPECT_EQ(ReadFile(bmp)[30], 1);  // BI_RLE8
+  img_free(&d);
 }
 
 }  // namespace

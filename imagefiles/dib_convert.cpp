@@ -208,8 +208,12 @@ int img_to_dib(ImageDescriptor* s, BITMAPINFOHEADER** outHeader) {
   return IMG_OK;
 }
 
-int dib_to_img(const BITMAPINFOHEADER* dib, std::size_t dibSize, ImageDescriptor* d) {
-  if (!dib || dibSize < 40) return IMG_BAD_ARGUMENT;
+int dib_to_img(const BITMAPINFOHEADER* dibHeader, std::size_t dibSize, ImageDescriptor* d) {
+  if (!dibHeader || dibSize < 40) return IMG_BAD_ARGUMENT;
+  // The block may come from anywhere: read its header byte by byte.
+  const BYTE* base = reinterpret_cast<const BYTE*>(dibHeader);
+  const BITMAPINFOHEADER header = ReadInfoHeader(base);
+  const BITMAPINFOHEADER* dib = &header;
   enum Mode { kBits1, kBits4, kRle4, kBits8, kRle8, kBits24 } mode;
   switch (dib->biBitCount) {
     case 1: mode = kBits1; break;
@@ -219,7 +223,6 @@ int dib_to_img(const BITMAPINFOHEADER* dib, std::size_t dibSize, ImageDescriptor
     default: return IMG_BAD_DEPTH;
   }
   img_zero(d);
-  const BYTE* base = reinterpret_cast<const BYTE*>(dib);
   std::int64_t width = dib->biWidth, height = dib->biHeight;
   std::uint64_t colors = static_cast<std::uint64_t>(static_cast<DWORD>(dib_color_count(dib)));
   std::uint64_t bitsOffset = static_cast<std::uint64_t>(dib->biSize) + 4 * colors;

@@ -1,24 +1,18 @@
 #include "imagefiles/img_stream.h"
 
-#include <cstdio>
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <mutex>
-#include <string>
+#include <new>
 #include <vector>
+
+#include "platform/File.h"
+#include "platform/FileSystem.h"
 
 namespace {
 
-std::string NativePath(const char* path) {
-  std::string p(path);
-  for (char& c : p) {
-    if (c == '\\') c = '/';
-  }
-  return p;
-}
-
-std::FILE* AsFile(StreamHandle h) { return reinterpret_cast<std::FILE*>(h); }
+plat::File* AsFile(StreamHandle h) { return reinterpret_cast<plat::File*>(h); }
 
 struct SourceSlot {
   int number = 0;  // 0 free, else the slot's own number
@@ -58,65 +52,63 @@ SinkSlot* Sink(StreamHandle slot) {
 }  // namespace
 
 // ---------------------------------------------------------------- files
+// File handles are platform files, which find existing files whatever the case of the
+// name and take "\\" as a separator.
 
 StreamHandle file_open_read(const char* path) {
-  if (!path) return STREAM_INVALID;
-  std::string p = NativePath(path);
-  std::error_code ec;
-  if (std::filesystem::is_directory(p, ec)) return STREAM_INVALID;
-  std::FILE* f = std::fopen(p.c_str(), "rb");
-  return f ? reinterpret_cast<StreamHandle>(f) : STREAM_INVALID;
+  if (!path || !plat::FileExists(path)) return STREAM_INVALID;
+  auto* f = new (std::nothrow) plat::File;
+  if (!f || !f->Open(path, "rb")) {
+    delete f;
+    return STREAM_INVALID;
+  }
+  return reinterpret_cast<StreamHandle>(f);
 }
 
 StreamHandle file_create(const char* path) {
-  if (!path) return STREAM_INVALID;
-  std::string p = NativePath(path);
-  std::error_code ec;
-  if (std::filesystem::is_directory(p, ec)) return STREAM_INVALID;
-  std::FILE* f = std::fopen(p.c_str(), "wb");
-  return f ? reinterpret_cast<StreamHandle>(f) : STREAM_INVALID;
+  if (!path || plat::FolderExists(path)) return STREAM_INVALID;
+  auto* f = new (std::nothrow) plat::File;
+  if (!f || !f->Open(path, "wb")) {
+    delete f;
+    return STREAM_INVALID;
+  }
+  return reinterpret_cast<StreamHandle>(f);
 }
 
 int file_read(StreamHandle h, void* buffer, DWORD count, DWORD* done) {
   if (done) *done = 0;
   if (h == STREAM_INVALID || h == 0) return 0;
-  std::size_t n = std::fread(buffer, 1, count, AsFile(h));
+  std::size_t n = AsFile(h)->Read(buffer, count);
   if (done) *done = static_cast<DWORD>(n);
-  return n == count || !std::ferror(AsFile(h));
+  return 1;
 }
 
 int file_write(StreamHandle h, const void* buffer, DWORD count, DWORD* done) {
   if (done) *done = 0;
   if (h == STREAM_INVALID || h == 0) return 0;
-  std::size_t n = count ? std::fwrite(buffer, 1, count, AsFile(h)) : 0;
+  std::size_t n = count ? AsFile(h)->Write(buffer, count) : 0;
   if (done) *done = static_cast<DWORD>(n);
   return n == count;
 }
 
 std::int64_t file_seek(StreamHandle h, std::int64_t distance, int method) {
-  if (h == STREAM_INVALID || h == 0) return -1;
+  if (h == STREAM_INVALID || h == 0 || method < 0 || method > 2) return -1;
   int whence = method == STREAM_CURRENT ? SEEK_CUR : method == STREAM_END ? SEEK_END : SEEK_SET;
-  if (method < 0 || method > 2) return -1;
-  if (std::fseek(AsFile(h), static_cast<long>(distance), whence) != 0) return -1;
-  return std::ftell(AsFile(h));
+  if (!AsFile(h)->Seek(distance, whence)) return -1;
+  return AsFile(h)->Tell();
 }
 
 int file_close(StreamHandle h) {
   if (h == STREAM_INVALID || h == 0) return 0;
-  return std::fclose(AsFile(h)) == 0;
+  plat::File* f = AsFile(h);
+  bool ok = f->Flush();
+  delete f;  // closes
+  return ok;
 }
 
-bool file_delete(const char* path) {
-  if (!path) return false;
-  std::error_code ec;
-  return std::filesystem::remove(NativePath(path), ec);
-}
+bool file_delete(const char* path) { return path && plat::DeleteFile(path); }
 
-bool file_exists(const char* path) {
-  if (!path) return false;
-  std::error_code ec;
-  return std::filesystem::is_regular_file(NativePath(path), ec);
-}
+bool file_exists(const char* path) { return path && plat::FileExists(path); }
 
 // ---------------------------------------------------------------- memory sources
 

@@ -92,6 +92,14 @@ TEST(StreamBinding, FileAndMemoryWritersEndAlike) {
   EXPECT_EQ(std::memcmp(ImgMemLock(out), "xyz", 3), 0);
   ImgMemFree(out);
 
+  // Existing files are found whatever the case of the name.
+  std::string mixed = std::string(TV_TEST_TMPDIR) + "/Mixed.BIN";
+  ASSERT_EQ(stream_open_write(&b, mixed.c_str(), nullptr), 0);
+  ASSERT_TRUE(stream_write_all(&b, "q", 1));
+  ASSERT_EQ(stream_finish_write(&b, mixed.c_str(), nullptr, 0), 0);
+  EXPECT_EQ(stream_open_read(&b, (std::string(TV_TEST_TMPDIR) + "/mixed.bin").c_str(), nullptr, 0), 0);
+  stream_close(&b);
+
   // Backslashes separate folders too.
   std::string back = std::string(TV_TEST_TMPDIR) + "\\stream2.bin";
   ASSERT_EQ(stream_open_write(&b, back.c_str(), nullptr), 0);

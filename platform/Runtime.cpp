@@ -86,6 +86,19 @@ void SetExitHook(ExitHook hook) {
   g_exit = std::move(hook);
 }
 
+std::string ProgramPath() {
+  std::error_code ec;
+  auto p = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return ec ? std::string() : p.string();
+}
+
+std::string ProgramFolder() {
+  std::string p = ProgramPath();
+  auto slash = p.rfind('/');
+  if (slash == std::string::npos) return std::string();
+  return slash == 0 ? std::string("/") : p.substr(0, slash);
+}
+
 double WallClockSeconds() {
   using namespace std::chrono;
   return duration<double>(system_clock::now().time_since_epoch()).count();
@@ -100,6 +113,28 @@ long long PerformanceFrequency() { return 1000000000LL; }
 
 void SleepSeconds(double seconds) {
   if (seconds > 0) std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+}
+
+std::optional<std::int64_t> MakeLocalTime(const std::tm& local) {
+  std::tm t = local;
+  t.tm_wday = -1;  // mktime's -1 is also a valid time (one second before 1970 in UTC)
+  std::time_t r = std::mktime(&t);
+  if (r == static_cast<std::time_t>(-1) && t.tm_wday == -1) return std::nullopt;
+  return static_cast<std::int64_t>(r);
+}
+
+std::optional<std::tm> LocalTime(std::int64_t seconds) {
+  std::time_t t = static_cast<std::time_t>(seconds);
+  std::tm out{};
+  if (!localtime_r(&t, &out)) return std::nullopt;
+  return out;
+}
+
+std::optional<std::tm> UtcTime(std::int64_t seconds) {
+  std::time_t t = static_cast<std::time_t>(seconds);
+  std::tm out{};
+  if (!gmtime_r(&t, &out)) return std::nullopt;
+  return out;
 }
 
 }  // namespace plat

@@ -2,6 +2,8 @@
 // environment, search path, the standard-error stream, process exit, locks and clocks.
 // Each service that a test needs to observe can be replaced.
 #pragma once
+#include <cstdint>
+#include <ctime>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -28,6 +30,11 @@ void SetStdErrSink(TextSink sink);  // empty function restores std::cerr
 using ExitHook = std::function<void(int status)>;
 [[noreturn]] void ProcessExit(int status);
 void SetExitHook(ExitHook hook);  // empty function restores std::exit
+
+// The running program's file (GetModuleFileName) and its folder, without a trailing
+// separator. Empty when the system cannot tell.
+std::string ProgramPath();
+std::string ProgramFolder();
 
 // The Win32 critical section: a recursive lock.
 class CriticalSection {
@@ -58,5 +65,13 @@ long long PerformanceCounter();
 long long PerformanceFrequency();
 // Waits about `seconds` (used for short pauses between steps).
 void SleepSeconds(double seconds);
+
+// Local-time conversions (mktime/localtime) of 64-bit seconds since 1970. Times before
+// 1970 convert like any other (negative seconds). MakeLocalTime normalises out-of-range
+// fields as mktime does and sets tm_wday/tm_yday; nothing when the time cannot be
+// represented.
+std::optional<std::int64_t> MakeLocalTime(const std::tm& local);
+std::optional<std::tm> LocalTime(std::int64_t seconds);
+std::optional<std::tm> UtcTime(std::int64_t seconds);
 
 }  // namespace plat

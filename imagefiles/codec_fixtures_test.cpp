@@ -1,0 +1,108 @@
+// Decoding checked against files that other tools wrote (ImageMagick, Pillow, netpbm and
+// third-party samples) and the pixels that a reference decoder made of them.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "imagefiles/ImageFormatTable.h"
+
+namespace {
+
+using Bytes = std::vector<BYTE>;
+
+std::string Fixture(const std::string& name) { return std::string(TV_SOURCE_DIR) + "/imagefiles/testdata/" + name; }
+
+Bytes ReadAll(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+}
+
+// The image as RGB bytes, top row first.
+Bytes ToRgb(const ImageDescriptor& d) {
+  Bytes out;
+  int bits = d.header->biBitCount;
+  for (DWORD y = 0; y < img_height(&d); ++y) {
+    const BYTE* r = img_row(&d, y);
+    for (DWORD x = 0; x < img_width(&d); ++x) {
+      if (bits == 24) {
+        out.insert(out.end(), {r[3 * x + 2], r[3 * x + 1], r[3 * x]});
+      } else {
+        int i = bits == 1 ? (r[x / 8] >> (7 - x % 8)) & 1 : r[x];
+        const RGBQUAD& q = d.palette[i];
+        out.insert(out.end(), {q.rgbRed, q.rgbGreen, q.rgbBlue});
+      }
+    }
+  }
+  return out;
+}
+
+struct FixtureCase {
+  const char* file;
+  const char* expected;  // RGB bytes of the reference decoder
+  int bits;              // depth of the loaded image
+};
+
+TEST(CodecFixtures, DecodeLikeTheReferenceDecoders) {
+  const FixtureCase cases[] = {
+      {"bmp_1.bmp", "bmp_1.bmp.rgb", 1},
+      {"bmp_4.bmp", "bmp_4.bmp.rgb", 8},
+      {"bmp_8.bmp", "bmp_8.bmp.rgb", 8},
+      {"bmp_rle4.bmp", "bmp_rle4.bmp.rgb", 8},
+      {"bmp_rle8.bmp", "bmp_rle8.bmp.rgb", 8},
+      {"bmp_os2_8.bmp", "bmp_os2_8.bmp.rgb", 8},
+      {"bmp_24.bmp", "bmp_24.bmp.rgb", 24},
+      {"bmp_topdown.bmp", "bmp_topdown.bmp.rgb", 24},
+      {"bmp_555.bmp", "bmp_555.bmp.rgb", 24},
+      {"bmp_565.bmp", "bmp_565.bmp.rgb", 24},
+      {"bmp_32.bmp", "bmp_32.bmp.rgb", 24},
+      {"sample.bmp", "sample.bmp.rgb", 24},
+      {"pcx_1.pcx", "pcx_1.pcx.rgb", 1},
+      {"pcx_4plane.pcx", "pcx_4plane.pcx.rgb", 8},
+      {"pcx_4plane_v3.pcx", "pcx_4plane_v3.pcx.rgb", 8},
+      {"pcx_4bit.pcx", "pcx_4bit.pcx.rgb", 8},
+      {"pcx_8.pcx", "pcx_8.pcx.rgb", 8},
+      {"pcx_grey.pcx", "pcx_grey.pcx.rgb", 8},
+      {"pcx_24.pcx", "pcx_24.pcx.rgb", 24},
+      {"sample.pcx", "sample.bmp.rgb", 24},
+      {"tga_grey.tga", "tga_grey.tga.rgb", 8},
+      {"tga_greyrle.tga", "tga_greyrle.tga.rgb", 8},
+      {"tga_map.tga", "tga_map.tga.rgb", 8},
+      {"tga_maprle.tga", "tga_maprle.tga.rgb", 8},
+      {"tga_16.tga", "tga_16.tga.rgb", 24},
+      {"tga_16rle.tga", "tga_16rle.tga.rgb", 24},
+      {"tga_24.tga", "tga_24.tga.rgb", 24},
+      {"tga_24rle.tga", "tga_24rle.tga.rgb", 24},
+      {"tga_24top.tga", "tga_24top.tga.rgb", 24},
+      {"tga_32rle.tga", "tga_32rle.tga.rgb", 24},
+      {"sample.tga", "sample.bmp.rgb", 24},
+  };
+  for (const FixtureCase& c : cases) {
+    SCOPED_TRACE(c.file);
+    ImageDescriptor d;
+    ASSERT_EQ(LoadImageFile(Fixture(c.file).c_str(), &d), IMG_OK);
+    EXPECT_EQ(d.header->biBitCount, c.bits);
+    Bytes want = ReadAll(Fixture(c.expected));
+    ASSERT_FALSE(want.empty());
+    EXPECT_EQ(ToRgb(d), want);
+    img_free(&d);
+  }
+}
+
+TEST(CodecFixtures, LoadImageToDibKeepsThePictureSize) {
+  plat::MemBlock dib = LoadImageToDIB(Fixture("sample.tga").c_str());
+  ASSERT_FALSE(dib.empty());
+  BITMAPINFOHEADER h = ReadInfoHeader(dib.data());
+  EXPECT_EQ(h.biWidth, 23);
+  EXPECT_EQ(h.biHeight, 42);
+  EXPECT_EQ(dib.Size(), 40u + 72u * 42u);  // rows of 69 bytes padded to 72
+  ImageDescriptor d;
+  DIBToImageDescriptor(&d, dib);
+  ASSERT_NE(d.header, nullptr);
+  EXPECT_EQ(ToRgb(d), ReadAll(Fixture("sample.bmp.rgb")));
+  img_free(&d);
+}
+
+}  // namespace

@@ -1,0 +1,46 @@
+// Our writers against files whose reading by independent decoders (Pillow, netpbm,
+// Ghostscript) was checked when they were committed: the same picture must still give
+// the same bytes.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "tools/imagefiles/sample_pattern.h"
+
+namespace {
+
+std::vector<BYTE> ReadAll(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  return std::vector<BYTE>(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+}
+
+TEST(Writers, OutputMatchesTheCheckedFiles) {
+  for (const samples::Sample& s : samples::All()) {
+    SCOPED_TRACE(s.name);
+    std::string path = std::string(TV_TEST_TMPDIR) + "/" + s.name;
+    ASSERT_EQ(samples::Write(s, path, nullptr), IMG_OK);
+    std::vector<BYTE> want = ReadAll(std::string(TV_SOURCE_DIR) + "/imagefiles/testdata/ours/" + s.name);
+    ASSERT_FALSE(want.empty());
+    EXPECT_EQ(ReadAll(path), want);
+  }
+}
+
+TEST(Writers, OurFilesLoadBackToThePicture) {
+  for (const samples::Sample& s : samples::All()) {
+    std::string name = s.name;
+    if (name.ends_with(".eps") || name.ends_with(".bif")) continue;  // not read, or no size
+    SCOPED_TRACE(name);
+    std::string path = std::string(TV_TEST_TMPDIR) + "/" + name;
+    std::vector<BYTE> truth;
+    ASSERT_EQ(samples::Write(s, path, &truth), IMG_OK);
+    ImageDescriptor d;
+    ASSERT_EQ(LoadImageFile(path.c_str(), &d), IMG_OK);
+    EXPECT_EQ(samples::Truth(d), truth);
+    img_free(&d);
+  }
+}
+
+}  // namespace
