@@ -29,22 +29,11 @@ constexpr std::size_t kBufferSize = 8192;
 // The widest row the library can hold; wider files are refused before any buffer is sized.
 constexpr DWORD kMaxWidth = 65535;
 
-struct CrcTable {
-  std::uint32_t v[256];
-  constexpr CrcTable() : v{} {
-    for (std::uint32_t n = 0; n < 256; ++n) {
-      std::uint32_t c = n;
-      for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-      v[n] = c;
-    }
-  }
-};
-constexpr CrcTable kCrc;
-
-// The running register is kept uninverted: start at all ones, invert at the end.
+// The chunk CRC is the CRC-32 of ISO 3309 / ITU-T V.42 (reflected polynomial 0xEDB88320),
+// the same that zlib computes; zlib's is used for its speed. The running register is kept
+// uninverted: it starts at all ones and is inverted at the end.
 std::uint32_t CrcUpdate(std::uint32_t crc, const BYTE* p, std::size_t n) {
-  for (std::size_t i = 0; i < n; ++i) crc = kCrc.v[(crc ^ p[i]) & 0xFF] ^ (crc >> 8);
-  return crc;
+  return static_cast<std::uint32_t>(crc32(crc ^ 0xFFFFFFFFu, p, static_cast<uInt>(n))) ^ 0xFFFFFFFFu;
 }
 
 std::uint32_t Be32(const BYTE* p) {
