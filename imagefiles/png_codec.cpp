@@ -33,6 +33,7 @@ constexpr DWORD kMaxWidth = 65535;
 // the same that zlib computes; zlib's is used for its speed. The running register is kept
 // uninverted: it starts at all ones and is inverted at the end.
 std::uint32_t CrcUpdate(std::uint32_t crc, const BYTE* p, std::size_t n) {
+  if (n == 0) return crc;  // zlib answers a null buffer with its initial value
   return static_cast<std::uint32_t>(crc32(crc ^ 0xFFFFFFFFu, p, static_cast<uInt>(n))) ^ 0xFFFFFFFFu;
 }
 
