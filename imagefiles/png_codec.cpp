@@ -306,7 +306,7 @@ class IdatFeeder {
 };
 
 // Places one unpacked pass row into image row `y` of the rectangle (Part of loading).
-void PlaceRow(const BYTE* row, const PngPass& pass, int filePixels, int bits, DWORD columns,
+void png_place_row(const BYTE* row, const PngPass& pass, int filePixels, int bits, DWORD columns,
               ImageDescriptor* d, DWORD y) {
   BYTE* out = img_row(d, d->top + y);
   const DWORD first = static_cast<DWORD>(pass.firstColumn);
@@ -345,8 +345,8 @@ void PlaceRow(const BYTE* row, const PngPass& pass, int filePixels, int bits, DW
   }
 }
 
-// The reverse of PlaceRow for saving: pass row bytes behind row[0].
-void GatherRow(BYTE* row, const PngPass& pass, int pixels, int bits, ImageDescriptor* d, DWORD y) {
+// The reverse of png_place_row for saving: pass row bytes behind row[0].
+void png_gather_row(BYTE* row, const PngPass& pass, int pixels, int bits, ImageDescriptor* d, DWORD y) {
   const BYTE* in = img_row(d, d->top + y);
   const DWORD first = static_cast<DWORD>(pass.firstColumn);
   const DWORD step = static_cast<DWORD>(pass.columnStep);
@@ -430,7 +430,7 @@ int LoadPixels(StreamBinding* b, const PngInfo& info, const ChunkPositions& pos,
       if (result || y >= rows) continue;
       png_unfilter_row(row.data(), prev.data(), bytes, distance);
       png_unpack_row(static_cast<int>(info.combination), row.data() + 1, pixels);
-      PlaceRow(row.data() + 1, pass, pixels, bits, columns, d, y);
+      png_place_row(row.data() + 1, pass, pixels, bits, columns, d, y);
     }
   }
   if (result == 0)
@@ -569,7 +569,7 @@ int SavePixels(StreamBinding* b, ImageDescriptor* d, int options) {
     std::fill(prev.begin(), prev.end(), 0);
     for (DWORD y = static_cast<DWORD>(pass.firstRow); y < height && result == 0;
          y += static_cast<DWORD>(pass.rowStep)) {
-      GatherRow(row.data() + 1, pass, pixels, bits, d, y);
+      png_gather_row(row.data() + 1, pass, pixels, bits, d, y);
       const int type = adaptive ? png_choose_filter(row.data(), prev.data(), bytes, distance) : filter;
       png_filter_apply(type, row.data(), prev.data(), filtered.data(), bytes, distance);
       z.next_in = filtered.data();

@@ -28,7 +28,7 @@ TiffDirectory FirstDirectory(const std::string& path) {
   EXPECT_EQ(stream_open_read(&b, path.c_str(), nullptr, 0), 0);
   TiffReader reader(&b);
   TiffDirectory dir;
-  EXPECT_EQ(reader.FindPage(-1, false, &dir), 0);
+  EXPECT_EQ(reader.tiff_find_page(-1, false, &dir), 0);
   stream_close(&b);
   return dir;
 }
@@ -163,11 +163,11 @@ TEST(TiffRead, DirectoryRules) {
   ASSERT_EQ(stream_open_read(&b, path.c_str(), nullptr, 0), 0);
   TiffReader reader(&b);
   TiffDirectory dir;
-  ASSERT_EQ(reader.FindPage(-1, false, &dir), 0);
+  ASSERT_EQ(reader.tiff_find_page(-1, false, &dir), 0);
   EXPECT_EQ(dir.xResolution, 300u);
   EXPECT_EQ(dir.yResolution, 72u);
   std::vector<std::uint32_t> offsets, counts;
-  ASSERT_EQ(reader.ReadStripTables(dir, &offsets, &counts), 0);
+  ASSERT_EQ(reader.tiff_read_strip_tables(dir, &offsets, &counts), 0);
   EXPECT_EQ(counts[0], reader.Length() - 8);
   stream_close(&b);
   ASSERT_EQ(Load(path, &d), 0);
@@ -332,9 +332,9 @@ TEST(TiffWrite, StripsTagsAndPhotometric) {
   ASSERT_EQ(stream_open_read(&b, path.c_str(), nullptr, 0), 0);
   TiffReader reader(&b);
   TiffDirectory dir;
-  ASSERT_EQ(reader.FindPage(-1, false, &dir), 0);
+  ASSERT_EQ(reader.tiff_find_page(-1, false, &dir), 0);
   std::vector<std::uint32_t> offsets, counts;
-  ASSERT_EQ(reader.ReadStripTables(dir, &offsets, &counts), 0);
+  ASSERT_EQ(reader.tiff_read_strip_tables(dir, &offsets, &counts), 0);
   stream_close(&b);
   EXPECT_EQ(dir.rowsPerStrip, 40u);
   EXPECT_EQ(counts, (std::vector<std::uint32_t>{16000, 16000, 8000}));
@@ -412,7 +412,7 @@ TEST(TiffWrite, AppendedPagesAreRenumberedAndLinked) {
   ASSERT_EQ(stream_open_read(&s, path.c_str(), nullptr, 0), 0);
   TiffReader reader(&s);
   std::vector<TiffDirectory> dirs;
-  ASSERT_EQ(reader.WalkPages(&dirs), 0);
+  ASSERT_EQ(reader.tiff_walk_pages(&dirs), 0);
   for (const auto& dir : dirs) {
     std::vector<std::uint32_t> v;
     ASSERT_TRUE(reader.ReadValues(kTiffShort, 2, dir.pageNumberEntry + 8, &v));
@@ -443,7 +443,7 @@ TEST(TiffWrite, AppendedPagesAreRenumberedAndLinked) {
     StreamBinding f;
     ASSERT_EQ(stream_open_read(&f, five.c_str(), nullptr, 0), 0);
     TiffReader r(&f);
-    ASSERT_EQ(r.WalkPages(&dirs), 0);
+    ASSERT_EQ(r.tiff_walk_pages(&dirs), 0);
     stream_close(&f);
   }
   Bytes bytes = ReadBytes(five);

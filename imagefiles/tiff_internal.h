@@ -53,21 +53,21 @@ class TiffReader {
   bool BigEndian() const { return bigEndian_; }
 
   // Reads the 8-byte header; the first directory's offset. 0 or -6.
-  int ReadHeader(std::uint32_t* firstIfd);
+  int tiff_read_header(std::uint32_t* firstIfd);
   // Reads the directory at `offset` into `dir`. 0, -6, or -9 for dimensions beyond the
   // library's limits.
-  int ReadDirectory(std::uint32_t offset, TiffDirectory* dir);
+  int tiff_read_ifd(std::uint32_t offset, TiffDirectory* dir);
   // Walks every directory; `dirs` receives them in order, with page numbers resolved
   // (PageNumber when present, else the previous page's number + 1). 0 or -6.
-  int WalkPages(std::vector<TiffDirectory>* dirs);
+  int tiff_walk_pages(std::vector<TiffDirectory>* dirs);
   // The directory of a page: -1 the first, else by page number or by position. 0, -6, -51.
-  int FindPage(int page, bool byIndex, TiffDirectory* dir);
+  int tiff_find_page(int page, bool byIndex, TiffDirectory* dir);
   // `count` values of a SHORT, LONG or BYTE array (RATIONAL: numerators and denominators)
   // at `position`, widened to 32 bits. False when they do not lie within the file.
   bool ReadValues(int type, std::uint32_t count, std::int64_t position, std::vector<std::uint32_t>* out);
   // Strip offsets and byte counts of a directory (offsets gets one more entry: the end
   // of the file), counts recomputed and cut to the file as needed. 0, -6, -14.
-  int ReadStripTables(const TiffDirectory& dir, std::vector<std::uint32_t>* offsets,
+  int tiff_read_strip_tables(const TiffDirectory& dir, std::vector<std::uint32_t>* offsets,
                       std::vector<std::uint32_t>* counts);
   std::uint16_t U16(const BYTE* p) const;
   std::uint32_t U32(const BYTE* p) const;
@@ -87,4 +87,4 @@ enum TiffMode {
   kModeNotHandled
 };
 // The row mode of a depth and a compression; `reading` admits Group 3.
-TiffMode tiff_mode(int depth, int compression, std::uint32_t t4Options, bool reading);
+TiffMode tiff_select_mode(int depth, int compression, std::uint32_t t4Options, bool reading);

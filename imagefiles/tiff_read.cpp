@@ -70,7 +70,7 @@ std::uint32_t TiffReader::U32(const BYTE* p) const {
          static_cast<std::uint32_t>(p[1]) << 8 | p[0];
 }
 
-int TiffReader::ReadHeader(std::uint32_t* firstIfd) {
+int TiffReader::tiff_read_header(std::uint32_t* firstIfd) {
   BYTE h[8];
   if (length_ < 8 || stream_seek(b_, 0, STREAM_BEGIN) != 0 || !stream_read_exact(b_, h, 8)) return IMG_NOT_TIFF;
   if (h[0] == 'I' && h[1] == 'I')
@@ -112,7 +112,7 @@ bool TiffReader::ReadValues(int type, std::uint32_t count, std::int64_t position
   return true;
 }
 
-int TiffReader::ReadDirectory(std::uint32_t offset, TiffDirectory* dir) {
+int TiffReader::tiff_read_ifd(std::uint32_t offset, TiffDirectory* dir) {
   *dir = TiffDirectory{};
   TiffInfo& info = dir->info;
   info.byteOrder = bigEndian_ ? 0x4D4D : 0x4949;
@@ -214,17 +214,17 @@ int TiffReader::ReadDirectory(std::uint32_t offset, TiffDirectory* dir) {
   return 0;
 }
 
-int TiffReader::WalkPages(std::vector<TiffDirectory>* dirs) {
+int TiffReader::tiff_walk_pages(std::vector<TiffDirectory>* dirs) {
   dirs->clear();
   std::uint32_t offset = 0;
-  if (int r = ReadHeader(&offset)) return r;
+  if (int r = tiff_read_header(&offset)) return r;
   std::set<std::uint32_t> seen;
   std::uint32_t previous = 0;
   while (offset != 0) {
     // A chain that comes back to a directory already read is damaged.
     if (!seen.insert(offset).second || dirs->size() >= 65535) return IMG_NOT_TIFF;
     TiffDirectory dir;
-    if (int r = ReadDirectory(offset, &dir)) return r;
+    if (int r = tiff_read_ifd(offset, &dir)) return r;
     if (!dir.hasPageNumber) dir.pageNumber = dirs->empty() ? 0 : previous + 1;
     previous = dir.pageNumber;
     offset = dir.nextOffset;
@@ -233,14 +233,14 @@ int TiffReader::WalkPages(std::vector<TiffDirectory>* dirs) {
   return 0;
 }
 
-int TiffReader::FindPage(int page, bool byIndex, TiffDirectory* dir) {
+int TiffReader::tiff_find_page(int page, bool byIndex, TiffDirectory* dir) {
   std::uint32_t offset = 0;
-  if (int r = ReadHeader(&offset)) return r;
+  if (int r = tiff_read_header(&offset)) return r;
   std::set<std::uint32_t> seen;
   std::uint32_t previous = 0;
   for (int index = 0; offset != 0; ++index) {
     if (!seen.insert(offset).second) return IMG_NOT_TIFF;
-    if (int r = ReadDirectory(offset, dir)) return r;
+    if (int r = tiff_read_ifd(offset, dir)) return r;
     if (!dir->hasPageNumber) dir->pageNumber = index == 0 ? 0 : previous + 1;
     previous = dir->pageNumber;
     if (page == -1) return 0;
@@ -250,7 +250,7 @@ int TiffReader::FindPage(int page, bool byIndex, TiffDirectory* dir) {
   return IMG_NO_PAGE;
 }
 
-int TiffReader::ReadStripTables(const TiffDirectory& dir, std::vector<std::uint32_t>* offsets,
+int TiffReader::tiff_read_strip_tables(const TiffDirectory& dir, std::vector<std::uint32_t>* offsets,
                                 std::vector<std::uint32_t>* counts) {
   std::vector<std::uint32_t> v;
   if (!ReadValues(dir.stripType, dir.stripCount, dir.stripValues, &v)) return IMG_NOT_TIFF;
@@ -285,7 +285,7 @@ int TiffReader::ReadStripTables(const TiffDirectory& dir, std::vector<std::uint3
   return 0;
 }
 
-TiffMode tiff_mode(int depth, int compression, std::uint32_t t4Options, bool reading) {
+TiffMode tiff_select_mode(int depth, int compression, std::uint32_t t4Options, bool reading) {
   if (reading && compression == 3 && !(t4Options & 2)) return kModeCcittG3;
   int row;
   if (depth >= 4 && depth <= 6)
@@ -338,7 +338,7 @@ class StripInput {
   void Consume(std::size_t n) { index_ += std::min(n, Available()); }
   // Moves the unread bytes to the front and reads more behind them from the current
   // strip (or the next one when it is used up). False on a failed seek or read.
-  bool Fill() {
+  bool tiff_fill() {
     const std::size_t kept = Available();
     std::memmove(area_.data(), area_.data() + index_, kept);
     index_ = 0;
@@ -362,7 +362,7 @@ class StripInput {
   bool Ensure(std::size_t need) {
     while (Available() < need) {
       const std::size_t before = Available();
-      if (!Fill()) return false;
+      if (!tiff_fill()) return false;
       if (Available() == before) break;
     }
     return true;
@@ -415,7 +415,7 @@ void UnpackSamples(BYTE* out, const BYTE* in, std::size_t samples, int bits, int
 }
 
 // The whole transfer of the LZW modes: strip by strip, rows carried across strips.
-int LzwTransfer(const LoadJob& j) {
+int tiff_lzw_decode(const LoadJob& j) {
   const TiffInfo& info = j.dir->info;
   const std::size_t src = j.srcRow;
   const int spp = static_cast<int>(info.samplesPerPixel);
@@ -474,7 +474,7 @@ int LzwTransfer(const LoadJob& j) {
   return result;
 }
 
-int RowLoop(const LoadJob& j) {
+int tiff_read_strips(const LoadJob& j) {
   const TiffInfo& info = j.dir->info;
   const std::size_t src = j.srcRow;
   const bool packBits = j.mode == kModePackBits1 || j.mode == kModePackBits4 || j.mode == kModePackBits8;
@@ -500,7 +500,7 @@ int RowLoop(const LoadJob& j) {
     setup.rowsPerStrip = static_cast<int>(j.dir->rowsPerStrip);
     bits.more = [input](const BYTE*& in, const BYTE*& end) {
       input->Consume(input->Available());
-      if (!input->Fill()) return false;
+      if (!input->tiff_fill()) return false;
       in = input->Data();
       end = in + input->Available();
       return input->Available() > 0;
@@ -579,7 +579,7 @@ int LoadLocked(const char* path, const void* data, std::size_t size, int page, b
   if (stream_open_read(&b, path, data, size) != 0) return IMG_OPEN_FAILED;
   TiffReader reader(&b);
   TiffDirectory dir;
-  int result = reader.FindPage(page, byIndex, &dir);
+  int result = reader.tiff_find_page(page, byIndex, &dir);
   std::vector<std::uint32_t> offsets, counts;
   LoadJob j{};
   if (result == 0 && !dir.haveStrips) result = IMG_NOT_TIFF;
@@ -590,7 +590,7 @@ int LoadLocked(const char* path, const void* data, std::size_t size, int page, b
     j.d = d;
     j.rows = std::min<DWORD>(img_rect_height(d), info.length);
     j.columns = std::min<DWORD>(img_rect_width(d), info.width);
-    j.mode = tiff_mode(dir.depth, static_cast<int>(info.compression), dir.t4Options, true);
+    j.mode = tiff_select_mode(dir.depth, static_cast<int>(info.compression), dir.t4Options, true);
     const bool lzw = j.mode == kModeLzw1 || j.mode == kModeLzw8 || j.mode == kModeLzw24;
     if (j.mode == kModeNotHandled) result = IMG_UNSUPPORTED;
     else if (lzw && dir.predictor != 1 && dir.predictor != 2) result = IMG_UNSUPPORTED;
@@ -603,7 +603,7 @@ int LoadLocked(const char* path, const void* data, std::size_t size, int page, b
     // Rows are only ever placed into an image of the depth they fill.
     else if (ImageDepthOf(j.mode) != img_bits(d))
       result = IMG_BAD_DEPTH;
-    if (result == 0) result = reader.ReadStripTables(dir, &offsets, &counts);
+    if (result == 0) result = reader.tiff_read_strip_tables(dir, &offsets, &counts);
     if (result == 0) {
       j.offsets = &offsets;
       j.counts = &counts;
@@ -611,7 +611,7 @@ int LoadLocked(const char* path, const void* data, std::size_t size, int page, b
       if (j.srcRow == 0 || info.samplesPerPixel == 0 || info.samplesPerPixel > 16 || info.bitsPerSample > 32)
         result = IMG_UNSUPPORTED;
       else if (j.rows > 0 && j.columns > 0)
-        result = lzw ? LzwTransfer(j) : RowLoop(j);
+        result = lzw ? tiff_lzw_decode(j) : tiff_read_strips(j);
     }
   }
   stream_close(&b);
@@ -624,7 +624,7 @@ int ReadColorMap(const char* path, const void* data, std::size_t size, int page,
   if (stream_open_read(&b, path, data, size) != 0) return IMG_OPEN_FAILED;
   TiffReader reader(&b);
   TiffDirectory dir;
-  int result = reader.FindPage(page, byIndex, &dir);
+  int result = reader.tiff_find_page(page, byIndex, &dir);
   if (result == 0) {
     const TiffInfo& info = dir.info;
     // A map has exactly one entry per possible sample value.
@@ -651,7 +651,7 @@ int tiff_info(const char* path, TiffInfo* info) {
   if (stream_open_read(&b, path, nullptr, 0) != 0) return IMG_OPEN_FAILED;
   TiffReader reader(&b);
   TiffDirectory dir;
-  const int r = reader.FindPage(-1, false, &dir);
+  const int r = reader.tiff_find_page(-1, false, &dir);
   if (r == 0) *info = dir.info;
   stream_close(&b);
   return r;
@@ -663,7 +663,7 @@ int tiff_page_info(const char* path, int* pageCount, int* pageList, int maxPages
   if (stream_open_read(&b, path, nullptr, 0) != 0) return IMG_OPEN_FAILED;
   TiffReader reader(&b);
   std::vector<TiffDirectory> dirs;
-  const int r = reader.WalkPages(&dirs);
+  const int r = reader.tiff_walk_pages(&dirs);
   stream_close(&b);
   if (r) return r;
   *pageCount = static_cast<int>(dirs.size());

@@ -67,7 +67,7 @@ void FetchRow(const PageJob& j, DWORD y, DWORD width, BYTE* out) {
 }
 
 // Writes the strips of every mode but LZW; offsets receives each strip's start and the end.
-int WriteStrips(const PageJob& j, DWORD width, DWORD rows, std::size_t rowSize, std::uint32_t rowsPerStrip,
+int tiff_write_strips(const PageJob& j, DWORD width, DWORD rows, std::size_t rowSize, std::uint32_t rowsPerStrip,
                 std::vector<std::uint32_t>* offsets) {
   const bool packBits = j.mode == kModePackBits1 || j.mode == kModePackBits8;
   const bool g4 = j.mode == kModeCcittG4;
@@ -127,7 +127,7 @@ int WriteStrips(const PageJob& j, DWORD width, DWORD rows, std::size_t rowSize, 
   return 0;
 }
 
-int WriteLzwStrips(const PageJob& j, DWORD width, DWORD rows, std::size_t rowSize, std::uint32_t rowsPerStrip,
+int tiff_lzw_encode(const PageJob& j, DWORD width, DWORD rows, std::size_t rowSize, std::uint32_t rowsPerStrip,
                    std::vector<std::uint32_t>* offsets) {
   std::vector<BYTE> buf, row;
   try {
@@ -162,36 +162,12 @@ struct Entry {
   DWORD count, value;
 };
 
-// The page at P: directory block, strip arrays, colour map, then the strips.
-int WritePage(const PageJob& j, std::int64_t P) {
-  ImageDescriptor* d = j.d;
+// The directory block at P, with the strip arrays and the colour map behind it.
+int tiff_write_ifd(const PageJob& j, std::int64_t P, DWORD width, DWORD rows, std::uint32_t rowsPerStrip,
+                   std::uint32_t strips, std::uint32_t m, const std::vector<std::uint32_t>& offsets) {
+  const ImageDescriptor* d = j.d;
   const int bits = img_bits(d);
-  const DWORD width = img_rect_width(d), rows = img_rect_height(d);
-  const std::size_t rowSize = bits == 1 ? (width + 7) / 8 : static_cast<std::size_t>(width) * (bits / 8);
-  const std::uint64_t total = static_cast<std::uint64_t>(rows) * rowSize;
-  const std::uint64_t target = j.singleStrip ? 2147483647u : kStripTarget;
-  std::uint32_t rowsPerStrip = rows, strips = 1;
-  if (total > target) {
-    rowsPerStrip = static_cast<std::uint32_t>(std::max<std::uint64_t>(1, target / rowSize));
-    const std::uint64_t stripSize = rowsPerStrip * static_cast<std::uint64_t>(rowSize);
-    strips = static_cast<std::uint32_t>((total + stripSize - 1) / stripSize);
-  }
-  // A colour map always holds one entry per possible sample value.
-  const std::uint32_t m = bits == 8 && d->colorCount > 0 && !(d->flags & IMG_GREY) ? 3 * 256 : 0;
-  std::vector<std::uint32_t> offsets;
-  try {
-    offsets.assign(strips + std::size_t{1}, 0);
-  } catch (const std::bad_alloc&) {
-    return IMG_NO_MEMORY;
-  }
-  const std::int64_t dataStart = P + kDirectoryBlock + 8 * std::int64_t{strips} + 2 * std::int64_t{m};
-  if (dataStart > 0xFFFFFFF0LL || stream_seek(j.b, dataStart, STREAM_BEGIN) != dataStart) return IMG_WRITE_FAILED;
   const bool lzw = j.compression == 5;
-  int r = lzw ? WriteLzwStrips(j, width, rows, rowSize, rowsPerStrip, &offsets)
-              : WriteStrips(j, width, rows, rowSize, rowsPerStrip, &offsets);
-  if (r) return r;
-
-  // The directory block and the arrays behind it.
   std::vector<BYTE> block(kDirectoryBlock + 8 * std::size_t{strips} + 2 * std::size_t{m}, 0);
   const DWORD p = static_cast<DWORD>(P);
   const DWORD arrays = p + kDirectoryBlock;
@@ -259,6 +235,38 @@ int WritePage(const PageJob& j, std::int64_t P) {
   return 0;
 }
 
+// The page at P: directory block, strip arrays, colour map, then the strips.
+int WritePage(const PageJob& j, std::int64_t P) {
+  ImageDescriptor* d = j.d;
+  const int bits = img_bits(d);
+  const DWORD width = img_rect_width(d), rows = img_rect_height(d);
+  const std::size_t rowSize = bits == 1 ? (width + 7) / 8 : static_cast<std::size_t>(width) * (bits / 8);
+  const std::uint64_t total = static_cast<std::uint64_t>(rows) * rowSize;
+  const std::uint64_t target = j.singleStrip ? 2147483647u : kStripTarget;
+  std::uint32_t rowsPerStrip = rows, strips = 1;
+  if (total > target) {
+    rowsPerStrip = static_cast<std::uint32_t>(std::max<std::uint64_t>(1, target / rowSize));
+    const std::uint64_t stripSize = rowsPerStrip * static_cast<std::uint64_t>(rowSize);
+    strips = static_cast<std::uint32_t>((total + stripSize - 1) / stripSize);
+  }
+  // A colour map always holds one entry per possible sample value.
+  const std::uint32_t m = bits == 8 && d->colorCount > 0 && !(d->flags & IMG_GREY) ? 3 * 256 : 0;
+  std::vector<std::uint32_t> offsets;
+  try {
+    offsets.assign(strips + std::size_t{1}, 0);
+  } catch (const std::bad_alloc&) {
+    return IMG_NO_MEMORY;
+  }
+  const std::int64_t dataStart = P + kDirectoryBlock + 8 * std::int64_t{strips} + 2 * std::int64_t{m};
+  if (dataStart > 0xFFFFFFF0LL || stream_seek(j.b, dataStart, STREAM_BEGIN) != dataStart) return IMG_WRITE_FAILED;
+  const bool lzw = j.compression == 5;
+  int r = lzw ? tiff_lzw_encode(j, width, rows, rowSize, rowsPerStrip, &offsets)
+              : tiff_write_strips(j, width, rows, rowSize, rowsPerStrip, &offsets);
+  if (r) return r;
+
+  return tiff_write_ifd(j, P, width, rows, rowsPerStrip, strips, m, offsets);
+}
+
 // Reads a whole file; false when it cannot be opened.
 bool ReadWholeFile(const char* path, std::vector<BYTE>* bytes, int* error) {
   StreamBinding b;
@@ -284,7 +292,7 @@ int Append(const char* path, const std::vector<BYTE>& old, PageJob j, int page) 
   if (stream_open_read(&src, nullptr, old.data(), old.size()) != 0) return IMG_NO_MEMORY;
   TiffReader reader(&src);
   std::vector<TiffDirectory> dirs;
-  int r = reader.WalkPages(&dirs);
+  int r = reader.tiff_walk_pages(&dirs);
   const bool big = reader.BigEndian();
   stream_close(&src);
   if (r) return r;
@@ -338,7 +346,7 @@ int tiff_save_page(const char* path, ImgMem* out, int page, int code, ImageDescr
   PageJob j{};
   j.d = d;
   j.compression = kCompressions[c];
-  j.mode = tiff_mode(img_bits(d), j.compression, 0, false);
+  j.mode = tiff_select_mode(img_bits(d), j.compression, 0, false);
   j.invert = invert;
   j.singleStrip = (code & 16) != 0;
   if (j.mode == kModeNotHandled || j.mode == kModeNone4 || j.mode == kModePackBits4) return IMG_UNSUPPORTED;
