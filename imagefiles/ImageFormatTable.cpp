@@ -16,6 +16,7 @@
 #include "imagefiles/raw_codec.h"
 #include "imagefiles/tga_codec.h"
 #include "imagefiles/tiff_codec.h"
+#include "platform/CDC.h"
 
 namespace {
 

@@ -5,8 +5,11 @@
 #include <string>
 
 #include "imagefiles/ImageDescriptor.h"
-#include "platform/CDC.h"
 #include "platform/MemBlock.h"
+
+namespace plat {
+class CDC;
+}
 
 using ImageLoadFn = int (*)(const char* path, ImageDescriptor* d);
 using ImageSaveFn = int (*)(const char* path, ImageDescriptor* d, int format);

@@ -62,6 +62,33 @@ TEST(ImageFormatTable, AllocImageBufferKeepsTheExactSize) {
   img_free(&d);
 }
 
+TEST(ImageFormatTable, DescribeTexts) {
+  const std::string dir = std::string(TV_SOURCE_DIR) + "/imagefiles/testdata/";
+  struct Case {
+    const char* file;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"tga_24rle.tga", "\nImage width: 13, Image length: 7\nBits per sample: 24\nScreen origin: 0\nImage type: 10\n"
+                        "Imager bits per pixel: 24"},
+      {"pcx_4plane.pcx", "\nImage width: 13, Image length: 7\nPlanes: 4\nBits per pixel: 1\nVersion: 5, Bytes per "
+                         "line: 2\nPalette interp: 1\nImager bits per pixel: 8"},
+      {"bmp_rle8.bmp", "\nImage width: 13, Image length: 7\nPlanes: 1\nBitCount: 8\nHeader size: 40\nCompression: 1"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    std::string path = dir + c.file, text;
+    const ImageFormatEntry* e = FindImageFormat(path.c_str());
+    ASSERT_NE(e, nullptr);
+    ASSERT_EQ(e->describe(path.c_str(), &text), IMG_OK);
+    EXPECT_EQ(text.rfind("File name: " + path + "\n", 0), 0u);
+    EXPECT_NE(text.find(c.expected), std::string::npos) << text;
+  }
+  std::string text;
+  std::string raw = dir + "bmp_24.bmp.rgb.bif";
+  EXPECT_EQ(FindImageFormat(raw.c_str())->describe(raw.c_str(), &text), IMG_OPEN_FAILED);
+}
+
 TEST(ImageFormatTable, DibEntryPointsRefuseNullHandles) {
   ImageDescriptor d;
   d.colorCount = 7;

@@ -77,6 +77,18 @@ TEST(BmpCodec, SaveAndLoadEveryDepthAndRectangle) {
   }
 }
 
+TEST(BmpCodec, SmallPictureFillsTheBottomRowsOfALargerImage) {
+  std::string fixture = std::string(TV_SOURCE_DIR) + "/imagefiles/testdata/bmp_24.bmp";  // 13 x 7
+  ImageDescriptor d;
+  ASSERT_EQ(img_alloc(&d, 16, 16, 24), IMG_OK);
+  std::fill(d.pixels, d.pixels + 16 * d.rowBytes, BYTE{0xEE});
+  ASSERT_EQ(bmp_load(fixture.c_str(), &d), IMG_OK);
+  EXPECT_EQ(img_row(&d, 8)[0], 0xEE);
+  EXPECT_NE(img_row(&d, 9)[0], 0xEE);
+  EXPECT_EQ(img_row(&d, 15)[3 * 13], 0xEE);
+  img_free(&d);
+}
+
 TEST(BmpCodec, RleOnlyForEightBitsAndFailedSaveLeavesNoFile) {
   ImageDescriptor s;
   ASSERT_EQ(img_alloc(&s, 4, 4, 24), IMG_OK);

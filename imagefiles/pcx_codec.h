@@ -21,7 +21,8 @@ int pcx_load(const char* path, ImageDescriptor* d);
 int pcx_save(const char* path, ImageDescriptor* d);
 // Row mode 1 to 5 for the planes and bits, or -16.
 int pcx_mode(const PcxInfo* info);
-// The palette entries of the file (0 when it has none), or a negative code.
+// Reads the file's palette into `palette` (room for 256 entries); returns the number
+// of entries (0 when the file has none), or a negative code.
 int pcx_read_palette(const char* path, RGBQUAD* palette);
 
 // Decodes `count` bytes from at most inSize input bytes. A run that reaches past the
