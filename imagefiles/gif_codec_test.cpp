@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 
 #include "imagefiles/ImageFormatTable.h"
 #include "imagefiles/codec_test_support.h"
