@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <random>
 
 #include "imagefiles/ImageFormatTable.h"
 #include "imagefiles/codec_test_support.h"
@@ -142,6 +143,19 @@ TEST(GifCodec, DamagedFilesGiveCodes) {
   EXPECT_EQ(std::memcmp(img_row(&d, 8), img_row(&full, 8), 41), 0);
   img_free(&d);
   img_free(&full);
+  // Random damage anywhere in the files.
+  std::mt19937 rng(5);
+  for (const char* name : {"im_89a_interlaced.gif", "im_bw.gif", "palette.gif"}) {
+    const Bytes file = ReadBytes(Fixture("gif", name));
+    for (int k = 0; k < 60; ++k) {
+      Bytes b = file;
+      for (int n = 0; n < 1 + k % 4; ++n) b[rng() % b.size()] ^= static_cast<BYTE>(1 + rng() % 255);
+      WriteBytes(path, b);
+      ImageDescriptor damaged;
+      LoadImageFile(path.c_str(), &damaged);
+      img_free(&damaged);
+    }
+  }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <zlib.h>
 
 #include <cstring>
+#include <random>
 
 #include "imagefiles/ImageFormatTable.h"
 #include "imagefiles/codec_test_support.h"
@@ -161,6 +162,38 @@ TEST(PngCodec, BadFilesFailWithTheirDetailCodes) {
   WriteBytes(TempPath("idat.png"), b);
   PngInfo info;
   EXPECT_EQ(png_info(TempPath("idat.png").c_str(), &info), 0);
+}
+
+TEST(PngCodec, CutAndCorruptedCopiesGiveCodes) {
+  // Chunk CRCs catch corruption, so the bytes are changed and the CRCs mended: the
+  // decoder itself must cope with whatever the chunks then hold.
+  std::mt19937 rng(7);
+  const std::string path = TempPath("corrupt.png");
+  for (const char* name : {"g_rgba16.png", "g_pal4_i.png", "basi2c08.png", "g_grey1_i.png"}) {
+    const Bytes good = ReadBytes(Fixture("png", name));
+    for (int k = 0; k < 60; ++k) {
+      Bytes b = good;
+      if (k < 20) {
+        b.resize(good.size() * static_cast<std::size_t>(k) / 20);
+      } else {
+        for (int n = 0; n < 1 + k % 3; ++n) b[8 + rng() % (b.size() - 8)] ^= static_cast<BYTE>(1 + rng() % 255);
+        for (std::size_t p = 8; p + 12 <= b.size();) {
+          const std::size_t len = (std::size_t{b[p]} << 24) | (b[p + 1] << 16) | (b[p + 2] << 8) | b[p + 3];
+          if (len > b.size() - p - 12) break;
+          const std::uint32_t crc = static_cast<std::uint32_t>(crc32(0, &b[p + 4], static_cast<uInt>(len + 4)));
+          for (int i = 0; i < 4; ++i) b[p + 8 + len + i] = static_cast<BYTE>(crc >> (24 - 8 * i));
+          p += 12 + len;
+        }
+      }
+      WriteBytes(path, b);
+      ImageDescriptor d;
+      const int r = LoadImageFile(path.c_str(), &d);
+      if (k < 20) {
+        EXPECT_NE(r, 0) << name << " cut at " << b.size();
+      }
+      img_free(&d);
+    }
+  }
 }
 
 // The image data of a PNG file, inflated.
