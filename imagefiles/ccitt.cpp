@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "imagefiles/dib_convert.h"
+
 namespace {
 
 struct Code {
@@ -85,20 +87,10 @@ const Lookup& Tables() {
   return *tables;
 }
 
-// Sets bits start .. start + count - 1 of the row.
-void SetRun(BYTE* row, int start, int count) {
-  if (count <= 0) return;
-  int end = start + count;  // exclusive
-  int b0 = start >> 3, b1 = (end - 1) >> 3;
-  BYTE lead = static_cast<BYTE>(0xFF >> (start & 7));
-  BYTE tail = static_cast<BYTE>(0xFF << (7 - ((end - 1) & 7)));
-  if (b0 == b1) {
-    row[b0] |= lead & tail;
-    return;
-  }
-  row[b0] |= lead;
-  if (b1 - b0 > 1) std::memset(row + b0 + 1, 0xFF, static_cast<std::size_t>(b1 - b0 - 1));
-  row[b1] |= tail;
+// Sets `count` pixels from `start` white, never past the row's end.
+void White(BYTE* row, int start, int count, int width) {
+  if (count > 0)
+    bits_set_run(static_cast<unsigned>(start), row, static_cast<unsigned>(count), static_cast<unsigned>(width));
 }
 
 void PutRun(CcittBits& bits, int colour, int run) {
@@ -314,7 +306,7 @@ int ccitt_decode_mh_row(BYTE* row, int width, CcittBits& bits, const CcittDecode
     const int run = DecodeRun(bits, colour);
     if (run < 0) return -6;
     const int len = std::min(run, width - pos);  // runs never reach past the row
-    if (colour) SetRun(row, pos, len);
+    if (colour) White(row, pos, len, width);
     pos += len;
     colour ^= 1;
   }
@@ -356,9 +348,9 @@ int ccitt_decode_g4_row(BYTE* row, CcittLines& lines, int width, CcittBits& bits
       const int a1 = std::min(start + r1, width);
       const int a2 = std::min(a1 + r2, width);
       if (colour)
-        SetRun(row, start, a1 - start);
+        White(row, start, a1 - start, width);
       else
-        SetRun(row, a1, a2 - a1);
+        White(row, a1, a2 - a1, width);
       if (!append(a1) || !append(a2)) return -44;
       a0 = a2;
       continue;
@@ -367,12 +359,12 @@ int ccitt_decode_g4_row(BYTE* row, CcittLines& lines, int width, CcittBits& bits
     FindPair(lines.ref.data(), lines.refCount, bc, a0, colour, width, b1, b2);
     if (mode == kPass) {
       const int end = std::max(b2, start);
-      if (colour) SetRun(row, start, end - start);
+      if (colour) White(row, start, end - start, width);
       a0 = end;
     } else {
       // Positions are kept within the row and never move backwards.
       const int a1 = std::clamp(b1 + 3 - mode, start, width);
-      if (colour) SetRun(row, start, a1 - start);
+      if (colour) White(row, start, a1 - start, width);
       if (!append(a1)) return -44;
       a0 = a1;
       colour ^= 1;

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -261,8 +262,7 @@ int OpenAndWalk(const char* path, StreamBinding* b, PngInfo* info, ChunkPosition
 // Feeds inflate with IDAT data, chunk after chunk, through the CRC.
 class IdatFeeder {
  public:
-  IdatFeeder(StreamBinding* b, ChunkReader& r, std::uint32_t firstLength)
-      : b_(b), r_(r), left_(firstLength) {}
+  IdatFeeder(ChunkReader& r, std::uint32_t firstLength) : r_(r), left_(firstLength) {}
   // Refills the input when it is used up. Detail code or 0; `ended` when a chunk other
   // than IDAT follows.
   int Refill(z_stream& z) {
@@ -298,7 +298,6 @@ class IdatFeeder {
   }
 
  private:
-  StreamBinding* b_;
   ChunkReader& r_;
   std::uint32_t left_;
   bool ended_ = false;
@@ -396,11 +395,7 @@ int LoadPixels(StreamBinding* b, const PngInfo& info, const ChunkPositions& pos,
     return Fail(-113);
   }
   r.PresetIdat();
-  auto* feeder = new (std::nothrow) IdatFeeder(b, r, pos.idatLength);
-  if (!feeder) {
-    inflateEnd(&z);
-    return IMG_NO_MEMORY;
-  }
+  auto feeder = std::make_unique<IdatFeeder>(r, pos.idatLength);
   const int passes = info.interlace ? 7 : 1;
   for (int p = 0; p < passes && result == 0; ++p) {
     const PngPass& pass = info.interlace ? kAdam7[p] : kNoInterlace;
@@ -436,7 +431,6 @@ int LoadPixels(StreamBinding* b, const PngInfo& info, const ChunkPositions& pos,
   if (result == 0)
     if (int e = feeder->Finish()) result = Fail(e);
   inflateEnd(&z);
-  delete feeder;
   return result;
 }
 
