@@ -3,25 +3,14 @@
 #include <algorithm>
 #include <cstring>
 
+#include "imagefiles/dib_convert.h"
+
 namespace {
 
 constexpr int kClear = 256;
 constexpr int kEnd = 257;
 constexpr int kFirstFree = 258;
 constexpr int kMaxEntries = 4096;
-
-// Lengths of the runs of equal bytes in data[0..n).
-int ListRuns(const BYTE* data, int n, int* runs) {
-  int count = 0;
-  int i = 0;
-  while (i < n) {
-    int j = i + 1;
-    while (j < n && data[j] == data[i]) ++j;
-    runs[count++] = j - i;
-    i = j;
-  }
-  return count;
-}
 
 }  // namespace
 
@@ -53,11 +42,11 @@ int packbits_decode_row(BYTE* out, const BYTE* in, std::size_t inLen, int count,
 
 int packbits_encode_row(BYTE* out, const BYTE* in, int count) {
   BYTE* o = out;
-  int runs[128];
+  BYTE runs[127 + 4];
   for (int start = 0; start < count; start += 127) {
     const int n = std::min(127, count - start);
     const BYTE* piece = in + start;
-    const int nr = ListRuns(piece, n, runs);
+    const int nr = byte_runs(runs, piece, n);
     int litStart = -1;  // first byte of the pending literal
     int litLen = 0;
     auto flush = [&]() {
