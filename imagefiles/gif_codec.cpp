@@ -185,10 +185,11 @@ int gif_load(const char* path, ImageDescriptor* d) {
   // The palette of the colour table in force (also after corrupt data: the rows decoded
   // so far stay).
   if (layout.table >= 0) {
-    const int n = std::min(layout.tableEntries, 256);
+    // The image's table has room for 2^bits entries.
+    const int n = std::min(layout.tableEntries, 1 << img_bits(d));
     const BYTE* t = &file[static_cast<std::size_t>(layout.table)];
     for (int i = 0; i < n; ++i) d->palette[i] = RGBQUAD{t[3 * i + 2], t[3 * i + 1], t[3 * i], 0};
-    d->colorCount = std::min(n, 1 << img_bits(d));
+    d->colorCount = n;
     if (img_is_grey(d))
       d->flags |= IMG_GREY;
     else

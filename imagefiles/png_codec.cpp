@@ -622,8 +622,11 @@ int png_load(const char* path, ImageDescriptor* d) {
     stream_close(&b);
   }
   if (result == 0 && img_bits(d) <= 8) {
-    const int n = png_read_palette(path, d->palette);
+    // The image's table has room for 2^bits entries, whatever the file's PLTE holds.
+    RGBQUAD palette[256];
+    const int n = std::min(png_read_palette(path, palette), 1 << img_bits(d));
     if (n > 0) {
+      std::copy(palette, palette + n, d->palette);
       d->colorCount = n;
       if (img_is_grey(d))
         d->flags |= IMG_GREY;

@@ -196,6 +196,20 @@ TEST(PngCodec, CutAndCorruptedCopiesGiveCodes) {
   }
 }
 
+TEST(PngCodec, PaletteLongerThanTheDepthStaysInTheTable) {
+  // A 1-bit file whose PLTE holds 256 entries: the image keeps two, its pixels intact.
+  Bytes plte(768);
+  for (std::size_t i = 0; i < plte.size(); ++i) plte[i] = static_cast<BYTE>(i * 7);
+  const Bytes file = Png({Ihdr(8, 1, 1, 3), Chunk("PLTE", plte), Chunk("IDAT", Zlib({0, 0xA5})), Chunk("IEND", {})});
+  ImageDescriptor d;
+  int detail = 0;
+  ASSERT_EQ(LoadBytes(file, &d, &detail), 0);
+  EXPECT_EQ(d.colorCount, 2);
+  EXPECT_EQ(img_row(&d, 0)[0], 0xA5);
+  EXPECT_EQ(d.palette[1].rgbRed, 21);
+  img_free(&d);
+}
+
 // The image data of a PNG file, inflated.
 Bytes ImageData(const Bytes& file) {
   Bytes z;
