@@ -304,7 +304,7 @@ class IdatFeeder {
   BYTE buf_[kBufferSize];
 };
 
-// Places one unpacked pass row into image row `y` of the rectangle (Part of loading).
+// Places one unpacked pass row into image row `y` of the rectangle.
 void png_place_row(const BYTE* row, const PngPass& pass, int filePixels, int bits, DWORD columns,
               ImageDescriptor* d, DWORD y) {
   BYTE* out = img_row(d, d->top + y);
