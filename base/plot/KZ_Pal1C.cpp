@@ -4,6 +4,8 @@
 #include <cmath>
 #include <string>
 
+#include "imagefiles/ImageDescriptor.h"
+#include "imagefiles/ImageFormatTable.h"
 #include "platform/CDC.h"
 #include "platform/Strings.h"
 
@@ -130,12 +132,15 @@ void PaintCells(plat::CDC* dc, int x, int y, int w, int h, int cells, bool verti
     }
   }
   mem.SelectObject(old);
+  // Bitmap to packed DIB, to the image library's descriptor, painted into the
+  // destination (its height negative: the rectangle runs downward in a y-up mapping).
   plat::MemBlock dib = bitmap.ToPackedDib(24);
-  if (dib.Size() <= BITMAPINFOHEADER::kSize) return;
-  const BYTE* info = dib.data();
-  // Destination height negative: the rectangle runs downward from y in a y-up mapping.
-  dc->StretchDIBits(x, y, w, -h, 0, 0, pw, ph, info + BITMAPINFOHEADER::kSize, info, DIB_RGB_COLORS,
-                    SRCCOPY);
+  if (!dib) return;
+  ImageDescriptor image;
+  if (!DIBToImageDescriptor(&image, dib) || !image.header) return;
+  const RECT destination{x, y, x + w, y - h};
+  PaintDIB(dc, &destination, &image, nullptr);
+  img_free(&image);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "base/numerics/KZ_NumHelpers.h"
 #include "base/series/KZ_MultiVarObj.h"
 #include "base/types/KZ_TextParse.h"
+#include "base/util/KZ_FileUtil.h"
 #include "platform/File.h"
 #include "platform/Strings.h"
 #include "platform/UiServices.h"
@@ -221,8 +222,8 @@ int KZ_MultiVarObj::SaveKVData(const std::string& path) {
 // Reading
 
 int KZ_MultiVarObj::LoadFile(std::string path) {
-  if (plat::EndsWithNoCase(path, ".HIS")) return LoadBlankColumns(path);
-  if (plat::EndsWithNoCase(path, ".CSV")) return LoadCommaColumns(path);
+  if (KZ_HasSuffix(path, ".HIS")) return LoadBlankColumns(path);
+  if (KZ_HasSuffix(path, ".CSV")) return LoadCommaColumns(path);
 
   TextLines f;
   if (!f.Open(path)) return 0;

@@ -9,6 +9,7 @@
 
 #include "base/numerics/KZ_NumHelpers.h"
 #include "base/series/KZ_TSdata.h"
+#include "base/util/KZ_FileUtil.h"
 #include "platform/ByteOrder.h"
 #include "platform/FileSystem.h"
 #include "platform/Runtime.h"
@@ -103,9 +104,9 @@ bool BinaryLine(plat::File& f, std::string& line) {
 
 bool KZ_TSdata::Load(const std::string& path, std::int64_t* first, std::int64_t* last) {
   bool ok;
-  if (plat::EndsWithNoCase(path, "KV0"))
+  if (KZ_HasSuffix(path, "KV0"))
     ok = ReadKVText(path);
-  else if (plat::EndsWithNoCase(path, "KVB"))
+  else if (KZ_HasSuffix(path, "KVB"))
     ok = ReadKVBinary(path);
   else
     ok = ReadRaw(path, first, last);
