@@ -8,6 +8,7 @@
 #include "base/numerics/KZ_NumHelpers.h"
 #include "base/series/KZ_MultiVarObj.h"
 #include "base/types/KZ_TextParse.h"
+#include "base/util/KZ_FileUtil.h"
 #include "platform/File.h"
 #include "platform/Strings.h"
 #include "platform/UiServices.h"
@@ -36,23 +37,81 @@ std::vector<std::string> SplitRuns(const std::string& line, char sep) {
   return out;
 }
 
+// One number as scanf's "%lf" reads it: leading white space skipped, then the longest
+// number. std::from_chars does the common forms without the locale; the forms it does not
+// take (a '+' sign, hexadecimal) go to strtod.
+inline bool ParseDouble(const char*& p, const char* end, double* v) {
+  while (p < end &&
+         (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n' || *p == '\v' || *p == '\f'))
+    ++p;
+  if (p >= end) return false;
+  auto r = std::from_chars(p, end, *v);
+  if (r.ec == std::errc() && (r.ptr >= end || (*r.ptr != 'x' && *r.ptr != 'X'))) {
+    p = r.ptr;
+    return true;
+  }
+  if (r.ec == std::errc::result_out_of_range) {
+    // Like strtod: beyond the double range is infinity, below it zero.
+    char* e = nullptr;
+    *v = plat::StrToD(p, &e);
+    p = e;
+    return true;
+  }
+  char* e = nullptr;
+  *v = plat::StrToD(p, &e);
+  if (e == p) return false;
+  p = e;
+  return true;
+}
+
 // Up to `max` numbers as a scanf "%lf %lf ..." (white space between them) or, with
-// `comma`, "%lf,%lf,..." (a comma right after each number) reads them.
-int ScanDoubles(const char* p, bool comma, int max, double* out) {
+// `comma`, "%lf,%lf,..." (a comma right after each number) reads them from [p, end).
+int ScanDoubles(const char* p, const char* end, bool comma, int max, double* out) {
   int k = 0;
   while (k < max) {
     if (k > 0 && comma) {
-      if (*p != ',') break;
+      if (p >= end || *p != ',') break;
       ++p;
     }
-    char* end = nullptr;
-    const double v = plat::StrToD(p, &end);
-    if (end == p) break;
-    out[k++] = v;
-    p = end;
+    if (!ParseDouble(p, end, &out[k])) break;
+    ++k;
   }
   return k;
 }
+
+int ScanDoubles(const std::string& line, bool comma, int max, double* out) {
+  return ScanDoubles(line.data(), line.data() + line.size(), comma, max, out);
+}
+
+// The lines of a whole file read at once (line ends LF or CRLF), which is much faster
+// than reading them character by character.
+class TextLines {
+ public:
+  bool Open(const std::string& path) {
+    plat::File f;
+    if (!f.Open(path, "rb")) return false;
+    const long long n = f.GetLength();
+    if (n < 0) return false;
+    text_.resize(static_cast<std::size_t>(n));
+    text_.resize(f.Read(text_.data(), text_.size()));
+    return true;
+  }
+  bool ReadLine(std::string& line) {
+    line.clear();
+    if (pos_ >= text_.size()) return false;
+    std::size_t e = text_.find('\n', pos_);
+    const std::size_t next = e == std::string::npos ? text_.size() : e + 1;
+    if (e == std::string::npos) e = text_.size();
+    if (e > pos_ && text_[e - 1] == '\r' && e < text_.size()) --e;
+    line.assign(text_, pos_, e - pos_);
+    pos_ = next;
+    return true;
+  }
+
+ private:
+  std::string text_;
+  std::size_t pos_ = 0;
+};
 
 int ScanInts(const char* p, int max, std::vector<long>& out) {
   out.clear();
@@ -107,7 +166,8 @@ int KZ_MultiVarObj::WriteKVData(plat::File* f) {
   const int nh = std::clamp(m_nHeaders, 0, kHeaderLines);
   for (int i = 0; i < nh; ++i)
     if (!m_strHeader[i].empty()) f->Printf("%s\n", m_strHeader[i].c_str());
-  if (nh < kHeaderLines && Has(m_strHeader[nh], "START_TIME")) f->Printf("%s\n", m_strHeader[nh].c_str());
+  if (nh < kHeaderLines && Has(m_strHeader[nh], "START_TIME"))
+    f->Printf("%s\n", m_strHeader[nh].c_str());
   const int n = nc > 0 ? std::min(m_Columns[0].m_nCount, m_nRowCapacity) : 0;
   f->Printf("SAMPLES %d\n", n);
   std::string line;
@@ -123,14 +183,16 @@ int KZ_MultiVarObj::WriteKVData(plat::File* f) {
   for (int c = 0; c < nc; ++c) line += plat::Format(c ? "\t%1d" : "%1d", m_Columns[c].m_nPlotStyle);
   f->Puts(line + "\n");
   line = "PLOT_XY: ";
-  for (int c = 0; c < nc; ++c) line += plat::Format(c ? "\t%1d" : "%1d", static_cast<int>(m_Columns[c].m_nAxisFlags));
+  for (int c = 0; c < nc; ++c)
+    line += plat::Format(c ? "\t%1d" : "%1d", static_cast<int>(m_Columns[c].m_nAxisFlags));
   f->Puts(line + "\n");
   // Rows as "%f " per value; to_chars prints the same digits without the locale.
   char buf[400];
   for (int i = 0; i < n; ++i) {
     line.clear();
     for (int c = 0; c < nc; ++c) {
-      auto r = std::to_chars(buf, buf + sizeof(buf) - 1, m_Columns[c].GetMagnitude(i), std::chars_format::fixed, 6);
+      auto r = std::to_chars(buf, buf + sizeof(buf) - 1, m_Columns[c].GetMagnitude(i),
+                             std::chars_format::fixed, 6);
       *r.ptr++ = ' ';
       line.append(buf, r.ptr);
     }
@@ -138,9 +200,11 @@ int KZ_MultiVarObj::WriteKVData(plat::File* f) {
     f->Puts(line);
   }
   if (m_pHVar && nc > 0 && m_pHVar->m_nCount == nc - 1) {
-    f->Printf("VAR-H: title=\"%s\", unit=\"%s\"\n", m_pHVar->m_strTitle.c_str(), m_pHVar->m_strUnit.c_str());
+    f->Printf("VAR-H: title=\"%s\", unit=\"%s\"\n", m_pHVar->m_strTitle.c_str(),
+              m_pHVar->m_strUnit.c_str());
     line.clear();
-    for (int k = 0; k < m_pHVar->m_nCount; ++k) line += plat::Format("%f ", m_pHVar->GetMagnitude(k));
+    for (int k = 0; k < m_pHVar->m_nCount; ++k)
+      line += plat::Format("%f ", m_pHVar->GetMagnitude(k));
     f->Puts(line + "\n");
   }
   return 1;
@@ -158,11 +222,11 @@ int KZ_MultiVarObj::SaveKVData(const std::string& path) {
 // Reading
 
 int KZ_MultiVarObj::LoadFile(std::string path) {
-  if (plat::EndsWithNoCase(path, ".HIS")) return LoadBlankColumns(path);
-  if (plat::EndsWithNoCase(path, ".CSV")) return LoadCommaColumns(path);
+  if (KZ_HasSuffix(path, ".HIS")) return LoadBlankColumns(path);
+  if (KZ_HasSuffix(path, ".CSV")) return LoadCommaColumns(path);
 
-  plat::File f;
-  if (!f.Open(path, "rt")) return 0;
+  TextLines f;
+  if (!f.Open(path)) return 0;
   std::string line1;
   if (!f.ReadLine(line1) || !Has(line1, "KVDATA")) {
     Warn(plat::Format("%s is not a KV data file: its first line lacks \"KVDATA\".", path.c_str()));
@@ -171,7 +235,9 @@ int KZ_MultiVarObj::LoadFile(std::string path) {
   KVStage s;
   try {
     s.headers.push_back("File: " + path);
-    auto digit = [&](std::size_t i) { return i < line1.size() && line1[i] >= '0' && line1[i] <= '9' ? line1[i] - '0' : 0; };
+    auto digit = [&](std::size_t i) {
+      return i < line1.size() && line1[i] >= '0' && line1[i] <= '9' ? line1[i] - '0' : 0;
+    };
     const int version = 10 * digit(6) + digit(7);
     if (line1.size() + 1 > 10) s.headers.push_back(line1.substr(9));
 
@@ -193,8 +259,10 @@ int KZ_MultiVarObj::LoadFile(std::string path) {
         break;
       }
       if (!line.empty()) {
-        if (s.headers.size() < 15) s.headers.push_back(line);
-        else ++s.droppedHeaders;
+        if (s.headers.size() < 15)
+          s.headers.push_back(line);
+        else
+          ++s.droppedHeaders;
       }
     }
     if (!haveLine) {
@@ -209,7 +277,8 @@ int KZ_MultiVarObj::LoadFile(std::string path) {
 
     std::string titles = line;
     if (samples && !f.ReadLine(titles)) {
-      Warn(plat::Format("%s ends after its SAMPLES line: it holds no column titles.", path.c_str()));
+      Warn(
+          plat::Format("%s ends after its SAMPLES line: it holds no column titles.", path.c_str()));
       return 0;
     }
     const char sep = titles.find('\t') != std::string::npos ? '\t' : ' ';
@@ -268,7 +337,7 @@ int KZ_MultiVarObj::LoadFile(std::string path) {
       const bool isMin = Has(line, "MIN:"), isMax = !isMin && Has(line, "MAX:");
       if (isMin || isMax) {
         const char* p = std::strchr(line.c_str(), ':') + 1;
-        if (ScanDoubles(p, false, nc, values.data()) < nc) break;
+        if (ScanDoubles(p, line.data() + line.size(), false, nc, values.data()) < nc) break;
         for (int c = 0; c < nc; ++c) (isMin ? s.mins : s.maxs)[c] = s.factors[c] * values[c];
         ++s.rangeLines;
       } else if (Has(line, "PLOT_TYPE:")) {
@@ -276,33 +345,27 @@ int KZ_MultiVarObj::LoadFile(std::string path) {
         for (std::size_t c = 0; c < ints.size(); ++c) s.styles[c] = static_cast<int>(ints[c]);
       } else if (Has(line, "PLOT_XY:")) {
         ScanInts(std::strstr(line.c_str(), "PLOT_XY:") + 8, nc, ints);
-        for (std::size_t c = 0; c < ints.size(); ++c) s.flags[c] = static_cast<std::uint32_t>(ints[c]);
+        for (std::size_t c = 0; c < ints.size(); ++c)
+          s.flags[c] = static_cast<std::uint32_t>(ints[c]);
       } else if (Has(line, "VAR-H:")) {
         s.hTitle = KZ_GetKeyString(line.c_str(), "tle=", "");
         s.hUnit = KZ_GetKeyString(line.c_str(), "nit=", "");
         std::string hl;
         if (!f.ReadLine(hl)) break;
         s.h.clear();
-        const char* p = hl.c_str();
-        for (;;) {
-          char* end = nullptr;
-          const double v = plat::StrToD(p, &end);
-          if (end == p) break;
-          s.h.push_back(v);
-          p = end;
-        }
+        const char* p = hl.data();
+        for (double v; ParseDouble(p, hl.data() + hl.size(), &v);) s.h.push_back(v);
         s.hasH = true;
       } else {
         const std::size_t at = s.rows.size();
         s.rows.resize(at + nc);
-        if (ScanDoubles(line.c_str(), false, nc, s.rows.data() + at) < nc) {
+        if (ScanDoubles(line, false, nc, s.rows.data() + at) < nc) {
           s.rows.resize(at);
           break;
         }
         ++s.nrows;
       }
     }
-    f.Close();
     if (s.nrows > 2147483647 - 8) throw std::bad_alloc();  // beyond what a table can count
   } catch (const std::bad_alloc&) {
     Warn(plat::Format("%s is too large to be read into the table.", path.c_str()));
@@ -331,7 +394,8 @@ int KZ_MultiVarObj::LoadFile(std::string path) {
     col.m_nCount = r;
     const double factor = s.factors[c];
     double* d = m_ppData[c];
-    for (int i = 0; i < r; ++i) d[i] = factor * s.rows[static_cast<std::size_t>(i) * fileColumns + c];
+    for (int i = 0; i < r; ++i)
+      d[i] = factor * s.rows[static_cast<std::size_t>(i) * fileColumns + c];
   }
   if (s.hasH) {
     const int k = static_cast<int>(s.h.size());
@@ -380,7 +444,7 @@ namespace {
 
 // Reads a column file (the titles, then the rows of at least as many numbers as titles)
 // into `stage`; false with the reason when the file is refused.
-bool ReadColumnFile(plat::File& f, bool comma, ColumnStage& stage, std::string& why) {
+bool ReadColumnFile(TextLines& f, bool comma, ColumnStage& stage, std::string& why) {
   std::string line;
   if (!f.ReadLine(line)) {
     why = "it is empty";
@@ -408,7 +472,7 @@ bool ReadColumnFile(plat::File& f, bool comma, ColumnStage& stage, std::string& 
   if (!comma) f.ReadLine(line);  // the second line of a history file carries no data
   double values[20];
   while (f.ReadLine(line)) {
-    if (ScanDoubles(line.c_str(), comma, 20, values) < nc) break;
+    if (ScanDoubles(line, comma, 20, values) < nc) break;
     stage.rows.insert(stage.rows.end(), values, values + nc);
     ++stage.nrows;
   }
@@ -418,21 +482,20 @@ bool ReadColumnFile(plat::File& f, bool comma, ColumnStage& stage, std::string& 
 }  // namespace
 
 static int LoadColumns(KZ_MultiVarObj& t, const std::string& path, bool comma) {
-  plat::File f;
-  if (!f.Open(path, "rt")) return 0;
+  TextLines f;
+  if (!f.Open(path)) return 0;
   ColumnStage s;
   std::string why;
   try {
     if (!ReadColumnFile(f, comma, s, why)) {
-      Warn(plat::Format("%s cannot be read as a %s column file: %s.", path.c_str(), comma ? ".CSV" : ".HIS",
-                        why.c_str()));
+      Warn(plat::Format("%s cannot be read as a %s column file: %s.", path.c_str(),
+                        comma ? ".CSV" : ".HIS", why.c_str()));
       return 0;
     }
   } catch (const std::bad_alloc&) {
     Warn(plat::Format("%s is too large to be read into the table.", path.c_str()));
     return 0;
   }
-  f.Close();
 
   t.SetSize(100, 5000);
   const int fileColumns = static_cast<int>(s.titles.size());
@@ -460,15 +523,21 @@ static int LoadColumns(KZ_MultiVarObj& t, const std::string& path, bool comma) {
   }
 
   std::string cut;
-  if (s.droppedColumns > 0) cut += plat::Format("\n%d columns beyond the import's 50 were not read.", s.droppedColumns);
-  if (s.nrows > r) cut += plat::Format("\n%d rows beyond the table's %d were not read.", s.nrows - r, r);
+  if (s.droppedColumns > 0)
+    cut += plat::Format("\n%d columns beyond the import's 50 were not read.", s.droppedColumns);
+  if (s.nrows > r)
+    cut += plat::Format("\n%d rows beyond the table's %d were not read.", s.nrows - r, r);
   if (!cut.empty()) Warn(plat::Format("The data of %s were truncated:", path.c_str()) + cut);
   return r;
 }
 
-int KZ_MultiVarObj::LoadBlankColumns(const std::string& path) { return LoadColumns(*this, path, false); }
+int KZ_MultiVarObj::LoadBlankColumns(const std::string& path) {
+  return LoadColumns(*this, path, false);
+}
 
-int KZ_MultiVarObj::LoadCommaColumns(const std::string& path) { return LoadColumns(*this, path, true); }
+int KZ_MultiVarObj::LoadCommaColumns(const std::string& path) {
+  return LoadColumns(*this, path, true);
+}
 
 int KZ_MultiVarObj::AddColumnsFromFile(const std::string& path) {
   KZ_MultiVarObj file;
@@ -492,7 +561,8 @@ int KZ_MultiVarObj::AddColumnsFromFile(const std::string& path) {
   m_nColumns += added;
   std::string cut;
   if (skipped > 0) cut += plat::Format("\n%d columns found no free column in the table.", skipped);
-  if (longer > 0) cut += plat::Format("\nRows beyond the table's %d (of %d) were not added.", m, longer);
+  if (longer > 0)
+    cut += plat::Format("\nRows beyond the table's %d (of %d) were not added.", m, longer);
   if (!cut.empty()) Warn(plat::Format("The columns of %s were truncated:", path.c_str()) + cut);
   return added > 0 ? m_nColumns : 0;
 }
