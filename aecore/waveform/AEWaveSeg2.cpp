@@ -621,7 +621,9 @@ CAEWaveLong::CAEWaveLong(const std::string& path) {
   m_strPath = path;
   const std::string companion = (path.size() >= 3 ? path.substr(0, path.size() - 3) : path) + "sg2";
   {
+    // The companion need not be named like a numbered event: it is read by its own name.
     CAEWaveSeg2 header(companion);
+    if (header.m_strPath != companion) header.Load(companion);
     *m_pHeader = *header.m_pHeader;
   }
   m_nStartUs = static_cast<std::int64_t>(m_pHeader->nSec) * 1000000 + m_pHeader->nUsec;
