@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "aecore/catalogue/AEHypo_location.h"
+#include "aecore/catalogue/AEHypo_mechanism.h"
+#include "aecore/templates/AETemplateSet.h"
 #include "base/numerics/KZ_NumHelpers.h"
 #include "base/numerics/KZ_TSanaAR.h"
 
@@ -245,6 +247,43 @@ int AEWave_ProcessEvent(CAEWave& wave, CAEHypo& hypo, int start, int end, int ch
     }
   }
   rec = best;
+
+  // Template picks for the sensors without a first motion.
+  const CAETemplateSet* set = hypo.m_pTemplates;
+  if (set && set->GetCount() > 0) {
+    const int W = set->m_nWindow, L = set->m_nLag;
+    const int len = W + 2 * L + 2;
+    std::vector<float> copy(std::max(len, 0));
+    bool any = false;
+    const int sensors = std::min({hypo.m_nSensors, C, AEH_MAX_SENSORS});
+    for (int k = 0; k < sensors; ++k) {
+      if (wave.m_pPolarity[k] != 0) continue;
+      // After the location the slots are no longer in sensor order: the pick goes into
+      // the slot that holds sensor k, so that no other sensor's arrival is overwritten.
+      int slot = 0;
+      while (slot < sensors && rec.nSensor[slot] != k) ++slot;
+      if (slot == sensors) continue;
+      float t, dx, dy, dz;
+      AEHypo_TravelTimeDeriv(hypo, slot, &t, &dx, &dy, &dz);
+      int i0 = static_cast<int>((rec.fT0 + t) * r);
+      int from = i0 - W / 2 - L;
+      if (len < 1 || from < 0 || from + len > N) continue;  // the copy must lie inside the channel
+      const std::int16_t* x = Channel(wave, k);
+      for (int i = 0; i < len; ++i) copy[i] = x[from + i];
+      int shift = 0, pol = 0;
+      float amp = 0, rise = 0, score = 0;
+      if (set->Match(copy.data(), W / 2 + L, &shift, &pol, &amp, &rise, &score) != -1) {
+        rec.fTime[slot] = (i0 + shift) / r;
+        rec.fAmp[slot] = amp;
+        rec.fRise[slot] = rise;
+        rec.fSN[slot] = score;
+        rec.nPolarity[slot] = static_cast<std::int8_t>(pol & 0xFF);
+        any = true;
+      }
+    }
+    if (any) AEHypo_LocateCurrent(hypo);
+  }
   AEWave_SourceParameters(wave, hypo);
+  AEHypo_FocalMechanism(hypo, -1);
   return rec.nArrivals;
 }

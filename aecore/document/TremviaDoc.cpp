@@ -102,6 +102,12 @@ void CTremviaDoc::LoadSideFiles(const std::string& parFile) {
   auto end = plat::MakeLocalTime(m_pHypo->m_tmEnd);
   double duration = (ref && end) ? static_cast<double>(*end - *ref) - m_pHypo->m_fRefFrac : 0.0;
   m_fTimeSpan = AE_WindowHours(duration);
+  std::string dat = SidePath(parFile, "dat");
+  if (plat::FileExists(dat) && LoadTS(dat) && m_pTS->m_nSamples > 0) {
+    // The window grows by hours until it holds the whole main series (times in ms).
+    double last = m_pTS->m_pTime[m_pTS->m_nSamples - 1] / 1000.0;
+    while (m_fTimeSpan < last) m_fTimeSpan += 3600.0;
+  }
   const char* peakExt[2] = {"PK1", "PK2"};
   for (int k = 0; k < 2; ++k) {
     std::string pk = SidePath(parFile, peakExt[k]);
@@ -241,4 +247,21 @@ int CTremviaDoc::LoadSideFile(const std::string& path, int k) {
   if (f.Read(buf->data(), buf->size()) != buf->size()) return 0;
   m_pSideBuf[k] = std::move(buf);
   return 1;
+}
+
+int CTremviaDoc::LoadTS(const std::string& path) {
+  if (!m_pTS) m_pTS = std::make_unique<KZ_TSdata>();
+  std::int64_t first = 0, last = 8000000;
+  return m_pTS->Load(path, &first, &last) ? 1 : 0;
+}
+
+int CTremviaDoc::LoadAddTS(const std::string& path, int i) {
+  if (i < 0 || i >= static_cast<int>(m_pAddTS.size())) return 0;
+  if (!m_pAddTS[i]) m_pAddTS[i] = std::make_unique<KZ_TSdata>();
+  std::int64_t first = 0, last = 8000000;
+  return m_pAddTS[i]->Load(path, &first, &last) ? 1 : 0;
+}
+
+void CTremviaDoc::ClearAddTS() {
+  for (auto& ts : m_pAddTS) ts.reset();
 }

@@ -15,6 +15,7 @@
 #include "aecore/templates/AETemplateSet.h"
 #include "aecore/waveform/AEWave.h"
 #include "base/series/KZ_MultiVarObj.h"
+#include "base/series/KZ_TSdata.h"
 #include "platform/DocumentHost.h"
 #include "platform/WinTypes.h"
 
@@ -56,6 +57,9 @@ class CTremviaDoc {
 
   int StepEvent(int n);
   int LoadSideFile(const std::string& path, int k);
+  int LoadTS(const std::string& path);
+  int LoadAddTS(const std::string& path, int i);
+  void ClearAddTS();
   CAEPeak* GetPeak(int which) { return which == 0 ? m_pPeak[0].get() : m_pPeak[1].get(); }
 
   // Event list.
@@ -84,6 +88,8 @@ class CTremviaDoc {
   std::unique_ptr<CAEHypo> m_pHypo;
   std::array<std::unique_ptr<CAEPeak>, 2> m_pPeak;
   std::unique_ptr<CAEStress> m_pStress;
+  std::unique_ptr<KZ_TSdata> m_pTS;
+  std::array<std::unique_ptr<KZ_TSdata>, 4> m_pAddTS;
   int m_bLoaded = 0;
   std::vector<std::unique_ptr<AEEventEntry>> m_EventList;
   int m_nMinArrivals = -1;

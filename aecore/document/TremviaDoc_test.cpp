@@ -276,3 +276,24 @@ TEST(TremviaDoc, LockedRecordsAreNeitherProcessedNorSaved) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(TremviaDoc, TimeSeriesAreMadeOnFirstLoad) {
+  std::string dir = FreshDir("ts");
+  std::string kv = dir + "/load.kv0";
+  std::ofstream(kv) << "KVDATA01 load\nSTART_TIME: 2020/01/01 10:00:00\nSAMPLES 3\nTime Load,kN\n0 1\n10 2\n20 3\n";
+  FakeDocumentHost host;
+  CTremviaDoc doc(host);
+  ScriptedUi ui;
+  ASSERT_EQ(doc.LoadTS(kv), 1);
+  ASSERT_TRUE(doc.m_pTS);
+  EXPECT_EQ(doc.m_pTS->m_nSamples, 3);
+  EXPECT_EQ(doc.LoadAddTS(kv, 2), 1);
+  EXPECT_EQ(doc.LoadAddTS(kv, 4), 0);
+  EXPECT_TRUE(doc.m_pAddTS[2]);
+  doc.ClearAddTS();
+  EXPECT_FALSE(doc.m_pAddTS[2]);
+}
+
+}  // namespace
