@@ -1,0 +1,89 @@
+// Events per second through the document on a synthetic 16-channel cube experiment:
+//   Road/PickLocateMagnitudes: pick every channel, locate, corner frequency and magnitudes;
+//   Road/FullProcessing: picking and location repeated around the origin, source
+//   parameters and the first-motion mechanism search.
+// Targets: pick + locate under 10 ms per event; full processing under 50 ms per event.
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+#include <random>
+
+#include "aecore/document/SynthExperiment_testkit.h"
+#include "aecore/document/TremviaDoc.h"
+#include "platform/testing/FakeDocumentHost.h"
+#include "platform/UiServices.h"
+
+namespace {
+
+constexpr int kEvents = 20;
+
+// The experiment is written once into a temporary folder; the document opens event 0 with
+// the parameter file chosen by a scripted dialog and creates the catalogue.
+class ScriptedOpen : public plat::UiServices {
+ public:
+  explicit ScriptedOpen(std::string pad) : pad_(std::move(pad)) {}
+  int MessageBox(const std::string&, UINT, const std::string&) override { return IDYES; }
+  void MessageBeep(UINT) override {}
+  std::optional<std::string> FileDialog(const plat::FileDialogOptions&) override { return pad_; }
+  std::optional<std::string> BrowseFolder(const std::string&) override { return std::nullopt; }
+  void BeginWaitCursor() override {}
+  void EndWaitCursor() override {}
+  void SetPaneText(int, const std::string&, bool) override {}
+  bool GetInputState() override { return false; }
+
+ private:
+  std::string pad_;
+};
+
+synth::Experiment& Experiment() {
+  static synth::Experiment e = [] {
+    synth::Experiment x;
+    x.dir = (std::filesystem::temp_directory_path() / "tv_bench_aecore_locate").string();
+    std::filesystem::remove_all(x.dir);
+    std::filesystem::create_directories(x.dir);
+    x.WritePad();
+    std::mt19937 rng(99);
+    std::uniform_real_distribution<double> u(-18, 18);
+    for (int i = 0; i < kEvents; ++i) x.WriteEvent(i, {u(rng), u(rng), u(rng)});
+    return x;
+  }();
+  return e;
+}
+
+void RunRoad(benchmark::State& state, bool full) {
+  synth::Experiment& e = Experiment();
+  plat::testing::FakeDocumentHost host;
+  CTremviaDoc doc(host);
+  ScriptedOpen ui(e.PadPath());
+  plat::InstallUi(&ui);
+  std::filesystem::remove(e.dir + "/SYN.aeh");
+  doc.OnOpenDocument(e.EventPath(0));
+  int events = 0;
+  for (auto _ : state) {
+    if (full) {
+      doc.ProcessCurrentEvent(3, false, 0, 0, 0, 0);
+    } else {
+      doc.ProcessCurrentEvent(1, false, 0, 0, 0, 0);
+      doc.ProcessCurrentEvent(2, false, 0, 0, 0, 0);
+    }
+    benchmark::DoNotOptimize(doc.m_pHypo->m_Rec.fX);
+    ++events;
+    state.PauseTiming();
+    if (!doc.StepEvent(1)) doc.OnOpenDocument(e.EventPath(0));
+    state.ResumeTiming();
+  }
+  plat::InstallUi(nullptr);
+  state.counters["events/s"] = benchmark::Counter(events, benchmark::Counter::kIsRate);
+  state.counters["time/event"] =
+      benchmark::Counter(events, benchmark::Counter::kIsRate | benchmark::Counter::kInvert, benchmark::Counter::OneK::kIs1000);
+}
+
+void BM_PickLocateMagnitudes(benchmark::State& state) { RunRoad(state, false); }
+void BM_FullProcessing(benchmark::State& state) { RunRoad(state, true); }
+
+BENCHMARK(BM_PickLocateMagnitudes)->Unit(benchmark::kMillisecond)->Iterations(200);
+BENCHMARK(BM_FullProcessing)->Unit(benchmark::kMillisecond)->Iterations(100);
+
+}  // namespace
+
+BENCHMARK_MAIN();
