@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "aecore/waveform/AEWave.h"
+#include "base/numerics/KZ_MecaFit.h"
 #include "platform/FileSystem.h"
 #include "platform/Strings.h"
 
@@ -34,12 +35,30 @@ struct Source {
   double amp = 3e5;      // amplitude at 1 mm
   unsigned seed = 1;
   int liveChannels = kSensors;  // channels after these are flat
+  // With a double couple (degrees, in the frame x = the specimen's y, y = its x, z down)
+  // each channel's wavelet carries the P radiation of its ray; otherwise a fixed pattern.
+  bool doubleCouple = false;
+  double strike = 0, dip = 0, rake = 0;
 };
+
+// P radiation of the source's double couple along the ray from the source to sensor k.
+inline double Radiation(const Source& s, int k) {
+  double M[9];
+  MomentTensorFromAngles(0, 0, s.strike, s.dip, s.rake, M);
+  const double* p = SensorPositions()[k];
+  double r[3] = {p[1] - s.y, p[0] - s.x, -(p[2] - s.z)};
+  double n = std::sqrt(r[0] * r[0] + r[1] * r[1] + r[2] * r[2]);
+  double R = 0;
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 3; ++j) R += r[i] / n * M[3 * i + j] * r[j] / n;
+  return R;
+}
 
 struct Experiment {
   std::string dir;
   std::string name = "SYN";
   double vx = 5.0, vy = 5.0, vz = 5.0;  // mm/us
+  std::string options;                   // further option sections of the parameter file
 
   std::string PadPath() const { return dir + "/" + name + ".pad"; }
   std::string EventPath(int i) const { return plat::Format("%s/%s.%02d/%06d.WAV", dir.c_str(), name.c_str(), i / 1000, i); }
@@ -53,7 +72,7 @@ struct Experiment {
     }
     f << "1\n1 0 " << vz << " " << vx << " " << vy << "\nX=1 Y=1 Z=1\n";
     f << "PEAK=2020/01/01 10:00:00\nREF=2020/01/01 10:00:00\nEND=2020/01/01 12:30:00\nskipped\n";
-    f << "<LOC_OPT\nSN_MIN=2.0001\n</LOC_OPT>\nEND\n";
+    f << "<LOC_OPT\nSN_MIN=2.0001\n</LOC_OPT>\n" << options << "END\n";
   }
 
   // Straight-ray travel time with the three velocities (elliptical wave front).
@@ -83,7 +102,7 @@ struct Experiment {
       const double* p = SensorPositions()[k];
       double dist = std::sqrt((s.x - p[0]) * (s.x - p[0]) + (s.y - p[1]) * (s.y - p[1]) + (s.z - p[2]) * (s.z - p[2]));
       double ta = s.t0 + TravelTime(s, k);
-      double pol = (k % 3 == 0) ? -1.0 : 1.0;
+      double pol = s.doubleCouple ? Radiation(s, k) : (k % 3 == 0) ? -1.0 : 1.0;
       std::int16_t* x = w.m_pSamples.data() + static_cast<std::size_t>(k) * kSamples;
       for (int n = 0; n < kSamples; ++n) {
         double v = noise(rng);

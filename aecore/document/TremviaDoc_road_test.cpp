@@ -127,7 +127,9 @@ struct Single {
   CTremviaDoc doc{host};
   ScriptedUi ui;
 
-  explicit Single(const std::string& name, const std::vector<synth::Source>& events) {
+  explicit Single(const std::string& name, const std::vector<synth::Source>& events,
+                  const std::string& options = std::string()) {
+    exp.options = options;
     exp.dir = std::string(TV_TEST_TMPDIR) + "/" + name;
     std::error_code ec;
     std::filesystem::remove_all(exp.dir, ec);
@@ -224,6 +226,69 @@ TEST(TremviaDocRoad, FullProcessingLocatesAndWritesTheRecord) {
   ASSERT_EQ(s.doc.m_EventList.size(), 1u);
   EXPECT_EQ(s.host.Hints().back(), 31);
   EXPECT_EQ(s.doc.m_pHypo->GetNumAE(), 1);
+}
+
+// P and T axes of a double couple (frame of the fit) from its moment tensor.
+void PTAxes(double strike, double dip, double rake, double P[3], double T[3]) {
+  double M[9];
+  MomentTensorFromAngles(0, 0, strike, dip, rake, M);
+  // Power iteration on M + c I and M - c I picks the largest and the smallest eigenvalue.
+  for (int which = 0; which < 2; ++which) {
+    double sign = which == 0 ? -1.0 : 1.0, v[3] = {0.3, 0.5, 0.8};
+    for (int it = 0; it < 500; ++it) {
+      double w[3];
+      for (int i = 0; i < 3; ++i) w[i] = 3.0 * v[i] + sign * (M[3 * i] * v[0] + M[3 * i + 1] * v[1] + M[3 * i + 2] * v[2]);
+      double n = std::sqrt(w[0] * w[0] + w[1] * w[1] + w[2] * w[2]);
+      for (int i = 0; i < 3; ++i) v[i] = w[i] / n;
+    }
+    double* out = which == 0 ? P : T;
+    for (int i = 0; i < 3; ++i) out[i] = v[i];
+  }
+}
+
+double AxisAngle(const double a[3], const double b[3]) {
+  double d = std::fabs(a[0] * b[0] + a[1] * b[1] + a[2] * b[2]);
+  return std::acos(std::min(d, 1.0)) * 180 / M_PI;
+}
+
+TEST(TremviaDocRoad, FullProcessingRecoversTheDoubleCouple) {
+  std::vector<synth::Source> events;
+  // Dip-slip and oblique sources; a near-vertical strike-slip source leaves its P axis
+  // poorly resolved by 16 first motions (the fit averages every agreeing double couple).
+  const double sdr[][3] = {{40, 60, 90}, {120, 50, -70}, {200, 35, 120}};
+  for (int i = 0; i < 3; ++i) {
+    synth::Source s{-4.0 + 3 * i, 3.0 - 2 * i, 2.0 * i - 3};
+    s.doubleCouple = true;
+    s.strike = sdr[i][0];
+    s.dip = sdr[i][1];
+    s.rake = sdr[i][2];
+    s.seed = static_cast<unsigned>(10 + i);
+    events.push_back(s);
+  }
+  // Sixteen sensors resolve a double couple from about 14 first motions: the fit asks for
+  // 10 of them, 4 each way, and tolerates disagreement within 0.3 of the largest radiation
+  // (which also lets the picker leave an unclear first motion without a sign).
+  Single s("road_meca", events, "<MEC_OPT\nN_SENSOR=10\nN_UP_SHEAR=4\nN_DN_SHEAR=4\nMEC_RA_CRI=0.3\n</MEC_OPT>\n");
+  double sumError = 0;
+  for (int i = 0; i < 3; ++i) {
+    SCOPED_TRACE(i);
+    if (i > 0) {
+      ASSERT_EQ(s.doc.StepEvent(1), 1);
+    }
+    ASSERT_TRUE(s.doc.ProcessCurrentEvent(3, false, 0, 0, 0, 0));
+    const AEHRecord& r = s.doc.m_pHypo->m_Rec;
+    ASSERT_EQ(r.nMecType, 1);
+    double P[3], T[3], P0[3], T0[3];
+    PTAxes(r.fStrike, r.fDip, r.fRake, P, T);
+    PTAxes(sdr[i][0], sdr[i][1], sdr[i][2], P0, T0);
+    std::printf("event %d: P axis off %.1f deg, T axis off %.1f deg\n", i, AxisAngle(P, P0), AxisAngle(T, T0));
+    // Measured: 5/8, 4/3 and 35/15 degrees; the first-motion fit's resolution with 16
+    // sensors, not an error of the geometry (a mirrored frame puts axes 50-90 degrees off).
+    EXPECT_LT(AxisAngle(P, P0), 40.0);
+    EXPECT_LT(AxisAngle(T, T0), 40.0);
+    sumError += AxisAngle(P, P0) + AxisAngle(T, T0);
+  }
+  EXPECT_LT(sumError / 6, 15.0);
 }
 
 }  // namespace
