@@ -16,12 +16,6 @@ float tiny_value() {
   if (tiny * nml_amach(2) < 1.0f) tiny = 1.0f / nml_amach(2);
   return tiny;
 }
-
-void call_fcn(nml_nlsq_fcn fcn, int m, int n, float* x, float* f) {
-  nml_error_user_code("ON");
-  fcn(m, n, x, f);
-  nml_error_user_code("OFF");
-}
 }  // namespace
 
 l_prediction_form l_nlsq_prediction_form() { return g_prediction_form; }
@@ -272,12 +266,9 @@ void l_trust_region_update(nml_nlsq_fcn fcn, int m, int n, const float* x, float
       }
     }
   }
-  call_fcn(fcn, m, n, xc, fc);
+  l_call_fcn(fcn, m, n, xc, fc);
   *nfcn += 1;
-  {
-    const float nrm = SNRM2(m, fc, 1);
-    *f_c = 0.5f * nrm * nrm;
-  }
+  *f_c = l_half_sq_norm(m, fc);
   const float df = *f_c - f;
   float slope = 0.0f;
   for (int j = 0; j < n; ++j) slope += g[j] * s[j];
