@@ -425,42 +425,6 @@ void (*OptionReader::RawFunction(const std::type_info& t))() {
   return failed_ ? nullptr : v;
 }
 
-VaOptionReader::VaOptionReader(Runtime& rt, int fixedArgs, int firstCode, va_list ap)
-    : OptionReader(rt, fixedArgs), first_(firstCode) {
-  va_copy(ap_, ap);
-}
-VaOptionReader::~VaOptionReader() { va_end(ap_); }
-
-bool VaOptionReader::ReadCode(int* code) {
-  if (!firstRead_) {
-    firstRead_ = true;
-    *code = first_;
-  } else {
-    *code = va_arg(ap_, int);
-  }
-  return true;
-}
-bool VaOptionReader::ReadInt(int* v) {
-  *v = va_arg(ap_, int);
-  return true;
-}
-bool VaOptionReader::ReadReal(double* v) {
-  *v = va_arg(ap_, double);
-  return true;
-}
-bool VaOptionReader::ReadString(const char** v) {
-  *v = va_arg(ap_, const char*);
-  return true;
-}
-bool VaOptionReader::ReadPointer(const std::type_info&, const void** v) {
-  *v = va_arg(ap_, void*);
-  return true;
-}
-bool VaOptionReader::ReadFunction(const std::type_info&, void (**v)()) {
-  *v = va_arg(ap_, void (*)());
-  return true;
-}
-
 VaListOptionReader::VaListOptionReader(Runtime& rt, int fixedArgs, va_list ap)
     : OptionReader(rt, fixedArgs) {
   va_copy(ap_, ap);
@@ -489,6 +453,16 @@ bool VaListOptionReader::ReadPointer(const std::type_info&, const void** v) {
 }
 bool VaListOptionReader::ReadFunction(const std::type_info&, void (**v)()) {
   *v = va_arg(ap_, void (*)());
+  return true;
+}
+
+VaOptionReader::VaOptionReader(Runtime& rt, int fixedArgs, int firstCode, va_list ap)
+    : VaListOptionReader(rt, fixedArgs, ap), first_(firstCode) {}
+
+bool VaOptionReader::ReadCode(int* code) {
+  if (firstRead_) return VaListOptionReader::ReadCode(code);
+  firstRead_ = true;
+  *code = first_;
   return true;
 }
 

@@ -206,26 +206,6 @@ class OptionReader {
   bool ended_ = false;
 };
 
-// Reads a variadic list whose first code was a named parameter.
-class VaOptionReader : public OptionReader {
- public:
-  VaOptionReader(Runtime& rt, int fixedArgs, int firstCode, va_list ap);
-  ~VaOptionReader() override;
-
- protected:
-  bool ReadCode(int* code) override;
-  bool ReadInt(int* v) override;
-  bool ReadReal(double* v) override;
-  bool ReadString(const char** v) override;
-  bool ReadPointer(const std::type_info& t, const void** v) override;
-  bool ReadFunction(const std::type_info& t, void (**v)()) override;
-
- private:
-  va_list ap_;
-  int first_;
-  bool firstRead_ = false;
-};
-
 // Reads a variadic list that starts inside the va_list (the routine's last named parameter
 // is not an option code).
 class VaListOptionReader : public OptionReader {
@@ -243,6 +223,19 @@ class VaListOptionReader : public OptionReader {
 
  private:
   va_list ap_;
+};
+
+// Reads a variadic list whose first code was a named parameter.
+class VaOptionReader : public VaListOptionReader {
+ public:
+  VaOptionReader(Runtime& rt, int fixedArgs, int firstCode, va_list ap);
+
+ protected:
+  bool ReadCode(int* code) override;
+
+ private:
+  int first_;
+  bool firstRead_ = false;
 };
 
 class TypedOptionReader : public OptionReader {
