@@ -115,8 +115,7 @@ void U6LSF(int /*m*/, int n, const float* xc, const float* s, const float* /*fx*
     *icode = -999;
     return done();
   }
-  float tiny = nml_amach(1);
-  if (tiny * nml_amach(2) < 1.0f) tiny = 1.0f / nml_amach(2);
+  const float tiny = nml::SafeMinimum();
   float r = 0.0f;
   for (int j = 0; j < n; ++j)
     r = std::max(r, std::fabs(g[j]) * std::max(std::fabs(xc[j]), 1.0f / d[j]));

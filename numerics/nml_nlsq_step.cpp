@@ -11,11 +11,6 @@ l_prediction_form g_prediction_form = l_prediction_row_sum;
 inline float R_(const float* r, int ld, int i, int j) { return r[(size_t)(j - 1) * ld + (i - 1)]; }
 inline float& R_(float* r, int ld, int i, int j) { return r[(size_t)(j - 1) * ld + (i - 1)]; }
 
-float tiny_value() {
-  float tiny = nml_amach(1);
-  if (tiny * nml_amach(2) < 1.0f) tiny = 1.0f / nml_amach(2);
-  return tiny;
-}
 }  // namespace
 
 l_prediction_form l_nlsq_prediction_form() { return g_prediction_form; }
@@ -126,7 +121,7 @@ void l_u7lsf(int n, const float* g, float* r, int ld, const int* p, const float*
   static const char* const name = "l_u7lsf";
   nml_error_push_name(name);
   const float eps = nml_amach(4);
-  const float tiny = tiny_value();
+  const float tiny = nml::SafeMinimum();
 
   if (*delta == -999.0f) {
     *mu = 0.0f;
@@ -245,7 +240,7 @@ void l_trust_region_update(nml_nlsq_fcn fcn, int m, int n, const float* x, float
                            float* fsaved, float* xc, const float* fx, float* fc, float* f_c,
                            int* maxtaken, int* nfcn, const l_tolerance_block* tol, l_step_state* st,
                            const l_bound_ctx* bounds) {
-  const float tiny = tiny_value();
+  const float tiny = nml::SafeMinimum();
   *maxtaken = 0;
   // Scaled length of the step as computed (before any cut onto a bound).
   float steplen = 0.0f;

@@ -507,3 +507,24 @@ float nml_f_vmin(int n, ...);
 double nml_d_vmin(int n, ...);
 void nml_f_scaled_copy(int n, float a, const float x[], int incx, float y[], int incy);
 bool nml_d_isnan(double x);
+
+namespace nml {
+
+// Pushes a routine's name on entry and pops it on every way out.
+struct NameScope {
+  explicit NameScope(const char* n) : name(n) { nml_error_push_name(name); }
+  ~NameScope() { nml_error_pop_name(name); }
+  NameScope(const NameScope&) = delete;
+  NameScope& operator=(const NameScope&) = delete;
+  const char* name;
+};
+
+// The smallest positive float whose reciprocal does not overflow.
+inline float SafeMinimum() {
+  float small = nml_amach(1);
+  const float big = nml_amach(2);
+  if (small * big < 1.0f) small = 1.0f / big;
+  return small;
+}
+
+}  // namespace nml
