@@ -1,6 +1,8 @@
-// Helpers of the PNG, TIFF and GIF codec tests: fixture paths, the expected pixels that
-// the fixture generator wrote, checksums of loaded images and whole-file byte access.
+// Helpers of the image-library tests: fixture and scratch paths, whole-file byte access,
+// the expected pixels that the PNG, TIFF and GIF fixture generator wrote, checksums and
+// RGB bytes of loaded images, a synthetic picture and external-tool runs.
 #pragma once
+#include <sys/wait.h>
 #include <zlib.h>
 
 #include <cstdint>
@@ -17,8 +19,11 @@ namespace codec_test {
 
 using Bytes = std::vector<BYTE>;
 
+inline std::string Fixture(const std::string& name) {
+  return std::string(TV_SOURCE_DIR) + "/imagefiles/testdata/" + name;
+}
 inline std::string Fixture(const std::string& folder, const std::string& name) {
-  return std::string(TV_SOURCE_DIR) + "/imagefiles/testdata/" + folder + "/" + name;
+  return Fixture(folder + "/" + name);
 }
 inline std::string TempPath(const std::string& name) { return std::string(TV_TEST_TMPDIR) + "/" + name; }
 
