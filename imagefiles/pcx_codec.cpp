@@ -295,8 +295,7 @@ int pcx_save(const char* path, ImageDescriptor* d) {
   std::vector<BYTE> out(head, head + 128);
   std::vector<BYTE> row(bpl + 8, 0), enc(2 * bpl + 8);
   auto flush = [&]() {
-    DWORD done = 0;
-    bool ok = out.empty() || (file_write(h, out.data(), static_cast<DWORD>(out.size()), &done) && done == out.size());
+    bool ok = file_write_all(h, out.data(), out.size());
     out.clear();
     return ok;
   };
@@ -322,7 +321,5 @@ int pcx_save(const char* path, ImageDescriptor* d) {
     }
   }
   if (r == IMG_OK && !flush()) r = IMG_WRITE_FAILED;
-  if (!file_close(h) && r == IMG_OK) r = IMG_WRITE_FAILED;
-  if (r != IMG_OK) file_delete(path);
-  return r;
+  return file_finish_write(h, path, r);
 }
