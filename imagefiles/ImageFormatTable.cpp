@@ -86,8 +86,7 @@ int ReduceTo8Bits(ImageDescriptor* s, ImageDescriptor* t) {
       }
     }
   }
-  if (img_is_grey(t)) t->flags |= IMG_GREY;
-  else t->flags &= ~IMG_GREY;
+  img_update_grey_flag(t);
   return IMG_OK;
 }
 

@@ -245,8 +245,7 @@ int pcx_load(const char* path, ImageDescriptor* d) {
     n = std::min(n, dib_color_count(d->header));
     std::memcpy(d->palette, pal, 4 * static_cast<std::size_t>(n));
     d->colorCount = n;
-    if (img_is_grey(d)) d->flags |= IMG_GREY;
-    else d->flags &= ~IMG_GREY;
+    img_update_grey_flag(d);
   } else if (mode == 3 || mode == 4) {
     for (int c = 0; c < 16; ++c) d->palette[c] = RGBQUAD{kDefault16[c][2], kDefault16[c][1], kDefault16[c][0], 0};
     d->colorCount = 16;

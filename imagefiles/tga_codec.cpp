@@ -164,8 +164,7 @@ int LoadPalette(StreamHandle h, const TgaFile& f, ImageDescriptor* d) {
       d->palette[k] = RGBQUAD{o[0], o[1], o[2], 0};
     }
     d->colorCount = n;
-    if (img_is_grey(d)) d->flags |= IMG_GREY;
-    else d->flags &= ~IMG_GREY;
+    img_update_grey_flag(d);
   } else {
     img_set_grey_palette(d);
   }
