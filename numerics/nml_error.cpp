@@ -19,6 +19,15 @@ const SideConfig kStatsSide = {"nmls_e1mes", "nmls_e1pos", "nmls_e.bin", "NMLSER
 
 plat::CriticalSection g_trapSwitchLock;
 
+// An error level outside 0..1: INTERNAL 122 with the allowed range and the value given.
+void PostBadLevel(Runtime& rt, int level) {
+  rt.SetInt(1, 0);
+  rt.SetInt(2, 1);
+  rt.SetInt(3, level);
+  rt.SetString(1, "level");
+  rt.Post(NML_INTERNAL, 122);
+}
+
 }  // namespace
 
 Runtime& Runtime::Math() {
@@ -224,22 +233,14 @@ void Runtime::E1mes(int type, int code, const char* text) {
 int Runtime::Type(int level) {
   if (level == 0) return level0Type_;
   if (level == 1) return level1Type_;
-  SetInt(1, 0);
-  SetInt(2, 1);
-  SetInt(3, level);
-  SetString(1, "level");
-  Post(NML_INTERNAL, 122);
+  PostBadLevel(*this, level);
   return 0;
 }
 
 int Runtime::Code(int level) {
   if (level == 0) return level0Code_;
   if (level == 1) return level1Code_;
-  SetInt(1, 0);
-  SetInt(2, 1);
-  SetInt(3, level);
-  SetString(1, "level");
-  Post(NML_INTERNAL, 122);
+  PostBadLevel(*this, level);
   return 0;
 }
 
