@@ -18,7 +18,7 @@ TEST(Writers, OutputMatchesTheCheckedFiles) {
     SCOPED_TRACE(s.name);
     std::string path = std::string(TV_TEST_TMPDIR) + "/" + s.name;
     ASSERT_EQ(samples::Write(s, path, nullptr), IMG_OK);
-    std::vector<BYTE> want = ReadBytes(std::string(TV_SOURCE_DIR) + "/imagefiles/testdata/ours/" + s.name);
+    std::vector<BYTE> want = ReadBytes(codec_test::Fixture("ours", s.name));
     ASSERT_FALSE(want.empty());
     EXPECT_EQ(ReadBytes(path), want);
   }

@@ -30,7 +30,8 @@ inline void Synthetic(ImageDescriptor* d, int width, int height, int bits, bool 
   }
   if (bits == 8 && !grey) {
     for (int i = 0; i < 256; ++i)
-      d->palette[i] = RGBQUAD{static_cast<BYTE>(255 - i), static_cast<BYTE>(i * 3), static_cast<BYTE>(i), 0};
+      d->palette[i] =
+          RGBQUAD{static_cast<BYTE>(255 - i), static_cast<BYTE>(i * 3), static_cast<BYTE>(i), 0};
     d->flags &= ~IMG_GREY;
   }
   if (bits == 1) {
