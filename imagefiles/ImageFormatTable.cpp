@@ -1,7 +1,6 @@
 #include "imagefiles/ImageFormatTable.h"
 
 #include <cctype>
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -17,21 +16,11 @@
 #include "imagefiles/tga_codec.h"
 #include "imagefiles/tiff_codec.h"
 #include "platform/CDC.h"
+#include "platform/Strings.h"
 
 namespace {
 
-std::string Format(const char* fmt, ...) {
-  va_list ap;
-  va_start(ap, fmt);
-  va_list ap2;
-  va_copy(ap2, ap);
-  int n = std::vsnprintf(nullptr, 0, fmt, ap);
-  va_end(ap);
-  std::string s(n > 0 ? static_cast<std::size_t>(n) : 0, '\0');
-  if (n > 0) std::vsnprintf(s.data(), s.size() + 1, fmt, ap2);
-  va_end(ap2);
-  return s;
-}
+using plat::Format;
 
 // ---------------------------------------------------------------- 24-bit pictures
 // Formats that hold at most 8 bits get a 24-bit picture as an 8-bit image: with its
