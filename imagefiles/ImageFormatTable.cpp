@@ -1,6 +1,5 @@
 #include "imagefiles/ImageFormatTable.h"
 
-#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -332,14 +331,6 @@ int PngDescribe(const char* path, std::string* text) {
 
 int EpsSave(const char* path, ImageDescriptor* d, int) { return SaveReduced(path, d, eps_save, false); }
 
-bool SameNoCase(const char* a, const char* b) {
-  for (; *a && *b; ++a, ++b) {
-    if (std::tolower(static_cast<unsigned char>(*a)) != std::tolower(static_cast<unsigned char>(*b)))
-      return false;
-  }
-  return *a == *b;
-}
-
 }  // namespace
 
 const ImageFormatEntry ImageFormatTable[kImageFormatCount] = {
@@ -360,7 +351,7 @@ const ImageFormatEntry* FindImageFormat(const char* path) {
   const char* dot = std::strrchr(name, '.');
   if (!dot) return nullptr;
   for (const ImageFormatEntry& e : ImageFormatTable) {
-    if (SameNoCase(dot, e.extension)) return &e;
+    if (plat::EqualsNoCase(dot, e.extension)) return &e;
   }
   return nullptr;
 }
