@@ -24,8 +24,9 @@ int Trunc(double v) {
 
 KZ_Model2D::KZ_Model2D() { SetGrid(0.0f, 1500.0f, 16, -4000.0f, -2800.0f, 21, "null", "m", "m"); }
 
-int KZ_Model2D::SetGrid(float x0, float x1, int nx, float y0, float y1, int ny, const std::string& title,
-                        const std::string& xLabel, const std::string& yLabel) {
+int KZ_Model2D::SetGrid(float x0, float x1, int nx, float y0, float y1, int ny,
+                        const std::string& title, const std::string& xLabel,
+                        const std::string& yLabel) {
   m_strTitle = title;
   m_strXLabel = xLabel;
   m_strYLabel = yLabel;
@@ -49,8 +50,10 @@ int KZ_Model2D::SetGridFromColumns(const KZ_Var1D* x, const KZ_Var1D* y, const s
   m_strYLabel = y->m_strUnit;
   m_x0 = x->m_fPlotMin, m_x1 = x->m_fPlotMax;
   m_y0 = y->m_fPlotMin, m_y1 = y->m_fPlotMax;
-  m_nx = std::clamp(std::min<int>(x->m_nCount, static_cast<int>(x->m_PlotValues.size())), 0, kMaxNodes);
-  m_ny = std::clamp(std::min<int>(y->m_nCount, static_cast<int>(y->m_PlotValues.size())), 0, kMaxNodes);
+  m_nx = std::clamp(std::min<int>(x->m_nCount, static_cast<int>(x->m_PlotValues.size())), 0,
+                    kMaxNodes);
+  m_ny = std::clamp(std::min<int>(y->m_nCount, static_cast<int>(y->m_PlotValues.size())), 0,
+                    kMaxNodes);
   std::copy(x->m_PlotValues.begin(), x->m_PlotValues.begin() + m_nx, m_XNodes.begin());
   std::copy(y->m_PlotValues.begin(), y->m_PlotValues.begin() + m_ny, m_YNodes.begin());
   m_nCentreX = m_nx / 2;
@@ -58,7 +61,8 @@ int KZ_Model2D::SetGridFromColumns(const KZ_Var1D* x, const KZ_Var1D* y, const s
   return 1;
 }
 
-int KZ_Model2D::WriteBinary(const std::string& path, KZ_Var2D* v, const std::string& label, double value) {
+int KZ_Model2D::WriteBinary(const std::string& path, KZ_Var2D* v, const std::string& label,
+                            double value) {
   if (!v || !v->m_ppData) return 0;
   plat::File f;
   if (!f.Open(path, "wb")) return 0;
@@ -100,14 +104,16 @@ void KZ_Model2D::DrawField(plat::CDC* dc, int originX, int originY, double xScal
 #pragma omp parallel for schedule(static)
   for (int i = 0; i < nx; ++i) {
     const double* row = data[i];
-    for (int j = 0; j < ny; ++j) mag[i][j] = std::sqrt(row[2 * j] * row[2 * j] + row[2 * j + 1] * row[2 * j + 1]);
+    for (int j = 0; j < ny; ++j)
+      mag[i][j] = std::sqrt(row[2 * j] * row[2 * j] + row[2 * j + 1] * row[2 * j + 1]);
   }
   DrawCells(dc, originX, originY, xScale, yScale, palette, mag, nx, ny, subdivisions);
   KZ_FreeMatrix(mag);
 }
 
 void KZ_Model2D::DrawCells(plat::CDC* dc, int originX, int originY, double xScale, double yScale,
-                           const KZ_Pal1C* palette, double* const* values, int nx, int ny, int subdivisions) {
+                           const KZ_Pal1C* palette, double* const* values, int nx, int ny,
+                           int subdivisions) {
   if (!dc || !palette || !values || nx < 2 || ny < 2) return;
   const double oy = originY - Trunc((m_y1 - m_y0) * yScale);
   auto px = [&](double x) { return Trunc((x - m_x0) * xScale + originX); };

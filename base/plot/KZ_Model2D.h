@@ -42,7 +42,8 @@ class KZ_Model2D : public KZ_Model0D {
 
   // A 512-byte-header grid file of the variable on this grid (doubles after the value);
   // 0 when the file cannot be created or the variable has no data.
-  virtual int WriteBinary(const std::string& path, KZ_Var2D* variable, const std::string& label, double value);
+  virtual int WriteBinary(const std::string& path, KZ_Var2D* variable, const std::string& label,
+                          double value);
 
   // At most 5000 nodes per axis, spaced by the range over the requested count less one.
   int SetGrid(float x0, float x1, int nx, float y0, float y1, int ny, const std::string& title,
@@ -51,12 +52,12 @@ class KZ_Model2D : public KZ_Model0D {
   int SetGridFromColumns(const KZ_Var1D* x, const KZ_Var1D* y, const std::string& title);
 
   // Draws the variable (the magnitudes of two-component data) with DrawCells.
-  void DrawField(plat::CDC* dc, int originX, int originY, double xScale, double yScale, const KZ_Pal1C* palette,
-                 const KZ_Var2D* variable, int subdivisions);
+  void DrawField(plat::CDC* dc, int originX, int originY, double xScale, double yScale,
+                 const KZ_Pal1C* palette, const KZ_Var2D* variable, int subdivisions);
   // Device point of world (x, y): ((x - x0) xScale + originX, (y - y0) yScale + originY
   // - (y1 - y0) yScale), each truncated. Subdivisions below 2 paint one rectangle per
   // value above the palette's cut-off inside the grid's range; from 2 on, each cell
   // becomes n x n rectangles coloured by the bicubic spline of the values.
-  void DrawCells(plat::CDC* dc, int originX, int originY, double xScale, double yScale, const KZ_Pal1C* palette,
-                 double* const* values, int nx, int ny, int subdivisions);
+  void DrawCells(plat::CDC* dc, int originX, int originY, double xScale, double yScale,
+                 const KZ_Pal1C* palette, double* const* values, int nx, int ny, int subdivisions);
 };

@@ -21,7 +21,9 @@ struct Matrix {
   ~Matrix() { KZ_FreeMatrix(m); }
 };
 
-std::vector<const plat::DcOp*> Fills(const plat::RecordingDc& dc) { return dc.OpsOf(plat::DcOpKind::FillSolidRect); }
+std::vector<const plat::DcOp*> Fills(const plat::RecordingDc& dc) {
+  return dc.OpsOf(plat::DcOpKind::FillSolidRect);
+}
 
 }  // namespace
 
@@ -64,7 +66,8 @@ TEST(Model2D, CellFieldRectanglesAndCutOff) {
   plat::RecordingDc dc;
   m.DrawCells(&dc, 1000, 2000, 100, 200, &pal, v.m, 3, 3, 1);
   auto fills = Fills(dc);
-  ASSERT_EQ(fills.size(), 3u);  // 2 x 2 cells, the last row and column of values not drawn, one cut off
+  ASSERT_EQ(fills.size(),
+            3u);  // 2 x 2 cells, the last row and column of values not drawn, one cut off
   // Origin y: 2000 - (10 - 0) x 200 = 0; cell (1, 0) spans x 10..20, y 0..5.
   const plat::DcOp& c10 = *fills[0];
   EXPECT_EQ(OpBounds(c10).left, 2000);
@@ -130,7 +133,8 @@ TEST(Model2D, WriteBinary) {
   const std::string path = std::string(TV_TEST_TMPDIR) + "/model.lm3";
   ASSERT_EQ(m.WriteBinary(path, &v, "lab", 7.5), 1);
   std::ifstream in(path, std::ios::binary);
-  std::vector<unsigned char> b{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  std::vector<unsigned char> b{std::istreambuf_iterator<char>(in),
+                               std::istreambuf_iterator<char>()};
   ASSERT_EQ(b.size(), 512u + 8 + 16 * 21 * 8);
   EXPECT_EQ(le::GetI16(&b[6]), 8);
   EXPECT_EQ(le::GetI16(&b[12]), 93);  // 1500 / 16 nodes, truncated

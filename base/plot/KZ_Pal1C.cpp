@@ -4,19 +4,23 @@
 #include <cmath>
 #include <string>
 
+#include "imagefiles/ImageDescriptor.h"
+#include "imagefiles/ImageFormatTable.h"
 #include "platform/CDC.h"
 #include "platform/Strings.h"
 
 namespace {
 
+// clang-format off
 constexpr const char* kSchemeNames[KZ_Pal1C::kSchemes] = {
-    "0: Jet",   "1: Grey",        "2: Purple", "3: Rainbow", "4: R-Y-B",          "5: B-Y-W",
-    "6: B-Y",   "7: B-Y-R",       "8: W-Y-R",  "9: B-R-B-G-B", "10: Terrain",     "11: Reserved",
-    "12: Reserved", "13: Reserved", "14: Reserved", "15: Jet(20 ranks))", "16: Gray(20 ranks)",
-    "17: Purple(20 ranks)", "18: Rainbow(20 ranks)", "19: R-Y-B(20 ranks)", "20: B-Y-W(20 ranks)",
-    "21: B-Y(20 ranks)", "22: B-Y-R(20 ranks)", "23: W-Y-R(20 ranks)", "24: B-R-B-G-B(20 ranks)",
-    "25: Terrain(20 ranks)", "26: Reserved(20 ranks)", "27: Reserved(20 ranks)", "28: Reserved(20 ranks)",
-    "29: Reserved(20 ranks)"};
+    "0: Jet", "1: Grey", "2: Purple", "3: Rainbow", "4: R-Y-B", "5: B-Y-W", "6: B-Y",
+    "7: B-Y-R", "8: W-Y-R", "9: B-R-B-G-B", "10: Terrain", "11: Reserved", "12: Reserved",
+    "13: Reserved", "14: Reserved", "15: Jet(20 ranks))", "16: Gray(20 ranks)",
+    "17: Purple(20 ranks)", "18: Rainbow(20 ranks)", "19: R-Y-B(20 ranks)",
+    "20: B-Y-W(20 ranks)", "21: B-Y(20 ranks)", "22: B-Y-R(20 ranks)", "23: W-Y-R(20 ranks)",
+    "24: B-R-B-G-B(20 ranks)", "25: Terrain(20 ranks)", "26: Reserved(20 ranks)",
+    "27: Reserved(20 ranks)", "28: Reserved(20 ranks)", "29: Reserved(20 ranks)"};
+// clang-format on
 
 constexpr double kPi = 3.14159265358979323846;
 
@@ -24,12 +28,24 @@ constexpr double kPi = 3.14159265358979323846;
 void Sectors(int sector, double f, double s, double v, double* r, double* g, double* b) {
   const double p = v * (1 - s), q = v * (1 - f * s), t = v * (1 - (1 - f) * s);
   switch (sector) {
-    case 0: *r = v, *g = t, *b = p; break;
-    case 1: *r = q, *g = v, *b = p; break;
-    case 2: *r = p, *g = v, *b = t; break;
-    case 3: *r = p, *g = q, *b = v; break;
-    case 4: *r = t, *g = p, *b = v; break;
-    default: *r = v, *g = p, *b = q; break;
+    case 0:
+      *r = v, *g = t, *b = p;
+      break;
+    case 1:
+      *r = q, *g = v, *b = p;
+      break;
+    case 2:
+      *r = p, *g = v, *b = t;
+      break;
+    case 3:
+      *r = p, *g = q, *b = v;
+      break;
+    case 4:
+      *r = t, *g = p, *b = v;
+      break;
+    default:
+      *r = v, *g = p, *b = q;
+      break;
   }
 }
 
@@ -62,16 +78,22 @@ std::string LabelText(double v) {
     for (const char* from : {"0e+", "0e+", "e+0", "e+0", "0e-", "0e-", "e-0", "e-0"}) {
       const std::string f(from);
       const std::string to = from[0] == '0' ? f.substr(1) : f.substr(0, 2);
-      for (std::size_t pos = 0; (pos = t.find(f, pos)) != std::string::npos; pos += to.size()) t.replace(pos, f.size(), to);
+      for (std::size_t pos = 0; (pos = t.find(f, pos)) != std::string::npos; pos += to.size())
+        t.replace(pos, f.size(), to);
     }
     return t;
   }
   const double a = std::fabs(v);
-  if (a > 100000 || a < 0.0001) t = plat::Format("%.1e", v);
-  else if (a < 0.01) t = plat::Format("%.4f", v);
-  else if (a < 0.1) t = plat::Format("%.3f", v);
-  else if (a <= 100) t = plat::Format("%.2f", v);
-  else t = plat::Format("%.0f", v);
+  if (a > 100000 || a < 0.0001)
+    t = plat::Format("%.1e", v);
+  else if (a < 0.01)
+    t = plat::Format("%.4f", v);
+  else if (a < 0.1)
+    t = plat::Format("%.3f", v);
+  else if (a <= 100)
+    t = plat::Format("%.2f", v);
+  else
+    t = plat::Format("%.0f", v);
   std::size_t i = 0;
   while (i + 1 < t.size() && t[i] == '0' && t[i + 1] != 'e') t[i++] = ' ';
   if (t.find('.') != std::string::npos && t.find('e') == std::string::npos) {
@@ -85,7 +107,8 @@ std::string LabelText(double v) {
 // counted from the bottom (vertical) or from the left (horizontal). A bitmap that cannot
 // be made leaves the area unpainted.
 template <class Colour>
-void PaintCells(plat::CDC* dc, int x, int y, int w, int h, int cells, bool vertical, Colour cellColour) {
+void PaintCells(plat::CDC* dc, int x, int y, int w, int h, int cells, bool vertical,
+                Colour cellColour) {
   SIZE size{w, h};
   dc->LPtoDP(&size);
   const int pw = size.cx, ph = size.cy;
@@ -109,11 +132,15 @@ void PaintCells(plat::CDC* dc, int x, int y, int w, int h, int cells, bool verti
     }
   }
   mem.SelectObject(old);
+  // Bitmap to packed DIB, to the image library's descriptor, painted into the
+  // destination (its height negative: the rectangle runs downward in a y-up mapping).
   plat::MemBlock dib = bitmap.ToPackedDib(24);
-  if (dib.Size() <= BITMAPINFOHEADER::kSize) return;
-  const BYTE* info = dib.data();
-  // Destination height negative: the rectangle runs downward from y in a y-up mapping.
-  dc->StretchDIBits(x, y, w, -h, 0, 0, pw, ph, info + BITMAPINFOHEADER::kSize, info, DIB_RGB_COLORS, SRCCOPY);
+  if (!dib) return;
+  ImageDescriptor image;
+  if (!DIBToImageDescriptor(&image, dib) || !image.header) return;
+  const RECT destination{x, y, x + w, y - h};
+  PaintDIB(dc, &destination, &image, nullptr);
+  img_free(&image);
 }
 
 }  // namespace
@@ -135,7 +162,9 @@ void KZ_HSVToRGBBytes(double h, double s, double v, BYTE* r, BYTE* g, BYTE* b) {
   *b = static_cast<BYTE>(Byte(B));
 }
 
-void KZ_HSVToRGBd(double h, double s, double v, double* r, double* g, double* b) { Hsv(h, s, v, r, g, b); }
+void KZ_HSVToRGBd(double h, double s, double v, double* r, double* g, double* b) {
+  Hsv(h, s, v, r, g, b);
+}
 
 void KZ_HSVToRGBf(float h, float s, float v, float* r, float* g, float* b) {
   double R, G, B;
@@ -151,7 +180,9 @@ COLORREF KZ_HSVToColor(float h, float s, float v) {
   return RGB(Byte(R), Byte(G), Byte(B));
 }
 
-void KZ_HSVToRGB(const double hsv[3], double* r, double* g, double* b) { Hsv(hsv[0], hsv[1], hsv[2], r, g, b); }
+void KZ_HSVToRGB(const double hsv[3], double* r, double* g, double* b) {
+  Hsv(hsv[0], hsv[1], hsv[2], r, g, b);
+}
 
 // ---- palette ----
 
@@ -203,8 +234,10 @@ void KZ_Pal1C::ValueToHSV(double value, double* hue, double* saturation, double*
   double H = 0.0, S = 1.0, V = 1.0;
   switch (Shape()) {
     case 0:  // Jet
-      if (2 * f <= 1) H = hs, S = 1 - 2 * f;
-      else H = he, S = 2 * f - 1;
+      if (2 * f <= 1)
+        H = hs, S = 1 - 2 * f;
+      else
+        H = he, S = 2 * f - 1;
       break;
     case 1:  // Grey
       H = 0, S = 0, V = f < 0 ? 0 : f;
@@ -227,10 +260,14 @@ void KZ_Pal1C::ValueToHSV(double value, double* hue, double* saturation, double*
       break;
     }
     case 6:  // B-Y
-      if (f < 0.25) H = 130 - (0.25 - f) * 200, S = 1;
-      else if (f < 0.5) H = 180, S = 1 - (f - 0.25) * 4;
-      else if (f < 0.75) H = 90, S = (f - 0.5) * 4;
-      else H = (f - 0.75) * 200 + 20, S = 1;
+      if (f < 0.25)
+        H = 130 - (0.25 - f) * 200, S = 1;
+      else if (f < 0.5)
+        H = 180, S = 1 - (f - 0.25) * 4;
+      else if (f < 0.75)
+        H = 90, S = (f - 0.5) * 4;
+      else
+        H = (f - 0.75) * 200 + 20, S = 1;
       break;
     case 7:  // B-Y-R
       H = (0.5 - f) * 150 + (f >= 0.5 ? 80 : 165);
@@ -253,7 +290,9 @@ void KZ_Pal1C::ValueToHSV(double value, double* hue, double* saturation, double*
   *v = V;
 }
 
-void KZ_Pal1C::ValueToHSVArray(double value, double hsv[3]) const { ValueToHSV(value, &hsv[0], &hsv[1], &hsv[2]); }
+void KZ_Pal1C::ValueToHSVArray(double value, double hsv[3]) const {
+  ValueToHSV(value, &hsv[0], &hsv[1], &hsv[2]);
+}
 
 bool KZ_Pal1C::OwnRuleBytes(double value, double brightness, int rgb[3]) const {
   const int shape = Shape();
@@ -272,17 +311,23 @@ bool KZ_Pal1C::OwnRuleBytes(double value, double brightness, int rgb[3]) const {
   if (s >= 15) {
     v = m_dMin + f * d;
   } else {
-    v = std::isnan(value) ? m_dMin : std::clamp(value, std::min(m_dMin, m_dMax), std::max(m_dMin, m_dMax));
+    v = std::isnan(value) ? m_dMin
+                          : std::clamp(value, std::min(m_dMin, m_dMax), std::max(m_dMin, m_dMax));
   }
   double c[3];
   if (shape == 0) {
     const double t = (v - m_dMin) / d;
-    if (t < 0.25) c[0] = 0, c[1] = 1020 * t, c[2] = 255;
-    else if (t <= 0.5) c[0] = 0, c[1] = 255, c[2] = 255 - 1020 * (t - 0.25);
-    else if (t <= 0.75) c[0] = 1020 * (t - 0.5), c[1] = 255, c[2] = 0;
-    else c[0] = 255, c[1] = 255 - 1020 * (t - 0.75), c[2] = 0;
+    if (t < 0.25)
+      c[0] = 0, c[1] = 1020 * t, c[2] = 255;
+    else if (t <= 0.5)
+      c[0] = 0, c[1] = 255, c[2] = 255 - 1020 * (t - 0.25);
+    else if (t <= 0.75)
+      c[0] = 1020 * (t - 0.5), c[1] = 255, c[2] = 0;
+    else
+      c[0] = 255, c[1] = 255 - 1020 * (t - 0.75), c[2] = 0;
   } else {
-    static constexpr double kStops[5][3] = {{0, 0, 168}, {0, 168, 0}, {210, 180, 140}, {139, 69, 19}, {255, 255, 255}};
+    static constexpr double kStops[5][3] = {
+        {0, 0, 168}, {0, 168, 0}, {210, 180, 140}, {139, 69, 19}, {255, 255, 255}};
     const double q = (v - m_dMin) / (d / 4);
     const double k = std::floor(q);
     if (k < 0) {
@@ -304,7 +349,8 @@ COLORREF KZ_Pal1C::ValueToColor(double value, double brightness) const {
   if (OwnRuleBytes(value, brightness, rgb)) return RGB(rgb[0], rgb[1], rgb[2]);
   double h, s, v;
   ValueToHSV(value, &h, &s, &v);
-  return KZ_HSVToColor(static_cast<float>(h), static_cast<float>(s), static_cast<float>(v * brightness));
+  return KZ_HSVToColor(static_cast<float>(h), static_cast<float>(s),
+                       static_cast<float>(v * brightness));
 }
 
 void KZ_Pal1C::ValueToRGB(double value, BYTE* r, BYTE* g, BYTE* b, double brightness) const {
@@ -324,10 +370,14 @@ void KZ_Pal1C::ValueToRGBd(double value, double* r, double* g, double* b, double
     // Jet with unquantised components in 0..1.
     const double f = Position(value);
     double c[3];
-    if (f < 0.25) c[0] = 0, c[1] = 4 * f, c[2] = 1;
-    else if (f <= 0.5) c[0] = 0, c[1] = 1, c[2] = 1 - 4 * (f - 0.25);
-    else if (f <= 0.75) c[0] = 4 * (f - 0.5), c[1] = 1, c[2] = 0;
-    else c[0] = 1, c[1] = 1 - 4 * (f - 0.75), c[2] = 0;
+    if (f < 0.25)
+      c[0] = 0, c[1] = 4 * f, c[2] = 1;
+    else if (f <= 0.5)
+      c[0] = 0, c[1] = 1, c[2] = 1 - 4 * (f - 0.25);
+    else if (f <= 0.75)
+      c[0] = 4 * (f - 0.5), c[1] = 1, c[2] = 0;
+    else
+      c[0] = 1, c[1] = 1 - 4 * (f - 0.75), c[2] = 0;
     *r = std::clamp(c[0], 0.0, 1.0) * brightness;
     *g = std::clamp(c[1], 0.0, 1.0) * brightness;
     *b = std::clamp(c[2], 0.0, 1.0) * brightness;
@@ -346,15 +396,18 @@ void KZ_Pal1C::ValueToRGBd(double value, double* r, double* g, double* b, double
 void KZ_Pal1C::ValueToRGBf(float value, float* r, float* g, float* b, float brightness) const {
   double h, s, v;
   ValueToHSV(value, &h, &s, &v);
-  KZ_HSVToRGBf(static_cast<float>(h), static_cast<float>(s), static_cast<float>(v * brightness), r, g, b);
+  KZ_HSVToRGBf(static_cast<float>(h), static_cast<float>(s), static_cast<float>(v * brightness), r,
+               g, b);
 }
 
-int KZ_Pal1C::DrawColorBarV(plat::CDC* dc, int x, int y, int height, int width, double brightness) const {
+int KZ_Pal1C::DrawColorBarV(plat::CDC* dc, int x, int y, int height, int width,
+                            double brightness) const {
   if (!dc) return 1;
   const int cell = height / 50;
   const int H = 50 * cell;
   const double lo = std::min(m_dMin, m_dMax), span = std::fabs(m_dMax - m_dMin);
-  PaintCells(dc, x, y, width, H, 50, true, [&](int i) { return ValueToColor(lo + i * span / 50, brightness); });
+  PaintCells(dc, x, y, width, H, 50, true,
+             [&](int i) { return ValueToColor(lo + i * span / 50, brightness); });
 
   const int n = H > 5000 ? 11 : H >= 3001 ? 5 : 3;
   const COLORREF oldBk = dc->SetBkColor(RGB(255, 255, 255));
@@ -367,7 +420,8 @@ int KZ_Pal1C::DrawColorBarV(plat::CDC* dc, int x, int y, int height, int width, 
   return 1;
 }
 
-void KZ_Pal1C::DrawColorBarH(plat::CDC* dc, int x, int y, int height, int width, double brightness) const {
+void KZ_Pal1C::DrawColorBarH(plat::CDC* dc, int x, int y, int height, int width,
+                             double brightness) const {
   if (!dc) return;
   const double lo = std::min(m_dMin, m_dMax), span = std::fabs(m_dMax - m_dMin);
   PaintCells(dc, x, y, width, height, 500, false,
@@ -382,7 +436,10 @@ void KZ_Pal1C::DrawColorBarH(plat::CDC* dc, int x, int y, int height, int width,
   dc->SetBkColor(oldBk);
 }
 
-void KZ_Pal1C::DrawColorBar(plat::CDC* dc, int x, int y, int height, int width, int orientation) const {
-  if (orientation == 1) DrawColorBarV(dc, x, y, height, width, 1.0);
-  else DrawColorBarH(dc, x, y, height, width, 1.0);
+void KZ_Pal1C::DrawColorBar(plat::CDC* dc, int x, int y, int height, int width,
+                            int orientation) const {
+  if (orientation == 1)
+    DrawColorBarV(dc, x, y, height, width, 1.0);
+  else
+    DrawColorBarH(dc, x, y, height, width, 1.0);
 }

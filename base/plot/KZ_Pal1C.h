@@ -41,11 +41,14 @@ class KZ_Pal1C {
   virtual COLORREF ValueToColor(double value, double brightness) const;
   // A bar of 50 cells standing from (x, y - height') up to (x, y), height' = 50 (height / 50),
   // labelled at its right with 3, 5 or 11 values; the title below it. Returns 1.
-  virtual int DrawColorBarV(plat::CDC* dc, int x, int y, int height, int width, double brightness) const;
+  virtual int DrawColorBarV(plat::CDC* dc, int x, int y, int height, int width,
+                            double brightness) const;
   // A bar of 500 cells from (x, y) to (x + width, y - height), min and max labelled.
-  virtual void DrawColorBarH(plat::CDC* dc, int x, int y, int height, int width, double brightness) const;
+  virtual void DrawColorBarH(plat::CDC* dc, int x, int y, int height, int width,
+                             double brightness) const;
   // Orientation 1: vertical, otherwise horizontal; brightness 1.
-  virtual void DrawColorBar(plat::CDC* dc, int x, int y, int height, int width, int orientation) const;
+  virtual void DrawColorBar(plat::CDC* dc, int x, int y, int height, int width,
+                            int orientation) const;
 
   // Stores the range, hue window and scheme and recomputes.
   void SetRange(double min, double max, double hueStart, double hueEnd, int scheme);

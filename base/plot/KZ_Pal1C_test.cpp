@@ -128,7 +128,8 @@ TEST(Pal1C, VerticalColourBarLabelsAndCells) {
     int length;
     int labels;
   };
-  for (const Case c : {Case{3000, 3}, Case{3049, 3}, Case{3050, 5}, Case{5000, 5}, Case{5049, 5}, Case{5050, 11}}) {
+  for (const Case c : {Case{3000, 3}, Case{3049, 3}, Case{3050, 5}, Case{5000, 5}, Case{5049, 5},
+                       Case{5050, 11}}) {
     SCOPED_TRACE(c.length);
     plat::RecordingDc dc;
     dc.SetMapMode(MM_HIMETRIC);
@@ -167,7 +168,8 @@ TEST(Pal1C, VerticalColourBarLabelsAndCells) {
   const std::vector<BYTE>& dib = *op.dib;
   const int h = le::GetI32(&dib[8]);
   ASSERT_GT(h, 50);
-  const Rgb bottom = DibPixel(dib, 2, h - 1), top = DibPixel(dib, 2, 0), middle = DibPixel(dib, 2, h / 2);
+  const Rgb bottom = DibPixel(dib, 2, h - 1), top = DibPixel(dib, 2, 0),
+            middle = DibPixel(dib, 2, h / 2);
   const Rgb wantBottom = Split(p.ValueToColor(0, 1)), wantTop = Split(p.ValueToColor(98, 1));
   EXPECT_EQ(bottom.b, wantBottom.b);
   EXPECT_EQ(bottom.g, wantBottom.g);
@@ -200,6 +202,6 @@ TEST(Pal1C, HorizontalColourBar) {
   ASSERT_EQ(blits.size(), 1u);
   const std::vector<BYTE>& dib = *blits[0]->dib;
   const int w = le::GetI32(&dib[4]);
-  EXPECT_EQ(DibPixel(dib, 0, 1).r, 0);           // grey ramp: black at the left
-  EXPECT_GT(DibPixel(dib, w - 1, 1).r, 250);     // white at the right
+  EXPECT_EQ(DibPixel(dib, 0, 1).r, 0);        // grey ramp: black at the left
+  EXPECT_GT(DibPixel(dib, w - 1, 1).r, 250);  // white at the right
 }

@@ -8,6 +8,7 @@
 #include "base/numerics/KZ_NumHelpers.h"
 #include "base/series/KZ_MultiVarObj.h"
 #include "base/types/KZ_TextParse.h"
+#include "base/util/KZ_FileUtil.h"
 #include "platform/File.h"
 #include "platform/Strings.h"
 #include "platform/UiServices.h"
@@ -40,7 +41,9 @@ std::vector<std::string> SplitRuns(const std::string& line, char sep) {
 // number. std::from_chars does the common forms without the locale; the forms it does not
 // take (a '+' sign, hexadecimal) go to strtod.
 inline bool ParseDouble(const char*& p, const char* end, double* v) {
-  while (p < end && (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n' || *p == '\v' || *p == '\f')) ++p;
+  while (p < end &&
+         (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n' || *p == '\v' || *p == '\f'))
+    ++p;
   if (p >= end) return false;
   auto r = std::from_chars(p, end, *v);
   if (r.ec == std::errc() && (r.ptr >= end || (*r.ptr != 'x' && *r.ptr != 'X'))) {
@@ -163,7 +166,8 @@ int KZ_MultiVarObj::WriteKVData(plat::File* f) {
   const int nh = std::clamp(m_nHeaders, 0, kHeaderLines);
   for (int i = 0; i < nh; ++i)
     if (!m_strHeader[i].empty()) f->Printf("%s\n", m_strHeader[i].c_str());
-  if (nh < kHeaderLines && Has(m_strHeader[nh], "START_TIME")) f->Printf("%s\n", m_strHeader[nh].c_str());
+  if (nh < kHeaderLines && Has(m_strHeader[nh], "START_TIME"))
+    f->Printf("%s\n", m_strHeader[nh].c_str());
   const int n = nc > 0 ? std::min(m_Columns[0].m_nCount, m_nRowCapacity) : 0;
   f->Printf("SAMPLES %d\n", n);
   std::string line;
@@ -179,14 +183,16 @@ int KZ_MultiVarObj::WriteKVData(plat::File* f) {
   for (int c = 0; c < nc; ++c) line += plat::Format(c ? "\t%1d" : "%1d", m_Columns[c].m_nPlotStyle);
   f->Puts(line + "\n");
   line = "PLOT_XY: ";
-  for (int c = 0; c < nc; ++c) line += plat::Format(c ? "\t%1d" : "%1d", static_cast<int>(m_Columns[c].m_nAxisFlags));
+  for (int c = 0; c < nc; ++c)
+    line += plat::Format(c ? "\t%1d" : "%1d", static_cast<int>(m_Columns[c].m_nAxisFlags));
   f->Puts(line + "\n");
   // Rows as "%f " per value; to_chars prints the same digits without the locale.
   char buf[400];
   for (int i = 0; i < n; ++i) {
     line.clear();
     for (int c = 0; c < nc; ++c) {
-      auto r = std::to_chars(buf, buf + sizeof(buf) - 1, m_Columns[c].GetMagnitude(i), std::chars_format::fixed, 6);
+      auto r = std::to_chars(buf, buf + sizeof(buf) - 1, m_Columns[c].GetMagnitude(i),
+                             std::chars_format::fixed, 6);
       *r.ptr++ = ' ';
       line.append(buf, r.ptr);
     }
@@ -194,9 +200,11 @@ int KZ_MultiVarObj::WriteKVData(plat::File* f) {
     f->Puts(line);
   }
   if (m_pHVar && nc > 0 && m_pHVar->m_nCount == nc - 1) {
-    f->Printf("VAR-H: title=\"%s\", unit=\"%s\"\n", m_pHVar->m_strTitle.c_str(), m_pHVar->m_strUnit.c_str());
+    f->Printf("VAR-H: title=\"%s\", unit=\"%s\"\n", m_pHVar->m_strTitle.c_str(),
+              m_pHVar->m_strUnit.c_str());
     line.clear();
-    for (int k = 0; k < m_pHVar->m_nCount; ++k) line += plat::Format("%f ", m_pHVar->GetMagnitude(k));
+    for (int k = 0; k < m_pHVar->m_nCount; ++k)
+      line += plat::Format("%f ", m_pHVar->GetMagnitude(k));
     f->Puts(line + "\n");
   }
   return 1;
@@ -214,8 +222,8 @@ int KZ_MultiVarObj::SaveKVData(const std::string& path) {
 // Reading
 
 int KZ_MultiVarObj::LoadFile(std::string path) {
-  if (plat::EndsWithNoCase(path, ".HIS")) return LoadBlankColumns(path);
-  if (plat::EndsWithNoCase(path, ".CSV")) return LoadCommaColumns(path);
+  if (KZ_HasSuffix(path, ".HIS")) return LoadBlankColumns(path);
+  if (KZ_HasSuffix(path, ".CSV")) return LoadCommaColumns(path);
 
   TextLines f;
   if (!f.Open(path)) return 0;
@@ -227,7 +235,9 @@ int KZ_MultiVarObj::LoadFile(std::string path) {
   KVStage s;
   try {
     s.headers.push_back("File: " + path);
-    auto digit = [&](std::size_t i) { return i < line1.size() && line1[i] >= '0' && line1[i] <= '9' ? line1[i] - '0' : 0; };
+    auto digit = [&](std::size_t i) {
+      return i < line1.size() && line1[i] >= '0' && line1[i] <= '9' ? line1[i] - '0' : 0;
+    };
     const int version = 10 * digit(6) + digit(7);
     if (line1.size() + 1 > 10) s.headers.push_back(line1.substr(9));
 
@@ -249,8 +259,10 @@ int KZ_MultiVarObj::LoadFile(std::string path) {
         break;
       }
       if (!line.empty()) {
-        if (s.headers.size() < 15) s.headers.push_back(line);
-        else ++s.droppedHeaders;
+        if (s.headers.size() < 15)
+          s.headers.push_back(line);
+        else
+          ++s.droppedHeaders;
       }
     }
     if (!haveLine) {
@@ -265,7 +277,8 @@ int KZ_MultiVarObj::LoadFile(std::string path) {
 
     std::string titles = line;
     if (samples && !f.ReadLine(titles)) {
-      Warn(plat::Format("%s ends after its SAMPLES line: it holds no column titles.", path.c_str()));
+      Warn(
+          plat::Format("%s ends after its SAMPLES line: it holds no column titles.", path.c_str()));
       return 0;
     }
     const char sep = titles.find('\t') != std::string::npos ? '\t' : ' ';
@@ -332,7 +345,8 @@ int KZ_MultiVarObj::LoadFile(std::string path) {
         for (std::size_t c = 0; c < ints.size(); ++c) s.styles[c] = static_cast<int>(ints[c]);
       } else if (Has(line, "PLOT_XY:")) {
         ScanInts(std::strstr(line.c_str(), "PLOT_XY:") + 8, nc, ints);
-        for (std::size_t c = 0; c < ints.size(); ++c) s.flags[c] = static_cast<std::uint32_t>(ints[c]);
+        for (std::size_t c = 0; c < ints.size(); ++c)
+          s.flags[c] = static_cast<std::uint32_t>(ints[c]);
       } else if (Has(line, "VAR-H:")) {
         s.hTitle = KZ_GetKeyString(line.c_str(), "tle=", "");
         s.hUnit = KZ_GetKeyString(line.c_str(), "nit=", "");
@@ -380,7 +394,8 @@ int KZ_MultiVarObj::LoadFile(std::string path) {
     col.m_nCount = r;
     const double factor = s.factors[c];
     double* d = m_ppData[c];
-    for (int i = 0; i < r; ++i) d[i] = factor * s.rows[static_cast<std::size_t>(i) * fileColumns + c];
+    for (int i = 0; i < r; ++i)
+      d[i] = factor * s.rows[static_cast<std::size_t>(i) * fileColumns + c];
   }
   if (s.hasH) {
     const int k = static_cast<int>(s.h.size());
@@ -473,8 +488,8 @@ static int LoadColumns(KZ_MultiVarObj& t, const std::string& path, bool comma) {
   std::string why;
   try {
     if (!ReadColumnFile(f, comma, s, why)) {
-      Warn(plat::Format("%s cannot be read as a %s column file: %s.", path.c_str(), comma ? ".CSV" : ".HIS",
-                        why.c_str()));
+      Warn(plat::Format("%s cannot be read as a %s column file: %s.", path.c_str(),
+                        comma ? ".CSV" : ".HIS", why.c_str()));
       return 0;
     }
   } catch (const std::bad_alloc&) {
@@ -508,15 +523,21 @@ static int LoadColumns(KZ_MultiVarObj& t, const std::string& path, bool comma) {
   }
 
   std::string cut;
-  if (s.droppedColumns > 0) cut += plat::Format("\n%d columns beyond the import's 50 were not read.", s.droppedColumns);
-  if (s.nrows > r) cut += plat::Format("\n%d rows beyond the table's %d were not read.", s.nrows - r, r);
+  if (s.droppedColumns > 0)
+    cut += plat::Format("\n%d columns beyond the import's 50 were not read.", s.droppedColumns);
+  if (s.nrows > r)
+    cut += plat::Format("\n%d rows beyond the table's %d were not read.", s.nrows - r, r);
   if (!cut.empty()) Warn(plat::Format("The data of %s were truncated:", path.c_str()) + cut);
   return r;
 }
 
-int KZ_MultiVarObj::LoadBlankColumns(const std::string& path) { return LoadColumns(*this, path, false); }
+int KZ_MultiVarObj::LoadBlankColumns(const std::string& path) {
+  return LoadColumns(*this, path, false);
+}
 
-int KZ_MultiVarObj::LoadCommaColumns(const std::string& path) { return LoadColumns(*this, path, true); }
+int KZ_MultiVarObj::LoadCommaColumns(const std::string& path) {
+  return LoadColumns(*this, path, true);
+}
 
 int KZ_MultiVarObj::AddColumnsFromFile(const std::string& path) {
   KZ_MultiVarObj file;
@@ -540,7 +561,8 @@ int KZ_MultiVarObj::AddColumnsFromFile(const std::string& path) {
   m_nColumns += added;
   std::string cut;
   if (skipped > 0) cut += plat::Format("\n%d columns found no free column in the table.", skipped);
-  if (longer > 0) cut += plat::Format("\nRows beyond the table's %d (of %d) were not added.", m, longer);
+  if (longer > 0)
+    cut += plat::Format("\nRows beyond the table's %d (of %d) were not added.", m, longer);
   if (!cut.empty()) Warn(plat::Format("The columns of %s were truncated:", path.c_str()) + cut);
   return added > 0 ? m_nColumns : 0;
 }

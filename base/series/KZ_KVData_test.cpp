@@ -19,7 +19,9 @@ std::string WriteText(const std::string& name, const std::string& text) {
   return path;
 }
 
-std::string Fixture(const std::string& name) { return std::string(TV_SOURCE_DIR) + "/base/series/testdata/" + name; }
+std::string Fixture(const std::string& name) {
+  return std::string(TV_SOURCE_DIR) + "/base/series/testdata/" + name;
+}
 
 std::vector<std::string> Split(const std::string& s, char sep) {
   std::vector<std::string> out;
@@ -57,7 +59,8 @@ TEST(KVData, TableRoundTripWithAllColumns) {
   t.m_strHeader[2] = "START_TIME: 2009/05/01 12:00:30";
   for (int c = 0; c < nc; ++c) {
     for (int r = 0; r < nr; ++r) t.m_ppData[c][r] = (c - 50) * 1.5 + r * 0.0123457 + 1e-3 * c;
-    t.m_Columns[c].SetAll(nr, 0, 0, "T" + std::to_string(c), c % 3 ? "u" + std::to_string(c) : "", c % 4);
+    t.m_Columns[c].SetAll(nr, 0, 0, "T" + std::to_string(c), c % 3 ? "u" + std::to_string(c) : "",
+                          c % 4);
     t.m_Columns[c].m_nPlotStyle = static_cast<std::uint16_t>(1 + c % 5);
   }
   for (int k = 0; k < nc - 1; ++k) t.m_HValues[k] = 0.25 * k;
@@ -159,7 +162,8 @@ TEST(KVData, FactorsRangesAndErrorTables) {
   };
   const Case cases[] = {
       {"factor", "KVDATA02\nSAMPLES 2\nx\ty\n1\t2\nMIN: 0 -1\nMAX: 10 10\n1 3\n2 4\n", -2, 20, 6},
-      {"factors on two lines", "KVDATA02\nSAMPLES 2\nx\ty\n1\n 2 rest ignored\n1 3\n2 4\n", 6, 8, 6},
+      {"factors on two lines", "KVDATA02\nSAMPLES 2\nx\ty\n1\n 2 rest ignored\n1 3\n2 4\n", 6, 8,
+       6},
       {"only MIN", "KVDATA02\nSAMPLES 2\nx\ty\n1 1\nMIN: 0 -100\n1 3\n2 4\n", 3, 4, 3},
       {"version 1: no factor line", "KVDATA01 free title\nSAMPLES 2\nx\ty\n1 3\n2 4\n", 3, 4, 3},
       {"no SAMPLES: titles from the last header line", "KVDATA01\nx\ty\n", 0, 50, 0},
@@ -178,7 +182,9 @@ TEST(KVData, FactorsRangesAndErrorTables) {
   }
 
   KZ_MultiVarObj e;
-  ASSERT_EQ(e.LoadFile(WriteText("err.kv0", "KVDATA01 Error of fit\nSAMPLES 2\nn a b c\n1 0.5 2 -3\n2 1 4 -1\n")), 2);
+  ASSERT_EQ(e.LoadFile(WriteText(
+                "err.kv0", "KVDATA01 Error of fit\nSAMPLES 2\nn a b c\n1 0.5 2 -3\n2 1 4 -1\n")),
+            2);
   EXPECT_EQ(e.m_strHeader[1], "Error of fit");
   EXPECT_EQ(e.m_nColourLevels, 15);
   EXPECT_EQ(e.m_nStep, 62);
@@ -222,7 +228,8 @@ TEST(KVData, DataBeyondTheTableAreCutAndReported) {
 TEST(KVData, ColumnImports) {
   plat::testing::ScriptedUi ui;
   KZ_MultiVarObj h;
-  const std::string his = WriteText("run.HIS", "Step FISH_1 Stress Strain\nignored line\n1 10 0.5\n2 20 0.7\n3 x\n");
+  const std::string his =
+      WriteText("run.HIS", "Step FISH_1 Stress Strain\nignored line\n1 10 0.5\n2 20 0.7\n3 x\n");
   EXPECT_EQ(h.LoadFile(his), 2);
   ASSERT_EQ(h.m_nColumns, 3);
   EXPECT_EQ(h.m_Columns[1].m_strTitle, "Stress");

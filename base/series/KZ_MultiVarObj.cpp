@@ -143,7 +143,8 @@ int KZ_MultiVarObj::RemoveOutOfRangeRows(int column) {
 int KZ_MultiVarObj::FillUndefined(int column) {
   if (column < 0 || column >= m_nColumns) return column;
   KZ_Var1D& c = m_Columns[column];
-  KZ_HoldOutOfRange(m_ppData[column], std::min(c.m_nCount, m_nRowCapacity), c.m_fPlotMin, c.m_fPlotMax);
+  KZ_HoldOutOfRange(m_ppData[column], std::min(c.m_nCount, m_nRowCapacity), c.m_fPlotMin,
+                    c.m_fPlotMax);
   return column;
 }
 
@@ -187,7 +188,8 @@ void KZ_MultiVarObj::MakeContourLine(KZ_MultiVarObj* dest, float level) {
     const std::vector<double>& xs = x.m_PlotValues;
     for (int i = 1; i < m; ++i) {
       if ((L - p[i - 1]) * (L - p[i]) <= 0) {
-        dest->m_ppData[1][k - 1] = xs[i - 1] + (L - p[i - 1]) * (xs[i] - xs[i - 1]) / (p[i] - p[i - 1]);
+        dest->m_ppData[1][k - 1] =
+            xs[i - 1] + (L - p[i - 1]) * (xs[i] - xs[i - 1]) / (p[i] - p[i - 1]);
         break;
       }
     }
@@ -200,9 +202,10 @@ void KZ_MultiVarObj::MakeContourLine(KZ_MultiVarObj* dest, float level) {
 
 bool KZ_MultiVarObj::HasFreeColumn() {
   if (m_nColumns >= 0 && m_nColumns < m_nColumnCapacity) return true;
-  plat::AfxMessageBox(plat::Format("The table has no free column (%d of %d in use): the column was not added.",
-                                   m_nColumns, m_nColumnCapacity),
-                      MB_OK | MB_ICONWARNING);
+  plat::AfxMessageBox(
+      plat::Format("The table has no free column (%d of %d in use): the column was not added.",
+                   m_nColumns, m_nColumnCapacity),
+      MB_OK | MB_ICONWARNING);
   return false;
 }
 

@@ -84,7 +84,7 @@ TEST(MultiVarObj, RemoveColumns) {
   EXPECT_EQ(t.RemoveColumn(1), 2);
   EXPECT_EQ(Col(t, 1), (std::vector<double>{5, 6}));
   EXPECT_EQ(t.m_Columns[1].m_strTitle, "c2");
-  EXPECT_EQ(t.m_Columns[1].m_nLineWidth, 99);   // stays with the slot
+  EXPECT_EQ(t.m_Columns[1].m_nLineWidth, 99);  // stays with the slot
   EXPECT_EQ(t.m_Columns[1].m_nRangeFilter, 0u);
 
   KZ_MultiVarObj u;

@@ -9,6 +9,7 @@
 
 #include "base/numerics/KZ_NumHelpers.h"
 #include "base/series/KZ_TSdata.h"
+#include "base/util/KZ_FileUtil.h"
 #include "platform/ByteOrder.h"
 #include "platform/FileSystem.h"
 #include "platform/Runtime.h"
@@ -103,9 +104,12 @@ bool BinaryLine(plat::File& f, std::string& line) {
 
 bool KZ_TSdata::Load(const std::string& path, std::int64_t* first, std::int64_t* last) {
   bool ok;
-  if (plat::EndsWithNoCase(path, "KV0")) ok = ReadKVText(path);
-  else if (plat::EndsWithNoCase(path, "KVB")) ok = ReadKVBinary(path);
-  else ok = ReadRaw(path, first, last);
+  if (KZ_HasSuffix(path, "KV0"))
+    ok = ReadKVText(path);
+  else if (KZ_HasSuffix(path, "KVB"))
+    ok = ReadKVBinary(path);
+  else
+    ok = ReadRaw(path, first, last);
   if (ok) m_strTitle = path;
   return ok;
 }
@@ -123,7 +127,8 @@ bool KZ_TSdata::ReadKVText(const std::string& path) {
 
   std::string st;
   if (!f.ReadLine(st) || !Has(st, "START_TIME")) {
-    Warn(plat::Format("%s is not a time series: its second line is not a START_TIME line.", path.c_str()));
+    Warn(plat::Format("%s is not a time series: its second line is not a START_TIME line.",
+                      path.c_str()));
     return false;
   }
   int y = 0, mo = 0, d = 0, h = 0, mi = 0;
@@ -182,8 +187,10 @@ bool KZ_TSdata::ReadKVText(const std::string& path) {
         Warn(plat::Format("%s: factor %d is not a number.", path.c_str(), k + 1));
         return false;
       }
-      if (k == 0) timeFactor = v;
-      else scales[k - 1] = v / 10000;
+      if (k == 0)
+        timeFactor = v;
+      else
+        scales[k - 1] = v / 10000;
       q = end;
     }
   }
@@ -246,8 +253,9 @@ bool KZ_TSdata::ReadKVText(const std::string& path) {
   fresh.m_strTitle = m_strTitle;
   Swap(fresh);
   if (saturated)
-    Warn(plat::Format("%s: %lld values lie beyond the range of the sample store and were held at its ends.",
-                      path.c_str(), saturated));
+    Warn(plat::Format(
+        "%s: %lld values lie beyond the range of the sample store and were held at its ends.",
+        path.c_str(), saturated));
   return true;
 }
 
@@ -257,7 +265,8 @@ bool KZ_TSdata::ReadKVBinary(const std::string& path) {
   if (!f.Open(path, "rb")) return false;
   std::string l1, l2, l3, l4;
   if (!BinaryLine(f, l1) || !Has(l1, "KVDATA02B")) {
-    Warn(plat::Format("%s is not a KVDATA02B file: its first line lacks \"KVDATA02B\".", path.c_str()));
+    Warn(plat::Format("%s is not a KVDATA02B file: its first line lacks \"KVDATA02B\".",
+                      path.c_str()));
     return false;
   }
   if (!BinaryLine(f, l2) || !BinaryLine(f, l3) || !BinaryLine(f, l4)) {
@@ -451,8 +460,8 @@ bool KZ_TSdata::WriteKVText(const std::string& path, double t0, double t1) const
   while (end < m_nSamples && m_pTime[end] <= t1) ++end;
   const std::tm t = StartTime();
   f.Printf("KVDATA02 Stress-Strain data. from %s\n", m_strTitle.c_str());
-  f.Printf("START_TIME: %04d/%02d/%02d %02d:%02d:%02d\n", t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour,
-           t.tm_min, t.tm_sec);
+  f.Printf("START_TIME: %04d/%02d/%02d %02d:%02d:%02d\n", t.tm_year + 1900, t.tm_mon + 1, t.tm_mday,
+           t.tm_hour, t.tm_min, t.tm_sec);
   f.Printf("SAMPLES %d\n", end - begin);
   std::string names = "Time(sec)", factors = "1.0";
   for (int c = 0; c < m_nChannels; ++c) {

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <new>
+#include <utility>
 #include <vector>
 
 #include "base/plot/KZ_Pal1C.h"
@@ -34,8 +35,8 @@ int Trunc(double v) {
 
 // The curve of value(i) from sample `first` while the time stays within T seconds of t0.
 template <class Value>
-void DrawCurve(const KZ_TSdata& ts, plat::CDC* dc, int x0, int y0, int w, int h, double T, int channel, double t0,
-               int first, int penWidth, COLORREF colour, Value value) {
+void DrawCurve(const KZ_TSdata& ts, plat::CDC* dc, int x0, int y0, int w, int h, double T,
+               int channel, double t0, int first, int penWidth, COLORREF colour, Value value) {
   if (!dc || channel < 0 || channel >= ts.m_nChannels || !(T > 0)) return;
   const KZ_TSchannel& ch = ts.m_pChannel[channel];
   const double lo = ch.fPlotMin, hi = ch.fPlotMax;
@@ -140,7 +141,8 @@ bool KZ_TSdata::Alloc(int channels, int capacity, bool startNow, KZ_TSchannel* r
       m_nChannels = 0;
       return false;
     }
-    for (int c = 0; c < channels; ++c) std::snprintf(m_pChannel[c].szName, sizeof(m_pChannel[c].szName), "Chn#%02d", c + 1);
+    for (int c = 0; c < channels; ++c)
+      std::snprintf(m_pChannel[c].szName, sizeof(m_pChannel[c].szName), "Chn#%02d", c + 1);
   }
   m_pTime[0] = 0.0;
   m_pTime[1] = 1.0;
@@ -176,17 +178,20 @@ void KZ_TSdata::SetDefaultColours() {
   KZ_Pal1C pal;
   pal.SetRange(0, n, 0, 360, 3);
   static constexpr COLORREF kFirstThree[3] = {RGB(0, 0, 0), RGB(255, 0, 0), RGB(0, 128, 0)};
+  static constexpr std::pair<const char*, COLORREF> kNamedColours[] = {
+      {"A.Stress", RGB(255, 0, 0)}, {"A.L", RGB(255, 0, 0)},      {"C.P.", RGB(125, 0, 0)},
+      {"MPa", RGB(0, 0, 255)},      {"A.Strain", RGB(0, 125, 0)}, {"C.Strain", RGB(0, 64, 64)},
+      {"AE#", RGB(255, 125, 0)}};
   for (int c = 0; c < n; ++c) {
     KZ_TSchannel& ch = m_pChannel[c];
     ch.crColour = n > 3 ? pal.ValueToColor(c, 1.0) : kFirstThree[c];
-    const char* name = ch.szName;
-    if (std::strstr(name, "A.Stress")) ch.crColour = RGB(255, 0, 0);
-    else if (std::strstr(name, "A.L")) ch.crColour = RGB(255, 0, 0);
-    else if (std::strstr(name, "C.P.")) ch.crColour = RGB(125, 0, 0);
-    else if (std::strstr(name, "MPa")) ch.crColour = RGB(0, 0, 255);
-    else if (std::strstr(name, "A.Strain")) ch.crColour = RGB(0, 125, 0);
-    else if (std::strstr(name, "C.Strain")) ch.crColour = RGB(0, 64, 64);
-    else if (std::strstr(name, "AE#")) ch.crColour = RGB(255, 125, 0);
+    // The name decides where it knows the quantity; the first match wins.
+    for (const auto& [part, colour] : kNamedColours) {
+      if (std::strstr(ch.szName, part)) {
+        ch.crColour = colour;
+        break;
+      }
+    }
   }
 }
 
@@ -217,7 +222,8 @@ float KZ_TSdata::ValueOnPath(int c, int i, bool relative, const void* pathPtr) c
   const auto* path = static_cast<const FormulaPath*>(pathPtr);
   const FormulaPath here{c, path};
   // Channel k must exist, must not be channel 1 and must not already be on the chain.
-  if (k >= 2 && k <= m_nChannels && !OnPath(&here, k - 1)) v += a * ValueOnPath(k - 1, i, true, &here);
+  if (k >= 2 && k <= m_nChannels && !OnPath(&here, k - 1))
+    v += a * ValueOnPath(k - 1, i, true, &here);
   return v;
 }
 
@@ -299,27 +305,29 @@ void KZ_TSdata::SmoothAEChannels(int n) {
     if (m_pChannel[c].nPlot && std::strstr(m_pChannel[c].szName, "AE#")) SmoothChannel(n, c);
 }
 
-void KZ_TSdata::DrawChannel(plat::CDC* dc, int x0, int y0, int w, int h, double T, int c, double t0, int first,
-                            bool relative, int penWidth, COLORREF colour) const {
+void KZ_TSdata::DrawChannel(plat::CDC* dc, int x0, int y0, int w, int h, double T, int c, double t0,
+                            int first, bool relative, int penWidth, COLORREF colour) const {
   if (c < 0 || c >= m_nChannels) return;
   const float r = relative && first >= 0 && first < m_nSamples ? Value(c, first, true) : 0.0f;
   DrawCurve(*this, dc, x0, y0, w, h, T, c, t0, first, penWidth, colour,
             [&](int i) { return Value(c, i, relative) - r; });
 }
 
-void KZ_TSdata::DrawChannelSum(plat::CDC* dc, const RECT& rect, double T, int c1, double a, int c2, double b,
-                               double t0, int first, bool relative, int penWidth, COLORREF colour) const {
+void KZ_TSdata::DrawChannelSum(plat::CDC* dc, const RECT& rect, double T, int c1, double a, int c2,
+                               double b, double t0, int first, bool relative, int penWidth,
+                               COLORREF colour) const {
   if (c1 < 0 || c1 >= m_nChannels || c2 < 0 || c2 >= m_nChannels) return;
   const bool ref = relative && first >= 0 && first < m_nSamples;
   const float r1 = ref ? Value(c1, first, true) : 0.0f, r2 = ref ? Value(c2, first, true) : 0.0f;
-  DrawCurve(*this, dc, rect.left, rect.bottom, rect.right - rect.left, rect.top - rect.bottom, T, c1, t0, first,
-            penWidth, colour, [&](int i) {
-              return static_cast<float>(a * (Value(c1, i, relative) - r1) + b * (Value(c2, i, relative) - r2));
+  DrawCurve(*this, dc, rect.left, rect.bottom, rect.right - rect.left, rect.top - rect.bottom, T,
+            c1, t0, first, penWidth, colour, [&](int i) {
+              return static_cast<float>(a * (Value(c1, i, relative) - r1) +
+                                        b * (Value(c2, i, relative) - r2));
             });
 }
 
-void KZ_TSdata::DrawChannelPoints(plat::CDC* dc, const RECT& rect, double T, int c, double t0, int first,
-                                  int penWidth, COLORREF colour) const {
+void KZ_TSdata::DrawChannelPoints(plat::CDC* dc, const RECT& rect, double T, int c, double t0,
+                                  int first, int penWidth, COLORREF colour) const {
   if (!dc || c < 0 || c >= m_nChannels || !(T > 0)) return;
   const KZ_TSchannel& ch = m_pChannel[c];
   const double lo = ch.fPlotMin, hi = ch.fPlotMax;

@@ -43,9 +43,9 @@ void KZ_FreeChannelArrays(std::int32_t** arrays, int count);
 
 class KZ_TSdata {
  public:
-  double* m_pTime = nullptr;            // ms since the start time
-  std::int32_t** m_ppData = nullptr;    // one raw-sample array per channel
-  KZ_TSchannel* m_pChannel = nullptr;   // channel count + 4 records (owned unless handed in)
+  double* m_pTime = nullptr;           // ms since the start time
+  std::int32_t** m_ppData = nullptr;   // one raw-sample array per channel
+  KZ_TSchannel* m_pChannel = nullptr;  // channel count + 4 records (owned unless handed in)
   std::int16_t m_nChannels = 0;
   std::int32_t m_nSamples = 0;
   std::int32_t m_nReserved[4] = {};
@@ -95,15 +95,15 @@ class KZ_TSdata {
   // A channel as a polyline: time t0 (s) at x0 and the plot-range minimum at y0, w and h
   // for the time span T (s) and the plot range; points closer than 50 units in both
   // directions to the last drawn one are left out.
-  void DrawChannel(plat::CDC* dc, int x0, int y0, int w, int h, double T, int channel, double t0, int first,
-                   bool relative, int penWidth, COLORREF colour) const;
+  void DrawChannel(plat::CDC* dc, int x0, int y0, int w, int h, double T, int channel, double t0,
+                   int first, bool relative, int penWidth, COLORREF colour) const;
   // a x channel c1 + b x channel c2 in c1's plot range; `r` from (left, bottom) to
   // (right, top) in a y-up mapping.
-  void DrawChannelSum(plat::CDC* dc, const RECT& r, double T, int c1, double a, int c2, double b, double t0, int first,
-                      bool relative, int penWidth, COLORREF colour) const;
+  void DrawChannelSum(plat::CDC* dc, const RECT& r, double T, int c1, double a, int c2, double b,
+                      double t0, int first, bool relative, int penWidth, COLORREF colour) const;
   // Every sample as a circle of radius 50 and the polyline through them (raw x scale).
-  void DrawChannelPoints(plat::CDC* dc, const RECT& r, double T, int channel, double t0, int first, int penWidth,
-                         COLORREF colour) const;
+  void DrawChannelPoints(plat::CDC* dc, const RECT& r, double T, int channel, double t0, int first,
+                         int penWidth, COLORREF colour) const;
 
   // By the ending of the path: "KV0" KV text, "KVB" KVDATA02B, else a raw "DLV" file
   // (records first .. last, both written back). A file that is refused leaves the series

@@ -18,7 +18,9 @@
 namespace {
 
 std::string Tmp(const std::string& name) { return std::string(TV_TEST_TMPDIR) + "/" + name; }
-std::string Fixture(const std::string& name) { return std::string(TV_SOURCE_DIR) + "/base/series/testdata/" + name; }
+std::string Fixture(const std::string& name) {
+  return std::string(TV_SOURCE_DIR) + "/base/series/testdata/" + name;
+}
 
 std::string WriteFile(const std::string& name, const std::string& bytes) {
   const std::string path = Tmp(name);
@@ -33,8 +35,8 @@ std::string ReadFile(const std::string& path) {
 
 // A series of `n` samples every `stepMs` with the given channel names; sample i of
 // channel c is raw[c][i] at scale 1.
-void Make(KZ_TSdata& ts, const std::vector<std::string>& names, const std::vector<std::vector<int>>& raw,
-          double stepMs = 1000) {
+void Make(KZ_TSdata& ts, const std::vector<std::string>& names,
+          const std::vector<std::vector<int>>& raw, double stepMs = 1000) {
   const int n = static_cast<int>(raw[0].size());
   ASSERT_TRUE(ts.Alloc(static_cast<int>(names.size()), n, false, nullptr));
   for (std::size_t c = 0; c < names.size(); ++c) {
@@ -46,9 +48,7 @@ void Make(KZ_TSdata& ts, const std::vector<std::string>& names, const std::vecto
   ts.m_nSamples = n;
 }
 
-void LoadKnown(KZ_TSdata& ts) {
-  ASSERT_TRUE(ts.Load(Fixture("ts_old.dlv"), nullptr, nullptr));
-}
+void LoadKnown(KZ_TSdata& ts) { ASSERT_TRUE(ts.Load(Fixture("ts_old.dlv"), nullptr, nullptr)); }
 
 void ExpectKnown(const KZ_TSdata& ts) {
   ASSERT_EQ(ts.m_nChannels, 3);
@@ -143,9 +143,10 @@ TEST(TSdata, RawRecordWindowAndHalving) {
 }
 
 TEST(TSdata, KVTextFiles) {
-  const std::string path = WriteFile("v1.kv0",
-                                     "KVDATA01 test\nSTART_TIME: 2009/05/01 12:00:30.25\nSAMPLES 2\nTime Load,kN\n"
-                                     "0.0 1.5\n1.0 2.0\n");
+  const std::string path =
+      WriteFile("v1.kv0",
+                "KVDATA01 test\nSTART_TIME: 2009/05/01 12:00:30.25\nSAMPLES 2\nTime Load,kN\n"
+                "0.0 1.5\n1.0 2.0\n");
   KZ_TSdata ts;
   ASSERT_TRUE(ts.Load(path, nullptr, nullptr));
   ASSERT_EQ(ts.m_nChannels, 1);
@@ -162,9 +163,10 @@ TEST(TSdata, KVTextFiles) {
   EXPECT_EQ(ts.m_pChannel[0].crColour, RGB(0, 0, 0));
 
   // Version 2 factors; no SAMPLES line: the rows are counted up to a '[' line.
-  const std::string v2 = WriteFile("v2.kv0",
-                                   "KVDATA02\nSTART_TIME: 2009/05/01 12:00:30\nTime\tA.Stress,MPa\tAE#1\n"
-                                   "0.001 2 1\n0 1.25 3\n500 2.5 4\n[END]\n9 9 9\n");
+  const std::string v2 =
+      WriteFile("v2.kv0",
+                "KVDATA02\nSTART_TIME: 2009/05/01 12:00:30\nTime\tA.Stress,MPa\tAE#1\n"
+                "0.001 2 1\n0 1.25 3\n500 2.5 4\n[END]\n9 9 9\n");
   ASSERT_TRUE(ts.Load(v2, nullptr, nullptr));
   ASSERT_EQ(ts.m_nSamples, 2);
   EXPECT_DOUBLE_EQ(ts.m_pTime[1], 500);
@@ -195,7 +197,8 @@ TEST(TSdata, KVDialects) {
     }
     EXPECT_EQ(ts.m_nChannels, channels);
     EXPECT_EQ(ts.m_nSamples, std::stoi(f[2]));
-    EXPECT_NEAR(ts.Value(channels - 1, ts.m_nSamples - 1, false), std::stod(f[7]), 1e-4 * (1 + std::stod(f[7])));
+    EXPECT_NEAR(ts.Value(channels - 1, ts.m_nSamples - 1, false), std::stod(f[7]),
+                1e-4 * (1 + std::stod(f[7])));
     std::tm t = ts.StartTime();
     std::istringstream st(f[9]);
     int y, mo, d, h, mi, s;
@@ -209,7 +212,8 @@ TEST(TSdata, KVDialects) {
 
 TEST(TSdata, WriteWindowAndReadBack) {
   KZ_TSdata ts;
-  Make(ts, {"Load", "Hidden", "A.Stress"}, {{0, 1, 2, 3, 4}, {5, 5, 5, 5, 5}, {10, 20, 30, 40, 50}});
+  Make(ts, {"Load", "Hidden", "A.Stress"},
+       {{0, 1, 2, 3, 4}, {5, 5, 5, 5, 5}, {10, 20, 30, 40, 50}});
   ts.m_pChannel[1].nPlot = 0;
   ts.m_pChannel[2].fBase = 5;  // written relative
   ts.m_tStart = 1241179230;
@@ -251,7 +255,8 @@ TEST(TSdata, ValuesScalesAndFormulas) {
 
   // Formulas that lead back to themselves stop at the repeated channel.
   KZ_TSdata cyc;
-  Make(cyc, {"A FUN=1 CHN(3)", "B FUN=1 CHN(3)", "C FUN=1 CHN(2)", "D FUN=1 CHN(4)"}, {{1}, {10}, {100}, {5}});
+  Make(cyc, {"A FUN=1 CHN(3)", "B FUN=1 CHN(3)", "C FUN=1 CHN(2)", "D FUN=1 CHN(4)"},
+       {{1}, {10}, {100}, {5}});
   EXPECT_EQ(cyc.Value(1, 0, true), 110.0f);  // B + C, and C's term back to B is refused
   EXPECT_EQ(cyc.Value(2, 0, true), 110.0f);
   EXPECT_EQ(cyc.Value(0, 0, true), 111.0f);  // A + C + B
@@ -298,7 +303,8 @@ TEST(TSdata, ThinningAndSmoothing) {
   KZ_TSdata sm;
   Make(sm, {"AE#2", "Load"}, {{0, 0, 10, 0, 0, 5}, {0, 0, 10, 0, 0, 5}});
   sm.SmoothAEChannels(2);
-  EXPECT_EQ(std::vector<int>(sm.m_ppData[0], sm.m_ppData[0] + 6), (std::vector<int>{0, 0, 2, 3, 0, 5}));
+  EXPECT_EQ(std::vector<int>(sm.m_ppData[0], sm.m_ppData[0] + 6),
+            (std::vector<int>{0, 0, 2, 3, 0, 5}));
   EXPECT_EQ(sm.m_ppData[1][2], 10);  // not an AE channel
   sm.SmoothChannel(3, 1);            // six samples are not more than 2 x 3: unchanged
   EXPECT_EQ(sm.m_ppData[1][2], 10);
@@ -377,9 +383,10 @@ TEST(TSdata, DrawnAsCurves) {
 
 TEST(TSdata, OutOfRangeValuesAreSaturatedAndReported) {
   plat::testing::ScriptedUi ui;
-  const std::string path = WriteFile("huge.kv0",
-                                     "KVDATA01\nSTART_TIME: 2009/05/01 12:00:30\nSAMPLES 3\nTime p\n0 1e6\n1 -1e6\n"
-                                     "2 nan\n");
+  const std::string path =
+      WriteFile("huge.kv0",
+                "KVDATA01\nSTART_TIME: 2009/05/01 12:00:30\nSAMPLES 3\nTime p\n0 1e6\n1 -1e6\n"
+                "2 nan\n");
   KZ_TSdata ts;
   ASSERT_TRUE(ts.Load(path, nullptr, nullptr));
   ASSERT_EQ(ts.m_nSamples, 3);

@@ -15,7 +15,8 @@ void ReplaceAll(std::string& s, const char* from, const char* to) {
 
 std::string KZ_CleanTitle(const std::string& text, bool exponents) {
   std::string s = text + ",";
-  for (const char* zeros : {".000000,", ".00000,", ".0000,", ".000,", ".00,", ".0,"}) ReplaceAll(s, zeros, ".");
+  for (const char* zeros : {".000000,", ".00000,", ".0000,", ".000,", ".00,", ".0,"})
+    ReplaceAll(s, zeros, ".");
   while (!s.empty() && s.back() == ',') s.pop_back();
   if (exponents) {
     for (const char* from : {"0e+", "e+0", "0e-", "e-0"}) {
@@ -27,8 +28,8 @@ std::string KZ_CleanTitle(const std::string& text, bool exponents) {
   return s;
 }
 
-void KZ_Var0D::SetInfo(const std::string& title, const std::string& unit, int components, double min, double max,
-                       double scale, int logMode, std::uint32_t info) {
+void KZ_Var0D::SetInfo(const std::string& title, const std::string& unit, int components,
+                       double min, double max, double scale, int logMode, std::uint32_t info) {
   const char* prefix = logMode == 1 ? "log, " : logMode == 2 ? "ln, " : "";
   m_strTitle = KZ_CleanTitle(prefix + title, false);
   m_strUnit = unit;

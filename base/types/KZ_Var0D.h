@@ -52,8 +52,8 @@ class KZ_Var0D {
 
   // Stores all of them; the title gets the log-mode prefix and loses zero decimals of a
   // trailing number (see KZ_CleanTitle).
-  void SetInfo(const std::string& title, const std::string& unit, int components, double min, double max,
-               double scale, int logMode, std::uint32_t info);
+  void SetInfo(const std::string& title, const std::string& unit, int components, double min,
+               double max, double scale, int logMode, std::uint32_t info);
 };
 
 // Title clean-up: `text` followed by one ","; every ".000000,", ".00000,", ".0000,",

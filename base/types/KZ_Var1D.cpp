@@ -56,7 +56,9 @@ void KZ_Var1D::Smooth(int passes, int /*unused*/) {
   const int stride = PairStride(*this);
   std::vector<double> next(static_cast<std::size_t>(m_nCount));
   for (int comp = 0; comp < stride; ++comp) {
-    auto at = [&](int i) -> double& { return m_pData[static_cast<std::size_t>(i) * stride + comp]; };
+    auto at = [&](int i) -> double& {
+      return m_pData[static_cast<std::size_t>(i) * stride + comp];
+    };
     for (int p = 0; p < passes; ++p) {
       for (int i = 1; i + 1 < m_nCount; ++i) next[i] = (at(i - 1) + 2.0 * at(i) + at(i + 1)) / 4.0;
       for (int i = 1; i + 1 < m_nCount; ++i) at(i) = next[i];
@@ -67,7 +69,8 @@ void KZ_Var1D::Smooth(int passes, int /*unused*/) {
 void KZ_Var1D::ToLog10() {
   if (!m_pData) return;
   if (!m_nComponents) {
-    for (int i = 0; i < m_nCount; ++i) m_pData[i] = m_pData[i] > 0.0 ? std::log10(m_pData[i]) : -30.0;
+    for (int i = 0; i < m_nCount; ++i)
+      m_pData[i] = m_pData[i] > 0.0 ? std::log10(m_pData[i]) : -30.0;
     return;
   }
   for (int i = 0; i < m_nCount; ++i) {
@@ -84,21 +87,25 @@ double KZ_Var1D::GetMagnitude(int i) const {
   if (!m_pData) return 0.0;
   const std::size_t k = static_cast<std::size_t>(i);
   if (m_nComponents == 0) return m_pData[k];
-  if (m_nComponents == 1) return std::sqrt(m_pData[2 * k] * m_pData[2 * k] + m_pData[2 * k + 1] * m_pData[2 * k + 1]);
+  if (m_nComponents == 1)
+    return std::sqrt(m_pData[2 * k] * m_pData[2 * k] + m_pData[2 * k + 1] * m_pData[2 * k + 1]);
   const double* s = m_pData + 3 * k;
   return std::sqrt(s[0] * s[0] + s[1] * s[1] + s[2] * s[2]);
 }
 
-void KZ_Var1D::Attach(const std::string& title, const std::string& unit, double* samples, double* errors, int count,
-                      int components, double min, double max, double scale, int logMode, std::uint32_t info) {
+void KZ_Var1D::Attach(const std::string& title, const std::string& unit, double* samples,
+                      double* errors, int count, int components, double min, double max,
+                      double scale, int logMode, std::uint32_t info) {
   SetInfo(title, unit, components, min, max, scale, logMode, info);
   m_pData = samples;
   m_nCount = count;
   m_pErr = errors;
   const std::size_t n = count > 0 ? static_cast<std::size_t>(count) : 0;
   m_PlotValues.assign(n, 0.0);
-  if (errors) m_PlotErrors.assign(n, 0.0);
-  else m_PlotErrors.clear();
+  if (errors)
+    m_PlotErrors.assign(n, 0.0);
+  else
+    m_PlotErrors.clear();
   if (min >= max) UpdateRange();
   MakePlotValues(false, false);
 }
@@ -141,7 +148,8 @@ void KZ_Var1D::MakePlotValues(bool recomputeRange, bool normalise) {
   }
 }
 
-void KZ_Var1D::Set(int count, const std::string& title, const std::string& unit, std::uint32_t axisFlags) {
+void KZ_Var1D::Set(int count, const std::string& title, const std::string& unit,
+                   std::uint32_t axisFlags) {
   m_nCount = count;
   m_strTitle = title;
   m_strUnit = unit;
@@ -151,8 +159,8 @@ void KZ_Var1D::Set(int count, const std::string& title, const std::string& unit,
   SetAll(count, lo, hi, title, unit, axisFlags);
 }
 
-void KZ_Var1D::SetAll(int count, double min, double max, const std::string& title, const std::string& unit,
-                      std::uint32_t axisFlags) {
+void KZ_Var1D::SetAll(int count, double min, double max, const std::string& title,
+                      const std::string& unit, std::uint32_t axisFlags) {
   m_nCount = count;
   m_strTitle = KZ_CleanTitle(title, true);
   m_strUnit = unit;
@@ -172,8 +180,10 @@ void KZ_Var1D::WriteTo(plat::File* file, char mode, int type, double header) {
   if (mode != 'b') {
     file->Printf("%e\n", header);
     for (int i = 0; i < m_nCount; ++i) {
-      if (stride == 1) file->Printf("%d %e\n", i, m_pData[i]);
-      else file->Printf("%e %e\n", m_pData[2 * i], m_pData[2 * i + 1]);
+      if (stride == 1)
+        file->Printf("%d %e\n", i, m_pData[i]);
+      else
+        file->Printf("%e %e\n", m_pData[2 * i], m_pData[2 * i + 1]);
     }
     return;
   }
@@ -181,8 +191,10 @@ void KZ_Var1D::WriteTo(plat::File* file, char mode, int type, double header) {
   std::vector<unsigned char> bytes(8 + values * width);
   le::PutF64(bytes.data(), header);
   for (std::size_t k = 0; k < values; ++k) {
-    if (width == 8) le::PutF64(&bytes[8 + 8 * k], m_pData[k]);
-    else le::PutF32(&bytes[8 + 4 * k], static_cast<float>(m_pData[k]));
+    if (width == 8)
+      le::PutF64(&bytes[8 + 8 * k], m_pData[k]);
+    else
+      le::PutF32(&bytes[8 + 4 * k], static_cast<float>(m_pData[k]));
   }
   file->Write(bytes.data(), bytes.size());
 }

@@ -34,11 +34,12 @@ class KZ_Var1D : public KZ_Var0D {
 
   // Count, title and unit as given, the range from the samples rounded outwards to nice
   // values, then SetAll.
-  virtual void Set(int count, const std::string& title, const std::string& unit, std::uint32_t axisFlags);
+  virtual void Set(int count, const std::string& title, const std::string& unit,
+                   std::uint32_t axisFlags);
   // Count, cleaned title (with the exponent rules), unit, the range (computed from the
   // samples when |max - min| < 1e-10) and the axis flags.
-  virtual void SetAll(int count, double min, double max, const std::string& title, const std::string& unit,
-                      std::uint32_t axisFlags);
+  virtual void SetAll(int count, double min, double max, const std::string& title,
+                      const std::string& unit, std::uint32_t axisFlags);
   // Text (mode other than 'b') or binary ('b'; doubles for type 8, else floats) samples
   // after the header double. No count is written.
   virtual void WriteTo(plat::File* file, char mode, int type, double header);
@@ -52,8 +53,9 @@ class KZ_Var1D : public KZ_Var0D {
 
   // SetInfo, then keeps the buffers and count, makes the plot arrays, computes the range
   // when min >= max, and fills the plot values.
-  void Attach(const std::string& title, const std::string& unit, double* samples, double* errors, int count,
-              int components, double min, double max, double scale, int logMode, std::uint32_t info);
+  void Attach(const std::string& title, const std::string& unit, double* samples, double* errors,
+              int count, int components, double min, double max, double scale, int logMode,
+              std::uint32_t info);
   void MakePlotValues(bool recomputeRange, bool normalise);
   // Sample i as a scalar (magnitude of a vector sample); 0 without samples.
   double GetMagnitude(int i) const;

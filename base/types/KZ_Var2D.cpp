@@ -58,9 +58,9 @@ double KZ_Var2D::Magnitude(int i, int j) const {
   return std::sqrt(row[2 * j] * row[2 * j] + row[2 * j + 1] * row[2 * j + 1]);
 }
 
-void KZ_Var2D::SetData(const std::string& title, const std::string& unit, double** data, double** errors, int nx,
-                       int ny, int components, double min, double max, double scale, int logMode,
-                       std::uint32_t info) {
+void KZ_Var2D::SetData(const std::string& title, const std::string& unit, double** data,
+                       double** errors, int nx, int ny, int components, double min, double max,
+                       double scale, int logMode, std::uint32_t info) {
   SetInfo(title, unit, components, min, max, scale, logMode, info);
   m_nx = std::max(nx, 0);
   m_ny = std::max(ny, 0);
@@ -130,7 +130,8 @@ void KZ_Var2D::MakePlotValues(bool recomputeRange, bool /*normalise*/) {
     for (int i = 0; i < m_nx; ++i) {
       const double* e = m_ppErr[i];
       for (int j = 0; j < m_ny; ++j) {
-        const double v = m_nComponents ? std::sqrt(e[2 * j] * e[2 * j] + e[2 * j + 1] * e[2 * j + 1]) : e[j];
+        const double v =
+            m_nComponents ? std::sqrt(e[2 * j] * e[2 * j] + e[2 * j + 1] * e[2 * j + 1]) : e[j];
         m_ppPlotErr[i][j] = plot(v * m_dScale);
       }
     }
@@ -143,13 +144,16 @@ void KZ_Var2D::Smooth(int passes, int /*unused*/) {
   std::vector<double> copy(static_cast<std::size_t>(m_nx) * m_ny * stride);
   // Passes up to 1 still make one pass.
   for (int pass = 0; pass < std::max(passes, 1); ++pass) {
-    for (int i = 0; i < m_nx; ++i) std::copy(m_ppData[i], m_ppData[i] + m_ny * stride, copy.begin() + i * m_ny * stride);
-    auto at = [&](int i, int j, int k) { return copy[(static_cast<std::size_t>(i) * m_ny + j) * stride + k]; };
+    for (int i = 0; i < m_nx; ++i)
+      std::copy(m_ppData[i], m_ppData[i] + m_ny * stride, copy.begin() + i * m_ny * stride);
+    auto at = [&](int i, int j, int k) {
+      return copy[(static_cast<std::size_t>(i) * m_ny + j) * stride + k];
+    };
     for (int i = 1; i + 1 < m_nx; ++i)
       for (int j = 1; j + 1 < m_ny; ++j)
         for (int k = 0; k < stride; ++k)
-          m_ppData[i][j * stride + k] =
-              0.2 * (at(i, j, k) + at(i - 1, j, k) + at(i + 1, j, k) + at(i, j - 1, k) + at(i, j + 1, k));
+          m_ppData[i][j * stride + k] = 0.2 * (at(i, j, k) + at(i - 1, j, k) + at(i + 1, j, k) +
+                                               at(i, j - 1, k) + at(i, j + 1, k));
   }
 }
 
@@ -164,8 +168,10 @@ int KZ_Var2D::WriteTo(plat::File* file, char mode, int type) {
       for (int j = 0; j < m_ny; ++j)
         for (int i = 0; i < m_nx; ++i, at += width) {
           const double v = m_ppData[i][j * stride + k];
-          if (width == 8) le::PutF64(&bytes[at], v);
-          else le::PutF32(&bytes[at], static_cast<float>(v));
+          if (width == 8)
+            le::PutF64(&bytes[at], v);
+          else
+            le::PutF32(&bytes[at], static_cast<float>(v));
         }
     file->Write(bytes.data(), bytes.size());
     return 1;
@@ -190,8 +196,9 @@ int KZ_Var2D::SaveFile(const std::string& path, char mode, int type) {
   return 1;
 }
 
-int KZ_Var2D::SaveGridFile(plat::File* file, float x0, float x1, float y0, float y1, const std::string& label,
-                           double value, const std::string& prefix, int type) {
+int KZ_Var2D::SaveGridFile(plat::File* file, float x0, float x1, float y0, float y1,
+                           const std::string& label, double value, const std::string& prefix,
+                           int type) {
   if (!file || !m_ppData) return 0;
   KZ_GridHeader h;
   h.type = type;

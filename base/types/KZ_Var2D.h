@@ -19,11 +19,11 @@ constexpr int KZ_GRID_LABEL_MAX = 395;
 
 class KZ_Var2D : public KZ_Var0D {
  public:
-  int m_nx = 0;                  // first dimension (x index)
-  int m_ny = 0;                  // second dimension (y index)
-  double** m_ppData = nullptr;   // nx row pointers; the caller's
-  double** m_ppErr = nullptr;    // same shape or null; the caller's
-  double** m_ppPlot = nullptr;   // owned nx x ny plot values
+  int m_nx = 0;                    // first dimension (x index)
+  int m_ny = 0;                    // second dimension (y index)
+  double** m_ppData = nullptr;     // nx row pointers; the caller's
+  double** m_ppErr = nullptr;      // same shape or null; the caller's
+  double** m_ppPlot = nullptr;     // owned nx x ny plot values
   double** m_ppPlotErr = nullptr;  // owned, only with errors
   double m_dPlotMin = 0.0;
   double m_dPlotMax = 0.0;
@@ -47,16 +47,17 @@ class KZ_Var2D : public KZ_Var0D {
   // 1 when written; 0 without data or when the file cannot be created.
   virtual int SaveFile(const std::string& path, char mode, int type);
 
-  void SetData(const std::string& title, const std::string& unit, double** data, double** errors, int nx, int ny,
-               int components, double min, double max, double scale, int logMode, std::uint32_t info);
+  void SetData(const std::string& title, const std::string& unit, double** data, double** errors,
+               int nx, int ny, int components, double min, double max, double scale, int logMode,
+               std::uint32_t info);
   void MakePlotValues(bool recomputeRange, bool normalise);
   // A 512-byte-header grid file at the file's position: header, `value` as a double, then
   // the samples as WriteTo writes them in mode 'b'. 0 without data.
-  int SaveGridFile(plat::File* file, float x0, float x1, float y0, float y1, const std::string& label, double value,
-                   const std::string& prefix, int type);
+  int SaveGridFile(plat::File* file, float x0, float x1, float y0, float y1,
+                   const std::string& label, double value, const std::string& prefix, int type);
   // Rewrites the header at the start of a written grid file; returns 1.
-  int WriteGridHeader(plat::File* file, float x0, float x1, float y0, float y1, int code, const std::string& label,
-                      int type);
+  int WriteGridHeader(plat::File* file, float x0, float x1, float y0, float y1, int code,
+                      const std::string& label, int type);
 
  private:
   double Magnitude(int i, int j) const;

@@ -32,7 +32,8 @@ struct Matrix {
 };
 
 // First differing offset, for a readable failure.
-void ExpectSameBytes(const std::vector<unsigned char>& got, const std::vector<unsigned char>& want) {
+void ExpectSameBytes(const std::vector<unsigned char>& got,
+                     const std::vector<unsigned char>& want) {
   ASSERT_EQ(got.size(), want.size());
   for (std::size_t i = 0; i < got.size(); ++i)
     if (got[i] != want[i]) {
@@ -135,7 +136,7 @@ TEST(Var2D, SmoothAndText) {
   v.Smooth(0, 0);  // still one pass
   EXPECT_DOUBLE_EQ(m.m[1][1], 3);
   EXPECT_EQ(m.m[0][1], 5);  // borders stay
-  v.Smooth(2, 0);  // two passes: 0.2 (3 + 5) = 1.6, then 0.2 (1.6 + 5)
+  v.Smooth(2, 0);           // two passes: 0.2 (3 + 5) = 1.6, then 0.2 (1.6 + 5)
   EXPECT_DOUBLE_EQ(m.m[1][1], 0.2 * (0.2 * (3 + 5) + 5));
 
   Matrix two(2, 2);
@@ -154,6 +155,7 @@ TEST(Var2D, SmoothAndText) {
   const std::string path = Tmp("var2d.txt");
   ASSERT_EQ(x.SaveFile(path, 't', 8), 1);
   auto b = Bytes(path);
-  EXPECT_EQ(std::string(b.begin(), b.end()), "0.500000 1.500000 2.500000 \n10.500000 11.500000 12.500000 \n");
+  EXPECT_EQ(std::string(b.begin(), b.end()),
+            "0.500000 1.500000 2.500000 \n10.500000 11.500000 12.500000 \n");
   EXPECT_EQ(x.SaveFile(Tmp("missing/dir.txt"), 't', 8), 0);
 }

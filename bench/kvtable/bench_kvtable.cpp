@@ -26,7 +26,8 @@ void FillTable(KZ_MultiVarObj& t) {
   t.m_nColumns = kColumns;
   t.m_strHeader[0].clear();
   for (int c = 0; c < kColumns; ++c) {
-    for (int r = 0; r < kRows; ++r) t.m_ppData[c][r] = std::sin(0.001 * r * (c + 1)) * (c + 1) * 10.0;
+    for (int r = 0; r < kRows; ++r)
+      t.m_ppData[c][r] = std::sin(0.001 * r * (c + 1)) * (c + 1) * 10.0;
     t.m_Columns[c].SetAll(kRows, 0, 0, "col" + std::to_string(c), "u", c ? 2 : 1);
   }
 }
@@ -66,8 +67,8 @@ class TimeReporter : public benchmark::ConsoleReporter {
 // numpy's times from the script beside this file; empty when Python or numpy is missing.
 std::map<std::string, double> NumpyTimes() {
   std::map<std::string, double> out;
-  const std::string cmd = "/usr/bin/python3 " + std::string(TV_NUMPY_SCRIPT) + " " + TablePath() + " " +
-                          std::to_string(kHeadLines) + " " + std::to_string(kRows) + " 5";
+  const std::string cmd = "/usr/bin/python3 " + std::string(TV_NUMPY_SCRIPT) + " " + TablePath() +
+                          " " + std::to_string(kHeadLines) + " " + std::to_string(kRows) + " 5";
   FILE* p = popen(cmd.c_str(), "r");
   if (!p) return out;
   char name[32];
@@ -92,8 +93,8 @@ int main(int argc, char** argv) {
   auto ratio = [&](const char* ours, const char* theirs) {
     const auto it = reporter.seconds.find(ours);
     if (it == reporter.seconds.end()) return;
-    std::printf("%-11s %8.2f ms   numpy %-8s %8.2f ms   ratio (ours / numpy) %.3f\n", ours, it->second * 1e3, theirs,
-                numpy.at(theirs) * 1e3, it->second / numpy.at(theirs));
+    std::printf("%-11s %8.2f ms   numpy %-8s %8.2f ms   ratio (ours / numpy) %.3f\n", ours,
+                it->second * 1e3, theirs, numpy.at(theirs) * 1e3, it->second / numpy.at(theirs));
   };
   std::printf("\n%d x %d KV table\n", kColumns, kRows);
   ratio("BM_WriteKV", "savetxt");
