@@ -1,0 +1,433 @@
+#include "base/numerics/KZ_Stati.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <vector>
+
+#include "numerics/nml.h"
+#include "numerics/nml_stat.h"
+
+thread_local const float* KZ_FitX = nullptr;
+thread_local const float* KZ_FitY = nullptr;
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+// Time-to-failure model functions on (x, p0, p1, ...), evaluated in double precision.
+double PowerLawModel(double x, const float* p) {
+  return p[0] + p[1] * std::pow(x, static_cast<double>(p[2]));
+}
+
+double LogPeriodicModel(double x, const float* p) {
+  const double xa = std::pow(x, static_cast<double>(p[3]));
+  return 1.0 + p[0] * xa + p[1] * xa * std::cos(p[4] * std::log(x) + p[2]);
+}
+
+// The complex form F(x) = Re exp(c x^alpha exp((a + i b) e^(i omega ln x))) and its
+// derivative dF/dx; p = (a, b, c, alpha, omega).
+void LogPeriodicModelC(double x, const float* p, double* F, double* dF) {
+  const double a = p[0], b = p[1], c = p[2], alpha = p[3], omega = p[4];
+  const double w = omega * std::log(x);
+  const double A = a * std::cos(w) - b * std::sin(w);
+  const double B = a * std::sin(w) + b * std::cos(w);
+  const double K = c * std::pow(x, alpha) * std::exp(A);
+  const double U = K * std::cos(B), V = K * std::sin(B);
+  *F = std::exp(U) * std::cos(V);
+  if (dF) {
+    const double Up = K * ((alpha - omega * B) / x * std::cos(B) - omega * A / x * std::sin(B));
+    const double Vp = K * ((alpha - omega * B) / x * std::sin(B) + omega * A / x * std::cos(B));
+    *dF = std::exp(U) * (Up * std::cos(V) - Vp * std::sin(V));
+  }
+}
+
+double Factorial(int i) {
+  double f = 1.0;
+  for (int k = 2; k <= i; ++k) f *= k;
+  return f;
+}
+
+double Binomial(int m, int i) {
+  if (i < 0 || i > m) return 0.0;
+  double c = 1.0;
+  for (int k = 1; k <= i; ++k) c = c * (m - i + k) / k;
+  return c;
+}
+
+template <class T>
+int FitLineT(const T x[], const T y[], int n, const double sig[], double* a, double* b,
+             double* siga, double* sigb, double* r2, double* chi2, double* q) {
+  if (n < 2) return 0;
+  double S = 0.0, Sx = 0.0, Sy = 0.0;
+  if (sig) {
+    for (int i = 0; i < n; ++i) {
+      const double w = 1.0 / (sig[i] * sig[i]);
+      S += w;
+      Sx += x[i] * w;
+      Sy += y[i] * w;
+    }
+  } else {
+    S = n;
+    for (int i = 0; i < n; ++i) {
+      Sx += x[i];
+      Sy += y[i];
+    }
+  }
+  const double sxoss = Sx / S;
+  double st2 = 0.0, bb = 0.0;
+  for (int i = 0; i < n; ++i) {
+    const double s = sig ? sig[i] : 1.0;
+    const double t = (x[i] - sxoss) / s;
+    st2 += t * t;
+    bb += t * y[i] / s;
+  }
+  if (!(st2 > 0.0)) return 0;
+  bb /= st2;
+  const double aa = (Sy - Sx * bb) / S;
+  double ea = std::sqrt((1.0 + Sx * Sx / (S * st2)) / S);
+  double eb = std::sqrt(1.0 / st2);
+  double c2 = 0.0, sst = 0.0;
+  const double ybar = Sy / S;
+  for (int i = 0; i < n; ++i) {
+    const double s = sig ? sig[i] : 1.0;
+    const double r = (y[i] - aa - bb * x[i]) / s;
+    const double d = (y[i] - ybar) / s;
+    c2 += r * r;
+    sst += d * d;
+  }
+  double qq = 1.0;
+  int result = 1;
+  if (n == 2) {
+    // A line through two points: no degrees of freedom are left for its uncertainty.
+    result = 0;
+    if (!sig) ea = eb = 0.0;
+  } else if (!sig) {
+    const double scale = std::sqrt(c2 / (n - 2));
+    ea *= scale;
+    eb *= scale;
+  } else {
+    const double ga = 0.5 * (n - 2), gx = 0.5 * c2;
+    double gln = 0.0, v = 0.0;
+    bool ok;
+    if (gx < ga + 1.0) {
+      ok = KZ_Stati::GammaSeries(&v, ga, gx, &gln) == 1;
+      v = 1.0 - v;
+    } else {
+      ok = KZ_Stati::GammaContFrac(&v, ga, gx, &gln) == 1;
+    }
+    // Large degrees of freedom need more terms than the short expansions allow; the
+    // library's chi-squared distribution gives the same probability then.
+    qq = ok ? v : 1.0 - nml_d_chi_squared_cdf(c2, n - 2);
+  }
+  *a = aa;
+  *b = bb;
+  *siga = ea;
+  *sigb = eb;
+  if (r2) *r2 = sst > 0.0 ? 1.0 - c2 / sst : 1.0;
+  if (chi2) *chi2 = c2;
+  if (q) *q = qq;
+  return result;
+}
+
+// Restores the outer fit's buffer when a fit ends, however it ends.
+struct FitBufferScope {
+  const float* x;
+  const float* y;
+  FitBufferScope(const float* nx, const float* ny) : x(KZ_FitX), y(KZ_FitY) {
+    KZ_FitX = nx;
+    KZ_FitY = ny;
+  }
+  ~FitBufferScope() {
+    KZ_FitX = x;
+    KZ_FitY = y;
+  }
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------
+// Residual models
+
+void KZ_ResPowerLaw(int m, int, float p[], float f[]) {
+  for (int i = 0; i < m; ++i) f[i] = static_cast<float>(KZ_FitY[i] - PowerLawModel(KZ_FitX[i], p));
+}
+
+void KZ_ResLogPeriodic(int m, int, float p[], float f[]) {
+  for (int i = 0; i < m; ++i)
+    f[i] = static_cast<float>(KZ_FitY[i] - LogPeriodicModel(KZ_FitX[i], p));
+}
+
+void KZ_ResLogPeriodicC(int m, int, float p[], float f[]) {
+  for (int i = 0; i < m; ++i) {
+    double F = 0.0;
+    LogPeriodicModelC(KZ_FitX[i], p, &F, nullptr);
+    f[i] = static_cast<float>(KZ_FitY[i] - F);
+  }
+}
+
+void KZ_ResLogPeriodicRate(int m, int, float p[], float f[]) {
+  const double tc = p[5];
+  for (int i = 0; i < m; ++i) {
+    const double s = (tc - KZ_FitX[i]) / tc;
+    if (s >= 1e-18) {
+      double F = 0.0, dF = 0.0;
+      LogPeriodicModelC(s, p, &F, &dF);
+      f[i] = static_cast<float>((KZ_FitY[i] * tc + dF / F) / s);
+    } else {
+      f[i] = 1e10f;
+    }
+  }
+}
+
+void KZ_ResSine(int m, int, float p[], float f[]) {
+  for (int i = 0; i < m; ++i)
+    f[i] =
+        KZ_FitY[i] - static_cast<float>(p[0] * std::sin((KZ_FitX[i] + p[1]) * kPi / 180.0) + p[2]);
+}
+
+void KZ_ResBinomial(int m, int, float p[], float f[]) {
+  const double pp = static_cast<double>(p[0]) / m, qq = 1.0 - pp;
+  for (int i = 0; i < m; ++i)
+    f[i] = KZ_FitY[i] -
+           static_cast<float>(Binomial(m, i) * std::pow(pp, static_cast<double>(KZ_FitX[i])) *
+                              std::pow(qq, m - i));
+}
+
+void KZ_ResNormalPdf(int m, int, float p[], float f[]) {
+  for (int i = 0; i < m; ++i) {
+    const double d = KZ_FitX[i] - p[0];
+    f[i] = KZ_FitY[i] -
+           static_cast<float>(std::exp(-d * d / (2.0 * p[1])) / std::sqrt(2.0 * kPi * p[1]));
+  }
+}
+
+void KZ_ResNormalCdf(int m, int, float p[], float f[]) {
+  for (int i = 0; i < m; ++i)
+    f[i] = KZ_FitY[i] -
+           static_cast<float>(0.5 * (1.0 + nml_d_erf((KZ_FitX[i] - p[0]) / std::sqrt(2.0 * p[1]))));
+}
+
+void KZ_ResWeibullPdf(int m, int, float p[], float f[]) {
+  for (int i = 0; i < m; ++i) {
+    const double x = KZ_FitX[i];
+    if (x < 0.0) {
+      f[i] = KZ_FitY[i];
+      continue;
+    }
+    const double r = x / p[0];
+    f[i] = KZ_FitY[i] - static_cast<float>((p[1] / p[0]) * std::pow(r, p[1] - 1.0) *
+                                           std::exp(-std::pow(r, static_cast<double>(p[1]))));
+  }
+}
+
+void KZ_ResWeibullCdf(int m, int, float p[], float f[]) {
+  for (int i = 0; i < m; ++i) {
+    const double x = KZ_FitX[i];
+    f[i] = x < 0.0
+               ? KZ_FitY[i]
+               : KZ_FitY[i] - static_cast<float>(
+                                  1.0 - std::exp(-std::pow(x / p[0], static_cast<double>(p[1]))));
+  }
+}
+
+void KZ_ResPoisson(int m, int, float p[], float f[]) {
+  for (int i = 0; i < m; ++i)
+    f[i] = KZ_FitY[i] -
+           static_cast<float>(std::pow(static_cast<double>(p[0]), static_cast<double>(KZ_FitX[i])) *
+                              std::exp(-static_cast<double>(p[0])) / Factorial(i));
+}
+
+void KZ_ResPower(int m, int n, float p[], float f[]) {
+  for (int i = 0; i < m; ++i) {
+    if (n == 2) {
+      f[i] = KZ_FitY[i] - p[0] * std::pow(KZ_FitX[i], p[1]);
+    } else {
+      const float d = KZ_FitX[i] - p[2];
+      const float pw = std::pow(d, p[1]);
+      f[i] = KZ_FitY[i] - p[0] * pw;
+    }
+  }
+}
+
+void KZ_ResPowerFixedOffset(int m, int, float p[], float f[]) {
+  const float c = KZ_FitX[m];
+  for (int i = 0; i < m; ++i) {
+    const float d = KZ_FitX[i] - c;
+    const float pw = std::pow(d, p[1]);
+    f[i] = KZ_FitY[i] - p[0] * pw;
+  }
+}
+
+void KZ_ResCorey(int m, int, float p[], float f[]) {
+  const float D = 1.0f - p[1] * p[1] - p[0] * p[0];
+  for (int i = 0; i < m; ++i) {
+    const float u = (1.0f - KZ_FitX[i] - p[0] * p[0]) / D;
+    f[i] = KZ_FitY[i] - (1.0f - u) * (1.0f - u) * (1.0f - u * u);
+  }
+}
+
+// ---------------------------------------------------------------------------------------
+
+int KZ_Stati::FitLine(const double x[], const double y[], int n, const double sig[], double* a,
+                      double* b, double* siga, double* sigb, double* r2, double* chi2, double* q) {
+  return FitLineT(x, y, n, sig, a, b, siga, sigb, r2, chi2, q);
+}
+
+int KZ_Stati::FitLineF(const float x[], const float y[], int n, const double sig[], double* a,
+                       double* b, double* siga, double* sigb, double* r2, double* chi2, double* q) {
+  return FitLineT(x, y, n, sig, a, b, siga, sigb, r2, chi2, q);
+}
+
+int KZ_Stati::FitPowerLaw(const float x[], const float y[], float x0, float y0, int n,
+                          const double sig[], double* A, double* b, double* sigb, double* siga,
+                          double* r2, double* chi2, double* q) {
+  std::vector<float> lx(static_cast<std::size_t>(std::max(n, 0)));
+  std::vector<float> ly(lx.size());
+  for (int i = 0; i < n; ++i) {
+    lx[i] = x[i] > x0 ? std::log10(x[i] - x0) : -30.0f;
+    ly[i] = y[i] > y0 ? std::log10(y[i] - y0) : -30.0f;
+  }
+  double a = 0.0;
+  const int r = FitLineF(lx.data(), ly.data(), n, sig, &a, b, siga, sigb, r2, chi2, q);
+  if (r || n == 2) *A = std::pow(10.0, a);
+  return r;
+}
+
+double KZ_Stati::LogGamma(double x) {
+  static const double c[6] = {76.18009173,  -86.50532033,   24.01409822,
+                              -1.231739516, 0.120858003e-2, -0.536382e-5};
+  const double t = x - 1.0;
+  const double s = t + 5.5;
+  double ser = 1.0;
+  for (int j = 0; j < 6; ++j) ser += c[j] / (t + j + 1.0);
+  return (t + 0.5) * std::log(s) - s + std::log(2.50662827465 * ser);
+}
+
+int KZ_Stati::GammaSeries(double* out, double a, double x, double* gln) {
+  *gln = LogGamma(a);
+  if (x <= 0.0) {
+    *out = 0.0;
+    return 1;
+  }
+  double ap = a, sum = 1.0 / a, del = sum;
+  for (int n = 1; n <= 100; ++n) {
+    ap += 1.0;
+    del *= x / ap;
+    sum += del;
+    if (std::fabs(del) < std::fabs(sum) * 3e-7) {
+      *out = sum * std::exp(-x + a * std::log(x) - *gln);
+      return 1;
+    }
+  }
+  return 0;
+}
+
+int KZ_Stati::GammaContFrac(double* out, double a, double x, double* gln) {
+  *gln = LogGamma(a);
+  double gold = 0.0, g = 0.0, a0 = 1.0, a1 = x, b0 = 0.0, b1 = 1.0, fac = 1.0;
+  for (int n = 1; n <= 100; ++n) {
+    const double ana = n - a;
+    a0 = (a1 + a0 * ana) * fac;
+    b0 = (b1 + b0 * ana) * fac;
+    const double anf = n * fac;
+    a1 = x * a0 + anf * a1;
+    b1 = x * b0 + anf * b1;
+    if (a1 != 0.0) {
+      fac = 1.0 / a1;
+      g = b1 * fac;
+      if (std::fabs((g - gold) / g) < 3e-7) {
+        *out = std::exp(-x + a * std::log(x) - *gln) * g;
+        return 1;
+      }
+      gold = g;
+    }
+  }
+  return 0;
+}
+
+double KZ_Stati::NonlinFit(const double X[], const double Y[], int m, nml_nlsq_fcn model,
+                           double params[], int n, const float lower[], const float upper[]) {
+  // The library refuses these arguments; answering here keeps them from reaching it.
+  if (m < 1 || n < 1 || n > 10 || m < n || !model) return -1.0;
+  std::vector<float> fx(static_cast<std::size_t>(m) + 1), fy(static_cast<std::size_t>(m));
+  for (int i = 0; i < m; ++i) {
+    fx[i] = static_cast<float>(X[i]);
+    fy[i] = static_cast<float>(Y[i]);
+  }
+  if (model == KZ_ResPowerFixedOffset) fx[m] = static_cast<float>(X[m]);
+  const FitBufferScope scope(fx.data(), fy.data());
+
+  std::vector<float> f(static_cast<std::size_t>(m), 0.0f);
+  std::vector<float> jtj(static_cast<std::size_t>(n * n), 0.0f);
+  float xguess[10];
+  for (int k = 0; k < n; ++k) xguess[k] = static_cast<float>(params[k]);
+  int rank = 0;
+  const nml_options opts = nml_opts(NML_INITIAL_GUESS, xguess, NML_RESIDUALS_USER, f.data(),
+                                    NML_JACOBIAN_RANK, &rank, NML_JTJ_INVERSE_USER, jtj.data(), 0);
+  float* x = nullptr;
+  if (lower && upper) {
+    std::vector<float> lo(lower, lower + n), hi(upper, upper + n);
+    x = nml_f_bounded_least_squares(model, m, n, 0, lo.data(), hi.data(), opts);
+  } else {
+    x = nml_f_nonlin_least_squares(model, m, n, opts);
+  }
+  if (!x) return -1.0;
+  const int dof = m - rank;
+  if (dof <= 0) {
+    std::free(x);
+    return -1.0;
+  }
+  float ss = 0.0f;
+  for (int i = 0; i < m; ++i) ss += f[i] * f[i];
+  const double s2 = ss / static_cast<float>(dof);
+  const float t = nml_f_t_inverse(0.95f, static_cast<float>(dof));
+  for (int k = 0; k < n; ++k) {
+    params[k] = x[k];
+    params[n + k] = t * std::sqrt(s2 * jtj[k * n + k]);
+  }
+  std::free(x);
+  return s2;
+}
+
+KZ_StatRecord* KZ_Stati::FitStatistics(KZ_StatRecord* out, const double x[], int nobs) {
+  *out = KZ_StatRecord{};
+  if (nobs < 1) return out;
+  std::vector<double> data(x, x + nobs);
+  double* s = nml_d_simple_statistics(nobs, 1, data.data(), 0);
+  if (!s) return out;
+  out->m_fMin = s[NML_STAT_MINIMUM];
+  out->m_fMax = s[NML_STAT_MAXIMUM];
+  out->m_fMean = s[NML_STAT_MEAN];
+  out->m_fRange = s[NML_STAT_RANGE];
+  out->m_fVariance = s[NML_STAT_VARIANCE];
+  out->m_fStdDev = s[NML_STAT_STD_DEV];
+  out->m_fCoefVar = s[NML_STAT_COEF_VARIATION];
+  out->m_fSkewness = s[NML_STAT_SKEWNESS];
+  out->m_fKurtosis = s[NML_STAT_KURTOSIS];
+  out->m_fMeanLo = s[NML_STAT_MEAN_LOWER];
+  out->m_fMeanHi = s[NML_STAT_MEAN_UPPER];
+  out->m_fVarLo = s[NML_STAT_VARIANCE_LOWER];
+  out->m_fVarHi = s[NML_STAT_VARIANCE_UPPER];
+  out->m_nCount = static_cast<std::int32_t>(s[NML_STAT_COUNT]);
+  std::free(s);
+  return out;
+}
+
+double KZ_Stati::FitBinomial(const double X[], const double Y[], int m, double params[]) {
+  return NonlinFit(X, Y, m, KZ_ResBinomial, params, 1, nullptr, nullptr);
+}
+
+double KZ_Stati::FitNormal(const double X[], const double Y[], int m, double params[], int cdf) {
+  return NonlinFit(X, Y, m, cdf == 0 ? KZ_ResNormalPdf : KZ_ResNormalCdf, params, 2, nullptr,
+                   nullptr);
+}
+
+double KZ_Stati::FitPoisson(const double X[], const double Y[], int m, double params[]) {
+  return NonlinFit(X, Y, m, KZ_ResPoisson, params, 1, nullptr, nullptr);
+}
+
+double KZ_Stati::FitWeibull(const double X[], const double Y[], int m, double params[], int cdf) {
+  return NonlinFit(X, Y, m, cdf == 0 ? KZ_ResWeibullPdf : KZ_ResWeibullCdf, params, 2, nullptr,
+                   nullptr);
+}

@@ -1,0 +1,323 @@
+#include "base/numerics/KZ_Stati.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "base/numerics/TestTables.h"
+#include "numerics/nml_runtime.h"
+
+namespace {
+
+void ExpectRel(double expected, double actual, double rel, const std::string& what) {
+  EXPECT_NEAR(actual, expected, rel * std::max(1e-12, std::fabs(expected))) << what;
+}
+
+class KZ_StatiFit : public testing::Test {
+ protected:
+  // The program runs with the library's stop flags off: a failed fit returns to its caller.
+  void SetUp() override { nml_error_set_stop_fatal(0); }
+};
+
+}  // namespace
+
+TEST(KZ_Stati, LinesMatchLinregressAndWeightedLeastSquares) {
+  tv_test::Table t("base/numerics/testdata/b3_line_fits.txt");
+  const int plain = t.integer();
+  for (int c = 0; c < plain; ++c) {
+    const int n = t.integer();
+    const std::vector<double> x = t.nums(n), y = t.nums(n);
+    const std::vector<double> ref = t.nums(6);
+    double a, b, sa, sb, r2, chi2, q = -1;
+    EXPECT_EQ(KZ_Stati::FitLine(x.data(), y.data(), n, nullptr, &a, &b, &sa, &sb, &r2, &chi2, &q),
+              1);
+    const double got[6] = {a, b, sa, sb, r2, chi2};
+    for (int k = 0; k < 6; ++k) ExpectRel(ref[k], got[k], 1e-10, "n " + std::to_string(n));
+    EXPECT_EQ(q, 1.0);
+    // The single-precision entry agrees to float accuracy.
+    std::vector<float> xf(x.begin(), x.end()), yf(y.begin(), y.end());
+    double af, bf, saf, sbf;
+    KZ_Stati::FitLineF(xf.data(), yf.data(), n, nullptr, &af, &bf, &saf, &sbf, nullptr, nullptr,
+                       nullptr);
+    EXPECT_NEAR(bf, b, 1e-5 * (1 + std::fabs(b)));
+  }
+  const int weighted = t.integer();
+  for (int c = 0; c < weighted; ++c) {
+    const int n = t.integer();
+    const std::vector<double> x = t.nums(n), y = t.nums(n), sig = t.nums(n);
+    const std::vector<double> ref = t.nums(7);
+    double a, b, sa, sb, r2, chi2, q;
+    EXPECT_EQ(
+        KZ_Stati::FitLine(x.data(), y.data(), n, sig.data(), &a, &b, &sa, &sb, &r2, &chi2, &q), 1);
+    const double got[7] = {a, b, sa, sb, r2, chi2, q};
+    const char* names[7] = {"a", "b", "siga", "sigb", "r2", "chi2", "q"};
+    // q comes from 7-digit expansions of the incomplete gamma function.
+    for (int k = 0; k < 7; ++k)
+      ExpectRel(ref[k], got[k], k == 6 ? 2e-6 : 1e-9,
+                std::string(names[k]) + " n " + std::to_string(n));
+  }
+}
+
+TEST(KZ_Stati, LineEdgeCases) {
+  // Exactly collinear points.
+  const double x[4] = {0, 1, 2, 5}, y[4] = {1, 3, 5, 11};
+  double a = 9, b = 9, sa = 9, sb = 9, r2 = 9, chi2 = 9, q = 9;
+  EXPECT_EQ(KZ_Stati::FitLine(x, y, 4, nullptr, &a, &b, &sa, &sb, &r2, &chi2, &q), 1);
+  EXPECT_DOUBLE_EQ(a, 1.0);
+  EXPECT_DOUBLE_EQ(b, 2.0);
+  EXPECT_EQ(sa, 0.0);
+  EXPECT_EQ(sb, 0.0);
+  EXPECT_EQ(chi2, 0.0);
+  EXPECT_EQ(q, 1.0);
+  EXPECT_EQ(r2, 1.0);
+  // Null optional outputs: only the line and its errors are written.
+  EXPECT_EQ(KZ_Stati::FitLine(x, y, 4, nullptr, &a, &b, &sa, &sb, nullptr, nullptr, nullptr), 1);
+  // Two points: the line through them, but no degrees of freedom for its errors.
+  a = b = sa = sb = 9;
+  EXPECT_EQ(KZ_Stati::FitLine(x, y, 2, nullptr, &a, &b, &sa, &sb, &r2, &chi2, &q), 0);
+  EXPECT_DOUBLE_EQ(a, 1.0);
+  EXPECT_DOUBLE_EQ(b, 2.0);
+  EXPECT_EQ(sa, 0.0);
+  EXPECT_TRUE(std::isfinite(sb));
+  // One point, or no spread in x: no line, nothing written.
+  const double same[3] = {2, 2, 2};
+  a = 9;
+  EXPECT_EQ(KZ_Stati::FitLine(x, y, 1, nullptr, &a, &b, &sa, &sb, &r2, &chi2, &q), 0);
+  EXPECT_EQ(KZ_Stati::FitLine(same, y, 3, nullptr, &a, &b, &sa, &sb, &r2, &chi2, &q), 0);
+  EXPECT_EQ(a, 9.0);
+}
+
+TEST(KZ_Stati, PowerLawThroughLogLogLine) {
+  std::vector<float> x, y;
+  for (int i = 0; i < 12; ++i) {
+    x.push_back(1.5f + 0.7f * i);
+    y.push_back(2.0f + 3.0f * std::pow(x.back() - 1.0f, 1.7f));
+  }
+  double A, b, sb, sa, r2;
+  EXPECT_EQ(KZ_Stati::FitPowerLaw(x.data(), y.data(), 1.0f, 2.0f, 12, nullptr, &A, &b, &sb, &sa,
+                                  &r2, nullptr, nullptr),
+            1);
+  EXPECT_NEAR(A, 3.0, 1e-4);
+  EXPECT_NEAR(b, 1.7, 1e-5);
+  EXPECT_NEAR(r2, 1.0, 1e-9);
+  // A point at x0 enters at log10 = -30 and pulls the line, but the fit runs.
+  x[0] = 1.0f;
+  EXPECT_EQ(KZ_Stati::FitPowerLaw(x.data(), y.data(), 1.0f, 2.0f, 12, nullptr, &A, &b, &sb, &sa,
+                                  &r2, nullptr, nullptr),
+            1);
+  EXPECT_GT(std::fabs(b - 1.7), 0.1);
+  EXPECT_GT(sb, 0.0);
+}
+
+TEST(KZ_Stati, GammaFunctions) {
+  for (double x : {0.1, 0.5, 1.0, 2.5, 7.0, 30.0, 171.0})
+    EXPECT_NEAR(KZ_Stati::LogGamma(x), std::lgamma(x),
+                1e-9 * std::max(1.0, std::fabs(std::lgamma(x))))
+        << x;
+  // P(1, x) = 1 - e^-x and P(1/2, x) = erf(sqrt x), by series below a + 1 and by the
+  // continued fraction above.
+  for (double x : {0.2, 1.0, 1.4, 2.0, 6.0, 15.0}) {
+    for (double a : {0.5, 1.0}) {
+      const double P = a == 1.0 ? 1.0 - std::exp(-x) : std::erf(std::sqrt(x));
+      double v = -1, gln = 0;
+      if (x < a + 1) {
+        ASSERT_EQ(KZ_Stati::GammaSeries(&v, a, x, &gln), 1);
+        EXPECT_NEAR(v, P, 1e-6) << a << " " << x;
+      } else {
+        ASSERT_EQ(KZ_Stati::GammaContFrac(&v, a, x, &gln), 1);
+        EXPECT_NEAR(v, 1.0 - P, 1e-6) << a << " " << x;
+      }
+      EXPECT_NEAR(gln, std::lgamma(a), 1e-9);
+    }
+  }
+  double v = -1, gln;
+  EXPECT_EQ(KZ_Stati::GammaSeries(&v, 2.0, 0.0, &gln), 1);
+  EXPECT_EQ(v, 0.0);
+}
+
+TEST_F(KZ_StatiFit, NonlinearFitsMatchLeastSquares) {
+  tv_test::Table t("base/numerics/testdata/b3_nonlin_fits.txt");
+  const int cases = t.integer();
+  for (int c = 0; c < cases; ++c) {
+    const std::string name = t.word();
+    const int m = t.integer(), n = t.integer();
+    const std::vector<double> x = t.nums(m), y = t.nums(m), start = t.nums(n);
+    const std::vector<double> fitted = t.nums(n), half = t.nums(n);
+    const double s2 = t.num();
+    nml_nlsq_fcn model = name == "power2" || name == "power3" ? KZ_ResPower
+                         : name == "sine"                     ? KZ_ResSine
+                         : name == "normalpdf"                ? KZ_ResNormalPdf
+                                                              : KZ_ResWeibullCdf;
+    std::vector<double> params(2 * n);
+    for (int k = 0; k < n; ++k) params[k] = start[k];
+    const double v =
+        KZ_Stati::NonlinFit(x.data(), y.data(), m, model, params.data(), n, nullptr, nullptr);
+    SCOPED_TRACE(name);
+    ExpectRel(s2, v, 2e-2, "residual variance");
+    for (int k = 0; k < n; ++k) {
+      EXPECT_NEAR(params[k], fitted[k], 2e-3 * std::max(1.0, std::fabs(fitted[k]))) << k;
+      ExpectRel(half[k], params[n + k], 3e-2, "half-width " + std::to_string(k));
+    }
+  }
+}
+
+TEST_F(KZ_StatiFit, BoundsAndFixedOffset) {
+  // y = 2 (x - 0.5)^1.5 with the offset handed over in X[m].
+  std::vector<double> x, y;
+  for (int i = 0; i < 20; ++i) {
+    x.push_back(1.0 + 0.25 * i);
+    y.push_back(2.0 * std::pow(x.back() - 0.5, 1.5));
+  }
+  x.push_back(0.5);
+  double p[4] = {1.0, 1.0, 0, 0};
+  const double v =
+      KZ_Stati::NonlinFit(x.data(), y.data(), 20, KZ_ResPowerFixedOffset, p, 2, nullptr, nullptr);
+  EXPECT_GE(v, 0.0);
+  EXPECT_NEAR(p[0], 2.0, 1e-3);
+  EXPECT_NEAR(p[1], 1.5, 1e-3);
+  // Another offset, another fit.
+  x[20] = 0.0;
+  double p2[4] = {1.0, 1.0, 0, 0};
+  KZ_Stati::NonlinFit(x.data(), y.data(), 20, KZ_ResPowerFixedOffset, p2, 2, nullptr, nullptr);
+  EXPECT_GT(std::fabs(p2[1] - 1.5), 0.05);
+  // Bounds hold the exponent below its free optimum.
+  const float lo[2] = {0.0f, 0.0f}, hi[2] = {10.0f, 1.2f};
+  double p3[4] = {1.0, 1.0, 0, 0};
+  x[20] = 0.5;
+  EXPECT_GE(KZ_Stati::NonlinFit(x.data(), y.data(), 20, KZ_ResPowerFixedOffset, p3, 2, lo, hi),
+            0.0);
+  EXPECT_LE(p3[1], 1.2 + 1e-6);
+  EXPECT_NEAR(p3[1], 1.2, 1e-3);
+}
+
+TEST_F(KZ_StatiFit, FitsWithoutSolutionOrDegreesOfFreedomFail) {
+  const double x[3] = {1, 2, 3}, y[3] = {2, 4.1, 5.9};
+  double p[6] = {1.0, 1.0, 0.0, 7, 7, 7};
+  // Fewer points than parameters, and as many points as parameters (no degrees of freedom).
+  EXPECT_EQ(KZ_Stati::NonlinFit(x, y, 2, KZ_ResPower, p, 3, nullptr, nullptr), -1.0);
+  EXPECT_EQ(KZ_Stati::NonlinFit(x, y, 2, KZ_ResPower, p, 2, nullptr, nullptr), -1.0);
+  EXPECT_EQ(KZ_Stati::NonlinFit(x, y, 0, KZ_ResPower, p, 2, nullptr, nullptr), -1.0);
+  const double want[6] = {1.0, 1.0, 0.0, 7, 7, 7};
+  for (int k = 0; k < 6; ++k) EXPECT_EQ(p[k], want[k]);
+}
+
+namespace {
+
+// A residual model that runs a whole fit of its own on every call and then reads the
+// outer fit's data: the inner fit must hand the outer buffer back.
+void NestedModel(int m, int n, float p[], float f[]) {
+  const double xi[4] = {1, 2, 3, 4}, yi[4] = {3, 5, 7, 9.5};
+  double q[4] = {1, 1, 0, 0};
+  KZ_Stati::NonlinFit(xi, yi, 4, KZ_ResPower, q, 2, nullptr, nullptr);
+  KZ_ResPower(m, n, p, f);
+}
+
+}  // namespace
+
+TEST_F(KZ_StatiFit, FitBufferBelongsToTheCall) {
+  std::vector<double> x, y;
+  for (int i = 0; i < 9000; ++i) {  // longer than any fixed buffer of 8000
+    x.push_back(1.0 + i * 0.001);
+    y.push_back(1.5 * std::pow(x.back(), 0.8));
+  }
+  double p[4] = {1.0, 1.0, 0, 0};
+  EXPECT_GE(KZ_Stati::NonlinFit(x.data(), y.data(), 9000, KZ_ResPower, p, 2, nullptr, nullptr),
+            0.0);
+  EXPECT_NEAR(p[0], 1.5, 1e-3);
+  EXPECT_NEAR(p[1], 0.8, 1e-3);
+
+  double r[4] = {1.0, 1.0, 0, 0};
+  EXPECT_GE(KZ_Stati::NonlinFit(x.data(), y.data(), 50, NestedModel, r, 2, nullptr, nullptr), 0.0);
+  EXPECT_NEAR(r[0], 1.5, 1e-3);
+  EXPECT_NEAR(r[1], 0.8, 1e-3);
+  EXPECT_EQ(KZ_FitX, nullptr);
+}
+
+TEST_F(KZ_StatiFit, DistributionFitsRecoverTheirParameters) {
+  // Exact histograms; the library's single-precision stopping rules (the fits pass none of
+  // their own) leave up to about half a percent on the flatter ones.
+  std::vector<double> x, y;
+  // Poisson histogram of lambda 3.2 over 0..11.
+  for (int i = 0; i < 12; ++i) {
+    x.push_back(i);
+    y.push_back(std::pow(3.2, i) * std::exp(-3.2) / std::tgamma(i + 1.0));
+  }
+  double pp[2] = {2.0, 0};
+  EXPECT_GE(KZ_Stati::FitPoisson(x.data(), y.data(), 12, pp), 0.0);
+  EXPECT_NEAR(pp[0], 3.2, 0.02);
+  // Binomial of 12 trials with mean index 4.5 (p = 4.5/12).
+  for (int i = 0; i < 12; ++i)
+    y[i] = std::tgamma(13.0) / (std::tgamma(i + 1.0) * std::tgamma(13.0 - i)) *
+           std::pow(4.5 / 12, i) * std::pow(1 - 4.5 / 12, 12 - i);
+  double pb[2] = {3.0, 0};
+  EXPECT_GE(KZ_Stati::FitBinomial(x.data(), y.data(), 12, pb), 0.0);
+  EXPECT_NEAR(pb[0], 4.5, 0.02);
+  // Normal distribution function of mean 1, variance 4.
+  std::vector<double> xs, ys;
+  for (int i = 0; i < 30; ++i) {
+    xs.push_back(-5.0 + 0.4 * i);
+    ys.push_back(0.5 * (1.0 + std::erf((xs.back() - 1.0) / std::sqrt(8.0))));
+  }
+  double pn[4] = {0.0, 1.0, 0, 0};
+  EXPECT_GE(KZ_Stati::FitNormal(xs.data(), ys.data(), 30, pn, 1), 0.0);
+  EXPECT_NEAR(pn[0], 1.0, 1e-3);
+  EXPECT_NEAR(pn[1], 4.0, 1e-2);
+  // Weibull density of scale 2 and shape 1.5, started as the data sheet does (1, 2).
+  for (int i = 0; i < 30; ++i) {
+    xs[i] = 0.1 + 0.2 * i;
+    const double r = xs[i] / 2.0;
+    ys[i] = (1.5 / 2.0) * std::pow(r, 0.5) * std::exp(-std::pow(r, 1.5));
+  }
+  double pw[4] = {1.0, 2.0, 0, 0};
+  EXPECT_GE(KZ_Stati::FitWeibull(xs.data(), ys.data(), 30, pw, 0), 0.0);
+  EXPECT_NEAR(pw[0], 2.0, 0.01);
+  EXPECT_NEAR(pw[1], 1.5, 0.01);
+}
+
+TEST(KZ_Stati, ResidualModelsAtTheirLimits) {
+  const float fx[4] = {-1.0f, 0.5f, 10.0f, 12.0f};
+  const float fy[3] = {0.25f, 0.5f, 0.75f};
+  KZ_FitX = fx;
+  KZ_FitY = fy;
+  float f[3];
+  // Weibull models at a negative abscissa return the observation itself.
+  float w[2] = {1.0f, 2.0f};
+  KZ_ResWeibullPdf(3, 2, w, f);
+  EXPECT_EQ(f[0], 0.25f);
+  KZ_ResWeibullCdf(3, 2, w, f);
+  EXPECT_EQ(f[0], 0.25f);
+  EXPECT_NEAR(f[1], 0.5 - (1.0 - std::exp(-0.25)), 1e-6);
+  // The rate model at or after tc contributes 1e10.
+  float r[6] = {0.1f, 0.1f, 1.0f, 0.5f, 6.0f, 10.0f};
+  KZ_ResLogPeriodicRate(3, 6, r, f);
+  EXPECT_NE(f[1], 1e10f);
+  EXPECT_EQ(f[2], 1e10f);
+  // Sine in degrees, and the power with an offset read from X[m].
+  float s[3] = {2.0f, 29.5f, 0.5f};
+  KZ_ResSine(3, 3, s, f);
+  EXPECT_NEAR(f[1], 0.5 - (2.0 * 0.5 + 0.5), 1e-6);
+  float pf[2] = {1.0f, 2.0f};
+  KZ_ResPowerFixedOffset(3, 2, pf, f);
+  EXPECT_NEAR(f[2], 0.75 - 4.0, 1e-5);  // (10 - 12)^2 with c = X[3] = 12
+  KZ_FitX = nullptr;
+  KZ_FitY = nullptr;
+}
+
+TEST(KZ_Stati, SummaryStatistics) {
+  const double x[5] = {4, 1, 5, 2, 3};
+  KZ_StatRecord r;
+  EXPECT_EQ(KZ_Stati::FitStatistics(&r, x, 5), &r);
+  EXPECT_EQ(r.m_fMin, 1.0);
+  EXPECT_EQ(r.m_fMax, 5.0);
+  EXPECT_DOUBLE_EQ(r.m_fMean, 3.0);
+  EXPECT_EQ(r.m_fRange, 4.0);
+  EXPECT_DOUBLE_EQ(r.m_fVariance, 2.5);
+  EXPECT_DOUBLE_EQ(r.m_fStdDev, std::sqrt(2.5));
+  EXPECT_EQ(r.m_nCount, 5);
+  EXPECT_LT(r.m_fMeanLo, 3.0);
+  EXPECT_GT(r.m_fMeanHi, 3.0);
+  EXPECT_LT(r.m_fVarLo, 2.5);
+  EXPECT_GT(r.m_fVarHi, 2.5);
+}
