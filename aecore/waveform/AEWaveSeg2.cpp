@@ -160,8 +160,8 @@ void Seg2_WriteString(std::vector<std::uint8_t>& out, const std::string& text) {
 
 bool AEW_ReplaceFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
   const std::string target = plat::ResolvePath(path);
-  std::string folder = KZ_GetFolder(target);
-  if (folder.empty()) folder = ".";
+  const std::string parent = KZ_GetFolder(target);
+  const std::string folder = parent.empty() ? std::string(1, '.') : parent;
   auto fail = [&](const std::string& tmp) {
     if (!tmp.empty()) plat::DeleteFile(tmp);
     plat::AfxMessageBox("Save file failed!! (" + path + ")", MB_ICONHAND);
