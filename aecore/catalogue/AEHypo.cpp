@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "aecore/waveform/AEWHeader.h"
 #include "base/util/KZ_FileUtil.h"
 #include "platform/ByteOrder.h"
 #include "platform/Strings.h"
@@ -188,4 +189,20 @@ int CAEHypo::OpenCatalogue(const std::string& parPath) {
   else
     m_fHypoScale = 40.0f;
   return 1;
+}
+
+void CAEHypo::ClearRecord(int nAE, const AEWHeader* header) {
+  m_Rec = AEHRecord{};
+  m_Rec.nIndex = nAE;
+  for (int k = 0; k < AEH_MAX_SENSORS; ++k) m_Rec.nSensor[k] = static_cast<std::int8_t>(k < m_nSensors ? k : 0);
+  if (header) {
+    m_Rec.nYear = static_cast<std::uint8_t>(header->nYear & 0xFF);
+    m_Rec.nMonth = static_cast<std::uint8_t>(header->nMonth);
+    m_Rec.nDay = static_cast<std::uint8_t>(header->nDay);
+    m_Rec.nHour = static_cast<std::uint8_t>(header->nHour);
+    m_Rec.nMinute = static_cast<std::uint8_t>(header->nMinute);
+    m_Rec.nSecond = static_cast<std::uint8_t>(header->nSecond);
+    m_Rec.nTimeSec = header->nSec;
+    m_Rec.nTimeUs = header->nUsec;
+  }
 }

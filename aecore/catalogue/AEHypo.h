@@ -12,6 +12,7 @@
 #include "platform/File.h"
 
 class CAETemplateSet;
+struct AEWHeader;
 
 constexpr int AEH_MAX_POINTS = 48;       // sensor lines and further points
 constexpr int AEH_MAX_FAULT_POINTS = 128;
@@ -175,6 +176,10 @@ class CAEHypo : public AESensorTable {
   int PutAEH(int nAE, bool checkLock);
   int ConvertAEF(const std::string& oldPath, const std::string& newPath);
   int ConvertAED(const std::string& oldPath, const std::string& newPath);
+  // Makes the current record that of event nAE when the catalogue holds none for it yet:
+  // all zero (no flags, lock or mechanism of the event shown before) but the index, the
+  // date and time of the waveform header when one is given, and sensor indexes 0 .. n - 1.
+  void ClearRecord(int nAE, const AEWHeader* header);
 
   // Parameter file; opens (converts, creates) the catalogue of the same base name unless
   // parametersOnly.

@@ -1,4 +1,5 @@
 #include "aecore/catalogue/AEHypo.h"
+#include "aecore/waveform/AEWHeader.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -572,4 +573,34 @@ TEST(AEHCatalogueTest, OpeningSetsTheSymbolScaleAndRefusedCreationFails) {
   EXPECT_EQ(h.LoadPad(dir + "/exp1.par", false), 0);
   EXPECT_FALSE(h.m_fpAEH);
   EXPECT_FALSE(fs::exists(dir + "/exp1.aeh"));
+}
+
+TEST(AEHCatalogueTest, AnEventWithoutRecordGetsAClearedOne) {
+  CAEHypo h;
+  OpenNew(h, "clear");
+  FillRecord(h.m_Rec, 16);
+  h.m_Rec.nFlags = AEH_FLAG_LOCKED | AEH_FLAG_MECHANISM;
+  ASSERT_EQ(h.PutAEH(0, false), 1);
+  ASSERT_EQ(h.GetAEH(0), 1);
+  // Stepping to event 5: the catalogue has no record for it.
+  EXPECT_EQ(h.GetAEH(5), 0);
+  EXPECT_EQ(h.m_Rec.nFlags, AEH_FLAG_LOCKED | AEH_FLAG_MECHANISM);  // a failed read changes nothing
+  AEWHeader w{};
+  w.nYear = 2026;
+  w.nMonth = 12;
+  w.nDay = 10;
+  w.nSecond = 9;
+  w.nSec = 36;
+  w.nUsec = 125;
+  h.ClearRecord(5, &w);
+  EXPECT_EQ(h.m_Rec.nFlags, 0);
+  EXPECT_EQ(h.m_Rec.nMecType, 0);
+  EXPECT_EQ(h.m_Rec.fStrike, 0.0f);
+  EXPECT_EQ(h.m_Rec.nIndex, 5);
+  EXPECT_EQ(h.m_Rec.nYear, 2026 & 0xFF);
+  EXPECT_EQ(h.m_Rec.nSecond, 9);
+  EXPECT_EQ(h.m_Rec.nTimeSec, 36);
+  EXPECT_EQ(h.m_Rec.nTimeUs, 125);
+  EXPECT_EQ(h.m_Rec.nSensor[15], 15);
+  EXPECT_EQ(h.PutAEH(5, true), 1);  // the cleared record is writable and unlocked
 }

@@ -56,14 +56,19 @@ std::string Key(const char* keyword, const char* fmt, ...) {
   return std::string(keyword) + " " + value;
 }
 
-// The low 16 bits of an integer, as the recorders stored wider samples.
-std::int16_t Low16(std::int64_t v) { return static_cast<std::int16_t>(static_cast<std::uint16_t>(v & 0xFFFF)); }
-
-std::int16_t FloatSample(float f) {
-  if (!std::isfinite(f)) return 0;
-  double t = std::trunc(static_cast<double>(f));
-  t = std::clamp(t, -9.2e18, 9.2e18);
-  return Low16(static_cast<std::int64_t>(t));
+// Wider samples kept in 16 bits: values beyond the range are clamped (and counted), never
+// wrapped into unrelated values that a later save would write back as data.
+std::int16_t Clamp16(double v, int* clamped) {
+  if (!std::isfinite(v)) {
+    ++*clamped;
+    return 0;
+  }
+  const double t = std::trunc(v);
+  if (t > 32767 || t < -32768) {
+    ++*clamped;
+    return t > 0 ? 32767 : -32768;
+  }
+  return static_cast<std::int16_t>(t);
 }
 
 struct TraceInfo {
@@ -363,6 +368,7 @@ int CAEWaveSeg2::Load(const std::string& path) {
   h.nMin = -32000;
   h.nMax = 32000;
   for (const std::string& s : fileStrings) ParseSeg2FileString(s.c_str());
+  int clamped = 0;
   for (int k = 0; k < traces; ++k) {
     const TraceInfo& t = info[k];
     for (const std::string& s : traceStrings[k]) ParseSeg2TraceString(s.c_str(), k);
@@ -372,11 +378,14 @@ int CAEWaveSeg2::Load(const std::string& path) {
       if (t.format == 1)
         dst[i] = le::GetI16(src + 2 * i);
       else if (t.format == 2)
-        dst[i] = Low16(le::GetI32(src + 4 * i));
+        dst[i] = Clamp16(le::GetI32(src + 4 * i), &clamped);
       else if (t.format == 4)
-        dst[i] = FloatSample(le::GetF32(src + 4 * i));
+        dst[i] = Clamp16(le::GetF32(src + 4 * i), &clamped);
     }
   }
+  if (clamped > 0)
+    plat::AfxMessageBox(plat::Format("%s: %d samples outside the 16-bit range were clamped.", path.c_str(), clamped),
+                        MB_ICONEXCLAMATION);
   if (h.nYear < 1 && m_dStartJD > 0.0) {
     int y, mo, d, hh, mi;
     float sec;

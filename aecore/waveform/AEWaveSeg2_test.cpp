@@ -280,12 +280,17 @@ TEST(AEWaveSeg2Test, SampleFormatsAndKeywords) {
              BuildSeg2({"ACQUISITION_DATE 2009/03/04", "acquisition_time 05:06:07.5", "COMMENTS hello there",
                         "TIME_SEC_USEC 100 200"},
                        {i32, f32}));
+  ScriptedUi ui;
   CAEWaveSeg2 w(dir + "/000001_s01.sg2");
   EXPECT_EQ(w.m_strSuffix, "_s01.sg2");
   EXPECT_EQ(w.m_nEvent, 1);
   ASSERT_EQ(w.GetNumChannels(), 2);
   ASSERT_EQ(w.m_pHeader->nSamples, 3);
-  EXPECT_EQ(w.m_pSamples[0], 4464);
+  // Samples beyond 16 bits are clamped with one warning, never wrapped (70000 would be 4464).
+  EXPECT_EQ(w.m_pSamples[0], 32767);
+  EXPECT_EQ(w.m_pSamples[5], 32767);
+  ASSERT_EQ(ui.MessageTexts().size(), 1u);
+  EXPECT_NE(ui.MessageTexts()[0].find("2 samples outside the 16-bit range were clamped"), std::string::npos);
   EXPECT_EQ(w.m_pSamples[1], -5);
   EXPECT_EQ(w.m_pSamples[2], 0);  // the shorter trace ends in zeros
   EXPECT_EQ(w.m_pSamples[3], 1);
