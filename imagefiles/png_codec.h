@@ -36,5 +36,8 @@ int png_info(const char* path, PngInfo* info);
 int png_load(const char* path, ImageDescriptor* d);
 // options: bit 0 Adam7 interlacing; bits 1-3 the row filter for 8-bit grey and 24 bits.
 int png_save(const char* path, ImageDescriptor* d, int options);
+// Reads the first PLTE of a palette file (up to 256 entries) into `palette`; returns the
+// number of entries, 0 when there are none.
+int png_read_palette(const char* path, RGBQUAD* palette);
 // The detail code of the last -63 or -64 result.
 int png_last_error();

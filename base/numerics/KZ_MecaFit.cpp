@@ -1,0 +1,394 @@
+#include "base/numerics/KZ_MecaFit.h"
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+#include <cstdio>
+#include <new>
+#include <vector>
+
+#include "base/numerics/KZ_GridMinimum.h"
+
+namespace {
+
+constexpr double kDeg = 3.14159265358979323846 / 180.0;
+
+// Unit vectors of one ray: direction r and the SV and SH polarisations.
+struct Ray {
+  double r[3], sv[3], sh[3];
+};
+
+Ray MakeRay(double takeoff, double azimuth) {
+  const double si = std::sin(takeoff * kDeg), ci = std::cos(takeoff * kDeg);
+  const double sa = std::sin(azimuth * kDeg), ca = std::cos(azimuth * kDeg);
+  return Ray{{ca * si, sa * si, ci}, {ca * ci, sa * ci, -si}, {-sa, ca, 0.0}};
+}
+
+double Project(const double M[9], const double r[3], const double e[3]) {
+  double s = 0.0;
+  for (int i = 0; i < 3; ++i)
+    s += r[i] * (M[3 * i] * e[0] + M[3 * i + 1] * e[1] + M[3 * i + 2] * e[2]);
+  return s;
+}
+
+// 1 P, 2 SV, 3 SH by the phase code.
+int PhaseType(const KZ_MecaStation& s) {
+  if (s.m_cCode[0] == 'P') return 1;
+  return s.m_cCode[1] == 'v' ? 2 : 3;
+}
+
+bool IsRatio(const KZ_MecaStation& s) { return s.m_cCode[1] == 'P'; }
+
+double Amplitude(const double M[9], const Ray& ray, int type) {
+  switch (type) {
+    case 1:
+      return Project(M, ray.r, ray.r);
+    case 2:
+      return Project(M, ray.r, ray.sv);
+    case 3:
+      return Project(M, ray.r, ray.sh);
+    default:
+      return 0.0;
+  }
+}
+
+double Sign(double v) { return v > 0.0 ? 1.0 : (v < 0.0 ? -1.0 : 0.0); }
+
+void PutU16(unsigned char* p, unsigned v) {
+  p[0] = static_cast<unsigned char>(v & 0xFF);
+  p[1] = static_cast<unsigned char>((v >> 8) & 0xFF);
+}
+
+}  // namespace
+
+void MomentTensorFromAngles(double iso, double clvd, double strike, double dip, double rake,
+                            double M[9]) {
+  for (int i = 0; i < 9; ++i) M[i] = 0.0;
+  M[0] = M[4] = M[8] = 0.8164966 * iso;
+  const double rest = 1.0 - iso * iso;
+  if (rest > 0.0) {
+    const double c = std::sqrt(rest);
+    const double w = std::sqrt(1.0 - clvd * clvd) * c;
+    const double f = strike * kDeg, d = dip * kDeg, l = rake * kDeg;
+    const double sd = std::sin(d), cd = std::cos(d), s2d = std::sin(2 * d), c2d = std::cos(2 * d);
+    const double sl = std::sin(l), cl = std::cos(l);
+    const double sf = std::sin(f), cf = std::cos(f), s2f = std::sin(2 * f), c2f = std::cos(2 * f);
+    M[0] -= w * (sd * cl * s2f + s2d * sl * sf * sf);
+    M[1] += w * (sd * cl * c2f + 0.5 * s2d * sl * s2f);
+    M[2] -= w * (cd * cl * cf + c2d * sl * sf);
+    M[4] += w * (sd * cl * s2f - s2d * sl * cf * cf);
+    M[5] += w * (c2d * sl * cf - cd * cl * sf);
+    M[8] += w * s2d * sl;
+    if (std::fabs(clvd) > 1e-4) {
+      const double nv[3] = {-sd * sf, sd * cf, -cd};
+      const double dv[3] = {cl * cf + cd * sl * sf, cl * sf - cd * sl * cf, -sl * sd};
+      const double bv[3] = {nv[1] * dv[2] - nv[2] * dv[1], nv[2] * dv[0] - nv[0] * dv[2],
+                            nv[0] * dv[1] - nv[1] * dv[0]};
+      const double k = c * clvd / std::sqrt(3.0);
+      for (int i = 0; i < 3; ++i)
+        for (int j = i; j < 3; ++j)
+          M[3 * i + j] += k * (2 * bv[i] * bv[j] - nv[i] * nv[j] - dv[i] * dv[j]);
+    }
+  }
+  M[3] = M[1];
+  M[6] = M[2];
+  M[7] = M[5];
+}
+
+double RadiationAmplitude(const double M[9], double takeoff, double azimuth, int type) {
+  return Amplitude(M, MakeRay(takeoff, azimuth), type);
+}
+
+bool KZ_WriteMecaGridFile(const std::string& path, const double grid[], int n1, int n2, int n3) {
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) return false;
+  unsigned char head[28] = {};
+  PutU16(head + 0, 20);
+  PutU16(head + 2, 37);
+  PutU16(head + 4, 3);
+  PutU16(head + 8, static_cast<unsigned>(n1));
+  PutU16(head + 10, static_cast<unsigned>(n2));
+  PutU16(head + 12, static_cast<unsigned>(n3));
+  for (int k = 0; k < 3; ++k) {  // 1000.0f, little-endian
+    head[16 + 4 * k + 0] = 0x00;
+    head[16 + 4 * k + 1] = 0x00;
+    head[16 + 4 * k + 2] = 0x7A;
+    head[16 + 4 * k + 3] = 0x44;
+  }
+  bool ok = std::fwrite(head, 1, sizeof head, f) == sizeof head;
+  const long cells = static_cast<long>(n1) * n2 * n3;
+  std::vector<unsigned char> body(static_cast<std::size_t>(cells) * 2);
+  for (long i = 0; i < cells; ++i) {
+    const double v = grid[i] * 10000.0;
+    const unsigned u = v >= 65535.0 ? 65535u : (v > 0.0 ? static_cast<unsigned>(v) : 0u);
+    PutU16(body.data() + 2 * i, u);
+  }
+  ok = ok && std::fwrite(body.data(), 1, body.size(), f) == body.size();
+  ok = std::fclose(f) == 0 && ok;
+  return ok;
+}
+
+int KZ_MecaFit::FitFirstMotions(const KZ_MecaStation st[], int n, float out[3], float threshold) {
+  std::vector<Ray> rays;
+  std::vector<int> type;
+  std::vector<double> pol;
+  for (int k = 0; k < n; ++k) {
+    if (IsRatio(st[k])) continue;
+    rays.push_back(MakeRay(st[k].m_fTakeoff, st[k].m_fAzimuth));
+    type.push_back(PhaseType(st[k]));
+    pol.push_back(Sign(st[k].m_fPolarity));
+  }
+  const double thr = std::fabs(threshold);
+  int count = 0;
+  bool haveRef = false;
+  double ref = 0.0, sumS = 0.0, sumD = 0.0, sumR = 0.0;
+  double M[9];
+  for (int dip = 87; dip >= 0; dip -= 3) {
+    for (int strike = 0; strike <= 356; strike += 4) {
+      for (int rake = 0; rake <= 356; rake += 4) {
+        MomentTensorFromAngles(0, 0, strike, dip, rake, M);
+        bool agree = true;
+        for (std::size_t k = 0; k < rays.size() && agree; ++k) {
+          const double a = Amplitude(M, rays[k], type[k]);
+          if (std::fabs(a) >= thr && a * pol[k] < 0.0) agree = false;
+        }
+        if (!agree) continue;
+        if (!haveRef) {
+          haveRef = true;
+          ref = strike;
+        }
+        if (std::fabs(strike - ref) > 90.0) continue;
+        ++count;
+        sumS += strike;
+        sumD += dip;
+        sumR += rake;
+      }
+    }
+  }
+  if (count == 0) {
+    out[0] = 356.0f;
+    out[1] = 0.0f;
+    out[2] = 356.0f;
+    return -1;
+  }
+  out[0] = static_cast<float>(sumS / count);
+  out[1] = static_cast<float>(sumD / count);
+  out[2] = static_cast<float>(sumR / count);
+  return count;
+}
+
+int KZ_MecaFit::GridSearch(const KZ_MecaStation st[], int n, float out[3], double* misfit,
+                           double curv[6], float threshold) {
+  constexpr int nS = 72, nD = 36, nR = 72;
+  std::vector<double> grid(static_cast<std::size_t>(nS) * nD * nR);
+  std::vector<Ray> rays(static_cast<std::size_t>(std::max(n, 0)));
+  for (int k = 0; k < n; ++k) rays[k] = MakeRay(st[k].m_fTakeoff, st[k].m_fAzimuth);
+  double M[9];
+  std::size_t cell = 0;
+  for (int is = 0; is < nS; ++is) {
+    for (int id = 0; id < nD; ++id) {
+      for (int ir = 0; ir < nR; ++ir, ++cell) {
+        MomentTensorFromAngles(0, 0, is * 5.0, id * 2.5, ir * 5.0, M);
+        double num = 0.0, den = 0.0;
+        for (int k = 0; k < n; ++k) {
+          const KZ_MecaStation& s = st[k];
+          if (IsRatio(s)) {
+            if (std::fabs(s.m_fAmp) <= 0.001) continue;
+            const double r =
+                std::log10(std::fabs(Amplitude(M, rays[k], 3) / Amplitude(M, rays[k], 1)));
+            const double obs = std::fabs(s.m_fAmp) > 1e-4 ? std::log10(std::fabs(s.m_fAmp)) : -4.0;
+            const double d = std::fabs(r - obs);
+            num += 2.0 * (d < 2.0 ? d : 2.0);  // capped; an undefined ratio counts as the cap
+            den += 2.0;
+          } else {
+            const int type = PhaseType(s);
+            const double a = Amplitude(M, rays[k], type);
+            if (std::fabs(threshold) > std::fabs(a)) continue;
+            const double w =
+                threshold > -0.001 ? (type == 1 ? 20000.0 : 1.0) : std::log10(std::fabs(s.m_fAmp));
+            if (a * Sign(s.m_fPolarity) < 0.0) num += w;
+            den += w;
+          }
+        }
+        // A cell that no station constrains has no misfit and is passed over.
+        grid[cell] = den != 0.0 && std::isfinite(num / den) ? num / den : FLT_MAX;
+      }
+    }
+  }
+  KZ_WriteMecaGridFile("C:/temp1/Meca.lm3", grid.data(), nS, nD, nR);
+  const int dims[3] = {nR, nD, nS};
+  double res[9];
+  int status = 1, nMin = 0, minima[10];
+  *misfit = KZ_FindGridMinimum(grid.data(), dims, res, &status, &nMin, minima);
+  if (nMin > 0) {
+    out[0] = static_cast<float>(res[2] * 5.0);
+    out[1] = static_cast<float>(res[1] * 2.5);
+    out[2] = static_cast<float>(res[0] * 5.0);
+    curv[0] = res[5] / 25.0;
+    curv[1] = res[4] / 6.25;
+    curv[2] = res[3] / 25.0;
+    curv[3] = res[8] / 12.5;
+    curv[4] = res[7] / 25.0;
+    curv[5] = res[6] / 12.5;
+  }
+  return status;
+}
+
+KZ_MecaSolution KZ_MecaFit::Solve(const KZ_MecaStation st[], int n, KZ_MecaParam* p, float lo,
+                                  float hi) {
+  const float bounds[3][2] = {{lo, hi}, {-1.0f, 1.0f}, {-0.5f, 0.5f}};
+  for (int g = 0; g < 3; ++g) {
+    KZ_MecaParamGroup& q = p->m_Group[g];
+    q.m_fLower = bounds[g][0];
+    q.m_fUpper = bounds[g][1];
+    q.m_fStep = 0.1f;
+    q.m_fValue = 0.5f * (q.m_fLower + q.m_fUpper);
+    q.m_fError = 0.0f;
+  }
+  KZ_MecaSolution result;
+  result.m_nStatus = -1;
+  KZ_MecaGrid grid;
+  grid.nS = 37;
+  grid.s0 = 0.0f;
+  grid.dS = 10.0f;
+  grid.nD = 19;
+  grid.d0 = 0.0f;
+  grid.dD = 5.0f;
+  grid.nR = 1;
+  grid.r0 = 180.0f;
+  grid.dR = 10.0f;
+  double* work = new (std::nothrow) double[static_cast<std::size_t>(grid.nS) * grid.nD * grid.nR];
+  if (!work) return result;
+  grid.work = work;
+  result = Refine(3, st, n, p, grid, 0);
+  delete[] work;
+  return result;
+}
+
+KZ_MecaSolution KZ_MecaFit::Refine(int level, const KZ_MecaStation st[], int n, KZ_MecaParam* p,
+                                   KZ_MecaGrid grid, int refine) {
+  if (level <= 0) {
+    KZ_MecaSolution r;
+    const double scale = std::pow(10.0, 1.5 * p->m_Group[0].m_fValue);
+    const double iso = p->m_Group[1].m_fValue, clvd = p->m_Group[2].m_fValue;
+    std::vector<Ray> rays(static_cast<std::size_t>(std::max(n, 0)));
+    for (int k = 0; k < n; ++k) rays[k] = MakeRay(st[k].m_fTakeoff, st[k].m_fAzimuth);
+    double M[9];
+    double best = 0.0;
+    int bestCell = -1, cell = 0;
+    for (int ir = 0; ir < grid.nR; ++ir) {
+      for (int id = 0; id < grid.nD; ++id) {
+        for (int is = 0; is < grid.nS; ++is, ++cell) {
+          MomentTensorFromAngles(iso, clvd, is * grid.dS + grid.s0, id * grid.dD + grid.d0,
+                                 ir * grid.dR + grid.r0, M);
+          double sum = 0.0;
+          for (int k = 0; k < n; ++k) {
+            const KZ_MecaStation& s = st[k];
+            if (s.m_cCode[0] == 'S' && s.m_cCode[1] == 'P') {
+              const double aP = scale * Amplitude(M, rays[k], 1);
+              const double aSH = scale * Amplitude(M, rays[k], 3);
+              const double obs = s.m_fAmp;
+              double d;
+              if (aP < 1e-4)
+                d = obs - 4.0;
+              else if (aSH < 1e-4)
+                d = obs + 2.0;
+              else
+                d = obs - std::log10(std::fabs(aSH / aP));
+              sum += d * d;
+            } else {
+              const float a = static_cast<float>(scale * Amplitude(M, rays[k], PhaseType(s)));
+              const double d = s.m_fAmp - a;
+              sum += d * d;
+              if (Sign(a) * s.m_fPolarity < 0.0) sum += static_cast<double>(a) * a;
+            }
+          }
+          grid.work[cell] = sum;
+          if (bestCell < 0 || sum < best) {
+            best = sum;
+            bestCell = cell;
+          }
+        }
+      }
+    }
+    const int is = bestCell % grid.nS, id = (bestCell / grid.nS) % grid.nD,
+              ir = bestCell / (grid.nS * grid.nD);
+    r.m_fStrike = is * grid.dS + grid.s0;
+    r.m_fDip = id * grid.dD + grid.d0;
+    r.m_fRake = ir * grid.dR + grid.r0;
+    r.m_fMisfit = best;
+    r.m_nStatus = 0;
+    if (refine) {
+      const int dims[3] = {grid.nS, grid.nD, grid.nR};
+      double res[9];
+      int status = 1, nMin = 0, minima[10] = {};
+      r.m_fMisfit = KZ_FindGridMinimum(grid.work, dims, res, &status, &nMin, minima);
+      r.m_nStatus = status;
+      r.m_nMinima = nMin;
+      for (int k = 0; k < 10; ++k) r.m_nMinimum[k] = k < nMin ? minima[k] : 0;
+      if (nMin > 0) {
+        r.m_fStrike = static_cast<float>(res[0] * grid.dS + grid.s0);
+        r.m_fDip = static_cast<float>(res[1] * grid.dD + grid.d0);
+        r.m_fRake = static_cast<float>(res[2] * grid.dR + grid.r0);
+        r.m_fCurv[0] = res[3] / (grid.dS * grid.dS);
+        r.m_fCurv[1] = res[4] / (grid.dD * grid.dD);
+        r.m_fCurv[2] = res[5] / (grid.dR * grid.dR);
+        r.m_fCurv[3] = res[6] / (grid.dS * grid.dD);
+        r.m_fCurv[4] = res[7] / (grid.dS * grid.dR);
+        r.m_fCurv[5] = res[8] / (grid.dD * grid.dR);
+      }
+    }
+    return r;
+  }
+
+  KZ_MecaParamGroup& g = p->m_Group[level - 1];
+  float h = g.m_fStep;
+  const float v = g.m_fValue;
+  const KZ_MecaSolution r0 = Refine(level - 1, st, n, p, grid, h <= 0.001f ? 1 : 0);
+  if (h <= 0.001f) return r0;
+  g.m_fValue = v + h;
+  const KZ_MecaSolution r1 = Refine(level - 1, st, n, p, grid, 0);
+  // The walk: t the current position with misfit f0, fm the misfit one step back.
+  float t;
+  double fm, f0;
+  if (r1.m_fMisfit > r0.m_fMisfit) {
+    h = -h;
+    t = v;
+    fm = r1.m_fMisfit;
+    f0 = r0.m_fMisfit;
+  } else {
+    t = v + h;
+    fm = r0.m_fMisfit;
+    f0 = r1.m_fMisfit;
+  }
+  double fp;
+  for (;;) {
+    const float next = t + h;
+    if (next > g.m_fUpper || next < g.m_fLower) {
+      // Out of bounds: mirror the point two steps back so that the parabola centres on
+      // the last point inside.
+      fp = fm;
+      t = next;
+      break;
+    }
+    g.m_fValue = next;
+    const double f = Refine(level - 1, st, n, p, grid, 0).m_fMisfit;
+    t = next;
+    if (!(f < f0)) {
+      fp = f;
+      break;
+    }
+    fm = f0;
+    f0 = f;
+  }
+  const double D = fm + fp - 2.0 * f0;
+  if (D > 0.0) {
+    g.m_fError = static_cast<float>(2.0 * h * h / D);
+    g.m_fValue = static_cast<float>(t - h - h * (fp - fm) / (2.0 * D));
+  } else {
+    // A flat triple brackets nothing: the middle point, without an error.
+    g.m_fError = 0.0f;
+    g.m_fValue = t - h;
+  }
+  return Refine(level - 1, st, n, p, grid, 1);
+}

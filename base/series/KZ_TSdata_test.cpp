@@ -1,0 +1,438 @@
+#include "base/series/KZ_TSdata.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "base/numerics/KZ_NumHelpers.h"
+#include "base/plot/KZ_Pal1C.h"
+#include "platform/RecordingDc.h"
+#include "platform/testing/ScriptedUi.h"
+
+namespace {
+
+std::string Tmp(const std::string& name) { return std::string(TV_TEST_TMPDIR) + "/" + name; }
+std::string Fixture(const std::string& name) { return std::string(TV_SOURCE_DIR) + "/base/series/testdata/" + name; }
+
+std::string WriteFile(const std::string& name, const std::string& bytes) {
+  const std::string path = Tmp(name);
+  std::ofstream(path, std::ios::binary) << bytes;
+  return path;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// A series of `n` samples every `stepMs` with the given channel names; sample i of
+// channel c is raw[c][i] at scale 1.
+void Make(KZ_TSdata& ts, const std::vector<std::string>& names, const std::vector<std::vector<int>>& raw,
+          double stepMs = 1000) {
+  const int n = static_cast<int>(raw[0].size());
+  ASSERT_TRUE(ts.Alloc(static_cast<int>(names.size()), n, false, nullptr));
+  for (std::size_t c = 0; c < names.size(); ++c) {
+    std::snprintf(ts.m_pChannel[c].szName, sizeof(ts.m_pChannel[c].szName), "%s", names[c].c_str());
+    ts.m_pChannel[c].dScale = 1.0;
+    for (int i = 0; i < n; ++i) ts.m_ppData[c][i] = raw[c][i];
+  }
+  for (int i = 0; i < n; ++i) ts.m_pTime[i] = i * stepMs;
+  ts.m_nSamples = n;
+}
+
+void LoadKnown(KZ_TSdata& ts) {
+  ASSERT_TRUE(ts.Load(Fixture("ts_old.dlv"), nullptr, nullptr));
+}
+
+void ExpectKnown(const KZ_TSdata& ts) {
+  ASSERT_EQ(ts.m_nChannels, 3);
+  EXPECT_EQ(ts.m_nSamples, 12);
+  EXPECT_STREQ(ts.m_pChannel[1].szName, "A.Strain");
+  EXPECT_FLOAT_EQ(ts.Value(1, 1, false), 19.0f);
+  EXPECT_EQ(ts.m_strTitle, Fixture("ts_old.dlv"));
+}
+
+}  // namespace
+
+// Raw acquisition files of versions O, R and 2 (and a new 16-bit head) and a KVDATA02B
+// file, made by tools/base_series/make_ts_files.py with the values they must load as.
+TEST(TSdata, RawAndBinaryFilesLoadTheirPhysicalValues) {
+  std::ifstream in(Fixture("ts_expected.txt"));
+  ASSERT_TRUE(in);
+  std::string line;
+  int files = 0;
+  while (std::getline(in, line)) {
+    if (line.rfind("file ", 0) != 0) continue;
+    std::istringstream head(line.substr(5));
+    std::string name;
+    int channels, samples;
+    long long start;
+    head >> name >> channels >> samples >> start;
+    SCOPED_TRACE(name);
+    std::getline(in, line);
+    std::istringstream names(line.substr(6));
+    KZ_TSdata ts;
+    std::int64_t first = 0, last = 8000000;
+    ASSERT_TRUE(ts.Load(Fixture(name), &first, &last));
+    ASSERT_EQ(ts.m_nChannels, channels);
+    ASSERT_EQ(ts.m_nSamples, samples);
+    EXPECT_EQ(ts.m_tStart, start);
+    EXPECT_EQ(ts.m_strTitle, Fixture(name));
+    for (int c = 0; c < channels; ++c) {
+      std::string n;
+      names >> n;
+      EXPECT_STREQ(ts.m_pChannel[c].szName, n.c_str());
+      EXPECT_EQ(ts.m_pChannel[c].nPlot, 1);
+    }
+    for (int i = 0; i < samples; ++i) {
+      std::getline(in, line);
+      std::istringstream row(line);
+      double t;
+      row >> t;
+      EXPECT_DOUBLE_EQ(ts.m_pTime[i], t) << i;
+      for (int c = 0; c < channels; ++c) {
+        double v;
+        row >> v;
+        EXPECT_EQ(ts.Value(c, i, false), static_cast<float>(v)) << i << " " << c;
+      }
+    }
+    ++files;
+  }
+  EXPECT_EQ(files, 6);
+
+  // Plot settings by channel kind, and the calibration the raw reader derives.
+  KZ_TSdata ts;
+  ASSERT_TRUE(ts.Load(Fixture("ts_old.dlv"), nullptr, nullptr));
+  EXPECT_EQ(ts.m_pChannel[0].fPlotA, 100);
+  EXPECT_EQ(ts.m_pChannel[1].fPlotA, 5000);
+  EXPECT_EQ(ts.m_pChannel[2].fPlotA, 10000);
+  EXPECT_EQ(ts.m_pChannel[2].dVoltsPerCount, 1.0);
+  EXPECT_EQ(ts.m_pChannel[0].dVoltsPerCount, 3.0517578125e-5);
+  EXPECT_FLOAT_EQ(ts.m_pChannel[0].fGain, static_cast<float>(0.01f / 3.0517578125e-5));
+  EXPECT_FLOAT_EQ(ts.m_pChannel[0].fPlotMin, -1.0f);
+  EXPECT_EQ(ts.m_pChannel[2].crColour, RGB(255, 125, 0));  // AE#
+}
+
+TEST(TSdata, RawRecordWindowAndHalving) {
+  KZ_TSdata ts;
+  std::int64_t first = 3, last = 5;  // records 3 and 4
+  ASSERT_TRUE(ts.Load(Fixture("ts_old.dlv"), &first, &last));
+  EXPECT_EQ(ts.m_nSamples, 2);
+  EXPECT_EQ(ts.m_pTime[0], 300);
+  first = 5, last = 5;  // an empty window: the whole file
+  ASSERT_TRUE(ts.Load(Fixture("ts_old.dlv"), &first, &last));
+  EXPECT_EQ(first, 0);
+  EXPECT_EQ(ts.m_nSamples, 12);
+
+  // Version 2 keeps every second record whenever the planned room is full: with room for
+  // 4, ten records end as records 0 and 8.
+  first = 0, last = 4;
+  ASSERT_TRUE(ts.Load(Fixture("ts_v2.dlv"), &first, &last));
+  ASSERT_EQ(ts.m_nSamples, 2);
+  EXPECT_EQ(ts.m_pTime[0], 0);
+  EXPECT_EQ(ts.m_pTime[1], 60);
+  KZ_TSdata all;
+  ASSERT_TRUE(all.Load(Fixture("ts_v2.dlv"), nullptr, nullptr));
+  EXPECT_EQ(ts.m_ppData[2][1], all.m_ppData[2][8]);
+}
+
+TEST(TSdata, KVTextFiles) {
+  const std::string path = WriteFile("v1.kv0",
+                                     "KVDATA01 test\nSTART_TIME: 2009/05/01 12:00:30.25\nSAMPLES 2\nTime Load,kN\n"
+                                     "0.0 1.5\n1.0 2.0\n");
+  KZ_TSdata ts;
+  ASSERT_TRUE(ts.Load(path, nullptr, nullptr));
+  ASSERT_EQ(ts.m_nChannels, 1);
+  ASSERT_EQ(ts.m_nSamples, 2);
+  EXPECT_STREQ(ts.m_pChannel[0].szName, "Load");
+  EXPECT_STREQ(ts.m_pChannel[0].szUnit, "kN");
+  EXPECT_EQ(ts.m_tStart, 1241179230);  // TZ=UTC
+  EXPECT_DOUBLE_EQ(ts.m_pTime[0], 250);
+  EXPECT_DOUBLE_EQ(ts.m_pTime[1], 1250);
+  EXPECT_FLOAT_EQ(ts.Value(0, 0, true), 1.5f);
+  EXPECT_FLOAT_EQ(ts.Value(0, 1, true), 2.0f);
+  EXPECT_EQ(ts.m_pChannel[0].fPlotMin, KZ_NiceFloorF(1.5f));
+  EXPECT_EQ(ts.m_pChannel[0].fPlotMax, KZ_NiceCeilF(2.0f));
+  EXPECT_EQ(ts.m_pChannel[0].crColour, RGB(0, 0, 0));
+
+  // Version 2 factors; no SAMPLES line: the rows are counted up to a '[' line.
+  const std::string v2 = WriteFile("v2.kv0",
+                                   "KVDATA02\nSTART_TIME: 2009/05/01 12:00:30\nTime\tA.Stress,MPa\tAE#1\n"
+                                   "0.001 2 1\n0 1.25 3\n500 2.5 4\n[END]\n9 9 9\n");
+  ASSERT_TRUE(ts.Load(v2, nullptr, nullptr));
+  ASSERT_EQ(ts.m_nSamples, 2);
+  EXPECT_DOUBLE_EQ(ts.m_pTime[1], 500);
+  EXPECT_FLOAT_EQ(ts.Value(0, 1, false), 5.0f);
+  EXPECT_FLOAT_EQ(ts.Value(1, 1, false), 4.0f);
+  EXPECT_EQ(ts.m_pChannel[0].crColour, RGB(255, 0, 0));
+}
+
+// The dialects with a START_TIME second line load as series; the others are refused.
+TEST(TSdata, KVDialects) {
+  std::ifstream in(Fixture("kv_dialects.txt"));
+  std::string line;
+  int loaded = 0;
+  while (std::getline(in, line)) {
+    if (line.empty() || line[0] == '#') continue;
+    std::vector<std::string> f;
+    std::stringstream ss(line);
+    for (std::string item; std::getline(ss, item, '|');) f.push_back(item);
+    SCOPED_TRACE(f[0]);
+    plat::testing::ScriptedUi ui;
+    KZ_TSdata ts;
+    const int channels = std::stoi(f[8]);
+    const bool ok = ts.Load(Fixture(f[0]), nullptr, nullptr);
+    EXPECT_EQ(ok, channels > 0);
+    if (!ok) {
+      EXPECT_EQ(ui.MessageTexts().size(), 1u);
+      continue;
+    }
+    EXPECT_EQ(ts.m_nChannels, channels);
+    EXPECT_EQ(ts.m_nSamples, std::stoi(f[2]));
+    EXPECT_NEAR(ts.Value(channels - 1, ts.m_nSamples - 1, false), std::stod(f[7]), 1e-4 * (1 + std::stod(f[7])));
+    std::tm t = ts.StartTime();
+    std::istringstream st(f[9]);
+    int y, mo, d, h, mi, s;
+    st >> y >> mo >> d >> h >> mi >> s;
+    EXPECT_EQ(t.tm_year + 1900, y);
+    EXPECT_EQ(t.tm_sec, s);
+    ++loaded;
+  }
+  EXPECT_EQ(loaded, 8);
+}
+
+TEST(TSdata, WriteWindowAndReadBack) {
+  KZ_TSdata ts;
+  Make(ts, {"Load", "Hidden", "A.Stress"}, {{0, 1, 2, 3, 4}, {5, 5, 5, 5, 5}, {10, 20, 30, 40, 50}});
+  ts.m_pChannel[1].nPlot = 0;
+  ts.m_pChannel[2].fBase = 5;  // written relative
+  ts.m_tStart = 1241179230;
+  ts.m_strTitle = "C:/exp/run.dat";
+  const std::string path = Tmp("window.kv0");
+  ASSERT_TRUE(ts.WriteKVText(path, 1000, 3000));
+  EXPECT_EQ(ReadFile(path),
+            "KVDATA02 Stress-Strain data. from C:/exp/run.dat\n"
+            "START_TIME: 2009/05/01 12:00:30\n"
+            "SAMPLES 3\n"
+            "Time(sec) Load A.Stress\n"
+            "1.0 1.0 1.0\n"
+            "    1.0000 1.000000 15.000000\n"
+            "    2.0000 2.000000 25.000000\n"
+            "    3.0000 3.000000 35.000000\n");
+  KZ_TSdata back;
+  ASSERT_TRUE(back.Load(path, nullptr, nullptr));
+  ASSERT_EQ(back.m_nChannels, 2);
+  EXPECT_EQ(back.m_tStart, ts.m_tStart);
+  EXPECT_DOUBLE_EQ(back.m_pTime[2], 3000);
+  EXPECT_FLOAT_EQ(back.Value(1, 2, true), 35.0f);
+  EXPECT_FALSE(ts.WriteKVText(Tmp("no/such/dir.kv0"), 0, 1));
+}
+
+TEST(TSdata, ValuesScalesAndFormulas) {
+  KZ_TSdata ts;
+  Make(ts, {"Raw", "Load FUN=0.5 CHN(3)", "Pres", "Bad FUN=2 CHN(1)", "Far FUN=2 CHN(9)"},
+       {{7}, {100}, {40}, {3}, {4}});
+  ts.m_pChannel[0].dScale = 0;  // raw counts, whatever the offset
+  ts.m_pChannel[0].fOffset = 99;
+  ts.m_pChannel[2].fOffset = 2;
+  ts.m_pChannel[2].fBase = 12;
+  ts.m_pChannel[1].fBase = 10;
+  EXPECT_EQ(ts.Value(0, 0, true), 7.0f);
+  EXPECT_EQ(ts.Value(2, 0, false), 42.0f);
+  EXPECT_EQ(ts.Value(1, 0, true), 90.0f + 0.5f * 30.0f);  // half of channel 3's relative value
+  EXPECT_EQ(ts.Value(3, 0, true), 3.0f);                  // CHN(1) adds nothing
+  EXPECT_EQ(ts.Value(4, 0, true), 4.0f);                  // beyond the channel count
+
+  // Formulas that lead back to themselves stop at the repeated channel.
+  KZ_TSdata cyc;
+  Make(cyc, {"A FUN=1 CHN(3)", "B FUN=1 CHN(3)", "C FUN=1 CHN(2)", "D FUN=1 CHN(4)"}, {{1}, {10}, {100}, {5}});
+  EXPECT_EQ(cyc.Value(1, 0, true), 110.0f);  // B + C, and C's term back to B is refused
+  EXPECT_EQ(cyc.Value(2, 0, true), 110.0f);
+  EXPECT_EQ(cyc.Value(0, 0, true), 111.0f);  // A + C + B
+  EXPECT_EQ(cyc.Value(3, 0, true), 5.0f);    // itself
+
+  int index = -1;
+  KZ_TSdata t;
+  Make(t, {"x", "y"}, {{1, 2, 3}, {4, 5, 6}});
+  EXPECT_EQ(t.ValueAtTime(1500, 0, &index), 3.0f);
+  EXPECT_EQ(index, 2);
+  EXPECT_EQ(t.ValueAtTime(5000, 0, &index), 0.0f);
+  EXPECT_EQ(index, 3);
+  double values[2];
+  EXPECT_EQ(t.ValuesAtTime(5000, values, &index), 2);
+  EXPECT_EQ(index, 2);
+  EXPECT_EQ(values[1], 6);
+  float max, min;
+  EXPECT_EQ(t.GetRange(1, &max, &min), 2.0f);
+  EXPECT_EQ(min, 4.0f);
+}
+
+TEST(TSdata, ThinningAndSmoothing) {
+  KZ_TSdata one;
+  Make(one, {"x"}, {{5}});
+  one.ThinSamples(1000, 0);
+  EXPECT_EQ(one.m_nSamples, 1);
+
+  KZ_TSdata ts;
+  std::vector<int> load(100), ae(100, 1);
+  for (int i = 0; i < 100; ++i) load[i] = i < 55 ? 0 : 1000;
+  Make(ts, {"Load", "AE#1"}, {load, ae}, 10);  // every 10 ms
+  ts.m_nViewFirst = 20;
+  ts.m_nViewLast = 80;
+  ts.ThinSamples(0, 0);
+  EXPECT_EQ(ts.m_nSamples, 100);
+  ts.ThinSamples(100, 500);  // every 100 ms, and the step of the load at 550 ms
+  ASSERT_EQ(ts.m_nSamples, 11);
+  EXPECT_EQ(ts.m_pTime[5], 500);
+  EXPECT_EQ(ts.m_pTime[6], 550);
+  EXPECT_EQ(ts.m_pTime[7], 650);
+  EXPECT_EQ(ts.m_nViewFirst, 2);  // 200 ms
+  EXPECT_EQ(ts.m_nViewLast, 9);   // the first kept sample from 800 ms on: 850 ms
+
+  KZ_TSdata sm;
+  Make(sm, {"AE#2", "Load"}, {{0, 0, 10, 0, 0, 5}, {0, 0, 10, 0, 0, 5}});
+  sm.SmoothAEChannels(2);
+  EXPECT_EQ(std::vector<int>(sm.m_ppData[0], sm.m_ppData[0] + 6), (std::vector<int>{0, 0, 2, 3, 0, 5}));
+  EXPECT_EQ(sm.m_ppData[1][2], 10);  // not an AE channel
+  sm.SmoothChannel(3, 1);            // six samples are not more than 2 x 3: unchanged
+  EXPECT_EQ(sm.m_ppData[1][2], 10);
+
+  KZ_TSdata big;  // sums that a 32-bit total could not hold
+  Make(big, {"x"}, {{INT_MAX, INT_MAX, INT_MAX, INT_MIN + 1, INT_MIN + 1}});
+  big.SmoothChannel(1, 0);
+  EXPECT_EQ(big.m_ppData[0][1], INT_MAX);
+  EXPECT_EQ(big.m_ppData[0][2], 715827882);   // (2 max + min + 1) / 3
+  EXPECT_EQ(big.m_ppData[0][3], -715827882);  // (max + 2 (min + 1)) / 3, truncated toward zero
+}
+
+TEST(TSdata, DefaultColours) {
+  KZ_TSdata ts;
+  Make(ts, {"Load", "A.Stress", "AE#2"}, {{0}, {0}, {0}});
+  ts.SetDefaultColours();
+  EXPECT_EQ(ts.m_pChannel[0].crColour, RGB(0, 0, 0));
+  EXPECT_EQ(ts.m_pChannel[1].crColour, RGB(255, 0, 0));
+  EXPECT_EQ(ts.m_pChannel[2].crColour, RGB(255, 125, 0));
+  KZ_TSdata many;
+  Make(many, {"a", "b", "C.P.", "d", "Pore MPa"}, {{0}, {0}, {0}, {0}, {0}});
+  many.SetDefaultColours();
+  KZ_Pal1C pal;
+  pal.SetRange(0, 5, 0, 360, 3);
+  EXPECT_EQ(many.m_pChannel[3].crColour, pal.ValueToColor(3, 1.0));
+  EXPECT_EQ(many.m_pChannel[2].crColour, RGB(125, 0, 0));
+  EXPECT_EQ(many.m_pChannel[4].crColour, RGB(0, 0, 255));
+}
+
+TEST(TSdata, DrawnAsCurves) {
+  KZ_TSdata ts;
+  std::vector<int> v(101);
+  for (int i = 0; i <= 100; ++i) v[i] = i;
+  Make(ts, {"Load"}, {v}, 100);  // 0..10 s
+  ts.m_pChannel[0].fPlotMin = 0;
+  ts.m_pChannel[0].fPlotMax = 50;  // values above are held at the top
+  plat::RecordingDc dc;
+  dc.SetMapMode(MM_HIMETRIC);
+  ts.DrawChannel(&dc, 1000, 2000, 10000, 5000, 10.0, 0, 0.0, 0, false, 30, RGB(1, 2, 3));
+  auto lines = dc.OpsOf(plat::DcOpKind::Polyline);
+  ASSERT_EQ(lines.size(), 1u);
+  const auto& p = lines[0]->points;
+  EXPECT_EQ(p.front().x, 1000);
+  EXPECT_EQ(p.front().y, 2000);
+  // Every sample 100 units to the right and 100 up, until the top of the range.
+  EXPECT_EQ(p[1].x, 1100);
+  EXPECT_EQ(p[1].y, 2100);
+  EXPECT_EQ(p.back().x, 11000);
+  EXPECT_EQ(p.back().y, 7000);
+  EXPECT_EQ(p.size(), 101u);
+  EXPECT_EQ(lines[0]->state.pen.Width(), 30);
+  EXPECT_EQ(lines[0]->state.pen.Color(), RGB(1, 2, 3));
+  EXPECT_EQ(dc.GetCurrentPen(), plat::CPen::Stock(BLACK_PEN));
+
+  // A dense flat series: only points 50 units or more from the last drawn one.
+  KZ_TSdata dense;
+  Make(dense, {"flat"}, {std::vector<int>(1001, 0)}, 10);
+  dense.m_pChannel[0].fPlotMax = 1;
+  plat::RecordingDc dd;
+  dense.DrawChannel(&dd, 0, 0, 10000, 5000, 10.0, 0, 0.0, 0, false, 10, 0);
+  ASSERT_EQ(dd.OpsOf(plat::DcOpKind::Polyline).size(), 1u);
+  EXPECT_EQ(dd.OpsOf(plat::DcOpKind::Polyline)[0]->points.size(), 201u);
+
+  plat::RecordingDc pts;
+  RECT r{0, 5000, 10000, 0};
+  ts.DrawChannelPoints(&pts, r, 1.0, 0, 0.0, 0, 10, RGB(0, 0, 255));
+  EXPECT_EQ(pts.OpsOf(plat::DcOpKind::Ellipse).size(), 11u);
+  ASSERT_EQ(pts.OpsOf(plat::DcOpKind::Polyline).size(), 1u);
+
+  plat::RecordingDc sum;
+  ts.DrawChannelSum(&sum, r, 10.0, 0, 0.5, 0, 0.5, 0.0, 10, true, 10, RGB(0, 0, 0));
+  auto sl = sum.OpsOf(plat::DcOpKind::Polyline);
+  ASSERT_EQ(sl.size(), 1u);
+  EXPECT_EQ(sl[0]->points.front().y, 0);  // relative to the first drawn sample
+}
+
+TEST(TSdata, OutOfRangeValuesAreSaturatedAndReported) {
+  plat::testing::ScriptedUi ui;
+  const std::string path = WriteFile("huge.kv0",
+                                     "KVDATA01\nSTART_TIME: 2009/05/01 12:00:30\nSAMPLES 3\nTime p\n0 1e6\n1 -1e6\n"
+                                     "2 nan\n");
+  KZ_TSdata ts;
+  ASSERT_TRUE(ts.Load(path, nullptr, nullptr));
+  ASSERT_EQ(ts.m_nSamples, 3);
+  EXPECT_EQ(ts.m_ppData[0][0], INT32_MAX);
+  EXPECT_EQ(ts.m_ppData[0][1], INT32_MIN);
+  EXPECT_EQ(ts.m_ppData[0][2], 0);
+  ASSERT_EQ(ui.MessageTexts().size(), 1u);
+  EXPECT_NE(ui.MessageTexts()[0].find("3 values"), std::string::npos);
+}
+
+// Files that are refused leave the loaded series as it was and say why.
+TEST(TSdata, BadInputLeavesTheSeriesIntact) {
+  auto dlvHead = [](const char* magic, std::int16_t n) {
+    std::string b(magic, 4);
+    b += std::string("\x5e\x9f\xfa\x49", 4);  // start time
+    b += std::string(reinterpret_cast<const char*>(&n), 2);
+    return b;
+  };
+  struct Case {
+    const char* name;
+    std::string bytes;
+  };
+  const Case cases[] = {
+      {"bad.dlv", "XLV0 not a raw file"},
+      {"bad.dlv", "DL"},
+      {"bad.dlv", dlvHead("DLVO", 0) + std::string(36, 'a')},
+      {"bad.dlv", dlvHead("DLVO", -3) + std::string(100, 'a')},
+      {"bad.dlv", dlvHead("DLVO", 30000) + std::string(100, 'a')},
+      {"bad.dlv", dlvHead("DLVN", 2) + std::string(50, 'a')},
+      {"bad.kv0", "KVDAT01\nSTART_TIME: 2009/05/01 12:00:30\nTime x\n0 1\n"},
+      {"bad.kv0", "KVDATA01\nSAMPLES 1\nTime x\n0 1\n"},
+      {"bad.kv0", "KVDATA01\nSTART_TIME: 2009/05/01 12:00:30\nSAMPLES 1\nTime\n0 1\n"},
+      {"bad.kv0", "KVDATA02\nSTART_TIME: 2009/05/01 12:00:30\nTime x\n1 one\n0 1\n"},
+      {"bad.kv0", "KVDATA01\nSTART_TIME: 2009/05/01 12:00:30\n"},
+      {"bad.kvb", "KVDATA02 text\n2009/05/01 12:00:30\nTime x\n\n"},
+      {"bad.kvb", "KVDATA02B\n2009/05/01 12:00:30\nTime x y\nany\n12345678"},
+      {"bad.kvb", "KVDATA02B\n2009/05/01 12:00:30\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.bytes);
+    KZ_TSdata ts;
+    LoadKnown(ts);
+    plat::testing::ScriptedUi ui;
+    const std::string path = WriteFile(c.name, c.bytes);
+    EXPECT_FALSE(ts.Load(path, nullptr, nullptr));
+    ExpectKnown(ts);
+    ASSERT_EQ(ui.MessageTexts().size(), 1u);
+    EXPECT_NE(ui.MessageTexts()[0].find(path), std::string::npos);
+  }
+  KZ_TSdata ts;
+  LoadKnown(ts);
+  plat::testing::ScriptedUi ui;
+  EXPECT_FALSE(ts.Load(Tmp("missing.dlv"), nullptr, nullptr));  // cannot be opened: nothing to say
+  ExpectKnown(ts);
+  EXPECT_TRUE(ui.MessageTexts().empty());
+}

@@ -1,0 +1,148 @@
+// Decodes a large PNG and a large LZW TIFF with our codecs and with Debian's libpng and
+// libtiff, and prints our time over theirs. Both files are written by the reference
+// libraries at start-up, from the same synthetic picture (smooth shading plus noise, so
+// that it compresses like a photograph rather than like flat colour).
+#include <benchmark/benchmark.h>
+#include <png.h>
+#include <tiffio.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+// Our decoders live in their own file: libpng's names clash with the codec's.
+bool OurPngDecode(const char* path);
+bool OurTiffDecode(const char* path);
+
+namespace {
+
+constexpr int kWidth = 3000;
+constexpr int kHeight = 2000;
+std::string g_png = "/tmp/tv_bench_imagecodecs.png";
+std::string g_tiff = "/tmp/tv_bench_imagecodecs.tif";
+
+std::vector<unsigned char> Picture() {
+  std::vector<unsigned char> rgb(static_cast<std::size_t>(kWidth) * kHeight * 3);
+  std::mt19937 rng(1);
+  for (int y = 0; y < kHeight; ++y)
+    for (int x = 0; x < kWidth; ++x) {
+      unsigned char* p = &rgb[(static_cast<std::size_t>(y) * kWidth + x) * 3];
+      const int n = static_cast<int>(rng() % 9) - 4;
+      p[0] = static_cast<unsigned char>(std::clamp(x * 255 / kWidth + n, 0, 255));
+      p[1] = static_cast<unsigned char>(std::clamp(y * 255 / kHeight + n, 0, 255));
+      p[2] = static_cast<unsigned char>(std::clamp(((x / 40 + y / 40) % 2) * 120 + 60 + n, 0, 255));
+    }
+  return rgb;
+}
+
+void WriteFiles() {
+  const auto rgb = Picture();
+  std::FILE* f = std::fopen(g_png.c_str(), "wb");
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  png_init_io(png, f);
+  png_set_IHDR(png, info, kWidth, kHeight, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(png, info);
+  for (int y = 0; y < kHeight; ++y)
+    png_write_row(png, const_cast<unsigned char*>(&rgb[static_cast<std::size_t>(y) * kWidth * 3]));
+  png_write_end(png, info);
+  png_destroy_write_struct(&png, &info);
+  std::fclose(f);
+
+  TIFF* t = TIFFOpen(g_tiff.c_str(), "w");
+  TIFFSetField(t, TIFFTAG_IMAGEWIDTH, kWidth);
+  TIFFSetField(t, TIFFTAG_IMAGELENGTH, kHeight);
+  TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 8);
+  TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 3);
+  TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+  TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+  TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
+  TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(t, 0));
+  for (int y = 0; y < kHeight; ++y)
+    TIFFWriteScanline(t, const_cast<unsigned char*>(&rgb[static_cast<std::size_t>(y) * kWidth * 3]),
+                      static_cast<unsigned>(y), 0);
+  TIFFClose(t);
+}
+
+void OursPng(benchmark::State& state) {
+  for (auto _ : state)
+    if (!OurPngDecode(g_png.c_str())) state.SkipWithError("our PNG load failed");
+}
+
+void LibpngPng(benchmark::State& state) {
+  std::vector<unsigned char> rgb(static_cast<std::size_t>(kWidth) * kHeight * 3);
+  std::vector<png_bytep> rows(kHeight);
+  for (int y = 0; y < kHeight; ++y) rows[y] = &rgb[static_cast<std::size_t>(y) * kWidth * 3];
+  for (auto _ : state) {
+    std::FILE* f = std::fopen(g_png.c_str(), "rb");
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    png_init_io(png, f);
+    png_read_info(png, info);
+    png_read_image(png, rows.data());
+    png_read_end(png, nullptr);
+    png_destroy_read_struct(&png, &info, nullptr);
+    std::fclose(f);
+    benchmark::DoNotOptimize(rgb[0]);
+  }
+}
+
+void OursTiff(benchmark::State& state) {
+  for (auto _ : state)
+    if (!OurTiffDecode(g_tiff.c_str())) state.SkipWithError("our TIFF load failed");
+}
+
+void LibtiffTiff(benchmark::State& state) {
+  std::vector<unsigned char> image(static_cast<std::size_t>(kWidth) * kHeight * 3);
+  for (auto _ : state) {
+    TIFF* t = TIFFOpen(g_tiff.c_str(), "r");
+    std::vector<unsigned char> buf(static_cast<std::size_t>(TIFFStripSize(t)));
+    std::size_t at = 0;
+    for (tstrip_t s = 0; s < TIFFNumberOfStrips(t); ++s) {
+      const tmsize_t n = TIFFReadEncodedStrip(t, s, buf.data(), static_cast<tmsize_t>(buf.size()));
+      std::copy(buf.begin(), buf.begin() + n, image.begin() + static_cast<long>(at));
+      at += static_cast<std::size_t>(n);
+    }
+    TIFFClose(t);
+    benchmark::DoNotOptimize(image[0]);
+  }
+}
+
+// Keeps the real time of every benchmark for the ratios printed at the end.
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const auto& r : runs) times[r.benchmark_name()] = r.GetAdjustedRealTime();
+    ConsoleReporter::ReportRuns(runs);
+  }
+  std::map<std::string, double> times;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  WriteFiles();
+  benchmark::RegisterBenchmark("png/ours", OursPng)->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("png/libpng", LibpngPng)->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("tiff_lzw/ours", OursTiff)->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("tiff_lzw/libtiff", LibtiffTiff)->Unit(benchmark::kMillisecond);
+  benchmark::Initialize(&argc, argv);
+  RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  auto ratio = [&](const char* a, const char* b) {
+    if (!reporter.times.count(a) || !reporter.times.count(b)) return;
+    std::printf("%-18s ours / reference = %.2f (target: at most 1.5)\n", a,
+                reporter.times[a] / reporter.times[b]);
+  };
+  ratio("png/ours", "png/libpng");
+  ratio("tiff_lzw/ours", "tiff_lzw/libtiff");
+  std::remove(g_png.c_str());
+  std::remove(g_tiff.c_str());
+  benchmark::Shutdown();
+  return 0;
+}

@@ -1,0 +1,36 @@
+#!/usr/bin/python3
+"""Times numpy's loadtxt and savetxt on a KV table file written by bench_kvtable.
+
+    /usr/bin/python3 numpy_kvtable.py <table.kv0> <head lines> <rows> <repetitions>
+
+Prints "loadtxt <seconds>" and "savetxt <seconds>", the fastest of the repetitions. The
+rows are read past the table's head lines; savetxt writes them back with "%f " per value
+as the table writer does.
+"""
+import os
+import sys
+import time
+
+import numpy as np
+
+
+def best(fn, reps):
+    t = float("inf")
+    for _ in range(reps):
+        t0 = time.perf_counter()
+        fn()
+        t = min(t, time.perf_counter() - t0)
+    return t
+
+
+def main():
+    path, head, rows, reps = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), int(sys.argv[4])
+    data = np.loadtxt(path, skiprows=head, max_rows=rows)
+    out = path + ".numpy"
+    print("loadtxt %.9f" % best(lambda: np.loadtxt(path, skiprows=head, max_rows=rows), reps))
+    print("savetxt %.9f" % best(lambda: np.savetxt(out, data, fmt="%f", delimiter=" "), reps))
+    os.remove(out)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,119 @@
+// Writes synthetic pictures with our PNG, TIFF and GIF writers into a folder, each beside
+// a ".rgb" file of the pixels it should hold (red, green, blue per pixel, rows top to
+// bottom; 16-bit grey as little-endian samples). check_outputs.py compares them with
+// what Pillow decodes.
+//   imagefiles_write_samples <folder>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "imagefiles/ImageDescriptor.h"
+#include "imagefiles/gif_codec.h"
+#include "imagefiles/png_codec.h"
+#include "imagefiles/tiff_codec.h"
+
+namespace {
+
+void Picture(ImageDescriptor* d, int width, int height, int bits, bool grey) {
+  img_alloc(d, width, height, bits);
+  for (int y = 0; y < height; ++y) {
+    BYTE* row = img_row(d, static_cast<DWORD>(y));
+    for (int x = 0; x < width; ++x) {
+      const bool disc = (x - width / 3) * (x - width / 3) + (y - height / 2) * (y - height / 2) <
+                        (height / 3) * (height / 3);
+      const int v = (x * 7 + y * 3 + (disc ? 90 : 0)) & 0xFF;
+      if (bits == 24) {
+        row[3 * x] = static_cast<BYTE>(v);
+        row[3 * x + 1] = static_cast<BYTE>(y * 255 / height);
+        row[3 * x + 2] = static_cast<BYTE>(disc ? 250 : x);
+      } else if (bits == 16) {
+        row[2 * x] = static_cast<BYTE>(v * 13);
+        row[2 * x + 1] = static_cast<BYTE>(v);
+      } else if (bits == 8) {
+        row[x] = static_cast<BYTE>(v);
+      } else if (disc || (x + y) % 5 == 0) {
+        row[x / 8] |= static_cast<BYTE>(0x80 >> (x % 8));
+      }
+    }
+  }
+  if (bits == 8 && !grey) {
+    for (int i = 0; i < 256; ++i)
+      d->palette[i] = RGBQUAD{static_cast<BYTE>(255 - i), static_cast<BYTE>(i * 3), static_cast<BYTE>(i), 0};
+    d->flags &= ~IMG_GREY;
+  }
+  if (bits == 1) {  // entry 0 white, so that 1-bit files are written inverted
+    d->palette[0] = RGBQUAD{255, 255, 255, 0};
+    d->palette[1] = RGBQUAD{0, 0, 0, 0};
+    d->flags &= ~IMG_GREY;
+  }
+}
+
+void WriteExpected(const std::string& path, const ImageDescriptor& d) {
+  std::vector<BYTE> out;
+  const int w = d.header->biWidth, h = d.header->biHeight, bits = d.header->biBitCount;
+  for (int y = 0; y < h; ++y) {
+    const BYTE* row = img_row(&d, static_cast<DWORD>(y));
+    for (int x = 0; x < w; ++x) {
+      if (bits == 24) {
+        out.insert(out.end(), {row[3 * x + 2], row[3 * x + 1], row[3 * x]});
+      } else if (bits == 16) {
+        out.insert(out.end(), {row[2 * x], row[2 * x + 1]});
+      } else {
+        const int i = bits == 8 ? row[x] : (row[x / 8] >> (7 - x % 8)) & 1;
+        out.insert(out.end(), {d.palette[i].rgbRed, d.palette[i].rgbGreen, d.palette[i].rgbBlue});
+      }
+    }
+  }
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  std::fwrite(out.data(), 1, out.size(), f);
+  std::fclose(f);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: imagefiles_write_samples <folder>\n");
+    return 2;
+  }
+  const std::string dir = argv[1];
+  struct Kind {
+    const char* name;
+    int bits;
+    bool grey;
+  };
+  const Kind kinds[] = {{"bw", 1, false}, {"grey8", 8, true}, {"pal8", 8, false}, {"grey16", 16, true}, {"rgb", 24, false}};
+  int failures = 0;
+  for (const Kind& k : kinds) {
+    ImageDescriptor d;
+    Picture(&d, 301, 157, k.bits, k.grey);
+    auto save = [&](const std::string& file, int r) {
+      if (r != 0) {
+        std::fprintf(stderr, "%s: result %d\n", file.c_str(), r);
+        ++failures;
+        return;
+      }
+      WriteExpected(dir + "/" + file + ".rgb", d);
+    };
+    if (k.bits != 16) {
+      for (int options : {0, 1, 4, 10}) {
+        const std::string file = std::string(k.name) + "_opt" + std::to_string(options) + ".png";
+        save(file, png_save((dir + "/" + file).c_str(), &d, options));
+      }
+      for (int options : {9, 0, 2}) {
+        if (k.bits == 24) break;
+        const std::string file = std::string(k.name) + "_opt" + std::to_string(options) + ".gif";
+        save(file, gif_save((dir + "/" + file).c_str(), &d, options, 3));
+      }
+    }
+    for (int code = 0; code <= 4; ++code) {
+      const bool allowed = k.bits == 1 || (k.bits == 8 && code <= 2) || (k.bits == 16 && code == 0) ||
+                           (k.bits == 24 && code <= 1);
+      if (!allowed) continue;
+      const std::string file = std::string(k.name) + "_code" + std::to_string(code) + ".tif";
+      save(file, tiff_save((dir + "/" + file).c_str(), &d, code));
+    }
+    img_free(&d);
+  }
+  return failures ? 1 : 0;
+}
