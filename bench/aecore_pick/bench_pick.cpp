@@ -32,8 +32,8 @@ void BM_LoadAndPickEvents(benchmark::State& state) {
   CAEWave w;
   int events = 0;
   for (auto _ : state) events = LoadAndPickAll(w);
-  state.counters["events_per_second"] =
-      benchmark::Counter(static_cast<double>(events), benchmark::Counter::kIsIterationInvariantRate);
+  state.counters["events_per_second"] = benchmark::Counter(
+      static_cast<double>(events), benchmark::Counter::kIsIterationInvariantRate);
 }
 BENCHMARK(BM_LoadAndPickEvents)->Unit(benchmark::kMillisecond);
 
@@ -48,13 +48,14 @@ int main(int argc, char** argv) {
   CAEWave w;
   const auto start = std::chrono::steady_clock::now();
   const int events = LoadAndPickAll(w);
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   if (events == 0) {
     std::fprintf(stderr, "no events in %s\n", g_folder.c_str());
     return 1;
   }
-  std::printf("%d events (%d channels each) loaded and picked in %.3f s: %.1f events per second\n", events,
-              w.GetNumChannels(), seconds, events / seconds);
+  std::printf("%d events (%d channels each) loaded and picked in %.3f s: %.1f events per second\n",
+              events, w.GetNumChannels(), seconds, events / seconds);
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
