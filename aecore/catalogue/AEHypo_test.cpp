@@ -605,3 +605,21 @@ TEST(AEHCatalogueTest, AnEventWithoutRecordGetsAClearedOne) {
   EXPECT_EQ(h.m_Rec.nSensor[15], 15);
   EXPECT_EQ(h.PutAEH(5, true), 1);  // the cleared record is writable and unlocked
 }
+
+TEST(AEHypoPadTest, SampleExperimentOpens) {
+  std::string dir = TmpDir("example");
+  for (const char* name : {"Cube.pad", "Cube.aeh"})
+    fs::copy_file(std::string(TV_SOURCE_DIR) + "/examples/SynthCube/" + name, dir + "/" + name);
+  CAEHypo h;
+  ScriptedUi ui;
+  ASSERT_EQ(h.LoadPad(dir + "/Cube.pad", false), 1);
+  EXPECT_TRUE(ui.Shown().empty());
+  EXPECT_EQ(h.m_nSensors, 16);
+  EXPECT_EQ(h.m_nShape, 4);
+  EXPECT_FLOAT_EQ(h.m_fVel[0][0], 5.5f);
+  EXPECT_DOUBLE_EQ(h.m_pSensorXYZ[15].z, -25.0);
+  EXPECT_EQ(h.m_nAE, 20);
+  ASSERT_EQ(h.GetAEH(19), 1);
+  EXPECT_EQ(h.m_Rec.nTimeSec, 1 + 7 * 19);
+  EXPECT_EQ(h.m_Rec.nSensor[15], 15);
+}
