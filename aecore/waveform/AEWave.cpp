@@ -147,7 +147,19 @@ std::string CAEWave::GetStartTimeText() const {
                       h.nSecond);
 }
 
+bool CAEWave::CanWrite() const {
+  const std::size_t c = static_cast<std::size_t>(std::max(GetNumChannels(), 0));
+  const std::size_t n = static_cast<std::size_t>(std::max<int>(m_pHeader->nSamples, 0));
+  const bool ok = m_pSamples.size() >= c * n && m_pPickTime.size() >= c && m_pPickAmp.size() >= c &&
+                  m_pPickSN.size() >= c && m_pSpareA.size() >= c && m_pSpareB.size() >= c &&
+                  m_pPolarity.size() >= c && m_pSpareFlag.size() >= c && m_pGain.size() >= c &&
+                  m_pArrival.size() >= c;
+  if (!ok) plat::AfxMessageBox("Save file failed!!", MB_ICONHAND);
+  return ok;
+}
+
 int CAEWave::SaveAs(const std::string& path) {
+  if (!CanWrite()) return 0;
   plat::File f;
   if (!f.Open(path, "wb")) {
     plat::AfxMessageBox("Save file failed!!", MB_ICONHAND);

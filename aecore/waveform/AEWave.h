@@ -116,6 +116,9 @@ class CAEWave {
   // Reads a numbered event file; 0 (record unchanged) when it cannot be opened or its
   // header is damaged.
   int ReadNumbered(const std::string& path);
+  // True when the samples and every per-channel array hold what the header's counts say,
+  // so a writer never reads past them; otherwise shows "Save file failed!!".
+  bool CanWrite() const;
   // Fills the dither table added to the samples before picking.
   void FillDither();
   int WriteSeg2(const std::string& path, const AEHRecord* rec, const AESensorTable* sensors);

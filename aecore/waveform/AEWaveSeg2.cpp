@@ -430,6 +430,7 @@ int CAEWaveSeg2::Load(const std::string& path) {
 
 int CAEWave::WriteSeg2(const std::string& path, const AEHRecord* rec,
                        const AESensorTable* sensors) {
+  if (!CanWrite()) return 0;
   AEWHeader& h = *m_pHeader;
   const int channels = GetNumChannels();
   const int n = std::max<int>(h.nSamples, 0);
@@ -559,6 +560,7 @@ int CAEWave::SaveSeg2Event(const std::string& path, const AEHRecord& rec,
 // ---------------------------------------------------------------- .aew
 
 int CAEWave::SaveAew(const std::string& path, const AEHRecord& rec, const AESensorTable& sensors) {
+  if (!CanWrite()) return 0;
   const AEWHeader& h = *m_pHeader;
   const int channels = GetNumChannels();
   const int n = std::max<int>(h.nSamples, 0);

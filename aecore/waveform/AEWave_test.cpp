@@ -346,3 +346,18 @@ TEST(AEWaveFileTest, DamagedEventFiles) {
     }
   }
 }
+
+TEST(AEWaveFileTest, WritersRefuseAHeaderLargerThanTheRecord) {
+  std::string dir = TmpDir("mismatch");
+  CAEWave w;
+  Fill(w, 2, 10);
+  w.m_pHeader->nChannels = 40;
+  AEHRecord rec{};
+  AESensorTable sensors;
+  ScriptedUi ui;
+  EXPECT_EQ(w.SaveAs(dir + "/000001.WAV"), 0);
+  EXPECT_EQ(w.SaveSeg2Event(dir + "/000001.sg2", rec, sensors), 0);
+  EXPECT_EQ(w.SaveAew(dir + "/000001.aew", rec, sensors), 0);
+  EXPECT_EQ(ui.MessageTexts(), std::vector<std::string>(3, "Save file failed!!"));
+  EXPECT_TRUE(fs::is_empty(dir));
+}
