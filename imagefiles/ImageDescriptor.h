@@ -83,3 +83,10 @@ inline DWORD img_rect_height(const ImageDescriptor* d) { return d->bottom - d->t
 inline BYTE* img_row(const ImageDescriptor* d, DWORD y) {
   return d->pixels + static_cast<std::size_t>(img_height(d) - 1 - y) * d->rowBytes;
 }
+// Sets or clears the grey flag as the palette now is (img_is_grey).
+inline void img_update_grey_flag(ImageDescriptor* d) {
+  if (img_is_grey(d))
+    d->flags |= IMG_GREY;
+  else
+    d->flags &= ~IMG_GREY;
+}

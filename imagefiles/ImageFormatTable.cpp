@@ -1,7 +1,5 @@
 #include "imagefiles/ImageFormatTable.h"
 
-#include <cctype>
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -17,21 +15,11 @@
 #include "imagefiles/tga_codec.h"
 #include "imagefiles/tiff_codec.h"
 #include "platform/CDC.h"
+#include "platform/Strings.h"
 
 namespace {
 
-std::string Format(const char* fmt, ...) {
-  va_list ap;
-  va_start(ap, fmt);
-  va_list ap2;
-  va_copy(ap2, ap);
-  int n = std::vsnprintf(nullptr, 0, fmt, ap);
-  va_end(ap);
-  std::string s(n > 0 ? static_cast<std::size_t>(n) : 0, '\0');
-  if (n > 0) std::vsnprintf(s.data(), s.size() + 1, fmt, ap2);
-  va_end(ap2);
-  return s;
-}
+using plat::Format;
 
 // ---------------------------------------------------------------- 24-bit pictures
 // Formats that hold at most 8 bits get a 24-bit picture as an 8-bit image: with its
@@ -86,8 +74,7 @@ int ReduceTo8Bits(ImageDescriptor* s, ImageDescriptor* t) {
       }
     }
   }
-  if (img_is_grey(t)) t->flags |= IMG_GREY;
-  else t->flags &= ~IMG_GREY;
+  img_update_grey_flag(t);
   return IMG_OK;
 }
 
@@ -344,14 +331,6 @@ int PngDescribe(const char* path, std::string* text) {
 
 int EpsSave(const char* path, ImageDescriptor* d, int) { return SaveReduced(path, d, eps_save, false); }
 
-bool SameNoCase(const char* a, const char* b) {
-  for (; *a && *b; ++a, ++b) {
-    if (std::tolower(static_cast<unsigned char>(*a)) != std::tolower(static_cast<unsigned char>(*b)))
-      return false;
-  }
-  return *a == *b;
-}
-
 }  // namespace
 
 const ImageFormatEntry ImageFormatTable[kImageFormatCount] = {
@@ -372,7 +351,7 @@ const ImageFormatEntry* FindImageFormat(const char* path) {
   const char* dot = std::strrchr(name, '.');
   if (!dot) return nullptr;
   for (const ImageFormatEntry& e : ImageFormatTable) {
-    if (SameNoCase(dot, e.extension)) return &e;
+    if (plat::EqualsNoCase(dot, e.extension)) return &e;
   }
   return nullptr;
 }

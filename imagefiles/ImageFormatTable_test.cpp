@@ -4,11 +4,10 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
+#include "imagefiles/codec_test_support.h"
 #include "imagefiles/dib_convert.h"
 #include "imagefiles/img_memory.h"
 
@@ -122,10 +121,7 @@ plat::MemBlock Page(int w, int h) {
   return dib;
 }
 
-std::vector<BYTE> ReadFile(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  return std::vector<BYTE>(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-}
+using codec_test::ReadBytes;
 
 TEST(SaveDibToImage, EveryFormatOfThisLibrarySavesA24BitPage) {
   plat::MemBlock page = Page(40, 30);  // 1200 colours: more than a palette holds
@@ -137,7 +133,7 @@ TEST(SaveDibToImage, EveryFormatOfThisLibrarySavesA24BitPage) {
     std::string path = std::string(TV_TEST_TMPDIR) + "/page" + ext;
     std::remove(path.c_str());
     ASSERT_EQ(SaveDIBToImage(path.c_str(), page, 75), 1);
-    ASSERT_FALSE(ReadFile(path).empty());
+    ASSERT_FALSE(ReadBytes(path).empty());
     if (std::string(ext) == ".eps") continue;
     ImageDescriptor back;
     if (std::string(ext) == ".bif") {
@@ -173,12 +169,12 @@ TEST(SaveDibToImage, FormatArgumentAndFailures) {
   plat::MemBlock page = Page(8, 4);
   std::string tga = std::string(TV_TEST_TMPDIR) + "/f.tga", bmp = std::string(TV_TEST_TMPDIR) + "/f.bmp";
   ASSERT_EQ(SaveDIBToImage(tga.c_str(), page, 8), 1);
-  EXPECT_EQ(ReadFile(tga)[2], 10);  // run-length
+  EXPECT_EQ(ReadBytes(tga)[2], 10);  // run-length
   ASSERT_EQ(SaveDIBToImage(tga.c_str(), page, 75), 1);
-  EXPECT_EQ(ReadFile(tga)[2], 2);
+  EXPECT_EQ(ReadBytes(tga)[2], 2);
   // RLE8 asked for a 24-bit page: the save fails and says so.
   EXPECT_EQ(SaveDIBToImage(bmp.c_str(), page, 10), 0);
-  EXPECT_TRUE(ReadFile(bmp).empty());
+  EXPECT_TRUE(ReadBytes(bmp).empty());
   EXPECT_EQ(SaveDIBToImage((std::string(TV_TEST_TMPDIR) + "/no/such/folder/f.bmp").c_str(), page, 75), 0);
   EXPECT_EQ(SaveDIBToImage((std::string(TV_TEST_TMPDIR) + "/f.xyz").c_str(), page, 75), 0);
 
@@ -190,7 +186,7 @@ TEST(SaveDibToImage, FormatArgumentAndFailures) {
   plat::MemBlock dib8(reinterpret_cast<const BYTE*>(h), ImgMemSize(block));
   ImgMemFree(block);
   ASSERT_EQ(SaveDIBToImage(bmp.c_str(), dib8, 10), 1);
-  EXPECT_EQ(ReadFile(bmp)[30], 1);  // BI_RLE8
+  EXPECT_EQ(ReadBytes(bmp)[30], 1);  // BI_RLE8
   img_free(&d);
 }
 

@@ -3,20 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "imagefiles/ImageFormatTable.h"
+#include "imagefiles/codec_test_support.h"
 
 namespace {
 
-using Bytes = std::vector<BYTE>;
-
-Bytes Fixture(const std::string& name) {
-  std::ifstream f(std::string(TV_SOURCE_DIR) + "/imagefiles/testdata/" + name, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-}
+using codec_test::Bytes;
 
 struct Patch {
   std::size_t offset;
@@ -82,7 +77,7 @@ TEST(BadInput, EveryDamagedFileGivesItsErrorCode) {
   };
   for (const BadCase& c : cases) {
     SCOPED_TRACE(c.what);
-    Bytes data = Fixture(c.fixture);
+    Bytes data = codec_test::ReadBytes(codec_test::Fixture(c.fixture));
     ASSERT_FALSE(data.empty());
     for (const Patch& p : c.patches) std::copy(p.bytes.begin(), p.bytes.end(), data.begin() + static_cast<long>(p.offset));
     if (c.keep) data.resize(c.keep);

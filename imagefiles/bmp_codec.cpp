@@ -272,8 +272,7 @@ int LoadPalette(StreamBinding* b, ImageDescriptor* d) {
     d->palette[i] = RGBQUAD{e[0], e[1], e[2], 0};
   }
   d->colorCount = n;
-  if (img_is_grey(d)) d->flags |= IMG_GREY;
-  else d->flags &= ~IMG_GREY;
+  img_update_grey_flag(d);
   return IMG_OK;
 }
 

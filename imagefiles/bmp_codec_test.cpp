@@ -6,13 +6,13 @@
 #include <vector>
 
 #include "imagefiles/ImageFormatTable.h"
+#include "imagefiles/codec_test_support.h"
 #include "imagefiles/img_stream.h"
 
 namespace {
 
 using Bytes = std::vector<BYTE>;
-
-std::string Tmp(const char* name) { return std::string(TV_TEST_TMPDIR) + "/" + name; }
+using codec_test::TempPath;
 
 TEST(BmpCodec, Rle8RowEncoding) {
   struct Case {
@@ -49,7 +49,7 @@ TEST(BmpCodec, SaveAndLoadEveryDepthAndRectangle) {
       s.right = 30;
       s.top = 2;
       s.bottom = 9;
-      std::string path = Tmp("roundtrip.bmp");
+      std::string path = TempPath("roundtrip.bmp");
       ASSERT_EQ(bmp_save(path.c_str(), &s, rle), IMG_OK);
       ImageDescriptor t;
       ASSERT_EQ(LoadImageFile(path.c_str(), &t), IMG_OK);
@@ -92,7 +92,7 @@ TEST(BmpCodec, SmallPictureFillsTheBottomRowsOfALargerImage) {
 TEST(BmpCodec, RleOnlyForEightBitsAndFailedSaveLeavesNoFile) {
   ImageDescriptor s;
   ASSERT_EQ(img_alloc(&s, 4, 4, 24), IMG_OK);
-  std::string path = Tmp("rle24.bmp");
+  std::string path = TempPath("rle24.bmp");
   EXPECT_EQ(bmp_save(path.c_str(), &s, 1), IMG_UNSUPPORTED);
   EXPECT_FALSE(file_exists(path.c_str()));
   img_free(&s);

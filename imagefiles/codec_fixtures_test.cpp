@@ -2,42 +2,18 @@
 // third-party samples) and the pixels that a reference decoder made of them.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "imagefiles/ImageFormatTable.h"
+#include "imagefiles/codec_test_support.h"
 
 namespace {
 
-using Bytes = std::vector<BYTE>;
-
-std::string Fixture(const std::string& name) { return std::string(TV_SOURCE_DIR) + "/imagefiles/testdata/" + name; }
-
-Bytes ReadAll(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-}
-
-// The image as RGB bytes, top row first.
-Bytes ToRgb(const ImageDescriptor& d) {
-  Bytes out;
-  int bits = d.header->biBitCount;
-  for (DWORD y = 0; y < img_height(&d); ++y) {
-    const BYTE* r = img_row(&d, y);
-    for (DWORD x = 0; x < img_width(&d); ++x) {
-      if (bits == 24) {
-        out.insert(out.end(), {r[3 * x + 2], r[3 * x + 1], r[3 * x]});
-      } else {
-        int i = bits == 1 ? (r[x / 8] >> (7 - x % 8)) & 1 : r[x];
-        const RGBQUAD& q = d.palette[i];
-        out.insert(out.end(), {q.rgbRed, q.rgbGreen, q.rgbBlue});
-      }
-    }
-  }
-  return out;
-}
+using codec_test::Bytes;
+using codec_test::Fixture;
+using codec_test::ReadBytes;
+using codec_test::RgbPixels;
 
 struct FixtureCase {
   const char* file;
@@ -84,9 +60,9 @@ TEST(CodecFixtures, DecodeLikeTheReferenceDecoders) {
     ImageDescriptor d;
     ASSERT_EQ(LoadImageFile(Fixture(c.file).c_str(), &d), IMG_OK);
     EXPECT_EQ(d.header->biBitCount, c.bits);
-    Bytes want = ReadAll(Fixture(c.expected));
+    Bytes want = ReadBytes(Fixture(c.expected));
     ASSERT_FALSE(want.empty());
-    EXPECT_EQ(ToRgb(d), want);
+    EXPECT_EQ(RgbPixels(d), want);
     img_free(&d);
   }
 }
@@ -101,7 +77,7 @@ TEST(CodecFixtures, LoadImageToDibKeepsThePictureSize) {
   ImageDescriptor d;
   DIBToImageDescriptor(&d, dib);
   ASSERT_NE(d.header, nullptr);
-  EXPECT_EQ(ToRgb(d), ReadAll(Fixture("sample.bmp.rgb")));
+  EXPECT_EQ(RgbPixels(d), ReadBytes(Fixture("sample.bmp.rgb")));
   img_free(&d);
 }
 

@@ -287,8 +287,7 @@ int dib_to_img(const BITMAPINFOHEADER* dibHeader, std::size_t dibSize, ImageDesc
     int n = static_cast<int>(std::min<std::uint64_t>(colors, static_cast<std::uint64_t>(d->colorCount)));
     std::memcpy(d->palette, base + dib->biSize, 4 * static_cast<std::size_t>(n));
     d->colorCount = n;
-    if (img_is_grey(d)) d->flags |= IMG_GREY;
-    else d->flags &= ~IMG_GREY;
+    img_update_grey_flag(d);
   }
   return IMG_OK;
 }

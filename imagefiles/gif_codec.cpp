@@ -190,10 +190,7 @@ int gif_load(const char* path, ImageDescriptor* d) {
     const BYTE* t = &file[static_cast<std::size_t>(layout.table)];
     for (int i = 0; i < n; ++i) d->palette[i] = RGBQUAD{t[3 * i + 2], t[3 * i + 1], t[3 * i], 0};
     d->colorCount = n;
-    if (img_is_grey(d))
-      d->flags |= IMG_GREY;
-    else
-      d->flags &= ~IMG_GREY;
+    img_update_grey_flag(d);
   } else {
     img_set_grey_palette(d);
   }

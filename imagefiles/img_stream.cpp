@@ -7,6 +7,7 @@
 #include <new>
 #include <vector>
 
+#include "imagefiles/ImageDescriptor.h"
 #include "platform/File.h"
 #include "platform/FileSystem.h"
 
@@ -107,6 +108,17 @@ int file_close(StreamHandle h) {
 }
 
 bool file_delete(const char* path) { return path && plat::DeleteFile(path); }
+
+bool file_write_all(StreamHandle h, const void* buffer, std::size_t n) {
+  DWORD done = 0;
+  return n == 0 || (file_write(h, buffer, static_cast<DWORD>(n), &done) && done == n);
+}
+
+int file_finish_write(StreamHandle h, const char* path, int result) {
+  if (!file_close(h) && result == IMG_OK) result = IMG_WRITE_FAILED;
+  if (result != IMG_OK) file_delete(path);
+  return result;
+}
 
 bool file_exists(const char* path) { return path && plat::FileExists(path); }
 

@@ -43,6 +43,11 @@ std::int64_t file_seek(StreamHandle h, std::int64_t distance, int method);
 int file_close(StreamHandle h);
 bool file_delete(const char* path);
 bool file_exists(const char* path);
+// Writes all n bytes (none for n 0); false when the file took fewer.
+bool file_write_all(StreamHandle h, const void* buffer, std::size_t n);
+// Ends a file write: closes the file (a failed close fails the write) and deletes it when
+// the write failed. Returns the final result.
+int file_finish_write(StreamHandle h, const char* path, int result);
 
 // ---- Memory sources: read a block the caller owns. The length is explicit: a read at
 // or past the end yields fewer bytes (possibly none), as at the end of a file.

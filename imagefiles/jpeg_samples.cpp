@@ -40,8 +40,8 @@ constexpr int kPass1Bits = 2;
 
 inline std::int64_t Descale(std::int64_t x, int n) { return (x + (std::int64_t{1} << (n - 1))) >> n; }
 
-// One 8-point inverse transform. `in` is read with step `step`; the eight results
-// (before descaling) go to out[0..7].
+// One 8-point inverse transform of in(0..7); the eight results (before descaling) go
+// to out[0..7].
 template <typename Get>
 inline void InverseButterfly(Get in, std::int64_t out[8]) {
   // Even part.
@@ -88,6 +88,48 @@ inline void InverseButterfly(Get in, std::int64_t out[8]) {
   out[5] = tmp12 - tmp1;
   out[3] = tmp13 + tmp0;
   out[4] = tmp13 - tmp0;
+}
+
+// One 8-point forward transform of in(0..7). out[0] and out[4] come without scaling, the
+// other six with kConstBits fraction bits still to be descaled.
+template <typename Get>
+inline void ForwardButterfly(Get in, std::int64_t out[8]) {
+  const std::int64_t tmp0 = in(0) + in(7);
+  std::int64_t tmp7 = in(0) - in(7);
+  const std::int64_t tmp1 = in(1) + in(6);
+  std::int64_t tmp6 = in(1) - in(6);
+  const std::int64_t tmp2 = in(2) + in(5);
+  std::int64_t tmp5 = in(2) - in(5);
+  const std::int64_t tmp3 = in(3) + in(4);
+  std::int64_t tmp4 = in(3) - in(4);
+  // Even part.
+  const std::int64_t tmp10 = tmp0 + tmp3;
+  const std::int64_t tmp13 = tmp0 - tmp3;
+  const std::int64_t tmp11 = tmp1 + tmp2;
+  const std::int64_t tmp12 = tmp1 - tmp2;
+  out[0] = tmp10 + tmp11;
+  out[4] = tmp10 - tmp11;
+  std::int64_t z1 = (tmp12 + tmp13) * kFix_0_541196100;
+  out[2] = z1 + tmp13 * kFix_0_765366865;
+  out[6] = z1 - tmp12 * kFix_1_847759065;
+  // Odd part.
+  z1 = tmp4 + tmp7;
+  std::int64_t z2 = tmp5 + tmp6;
+  std::int64_t z3 = tmp4 + tmp6;
+  std::int64_t z4 = tmp5 + tmp7;
+  const std::int64_t z5 = (z3 + z4) * kFix_1_175875602;
+  tmp4 *= kFix_0_298631336;
+  tmp5 *= kFix_2_053119869;
+  tmp6 *= kFix_3_072711026;
+  tmp7 *= kFix_1_501321110;
+  z1 *= -kFix_0_899976223;
+  z2 *= -kFix_2_562915447;
+  z3 = z3 * -kFix_1_961570560 + z5;
+  z4 = z4 * -kFix_0_390180644 + z5;
+  out[7] = tmp4 + z1 + z3;
+  out[5] = tmp5 + z2 + z4;
+  out[3] = tmp6 + z2 + z3;
+  out[1] = tmp7 + z1 + z4;
 }
 
 // Inverse DCT; `quant` (natural order) dequantises on the way in when not null, the
@@ -152,84 +194,25 @@ void jpeg_dequantize_idct(std::uint8_t* samples, int stride, const std::int16_t*
 }
 
 void jpeg_fdct(const std::uint8_t* samples, int stride, std::int32_t* data) {
+  std::int64_t out[8];
   // Pass 1: rows, keeping kPass1Bits extra bits.
   for (int row = 0; row < 8; ++row) {
     const std::uint8_t* s = samples + row * stride;
     std::int32_t* d = data + row * 8;
-    const std::int64_t tmp0 = (s[0] - 128) + (s[7] - 128);
-    std::int64_t tmp7 = s[0] - s[7];
-    const std::int64_t tmp1 = (s[1] - 128) + (s[6] - 128);
-    std::int64_t tmp6 = s[1] - s[6];
-    const std::int64_t tmp2 = (s[2] - 128) + (s[5] - 128);
-    std::int64_t tmp5 = s[2] - s[5];
-    const std::int64_t tmp3 = (s[3] - 128) + (s[4] - 128);
-    std::int64_t tmp4 = s[3] - s[4];
-    // Even part.
-    const std::int64_t tmp10 = tmp0 + tmp3;
-    const std::int64_t tmp13 = tmp0 - tmp3;
-    const std::int64_t tmp11 = tmp1 + tmp2;
-    const std::int64_t tmp12 = tmp1 - tmp2;
-    d[0] = static_cast<std::int32_t>((tmp10 + tmp11) * (1 << kPass1Bits));
-    d[4] = static_cast<std::int32_t>((tmp10 - tmp11) * (1 << kPass1Bits));
-    std::int64_t z1 = (tmp12 + tmp13) * kFix_0_541196100;
-    d[2] = static_cast<std::int32_t>(Descale(z1 + tmp13 * kFix_0_765366865, kConstBits - kPass1Bits));
-    d[6] = static_cast<std::int32_t>(Descale(z1 - tmp12 * kFix_1_847759065, kConstBits - kPass1Bits));
-    // Odd part.
-    z1 = tmp4 + tmp7;
-    std::int64_t z2 = tmp5 + tmp6;
-    std::int64_t z3 = tmp4 + tmp6;
-    std::int64_t z4 = tmp5 + tmp7;
-    const std::int64_t z5 = (z3 + z4) * kFix_1_175875602;
-    tmp4 *= kFix_0_298631336;
-    tmp5 *= kFix_2_053119869;
-    tmp6 *= kFix_3_072711026;
-    tmp7 *= kFix_1_501321110;
-    z1 *= -kFix_0_899976223;
-    z2 *= -kFix_2_562915447;
-    z3 = z3 * -kFix_1_961570560 + z5;
-    z4 = z4 * -kFix_0_390180644 + z5;
-    d[7] = static_cast<std::int32_t>(Descale(tmp4 + z1 + z3, kConstBits - kPass1Bits));
-    d[5] = static_cast<std::int32_t>(Descale(tmp5 + z2 + z4, kConstBits - kPass1Bits));
-    d[3] = static_cast<std::int32_t>(Descale(tmp6 + z2 + z3, kConstBits - kPass1Bits));
-    d[1] = static_cast<std::int32_t>(Descale(tmp7 + z1 + z4, kConstBits - kPass1Bits));
+    ForwardButterfly([&](int k) { return std::int64_t{s[k]} - 128; }, out);
+    d[0] = static_cast<std::int32_t>(out[0] * (1 << kPass1Bits));
+    d[4] = static_cast<std::int32_t>(out[4] * (1 << kPass1Bits));
+    for (int k : {1, 2, 3, 5, 6, 7})
+      d[k] = static_cast<std::int32_t>(Descale(out[k], kConstBits - kPass1Bits));
   }
   // Pass 2: columns; removes the extra bits and the factor 8 of the row pass.
   for (int col = 0; col < 8; ++col) {
     std::int32_t* d = data + col;
-    const std::int64_t tmp0 = std::int64_t{d[0]} + d[56];
-    std::int64_t tmp7 = std::int64_t{d[0]} - d[56];
-    const std::int64_t tmp1 = std::int64_t{d[8]} + d[48];
-    std::int64_t tmp6 = std::int64_t{d[8]} - d[48];
-    const std::int64_t tmp2 = std::int64_t{d[16]} + d[40];
-    std::int64_t tmp5 = std::int64_t{d[16]} - d[40];
-    const std::int64_t tmp3 = std::int64_t{d[24]} + d[32];
-    std::int64_t tmp4 = std::int64_t{d[24]} - d[32];
-    const std::int64_t tmp10 = tmp0 + tmp3;
-    const std::int64_t tmp13 = tmp0 - tmp3;
-    const std::int64_t tmp11 = tmp1 + tmp2;
-    const std::int64_t tmp12 = tmp1 - tmp2;
-    d[0] = static_cast<std::int32_t>(Descale(tmp10 + tmp11, kPass1Bits));
-    d[32] = static_cast<std::int32_t>(Descale(tmp10 - tmp11, kPass1Bits));
-    std::int64_t z1 = (tmp12 + tmp13) * kFix_0_541196100;
-    d[16] = static_cast<std::int32_t>(Descale(z1 + tmp13 * kFix_0_765366865, kConstBits + kPass1Bits));
-    d[48] = static_cast<std::int32_t>(Descale(z1 - tmp12 * kFix_1_847759065, kConstBits + kPass1Bits));
-    z1 = tmp4 + tmp7;
-    std::int64_t z2 = tmp5 + tmp6;
-    std::int64_t z3 = tmp4 + tmp6;
-    std::int64_t z4 = tmp5 + tmp7;
-    const std::int64_t z5 = (z3 + z4) * kFix_1_175875602;
-    tmp4 *= kFix_0_298631336;
-    tmp5 *= kFix_2_053119869;
-    tmp6 *= kFix_3_072711026;
-    tmp7 *= kFix_1_501321110;
-    z1 *= -kFix_0_899976223;
-    z2 *= -kFix_2_562915447;
-    z3 = z3 * -kFix_1_961570560 + z5;
-    z4 = z4 * -kFix_0_390180644 + z5;
-    d[56] = static_cast<std::int32_t>(Descale(tmp4 + z1 + z3, kConstBits + kPass1Bits));
-    d[40] = static_cast<std::int32_t>(Descale(tmp5 + z2 + z4, kConstBits + kPass1Bits));
-    d[24] = static_cast<std::int32_t>(Descale(tmp6 + z2 + z3, kConstBits + kPass1Bits));
-    d[8] = static_cast<std::int32_t>(Descale(tmp7 + z1 + z4, kConstBits + kPass1Bits));
+    ForwardButterfly([&](int k) { return std::int64_t{d[8 * k]}; }, out);
+    d[0] = static_cast<std::int32_t>(Descale(out[0], kPass1Bits));
+    d[32] = static_cast<std::int32_t>(Descale(out[4], kPass1Bits));
+    for (int k : {1, 2, 3, 5, 6, 7})
+      d[8 * k] = static_cast<std::int32_t>(Descale(out[k], kConstBits + kPass1Bits));
   }
 }
 

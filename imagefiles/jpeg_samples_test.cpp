@@ -135,15 +135,21 @@ TEST(JpegColour, WhiteAndPrimariesConvertBothWays) {
   EXPECT_EQ(top[2], 255);
 }
 
-TEST(JpegMcu, GeometryAndEdgePadding) {
-  // A 17 x 9 colour image with 2 x 2 luminance: 2 x 1 MCUs of 16 x 16.
-  JpegCodec c;
+// A colour codec with 2 x 2 luminance and 1 x 1 chrominance sampling, set up for a
+// width x height image.
+void SetUpColour420(JpegCodec& c, int width, int height) {
   c.components = 3;
   c.layout = 0;
   c.comp[0].h = c.comp[0].v = 2;
   c.comp[1].h = c.comp[1].v = 1;
   c.comp[2].h = c.comp[2].v = 1;
-  jpeg_mcu_setup(c, 17, 9, false);
+  jpeg_mcu_setup(c, width, height, false);
+}
+
+TEST(JpegMcu, GeometryAndEdgePadding) {
+  // A 17 x 9 colour image with 2 x 2 luminance: 2 x 1 MCUs of 16 x 16.
+  JpegCodec c;
+  SetUpColour420(c, 17, 9);
   EXPECT_EQ(c.mcuWidth, 16);
   EXPECT_EQ(c.mcuHeight, 16);
   EXPECT_EQ(c.mcusPerRow, 2);
@@ -179,12 +185,7 @@ TEST(JpegMcu, GeometryAndEdgePadding) {
 
 TEST(JpegMcu, DownsamplingAlternatesItsRoundingAndUpsamplingRepeats) {
   JpegCodec c;
-  c.components = 3;
-  c.layout = 0;
-  c.comp[0].h = c.comp[0].v = 2;
-  c.comp[1].h = c.comp[1].v = 1;
-  c.comp[2].h = c.comp[2].v = 1;
-  jpeg_mcu_setup(c, 16, 16, false);
+  SetUpColour420(c, 16, 16);
   // Every 2 x 2 cell of plane 1 sums to 2: (2 + 1) >> 2 = 0, (2 + 2) >> 2 = 1.
   for (int r = 0; r < 16; ++r)
     for (int x = 0; x < 16; ++x) c.planes[1][r * 16 + x] = (r % 2 == 0 && x % 2 == 0) ? 2 : 0;

@@ -5,12 +5,11 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "imagefiles/ImageDescriptor.h"
+#include "imagefiles/codec_test_support.h"
 #include "imagefiles/jpeg_codec.h"
 
 namespace jpegtest {
@@ -21,10 +20,7 @@ inline std::string Fixture(const std::string& name) {
   return std::string(TV_SOURCE_DIR) + "/imagefiles/testdata/jpeg/" + name;
 }
 
-inline Bytes ReadBytes(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-}
+using codec_test::ReadBytes;
 
 // Pixels top-down, 1 (grey) or 3 (R, G, B) bytes each.
 struct Picture {

@@ -245,8 +245,7 @@ int pcx_load(const char* path, ImageDescriptor* d) {
     n = std::min(n, dib_color_count(d->header));
     std::memcpy(d->palette, pal, 4 * static_cast<std::size_t>(n));
     d->colorCount = n;
-    if (img_is_grey(d)) d->flags |= IMG_GREY;
-    else d->flags &= ~IMG_GREY;
+    img_update_grey_flag(d);
   } else if (mode == 3 || mode == 4) {
     for (int c = 0; c < 16; ++c) d->palette[c] = RGBQUAD{kDefault16[c][2], kDefault16[c][1], kDefault16[c][0], 0};
     d->colorCount = 16;
@@ -295,8 +294,7 @@ int pcx_save(const char* path, ImageDescriptor* d) {
   std::vector<BYTE> out(head, head + 128);
   std::vector<BYTE> row(bpl + 8, 0), enc(2 * bpl + 8);
   auto flush = [&]() {
-    DWORD done = 0;
-    bool ok = out.empty() || (file_write(h, out.data(), static_cast<DWORD>(out.size()), &done) && done == out.size());
+    bool ok = file_write_all(h, out.data(), out.size());
     out.clear();
     return ok;
   };
@@ -322,7 +320,5 @@ int pcx_save(const char* path, ImageDescriptor* d) {
     }
   }
   if (r == IMG_OK && !flush()) r = IMG_WRITE_FAILED;
-  if (!file_close(h) && r == IMG_OK) r = IMG_WRITE_FAILED;
-  if (r != IMG_OK) file_delete(path);
-  return r;
+  return file_finish_write(h, path, r);
 }

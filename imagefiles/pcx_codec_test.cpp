@@ -2,21 +2,16 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "imagefiles/ImageFormatTable.h"
+#include "imagefiles/codec_test_support.h"
 
 namespace {
 
-using Bytes = std::vector<BYTE>;
-
-Bytes ReadAll(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-}
+using codec_test::Bytes;
+using codec_test::ReadBytes;
 
 TEST(PcxCodec, RunLengthRows) {
   // 0xC0 is a literal; a run that passes the end of the line is split and its count
@@ -59,7 +54,7 @@ TEST(PcxCodec, HeaderAndPaletteOfSavedFiles) {
   d.top = 20;
   d.bottom = 29;
   ASSERT_EQ(pcx_save(path.c_str(), &d), IMG_OK);
-  Bytes f = ReadAll(path);
+  Bytes f = ReadBytes(path);
   ASSERT_GT(f.size(), 128u + 769u);
   EXPECT_EQ(f[1], 5);
   EXPECT_EQ(f[4] | (f[5] << 8), 10);
@@ -77,7 +72,7 @@ TEST(PcxCodec, HeaderAndPaletteOfSavedFiles) {
   d.palette[0] = RGBQUAD{1, 2, 3, 0};
   d.palette[1] = RGBQUAD{4, 5, 6, 0};
   ASSERT_EQ(pcx_save(path.c_str(), &d), IMG_OK);
-  f = ReadAll(path);
+  f = ReadBytes(path);
   EXPECT_EQ(f[1], 5);
   EXPECT_EQ(f[3], 1);
   EXPECT_EQ(f[66] | (f[67] << 8), 2);  // (9 + 7) / 8 rounded up to even

@@ -628,10 +628,7 @@ int png_load(const char* path, ImageDescriptor* d) {
     if (n > 0) {
       std::copy(palette, palette + n, d->palette);
       d->colorCount = n;
-      if (img_is_grey(d))
-        d->flags |= IMG_GREY;
-      else
-        d->flags &= ~IMG_GREY;
+      img_update_grey_flag(d);
     } else {
       img_set_grey_palette(d);
     }

@@ -6,22 +6,6 @@
 
 #include "imagefiles/img_stream.h"
 
-namespace {
-
-bool WriteAll(StreamHandle h, const void* p, std::size_t n) {
-  DWORD done = 0;
-  return n == 0 || (file_write(h, p, static_cast<DWORD>(n), &done) && done == n);
-}
-
-// Closes a file being written; deletes it when anything failed.
-int FinishWrite(StreamHandle h, const char* path, int r) {
-  if (!file_close(h) && r == IMG_OK) r = IMG_WRITE_FAILED;
-  if (r != IMG_OK) file_delete(path);
-  return r;
-}
-
-}  // namespace
-
 int raw_load(const char* path, ImageDescriptor* d) {
   int r = img_check_8_24(d);
   if (r) return r;
@@ -54,12 +38,12 @@ int raw_save(const char* path, ImageDescriptor* d) {
     const BYTE* src = img_row(d, d->top + k) + d->left;
     out.insert(out.end(), src, src + columns);
     if (out.size() >= 65536) {
-      if (!WriteAll(h, out.data(), out.size())) r = IMG_WRITE_FAILED;
+      if (!file_write_all(h, out.data(), out.size())) r = IMG_WRITE_FAILED;
       out.clear();
     }
   }
-  if (r == IMG_OK && !WriteAll(h, out.data(), out.size())) r = IMG_WRITE_FAILED;
-  return FinishWrite(h, path, r);
+  if (r == IMG_OK && !file_write_all(h, out.data(), out.size())) r = IMG_WRITE_FAILED;
+  return file_finish_write(h, path, r);
 }
 
 int eps_save(const char* path, ImageDescriptor* d) {
@@ -116,7 +100,7 @@ int eps_save(const char* path, ImageDescriptor* d) {
     add("{currentfile picstr readhexstring pop}");
   }
   add("image");
-  r = WriteAll(h, t.data(), t.size()) ? IMG_OK : IMG_WRITE_FAILED;
+  r = file_write_all(h, t.data(), t.size()) ? IMG_OK : IMG_WRITE_FAILED;
   t.clear();
 
   static const char kHex[] = "0123456789abcdef";
@@ -133,13 +117,13 @@ int eps_save(const char* path, ImageDescriptor* d) {
       }
     }
     if (t.size() >= 65536) {
-      if (!WriteAll(h, t.data(), t.size())) r = IMG_WRITE_FAILED;
+      if (!file_write_all(h, t.data(), t.size())) r = IMG_WRITE_FAILED;
       t.clear();
     }
   }
   if (r == IMG_OK) {
     t += "\r\nshowpage\r\n";
-    if (!WriteAll(h, t.data(), t.size())) r = IMG_WRITE_FAILED;
+    if (!file_write_all(h, t.data(), t.size())) r = IMG_WRITE_FAILED;
   }
-  return FinishWrite(h, path, r);
+  return file_finish_write(h, path, r);
 }

@@ -8,12 +8,12 @@
 #include <vector>
 
 #include "imagefiles/ImageFormatTable.h"
+#include "imagefiles/codec_test_support.h"
 
 namespace {
 
 using Bytes = std::vector<BYTE>;
-
-std::string Tmp(const char* name) { return std::string(TV_TEST_TMPDIR) + "/" + name; }
+using codec_test::TempPath;
 
 std::string ReadText(const std::string& path) {
   std::ifstream f(path, std::ios::binary);
@@ -21,7 +21,7 @@ std::string ReadText(const std::string& path) {
 }
 
 TEST(RawCodec, ShortFileFillsWholeRowsOnly) {
-  std::string path = Tmp("short.bif");
+  std::string path = TempPath("short.bif");
   std::ofstream(path, std::ios::binary).write("ABCDEFGHIJ", 10);  // two rows of 4 and a part
   ImageDescriptor d;
   ASSERT_EQ(img_alloc(&d, 4, 4, 8), IMG_OK);
@@ -35,7 +35,7 @@ TEST(RawCodec, ShortFileFillsWholeRowsOnly) {
 
   // The raw format has no size: the glue needs an image of the file's size.
   EXPECT_EQ(LoadImageFile(path.c_str(), &d), IMG_BAD_POINTER);
-  EXPECT_EQ(LoadImageFile(Tmp("none.bif").c_str(), &d), IMG_OPEN_FAILED);
+  EXPECT_EQ(LoadImageFile(TempPath("none.bif").c_str(), &d), IMG_OPEN_FAILED);
   ASSERT_EQ(img_alloc(&d, 4, 4, 24), IMG_OK);
   EXPECT_EQ(raw_load(path.c_str(), &d), IMG_BAD_DEPTH);
   EXPECT_EQ(raw_save(path.c_str(), &d), IMG_BAD_DEPTH);
@@ -50,7 +50,7 @@ TEST(EpsWriter, GreyAndColourPictures) {
   d.top = 5;
   d.bottom = 6;
   img_row(&d, 5)[2] = 0xAB;
-  std::string path = Tmp("grey.eps");
+  std::string path = TempPath("grey.eps");
   ASSERT_EQ(eps_save(path.c_str(), &d), IMG_OK);
   std::string t = ReadText(path);
   EXPECT_EQ(t.rfind("%!PS-Adobe-2.0 EPSF-2.0\r\n%%BoundingBox: 0 0 3 2\r\n", 0), 0u);

@@ -164,8 +164,7 @@ int LoadPalette(StreamHandle h, const TgaFile& f, ImageDescriptor* d) {
       d->palette[k] = RGBQUAD{o[0], o[1], o[2], 0};
     }
     d->colorCount = n;
-    if (img_is_grey(d)) d->flags |= IMG_GREY;
-    else d->flags &= ~IMG_GREY;
+    img_update_grey_flag(d);
   } else {
     img_set_grey_palette(d);
   }
@@ -301,8 +300,7 @@ int tga_save(const char* path, ImageDescriptor* d, int rle) {
   std::memcpy(out.data() + 18, "Imager Image", 12);
   std::vector<BYTE> enc(4 * static_cast<std::size_t>(columns) + 8);
   auto flush = [&]() {
-    DWORD done = 0;
-    bool ok = out.empty() || (file_write(h, out.data(), static_cast<DWORD>(out.size()), &done) && done == out.size());
+    bool ok = file_write_all(h, out.data(), out.size());
     out.clear();
     return ok;
   };
@@ -323,7 +321,5 @@ int tga_save(const char* path, ImageDescriptor* d, int rle) {
     out.insert(out.end(), kFooter, kFooter + 18);  // with its closing zero
     if (!flush()) r = IMG_WRITE_FAILED;
   }
-  if (!file_close(h) && r == IMG_OK) r = IMG_WRITE_FAILED;
-  if (r != IMG_OK) file_delete(path);
-  return r;
+  return file_finish_write(h, path, r);
 }

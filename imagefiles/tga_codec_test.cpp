@@ -2,19 +2,15 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
+#include "imagefiles/codec_test_support.h"
+
 namespace {
 
-using Bytes = std::vector<BYTE>;
-
-Bytes ReadAll(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-}
+using codec_test::Bytes;
+using codec_test::ReadBytes;
 
 TEST(TgaCodec, PacketsThatCrossRows) {
   // A run of 100 of which 60 fit leaves a run of 40 for the next row.
@@ -60,7 +56,7 @@ TEST(TgaCodec, SavedFileLayout) {
   ImageDescriptor d;
   ASSERT_EQ(img_alloc(&d, 5, 4, 24), IMG_OK);
   ASSERT_EQ(tga_save(path.c_str(), &d, 1), IMG_OK);
-  Bytes f = ReadAll(path);
+  Bytes f = ReadBytes(path);
   ASSERT_GT(f.size(), 64u + 26u);
   EXPECT_EQ(f[0], 46);
   EXPECT_EQ(f[2], 10);

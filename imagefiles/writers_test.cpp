@@ -3,28 +3,24 @@
 // the same bytes.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
+#include "imagefiles/codec_test_support.h"
 #include "tools/imagefiles/sample_pattern.h"
 
 namespace {
 
-std::vector<BYTE> ReadAll(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  return std::vector<BYTE>(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-}
+using codec_test::ReadBytes;
 
 TEST(Writers, OutputMatchesTheCheckedFiles) {
   for (const samples::Sample& s : samples::All()) {
     SCOPED_TRACE(s.name);
     std::string path = std::string(TV_TEST_TMPDIR) + "/" + s.name;
     ASSERT_EQ(samples::Write(s, path, nullptr), IMG_OK);
-    std::vector<BYTE> want = ReadAll(std::string(TV_SOURCE_DIR) + "/imagefiles/testdata/ours/" + s.name);
+    std::vector<BYTE> want = ReadBytes(codec_test::Fixture("ours", s.name));
     ASSERT_FALSE(want.empty());
-    EXPECT_EQ(ReadAll(path), want);
+    EXPECT_EQ(ReadBytes(path), want);
   }
 }
 

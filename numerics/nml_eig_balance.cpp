@@ -15,27 +15,13 @@
 
 namespace {
 
+using nml::NameScope;
+using nml::SafeMinimum;
+
 // Element (i, j), 1-based, of a column-ordered matrix.
 inline float& At(float* a, int ld, int i, int j) {
   return a[static_cast<std::ptrdiff_t>(j - 1) * ld + (i - 1)];
 }
-
-// The smallest number whose reciprocal does not overflow.
-float SafeMinimum() {
-  float small = nml_amach(1);
-  const float big = nml_amach(2);
-  if (small * big < 1.0f) small = 1.0f / big;
-  return small;
-}
-
-// Pushes the kernel's name on entry and pops it on every way out.
-struct NameScope {
-  explicit NameScope(const char* n) : name(n) { nml_error_push_name(name); }
-  ~NameScope() { nml_error_pop_name(name); }
-  NameScope(const NameScope&) = delete;
-  NameScope& operator=(const NameScope&) = delete;
-  const char* name;
-};
 
 }  // namespace
 

@@ -13,13 +13,7 @@
 
 namespace {
 
-struct NameScope {
-  explicit NameScope(const char* n) : name(n) { nml_error_push_name(name); }
-  ~NameScope() { nml_error_pop_name(name); }
-  NameScope(const NameScope&) = delete;
-  NameScope& operator=(const NameScope&) = delete;
-  const char* name;
-};
+using nml::NameScope;
 
 // A malloc'ed block that is released when it goes out of scope unless it was handed on.
 template <class T>

@@ -14,23 +14,11 @@
 
 namespace {
 
-float SafeMinimum() {
-  float small = nml_amach(1);
-  const float big = nml_amach(2);
-  if (small * big < 1.0f) small = 1.0f / big;
-  return small;
-}
+using nml::NameScope;
+using nml::SafeMinimum;
 
 // |a| carrying the sign of b, where b = 0 counts as positive.
 inline float WithSignOf(float a, float b) { return b >= 0.0f ? std::fabs(a) : -std::fabs(a); }
-
-struct NameScope {
-  explicit NameScope(const char* n) : name(n) { nml_error_push_name(name); }
-  ~NameScope() { nml_error_pop_name(name); }
-  NameScope(const NameScope&) = delete;
-  NameScope& operator=(const NameScope&) = delete;
-  const char* name;
-};
 
 // a + b still equals a: b is negligible beside a. The sum is held in double so that the
 // test does not depend on single-precision rounding of the sum.

@@ -19,6 +19,15 @@ const SideConfig kStatsSide = {"nmls_e1mes", "nmls_e1pos", "nmls_e.bin", "NMLSER
 
 plat::CriticalSection g_trapSwitchLock;
 
+// An error level outside 0..1: INTERNAL 122 with the allowed range and the value given.
+void PostBadLevel(Runtime& rt, int level) {
+  rt.SetInt(1, 0);
+  rt.SetInt(2, 1);
+  rt.SetInt(3, level);
+  rt.SetString(1, "level");
+  rt.Post(NML_INTERNAL, 122);
+}
+
 }  // namespace
 
 Runtime& Runtime::Math() {
@@ -224,22 +233,14 @@ void Runtime::E1mes(int type, int code, const char* text) {
 int Runtime::Type(int level) {
   if (level == 0) return level0Type_;
   if (level == 1) return level1Type_;
-  SetInt(1, 0);
-  SetInt(2, 1);
-  SetInt(3, level);
-  SetString(1, "level");
-  Post(NML_INTERNAL, 122);
+  PostBadLevel(*this, level);
   return 0;
 }
 
 int Runtime::Code(int level) {
   if (level == 0) return level0Code_;
   if (level == 1) return level1Code_;
-  SetInt(1, 0);
-  SetInt(2, 1);
-  SetInt(3, level);
-  SetString(1, "level");
-  Post(NML_INTERNAL, 122);
+  PostBadLevel(*this, level);
   return 0;
 }
 
@@ -425,42 +426,6 @@ void (*OptionReader::RawFunction(const std::type_info& t))() {
   return failed_ ? nullptr : v;
 }
 
-VaOptionReader::VaOptionReader(Runtime& rt, int fixedArgs, int firstCode, va_list ap)
-    : OptionReader(rt, fixedArgs), first_(firstCode) {
-  va_copy(ap_, ap);
-}
-VaOptionReader::~VaOptionReader() { va_end(ap_); }
-
-bool VaOptionReader::ReadCode(int* code) {
-  if (!firstRead_) {
-    firstRead_ = true;
-    *code = first_;
-  } else {
-    *code = va_arg(ap_, int);
-  }
-  return true;
-}
-bool VaOptionReader::ReadInt(int* v) {
-  *v = va_arg(ap_, int);
-  return true;
-}
-bool VaOptionReader::ReadReal(double* v) {
-  *v = va_arg(ap_, double);
-  return true;
-}
-bool VaOptionReader::ReadString(const char** v) {
-  *v = va_arg(ap_, const char*);
-  return true;
-}
-bool VaOptionReader::ReadPointer(const std::type_info&, const void** v) {
-  *v = va_arg(ap_, void*);
-  return true;
-}
-bool VaOptionReader::ReadFunction(const std::type_info&, void (**v)()) {
-  *v = va_arg(ap_, void (*)());
-  return true;
-}
-
 VaListOptionReader::VaListOptionReader(Runtime& rt, int fixedArgs, va_list ap)
     : OptionReader(rt, fixedArgs) {
   va_copy(ap_, ap);
@@ -489,6 +454,16 @@ bool VaListOptionReader::ReadPointer(const std::type_info&, const void** v) {
 }
 bool VaListOptionReader::ReadFunction(const std::type_info&, void (**v)()) {
   *v = va_arg(ap_, void (*)());
+  return true;
+}
+
+VaOptionReader::VaOptionReader(Runtime& rt, int fixedArgs, int firstCode, va_list ap)
+    : VaListOptionReader(rt, fixedArgs, ap), first_(firstCode) {}
+
+bool VaOptionReader::ReadCode(int* code) {
+  if (firstRead_) return VaListOptionReader::ReadCode(code);
+  firstRead_ = true;
+  *code = first_;
   return true;
 }
 

@@ -6,6 +6,7 @@
 
 #include "numerics/nml_runtime.h"
 #include "platform/Runtime.h"
+#include "platform/Strings.h"
 #include "platform/UiServices.h"
 
 namespace nml {
@@ -19,24 +20,6 @@ const char* const kContinuation = "***         ";  // 12 characters
 constexpr int kContinuationWidth = 12;
 
 plat::CriticalSection g_messageFileLock;
-
-std::string Printf(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
-std::string Printf(const char* fmt, ...) {
-  va_list ap;
-  va_start(ap, fmt);
-  va_list ap2;
-  va_copy(ap2, ap);
-  const int n = std::vsnprintf(nullptr, 0, fmt, ap);
-  va_end(ap);
-  std::string s;
-  if (n > 0) {
-    s.resize(static_cast<std::size_t>(n) + 1);
-    std::vsnprintf(s.data(), s.size(), fmt, ap2);
-    s.resize(static_cast<std::size_t>(n));
-  }
-  va_end(ap2);
-  return s;
-}
 
 // Formats one value with a conversion that came from a message file. The conversion has
 // already been checked to hold exactly one conversion of the right kind.
@@ -113,7 +96,7 @@ unsigned short Swap16(unsigned short v) {
 // Message file
 
 void Runtime::ReportLoadFailure(const std::string& file, const char* reason) {
-  const std::string text = Printf("Error in reading %s\n%s.\n", file.c_str(), reason);
+  const std::string text = plat::Format("Error in reading %s\n%s.\n", file.c_str(), reason);
   if (printerKind_ == cfg_.kindBox) {
     plat::Ui().MessageBox(text, MB_OK | MB_ICONINFORMATION, ProgramFileName());
   } else {
@@ -254,7 +237,7 @@ const char* Runtime::MessageText(long code) {
     lastIndex_ = -1;
     lastCodeRead_ = -1;
   }
-  codeText_ = Printf("Error code %ld.", code);
+  codeText_ = plat::Format("Error code %ld.", code);
   return codeText_.c_str();
 }
 
@@ -265,7 +248,7 @@ const char* Runtime::CodeName(long code) {
     const std::size_t n = std::strlen(text);
     if (n + 1 < textBuf_.size()) return text + n + 1;
   }
-  codeName_ = Printf("%ld", code);
+  codeName_ = plat::Format("%ld", code);
   return codeName_.c_str();
 }
 
@@ -326,7 +309,7 @@ void Runtime::FormatMessage(const char* source) {
     i = next;
     const Kind kind = KindOfLetter(letter);
     if (kind == Kind::None || number < 1 || number > 9) {
-      message_ += Printf("%%(%c%c)", letter, digit);
+      message_ += plat::Format("%%(%c%c)", letter, digit);
       continue;
     }
     if (!conv.empty() && !ValidConversion(conv, kind)) conv.clear();
@@ -417,8 +400,8 @@ void Runtime::PrintStream(int type, int code, const char* /*name*/, const char* 
   if (!text || !*text) return;
   const char* routine = CalledRoutine();
   const std::string header =
-      type < 5 ? Printf("\n*** %s Error %s from %s.  ", TypeName(type), CodeName(code), routine)
-               : Printf("\n*** %s Error from %s.  ", TypeName(type), routine);
+      type < 5 ? plat::Format("\n*** %s Error %s from %s.  ", TypeName(type), CodeName(code), routine)
+               : plat::Format("\n*** %s Error from %s.  ", TypeName(type), routine);
   LayOut(header, text, "\n", [this](const std::string& s) { WriteStream(s); });
 }
 
@@ -428,8 +411,8 @@ void Runtime::PrintConsole(int type, int code, const char* /*name*/, const char*
   // kept.
   const char* routine = CalledRoutine();
   const std::string header =
-      type < 5 ? Printf("\r\n*** %s Error %s from %s.  ", TypeName(type), CodeName(code), routine)
-               : Printf("\r\n*** %s Error from %s.  ", TypeName(type), routine);
+      type < 5 ? plat::Format("\r\n*** %s Error %s from %s.  ", TypeName(type), CodeName(code), routine)
+               : plat::Format("\r\n*** %s Error from %s.  ", TypeName(type), routine);
   LayOut(header, text, "\r\n", [](const std::string& s) { plat::WriteStdErr(s); });
 }
 
@@ -439,14 +422,14 @@ void Runtime::PrintBox(int type, int code, const char* /*name*/, const char* tex
   std::string typeName = TypeName(type);
   typeName = typeName.substr(0, typeName.find(' '));
   const std::string box =
-      type < 5 ? Printf("%s Error %s from %s.  %s", typeName.c_str(), CodeName(code), routine, text)
-               : Printf("%s Error from %s.  %s", typeName.c_str(), routine, text);
+      type < 5 ? plat::Format("%s Error %s from %s.  %s", typeName.c_str(), CodeName(code), routine, text)
+               : plat::Format("%s Error from %s.  %s", typeName.c_str(), routine, text);
   const UINT icon = stop_[type >= 0 && type <= 8 ? type : 8] ? MB_ICONHAND : MB_ICONINFORMATION;
   plat::Ui().MessageBox(box, MB_SETFOREGROUND | icon, ProgramFileName());
 }
 
 void Runtime::Traceback() {
-  WriteStream(Printf("%s\n%s\n%s\n", "Here is a traceback of the calls in reverse order.",
+  WriteStream(plat::Format("%s\n%s\n%s\n", "Here is a traceback of the calls in reverse order.",
                      "  Error Type        Error Code              Routine",
                      "  ----------        ----------              -------"));
   int rememberedType = 0, rememberedCode = 0;
@@ -464,10 +447,10 @@ void Runtime::Traceback() {
     if (!shown) continue;
     if (remembered && !e.userLevel) {
       const std::string codeName = CodeName(rememberedCode);
-      WriteStream(Printf(cfg_.tracebackFormat, cfg_.tracebackPrefix, TypeName(rememberedType),
+      WriteStream(plat::Format(cfg_.tracebackFormat, cfg_.tracebackPrefix, TypeName(rememberedType),
                          codeName.c_str(), e.name));
     } else {
-      WriteStream(Printf(cfg_.tracebackFormat, "", "", "", e.name));
+      WriteStream(plat::Format(cfg_.tracebackFormat, "", "", "", e.name));
     }
     remembered = false;
   }

@@ -12,17 +12,6 @@
 namespace {
 inline float& J_(float* a, int ld, int i, int j) { return a[(size_t)(j - 1) * ld + (i - 1)]; }
 
-void call_fcn(nml_nlsq_fcn fcn, int m, int n, float* x, float* f) {
-  nml_error_user_code("ON");
-  fcn(m, n, x, f);
-  nml_error_user_code("OFF");
-}
-
-bool callee_failed() {
-  const int t = nml_error_type(1);
-  return t == 4 || t == 5;
-}
-
 // The step state of the bounded fit lives under a storage key for the whole process.
 int g_state_once = 0;
 int g_state_key = 0;
@@ -157,37 +146,29 @@ int b3ls(const char* name, nml_nlsq_fcn fcn, nml_nlsq_jac jac, int m, int n, con
         for (int j = 1; j <= n; ++j) J_(fjac, ld, i, j) = jrows[(size_t)(i - 1) * n + (j - 1)];
     } else {
       F2JAC(fcn, m, n, at, d, fat, rnoise, fjac, ld, fwork);
-      if (callee_failed()) return false;
+      if (l_callee_failed()) return false;
       if (count_fcn) nfcn += n;
     }
     njac += 1;
     return true;
   };
-  auto gradient = [&](const float* fat) {
-    for (int j = 1; j <= n; ++j) {
-      float sum = 0.0f;
-      for (int i = 1; i <= m; ++i) sum += J_(fjac, ld, i, j) * e[i - 1] * e[i - 1] * fat[i - 1];
-      g[j - 1] = sum;
-    }
-  };
 
   int icode = 0;
   float mu = 0.0f;
-  call_fcn(fcn, m, n, x, fx);
-  float nrm = SNRM2(m, fx, 1);
-  float f = 0.5f * nrm * nrm;
+  l_call_fcn(fcn, m, n, x, fx);
+  float f = l_half_sq_norm(m, fx);
   nfcn = 1;
   if (!jacobian(x, fx, true)) {
     status = 5;
     return finish(true);
   }
-  gradient(fx);
+  l_weighted_gradient(m, n, fjac, ld, e, fx, g);
   int anyfixed = 0;
   l_classify_bounds(n, x, xlb, xub, ibound, eps, &anyfixed);
   for (int j = 0; j < n; ++j) sc[j] = 0.0f;
   U6LSF(m, n, x, sc, fx, f, g, d, e, &icode, 0, nfcn, njac, jacflag, 0, &tol, st);
   if (nml_error_type(1) != 0 || icode == -999) {
-    if (callee_failed()) status = nml_error_type(1);
+    if (l_callee_failed()) status = nml_error_type(1);
     return finish(true);
   }
 
@@ -237,7 +218,7 @@ int b3ls(const char* name, nml_nlsq_fcn fcn, nml_nlsq_jac jac, int m, int n, con
     do {
       l_u7lsf(nfree, gc, fjac, ld, ipvt, dc, w, maxstep, &delta, &mu, &first, sc, sn, &gnflag,
               sdiag, work1, work2, searchlimit, st, true);
-      if (callee_failed()) {
+      if (l_callee_failed()) {
         status = nml_error_type(1);
         std::memcpy(fjac, jsave.data(), sizeof(float) * jsave.size());
         return finish(false);
@@ -260,7 +241,7 @@ int b3ls(const char* name, nml_nlsq_fcn fcn, nml_nlsq_jac jac, int m, int n, con
         for (int i = 0; i < m; ++i) fx[i] = fc[i];
         return finish(true);
       }
-      gradient(fc);
+      l_weighted_gradient(m, n, fjac, ld, e, fc, g);
       l_classify_bounds(n, xc, xlb, xub, ibound, eps, &anyfixed);
       for (int j = 0; j < n; ++j) gp[j] = ibound[j] == 0 ? g[j] : 0.0f;
       U6LSF(m, n, xc, s, fc, fcval, gp.data(), d, e, &icode, iter, nfcn, njac, jacflag, maxtaken,

@@ -2,8 +2,43 @@
 // the iteration drivers and their blocks. Exposed for the library's own tests.
 #pragma once
 
+#include <cstddef>
+
 #include "numerics/nml.h"
 #include "numerics/nml_nlsq.h"
+
+// Calls the caller's function with the error state marked as user code.
+inline void l_call_fcn(nml_nlsq_fcn fcn, int m, int n, float* x, float* f) {
+  nml_error_user_code("ON");
+  fcn(m, n, x, f);
+  nml_error_user_code("OFF");
+}
+
+// True when the routine that returned last ended with a FATAL or TERMINAL error. The
+// pending type of the caller cannot tell: an earlier immediate warning (type 6) outranks
+// a later FATAL (type 4) there.
+inline bool l_callee_failed() {
+  const int t = nml_error_type(1);
+  return t == 4 || t == 5;
+}
+
+// Half the squared Euclidean norm of f[0..m-1]: the objective of the fits.
+inline float l_half_sq_norm(int m, const float* f) {
+  const float nrm = SNRM2(m, f, 1);
+  return 0.5f * nrm * nrm;
+}
+
+// g = J' E^2 f for the m by n Jacobian fjac (column order, leading dimension ld) and the
+// row weights e: the gradient of the weighted objective.
+inline void l_weighted_gradient(int m, int n, const float* fjac, int ld, const float* e,
+                                const float* f, float* g) {
+  for (int j = 0; j < n; ++j) {
+    const float* col = fjac + static_cast<std::size_t>(j) * ld;
+    float sum = 0.0f;
+    for (int i = 0; i < m; ++i) sum += col[i] * e[i] * e[i] * f[i];
+    g[j] = sum;
+  }
+}
 
 // State shared by the step, the update and the stopping tests during one fit.
 struct l_step_state {

@@ -9,25 +9,6 @@
 
 namespace {
 inline float& J_(float* a, int ld, int i, int j) { return a[(size_t)(j - 1) * ld + (i - 1)]; }
-
-void call_fcn(nml_nlsq_fcn fcn, int m, int n, float* x, float* f) {
-  nml_error_user_code("ON");
-  fcn(m, n, x, f);
-  nml_error_user_code("OFF");
-}
-
-float half_sq_norm(int m, const float* f) {
-  const float nrm = SNRM2(m, f, 1);
-  return 0.5f * nrm * nrm;
-}
-
-// True when the routine that returned last ended with a FATAL or TERMINAL error. The
-// pending type of the caller cannot tell: an earlier immediate warning (type 6) outranks
-// a later FATAL (type 4) there.
-bool callee_failed() {
-  const int t = nml_error_type(1);
-  return t == 4 || t == 5;
-}
 }  // namespace
 
 void U5LSF(int m, int n, const float* x, float* d, float* e, int jacflag, int* iparam,
@@ -117,7 +98,7 @@ void F2JAC(nml_nlsq_fcn fcn, int m, int n, float* x, const float* d, const float
     if (x[j - 1] < 0.0f) h = -h;
     const float t = x[j - 1];
     x[j - 1] = t + h;
-    call_fcn(fcn, m, n, x, work);
+    l_call_fcn(fcn, m, n, x, work);
     x[j - 1] = t;
     for (int i = 1; i <= m; ++i) J_(fjac, ld, i, j) = (work[i - 1] - fx[i - 1]) / h;
   }
@@ -134,8 +115,7 @@ void U6LSF(int /*m*/, int n, const float* xc, const float* s, const float* /*fx*
     *icode = -999;
     return done();
   }
-  float tiny = nml_amach(1);
-  if (tiny * nml_amach(2) < 1.0f) tiny = 1.0f / nml_amach(2);
+  const float tiny = nml::SafeMinimum();
   float r = 0.0f;
   for (int j = 0; j < n; ++j)
     r = std::max(r, std::fabs(g[j]) * std::max(std::fabs(xc[j]), 1.0f / d[j]));
@@ -251,35 +231,28 @@ int u3ls(const char* name, nml_nlsq_fcn fcn, nml_nlsq_jac jac, int m, int n, con
         for (int j = 1; j <= n; ++j) J_(fjac, ld, i, j) = fjac2[(size_t)(i - 1) * cd + (j - 1)];
     } else {
       F2JAC(fcn, m, n, at, d, fat, rnoise, fjac, ld, w);
-      if (callee_failed()) return false;
+      if (l_callee_failed()) return false;
       nfcn += n;
     }
     njac += 1;
     return true;
   };
-  auto gradient = [&](const float* fat) {
-    for (int j = 1; j <= n; ++j) {
-      float sum = 0.0f;
-      for (int i = 1; i <= m; ++i) sum += J_(fjac, ld, i, j) * e[i - 1] * e[i - 1] * fat[i - 1];
-      g[j - 1] = sum;
-    }
-  };
 
-  call_fcn(fcn, m, n, x, fx);
-  float f = half_sq_norm(m, fx);
+  l_call_fcn(fcn, m, n, x, fx);
+  float f = l_half_sq_norm(m, fx);
   nfcn = 1;
   if (!jacobian(x, fx)) {
     status = 5;
     return finish(true);
   }
-  gradient(fx);
+  l_weighted_gradient(m, n, fjac, ld, e, fx, g);
   for (int j = 0; j < n; ++j) {
     xc[j] = x[j];
     s[j] = 0.0f;
   }
   U6LSF(m, n, xc, s, fx, f, g, d, e, &icode, 0, nfcn, njac, jacflag, 0, &tol, &st);
   if (nml_error_type(1) != 0 || icode == -999) {
-    if (callee_failed()) status = nml_error_type(1);
+    if (l_callee_failed()) status = nml_error_type(1);
     return finish(true);
   }
 
@@ -301,7 +274,7 @@ int u3ls(const char* name, nml_nlsq_fcn fcn, nml_nlsq_jac jac, int m, int n, con
     do {
       l_u7lsf(n, g, fjac, ld, ipvt, d, w, maxstep, &delta, &mu, &first, s, sn, &gnflag, sdiag,
               work1, work2, searchlimit, &st);
-      if (callee_failed()) {
+      if (l_callee_failed()) {
         status = nml_error_type(1);
         std::memcpy(fjac, jsave.data(), sizeof(float) * jsave.size());
         return finish(false);
@@ -317,7 +290,7 @@ int u3ls(const char* name, nml_nlsq_fcn fcn, nml_nlsq_jac jac, int m, int n, con
       for (int i = 0; i < m; ++i) fx[i] = fc[i];
       return finish(true);
     }
-    gradient(fc);
+    l_weighted_gradient(m, n, fjac, ld, e, fc, g);
     U6LSF(m, n, xc, s, fc, fcval, g, d, e, &icode, iter, nfcn, njac, jacflag, maxtaken, &tol, &st);
     const int t = nml_error_type(1);
     for (int j = 0; j < n; ++j) x[j] = xc[j];

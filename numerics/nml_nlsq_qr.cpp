@@ -13,8 +13,7 @@ void L2RRR(const int* pm, const int* pn, float* a, const int* plda, const int* p
   nml_error_push_name(name);
   const int m = *pm, n = *pn, lda = *plda, ldq = *pldqr;
   const bool pivoting = *pflag != 0;
-  float tiny = nml_amach(1);
-  if (tiny * nml_amach(2) < 1.0f) tiny = 1.0f / nml_amach(2);
+  const float tiny = nml::SafeMinimum();
 
   if (m < 1 || n < 1) {
     nml_error_set_int(1, m);

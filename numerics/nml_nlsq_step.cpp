@@ -11,17 +11,6 @@ l_prediction_form g_prediction_form = l_prediction_row_sum;
 inline float R_(const float* r, int ld, int i, int j) { return r[(size_t)(j - 1) * ld + (i - 1)]; }
 inline float& R_(float* r, int ld, int i, int j) { return r[(size_t)(j - 1) * ld + (i - 1)]; }
 
-float tiny_value() {
-  float tiny = nml_amach(1);
-  if (tiny * nml_amach(2) < 1.0f) tiny = 1.0f / nml_amach(2);
-  return tiny;
-}
-
-void call_fcn(nml_nlsq_fcn fcn, int m, int n, float* x, float* f) {
-  nml_error_user_code("ON");
-  fcn(m, n, x, f);
-  nml_error_user_code("OFF");
-}
 }  // namespace
 
 l_prediction_form l_nlsq_prediction_form() { return g_prediction_form; }
@@ -132,7 +121,7 @@ void l_u7lsf(int n, const float* g, float* r, int ld, const int* p, const float*
   static const char* const name = "l_u7lsf";
   nml_error_push_name(name);
   const float eps = nml_amach(4);
-  const float tiny = tiny_value();
+  const float tiny = nml::SafeMinimum();
 
   if (*delta == -999.0f) {
     *mu = 0.0f;
@@ -251,7 +240,7 @@ void l_trust_region_update(nml_nlsq_fcn fcn, int m, int n, const float* x, float
                            float* fsaved, float* xc, const float* fx, float* fc, float* f_c,
                            int* maxtaken, int* nfcn, const l_tolerance_block* tol, l_step_state* st,
                            const l_bound_ctx* bounds) {
-  const float tiny = tiny_value();
+  const float tiny = nml::SafeMinimum();
   *maxtaken = 0;
   // Scaled length of the step as computed (before any cut onto a bound).
   float steplen = 0.0f;
@@ -272,12 +261,9 @@ void l_trust_region_update(nml_nlsq_fcn fcn, int m, int n, const float* x, float
       }
     }
   }
-  call_fcn(fcn, m, n, xc, fc);
+  l_call_fcn(fcn, m, n, xc, fc);
   *nfcn += 1;
-  {
-    const float nrm = SNRM2(m, fc, 1);
-    *f_c = 0.5f * nrm * nrm;
-  }
+  *f_c = l_half_sq_norm(m, fc);
   const float df = *f_c - f;
   float slope = 0.0f;
   for (int j = 0; j < n; ++j) slope += g[j] * s[j];

@@ -206,26 +206,6 @@ class OptionReader {
   bool ended_ = false;
 };
 
-// Reads a variadic list whose first code was a named parameter.
-class VaOptionReader : public OptionReader {
- public:
-  VaOptionReader(Runtime& rt, int fixedArgs, int firstCode, va_list ap);
-  ~VaOptionReader() override;
-
- protected:
-  bool ReadCode(int* code) override;
-  bool ReadInt(int* v) override;
-  bool ReadReal(double* v) override;
-  bool ReadString(const char** v) override;
-  bool ReadPointer(const std::type_info& t, const void** v) override;
-  bool ReadFunction(const std::type_info& t, void (**v)()) override;
-
- private:
-  va_list ap_;
-  int first_;
-  bool firstRead_ = false;
-};
-
 // Reads a variadic list that starts inside the va_list (the routine's last named parameter
 // is not an option code).
 class VaListOptionReader : public OptionReader {
@@ -243,6 +223,19 @@ class VaListOptionReader : public OptionReader {
 
  private:
   va_list ap_;
+};
+
+// Reads a variadic list whose first code was a named parameter.
+class VaOptionReader : public VaListOptionReader {
+ public:
+  VaOptionReader(Runtime& rt, int fixedArgs, int firstCode, va_list ap);
+
+ protected:
+  bool ReadCode(int* code) override;
+
+ private:
+  int first_;
+  bool firstRead_ = false;
 };
 
 class TypedOptionReader : public OptionReader {
@@ -514,3 +507,24 @@ float nml_f_vmin(int n, ...);
 double nml_d_vmin(int n, ...);
 void nml_f_scaled_copy(int n, float a, const float x[], int incx, float y[], int incy);
 bool nml_d_isnan(double x);
+
+namespace nml {
+
+// Pushes a routine's name on entry and pops it on every way out.
+struct NameScope {
+  explicit NameScope(const char* n) : name(n) { nml_error_push_name(name); }
+  ~NameScope() { nml_error_pop_name(name); }
+  NameScope(const NameScope&) = delete;
+  NameScope& operator=(const NameScope&) = delete;
+  const char* name;
+};
+
+// The smallest positive float whose reciprocal does not overflow.
+inline float SafeMinimum() {
+  float small = nml_amach(1);
+  const float big = nml_amach(2);
+  if (small * big < 1.0f) small = 1.0f / big;
+  return small;
+}
+
+}  // namespace nml

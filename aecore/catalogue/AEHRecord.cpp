@@ -15,8 +15,8 @@ void AEH_DecodeHeader(const std::uint8_t* b, AEHRecord* r) {
   r->nPeakLevel = static_cast<std::int8_t>(b[7]);
   r->nTimeSec = le::GetI32(b + 8);
   r->nTimeUs = le::GetI32(b + 12);
-  float* f1[] = {&r->fFc, &r->fMw, &r->fIso, &r->fClvd, &r->fX, &r->fY, &r->fZ, &r->fT0,
-                 &r->fDX, &r->fDY, &r->fDZ, &r->fDT};
+  float* f1[] = {&r->fFc, &r->fMw, &r->fIso, &r->fClvd, &r->fX,  &r->fY,
+                 &r->fZ,  &r->fT0, &r->fDX,  &r->fDY,   &r->fDZ, &r->fDT};
   for (int i = 0; i < 12; ++i) *f1[i] = le::GetF32(b + 16 + 4 * i);
   r->nMecType = static_cast<std::int8_t>(b[64]);
   std::memcpy(r->reserved65, b + 65, 2);
@@ -41,7 +41,8 @@ void AEH_EncodeHeader(const AEHRecord& r, std::uint8_t* b) {
   b[7] = static_cast<std::uint8_t>(r.nPeakLevel);
   le::PutI32(b + 8, r.nTimeSec);
   le::PutI32(b + 12, r.nTimeUs);
-  const float f1[] = {r.fFc, r.fMw, r.fIso, r.fClvd, r.fX, r.fY, r.fZ, r.fT0, r.fDX, r.fDY, r.fDZ, r.fDT};
+  const float f1[] = {r.fFc, r.fMw, r.fIso, r.fClvd, r.fX,  r.fY,
+                      r.fZ,  r.fT0, r.fDX,  r.fDY,   r.fDZ, r.fDT};
   for (int i = 0; i < 12; ++i) le::PutF32(b + 16 + 4 * i, f1[i]);
   b[64] = static_cast<std::uint8_t>(r.nMecType);
   std::memcpy(b + 65, r.reserved65, 2);

@@ -37,14 +37,14 @@ struct AEHRecord {
   float fDX, fDY, fDZ, fDT;  // 48..60: errors
   std::int8_t nMecType;      // 64: 0 none, 1 S, 2 T, 3 C, 4 TS, 5 moment tensor
   std::uint8_t reserved65[2];
-  std::uint8_t nFlags;       // 67: class flags (AEH_FLAG_*)
+  std::uint8_t nFlags;  // 67: class flags (AEH_FLAG_*)
   std::uint8_t reserved68[16];
-  float fCC;                 // 84: template correlation
-  float fSN1, fSN2;          // 88, 92: template-match signal-to-noise values
-  float fMw2;                // 96: Mw from the rms amplitude
+  float fCC;                   // 84: template correlation
+  float fSN1, fSN2;            // 88, 92: template-match signal-to-noise values
+  float fMw2;                  // 96: Mw from the rms amplitude
   float fStrike, fDip, fRake;  // 100..108: mechanism (degrees)
-  std::int32_t nIndex;       // 112: record index, rewritten by every read
-  float fVx, fVy, fVz;       // 116..124: velocities used by the location
+  std::int32_t nIndex;         // 112: record index, rewritten by every read
+  float fVx, fVy, fVz;         // 116..124: velocities used by the location
 
   // Arrivals, in memory order.
   float fTime[AEH_MAX_SENSORS];  // microseconds from the first sample of the waveform

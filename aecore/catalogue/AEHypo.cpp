@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "aecore/waveform/AEWHeader.h"
 #include "base/util/KZ_FileUtil.h"
 #include "platform/ByteOrder.h"
 #include "platform/Strings.h"
@@ -56,8 +57,8 @@ int CAEHypo::GetAEH(int nAE, AEHRecord* buffer) {
   AEH_DecodeRecord(bytes.data(), n, rec);
   for (int k = 0; k < n; ++k) {
     if (rec->nSensor[k] < 0 || rec->nSensor[k] >= n)
-      plat::AfxMessageBox(plat::Format("Bad sensor index %d (arrival %d) in catalogue record %d!", rec->nSensor[k], k,
-                                       nAE),
+      plat::AfxMessageBox(plat::Format("Bad sensor index %d (arrival %d) in catalogue record %d!",
+                                       rec->nSensor[k], k, nAE),
                           MB_ICONEXCLAMATION);
   }
   rec->nIndex = nAE;
@@ -71,7 +72,8 @@ int CAEHypo::PutAEH(int nAE, bool checkLock) {
   const int n = m_nSensors;
   for (int k = 0; k < n; ++k) {
     if (m_Rec.nSensor[k] < 0 || m_Rec.nSensor[k] >= n) {
-      plat::AfxMessageBox(plat::Format("Error detected in CAEHypo::PutAEH(nAE=%d)", nAE), MB_ICONEXCLAMATION);
+      plat::AfxMessageBox(plat::Format("Error detected in CAEHypo::PutAEH(nAE=%d)", nAE),
+                          MB_ICONEXCLAMATION);
       return 0;
     }
   }
@@ -140,8 +142,8 @@ int CAEHypo::ConvertLegacy(const std::string& oldPath, const std::string& newPat
     ++done;
   }
   if (!out.Flush() || done < count) {
-    plat::AfxMessageBox(plat::Format("Converting %s: only %d of %lld records were written to %s!", oldPath.c_str(),
-                                     done, count, newPath.c_str()),
+    plat::AfxMessageBox(plat::Format("Converting %s: only %d of %lld records were written to %s!",
+                                     oldPath.c_str(), done, count, newPath.c_str()),
                         MB_ICONHAND);
   }
   return done;
@@ -188,4 +190,21 @@ int CAEHypo::OpenCatalogue(const std::string& parPath) {
   else
     m_fHypoScale = 40.0f;
   return 1;
+}
+
+void CAEHypo::ClearRecord(int nAE, const AEWHeader* header) {
+  m_Rec = AEHRecord{};
+  m_Rec.nIndex = nAE;
+  for (int k = 0; k < AEH_MAX_SENSORS; ++k)
+    m_Rec.nSensor[k] = static_cast<std::int8_t>(k < m_nSensors ? k : 0);
+  if (header) {
+    m_Rec.nYear = static_cast<std::uint8_t>(header->nYear & 0xFF);
+    m_Rec.nMonth = static_cast<std::uint8_t>(header->nMonth);
+    m_Rec.nDay = static_cast<std::uint8_t>(header->nDay);
+    m_Rec.nHour = static_cast<std::uint8_t>(header->nHour);
+    m_Rec.nMinute = static_cast<std::uint8_t>(header->nMinute);
+    m_Rec.nSecond = static_cast<std::uint8_t>(header->nSecond);
+    m_Rec.nTimeSec = header->nSec;
+    m_Rec.nTimeUs = header->nUsec;
+  }
 }

@@ -12,8 +12,9 @@
 #include "platform/File.h"
 
 class CAETemplateSet;
+struct AEWHeader;
 
-constexpr int AEH_MAX_POINTS = 48;       // sensor lines and further points
+constexpr int AEH_MAX_POINTS = 48;  // sensor lines and further points
 constexpr int AEH_MAX_FAULT_POINTS = 128;
 constexpr int AEH_MAX_FAULTS = 8;
 constexpr int AEH_MAX_HOLES = 8;
@@ -25,22 +26,22 @@ constexpr int AEH_FOLIATIONS = 9;
 // on its own (sensor positions, signed values and sensitivities).
 struct AESensorTable {
   AESensorTable();
-  std::string m_strTitle;                   // first line of the parameter file
-  std::vector<KZ_Point3D> m_pSensorXYZ;     // 48 sensor (and further point) positions, mm
-  std::vector<KZ_Point3D> m_pFaultXYZ;      // 128 fault outline points, faults one after another
-  std::vector<float> m_pSensorSign;         // 48 signed values (negative for "-" names)
-  std::vector<float> m_pSensorGain;         // 48 sensitivities
-  std::vector<float> m_pFaultAz;            // 128 azimuths of the fault points (degrees)
-  std::vector<std::string> m_pSensorName;   // 48 names
+  std::string m_strTitle;                  // first line of the parameter file
+  std::vector<KZ_Point3D> m_pSensorXYZ;    // 48 sensor (and further point) positions, mm
+  std::vector<KZ_Point3D> m_pFaultXYZ;     // 128 fault outline points, faults one after another
+  std::vector<float> m_pSensorSign;        // 48 signed values (negative for "-" names)
+  std::vector<float> m_pSensorGain;        // 48 sensitivities
+  std::vector<float> m_pFaultAz;           // 128 azimuths of the fault points (degrees)
+  std::vector<std::string> m_pSensorName;  // 48 names
   std::string m_strFaultName[AEH_MAX_FAULTS];
-  int m_nShape = 0;                         // 0 cylinder, 1 prism, 4 cube, 10 D-DIA, or as given
+  int m_nShape = 0;  // 0 cylinder, 1 prism, 4 cube, 10 D-DIA, or as given
   float m_fDiameter = 50.0f;
   float m_fSizeX = 50.0f;
   float m_fSizeY = 50.0f;
   float m_fSizeZ = 100.0f;
-  float m_fVelocityAux = 0.0f;              // P velocity of the end pieces
-  float m_fSensorReserved = 0.002f;         // carried, not interpreted
-  int m_nSensors = 0;                       // at most 32
+  float m_fVelocityAux = 0.0f;       // P velocity of the end pieces
+  float m_fSensorReserved = 0.002f;  // carried, not interpreted
+  int m_nSensors = 0;                // at most 32
   int m_nParLine5 = 0;
   int m_nParLine6 = 0;
   int m_nParLine4 = 0;
@@ -50,9 +51,9 @@ struct AESensorTable {
   int m_nFaults = 0;
   int m_nFaultPoints[AEH_MAX_FAULTS] = {};
   int m_nHoles = 0;
-  int m_nVelTime[AEH_MAX_VELOCITIES] = {};  // seconds after the reference time
-  int m_bVelTimeForm = 0;                   // -1 while every entry read is dated
-  float m_fVel[AEH_MAX_VELOCITIES][3] = {}; // Vx, Vy, Vz
+  int m_nVelTime[AEH_MAX_VELOCITIES] = {};   // seconds after the reference time
+  int m_bVelTimeForm = 0;                    // -1 while every entry read is dated
+  float m_fVel[AEH_MAX_VELOCITIES][3] = {};  // Vx, Vy, Vz
 };
 
 struct AEFoliation {
@@ -175,6 +176,10 @@ class CAEHypo : public AESensorTable {
   int PutAEH(int nAE, bool checkLock);
   int ConvertAEF(const std::string& oldPath, const std::string& newPath);
   int ConvertAED(const std::string& oldPath, const std::string& newPath);
+  // Makes the current record that of event nAE when the catalogue holds none for it yet:
+  // all zero (no flags, lock or mechanism of the event shown before) but the index, the
+  // date and time of the waveform header when one is given, and sensor indexes 0 .. n - 1.
+  void ClearRecord(int nAE, const AEWHeader* header);
 
   // Parameter file; opens (converts, creates) the catalogue of the same base name unless
   // parametersOnly.

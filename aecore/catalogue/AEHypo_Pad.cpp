@@ -136,13 +136,15 @@ int CAEHypo::LoadPad(const std::string& path, bool parametersOnly) {
   if (nEx2 < 0) nEx2 = 0;
   const int linesInFile = nSens + nEx1 + nEx2;
   if (nSens > AEH_MAX_SENSORS) {
-    warnings.push_back(plat::Format("%d sensors: only the first %d are used", nSens, AEH_MAX_SENSORS));
+    warnings.push_back(
+        plat::Format("%d sensors: only the first %d are used", nSens, AEH_MAX_SENSORS));
   }
   m_nSensors = std::min(nSens, AEH_MAX_SENSORS);
   m_nExtraPoints1 = std::min(nEx1, AEH_MAX_POINTS - m_nSensors);
   m_nExtraPoints2 = std::min(nEx2, AEH_MAX_POINTS - m_nSensors - m_nExtraPoints1);
   if (m_nExtraPoints1 + m_nExtraPoints2 < nEx1 + nEx2)
-    warnings.push_back(plat::Format("%d sensor and point lines: only %d points are kept", linesInFile, AEH_MAX_POINTS));
+    warnings.push_back(plat::Format("%d sensor and point lines: only %d points are kept",
+                                    linesInFile, AEH_MAX_POINTS));
 
   {
     const char* line = in.Next();
@@ -207,7 +209,8 @@ int CAEHypo::LoadPad(const std::string& path, bool parametersOnly) {
     m_pSensorGain[k] = KZ_GetKeyFloat(text, "ain=", 1.83e-6f);
     if (const char* p = std::strchr(text, 'p')) {
       int j = 0;
-      if (plat::ScanC(p + 1, "%d", &j) == 1 && j > 0 && j <= AEH_MAX_PULSERS) m_PulserSensor[j - 1] = k;
+      if (plat::ScanC(p + 1, "%d", &j) == 1 && j > 0 && j <= AEH_MAX_PULSERS)
+        m_PulserSensor[j - 1] = k;
     }
   }
   m_nPulsers = 0;
@@ -220,7 +223,8 @@ int CAEHypo::LoadPad(const std::string& path, bool parametersOnly) {
   plat::ScanC(in.Next(), "%d", &nVel);
   if (nVel < 0) nVel = 0;
   if (nVel > AEH_MAX_VELOCITIES)
-    warnings.push_back(plat::Format("%d velocity entries: only the first %d are used", nVel, AEH_MAX_VELOCITIES));
+    warnings.push_back(
+        plat::Format("%d velocity entries: only the first %d are used", nVel, AEH_MAX_VELOCITIES));
   m_nVelEntries = std::min(nVel, AEH_MAX_VELOCITIES);
   struct Dated {
     int day, hour, minute;
@@ -279,7 +283,8 @@ int CAEHypo::LoadPad(const std::string& path, bool parametersOnly) {
     std::memcpy(m_PulserSensor, savedPulsers, sizeof savedPulsers);
     m_nPulsers = savedNPulsers;
     m_nMinArrivals = savedMinArrivals;
-    plat::AfxMessageBox(path + ": no \"PEAK=\" time line; the parameter file is not loaded.", MB_ICONHAND);
+    plat::AfxMessageBox(path + ": no \"PEAK=\" time line; the parameter file is not loaded.",
+                        MB_ICONHAND);
     return 0;
   }
   const std::string peakLine = peak;
@@ -293,8 +298,8 @@ int CAEHypo::LoadPad(const std::string& path, bool parametersOnly) {
   auto readTime = [&](const std::string& s, std::tm* t, float* frac) {
     int y = 0, mo = 1, d = 1, h = 0, mi = 0;
     float sec = 0.0f;
-    plat::ScanC(after(s).c_str(), twoDigits ? "%2d/%2d/%2d %2d:%2d:%f" : "%4d/%2d/%2d %2d:%2d:%f", &y, &mo, &d, &h,
-                &mi, &sec);
+    plat::ScanC(after(s).c_str(), twoDigits ? "%2d/%2d/%2d %2d:%2d:%f" : "%4d/%2d/%2d %2d:%2d:%f",
+                &y, &mo, &d, &h, &mi, &sec);
     float whole = std::floor(sec);
     FillCalendar(t, YearSince1900(y, twoDigits), mo, d, h, mi, static_cast<int>(whole));
     *frac = sec - whole;
@@ -303,16 +308,18 @@ int CAEHypo::LoadPad(const std::string& path, bool parametersOnly) {
   readTime(refLine, &m_tmRef, &m_fRefFrac);
   {
     int y = 0, mo = 1, d = 1, h = 0, mi = 0, s = 0;
-    plat::ScanC(after(endLine).c_str(), twoDigits ? "%2d/%2d/%d %2d:%2d:%d" : "%4d/%2d/%d %2d:%2d:%d", &y, &mo, &d,
-                &h, &mi, &s);
+    plat::ScanC(after(endLine).c_str(),
+                twoDigits ? "%2d/%2d/%d %2d:%2d:%d" : "%4d/%2d/%d %2d:%2d:%d", &y, &mo, &d, &h, &mi,
+                &s);
     FillCalendar(&m_tmEnd, YearSince1900(y, twoDigits), mo, d, h, mi, s);
   }
   if (!twoDigits) in.Next();
 
   for (std::size_t i = 0; i < datedIndex.size(); ++i) {
     const Dated& dt = dated[i];
-    m_nVelTime[datedIndex[i]] = (((dt.day - m_tmRef.tm_mday) * 24 + dt.hour) * 60 + dt.minute) * 60 -
-                                (m_tmRef.tm_hour * 3600 + m_tmRef.tm_min * 60 + m_tmRef.tm_sec);
+    m_nVelTime[datedIndex[i]] =
+        (((dt.day - m_tmRef.tm_mday) * 24 + dt.hour) * 60 + dt.minute) * 60 -
+        (m_tmRef.tm_hour * 3600 + m_tmRef.tm_min * 60 + m_tmRef.tm_sec);
   }
   m_bVelTimeForm = 0;
 
@@ -355,8 +362,9 @@ int CAEHypo::LoadPad(const std::string& path, bool parametersOnly) {
           const char* t = in.Next();
           plat::ScanC(t, "%d %f %f %f", &num, &q1, &q2, &q3);
           if (!keep) continue;
-          bool ok = m_nShape == 0 ? addFaultPoint(q3 * std::cos(q1 * kDeg), q3 * std::sin(q1 * kDeg), q2, q1)
-                                  : addFaultPoint(q1, q2, q3, 0.0f);
+          bool ok = m_nShape == 0
+                        ? addFaultPoint(q3 * std::cos(q1 * kDeg), q3 * std::sin(q1 * kDeg), q2, q1)
+                        : addFaultPoint(q1, q2, q3, 0.0f);
           if (ok)
             ++kept;
           else
@@ -370,8 +378,10 @@ int CAEHypo::LoadPad(const std::string& path, bool parametersOnly) {
         }
       }
     } else if (Contains(line, "[FAULT-PLANE]")) {
-      float v[7] = {m_fFaultX, m_fFaultY, m_fFaultZ, m_fFaultAzimuth, m_fFaultDip, m_fFaultLen, m_fFaultWidth};
-      plat::ScanC(in.Next(), "%f %f %f %f %f %f %f", &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6]);
+      float v[7] = {m_fFaultX,   m_fFaultY,   m_fFaultZ,    m_fFaultAzimuth,
+                    m_fFaultDip, m_fFaultLen, m_fFaultWidth};
+      plat::ScanC(in.Next(), "%f %f %f %f %f %f %f", &v[0], &v[1], &v[2], &v[3], &v[4], &v[5],
+                  &v[6]);
       m_fFaultX = v[0];
       m_fFaultY = v[1];
       m_fFaultZ = v[2];
@@ -384,8 +394,10 @@ int CAEHypo::LoadPad(const std::string& path, bool parametersOnly) {
         int kept = 0;
         for (int i = 0; i <= 24; ++i) {
           double phi = 15.0 * i;
-          double z = m_fFaultZ + std::tan(m_fFaultDip * kDeg) * r * std::cos((m_fFaultAzimuth + 180.0 - phi) * kDeg);
-          if (addFaultPoint(r * std::cos(phi * kDeg), r * std::sin(phi * kDeg), z, static_cast<float>(phi)))
+          double z = m_fFaultZ + std::tan(m_fFaultDip * kDeg) * r *
+                                     std::cos((m_fFaultAzimuth + 180.0 - phi) * kDeg);
+          if (addFaultPoint(r * std::cos(phi * kDeg), r * std::sin(phi * kDeg), z,
+                            static_cast<float>(phi)))
             ++kept;
           else
             droppedFaults = true;
@@ -409,7 +421,8 @@ int CAEHypo::LoadPad(const std::string& path, bool parametersOnly) {
       m_fFiltAs = KZ_GetKeyFloat(t, "As=", 5.0f);
     } else if (Contains(line, "FLIATION-DIRECTION") || Contains(line, "FOLIATION-DIRECTION")) {
       for (AEFoliation& f : m_Foliation) {
-        plat::ScanC(in.Next(), "%f %f %f %f %f %f %d", &f.v[0], &f.v[1], &f.v[2], &f.v[3], &f.v[4], &f.v[5], &f.n);
+        plat::ScanC(in.Next(), "%f %f %f %f %f %f %d", &f.v[0], &f.v[1], &f.v[2], &f.v[3], &f.v[4],
+                    &f.v[5], &f.n);
       }
     } else if (Contains(line, "HOLE")) {
       int nh = KeyInt(line, "num=", 0);
@@ -420,39 +433,59 @@ int CAEHypo::LoadPad(const std::string& path, bool parametersOnly) {
       for (int h = 0; h < nh && !in.AtEnd(); ++h) {
         const char* t = in.Next();
         if (h >= AEH_MAX_HOLES) continue;
-        m_Holes[h] = {KZ_GetKeyFloat(t, "x=", 0.0f), KZ_GetKeyFloat(t, "y=", 0.0f), KZ_GetKeyFloat(t, "z1=", 0.0f),
-                      KZ_GetKeyFloat(t, "z2=", 0.0f), KZ_GetKeyFloat(t, "d=", 0.0f)};
+        m_Holes[h] = {KZ_GetKeyFloat(t, "x=", 0.0f), KZ_GetKeyFloat(t, "y=", 0.0f),
+                      KZ_GetKeyFloat(t, "z1=", 0.0f), KZ_GetKeyFloat(t, "z2=", 0.0f),
+                      KZ_GetKeyFloat(t, "d=", 0.0f)};
       }
     } else if (Contains(line, "<LOC_OPT")) {
       while (!in.AtEnd()) {
         const char* t = in.Next();
         if (Contains(t, "</")) break;
-        if (Contains(t, "I_TRIG")) m_nITrig = ValueInt(t, m_nITrig);
-        else if (Contains(t, "ISE_IS")) m_nNoiseIS = ValueInt(t, m_nNoiseIS);
-        else if (Contains(t, "ISE_TW")) m_fNoiseTW = static_cast<float>(ValueInt(t, static_cast<int>(m_fNoiseTW)));
-        else if (Contains(t, "ISE_SN")) m_fNoiseSN = static_cast<float>(ValueInt(t, static_cast<int>(m_fNoiseSN)));
-        else if (Contains(t, "_START")) m_nPickStart = ValueInt(t, m_nPickStart);
-        else if (Contains(t, "CK_LEN")) m_nPickLength = ValueInt(t, m_nParLine5);
-        else if (Contains(t, "RORDER")) m_nAROrder = ValueInt(t, m_nAROrder);
-        else if (Contains(t, "CC_WIN")) m_nCCWindow = ValueInt(t, m_nCCWindow);
-        else if (Contains(t, "CC_SHI")) m_nCCShift = ValueInt(t, m_nCCShift);
-        else if (Contains(t, "CC_MIN")) m_fCCMin = ValueFloat(t, m_fCCMin);
-        else if (Contains(t, "SN_MIN")) m_fMinSN = ValueFloat(t, m_fMinSN);
-        else if (Contains(t, "RES_MA")) m_fMaxRes = ValueFloat(t, m_fMaxRes);
-        else if (Contains(t, "H_DIM=")) m_fHDim = ValueFloat(t, m_fHDim);
-        else if (Contains(t, "MAG_MIN")) m_fMagMin = ValueFloat(t, m_fMagMin);
-        else if (Contains(t, "MAG_MAX")) m_fMagMax = ValueFloat(t, m_fMagMax);
-        else if (Contains(t, "R-NORML")) m_fRNormal = ValueFloat(t, m_fRNormal);
-        else if (Contains(t, "N_M_FC")) m_fMagFcSlope = ValueFloat(t, m_fMagFcSlope);
-        else if (Contains(t, "M_FC_1M")) m_fMagFcConst = ValueFloat(t, m_fMagFcConst);
-        else if (Contains(t, "MWFC_SENSC")) m_nMwFcSensCorr = ValueInt(t, m_nMwFcSensCorr);
+        if (Contains(t, "I_TRIG"))
+          m_nITrig = ValueInt(t, m_nITrig);
+        else if (Contains(t, "ISE_IS"))
+          m_nNoiseIS = ValueInt(t, m_nNoiseIS);
+        else if (Contains(t, "ISE_TW"))
+          m_fNoiseTW = static_cast<float>(ValueInt(t, static_cast<int>(m_fNoiseTW)));
+        else if (Contains(t, "ISE_SN"))
+          m_fNoiseSN = static_cast<float>(ValueInt(t, static_cast<int>(m_fNoiseSN)));
+        else if (Contains(t, "_START"))
+          m_nPickStart = ValueInt(t, m_nPickStart);
+        else if (Contains(t, "CK_LEN"))
+          m_nPickLength = ValueInt(t, m_nParLine5);
+        else if (Contains(t, "RORDER"))
+          m_nAROrder = ValueInt(t, m_nAROrder);
+        else if (Contains(t, "CC_WIN"))
+          m_nCCWindow = ValueInt(t, m_nCCWindow);
+        else if (Contains(t, "CC_SHI"))
+          m_nCCShift = ValueInt(t, m_nCCShift);
+        else if (Contains(t, "CC_MIN"))
+          m_fCCMin = ValueFloat(t, m_fCCMin);
+        else if (Contains(t, "SN_MIN"))
+          m_fMinSN = ValueFloat(t, m_fMinSN);
+        else if (Contains(t, "RES_MA"))
+          m_fMaxRes = ValueFloat(t, m_fMaxRes);
+        else if (Contains(t, "H_DIM="))
+          m_fHDim = ValueFloat(t, m_fHDim);
+        else if (Contains(t, "MAG_MIN"))
+          m_fMagMin = ValueFloat(t, m_fMagMin);
+        else if (Contains(t, "MAG_MAX"))
+          m_fMagMax = ValueFloat(t, m_fMagMax);
+        else if (Contains(t, "R-NORML"))
+          m_fRNormal = ValueFloat(t, m_fRNormal);
+        else if (Contains(t, "N_M_FC"))
+          m_fMagFcSlope = ValueFloat(t, m_fMagFcSlope);
+        else if (Contains(t, "M_FC_1M"))
+          m_fMagFcConst = ValueFloat(t, m_fMagFcConst);
+        else if (Contains(t, "MWFC_SENSC"))
+          m_nMwFcSensCorr = ValueInt(t, m_nMwFcSensCorr);
         else if (Contains(t, "FC_WINDOW"))
           m_fMwFcWindow = static_cast<float>(ValueInt(t, static_cast<int>(m_fMwFcWindow)));
         else {
-          int method = Contains(t, "sim_grid_search++") ? 13
-                       : Contains(t, "sim_grid_search") ? 3
+          int method = Contains(t, "sim_grid_search++")  ? 13
+                       : Contains(t, "sim_grid_search")  ? 3
                        : Contains(t, "full_grid_search") ? 5
-                                                          : 0;
+                                                         : 0;
           if (method) {
             m_nGridSearch = method;
             m_fHDim = KZ_GetKeyFloat(t = in.Next(), "h_dim=", 0.55f);
@@ -485,18 +518,24 @@ int CAEHypo::LoadPad(const std::string& path, bool parametersOnly) {
       while (!in.AtEnd()) {
         const char* t = in.Next();
         if (Contains(t, "</")) break;
-        if (Contains(t, "N_SENSOR")) m_nMecMinFM = ValueInt(t, m_nMecMinFM);
-        else if (Contains(t, "N_UP_SHEAR")) m_nMecMinUp = ValueInt(t, m_nMecMinUp);
-        else if (Contains(t, "N_DN_SHEAR")) m_nMecMinDown = ValueInt(t, m_nMecMinDown);
-        else if (Contains(t, "MEC_DATA")) m_nMecData = ValueInt(t, m_nMecData);
-        else if (Contains(t, "MEC_SENSC")) m_nMecSensCorr = ValueInt(t, m_nMecSensCorr);
-        else if (Contains(t, "MEC_RA_CRI")) m_fMecAcri = ValueFloat(t, m_fMecAcri);
+        if (Contains(t, "N_SENSOR"))
+          m_nMecMinFM = ValueInt(t, m_nMecMinFM);
+        else if (Contains(t, "N_UP_SHEAR"))
+          m_nMecMinUp = ValueInt(t, m_nMecMinUp);
+        else if (Contains(t, "N_DN_SHEAR"))
+          m_nMecMinDown = ValueInt(t, m_nMecMinDown);
+        else if (Contains(t, "MEC_DATA"))
+          m_nMecData = ValueInt(t, m_nMecData);
+        else if (Contains(t, "MEC_SENSC"))
+          m_nMecSensCorr = ValueInt(t, m_nMecSensCorr);
+        else if (Contains(t, "MEC_RA_CRI"))
+          m_fMecAcri = ValueFloat(t, m_fMecAcri);
       }
     }
   }
   if (droppedFaults)
-    warnings.push_back(plat::Format("faults beyond %d or fault points beyond %d are left out", AEH_MAX_FAULTS,
-                                    AEH_MAX_FAULT_POINTS));
+    warnings.push_back(plat::Format("faults beyond %d or fault points beyond %d are left out",
+                                    AEH_MAX_FAULTS, AEH_MAX_FAULT_POINTS));
   if (!warnings.empty()) {
     std::string text = path + ":";
     for (const std::string& w : warnings) text += "\n" + w + ".";

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "aecore/waveform/AEWHeader.h"
 #include "platform/ByteOrder.h"
 #include "platform/FileSystem.h"
 #include "platform/testing/ScriptedUi.h"
@@ -53,36 +54,36 @@ std::string CubePad(int sensors = 16) {
       "5.9 1.0\n"
       "2.0 skipped rest\n";
   for (int k = 0; k < sensors; ++k)
-    s += std::to_string(k + 1) + " " + std::to_string(k) + ".5 -1 2 1.0 +S" + std::to_string(k) + "\n";
+    s += std::to_string(k + 1) + " " + std::to_string(k) + ".5 -1 2 1.0 +S" + std::to_string(k) +
+         "\n";
   s += "99 0 0 30 0 TOP\n";
-  s +=
-      "2\n"
-      "1 0 4.5\n"
-      "2 10 4.5 4.8 4.9\n"
-      "X=2 Z=0.5\n"
-      "PEAK=2008/05/01 10:20:30.25\n"
-      "REF=2008/05/01 10:00:00.5\n"
-      "END=2008/05/02 11:00:00\n"
-      "line after the end time\n"
-      "\n"
-      "AE_OPT\n"
-      "a=1.5\n"
-      "<LOC_OPT\n"
-      "NOISE_TW=2.5\n"
-      "CC_MIN=0.7\n"
-      "sim_grid_search++\n"
-      "h_dim=0.6\n"
-      "np=4\n"
-      "nx=10\n"
-      "ny=11\n"
-      "nz=12 Z: 1 7.5\n"
-      "PICK_LEN=512\n"
-      "</LOC_OPT>\n"
-      "<MEC_OPT\n"
-      "MEC_RA_CRI=0.3\n"
-      "</MEC_OPT>\n"
-      "END\n"
-      "<MEC_OPT\nN_SENSOR=99\n</MEC_OPT>\n";
+  s += "2\n"
+       "1 0 4.5\n"
+       "2 10 4.5 4.8 4.9\n"
+       "X=2 Z=0.5\n"
+       "PEAK=2008/05/01 10:20:30.25\n"
+       "REF=2008/05/01 10:00:00.5\n"
+       "END=2008/05/02 11:00:00\n"
+       "line after the end time\n"
+       "\n"
+       "AE_OPT\n"
+       "a=1.5\n"
+       "<LOC_OPT\n"
+       "NOISE_TW=2.5\n"
+       "CC_MIN=0.7\n"
+       "sim_grid_search++\n"
+       "h_dim=0.6\n"
+       "np=4\n"
+       "nx=10\n"
+       "ny=11\n"
+       "nz=12 Z: 1 7.5\n"
+       "PICK_LEN=512\n"
+       "</LOC_OPT>\n"
+       "<MEC_OPT\n"
+       "MEC_RA_CRI=0.3\n"
+       "</MEC_OPT>\n"
+       "END\n"
+       "<MEC_OPT\nN_SENSOR=99\n</MEC_OPT>\n";
   return s;
 }
 
@@ -168,10 +169,8 @@ TEST(AEHypoPadTest, SampleLinesAndCylinderSensors) {
     int shape;
     float diameter, sizeX, sizeZ;
   } cases[] = {
-      {"50 100", 0, 50, 50, 100},
-      {"50 50 100", 1, 50, 50, 100},
-      {"40 60 100 4", 4, 60, 40, 100},
-      {"40 60 100 2 D-DIA", 10, 60, 40, 100},
+      {"50 100", 0, 50, 50, 100},           {"50 50 100", 1, 50, 50, 100},
+      {"40 60 100 4", 4, 60, 40, 100},      {"40 60 100 2 D-DIA", 10, 60, 40, 100},
       {"40 60 100 2 CUBE", 4, 60, 40, 100},
   };
   std::string dir = TmpDir("shapes");
@@ -393,7 +392,8 @@ TEST(AEHCatalogueTest, RecordsSitAtTheirOffsetsByteByByte) {
   const int n = 16;
   for (int k = 0; k < n; ++k) {
     EXPECT_EQ(le::GetF32(r + 128 + 4 * k), 10.0f + k);
-    EXPECT_EQ(le::GetF32(r + 128 + 4 * n + 4 * k), -100.0f * k);  // amplitude before S/N in the file
+    EXPECT_EQ(le::GetF32(r + 128 + 4 * n + 4 * k),
+              -100.0f * k);  // amplitude before S/N in the file
     EXPECT_EQ(le::GetF32(r + 128 + 8 * n + 4 * k), 2.0f * k);
     EXPECT_EQ(le::GetF32(r + 128 + 12 * n + 4 * k), 0.5f * k);
     EXPECT_EQ(static_cast<std::int8_t>(r[128 + 16 * n + k]), k % 3 - 1);
@@ -558,8 +558,10 @@ TEST(AEHCatalogueTest, LegacyCataloguesConvert) {
 TEST(AEHCatalogueTest, OpeningSetsTheSymbolScaleAndRefusedCreationFails) {
   std::string dir = TmpDir("scale");
   WriteText(dir + "/exp1.par", MiniPad(1));
-  for (auto [records, scale] : {std::pair{1000, 40.0f}, {1001, 30.0f}, {5001, 20.0f}, {10001, 10.0f}}) {
-    WriteBytes(dir + "/exp1.aeh", std::vector<std::uint8_t>(static_cast<std::size_t>(records) * 146 + 100, 0));
+  for (auto [records, scale] :
+       {std::pair{1000, 40.0f}, {1001, 30.0f}, {5001, 20.0f}, {10001, 10.0f}}) {
+    WriteBytes(dir + "/exp1.aeh",
+               std::vector<std::uint8_t>(static_cast<std::size_t>(records) * 146 + 100, 0));
     CAEHypo h;
     ASSERT_EQ(h.LoadPad(dir + "/exp1.par", false), 1);
     EXPECT_EQ(h.m_nAE, records);  // a cut-off tail does not count as a record
@@ -572,4 +574,52 @@ TEST(AEHCatalogueTest, OpeningSetsTheSymbolScaleAndRefusedCreationFails) {
   EXPECT_EQ(h.LoadPad(dir + "/exp1.par", false), 0);
   EXPECT_FALSE(h.m_fpAEH);
   EXPECT_FALSE(fs::exists(dir + "/exp1.aeh"));
+}
+
+TEST(AEHCatalogueTest, AnEventWithoutRecordGetsAClearedOne) {
+  CAEHypo h;
+  OpenNew(h, "clear");
+  FillRecord(h.m_Rec, 16);
+  h.m_Rec.nFlags = AEH_FLAG_LOCKED | AEH_FLAG_MECHANISM;
+  ASSERT_EQ(h.PutAEH(0, false), 1);
+  ASSERT_EQ(h.GetAEH(0), 1);
+  // Stepping to event 5: the catalogue has no record for it.
+  EXPECT_EQ(h.GetAEH(5), 0);
+  EXPECT_EQ(h.m_Rec.nFlags, AEH_FLAG_LOCKED | AEH_FLAG_MECHANISM);  // a failed read changes nothing
+  AEWHeader w{};
+  w.nYear = 2026;
+  w.nMonth = 12;
+  w.nDay = 10;
+  w.nSecond = 9;
+  w.nSec = 36;
+  w.nUsec = 125;
+  h.ClearRecord(5, &w);
+  EXPECT_EQ(h.m_Rec.nFlags, 0);
+  EXPECT_EQ(h.m_Rec.nMecType, 0);
+  EXPECT_EQ(h.m_Rec.fStrike, 0.0f);
+  EXPECT_EQ(h.m_Rec.nIndex, 5);
+  EXPECT_EQ(h.m_Rec.nYear, 2026 & 0xFF);
+  EXPECT_EQ(h.m_Rec.nSecond, 9);
+  EXPECT_EQ(h.m_Rec.nTimeSec, 36);
+  EXPECT_EQ(h.m_Rec.nTimeUs, 125);
+  EXPECT_EQ(h.m_Rec.nSensor[15], 15);
+  EXPECT_EQ(h.PutAEH(5, true), 1);  // the cleared record is writable and unlocked
+}
+
+TEST(AEHypoPadTest, SampleExperimentOpens) {
+  std::string dir = TmpDir("example");
+  for (const char* name : {"Cube.pad", "Cube.aeh"})
+    fs::copy_file(std::string(TV_SOURCE_DIR) + "/examples/SynthCube/" + name, dir + "/" + name);
+  CAEHypo h;
+  ScriptedUi ui;
+  ASSERT_EQ(h.LoadPad(dir + "/Cube.pad", false), 1);
+  EXPECT_TRUE(ui.Shown().empty());
+  EXPECT_EQ(h.m_nSensors, 16);
+  EXPECT_EQ(h.m_nShape, 4);
+  EXPECT_FLOAT_EQ(h.m_fVel[0][0], 5.5f);
+  EXPECT_DOUBLE_EQ(h.m_pSensorXYZ[15].z, -25.0);
+  EXPECT_EQ(h.m_nAE, 20);
+  ASSERT_EQ(h.GetAEH(19), 1);
+  EXPECT_EQ(h.m_Rec.nTimeSec, 1 + 7 * 19);
+  EXPECT_EQ(h.m_Rec.nSensor[15], 15);
 }

@@ -41,8 +41,8 @@ int CAETemplateSet::Add(std::unique_ptr<AETemplateRec> rec) {
   return GetCount();
 }
 
-int CAETemplateSet::Match(const float* trace, int centre, int* shift, int* polarity, float* amplitude, float* rise,
-                          float* score) const {
+int CAETemplateSet::Match(const float* trace, int centre, int* shift, int* polarity,
+                          float* amplitude, float* rise, float* score) const {
   *shift = 0;
   *polarity = 0;
   *amplitude = 0.0f;
@@ -64,7 +64,8 @@ int CAETemplateSet::Match(const float* trace, int centre, int* shift, int* polar
     for (int i = 0; i < W; ++i) ex += static_cast<double>(s[i]) * s[i];
     for (int lag = -L; lag <= L; ++lag) {
       s = trace + centre - W / 2 + lag;
-      if (lag > -L) ex += static_cast<double>(s[W - 1]) * s[W - 1] - static_cast<double>(s[-1]) * s[-1];
+      if (lag > -L)
+        ex += static_cast<double>(s[W - 1]) * s[W - 1] - static_cast<double>(s[-1]) * s[-1];
       double d = 0;
       for (int i = 0; i < W; ++i) d += static_cast<double>(s[i]) * tw[i];
       const float cc = Correlation(std::max(ex, 0.0), et, d);
@@ -103,7 +104,8 @@ int CAETemplateSet::CrossCorrelateAll(int remove, float threshold) {
   for (int j = 1; j < count; ++j) {
     const AETemplateRec& a = *m_list[j - 1];
     const AETemplateRec& b = *m_list[j];
-    const int w = std::min<int>({m_nWindow, static_cast<int>(a.m_pData.size()), static_cast<int>(b.m_pData.size())});
+    const int w = std::min<int>(
+        {m_nWindow, static_cast<int>(a.m_pData.size()), static_cast<int>(b.m_pData.size())});
     c[j] = AE_NormalizedCorrelation(a.m_pData.data(), b.m_pData.data(), w);
   }
   int removed = 0;
@@ -128,8 +130,8 @@ int CAETemplateSet::Write(const std::string& path, bool append) const {
          f.Puts("!numSamples, Samp. rate(MHz), indPick, S/N, Amp., Tr\n");
   }
   for (const auto& t : m_list) {
-    ok = ok && f.Printf("%4d %d %d %.4f %.4f %.4f\n", t->m_nSamples, t->m_nRate, t->m_nPick, t->m_fSN, t->m_fAmp,
-                        t->m_fRise) >= 0;
+    ok = ok && f.Printf("%4d %d %d %.4f %.4f %.4f\n", t->m_nSamples, t->m_nRate, t->m_nPick,
+                        t->m_fSN, t->m_fAmp, t->m_fRise) >= 0;
     for (float v : t->m_pData) ok = ok && f.Printf("%f \n", v) >= 0;
   }
   ok = ok && f.Flush();
@@ -149,25 +151,27 @@ int CAETemplateSet::Read(const std::string& path) {
   std::vector<std::unique_ptr<AETemplateRec>> read;
   std::size_t i = 2;
   auto damaged = [&](const char* why) {
-    plat::AfxMessageBox(plat::Format("%s: template %d %s; the templates are not loaded.", path.c_str(),
-                                     static_cast<int>(read.size()) + 1, why),
+    plat::AfxMessageBox(plat::Format("%s: template %d %s; the templates are not loaded.",
+                                     path.c_str(), static_cast<int>(read.size()) + 1, why),
                         MB_ICONHAND);
     return 0;
   };
   while (i < lines.size()) {
     auto t = std::make_unique<AETemplateRec>();
-    int fields = plat::ScanC(lines[i].c_str(), "%d %d %d %f %f %f", &t->m_nSamples, &t->m_nRate, &t->m_nPick,
-                             &t->m_fSN, &t->m_fAmp, &t->m_fRise);
+    int fields = plat::ScanC(lines[i].c_str(), "%d %d %d %f %f %f", &t->m_nSamples, &t->m_nRate,
+                             &t->m_nPick, &t->m_fSN, &t->m_fAmp, &t->m_fRise);
     if (fields < 5) break;
     if (fields == 5) t->m_fRise = 0.0f;
     ++i;
-    if (t->m_nSamples < 0 || t->m_nSamples > 1000000) return damaged("has an impossible sample count");
+    if (t->m_nSamples < 0 || t->m_nSamples > 1000000)
+      return damaged("has an impossible sample count");
     t->m_pData.reserve(static_cast<std::size_t>(t->m_nSamples));
     while (static_cast<int>(t->m_pData.size()) < t->m_nSamples && i < lines.size()) {
       std::istringstream in(lines[i++]);
       in.imbue(std::locale::classic());
       float v;
-      while (static_cast<int>(t->m_pData.size()) < t->m_nSamples && in >> v) t->m_pData.push_back(v);
+      while (static_cast<int>(t->m_pData.size()) < t->m_nSamples && in >> v)
+        t->m_pData.push_back(v);
     }
     if (static_cast<int>(t->m_pData.size()) < t->m_nSamples) return damaged("is cut short");
     read.push_back(std::move(t));

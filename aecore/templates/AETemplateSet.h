@@ -8,9 +8,9 @@
 #include <vector>
 
 struct AETemplateRec {
-  int m_nRate = 0;     // sampling rate (MHz)
+  int m_nRate = 0;  // sampling rate (MHz)
   int m_nSamples = 0;
-  int m_nPick = 0;     // sample index of the P onset
+  int m_nPick = 0;  // sample index of the P onset
   float m_fSN = 0.0f;
   float m_fAmp = 0.0f;  // signed first-motion amplitude; its sign is the template's polarity
   float m_fRise = 0.0f;
@@ -35,8 +35,8 @@ class CAETemplateSet {
 
   // trace holds W + 2L + 2 samples; centre is W/2 + L. The index of the best template
   // whose correlation magnitude exceeds the threshold, or -1.
-  int Match(const float* trace, int centre, int* shift, int* polarity, float* amplitude, float* rise,
-            float* score) const;
+  int Match(const float* trace, int centre, int* shift, int* polarity, float* amplitude,
+            float* rise, float* score) const;
   // Correlation of a W-sample window with every template's first W samples: the index and
   // signed value of the largest magnitude (-1 and 0 when none); returns the count.
   int BestMatch(const float* window, int* index, float* cc) const;

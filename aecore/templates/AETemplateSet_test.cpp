@@ -26,7 +26,8 @@ std::string ReadText(const std::string& path) {
   return {std::istreambuf_iterator<char>(f), {}};
 }
 
-std::unique_ptr<AETemplateRec> Template(std::vector<float> data, int pick, float amp, float rise = 0.3f) {
+std::unique_ptr<AETemplateRec> Template(std::vector<float> data, int pick, float amp,
+                                        float rise = 0.3f) {
   auto t = std::make_unique<AETemplateRec>();
   t->m_nRate = 10;
   t->m_nSamples = static_cast<int>(data.size());
@@ -39,7 +40,9 @@ std::unique_ptr<AETemplateRec> Template(std::vector<float> data, int pick, float
 }
 
 // A 4-sample window (lag 0) whose correlation with (1, 0, 0, 0) is cc.
-std::vector<float> TraceWithCorrelation(float cc) { return {cc, std::sqrt(1 - cc * cc), 0, 0, 0, 0}; }
+std::vector<float> TraceWithCorrelation(float cc) {
+  return {cc, std::sqrt(1 - cc * cc), 0, 0, 0, 0};
+}
 
 }  // namespace
 
@@ -49,13 +52,15 @@ TEST(AETemplateSetTest, MatchKeepsTheBestAboveTheThreshold) {
   set.m_nLag = 0;
   int shift, pol;
   float amp, rise, score;
-  EXPECT_EQ(set.Match(TraceWithCorrelation(0.9f).data(), 2, &shift, &pol, &amp, &rise, &score), -1);  // empty
+  EXPECT_EQ(set.Match(TraceWithCorrelation(0.9f).data(), 2, &shift, &pol, &amp, &rise, &score),
+            -1);  // empty
   set.Add(Template({1, 0, 0, 0, 5}, 2, 250.0f));
   struct Case {
     float cc;
     int index, polarity;
     float amplitude;
-  } cases[] = {{-0.85f, 0, -1, -250.0f}, {-0.75f, -1, 0, 0.0f}, {0.9f, 0, 1, 250.0f}, {0.8f, -1, 0, 0.0f}};
+  } cases[] = {
+      {-0.85f, 0, -1, -250.0f}, {-0.75f, -1, 0, 0.0f}, {0.9f, 0, 1, 250.0f}, {0.8f, -1, 0, 0.0f}};
   for (const Case& c : cases) {
     auto trace = TraceWithCorrelation(c.cc);
     EXPECT_EQ(set.Match(trace.data(), 2, &shift, &pol, &amp, &rise, &score), c.index) << c.cc;
@@ -78,7 +83,8 @@ TEST(AETemplateSetTest, MatchFindsTheLag) {
   set.m_nWindow = 20;
   set.m_nLag = 5;
   std::vector<float> wave(40);
-  for (int i = 0; i < 40; ++i) wave[i] = i < 15 ? 0.0f : std::sin(0.6f * (i - 15)) * std::exp(-0.1f * (i - 15));
+  for (int i = 0; i < 40; ++i)
+    wave[i] = i < 15 ? 0.0f : std::sin(0.6f * (i - 15)) * std::exp(-0.1f * (i - 15));
   set.Add(Template(wave, 15, 100.0f));
   // The trace holds the same onset 3 samples later than the centre.
   std::vector<float> trace(20 + 10 + 2, 0.0f);
@@ -151,7 +157,8 @@ TEST(AETemplateSetTest, DamagedTemplateFilesLeaveTheSet) {
   std::string dir = TmpDir("damaged");
   CAETemplateSet set;
   set.Add(Template({1, 2, 3}, 1, 1));
-  for (const char* text : {"h1\nh2\n3 10 1 1 1 1\n0.5\n", "h1\nh2\n-5 10 1 1 1 1\n", "h1\nh2\n999999999 10 1 1 1\n"}) {
+  for (const char* text :
+       {"h1\nh2\n3 10 1 1 1 1\n0.5\n", "h1\nh2\n-5 10 1 1 1 1\n", "h1\nh2\n999999999 10 1 1 1\n"}) {
     std::ofstream(dir + "/bad.txt") << text;
     plat::testing::ScriptedUi ui;
     EXPECT_EQ(set.Read(dir + "/bad.txt"), 0) << text;

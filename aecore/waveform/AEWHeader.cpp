@@ -14,9 +14,10 @@ void AEW_EncodeHeader(const AEWHeader& h, std::uint8_t* b) {
   le::PutI32(b + 28, h.nReserved28);
   le::PutI32(b + 32, h.nSec);
   le::PutI32(b + 36, h.nUsec);
-  const std::int16_t words[] = {h.nChannels, h.nBits,   h.nSamples, h.nRate,   static_cast<std::int16_t>(h.nEvent16),
-                                h.nYear,     h.nMonth,  h.nDay,     h.nHour,   h.nMinute,
-                                h.nSecond,   h.nStatus};
+  const std::int16_t words[] = {
+      h.nChannels, h.nBits,  h.nSamples, h.nRate, static_cast<std::int16_t>(h.nEvent16),
+      h.nYear,     h.nMonth, h.nDay,     h.nHour, h.nMinute,
+      h.nSecond,   h.nStatus};
   for (int i = 0; i < 12; ++i) le::PutI16(b + 40 + 2 * i, words[i]);
   le::PutI32(b + 64, h.nEvent);
 }
@@ -31,8 +32,9 @@ void AEW_DecodeHeader(const std::uint8_t* b, AEWHeader* h) {
   h->nReserved28 = le::GetI32(b + 28);
   h->nSec = le::GetI32(b + 32);
   h->nUsec = le::GetI32(b + 36);
-  std::int16_t* words[] = {&h->nChannels, &h->nBits,  &h->nSamples, &h->nRate,   nullptr,       &h->nYear,
-                           &h->nMonth,    &h->nDay,   &h->nHour,    &h->nMinute, &h->nSecond,   &h->nStatus};
+  std::int16_t* words[] = {&h->nChannels, &h->nBits,   &h->nSamples, &h->nRate,
+                           nullptr,       &h->nYear,   &h->nMonth,   &h->nDay,
+                           &h->nHour,     &h->nMinute, &h->nSecond,  &h->nStatus};
   for (int i = 0; i < 12; ++i)
     if (words[i]) *words[i] = le::GetI16(b + 40 + 2 * i);
   h->nEvent16 = le::GetU16(b + 48);

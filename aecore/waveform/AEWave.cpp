@@ -53,9 +53,10 @@ bool WriteF32Block(plat::File& f, const float* src, std::size_t count) {
 
 bool CountsAreSane(const std::string& path, int channels, int samples) {
   if (channels >= 1 && channels <= AEW_MAX_CHANNELS && samples >= 1) return true;
-  plat::AfxMessageBox(plat::Format("%s: %d channels of %d samples; the file is damaged and is not loaded.",
-                                   path.c_str(), channels, samples),
-                      MB_ICONHAND);
+  plat::AfxMessageBox(
+      plat::Format("%s: %d channels of %d samples; the file is damaged and is not loaded.",
+                   path.c_str(), channels, samples),
+      MB_ICONHAND);
   return false;
 }
 
@@ -129,7 +130,8 @@ void CAEWave::UpdateRange() {
   m_pHeader->nMax = *hi;
 }
 
-void CAEWave::SetFileSet(const std::string& name, const std::string& folder, int event, int fileNo) {
+void CAEWave::SetFileSet(const std::string& name, const std::string& folder, int event,
+                         int fileNo) {
   m_strName = name;
   m_strFolder = folder;
   m_nEvent = event;
@@ -141,10 +143,23 @@ void CAEWave::SetFileSet(const std::string& name, const std::string& folder, int
 
 std::string CAEWave::GetStartTimeText() const {
   const AEWHeader& h = *m_pHeader;
-  return plat::Format("%4d/%2d/%2d %2d:%2d:%2d", h.nYear, h.nMonth, h.nDay, h.nHour, h.nMinute, h.nSecond);
+  return plat::Format("%4d/%2d/%2d %2d:%2d:%2d", h.nYear, h.nMonth, h.nDay, h.nHour, h.nMinute,
+                      h.nSecond);
+}
+
+bool CAEWave::CanWrite() const {
+  const std::size_t c = static_cast<std::size_t>(std::max(GetNumChannels(), 0));
+  const std::size_t n = static_cast<std::size_t>(std::max<int>(m_pHeader->nSamples, 0));
+  const bool ok = m_pSamples.size() >= c * n && m_pPickTime.size() >= c && m_pPickAmp.size() >= c &&
+                  m_pPickSN.size() >= c && m_pSpareA.size() >= c && m_pSpareB.size() >= c &&
+                  m_pPolarity.size() >= c && m_pSpareFlag.size() >= c && m_pGain.size() >= c &&
+                  m_pArrival.size() >= c;
+  if (!ok) plat::AfxMessageBox("Save file failed!!", MB_ICONHAND);
+  return ok;
 }
 
 int CAEWave::SaveAs(const std::string& path) {
+  if (!CanWrite()) return 0;
   plat::File f;
   if (!f.Open(path, "wb")) {
     plat::AfxMessageBox("Save file failed!!", MB_ICONHAND);
@@ -183,7 +198,9 @@ int CAEWave::ReadSamples(const std::string& path, std::int16_t* buffer) {
   const long long len = f.GetLength();
   f.Seek((len & 1) ? 63 : 64, SEEK_SET);
   bool complete = true;
-  ReadI16Block(f, buffer, static_cast<std::size_t>(std::max(0, GetNumChannels() * m_pHeader->nSamples)), &complete);
+  ReadI16Block(f, buffer,
+               static_cast<std::size_t>(std::max(0, GetNumChannels() * m_pHeader->nSamples)),
+               &complete);
   if (!complete) ReportShort(path);
   return 1;
 }
@@ -192,7 +209,8 @@ int CAEWave::Load(const std::string& path) {
   if (KZ_HasSuffix(path, "AEW")) return LoadAew01(path);
   if (m_strFolder.empty()) {
     long keep = static_cast<long>(path.size()) - 13;
-    m_strFolder = m_strPath.substr(0, static_cast<std::size_t>(std::clamp<long>(keep, 0, m_strPath.size())));
+    m_strFolder =
+        m_strPath.substr(0, static_cast<std::size_t>(std::clamp<long>(keep, 0, m_strPath.size())));
     if (m_strFolder.empty() || m_strFolder.back() != '.') m_strFolder += ".";
   }
   return ReadNumbered(path);
@@ -213,7 +231,8 @@ int CAEWave::ReadNumbered(const std::string& path) {
   AEW_DecodeHeader(image, &h);
   h.nEvent = h.nEvent16;
   if (!CountsAreSane(path, h.nChannels, h.nSamples)) return 0;
-  if (h.nChannels != m_pHeader->nChannels || h.nSamples != m_pHeader->nSamples || m_pSamples.empty())
+  if (h.nChannels != m_pHeader->nChannels || h.nSamples != m_pHeader->nSamples ||
+      m_pSamples.empty())
     Allocate(h.nChannels, h.nSamples, h.nRate);
   *m_pHeader = h;
   bool complete = true;
@@ -326,15 +345,16 @@ int CAEWave::LoadOld(const std::string& path) {
   const int samples = le::GetI16(head + 38);
   if (!CountsAreSane(path, channels, samples)) return 0;
   if (bits < 1 || bits > 16) {
-    plat::AfxMessageBox(plat::Format("%s: %d ADC bits; the file is damaged and is not loaded.", path.c_str(), bits),
-                        MB_ICONHAND);
+    plat::AfxMessageBox(
+        plat::Format("%s: %d ADC bits; the file is damaged and is not loaded.", path.c_str(), bits),
+        MB_ICONHAND);
     return 0;
   }
   std::memset(m_pHeader.get(), 0, sizeof(AEWHeader));
   AEWHeader& h = *m_pHeader;
   std::memcpy(h.szName, head + 8, 8);
-  std::int16_t* words[] = {&h.nChannels, &h.nBits,   &h.nSamples, &h.nRate,    nullptr, &h.nYear,
-                           &h.nMonth,    &h.nDay,    &h.nHour,    &h.nMinute,  &h.nSecond};
+  std::int16_t* words[] = {&h.nChannels, &h.nBits, &h.nSamples, &h.nRate,   nullptr,   &h.nYear,
+                           &h.nMonth,    &h.nDay,  &h.nHour,    &h.nMinute, &h.nSecond};
   for (int i = 0; i < 11; ++i)
     if (words[i]) *words[i] = le::GetI16(head + 34 + 2 * i);
   h.nEvent16 = le::GetU16(head + 42);
@@ -349,7 +369,10 @@ int CAEWave::LoadOld(const std::string& path) {
   const std::size_t have = f.Read(raw.data(), raw.size()) / 2;
   // Samples the file lacks are silence, not the unsigned zero (which would read as -half).
   for (std::size_t i = 0; i < m_pSamples.size(); ++i)
-    m_pSamples[i] = i < have ? static_cast<std::int16_t>(static_cast<int>(le::GetU16(raw.data() + 2 * i)) - half) : 0;
+    m_pSamples[i] =
+        i < have
+            ? static_cast<std::int16_t>(static_cast<int>(le::GetU16(raw.data() + 2 * i)) - half)
+            : 0;
   if (have < m_pSamples.size()) ReportShort(path);
   for (int c = 0; c < channels; ++c) {
     m_pPickTime[c] = m_pPickAmp[c] = m_pPickSN[c] = 0.0f;

@@ -52,10 +52,13 @@ class CAEWave {
   int GetNumChannels() const { return m_pHeader ? m_pHeader->nChannels : 0; }
 
   // Picks.
-  int AutoPick(int channel, int startPick, int offset, int end, const AEPickOptions* options = nullptr);
-  void SetPick(int sample, float amplitude, float rise, float sn, std::int16_t polarity, int channel);
-  void SetPicks(const float times[], const float amplitudes[], const float rises[], const float sn[],
-                const std::int8_t polarities[], const std::int8_t sensors[], int n);
+  int AutoPick(int channel, int startPick, int offset, int end,
+               const AEPickOptions* options = nullptr);
+  void SetPick(int sample, float amplitude, float rise, float sn, std::int16_t polarity,
+               int channel);
+  void SetPicks(const float times[], const float amplitudes[], const float rises[],
+                const float sn[], const std::int8_t polarities[], const std::int8_t sensors[],
+                int n);
   int SetPicksFromRecord(const AEHRecord& rec);
   float GetPickSample(int channel) const;
   bool CheckWaveform(int flag) const;
@@ -95,8 +98,8 @@ class CAEWave {
   std::vector<std::int32_t> m_pArrival;  // arrival index in the catalogue record
   std::int32_t m_nCurChannel = 0;
   std::vector<float> m_pGain;
-  std::vector<double> m_pAic;       // AIC curve of the last automatic pick
-  std::vector<double> m_pSpectrum;  // AR power spectrum of the source parameters
+  std::vector<double> m_pAic;             // AIC curve of the last automatic pick
+  std::vector<double> m_pSpectrum;        // AR power spectrum of the source parameters
   std::unique_ptr<KZ_Ary_> m_pSeries;     // series under analysis, indices from 1
   std::unique_ptr<KZ_Ary_> m_pCoef;       // AR coefficients
   std::unique_ptr<KZ_Ary_> m_pErrNoise;   // noise-model prediction errors of the picker
@@ -113,6 +116,9 @@ class CAEWave {
   // Reads a numbered event file; 0 (record unchanged) when it cannot be opened or its
   // header is damaged.
   int ReadNumbered(const std::string& path);
+  // True when the samples and every per-channel array hold what the header's counts say,
+  // so a writer never reads past them; otherwise shows "Save file failed!!".
+  bool CanWrite() const;
   // Fills the dither table added to the samples before picking.
   void FillDither();
   int WriteSeg2(const std::string& path, const AEHRecord* rec, const AESensorTable* sensors);

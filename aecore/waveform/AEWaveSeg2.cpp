@@ -20,14 +20,36 @@ constexpr std::uint16_t kFileBlockId = 0x3A55;
 constexpr std::uint16_t kTraceBlockId = 0x4422;
 constexpr int kMaxTracePointers = 8192;
 
-const char* const kFileKeys[] = {"ACQUISITION_DATE", "ACQUISITION_TIME", "INSTRUMENT",     "TRACE_SORT",
-                                 "UNITS",            "NOTE",             "TIMEUNITS",      "WAVEUNITS",
-                                 "COMMENTS",         "RCV_NOTE",         "NUMBER_SOURCES", "NUMBER_RECEIVERS",
-                                 "ROTATION",         "TIME_SEC_USEC"};
-const char* const kTraceKeys[] = {"CHANNEL_NUMBER", "DELAY",     "DESCALING_FACTOR", "LINE_ID",
-                                  "RECEIVER_LOCATION", "SAMPLE_INTERVAL", "SKEW", "SOURCE_LOCATION",
-                                  "STACK",          "PICKUP",    "AMPPICKUP",        "NSRATIO",
-                                  "NOTE",           "DRAW_SIZE_FACTOR", "UNIT",     "TIME_BEGIN"};
+const char* const kFileKeys[] = {"ACQUISITION_DATE",
+                                 "ACQUISITION_TIME",
+                                 "INSTRUMENT",
+                                 "TRACE_SORT",
+                                 "UNITS",
+                                 "NOTE",
+                                 "TIMEUNITS",
+                                 "WAVEUNITS",
+                                 "COMMENTS",
+                                 "RCV_NOTE",
+                                 "NUMBER_SOURCES",
+                                 "NUMBER_RECEIVERS",
+                                 "ROTATION",
+                                 "TIME_SEC_USEC"};
+const char* const kTraceKeys[] = {"CHANNEL_NUMBER",
+                                  "DELAY",
+                                  "DESCALING_FACTOR",
+                                  "LINE_ID",
+                                  "RECEIVER_LOCATION",
+                                  "SAMPLE_INTERVAL",
+                                  "SKEW",
+                                  "SOURCE_LOCATION",
+                                  "STACK",
+                                  "PICKUP",
+                                  "AMPPICKUP",
+                                  "NSRATIO",
+                                  "NOTE",
+                                  "DRAW_SIZE_FACTOR",
+                                  "UNIT",
+                                  "TIME_BEGIN"};
 const char* const kMechanismNames[] = {"?", "S", "T", "C", "TS"};
 
 // Index of the keyword the string starts with (without regard to case), or -1; `value`
@@ -56,14 +78,19 @@ std::string Key(const char* keyword, const char* fmt, ...) {
   return std::string(keyword) + " " + value;
 }
 
-// The low 16 bits of an integer, as the recorders stored wider samples.
-std::int16_t Low16(std::int64_t v) { return static_cast<std::int16_t>(static_cast<std::uint16_t>(v & 0xFFFF)); }
-
-std::int16_t FloatSample(float f) {
-  if (!std::isfinite(f)) return 0;
-  double t = std::trunc(static_cast<double>(f));
-  t = std::clamp(t, -9.2e18, 9.2e18);
-  return Low16(static_cast<std::int64_t>(t));
+// Wider samples kept in 16 bits: values beyond the range are clamped (and counted), never
+// wrapped into unrelated values that a later save would write back as data.
+std::int16_t Clamp16(double v, int* clamped) {
+  if (!std::isfinite(v)) {
+    ++*clamped;
+    return 0;
+  }
+  const double t = std::trunc(v);
+  if (t > 32767 || t < -32768) {
+    ++*clamped;
+    return t > 0 ? 32767 : -32768;
+  }
+  return static_cast<std::int16_t>(t);
 }
 
 struct TraceInfo {
@@ -75,7 +102,8 @@ struct TraceInfo {
 
 // Strings of a list from `pos` up to `end`; false when a length runs past the end or is
 // too small to hold its own length word.
-bool ReadStrings(const std::vector<std::uint8_t>& b, std::size_t pos, std::size_t end, std::vector<std::string>* out) {
+bool ReadStrings(const std::vector<std::uint8_t>& b, std::size_t pos, std::size_t end,
+                 std::vector<std::string>* out) {
   while (pos + 2 <= end) {
     const std::uint16_t len = le::GetU16(b.data() + pos);
     if (len == 0 || len >= 256) return true;
@@ -160,8 +188,8 @@ void Seg2_WriteString(std::vector<std::uint8_t>& out, const std::string& text) {
 
 bool AEW_ReplaceFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
   const std::string target = plat::ResolvePath(path);
-  std::string folder = KZ_GetFolder(target);
-  if (folder.empty()) folder = ".";
+  const std::string parent = KZ_GetFolder(target);
+  const std::string folder = parent.empty() ? std::string(1, '.') : parent;
   auto fail = [&](const std::string& tmp) {
     if (!tmp.empty()) plat::DeleteFile(tmp);
     plat::AfxMessageBox("Save file failed!! (" + path + ")", MB_ICONHAND);
@@ -171,11 +199,13 @@ bool AEW_ReplaceFile(const std::string& path, const std::vector<std::uint8_t>& b
   if (tmp.empty()) return fail(tmp);
   {
     plat::File f;
-    if (!f.Open(tmp, "wb") || f.Write(bytes.data(), bytes.size()) != bytes.size() || !f.Flush()) return fail(tmp);
+    if (!f.Open(tmp, "wb") || f.Write(bytes.data(), bytes.size()) != bytes.size() || !f.Flush())
+      return fail(tmp);
   }
   if (plat::FileExists(target)) {
     std::string backup = plat::TempFileName(folder, "BAK");
-    if (backup.empty() || !plat::DeleteFile(backup) || !plat::RenameFile(target, backup)) return fail(tmp);
+    if (backup.empty() || !plat::DeleteFile(backup) || !plat::RenameFile(target, backup))
+      return fail(tmp);
     if (!plat::RenameFile(tmp, target)) {
       plat::RenameFile(backup, target);
       return fail(tmp);
@@ -309,8 +339,9 @@ int CAEWaveSeg2::Load(const std::string& path) {
   if (f.Read(b.data(), b.size()) != b.size()) return 0;
   f.Close();
   auto damaged = [&](const char* why) {
-    plat::AfxMessageBox(plat::Format("%s is a damaged SEG-2 file (%s) and is not loaded.", path.c_str(), why),
-                        MB_ICONHAND);
+    plat::AfxMessageBox(
+        plat::Format("%s is a damaged SEG-2 file (%s) and is not loaded.", path.c_str(), why),
+        MB_ICONHAND);
     return 0;
   };
   if (le::GetU16(b.data()) != kFileBlockId) {
@@ -325,7 +356,8 @@ int CAEWaveSeg2::Load(const std::string& path) {
   if (traces > AEW_MAX_CHANNELS) return damaged("too many channels");
   if (32 + m > b.size()) return damaged("trace pointers past the end of the file");
   std::vector<std::string> fileStrings;
-  if (!ReadStrings(b, 32 + m, b.size(), &fileStrings)) return damaged("string past the end of the file");
+  if (!ReadStrings(b, 32 + m, b.size(), &fileStrings))
+    return damaged("string past the end of the file");
   std::vector<TraceInfo> info(static_cast<std::size_t>(traces));
   std::vector<std::vector<std::string>> traceStrings(info.size());
   std::uint32_t maxSamples = 0;
@@ -363,6 +395,7 @@ int CAEWaveSeg2::Load(const std::string& path) {
   h.nMin = -32000;
   h.nMax = 32000;
   for (const std::string& s : fileStrings) ParseSeg2FileString(s.c_str());
+  int clamped = 0;
   for (int k = 0; k < traces; ++k) {
     const TraceInfo& t = info[k];
     for (const std::string& s : traceStrings[k]) ParseSeg2TraceString(s.c_str(), k);
@@ -372,11 +405,15 @@ int CAEWaveSeg2::Load(const std::string& path) {
       if (t.format == 1)
         dst[i] = le::GetI16(src + 2 * i);
       else if (t.format == 2)
-        dst[i] = Low16(le::GetI32(src + 4 * i));
+        dst[i] = Clamp16(le::GetI32(src + 4 * i), &clamped);
       else if (t.format == 4)
-        dst[i] = FloatSample(le::GetF32(src + 4 * i));
+        dst[i] = Clamp16(le::GetF32(src + 4 * i), &clamped);
     }
   }
+  if (clamped > 0)
+    plat::AfxMessageBox(plat::Format("%s: %d samples outside the 16-bit range were clamped.",
+                                     path.c_str(), clamped),
+                        MB_ICONEXCLAMATION);
   if (h.nYear < 1 && m_dStartJD > 0.0) {
     int y, mo, d, hh, mi;
     float sec;
@@ -391,14 +428,17 @@ int CAEWaveSeg2::Load(const std::string& path) {
   return 1;
 }
 
-int CAEWave::WriteSeg2(const std::string& path, const AEHRecord* rec, const AESensorTable* sensors) {
+int CAEWave::WriteSeg2(const std::string& path, const AEHRecord* rec,
+                       const AESensorTable* sensors) {
+  if (!CanWrite()) return 0;
   AEWHeader& h = *m_pHeader;
   const int channels = GetNumChannels();
   const int n = std::max<int>(h.nSamples, 0);
   std::vector<int> written;
   for (int c = 0; c < channels; ++c) {
     if (sensors) {
-      float sign = c < static_cast<int>(sensors->m_pSensorSign.size()) ? sensors->m_pSensorSign[c] : 0.0f;
+      float sign =
+          c < static_cast<int>(sensors->m_pSensorSign.size()) ? sensors->m_pSensorSign[c] : 0.0f;
       if (std::fabs(sign) < 0.1f) continue;
     }
     written.push_back(c);
@@ -417,17 +457,22 @@ int CAEWave::WriteSeg2(const std::string& path, const AEHRecord* rec, const AESe
   le::PutU32(out.data() + 24, static_cast<std::uint32_t>(h.nUsec));
 
   Seg2_WriteString(out, Key("ACQUISITION_DATE", "%04d/%02d/%02d", h.nYear, h.nMonth, h.nDay));
-  Seg2_WriteString(out, Key("ACQUISITION_TIME", "%02d:%02d:%02d.%06d", h.nHour, h.nMinute, h.nSecond, h.nUsec));
+  Seg2_WriteString(
+      out, Key("ACQUISITION_TIME", "%02d:%02d:%02d.%06d", h.nHour, h.nMinute, h.nSecond, h.nUsec));
   AEHRecord r{};
   if (rec) {
     r = *rec;
     const int type = r.nMecType;
     const char* name = type >= 0 && type <= 4 ? kMechanismNames[type] : "?";
     if (type < 1)
-      Seg2_WriteString(out, Key("NOTE", "Vx=%.2f, Vy=%.2f, Vz=%.2f, fm=%1d(%s)", r.fVx, r.fVy, r.fVz, type, name));
+      Seg2_WriteString(out, Key("NOTE", "Vx=%.2f, Vy=%.2f, Vz=%.2f, fm=%1d(%s)", r.fVx, r.fVy,
+                                r.fVz, type, name));
     else
-      Seg2_WriteString(out, Key("NOTE", "Vx=%.2f, Vy=%.2f, Vz=%.2f, fm=%1d(%s), iso=%.2f, vlcd=%.2f, SDR=(%4.0f, %4.0f, %4.0f)",
-                                r.fVx, r.fVy, r.fVz, type, name, r.fIso, r.fClvd, r.fStrike, r.fDip, r.fRake));
+      Seg2_WriteString(
+          out, Key("NOTE",
+                   "Vx=%.2f, Vy=%.2f, Vz=%.2f, fm=%1d(%s), iso=%.2f, vlcd=%.2f, SDR=(%4.0f, %4.0f, "
+                   "%4.0f)",
+                   r.fVx, r.fVy, r.fVz, type, name, r.fIso, r.fClvd, r.fStrike, r.fDip, r.fRake));
   }
   Seg2_WriteString(out, Key("TIMEUNITS", "us"));
   Seg2_WriteString(out, Key("WAVEUNITS", "V"));
@@ -435,19 +480,24 @@ int CAEWave::WriteSeg2(const std::string& path, const AEHRecord* rec, const AESe
     Seg2_WriteString(out, Key("COMMENTS", "AE#=%d", h.nEvent));
   } else {
     std::string head = plat::Format(
-        "AE#=%d, Mw=%.2f, Fc=%.4f, x=%.2f, y=%.2f, z=%.2f, t0=%.2f, dX=%.2f, dY=%.2f, dZ=%.2f, dT=%.2f, M=%02d, type=%d",
-        h.nEvent, r.fMw, r.fFc, r.fX, r.fY, r.fZ, r.fT0, r.fDX, r.fDY, r.fDZ, r.fDT, r.nArrivals, r.nFlags);
+        "AE#=%d, Mw=%.2f, Fc=%.4f, x=%.2f, y=%.2f, z=%.2f, t0=%.2f, dX=%.2f, dY=%.2f, dZ=%.2f, "
+        "dT=%.2f, M=%02d, type=%d",
+        h.nEvent, r.fMw, r.fFc, r.fX, r.fY, r.fZ, r.fT0, r.fDX, r.fDY, r.fDZ, r.fDT, r.nArrivals,
+        r.nFlags);
     if (r.nFlags & AEH_FLAG_DETECTED) {
-      if (const char* sn = std::strstr(m_szComment, "sn=")) plat::ScanC(sn + 3, "%f, %f", &r.fSN1, &r.fSN2);
+      if (const char* sn = std::strstr(m_szComment, "sn="))
+        plat::ScanC(sn + 3, "%f, %f", &r.fSN1, &r.fSN2);
       const int tpl = static_cast<int>(KZ_GetKeyFloat(m_szComment, "Tpl=", -1.0f));
       head += plat::Format(", CC=%.2f, sn1=%.2f, sn2=%.2f, Tpl=%d", r.fCC, r.fSN1, r.fSN2, tpl);
     }
     Seg2_WriteString(out, "COMMENTS " + head);
   }
-  Seg2_WriteString(out, Key("TIME_SEC_USEC", "%ld %ld", static_cast<long>(h.nSec), static_cast<long>(h.nUsec)));
+  Seg2_WriteString(
+      out, Key("TIME_SEC_USEC", "%ld %ld", static_cast<long>(h.nSec), static_cast<long>(h.nUsec)));
   out.resize(out.size() + 2, 0);
 
-  const float scale = h.fScale >= 1e-6f ? h.fScale : static_cast<float>(10.0 / std::pow(2.0, h.nBits));
+  const float scale =
+      h.fScale >= 1e-6f ? h.fScale : static_cast<float>(10.0 / std::pow(2.0, h.nBits));
   const double startJD = HeaderJulianDay(h);
   for (int k = 0; k < traces; ++k) {
     const int c = written[k];
@@ -470,11 +520,14 @@ int CAEWave::WriteSeg2(const std::string& path, const AEHRecord* rec, const AESe
     Seg2_WriteString(out, Key("DELAY", "0.0"));
     Seg2_WriteString(out, Key("DESCALING_FACTOR", "%f", scale));
     if (rec && sensors) {
-      const KZ_Point3D p = c < static_cast<int>(sensors->m_pSensorXYZ.size()) ? sensors->m_pSensorXYZ[c] : KZ_Point3D{};
+      const KZ_Point3D p = c < static_cast<int>(sensors->m_pSensorXYZ.size())
+                               ? sensors->m_pSensorXYZ[c]
+                               : KZ_Point3D{};
       Seg2_WriteString(out, Key("RECEIVER_LOCATION", "%.4f %.4f %.4f", p.x, p.y, p.z));
     }
     Seg2_WriteString(out, Key("SAMPLE_INTERVAL", "%.2f", h.nRate != 0 ? 1.0 / h.nRate : 0.0));
-    if (rec) Seg2_WriteString(out, Key("SOURCE_LOCATION", "%.4f %.4f %.4f %.4f", r.fX, r.fY, r.fZ, r.fT0));
+    if (rec)
+      Seg2_WriteString(out, Key("SOURCE_LOCATION", "%.4f %.4f %.4f %.4f", r.fX, r.fY, r.fZ, r.fT0));
     Seg2_WriteString(out, Key("PICKUP", "%.0f", m_pPickTime[c] * h.nRate));
     Seg2_WriteString(out, Key("AMPPICKUP", "%.4f", m_pPickAmp[c]));
     Seg2_WriteString(out, Key("NSRATIO", "%.2f", m_pPickSN[c]));
@@ -499,13 +552,15 @@ int CAEWaveSeg2::Save() {
   return WriteSeg2(m_strPath, nullptr, nullptr);
 }
 
-int CAEWave::SaveSeg2Event(const std::string& path, const AEHRecord& rec, const AESensorTable& sensors) {
+int CAEWave::SaveSeg2Event(const std::string& path, const AEHRecord& rec,
+                           const AESensorTable& sensors) {
   return WriteSeg2(path, &rec, &sensors);
 }
 
 // ---------------------------------------------------------------- .aew
 
 int CAEWave::SaveAew(const std::string& path, const AEHRecord& rec, const AESensorTable& sensors) {
+  if (!CanWrite()) return 0;
   const AEWHeader& h = *m_pHeader;
   const int channels = GetNumChannels();
   const int n = std::max<int>(h.nSamples, 0);
@@ -520,8 +575,8 @@ int CAEWave::SaveAew(const std::string& path, const AEHRecord& rec, const AESens
   le::PutI32(p + 22, h.nUsec);
   le::PutU16(p + 26, rec.nFlags);
   le::PutI16(p + 28, rec.nArrivals);
-  const float block1[] = {rec.fX, rec.fY, rec.fZ, rec.fT0, rec.fDX, rec.fDY, rec.fDZ, rec.fDT,
-                          rec.fMw, rec.fFc, rec.fCC, rec.fSN1, rec.fSN2};
+  const float block1[] = {rec.fX,  rec.fY,  rec.fZ,  rec.fT0, rec.fDX,  rec.fDY, rec.fDZ,
+                          rec.fDT, rec.fMw, rec.fFc, rec.fCC, rec.fSN1, rec.fSN2};
   for (int i = 0; i < 13; ++i) le::PutF32(p + 30 + 4 * i, block1[i]);
   le::PutI32(p + 82, static_cast<std::int32_t>(KZ_GetKeyFloat(m_szComment, "Tpl=", -1.0f)));
   le::PutI16(p + 86, rec.nMecType);
@@ -543,7 +598,8 @@ int CAEWave::SaveAew(const std::string& path, const AEHRecord& rec, const AESens
     le::PutF32(q + 26, m_pPickSN[c]);
     le::PutI16(q + 30, m_pPolarity[c]);
     le::PutF32(q + 32, known ? sensors.m_pSensorGain[c] : 0.0f);
-    for (int i = 0; i < n; ++i) le::PutI16(q + 36 + 2 * i, m_pSamples[static_cast<std::size_t>(c) * n + i]);
+    for (int i = 0; i < n; ++i)
+      le::PutI16(q + 36 + 2 * i, m_pSamples[static_cast<std::size_t>(c) * n + i]);
   }
   return AEW_ReplaceFile(path, out) ? 1 : 0;
 }
@@ -556,8 +612,9 @@ CAEWave_Aew::CAEWave_Aew(const std::string& path) {
 int CAEWave_Aew::OpenEvent(int event) { return OpenFileClassEvent(*this, m_strSuffix, event); }
 
 int CAEWave_Aew::Save() {
-  plat::AfxMessageBox(m_strPath + " is a recording and is not overwritten; save the event under another name.",
-                      MB_ICONEXCLAMATION);
+  plat::AfxMessageBox(
+      m_strPath + " is a recording and is not overwritten; save the event under another name.",
+      MB_ICONEXCLAMATION);
   return 0;
 }
 
@@ -572,9 +629,10 @@ int CAEWave_Aew::Load(const std::string& path) {
   const int channels = le::GetI16(head + 4);
   const int samples = le::GetI16(head + 6);
   if (channels < 1 || channels > AEW_MAX_CHANNELS || samples < 1) {
-    plat::AfxMessageBox(plat::Format("%s: %d channels of %d samples; the file is damaged and is not loaded.",
-                                     path.c_str(), channels, samples),
-                        MB_ICONHAND);
+    plat::AfxMessageBox(
+        plat::Format("%s: %d channels of %d samples; the file is damaged and is not loaded.",
+                     path.c_str(), channels, samples),
+        MB_ICONHAND);
     return 0;
   }
   std::memset(m_pHeader.get(), 0, sizeof(AEWHeader));
@@ -633,8 +691,9 @@ CAEWaveLong::CAEWaveLong(const std::string& path) {
   m_pFile = std::make_unique<plat::File>();
   const int channels = GetNumChannels();
   if (!m_pFile->Open(path, "rb") || channels < 1 || channels > AEW_MAX_CHANNELS) {
-    plat::AfxMessageBox(path + ": the long recording or its SEG-2 header " + companion + " cannot be read.",
-                        MB_ICONHAND);
+    plat::AfxMessageBox(
+        path + ": the long recording or its SEG-2 header " + companion + " cannot be read.",
+        MB_ICONHAND);
     m_pFile.reset();
     return;
   }
@@ -658,8 +717,9 @@ CAEWaveLong::CAEWaveLong(const std::string& path) {
 CAEWaveLong::~CAEWaveLong() = default;
 
 int CAEWaveLong::Save() {
-  plat::AfxMessageBox(m_strPath + " is a long recording and is not overwritten; save the event under another name.",
-                      MB_ICONEXCLAMATION);
+  plat::AfxMessageBox(
+      m_strPath + " is a long recording and is not overwritten; save the event under another name.",
+      MB_ICONEXCLAMATION);
   return 0;
 }
 
@@ -692,7 +752,8 @@ int CAEWaveLong::ReadRange(std::int64_t first, std::int64_t last) {
     m_pFile->Seek(2 * (c * m_nChannelLen + first), SEEK_SET);
     std::size_t got = m_pFile->Read(raw.data(), raw.size());
     std::memset(raw.data() + got, 0, raw.size() - got);  // past the end of the recording: silence
-    for (int i = 0; i < n; ++i) m_pSamples[static_cast<std::size_t>(c) * n + i] = le::GetI16(raw.data() + 2 * i);
+    for (int i = 0; i < n; ++i)
+      m_pSamples[static_cast<std::size_t>(c) * n + i] = le::GetI16(raw.data() + 2 * i);
   }
   return 1;
 }

@@ -45,7 +45,8 @@ struct Trace {
 };
 
 // A SEG-2 file laid out by the standard, built here independently of the writer.
-std::vector<std::uint8_t> BuildSeg2(const std::vector<std::string>& fileStrings, const std::vector<Trace>& traces) {
+std::vector<std::uint8_t> BuildSeg2(const std::vector<std::string>& fileStrings,
+                                    const std::vector<Trace>& traces) {
   std::vector<std::uint8_t> b(32 + 4 * traces.size(), 0);
   le::PutU16(b.data(), 0x3A55);
   le::PutU16(b.data() + 2, 1);
@@ -69,7 +70,8 @@ std::vector<std::uint8_t> BuildSeg2(const std::vector<std::string>& fileStrings,
   return b;
 }
 
-Trace I16Trace(std::vector<std::int16_t> v, std::vector<std::string> strings = {"SAMPLE_INTERVAL 0.10"}) {
+Trace I16Trace(std::vector<std::int16_t> v,
+               std::vector<std::string> strings = {"SAMPLE_INTERVAL 0.10"}) {
   Trace t;
   t.strings = std::move(strings);
   t.samples = static_cast<std::uint32_t>(v.size());
@@ -104,7 +106,8 @@ void Fill(CAEWave& w, int channels, int samples) {
 // Runs the independent reader on a file; empty when Debian's Python is not there.
 std::string PythonRead(const std::string& path) {
   if (!fs::exists("/usr/bin/python3")) return {};
-  std::string cmd = "/usr/bin/python3 " TV_SOURCE_DIR "/tools/seg2/seg2_read.py '" + path + "' 2>&1";
+  std::string cmd =
+      "/usr/bin/python3 " TV_SOURCE_DIR "/tools/seg2/seg2_read.py '" + path + "' 2>&1";
   std::string out;
   if (FILE* p = popen(cmd.c_str(), "r")) {
     char buf[4096];
@@ -118,7 +121,8 @@ std::string PythonRead(const std::string& path) {
 std::string DataLine(const CAEWave& w, int c) {
   std::string s = "data";
   const int n = w.m_pHeader->nSamples;
-  for (int i = 0; i < n; ++i) s += " " + std::to_string(w.m_pSamples[static_cast<std::size_t>(c) * n + i]);
+  for (int i = 0; i < n; ++i)
+    s += " " + std::to_string(w.m_pSamples[static_cast<std::size_t>(c) * n + i]);
   return s + "\n";
 }
 
@@ -217,16 +221,19 @@ TEST(AEWaveSeg2Test, EventFileWithCatalogueDescription) {
   ASSERT_EQ(r.GetNumChannels(), 3);
   EXPECT_EQ(r.m_pSamples[20], w.m_pSamples[40]);  // trace 1 is channel 2
   EXPECT_STREQ(r.m_szComment,
-               "AE#=7, Mw=-7.25, Fc=0.0000, x=1.50, y=0.00, z=0.00, t0=0.00, dX=0.00, dY=0.00, dZ=0.00, dT=0.00, "
+               "AE#=7, Mw=-7.25, Fc=0.0000, x=1.50, y=0.00, z=0.00, t0=0.00, dX=0.00, dY=0.00, "
+               "dZ=0.00, dT=0.00, "
                "M=03, type=17, CC=0.88, sn1=12.50, sn2=3.25, Tpl=17");
   const std::string py = PythonRead(path);
   if (py.empty()) GTEST_SKIP() << "no /usr/bin/python3";
-  EXPECT_NE(py.find("file NOTE Vx=5.50, Vy=0.00, Vz=0.00, fm=1(S), iso=0.00, vlcd=0.00, SDR=(  30,    0,    0)\n"),
+  EXPECT_NE(py.find("file NOTE Vx=5.50, Vy=0.00, Vz=0.00, fm=1(S), iso=0.00, vlcd=0.00, SDR=(  30, "
+                    "   0,    0)\n"),
             std::string::npos)
       << py;
-  EXPECT_NE(py.find("string DESCALING_FACTOR 0.500000\nstring RECEIVER_LOCATION 2.0000 2.0000 -3.5000\n"
-                    "string SAMPLE_INTERVAL 0.10\nstring SOURCE_LOCATION 1.5000 0.0000 0.0000 0.0000\n"),
-            std::string::npos);
+  EXPECT_NE(
+      py.find("string DESCALING_FACTOR 0.500000\nstring RECEIVER_LOCATION 2.0000 2.0000 -3.5000\n"
+              "string SAMPLE_INTERVAL 0.10\nstring SOURCE_LOCATION 1.5000 0.0000 0.0000 0.0000\n"),
+      std::string::npos);
   EXPECT_NE(py.find("string CHANNEL_NUMBER 3\n"), std::string::npos);
 }
 
@@ -267,7 +274,8 @@ TEST(AEWaveSeg2Test, SampleFormatsAndKeywords) {
   i32.data.resize(8);
   le::PutI32(i32.data.data(), 70000);
   le::PutI32(i32.data.data() + 4, -5);
-  i32.strings = {"SAMPLE_INTERVAL 0.03", "AMPPICKUP 0", "PICKUP 66", "note loc_ind=5", "TIME_BEGIN 2454894.5"};
+  i32.strings = {"SAMPLE_INTERVAL 0.03", "AMPPICKUP 0", "PICKUP 66", "note loc_ind=5",
+                 "TIME_BEGIN 2454894.5"};
   Trace f32;
   f32.format = 4;
   f32.samples = 3;
@@ -277,15 +285,21 @@ TEST(AEWaveSeg2Test, SampleFormatsAndKeywords) {
   le::PutF32(f32.data.data() + 8, 1e12f);
   f32.strings = {"SAMPLE_INTERVAL 0.05", "AMPPICKUP 12.5"};
   WriteBytes(dir + "/000001_s01.sg2",
-             BuildSeg2({"ACQUISITION_DATE 2009/03/04", "acquisition_time 05:06:07.5", "COMMENTS hello there",
-                        "TIME_SEC_USEC 100 200"},
+             BuildSeg2({"ACQUISITION_DATE 2009/03/04", "acquisition_time 05:06:07.5",
+                        "COMMENTS hello there", "TIME_SEC_USEC 100 200"},
                        {i32, f32}));
+  ScriptedUi ui;
   CAEWaveSeg2 w(dir + "/000001_s01.sg2");
   EXPECT_EQ(w.m_strSuffix, "_s01.sg2");
   EXPECT_EQ(w.m_nEvent, 1);
   ASSERT_EQ(w.GetNumChannels(), 2);
   ASSERT_EQ(w.m_pHeader->nSamples, 3);
-  EXPECT_EQ(w.m_pSamples[0], 4464);
+  // Samples beyond 16 bits are clamped with one warning, never wrapped (70000 would be 4464).
+  EXPECT_EQ(w.m_pSamples[0], 32767);
+  EXPECT_EQ(w.m_pSamples[5], 32767);
+  ASSERT_EQ(ui.MessageTexts().size(), 1u);
+  EXPECT_NE(ui.MessageTexts()[0].find("2 samples outside the 16-bit range were clamped"),
+            std::string::npos);
   EXPECT_EQ(w.m_pSamples[1], -5);
   EXPECT_EQ(w.m_pSamples[2], 0);  // the shorter trace ends in zeros
   EXPECT_EQ(w.m_pSamples[3], 1);
@@ -340,7 +354,8 @@ TEST(AEWaveSeg2Test, DamagedFiles) {
     const char* message;
   } cases[] = {
       {"not SEG-2", edit(0, 0x1234, 2), "not a SEG-2"},
-      {"descriptor only", std::vector<std::uint8_t>(good.begin(), good.begin() + 20), "not a SEG-2"},
+      {"descriptor only", std::vector<std::uint8_t>(good.begin(), good.begin() + 20),
+       "not a SEG-2"},
       {"string length 1", edit(40, 1, 2), "damaged"},
       {"string past the end", edit(40, 250, 2), "damaged"},
       {"too many trace pointers", edit(6, 3, 2), "too many trace pointers"},
@@ -438,7 +453,8 @@ TEST(AEWaveLongTest, EventsOfALongRecording) {
   header.m_pHeader->nUsec = 500;
   ASSERT_EQ(header.Save(), 1);
   std::vector<std::uint8_t> raw(1000000);
-  for (std::size_t i = 0; i < raw.size() / 2; ++i) le::PutI16(raw.data() + 2 * i, static_cast<std::int16_t>(i % 30000));
+  for (std::size_t i = 0; i < raw.size() / 2; ++i)
+    le::PutI16(raw.data() + 2 * i, static_cast<std::int16_t>(i % 30000));
   WriteBytes(dir + "/LONG01.lng", raw);
   CAEWaveLong w(dir + "/LONG01.lng");
   EXPECT_EQ(w.m_nChannelLen, 125000);

@@ -49,7 +49,8 @@ int CAEWave::AutoPick(int c, int startPick, int o, int end, const AEPickOptions*
   } else {
     m_nAicFirst = kNoiseLength - 1;
     m_nAicLast = n - kNoiseLength;
-    if (m_AR.PickOnsetAIC(&series, n, kNoiseLength, &P, &q, m_pErrNoise.get(), m_pAic.data()) != 0) return 0;
+    if (m_AR.PickOnsetAIC(&series, n, kNoiseLength, &P, &q, m_pErrNoise.get(), m_pAic.data()) != 0)
+      return 0;
   }
 
   int w = std::max(P - kWindow / 2, 1);
@@ -61,8 +62,8 @@ int CAEWave::AutoPick(int c, int startPick, int o, int end, const AEPickOptions*
   KZ_TSana::RemoveMean(&series, kWindow, kWindow);
   int p1 = 0, p2 = 0, none1 = 1, none2 = 1;
   double q1 = 0.0, q2 = 0.0;
-  m_AR.AutoPickOnset(&series, kWindow, kNoiseLength, &p1, &q1, &none1, &p2, &q2, &none2, m_pErrNoise.get(),
-                     m_pErrSignal.get(), m_pAic.data());
+  m_AR.AutoPickOnset(&series, kWindow, kNoiseLength, &p1, &q1, &none1, &p2, &q2, &none2,
+                     m_pErrNoise.get(), m_pErrSignal.get(), m_pAic.data());
   if (!none1 || !none2) {
     p1 += w - 1;
     p2 += w - 1;
@@ -138,7 +139,8 @@ int CAEWave::AutoPick(int c, int startPick, int o, int end, const AEPickOptions*
   return pick;
 }
 
-void CAEWave::SetPick(int sample, float amplitude, float rise, float sn, std::int16_t polarity, int channel) {
+void CAEWave::SetPick(int sample, float amplitude, float rise, float sn, std::int16_t polarity,
+                      int channel) {
   if (channel < 0 || channel >= static_cast<int>(m_pPickTime.size())) return;
   const int rate = m_pHeader->nRate;
   m_pPickTime[channel] = rate != 0 ? static_cast<float>(sample) / rate : 0.0f;
@@ -148,8 +150,9 @@ void CAEWave::SetPick(int sample, float amplitude, float rise, float sn, std::in
   m_pPolarity[channel] = polarity;
 }
 
-void CAEWave::SetPicks(const float times[], const float amplitudes[], const float rises[], const float sn[],
-                       const std::int8_t polarities[], const std::int8_t sensors[], int n) {
+void CAEWave::SetPicks(const float times[], const float amplitudes[], const float rises[],
+                       const float sn[], const std::int8_t polarities[],
+                       const std::int8_t sensors[], int n) {
   const int channels = static_cast<int>(m_pPickTime.size());
   for (int k = 0; k < n; ++k) {
     const int c = sensors[k];
@@ -179,7 +182,8 @@ bool CAEWave::CheckWaveform(int flag) const {
   if (flag == 0) return true;
   const int channels = GetNumChannels();
   const int n = m_pHeader->nSamples;
-  if (channels <= 0 || n <= 0 || m_pSamples.size() < static_cast<std::size_t>(channels) * n) return false;
+  if (channels <= 0 || n <= 0 || m_pSamples.size() < static_cast<std::size_t>(channels) * n)
+    return false;
   int noisy = 0, alive = 0;
   for (int c = 0; c < channels; ++c) {
     const std::int16_t* x = m_pSamples.data() + static_cast<std::size_t>(c) * n;
@@ -209,7 +213,8 @@ bool CAEWave::CheckWaveform(int flag) const {
 float CAEWave::PeakToPeak(int channel) const {
   const int channels = GetNumChannels();
   const int n = m_pHeader->nSamples;
-  if (channel < 0 || channel >= channels || n <= 0 || m_pSamples.size() < static_cast<std::size_t>(channels) * n)
+  if (channel < 0 || channel >= channels || n <= 0 ||
+      m_pSamples.size() < static_cast<std::size_t>(channels) * n)
     return static_cast<float>(m_pHeader->nMax - m_pHeader->nMin);
   auto first = m_pSamples.begin() + static_cast<std::ptrdiff_t>(channel) * n;
   auto [lo, hi] = std::minmax_element(first, first + n);
@@ -219,7 +224,9 @@ float CAEWave::PeakToPeak(int channel) const {
 float CAEWave::NoiseSum(int channel) const {
   const int channels = GetNumChannels();
   const int n = m_pHeader->nSamples;
-  if (channel < 0 || channel >= channels || m_pSamples.size() < static_cast<std::size_t>(channels) * n) return 0.0f;
+  if (channel < 0 || channel >= channels ||
+      m_pSamples.size() < static_cast<std::size_t>(channels) * n)
+    return 0.0f;
   double absSum = 0.0, sum = 0.0;
   for (int k = 0; k < n; ++k) {
     const int v = m_pSamples[static_cast<std::size_t>(channel) * n + k];
@@ -232,11 +239,13 @@ float CAEWave::NoiseSum(int channel) const {
 bool CAEWave::IsPulseShot(int channel, int index) const {
   const int channels = GetNumChannels();
   const int n = m_pHeader->nSamples;
-  if (channel < 0 || channel >= channels || n < 200 || m_pSamples.size() < static_cast<std::size_t>(channels) * n)
+  if (channel < 0 || channel >= channels || n < 200 ||
+      m_pSamples.size() < static_cast<std::size_t>(channels) * n)
     return false;
   const std::int16_t* x = m_pSamples.data() + static_cast<std::size_t>(channel) * n;
   int peak = -32768;
-  for (int k = std::max(index, 0); k < std::min(index + 20, n); ++k) peak = std::max<int>(peak, x[k]);
+  for (int k = std::max(index, 0); k < std::min(index + 20, n); ++k)
+    peak = std::max<int>(peak, x[k]);
   long head = 0, tail = 0;
   for (int k = 0; k < 200; ++k) {
     head += std::abs(x[k]);

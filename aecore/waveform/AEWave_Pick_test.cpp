@@ -58,8 +58,8 @@ TEST(AEWavePickTest, SyntheticOnsetsAndPolarities) {
       if (std::fabs(o.amplitude) < kClean) continue;
       ++clean;
       const int truth = static_cast<int>(std::floor(o.us * 10));  // last sample before the onset
-      SCOPED_TRACE(testing::Message() << "event " << event << " channel " << c << " pick " << pick << " truth "
-                                      << truth);
+      SCOPED_TRACE(testing::Message() << "event " << event << " channel " << c << " pick " << pick
+                                      << " truth " << truth);
       EXPECT_EQ(w.m_nLastPick, pick);
       EXPECT_EQ(w.m_nLastChannel, c);
       EXPECT_FLOAT_EQ(w.m_pPickTime[c], pick / 10.0f);
@@ -119,7 +119,8 @@ TEST(AEWavePickTest, TemplatesRefineThePick) {
   t->m_nPick = 150;
   t->m_fAmp = static_cast<float>(o.polarity * 1000);
   t->m_fRise = 0.8f;
-  for (int i = 0; i < 300; ++i) t->m_pData.push_back(w.m_pSamples[static_cast<std::size_t>(c) * 2000 + truth - 150 + i]);
+  for (int i = 0; i < 300; ++i)
+    t->m_pData.push_back(w.m_pSamples[static_cast<std::size_t>(c) * 2000 + truth - 150 + i]);
   t->m_nSamples = 300;
   CAETemplateSet set;
   set.m_fThreshold = 0.8f;

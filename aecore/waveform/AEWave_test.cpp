@@ -233,7 +233,8 @@ TEST(AEWaveSetTest, EventPathsOfNumberedSets) {
       {"D:\\X\\RUN.05\\005123.WAV", 123456, "D:\\X\\RUN.123\\123456.wav"},
       {"D:\\X\\RUN.123\\123456.WAV", 123457, "D:\\X\\RUN.123\\123457.wav"},
       {"D:\\X\\RUN.VEL\\000003.WAV", 4, "D:\\X\\RUN.VEL\\000004.vel"},
-      {"d:/x.vel/y/000003.aew", 4, "D:/X.VEL/Y/000004.aew"},  // a ".VEL" higher up is not a velocity set
+      {"d:/x.vel/y/000003.aew", 4,
+       "D:/X.VEL/Y/000004.aew"},  // a ".VEL" higher up is not a velocity set
       {"D:/X/000003.sg2", 12, "D:/X/000012.sg2"},
   };
   for (const Case& c : cases) {
@@ -311,8 +312,10 @@ TEST(AEWaveFileTest, DamagedEventFiles) {
       {"no samples", with(44, 0), 0, "damaged"},
       {"huge channel count", with(40, 30000), 0, "damaged"},
       {"header only", std::vector<std::uint8_t>(valid.begin(), valid.begin() + 30), 0, "too short"},
-      {"cut in the samples", std::vector<std::uint8_t>(valid.begin(), valid.begin() + 64 + 150), 1, "shorter"},
-      {"cut in the pick block", std::vector<std::uint8_t>(valid.begin(), valid.end() - 10), 1, "shorter"},
+      {"cut in the samples", std::vector<std::uint8_t>(valid.begin(), valid.begin() + 64 + 150), 1,
+       "shorter"},
+      {"cut in the pick block", std::vector<std::uint8_t>(valid.begin(), valid.end() - 10), 1,
+       "shorter"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -342,4 +345,19 @@ TEST(AEWaveFileTest, DamagedEventFiles) {
       }
     }
   }
+}
+
+TEST(AEWaveFileTest, WritersRefuseAHeaderLargerThanTheRecord) {
+  std::string dir = TmpDir("mismatch");
+  CAEWave w;
+  Fill(w, 2, 10);
+  w.m_pHeader->nChannels = 40;
+  AEHRecord rec{};
+  AESensorTable sensors;
+  ScriptedUi ui;
+  EXPECT_EQ(w.SaveAs(dir + "/000001.WAV"), 0);
+  EXPECT_EQ(w.SaveSeg2Event(dir + "/000001.sg2", rec, sensors), 0);
+  EXPECT_EQ(w.SaveAew(dir + "/000001.aew", rec, sensors), 0);
+  EXPECT_EQ(ui.MessageTexts(), std::vector<std::string>(3, "Save file failed!!"));
+  EXPECT_TRUE(fs::is_empty(dir));
 }

@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <vector>
 
 #include "base/numerics/TestTables.h"
@@ -161,6 +164,50 @@ TEST(KZ_MecaFit, GridSearchFindsTheDoubleCouple) {
   std::vector<KZ_MecaStation> none = {Station("SP", 10, 20, 0.0, 0)};
   EXPECT_EQ(fit.GridSearch(none.data(), 1, out, &misfit, curv, 0.0f), 1);
   EXPECT_EQ(misfit, -1.0);
+}
+
+// Cells of the misfit grid that the search leaves in "C:/temp1/Meca.lm3" when that path
+// can be opened (here below the test's own folder).
+std::vector<unsigned> GridSearchCells(const std::vector<KZ_MecaStation>& st, float threshold) {
+  namespace fs = std::filesystem;
+  const fs::path old = fs::current_path();
+  fs::current_path(TV_TEST_TMPDIR);
+  fs::create_directories("C:/temp1");
+  fs::remove("C:/temp1/Meca.lm3");
+  KZ_MecaFit fit;
+  float out[3];
+  double misfit = 0, curv[6];
+  fit.GridSearch(st.data(), static_cast<int>(st.size()), out, &misfit, curv, threshold);
+  std::ifstream in("C:/temp1/Meca.lm3", std::ios::binary);
+  const std::vector<unsigned char> b((std::istreambuf_iterator<char>(in)), {});
+  fs::current_path(old);
+  std::vector<unsigned> cells;
+  if (b.size() != 28 + 2 * 72 * 36 * 72) return cells;
+  for (std::size_t i = 28; i < b.size(); i += 2) cells.push_back(b[i] | (b[i + 1] << 8));
+  return cells;
+}
+
+TEST(KZ_MecaFit, GridSearchWeights) {
+  // One P polarity, and two opposite SH polarities on one ray of which every mechanism
+  // contradicts exactly one.
+  std::vector<KZ_MecaStation> st = {Station("P", 30, 40, 100, 1), Station("Sh", 200, 60, 10, 1),
+                                    Station("Sh", 200, 60, 10, -1)};
+  // A threshold above -0.001 counts P 20000 times an S station: the worst cell is
+  // 20001/20002.
+  std::vector<unsigned> c = GridSearchCells(st, 0.0f);
+  ASSERT_FALSE(c.empty());
+  EXPECT_EQ(*std::max_element(c.begin(), c.end()), 9999u);
+  // A lower one weights by log10 of the amplitude, 2 for P and 1 for each S, and passes
+  // over stations whose amplitude is below its magnitude: cells are 1/4 or 3/4 with all
+  // stations, 0 or 1 with P alone, 1/2 with the S pair alone.
+  c = GridSearchCells(st, -0.001f);
+  ASSERT_FALSE(c.empty());
+  std::map<unsigned, int> seen;
+  for (unsigned v : c) ++seen[v];
+  for (const auto& [v, count] : seen)
+    EXPECT_TRUE(v == 0 || v == 2500 || v == 5000 || v == 7500 || v == 10000) << v;
+  EXPECT_GT(seen[2500], 1000);
+  EXPECT_GT(seen[7500], 1000);
 }
 
 TEST(KZ_MecaFit, MisfitGridFileLayout) {

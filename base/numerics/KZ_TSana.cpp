@@ -239,13 +239,14 @@ void HouseholderColumns(KZ_Ary2D_* X, double* d, int rowFirst, int rows, int K1,
   }
 }
 
-// The least AIC over the orders 0..K of a reduced X of N rows. The AIC of order m is
+// The least AIC over the orders 0..K from the last column target[1..K+1] of a reduced X
+// of N rows. The AIC of order m is
 // N ln(2 pi SD_m / N) + N + 2(m + 1); its minimum is found on SD_m exp(2m/N), which
 // needs one logarithm instead of K + 1.
-double LeastAIC(const KZ_Ary2D_* X, int K, int N) {
-  const double* target = X->m_ppCol[K + 1]->m_pData;
+double LeastAICOf(const double* target, int K, int N) {
   const double f = std::exp(2.0 / N);
-  double w = std::exp(2.0 * K / N);
+  double w = 1.0;
+  for (int m = 0; m < K; ++m) w *= f;
   double SD = 0.0;
   double best = std::numeric_limits<double>::infinity();
   for (int m = K; m >= 0; --m) {
@@ -255,6 +256,55 @@ double LeastAIC(const KZ_Ary2D_* X, int K, int N) {
   }
   return N * std::log(6.283185 * best / N) + N + 2.0;
 }
+
+// The triangular factor of a running AR regression, held densely while rows are appended
+// one at a time: R[i][j] is X(i, j) for i, j = 1..K+1.
+class RunningFactor {
+ public:
+  RunningFactor(const KZ_Ary2D_* X, int K) : K1_(K + 1) {
+    for (int i = 1; i <= K1_; ++i)
+      for (int j = 1; j <= K1_; ++j) R_[i][j] = X->at(i, j);
+  }
+  // The Householder reduction of the triangle and one appended row (row K+2 of X).
+  void Append(const KZ_Ary2D_* X) {
+    double r[kMaxCols];
+    for (int j = 1; j <= K1_; ++j) r[j] = X->at(K1_ + 1, j);
+    for (int c = 1; c <= K1_; ++c) {
+      const double xc = R_[c][c], rc = r[c];
+      const double h = xc * xc + rc * rc;
+      if (h <= 1e-30) {
+        R_[c][c] = 0.0;
+        continue;
+      }
+      double g = std::sqrt(h);
+      if (xc >= 0.0) g = -g;
+      const double dc = xc - g;
+      const double inv = 1.0 / (h - xc * g);
+      for (int j = c + 1; j <= K1_; ++j) {
+        const double s = (dc * R_[c][j] + rc * r[j]) * inv;
+        R_[c][j] -= dc * s;
+        r[j] -= rc * s;
+      }
+      R_[c][c] = g;
+    }
+  }
+  double LeastAIC(int N) const {
+    double t[kMaxCols];
+    for (int i = 1; i <= K1_; ++i) t[i] = R_[i][K1_];
+    return LeastAICOf(t, K1_ - 1, N);
+  }
+  // Back into X: the triangle, and a cleared appended row.
+  void Store(KZ_Ary2D_* X) const {
+    for (int i = 1; i <= K1_; ++i)
+      for (int j = 1; j <= K1_; ++j) X->at(i, j) = i <= j ? R_[i][j] : 0.0;
+    for (int j = 1; j <= K1_; ++j) X->at(K1_ + 1, j) = 0.0;
+  }
+
+ private:
+  static constexpr int kMaxCols = KZ_TSana::kMaxOrder + 2;
+  int K1_;
+  double R_[kMaxCols][kMaxCols];
+};
 
 }  // namespace
 
@@ -334,13 +384,15 @@ void KZ_TSana::ForwardAICSeries(KZ_Ary2D_* X, const KZ_Ary_* x, int a, int b, in
   KZ_Ary_ d(maxRows + 1);
   int N = b - a - K;
   Reduce(x, &d, N, a, K, maxRows, X);
+  RunningFactor R(X, K);
   for (int j = 1; j <= count; ++j) {
-    (*out)[j] = LeastAIC(X, K, N);
+    (*out)[j] = R.LeastAIC(N);
     if (j == count) break;
     MakeRows(x, a + N, 1, K, maxRows, 1, X);
-    HouseholderAppend(X, &d, maxRows, K + 2, K + 1);
+    R.Append(X);
     ++N;
   }
+  R.Store(X);
 }
 
 void KZ_TSana::BackwardAICSeries(KZ_Ary2D_* X, const KZ_Ary_* x, int c, int d, int count, int,
@@ -349,14 +401,16 @@ void KZ_TSana::BackwardAICSeries(KZ_Ary2D_* X, const KZ_Ary_* x, int c, int d, i
   int N = d - c;
   int first = c;  // earliest target in the fit
   Reduce(x, &dd, N, first - K - 1, K, maxRows, X);
+  RunningFactor R(X, K);
   for (int j = count; j >= 1; --j) {
-    (*out)[j] = LeastAIC(X, K, N);
+    (*out)[j] = R.LeastAIC(N);
     if (j == 1) break;
     --first;
     MakeRows(x, first - K - 1, 1, K, maxRows, 1, X);
-    HouseholderAppend(X, &dd, maxRows, K + 2, K + 1);
+    R.Append(X);
     ++N;
   }
+  R.Store(X);
 }
 
 int KZ_TSana::PickChangePointAIC(const KZ_Ary_* x, int n, int K, int a, int b, int c, int d,

@@ -149,7 +149,7 @@ int KZ_TSanaAR::PickOnsetAIC(KZ_Ary_* x, int n, int m, int* pick, double* snr, K
                              double* aic) {
   *pick = 0;
   *snr = 0.0;
-  if (m < 1 || n >= x->m_nCount || n >= e->m_nCount) return 1;
+  if (m < 1 || m >= n || n >= x->m_nCount || n >= e->m_nCount) return 1;
   int p = 0;
   double var = 0.0;
   FitYuleWalker(x, m, m_pCoefNoise, &p, &var);
@@ -278,7 +278,7 @@ void KZ_TSanaAR::AutoPickOnset(KZ_Ary_* x, int n, int m, int* pick, double* snr,
 
 void KZ_TSanaAR::PickQualityRatio(KZ_Ary_* x, int n, int m, int k, double* ratio, KZ_Ary_* e) {
   *ratio = 0.0;
-  if (n < 1 || n >= x->m_nCount) return;
+  if (n < 1 || m > n || n >= x->m_nCount) return;
   RemoveMean(x, n, n);
   int p = 0;
   double var = 0.0;

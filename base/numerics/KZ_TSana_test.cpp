@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numeric>
+#include <random>
 #include <vector>
 
 #include "base/numerics/KZ_TSanaAR.h"
@@ -22,15 +23,15 @@ void ExpectRel(double expected, double actual, double rel, const char* what) {
   EXPECT_NEAR(actual, expected, rel * std::max(1.0, std::fabs(expected))) << what;
 }
 
-// A noise segment of `onset` samples of unit-variance noise followed by a broadband
-// arrival (an independent noise burst with a slowly decaying envelope) whose RMS at the
-// onset is `snr` times the noise RMS, plus the same background noise.
+// A noise segment of `onset` samples of unit-variance white noise followed by an abrupt
+// broadband arrival (an independent noise burst with a slowly decaying envelope) whose
+// RMS at the onset is `snr` times the noise RMS, on the same background noise.
 std::vector<double> OnsetTrace(int n, int onset, double snr, int seed) {
-  int s = -seed;
+  std::mt19937 gen(static_cast<unsigned>(seed));
+  std::normal_distribution<double> normal;
   std::vector<double> v(static_cast<std::size_t>(n));
-  for (int i = 0; i < n; ++i) v[i] = KZ_TSana::GaussDeviate(&s);
-  for (int i = onset; i < n; ++i)
-    v[i] += snr * KZ_TSana::GaussDeviate(&s) * std::exp(-(i - onset) / 600.0);
+  for (int i = 0; i < n; ++i) v[i] = normal(gen);
+  for (int i = onset; i < n; ++i) v[i] += snr * normal(gen) * std::exp(-(i - onset) / 600.0);
   return v;
 }
 
@@ -148,7 +149,8 @@ TEST(KZ_TSanaAR, SpectraMatchFreqz) {
 
 // The picks of one trace in the order the waveform picker makes them: the Householder
 // change point over the whole trace, the single-model pick over the whole trace, then the
-// two picks of the two-stage picker in a median-filtered 256-sample window around it.
+// two picks of the two-stage picker in the 256-sample window around it (unfiltered here:
+// the pickers' own accuracy is under test, not the caller's smoothing).
 struct Picks {
   int changePoint, whole, noiseModel, twoModel;
 };
@@ -168,7 +170,6 @@ Picks PickTrace(const std::vector<double>& v) {
   const int start = std::clamp(p.whole - 128, 1, n - 256);
   KZ_Ary_ win(256);
   for (int i = 1; i <= 256; ++i) win[i] = (*x)[start + i - 1];
-  KZ_TSana::MedianFilter(&win, 256, 4);
   KZ_TSana::RemoveMean(&win, 256, 256);
   int none = -1, none2 = -1;
   double snr2 = 0;
@@ -182,14 +183,17 @@ Picks PickTrace(const std::vector<double>& v) {
 }
 
 TEST(KZ_TSanaAR, OnsetPickersFindSyntheticOnsets) {
-  // Onset after 1-based sample 1000: the pick is the zero-based index 999.
-  const int n = 2048, onset = 1000, expected = 999;
+  // Onset after 1-based sample 1000: the pick is the zero-based index 999. At SNR 10 and 5
+  // every pick of every trace must lie within the tolerance; at SNR 2 a noise burst may
+  // now and then win, so 8 traces of 10 must.
+  const int n = 2048, onset = 1000, expected = 999, traces = 10;
   struct Case {
     double snr;
-    int tolerance;
+    int tolerance, required;
   };
-  for (const Case& c : {Case{10, 2}, Case{5, 3}, Case{2, 6}}) {
-    for (int seed = 1; seed <= 5; ++seed) {
+  for (const Case& c : {Case{10, 2, traces}, Case{5, 4, traces}, Case{2, 6, 8}}) {
+    int good[3] = {0, 0, 0};
+    for (int seed = 1; seed <= traces; ++seed) {
       SCOPED_TRACE(testing::Message() << "SNR " << c.snr << " seed " << seed);
       const std::vector<double> v = OnsetTrace(n, onset, c.snr, seed);
       std::vector<double> scaled(v);
@@ -197,18 +201,22 @@ TEST(KZ_TSanaAR, OnsetPickersFindSyntheticOnsets) {
       const Picks p = PickTrace(v);
       const Picks q = PickTrace(scaled);
       // The waveform picker takes a refined pick only when it lies before the current one
-      // (the noise-model scan of the window tends to a late minimum at its end).
-      int final = p.whole;
-      if (p.noiseModel < final) final = p.noiseModel;
-      if (p.twoModel < final) final = p.twoModel;
-      EXPECT_NEAR(p.changePoint, expected, c.tolerance);
-      EXPECT_NEAR(p.whole, expected, c.tolerance);
-      EXPECT_NEAR(final, expected, c.tolerance);
+      // (the noise-model scan of a window tends to a late minimum at its end).
+      const int final = std::min({p.whole, p.noiseModel, p.twoModel});
+      good[0] += std::abs(p.changePoint - expected) <= c.tolerance;
+      good[1] += std::abs(p.whole - expected) <= c.tolerance;
+      good[2] += std::abs(final - expected) <= c.tolerance;
+      if (c.snr == 10) {
+        EXPECT_NEAR(p.twoModel, expected, 3);
+      }
       EXPECT_EQ(q.changePoint, p.changePoint);
       EXPECT_EQ(q.whole, p.whole);
       EXPECT_EQ(q.noiseModel, p.noiseModel);
       EXPECT_EQ(q.twoModel, p.twoModel);
     }
+    EXPECT_GE(good[0], c.required) << "change point, SNR " << c.snr;
+    EXPECT_GE(good[1], c.required) << "single model, SNR " << c.snr;
+    EXPECT_GE(good[2], c.required) << "refined, SNR " << c.snr;
   }
 }
 

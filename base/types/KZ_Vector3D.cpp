@@ -1,5 +1,6 @@
 #include "base/types/KZ_Vector3D.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "platform/ByteOrder.h"
@@ -40,7 +41,8 @@ KZ_Vector3D& KZ_Vector3D::Normalize() {
 }
 
 void KZ_Vector3D::GetAxisAngles(double* azimuth, double* polar) const {
-  double p = std::acos(z);
+  // A unit vector's z can round just past +-1; acos would give NaN there.
+  double p = std::acos(std::clamp(z, -1.0, 1.0));
   double a = std::fabs(z) > 0.99999 ? 0.0 : std::atan2(y, x);
   if (p > kPi / 2) {
     p = kPi - p;

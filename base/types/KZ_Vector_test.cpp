@@ -49,6 +49,9 @@ TEST(Vector3D, AxisAnglesTurnIntoTheUpperHemisphere) {
       {KZ_Vector3D(0, 0, -1), kPi, 0},
       {KZ_Vector3D(0, -1, 0), -kPi / 2, kPi / 2},
       {KZ_Vector3D(0, 0, 1), 0, 0},
+      // z rounded just past 1, as a normalised axis can come out
+      {KZ_Vector3D(0, 0, 1.0000000000000002), 0, 0},
+      {KZ_Vector3D(0, 0, -1.0000000000000002), kPi, 0},
       {KZ_Vector3D(0, std::sqrt(0.5), -std::sqrt(0.5)), kPi / 2 + kPi, kPi / 4},
   };
   for (const Case& c : cases) {

@@ -11,42 +11,9 @@
 #include "imagefiles/gif_codec.h"
 #include "imagefiles/png_codec.h"
 #include "imagefiles/tiff_codec.h"
+#include "tools/imagefiles_i2/synthetic_picture.h"
 
 namespace {
-
-void Picture(ImageDescriptor* d, int width, int height, int bits, bool grey) {
-  img_alloc(d, width, height, bits);
-  for (int y = 0; y < height; ++y) {
-    BYTE* row = img_row(d, static_cast<DWORD>(y));
-    for (int x = 0; x < width; ++x) {
-      const bool disc = (x - width / 3) * (x - width / 3) + (y - height / 2) * (y - height / 2) <
-                        (height / 3) * (height / 3);
-      const int v = (x * 7 + y * 3 + (disc ? 90 : 0)) & 0xFF;
-      if (bits == 24) {
-        row[3 * x] = static_cast<BYTE>(v);
-        row[3 * x + 1] = static_cast<BYTE>(y * 255 / height);
-        row[3 * x + 2] = static_cast<BYTE>(disc ? 250 : x);
-      } else if (bits == 16) {
-        row[2 * x] = static_cast<BYTE>(v * 13);
-        row[2 * x + 1] = static_cast<BYTE>(v);
-      } else if (bits == 8) {
-        row[x] = static_cast<BYTE>(v);
-      } else if (disc || (x + y) % 5 == 0) {
-        row[x / 8] |= static_cast<BYTE>(0x80 >> (x % 8));
-      }
-    }
-  }
-  if (bits == 8 && !grey) {
-    for (int i = 0; i < 256; ++i)
-      d->palette[i] = RGBQUAD{static_cast<BYTE>(255 - i), static_cast<BYTE>(i * 3), static_cast<BYTE>(i), 0};
-    d->flags &= ~IMG_GREY;
-  }
-  if (bits == 1) {  // entry 0 white, so that 1-bit files are written inverted
-    d->palette[0] = RGBQUAD{255, 255, 255, 0};
-    d->palette[1] = RGBQUAD{0, 0, 0, 0};
-    d->flags &= ~IMG_GREY;
-  }
-}
 
 void WriteExpected(const std::string& path, const ImageDescriptor& d) {
   std::vector<BYTE> out;
@@ -86,7 +53,7 @@ int main(int argc, char** argv) {
   int failures = 0;
   for (const Kind& k : kinds) {
     ImageDescriptor d;
-    Picture(&d, 301, 157, k.bits, k.grey);
+    samples_i2::Synthetic(&d, 301, 157, k.bits, k.grey);
     auto save = [&](const std::string& file, int r) {
       if (r != 0) {
         std::fprintf(stderr, "%s: result %d\n", file.c_str(), r);

@@ -43,15 +43,15 @@ constexpr int kSensors = 16;
 constexpr int kSamples = 2000;
 constexpr int kRate = 10;  // samples per microsecond
 constexpr double kNoise = 10.0;
-constexpr double kFrequency = 0.3;  // MHz
-constexpr double kDecay = 50.0;     // us: the coda rings on to the end of the record
+constexpr double kFrequency = 0.3;           // MHz
+constexpr double kDecay = 50.0;              // us: the coda rings on to the end of the record
 constexpr double kReferenceDistance = 30.0;  // mm: about 8000 counts across the cube
 
 // Staggered over the faces x = +-25, y = +-25 (three each) and z = +-25 (two each).
 const double kSensorXYZ[kSensors][3] = {
-    {25, -10, -12}, {25, 8, 3},    {25, -3, 15},   {-25, 11, -9},  {-25, -7, 5},   {-25, 2, 17},
-    {-12, 25, -14}, {6, 25, -2},   {-4, 25, 13},   {13, -25, -6},  {-9, -25, 8},   {3, -25, -17},
-    {-8, -11, 25},  {10, 9, 25},   {7, -12, -25},  {-11, 6, -25}};
+    {25, -10, -12}, {25, 8, 3},  {25, -3, 15},  {-25, 11, -9}, {-25, -7, 5}, {-25, 2, 17},
+    {-12, 25, -14}, {6, 25, -2}, {-4, 25, 13},  {13, -25, -6}, {-9, -25, 8}, {3, -25, -17},
+    {-8, -11, 25},  {10, 9, 25}, {7, -12, -25}, {-11, 6, -25}};
 
 // Uniform deviates from a generator whose sequence the C++ standard fixes, so the
 // experiment is the same on every system.
@@ -108,7 +108,9 @@ int Fail(const std::string& what) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) return Fail("usage: tv_synth <folder> [--events N] [--seed S] [--aniso] [--name NAME] [--copy M]");
+  if (argc < 2)
+    return Fail(
+        "usage: tv_synth <folder> [--events N] [--seed S] [--aniso] [--name NAME] [--copy M]");
   std::string folder = argv[1];
   int events = 100;
   std::uint64_t seed = 1;
@@ -117,17 +119,24 @@ int main(int argc, char** argv) {
   int copy = -1;
   for (int i = 2; i < argc; ++i) {
     std::string a = argv[i];
-    if (a == "--events" && i + 1 < argc) events = std::atoi(argv[++i]);
-    else if (a == "--seed" && i + 1 < argc) seed = std::strtoull(argv[++i], nullptr, 10);
-    else if (a == "--aniso") aniso = true;
-    else if (a == "--name" && i + 1 < argc) name = argv[++i];
-    else if (a == "--copy" && i + 1 < argc) copy = std::atoi(argv[++i]);
-    else return Fail("unknown argument " + a);
+    if (a == "--events" && i + 1 < argc)
+      events = std::atoi(argv[++i]);
+    else if (a == "--seed" && i + 1 < argc)
+      seed = std::strtoull(argv[++i], nullptr, 10);
+    else if (a == "--aniso")
+      aniso = true;
+    else if (a == "--name" && i + 1 < argc)
+      name = argv[++i];
+    else if (a == "--copy" && i + 1 < argc)
+      copy = std::atoi(argv[++i]);
+    else
+      return Fail("unknown argument " + a);
   }
   if (events < 1 || events > 1000) return Fail("between 1 and 1000 events");
   const int written = copy >= 1 && copy < events ? copy : events;
   const double vx = aniso ? 5.0 : 5.5, vy = 5.5, vz = aniso ? 6.0 : 5.5;
-  if (!plat::FolderExists(folder) && !plat::CreateFolder(folder)) return Fail("cannot create " + folder);
+  if (!plat::FolderExists(folder) && !plat::CreateFolder(folder))
+    return Fail("cannot create " + folder);
 
   // Parameter file.
   const std::string pad = folder + "/" + name + ".pad";
@@ -135,15 +144,16 @@ int main(int argc, char** argv) {
     plat::File f;
     if (!f.Open(pad, "wt")) return Fail("cannot write " + pad);
     f.Printf("Synthetic cube 50 mm, 16 sensors, %s P velocity, seed %llu\n",
-             aniso ? "Vx 5.0 Vy 5.5 Vz 6.0 mm/us" : "5.5 mm/us", static_cast<unsigned long long>(seed));
+             aniso ? "Vx 5.0 Vy 5.5 Vz 6.0 mm/us" : "5.5 mm/us",
+             static_cast<unsigned long long>(seed));
     f.Printf("Written by tv_synth; truth.txt holds the sources\n");
     f.Printf("Sensors: number, x, y, z (mm), sign, name, sensitivity\n");
     f.Printf("0\n%d\n0\n%d 0 0\n", kSamples, kSensors);
     f.Printf("50.0 50.0 50.0 4 CUBE\n");
     f.Printf("%.1f 0.0 0.0\n", vz);
     for (int k = 0; k < kSensors; ++k)
-      f.Printf("%d %.2f %.2f %.2f 1.0 +S%02d gain=1.83e-6\n", k + 1, kSensorXYZ[k][0], kSensorXYZ[k][1],
-               kSensorXYZ[k][2], k + 1);
+      f.Printf("%d %.2f %.2f %.2f 1.0 +S%02d gain=1.83e-6\n", k + 1, kSensorXYZ[k][0],
+               kSensorXYZ[k][1], kSensorXYZ[k][2], k + 1);
     f.Printf("1\n1 0 %.2f %.2f %.2f\n", vz, vx, vy);
     f.Printf("X=1.0 Y=1.0 Z=1.0\n");
     f.Printf("PEAK=2026/12/10 10:00:00.0\n");
@@ -186,7 +196,9 @@ int main(int argc, char** argv) {
   plat::File truth, onsets;
   if (!truth.Open(folder + "/truth.txt", "wt") || !onsets.Open(folder + "/onsets.txt", "wt"))
     return Fail("cannot write the truth files");
-  truth.Printf("# index x y z (mm) t0 (us) amplitude_factor strike dip rake (deg; x north, y east, z down)\n");
+  truth.Printf(
+      "# index x y z (mm) t0 (us) amplitude_factor strike dip rake (deg; x north, y east, z "
+      "down)\n");
   onsets.Printf("# index channel onset (us) polarity amplitude (counts)\n");
 
   CAEWave wave;
@@ -197,8 +209,8 @@ int main(int argc, char** argv) {
   if (!plat::FolderExists(setFolder)) plat::CreateFolder(setFolder);
   for (int i = 0; i < written; ++i) {
     const Event& e = list[i];
-    truth.Printf("%d %.4f %.4f %.4f %.5f %.4f %.2f %.2f %.2f\n", i, e.x, e.y, e.z, e.t0, e.factor, e.strike, e.dip,
-                 e.rake);
+    truth.Printf("%d %.4f %.4f %.4f %.5f %.4f %.2f %.2f %.2f\n", i, e.x, e.y, e.z, e.t0, e.factor,
+                 e.strike, e.dip, e.rake);
     AEWHeader& h = *wave.m_pHeader;
     h.nBits = 16;
     h.fScale = 1.0f;
@@ -213,10 +225,12 @@ int main(int argc, char** argv) {
     h.nSecond = static_cast<std::int16_t>(seconds % 60);
     h.nStatus = 0;
     for (int k = 0; k < kSensors; ++k) {
-      const double dx = kSensorXYZ[k][0] - e.x, dy = kSensorXYZ[k][1] - e.y, dz = kSensorXYZ[k][2] - e.z;
+      const double dx = kSensorXYZ[k][0] - e.x, dy = kSensorXYZ[k][1] - e.y,
+                   dz = kSensorXYZ[k][2] - e.z;
       const double d = std::sqrt(dx * dx + dy * dy + dz * dz);
       const double g[3] = {dx / d, dy / d, dz / d};
-      const double v = std::sqrt(vx * vx * g[0] * g[0] + vy * vy * g[1] * g[1] + vz * vz * g[2] * g[2]);
+      const double v =
+          std::sqrt(vx * vx * g[0] * g[0] + vy * vy * g[1] * g[1] + vz * vz * g[2] * g[2]);
       const double onset = e.t0 + d / v;
       const double amplitude = 8000.0 * e.factor * (kReferenceDistance / d) * Radiation(e, g);
       onsets.Printf("%d %d %.5f %d %.1f\n", i, k, onset, amplitude > 0 ? 1 : -1, amplitude);
@@ -225,7 +239,8 @@ int main(int argc, char** argv) {
         double value = kNoise * rnd.Gauss();
         if (t >= 0) value += amplitude * std::sin(2 * kPi * kFrequency * t) * std::exp(-t / kDecay);
         value = std::clamp(std::round(value), -32767.0, 32767.0);
-        wave.m_pSamples[static_cast<std::size_t>(k) * kSamples + s] = static_cast<std::int16_t>(value);
+        wave.m_pSamples[static_cast<std::size_t>(k) * kSamples + s] =
+            static_cast<std::int16_t>(value);
       }
       wave.m_pPickTime[k] = wave.m_pPickSN[k] = 0.0f;
       wave.m_pPolarity[k] = 0;
