@@ -103,6 +103,27 @@ void AEHypo_TravelTimeDeriv(CAEHypo& h, int slot, float* t, float* dx, float* dy
   });
 }
 
+void AEHypo_TravelTimeDerivXZ(CAEHypo& h, int slot, float* t, float* dx, float* dz) {
+  WithLocator(h, [&](AELocator& l) {
+    l.TravelTimeDerivXZ(slot, t, dx, dz);
+    return 0;
+  });
+}
+
+void AEHypo_TravelTimeDerivYZ(CAEHypo& h, int slot, float* t, float* dy, float* dz) {
+  WithLocator(h, [&](AELocator& l) {
+    l.TravelTimeDerivYZ(slot, t, dy, dz);
+    return 0;
+  });
+}
+
+void AEHypo_TravelTime3(CAEHypo& h, int slot, float* t, float* dx, float* dy, float* dz) {
+  WithLocator(h, [&](AELocator& l) {
+    l.TravelTime3(slot, t, dx, dy, dz);
+    return 0;
+  });
+}
+
 void AEHypo_SetVelocityForTime(CAEHypo& h) {
   WithLocator(h, [&](AELocator& l) {
     l.SetVelocityForTime();
@@ -129,6 +150,26 @@ void AEHypo_KeepBySN(AEHRecord* rec, int sensors, float threshold, int* n) {
   std::int8_t count = rec->nArrivals;
   AEHypo_FromLocEvent(e, rec);
   rec->nArrivals = count;
+}
+
+void AEHypo_KeepCurrentBySN(CAEHypo& h, float threshold, int* n) {
+  AEHypo_KeepBySN(&h.m_Rec, h.m_nSensors, threshold, n);
+}
+
+void AEHypo_SwapCurrentArrivals(CAEHypo& h, int i, int j) {
+  if (i < 0 || j < 0 || i >= AEH_MAX_SENSORS || j >= AEH_MAX_SENSORS) return;
+  AELocEvent e = AEHypo_ToLocEvent(h.m_Rec);
+  AELocator::SwapArrivals(e, i, j);
+  std::int8_t count = h.m_Rec.nArrivals;
+  AEHypo_FromLocEvent(e, &h.m_Rec);
+  h.m_Rec.nArrivals = count;
+}
+
+void AEHypo_GetSensorWeights(CAEHypo& h, float* w) {
+  WithLocator(h, [&](AELocator& l) {
+    l.GetSensorWeights(w);
+    return 0;
+  });
 }
 
 void AEHypo_SetArrival(CAEHypo& h, float t, float amp, float rise, float sn, std::uint8_t pol, int k) {

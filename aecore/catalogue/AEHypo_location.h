@@ -18,6 +18,9 @@ void AEHypo_FromLocEvent(const AELocEvent& ev, AEHRecord* rec);
 
 float AEHypo_TravelTime(CAEHypo& hypo, int slot);
 void AEHypo_TravelTimeDeriv(CAEHypo& hypo, int slot, float* t, float* dx, float* dy, float* dz);
+void AEHypo_TravelTimeDerivXZ(CAEHypo& hypo, int slot, float* t, float* dx, float* dz);
+void AEHypo_TravelTimeDerivYZ(CAEHypo& hypo, int slot, float* t, float* dy, float* dz);
+void AEHypo_TravelTime3(CAEHypo& hypo, int slot, float* t, float* dx, float* dy, float* dz);
 void AEHypo_SetVelocityForTime(CAEHypo& hypo);
 int AEHypo_GetSensorIncidence(CAEHypo& hypo, int sensor, float* cosIncidence, float* distance);
 
@@ -25,6 +28,9 @@ int AEHypo_GetSensorIncidence(CAEHypo& hypo, int sensor, float* cosIncidence, fl
 int AEHypo_Locate(CAEHypo& hypo, float* residuals, int startSlot);
 int AEHypo_LocateCurrent(CAEHypo& hypo);
 void AEHypo_KeepBySN(AEHRecord* rec, int sensors, float threshold, int* n);
+void AEHypo_KeepCurrentBySN(CAEHypo& hypo, float threshold, int* n);
+void AEHypo_SwapCurrentArrivals(CAEHypo& hypo, int i, int j);
+void AEHypo_GetSensorWeights(CAEHypo& hypo, float* w);
 
 // Arrivals of the current record.
 void AEHypo_SetArrival(CAEHypo& hypo, float t, float amp, float rise, float sn, std::uint8_t pol, int k);

@@ -71,6 +71,35 @@ TEST(AEHypoLocation, LocatesTheCurrentRecordInPlace) {
   EXPECT_GT(c, 0.25f);
 }
 
+TEST(AEHypoLocation, SlotHelpersOnTheCurrentRecord) {
+  CAEHypo h;
+  h.m_nSensors = 4;
+  for (int k = 0; k < 4; ++k) {
+    h.m_Rec.fTime[k] = 10.0f + k;
+    h.m_Rec.fRise[k] = 1.0f + k;
+    h.m_Rec.fSN[k] = k == 1 ? 1.0f : 10.0f;
+    h.m_Rec.nSensor[k] = static_cast<std::int8_t>(k);
+    h.m_pSensorSign[k] = k == 3 ? -1.0f : 1.0f;
+  }
+  h.m_Rec.nArrivals = 7;
+  AEHypo_SwapCurrentArrivals(h, 0, 2);
+  EXPECT_EQ(h.m_Rec.fTime[0], 12.0f);
+  EXPECT_EQ(h.m_Rec.nSensor[0], 2);
+  EXPECT_EQ(h.m_Rec.fRise[0], 1.0f);  // rise times stay in their slots
+  EXPECT_EQ(h.m_Rec.nArrivals, 7);
+  int n = 0;
+  AEHypo_KeepCurrentBySN(h, 2.0f, &n);
+  EXPECT_EQ(n, 3);
+  EXPECT_EQ(h.m_Rec.nSensor[2], 3);
+  float w[32];
+  AEHypo_GetSensorWeights(h, w);
+  // Slots now hold sensors 2, 0, 3, 1: each sensor keeps the weight of its own S/N.
+  EXPECT_FLOAT_EQ(w[0], 1.0f);
+  EXPECT_FLOAT_EQ(w[1], 0.0f);   // S/N 1
+  EXPECT_FLOAT_EQ(w[2], 1.0f);
+  EXPECT_FLOAT_EQ(w[3], -1.0f);  // a sensor with a negative sign value
+}
+
 TEST(AEHypoLocation, UpDownRatio) {
   CAEHypo h;
   struct Case {

@@ -257,10 +257,15 @@ void AELocator::MinIndex(const float* a, int n, int* i) {
 }
 
 void AELocator::GetSensorWeights(float* w) const {
+  // Weight of sensor s from the S/N of the slot that holds it. Slots in sensor order (as
+  // the picks fill them) give each sensor its own S/N by position too; after a location
+  // has reordered the slots only the lookup by sensor keeps weight and sensor together.
   for (int i = 0; i < kAEMaxArrivals; ++i) w[i] = 0.0f;
-  for (int i = 0; i < s_.nSensors && i < kAEMaxArrivals; ++i) {
-    int s = e_.sensor[i];
-    float q = (s >= 0 && s < kAEMaxArrivals) ? e_.sn[s] : 0.0f;
-    w[i] = std::sqrt(std::min(std::max((q - 1) / 9, 0.0f), 1.0f)) * s_.sensorSign[i];
+  const int m = std::min(s_.nSensors, kAEMaxArrivals);
+  for (int slot = 0; slot < m; ++slot) {
+    int s = e_.sensor[slot];
+    if (s < 0 || s >= m) continue;
+    float q = e_.sn[slot];
+    w[s] = std::sqrt(std::min(std::max((q - 1) / 9, 0.0f), 1.0f)) * s_.sensorSign[s];
   }
 }

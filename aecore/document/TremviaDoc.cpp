@@ -63,7 +63,6 @@ CTremviaDoc::CTremviaDoc(plat::DocumentHost& host) : m_Host(host) {
 CTremviaDoc::~CTremviaDoc() = default;
 
 BOOL CTremviaDoc::OnNewDocument() {
-  m_Host.SetTitle(std::string());
   m_Host.SetModifiedFlag(false);
   m_bLoaded = 0;
   return TRUE;
