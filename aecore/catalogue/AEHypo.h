@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "aecore/catalogue/AEHRecord.h"
-#include "aecore/catalogue/AEPoint3D.h"
+#include "base/numerics/KZ_Point3D.h"
 #include "platform/File.h"
 
 class CAETemplateSet;
