@@ -132,7 +132,8 @@ void AEHypo_SetVelocityForTime(CAEHypo& h) {
 }
 
 int AEHypo_GetSensorIncidence(CAEHypo& h, int sensor, float* cosIncidence, float* distance) {
-  return WithLocator(h, [&](AELocator& l) { return l.GetSensorIncidence(sensor, cosIncidence, distance); });
+  return WithLocator(
+      h, [&](AELocator& l) { return l.GetSensorIncidence(sensor, cosIncidence, distance); });
 }
 
 int AEHypo_Locate(CAEHypo& h, float* residuals, int startSlot) {
@@ -172,7 +173,8 @@ void AEHypo_GetSensorWeights(CAEHypo& h, float* w) {
   });
 }
 
-void AEHypo_SetArrival(CAEHypo& h, float t, float amp, float rise, float sn, std::uint8_t pol, int k) {
+void AEHypo_SetArrival(CAEHypo& h, float t, float amp, float rise, float sn, std::uint8_t pol,
+                       int k) {
   if (k < 0 || k >= AEH_MAX_SENSORS) return;
   AEHRecord& r = h.m_Rec;
   r.fTime[k] = t;
@@ -183,11 +185,12 @@ void AEHypo_SetArrival(CAEHypo& h, float t, float amp, float rise, float sn, std
   r.nSensor[k] = static_cast<std::int8_t>(k);
 }
 
-void AEHypo_SetArrivals(CAEHypo& h, const float t[], const float amp[], const float rise[], const float sn[],
-                        const std::uint16_t flags[]) {
+void AEHypo_SetArrivals(CAEHypo& h, const float t[], const float amp[], const float rise[],
+                        const float sn[], const std::uint16_t flags[]) {
   int n = std::clamp(h.m_nSensors, 0, AEH_MAX_SENSORS);
   for (int k = 0; k < n; ++k)
-    AEHypo_SetArrival(h, t[k], amp[k], rise[k], sn[k], static_cast<std::uint8_t>(flags[k] & 0xFF), k);
+    AEHypo_SetArrival(h, t[k], amp[k], rise[k], sn[k], static_cast<std::uint8_t>(flags[k] & 0xFF),
+                      k);
 }
 
 float AEHypo_GetUDRatio(const CAEHypo& h, int* up, int* down) {
@@ -202,7 +205,8 @@ float AEHypo_GetUDRatio(const CAEHypo& h, int* up, int* down) {
 }
 
 int AEHypo_AddCalibEvent(CAEHypo& h, const AEHRecord* rec) {
-  if (static_cast<int>(h.m_CalibList.size()) >= kMaxCalibEvents) h.m_CalibList.erase(h.m_CalibList.begin());
+  if (static_cast<int>(h.m_CalibList.size()) >= kMaxCalibEvents)
+    h.m_CalibList.erase(h.m_CalibList.begin());
   h.m_CalibList.push_back(std::make_unique<AEHRecord>(*rec));
   return static_cast<int>(h.m_CalibList.size()) - 1;
 }

@@ -33,9 +33,10 @@ void AEHypo_SwapCurrentArrivals(CAEHypo& hypo, int i, int j);
 void AEHypo_GetSensorWeights(CAEHypo& hypo, float* w);
 
 // Arrivals of the current record.
-void AEHypo_SetArrival(CAEHypo& hypo, float t, float amp, float rise, float sn, std::uint8_t pol, int k);
-void AEHypo_SetArrivals(CAEHypo& hypo, const float t[], const float amp[], const float rise[], const float sn[],
-                        const std::uint16_t flags[]);
+void AEHypo_SetArrival(CAEHypo& hypo, float t, float amp, float rise, float sn, std::uint8_t pol,
+                       int k);
+void AEHypo_SetArrivals(CAEHypo& hypo, const float t[], const float amp[], const float rise[],
+                        const float sn[], const std::uint16_t flags[]);
 float AEHypo_GetUDRatio(const CAEHypo& hypo, int* up, int* down);
 
 // Calibration events (at most 32 copies, oldest first) and the velocity inversion.

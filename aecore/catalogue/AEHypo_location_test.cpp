@@ -8,10 +8,10 @@ namespace {
 
 // An engine with 16 sensors on a 50 mm cube and one velocity entry (Vx, Vy, Vz).
 void CubeEngine(CAEHypo& h, float vx, float vy, float vz) {
-  const double pos[16][3] = {{-25, -10, 10}, {-25, 12, -15}, {25, 8, 12},   {25, -14, -9},
-                             {-8, -25, 14},  {11, -25, -12}, {9, 25, 15},   {-13, 25, -8},
-                             {-10, 8, 25},   {12, -9, 25},   {0, 14, 25},   {-11, -12, -25},
-                             {13, 10, -25},  {2, -15, -25},  {-25, 0, -2},  {25, 3, 1}};
+  const double pos[16][3] = {{-25, -10, 10}, {-25, 12, -15}, {25, 8, 12},  {25, -14, -9},
+                             {-8, -25, 14},  {11, -25, -12}, {9, 25, 15},  {-13, 25, -8},
+                             {-10, 8, 25},   {12, -9, 25},   {0, 14, 25},  {-11, -12, -25},
+                             {13, 10, -25},  {2, -15, -25},  {-25, 0, -2}, {25, 3, 1}};
   h.m_nSensors = 16;
   for (int i = 0; i < 16; ++i) {
     h.m_pSensorXYZ[i] = {pos[i][0], pos[i][1], pos[i][2]};
@@ -29,7 +29,8 @@ void CubeEngine(CAEHypo& h, float vx, float vy, float vz) {
 double Time3(const KZ_Point3D& s, const double src[3], const double v[3]) {
   double d[3] = {s.x - src[0], s.y - src[1], s.z - src[2]};
   double r2 = d[0] * d[0] + d[1] * d[1] + d[2] * d[2];
-  return r2 / std::sqrt(v[0] * v[0] * d[0] * d[0] + v[1] * v[1] * d[1] * d[1] + v[2] * v[2] * d[2] * d[2]);
+  return r2 / std::sqrt(v[0] * v[0] * d[0] * d[0] + v[1] * v[1] * d[1] * d[1] +
+                        v[2] * v[2] * d[2] * d[2]);
 }
 
 TEST(AEHypoLocation, LocatesTheCurrentRecordInPlace) {
@@ -95,7 +96,7 @@ TEST(AEHypoLocation, SlotHelpersOnTheCurrentRecord) {
   AEHypo_GetSensorWeights(h, w);
   // Slots now hold sensors 2, 0, 3, 1: each sensor keeps the weight of its own S/N.
   EXPECT_FLOAT_EQ(w[0], 1.0f);
-  EXPECT_FLOAT_EQ(w[1], 0.0f);   // S/N 1
+  EXPECT_FLOAT_EQ(w[1], 0.0f);  // S/N 1
   EXPECT_FLOAT_EQ(w[2], 1.0f);
   EXPECT_FLOAT_EQ(w[3], -1.0f);  // a sensor with a negative sign value
 }

@@ -42,7 +42,8 @@ int AEHypo_FocalMechanism(CAEHypo& h, int n) {
     o.m_fPolarity = r.nPolarity[k];
     if (amplitudes) {
       float cosA = 0.0f, dist = 0.0f;
-      if (!(std::fabs(h.m_pSensorSign[s]) > 0.1f) || !AEHypo_GetSensorIncidence(h, s, &cosA, &dist)) continue;
+      if (!(std::fabs(h.m_pSensorSign[s]) > 0.1f) || !AEHypo_GetSensorIncidence(h, s, &cosA, &dist))
+        continue;
       float amp = r.fAmp[k] * h.m_pSensorSign[s] * h.m_pSensorGain[s] * 1e6f * dist;
       if ((h.m_nMecSensCorr == 1 || h.m_nMecSensCorr == 2) && cosA != 0.0f) amp /= cosA * cosA;
       o.m_fAmp = amp;

@@ -84,9 +84,12 @@ struct Meca {
       int face = k % 6;
       double a = u(rng), b = u(rng), side = (face % 2) ? 25 : -25;
       KZ_Point3D p;
-      if (face < 2) p = {side, a, b};
-      else if (face < 4) p = {a, side, b};
-      else p = {a, b, side};
+      if (face < 2)
+        p = {side, a, b};
+      else if (face < 4)
+        p = {a, side, b};
+      else
+        p = {a, b, side};
       h.m_pSensorXYZ[k] = p;
       h.m_pSensorSign[k] = 1.0f;
     }
@@ -115,7 +118,8 @@ struct Meca {
     h.m_fMecAcri = 0.0f;
   }
   // Angles of the fitted P and T axes from the generator's.
-  std::pair<double, double> AxisErrors(float s, float d, float r, float s0, float d0, float r0) const {
+  std::pair<double, double> AxisErrors(float s, float d, float r, float s0, float d0,
+                                       float r0) const {
     V3 P, T, P0, T0;
     PTAxes(s, d, r, &P, &T);
     PTAxes(s0, d0, r0, &P0, &T0);
@@ -128,7 +132,8 @@ TEST(AEHypoMechanism, FirstMotionsRecoverTheDoubleCouple) {
     SCOPED_TRACE(sdr[0]);
     Meca m(sdr[0], sdr[1], sdr[2]);
     ASSERT_EQ(AEHypo_FocalMechanism(m.h, -1), 1);
-    auto [eP, eT] = m.AxisErrors(m.h.m_Rec.fStrike, m.h.m_Rec.fDip, m.h.m_Rec.fRake, sdr[0], sdr[1], sdr[2]);
+    auto [eP, eT] =
+        m.AxisErrors(m.h.m_Rec.fStrike, m.h.m_Rec.fDip, m.h.m_Rec.fRake, sdr[0], sdr[1], sdr[2]);
     EXPECT_LT(eP, 20.0);
     EXPECT_LT(eT, 20.0);
   }
@@ -138,39 +143,39 @@ TEST(AEHypoMechanism, FirstMotionsRecoverTheDoubleCouple) {
 // upward z around mirror every ray through the horizontal plane: the fitted pattern comes
 // out turned by 180 degrees about the vertical, and its P and T axes miss the source's.
 TEST(AEHypoMechanism, UnturnedTakeOffAnglesGiveAMirroredFit) {
- for (auto sdr : std::vector<std::array<float, 3>>{{40, 60, 90}, {120, 45, -60}, {300, 70, 20}}) {
-  SCOPED_TRACE(sdr[0]);
-  const float s0 = sdr[0], d0 = sdr[1], r0 = sdr[2];
-  Meca m(s0, d0, r0);
-  KZ_MecaStation st[32];
-  const AEHRecord& r = m.h.m_Rec;
-  for (int k = 0; k < 32; ++k) {
-    const KZ_Point3D& S = m.h.m_pSensorXYZ[k];
-    KZ_Vector3D ray(S.x - r.fX, S.y - r.fY, S.z - r.fZ);
-    ray.Normalize();
-    double phi, theta;
-    ray.GetAxisAngles(&phi, &theta);
-    std::strcpy(st[k].m_cCode, "P");
-    st[k].m_fPolarity = r.nPolarity[k];
-    st[k].m_fAmp = r.nPolarity[k];
-    st[k].m_fAzimuth = static_cast<float>(90 - phi * 180 / M_PI);
-    st[k].m_fTakeoff = static_cast<float>(theta * 180 / M_PI);
+  for (auto sdr : std::vector<std::array<float, 3>>{{40, 60, 90}, {120, 45, -60}, {300, 70, 20}}) {
+    SCOPED_TRACE(sdr[0]);
+    const float s0 = sdr[0], d0 = sdr[1], r0 = sdr[2];
+    Meca m(s0, d0, r0);
+    KZ_MecaStation st[32];
+    const AEHRecord& r = m.h.m_Rec;
+    for (int k = 0; k < 32; ++k) {
+      const KZ_Point3D& S = m.h.m_pSensorXYZ[k];
+      KZ_Vector3D ray(S.x - r.fX, S.y - r.fY, S.z - r.fZ);
+      ray.Normalize();
+      double phi, theta;
+      ray.GetAxisAngles(&phi, &theta);
+      std::strcpy(st[k].m_cCode, "P");
+      st[k].m_fPolarity = r.nPolarity[k];
+      st[k].m_fAmp = r.nPolarity[k];
+      st[k].m_fAzimuth = static_cast<float>(90 - phi * 180 / M_PI);
+      st[k].m_fTakeoff = static_cast<float>(theta * 180 / M_PI);
+    }
+    KZ_MecaFit fit;
+    float out[3];
+    ASSERT_GE(fit.FitFirstMotions(st, 32, out, 0.0f), 0);
+    Meca mended(s0, d0, r0);
+    ASSERT_EQ(AEHypo_FocalMechanism(mended.h, -1), 1);
+    const AEHRecord& f = mended.h.m_Rec;
+    // Same dip and rake, strike turned by 180 degrees.
+    EXPECT_NEAR(std::fmod(out[0] - f.fStrike + 720.0, 360.0), 180.0, 0.01);
+    EXPECT_NEAR(out[1], f.fDip, 0.01);
+    EXPECT_NEAR(out[2], f.fRake, 0.01);
+    auto [eP, eT] = m.AxisErrors(out[0], out[1], out[2], s0, d0, r0);
+    auto [fP, fT] = m.AxisErrors(f.fStrike, f.fDip, f.fRake, s0, d0, r0);
+    EXPECT_GT(std::max(eP, eT), std::max(fP, fT));
+    EXPECT_LT(std::max(fP, fT), 20.0);
   }
-  KZ_MecaFit fit;
-  float out[3];
-  ASSERT_GE(fit.FitFirstMotions(st, 32, out, 0.0f), 0);
-  Meca mended(s0, d0, r0);
-  ASSERT_EQ(AEHypo_FocalMechanism(mended.h, -1), 1);
-  const AEHRecord& f = mended.h.m_Rec;
-  // Same dip and rake, strike turned by 180 degrees.
-  EXPECT_NEAR(std::fmod(out[0] - f.fStrike + 720.0, 360.0), 180.0, 0.01);
-  EXPECT_NEAR(out[1], f.fDip, 0.01);
-  EXPECT_NEAR(out[2], f.fRake, 0.01);
-  auto [eP, eT] = m.AxisErrors(out[0], out[1], out[2], s0, d0, r0);
-  auto [fP, fT] = m.AxisErrors(f.fStrike, f.fDip, f.fRake, s0, d0, r0);
-  EXPECT_GT(std::max(eP, eT), std::max(fP, fT));
-  EXPECT_LT(std::max(fP, fT), 20.0);
- }
 }
 
 TEST(AEHypoMechanism, CountsDecideTheType) {

@@ -143,7 +143,8 @@ void AELocator::SetVelocityForTime() {
     w = s_.vel[n - 1];
   } else {
     float f = (t - s_.velTime[k - 1]) / static_cast<float>(s_.velTime[k] - s_.velTime[k - 1]);
-    for (int c = 0; c < 3; ++c) interp[c] = s_.vel[k - 1][c] + f * (s_.vel[k][c] - s_.vel[k - 1][c]);
+    for (int c = 0; c < 3; ++c)
+      interp[c] = s_.vel[k - 1][c] + f * (s_.vel[k][c] - s_.vel[k - 1][c]);
     w = interp;
   }
   e_.vx = w[0];
@@ -206,7 +207,8 @@ int AELocator::SolveLeastSquares(float* A, float* x, float* b, int m, int n, flo
     float d = A[static_cast<std::size_t>(j) * m + j];
     if (std::fabs(d) < tol) return 0;
     double s = b[j];
-    for (int k = j + 1; k < n; ++k) s -= static_cast<double>(A[static_cast<std::size_t>(k) * m + j]) * x[k];
+    for (int k = j + 1; k < n; ++k)
+      s -= static_cast<double>(A[static_cast<std::size_t>(k) * m + j]) * x[k];
     x[j] = static_cast<float>(s / d);
   }
   return 1;

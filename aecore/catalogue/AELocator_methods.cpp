@@ -19,15 +19,15 @@ enum class EndRule { Fail, FixedZero, Cylinder };
 // How one iterative method differs from the others.
 struct AELocator::Method {
   Model model;
-  bool freeAxis[3];       // x, y, z varied
-  bool restoreEachPass;   // every pass starts again from the saved start
-  int iterations;         // per pass
-  int boxAfter;           // the box is tested only after this many iterations of a pass
-  bool boxCylinder;       // the box is x^2 + y^2 <= r^2, |z| <= zMax; else a rectangular one
-  float box[3];           // half extents x, y, z (rectangular) or r, -, zMax (cylinder)
+  bool freeAxis[3];      // x, y, z varied
+  bool restoreEachPass;  // every pass starts again from the saved start
+  int iterations;        // per pass
+  int boxAfter;          // the box is tested only after this many iterations of a pass
+  bool boxCylinder;      // the box is x^2 + y^2 <= r^2, |z| <= zMax; else a rectangular one
+  float box[3];          // half extents x, y, z (rectangular) or r, -, zMax (cylinder)
   float finalBox[3];
   bool boxLeaveTestsResiduals;  // leaving the box leads to the residual test instead of a drop
-  int minArrivals;        // fewer arrivals at the start of a pass end the method
+  int minArrivals;              // fewer arrivals at the start of a pass end the method
   EndRule end;
 };
 
@@ -91,7 +91,8 @@ void AELocator::Drop(int* n, bool byTime) {
 // One weighted least-squares step over the first n slots: writes their residuals, moves
 // the hypocentre and the origin time. Without a step (weights summing to zero, or a rank
 // deficient system) nothing moves.
-AELocator::StepResult AELocator::Step(const Method& m, float* residuals, const float* w, int n, float* stepLength) {
+AELocator::StepResult AELocator::Step(const Method& m, float* residuals, const float* w, int n,
+                                      float* stepLength) {
   int cols[3], p = 0;
   for (int c = 0; c < 3; ++c)
     if (m.freeAxis[c]) cols[p++] = c;
@@ -283,7 +284,8 @@ int AELocator::LocateDefault(float* residuals, const double* vel) {
     }
   }
   const float bx = 0.75f * s_.sizeX, by = 0.75f * s_.sizeY, bz = 0.75f * s_.sizeZ;
-  Method m{Model::E, {true, true, true}, true, 50, 6, false, {bx, by, bz}, {bx, by, bz}, false, 1, EndRule::Fail};
+  Method m{Model::E, {true, true, true}, true, 50, 6, false, {bx, by, bz}, {bx, by, bz}, false,
+           1,        EndRule::Fail};
   return Iterate(m, residuals, w, n);
 }
 
@@ -309,8 +311,8 @@ int AELocator::LocateFixedX(float* residuals, const double* vel, float x0) {
   e_.y = e_.z = 0.0f;
   e_.t0 = EarliestTime(e_, n) - 1.0f;
   const float by = 0.6f * s_.sizeY, bz = 0.6f * s_.sizeZ;
-  Method m{Model::P, {false, true, true}, false, 50, 0, false, {0, by, bz}, {0, by, bz}, false, 5,
-           EndRule::FixedZero};
+  Method m{Model::P, {false, true, true}, false, 50, 0, false, {0, by, bz}, {0, by, bz}, false,
+           5,        EndRule::FixedZero};
   m.box[0] = m.finalBox[0] = FLT_MAX;
   return Iterate(m, residuals, w, n);
 }
@@ -329,7 +331,16 @@ int AELocator::LocateFixedY(float* residuals, const double* vel, float y0) {
   e_.x = e_.z = 0.0f;
   e_.t0 = EarliestTime(e_, n) - 1.0f;
   const float bx = 0.6f * s_.sizeX, bz = 0.6f * s_.sizeZ;
-  Method m{Model::XZ, {true, false, true}, false, 50, 0, false, {bx, FLT_MAX, bz}, {bx, FLT_MAX, bz}, false, 3,
+  Method m{Model::XZ,
+           {true, false, true},
+           false,
+           50,
+           0,
+           false,
+           {bx, FLT_MAX, bz},
+           {bx, FLT_MAX, bz},
+           false,
+           3,
            EndRule::FixedZero};
   return Iterate(m, residuals, w, n);
 }
@@ -394,14 +405,24 @@ int AELocator::LocateLSQ(float* residuals, const double* vel, int startSlot) {
         e_.t0 = sol[3];
       }
     }
-    if (e_.x * e_.x + e_.y * e_.y > (0.8f * D) * (0.8f * D) || std::fabs(e_.z) > 0.8f * H) e_.x = e_.y = e_.z = 0.0f;
+    if (e_.x * e_.x + e_.y * e_.y > (0.8f * D) * (0.8f * D) || std::fabs(e_.z) > 0.8f * H)
+      e_.x = e_.y = e_.z = 0.0f;
     if (!WeightedMeanOrigin(w, n, &e_.t0)) {
       e_.count = 0;
       return 0;
     }
   }
-  Method m{Model::TDetour, {true, true, true}, false, 250, 0, true,
-           {0.8f * D, 0, 0.8f * H}, {0.6f * D, 0, 0.7f * H}, true, 5, EndRule::Cylinder};
+  Method m{Model::TDetour,
+           {true, true, true},
+           false,
+           250,
+           0,
+           true,
+           {0.8f * D, 0, 0.8f * H},
+           {0.6f * D, 0, 0.7f * H},
+           true,
+           5,
+           EndRule::Cylinder};
   return Iterate(m, residuals, w, n);
 }
 
@@ -505,7 +526,8 @@ int AELocator::LocateGrid(float* residuals) {
   const int dims[3] = {nx, ny, nz};
   double res[9];
   int status = 0, nMin = 0, minima[10];
-  if (KZ_FindGridMinimum(grid.data(), dims, res, &status, &nMin, minima) == -1.0 && status == 1 && nMin == 0)
+  if (KZ_FindGridMinimum(grid.data(), dims, res, &status, &nMin, minima) == -1.0 && status == 1 &&
+      nMin == 0)
     return fail();
   int cell[3];
   for (int a = 0; a < 3; ++a) cell[a] = std::clamp(static_cast<int>(res[a]), 0, dims[a] - 1);
@@ -518,7 +540,8 @@ int AELocator::LocateGrid(float* residuals) {
   e_.x += static_cast<float>(KZ_RandUniform(-g.step[0] / 2, g.step[0] / 2));
   e_.y += static_cast<float>(KZ_RandUniform(-g.step[1] / 2, g.step[1] / 2));
   e_.z += static_cast<float>(KZ_RandUniform(-g.step[2] / 2, g.step[2] / 2));
-  for (int j = 0; j < std::min(s_.nSensors, kAEMaxArrivals); ++j) residuals[j] = e_.time[j] - e_.t0 - TravelTime(j);
+  for (int j = 0; j < std::min(s_.nSensors, kAEMaxArrivals); ++j)
+    residuals[j] = e_.time[j] - e_.t0 - TravelTime(j);
   e_.count = n;
   return 1;
 }

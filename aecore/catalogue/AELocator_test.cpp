@@ -13,10 +13,10 @@ using P3 = std::array<double, 3>;
 // A 50 mm cube with 16 sensors on its six faces.
 AELocSetup CubeSetup() {
   AELocSetup s;
-  const std::vector<P3> pos = {
-      {-25, -10, 10}, {-25, 12, -15}, {25, 8, 12},   {25, -14, -9}, {-8, -25, 14},  {11, -25, -12},
-      {9, 25, 15},    {-13, 25, -8},  {-10, 8, 25},  {12, -9, 25},  {0, 14, 25},    {-11, -12, -25},
-      {13, 10, -25},  {2, -15, -25},  {-25, 0, -2},  {25, 3, 1}};
+  const std::vector<P3> pos = {{-25, -10, 10}, {-25, 12, -15}, {25, 8, 12},  {25, -14, -9},
+                               {-8, -25, 14},  {11, -25, -12}, {9, 25, 15},  {-13, 25, -8},
+                               {-10, 8, 25},   {12, -9, 25},   {0, 14, 25},  {-11, -12, -25},
+                               {13, 10, -25},  {2, -15, -25},  {-25, 0, -2}, {25, 3, 1}};
   s.nSensors = static_cast<int>(pos.size());
   for (int i = 0; i < s.nSensors; ++i) {
     s.sensorXYZ[i] = pos[i];
@@ -28,7 +28,8 @@ AELocSetup CubeSetup() {
 }
 
 double Dist(const P3& a, const P3& b) {
-  return std::sqrt((a[0] - b[0]) * (a[0] - b[0]) + (a[1] - b[1]) * (a[1] - b[1]) + (a[2] - b[2]) * (a[2] - b[2]));
+  return std::sqrt((a[0] - b[0]) * (a[0] - b[0]) + (a[1] - b[1]) * (a[1] - b[1]) +
+                   (a[2] - b[2]) * (a[2] - b[2]));
 }
 
 // Arrivals of a source at src with origin time t0 and straight rays at velocity v (mm/us),
@@ -65,10 +66,18 @@ TEST(AELocatorTravel, DerivativesMatchDifferencesOfTheTimes) {
     bool axis[3];
   };
   std::vector<Case> cases = {
-      {"E", [&](float* t, float* a, float* b, float* c) { loc.TravelTime3(0, t, a, b, c); }, {true, true, true}},
-      {"T", [&](float* t, float* a, float* b, float* c) { loc.TravelTimeDeriv(0, t, a, b, c); }, {true, true, true}},
-      {"XZ", [&](float* t, float* a, float*, float* c) { loc.TravelTimeDerivXZ(0, t, a, c); }, {true, false, true}},
-      {"P", [&](float* t, float*, float* b, float* c) { loc.TravelTimeDerivYZ(0, t, b, c); }, {false, true, true}},
+      {"E",
+       [&](float* t, float* a, float* b, float* c) { loc.TravelTime3(0, t, a, b, c); },
+       {true, true, true}},
+      {"T",
+       [&](float* t, float* a, float* b, float* c) { loc.TravelTimeDeriv(0, t, a, b, c); },
+       {true, true, true}},
+      {"XZ",
+       [&](float* t, float* a, float*, float* c) { loc.TravelTimeDerivXZ(0, t, a, c); },
+       {true, false, true}},
+      {"P",
+       [&](float* t, float*, float* b, float* c) { loc.TravelTimeDerivYZ(0, t, b, c); },
+       {false, true, true}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -130,7 +139,8 @@ TEST(AELocatorTravel, VelocityByTime) {
   loc.SetVelocityForTime();
   EXPECT_EQ(e.vz, 6.0f);
   s.nVelEntries = 2;
-  for (auto [sec, vx] : std::vector<std::pair<int, float>>{{50, 5.0f}, {-5, 4.0f}, {100, 6.0f}, {250, 6.0f}}) {
+  for (auto [sec, vx] :
+       std::vector<std::pair<int, float>>{{50, 5.0f}, {-5, 4.0f}, {100, 6.0f}, {250, 6.0f}}) {
     e.sec = sec;
     loc.SetVelocityForTime();
     EXPECT_FLOAT_EQ(e.vx, vx) << sec;
@@ -335,7 +345,8 @@ TEST(AELocatorLocate, CylinderMethod) {
   s.nSensors = 16;
   for (int k = 0; k < 16; ++k) {
     double az = k * 2 * M_PI / 8 + (k >= 8 ? M_PI / 8 : 0);
-    s.sensorXYZ[k] = {25 * std::cos(az), 25 * std::sin(az), k < 8 ? -20.0 + 5 * (k % 3) : 25.0 - 6 * (k % 2)};
+    s.sensorXYZ[k] = {25 * std::cos(az), 25 * std::sin(az),
+                      k < 8 ? -20.0 + 5 * (k % 3) : 25.0 - 6 * (k % 2)};
     s.sensorSign[k] = 1.0f;
   }
   s.vCalib = {5.0, 5.0, 5.0};

@@ -130,8 +130,8 @@ void CopyDateTime(const CAEWave& wave, AEHRecord& rec) {
 void SetArrivalsFromPicks(CAEWave& wave, CAEHypo& hypo) {
   int n = std::min({hypo.m_nSensors, Channels(wave), AEH_MAX_SENSORS});
   for (int k = 0; k < n; ++k)
-    AEHypo_SetArrival(hypo, wave.m_pPickTime[k], wave.m_pPickAmp[k], wave.m_pPickRise[k], wave.m_pPickSN[k],
-                      static_cast<std::uint8_t>(wave.m_pPolarity[k] & 0xFF), k);
+    AEHypo_SetArrival(hypo, wave.m_pPickTime[k], wave.m_pPickAmp[k], wave.m_pPickRise[k],
+                      wave.m_pPickSN[k], static_cast<std::uint8_t>(wave.m_pPolarity[k] & 0xFF), k);
 }
 
 }  // namespace
@@ -229,7 +229,8 @@ int AEWave_ProcessEvent(CAEWave& wave, CAEHypo& hypo, int start, int end, int ch
   const float r = Rate(wave);
   AEHRecord& rec = hypo.m_Rec;
   int count = AEWave_PickAll(wave, hypo, start, end, check);
-  if (count < 4 && 0.7 * N > start) count = AEWave_PickAll(wave, hypo, static_cast<int>(start + 0.1 * N), end, check);
+  if (count < 4 && 0.7 * N > start)
+    count = AEWave_PickAll(wave, hypo, static_cast<int>(start + 0.1 * N), end, check);
   AEHRecord best = rec;
   int bestCount = rec.nArrivals;
   for (int pass = 0; pass < 10 && rec.nArrivals >= 4 && rec.nArrivals <= C - 3; ++pass) {

@@ -24,8 +24,9 @@ void SplitTime(double time, std::int32_t* sec, std::int32_t* usec) {
 bool ReadI32(plat::File& f, std::int32_t* v) {
   unsigned char b[4];
   if (f.Read(b, 4) != 4) return false;
-  *v = static_cast<std::int32_t>(static_cast<std::uint32_t>(b[0]) | static_cast<std::uint32_t>(b[1]) << 8 |
-                                 static_cast<std::uint32_t>(b[2]) << 16 | static_cast<std::uint32_t>(b[3]) << 24);
+  *v = static_cast<std::int32_t>(
+      static_cast<std::uint32_t>(b[0]) | static_cast<std::uint32_t>(b[1]) << 8 |
+      static_cast<std::uint32_t>(b[2]) << 16 | static_cast<std::uint32_t>(b[3]) << 24);
   return true;
 }
 
@@ -149,8 +150,9 @@ int CAEPeak::RemoveRange(int i, int j) {
 }
 
 int CAEPeak::WindowStatistics(double t1, double t2, int cum[kLevelSlots], double* logN, double* bML,
-                              double* relErr, double* aLSQ, double* bLSQ, double* bLSQErr, double* logRate,
-                              double* releaseRate, double f, int* firstIndex, int* n) const {
+                              double* relErr, double* aLSQ, double* bLSQ, double* bLSQErr,
+                              double* logRate, double* releaseRate, double f, int* firstIndex,
+                              int* n) const {
   std::fill(cum, cum + kLevelSlots, 0);
   int N = 0;
   double S = 0.0, E = 0.0;
@@ -202,7 +204,8 @@ int CAEPeak::WindowStatistics(double t1, double t2, int cum[kLevelSlots], double
   return kLevelSlots;
 }
 
-int CAEPeak::IntervalHistogram(double t1, double t2, double logR[26], double logC[26], int* nBins) const {
+int CAEPeak::IntervalHistogram(double t1, double t2, double logR[26], double logC[26],
+                               int* nBins) const {
   std::vector<double> t;
   t.reserve(std::min(m_nCount, kHistMaxTimes));
   for (int k = 0; k < m_nCount && static_cast<int>(t.size()) < kHistMaxTimes; ++k) {
@@ -248,8 +251,8 @@ void CAEPeak::MovingWindowStatistics(int n, int step) {
     row.tStart = GetTime(i);
     row.tEnd = GetTime(i + n);
     row.tMiddle = GetTime(n / 2 + i);
-    WindowStatistics(row.tStart, row.tEnd, cum, &row.logN, &row.bML, &row.relErr, &row.aLSQ, &row.bLSQ,
-                     &row.bLSQErr, nullptr, nullptr, 0.0, nullptr, nullptr);
+    WindowStatistics(row.tStart, row.tEnd, cum, &row.logN, &row.bML, &row.relErr, &row.aLSQ,
+                     &row.bLSQ, &row.bLSQErr, nullptr, nullptr, 0.0, nullptr, nullptr);
   }
   m_nRows = rows;
 }
@@ -285,12 +288,13 @@ int CAEPeak::Save(const std::string& path, double t1, double t2) const {
     std::tm tm{};
     if (auto lt = plat::LocalTime(m_tStart)) tm = *lt;
     ok &= f.Printf("KVDATA01 PEAK data from %s\n", KZ_GetFileName(m_strSource, 0).c_str()) >= 0;
-    ok &= f.Printf("START_TIME: %04d/%02d/%02d %02d:%02d:%02d\n", tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday,
-                   tm.tm_hour, tm.tm_min, tm.tm_sec) >= 0;
+    ok &= f.Printf("START_TIME: %04d/%02d/%02d %02d:%02d:%02d\n", tm.tm_year + 1900, tm.tm_mon + 1,
+                   tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec) >= 0;
     ok &= f.Printf("SAMPLES %d\n", n) >= 0;
     ok &= f.Printf("Time(sec)    mag\n") >= 0;
     for (int k : idx)
-      ok &= f.Printf("%013.6f %4.2f\n", GetTime(k), static_cast<double>(static_cast<float>(0.25 * m_pLevel[k]))) >= 0;
+      ok &= f.Printf("%013.6f %4.2f\n", GetTime(k),
+                     static_cast<double>(static_cast<float>(0.25 * m_pLevel[k]))) >= 0;
   } else {
     if (!f.Open(path, "wb")) return 0;
     std::vector<unsigned char> buf(8 + 9 * static_cast<std::size_t>(n));
@@ -327,8 +331,10 @@ int CAEPeak::Load(const std::string& path, int minLevel) {
     for (int r = 0; r < n; ++r) {
       const unsigned char* p = &buf[9 * static_cast<std::size_t>(r)];
       fresh.m_pLevel[r] = p[0];
-      fresh.m_pSec[r] = static_cast<std::int32_t>(p[1] | p[2] << 8 | p[3] << 16 | static_cast<std::uint32_t>(p[4]) << 24);
-      fresh.m_pUSec[r] = static_cast<std::int32_t>(p[5] | p[6] << 8 | p[7] << 16 | static_cast<std::uint32_t>(p[8]) << 24);
+      fresh.m_pSec[r] = static_cast<std::int32_t>(p[1] | p[2] << 8 | p[3] << 16 |
+                                                  static_cast<std::uint32_t>(p[4]) << 24);
+      fresh.m_pUSec[r] = static_cast<std::int32_t>(p[5] | p[6] << 8 | p[7] << 16 |
+                                                   static_cast<std::uint32_t>(p[8]) << 24);
       fresh.m_pFlag[r] = 1;
     }
     fresh.m_nCount = n;
@@ -364,7 +370,8 @@ int CAEPeak::Load(const std::string& path, int minLevel) {
   m_nCount = fresh.m_nCount;
   m_nFirstRecord = fresh.m_nFirstRecord;
   m_strSource = path;
-  m_nFileKind = (path.find("pk2") != std::string::npos || path.find("PK2") != std::string::npos) ? 2 : 1;
+  m_nFileKind =
+      (path.find("pk2") != std::string::npos || path.find("PK2") != std::string::npos) ? 2 : 1;
   return 1;
 }
 

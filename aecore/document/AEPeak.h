@@ -28,7 +28,7 @@ class CAEPeak {
   int m_nFirstRecord = 0;  // file index of the first record the last read accepted
   int m_nCurrent = 0;      // paging state of the time-series view
   int m_nPageFirst = 0;
-  int m_nPageSize = 0;     // 0: the view pages by time
+  int m_nPageSize = 0;        // 0: the view pages by time
   std::int64_t m_tStart = 0;  // origin of the peak times, seconds since 1970
   std::vector<std::int32_t> m_pSec;
   std::vector<std::int32_t> m_pUSec;
@@ -59,9 +59,9 @@ class CAEPeak {
 
   // Statistics of the flagged peaks in [t1, t2]; aLSQ (with bLSQ and bLSQErr), logRate,
   // releaseRate, firstIndex and n are optional. Returns the size of cum (12).
-  int WindowStatistics(double t1, double t2, int cum[kLevelSlots], double* logN, double* bML, double* relErr,
-                       double* aLSQ, double* bLSQ, double* bLSQErr, double* logRate, double* releaseRate,
-                       double f, int* firstIndex, int* n) const;
+  int WindowStatistics(double t1, double t2, int cum[kLevelSlots], double* logN, double* bML,
+                       double* relErr, double* aLSQ, double* bLSQ, double* bLSQErr, double* logRate,
+                       double* releaseRate, double f, int* firstIndex, int* n) const;
   // Correlation integral of the flagged peak times in [t1, t2]; returns the peaks used.
   int IntervalHistogram(double t1, double t2, double logR[26], double logC[26], int* nBins) const;
   void MovingWindowStatistics(int n, int step);

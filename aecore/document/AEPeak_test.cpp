@@ -80,7 +80,8 @@ TEST(AEPeak, WindowStatisticsCountsFlaggedPeaksInWindow) {
   int cum[12];
   double logN, bML, relErr, a, b, bErr, logRate, release;
   int first, n;
-  EXPECT_EQ(p.WindowStatistics(1, 4, cum, &logN, &bML, &relErr, &a, &b, &bErr, &logRate, &release, 1.0, &first, &n),
+  EXPECT_EQ(p.WindowStatistics(1, 4, cum, &logN, &bML, &relErr, &a, &b, &bErr, &logRate, &release,
+                               1.0, &first, &n),
             12);
   EXPECT_EQ(first, 1);
   EXPECT_EQ(n, 3);  // levels 0, 4, 20
@@ -99,9 +100,11 @@ TEST(AEPeak, WindowStatisticsCountsFlaggedPeaksInWindow) {
   EXPECT_GT(b, 0.0);  // counts fall with level: a positive b
 
   // An empty window stays finite.
-  p.WindowStatistics(100, 200, cum, &logN, &bML, &relErr, &a, &b, &bErr, nullptr, nullptr, 0, nullptr, &n);
+  p.WindowStatistics(100, 200, cum, &logN, &bML, &relErr, &a, &b, &bErr, nullptr, nullptr, 0,
+                     nullptr, &n);
   EXPECT_EQ(n, 0);
-  EXPECT_TRUE(std::isfinite(logN) && std::isfinite(bML) && std::isfinite(relErr) && std::isfinite(a));
+  EXPECT_TRUE(std::isfinite(logN) && std::isfinite(bML) && std::isfinite(relErr) &&
+              std::isfinite(a));
 }
 
 TEST(AEPeak, LineFitRecoversAGutenbergRichterSlope) {
@@ -117,7 +120,8 @@ TEST(AEPeak, LineFitRecoversAGutenbergRichterSlope) {
   CAEPeak p = MakeList(times, levels);
   int cum[12];
   double logN, bML, relErr, a, b, bErr;
-  p.WindowStatistics(0, 1e9, cum, &logN, &bML, &relErr, &a, &b, &bErr, nullptr, nullptr, 0, nullptr, nullptr);
+  p.WindowStatistics(0, 1e9, cum, &logN, &bML, &relErr, &a, &b, &bErr, nullptr, nullptr, 0, nullptr,
+                     nullptr);
   EXPECT_NEAR(b, 1.0, 0.02);
   EXPECT_NEAR(a, 5.0, 0.02);
   EXPECT_LT(bErr, 0.02);
@@ -132,7 +136,8 @@ TEST(AEPeak, IntervalHistogramCountsPairsCumulatively) {
   EXPECT_EQ(nb, 26);
   EXPECT_NEAR(logR[10], 0.0, 1e-12);  // 1 ms
   EXPECT_NEAR(logR[25], 3.0, 1e-12);  // 1000 ms
-  // r_10 = 1 ms counts nothing (d < r strictly, d = 1 ms up to rounding); r_12 = 2.5 ms counts all three.
+  // r_10 = 1 ms counts nothing (d < r strictly, d = 1 ms up to rounding); r_12 = 2.5 ms counts all
+  // three.
   EXPECT_NEAR(logC[12], std::log10(3.0 / 6.0 + 1e-10), 1e-9);
   EXPECT_NEAR(logC[0], -10.0, 1e-9);
   // One peak: no pairs, every bin empty.
@@ -194,7 +199,7 @@ TEST(AEPeak, OlderLayoutFiltersLevelsAndDecodesTicks) {
   };
   rec(1, 0, 100);
   rec(1, 1, 200);
-  rec(0, 2, 150000);   // 1.5 s, unflagged
+  rec(0, 2, 150000);  // 1.5 s, unflagged
   rec(1, 7, 1LL << 40);
   std::string path = TmpPath("x.PK2");
   WriteBytes(path, b);

@@ -21,7 +21,8 @@ std::int16_t To16(double v) {
 }  // namespace
 
 CAEStress::CAEStress() {
-  for (auto* a : {&m_pPressure, &m_pAxialStress, &m_pValue3, &m_pValue4, &m_pVolStrain}) a->assign(m_nCapacity, 0);
+  for (auto* a : {&m_pPressure, &m_pAxialStress, &m_pValue3, &m_pValue4, &m_pVolStrain})
+    a->assign(m_nCapacity, 0);
   for (auto& s : m_pStrain) s.assign(m_nCapacity, 0);
 }
 
@@ -49,9 +50,9 @@ int CAEStress::Read(const std::string& path) {
     if (!f.Gets(line, sizeof line)) break;
     int h, m, s;
     float v[16] = {};
-    int got = plat::ScanC(line, "%2d:%2d:%2d %f %f %f %f %f %f %f %f %f %f %f %f %f %f %f %f", &h, &m, &s, &v[0],
-                          &v[1], &v[2], &v[3], &v[4], &v[5], &v[6], &v[7], &v[8], &v[9], &v[10], &v[11], &v[12],
-                          &v[13], &v[14], &v[15]);
+    int got = plat::ScanC(line, "%2d:%2d:%2d %f %f %f %f %f %f %f %f %f %f %f %f %f %f %f %f", &h,
+                          &m, &s, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6], &v[7], &v[8],
+                          &v[9], &v[10], &v[11], &v[12], &v[13], &v[14], &v[15]);
     if (got < 17) break;
     const float* gauge = v + 2;
     if (got == 19) {

@@ -17,22 +17,22 @@
 namespace synth {
 
 constexpr int kSensors = 16;
-constexpr int kRate = 20;        // samples per microsecond
+constexpr int kRate = 20;  // samples per microsecond
 constexpr int kSamples = 2048;
-constexpr double kFreq = 0.3;    // MHz
+constexpr double kFreq = 0.3;  // MHz
 
 inline const double (&SensorPositions())[kSensors][3] {
   static const double pos[kSensors][3] = {
-      {-25, -10, 10}, {-25, 12, -15}, {25, 8, 12},  {25, -14, -9}, {-8, -25, 14},   {11, -25, -12},
-      {9, 25, 15},    {-13, 25, -8},  {-10, 8, 25}, {12, -9, 25},  {0, 14, 25},     {-11, -12, -25},
+      {-25, -10, 10}, {-25, 12, -15}, {25, 8, 12},  {25, -14, -9}, {-8, -25, 14}, {11, -25, -12},
+      {9, 25, 15},    {-13, 25, -8},  {-10, 8, 25}, {12, -9, 25},  {0, 14, 25},   {-11, -12, -25},
       {13, 10, -25},  {2, -15, -25},  {-25, 0, -2}, {25, 3, 1}};
   return pos;
 }
 
 struct Source {
   double x, y, z;
-  double t0 = 25.0;      // origin time, microseconds after the first sample
-  double amp = 3e5;      // amplitude at 1 mm
+  double t0 = 25.0;  // origin time, microseconds after the first sample
+  double amp = 3e5;  // amplitude at 1 mm
   unsigned seed = 1;
   int liveChannels = kSensors;  // channels after these are flat
   // With a double couple (degrees, in the frame x = the specimen's y, y = its x, z down)
@@ -58,17 +58,21 @@ struct Experiment {
   std::string dir;
   std::string name = "SYN";
   double vx = 5.0, vy = 5.0, vz = 5.0;  // mm/us
-  std::string options;                   // further option sections of the parameter file
+  std::string options;                  // further option sections of the parameter file
 
   std::string PadPath() const { return dir + "/" + name + ".pad"; }
-  std::string EventPath(int i) const { return plat::Format("%s/%s.%02d/%06d.WAV", dir.c_str(), name.c_str(), i / 1000, i); }
+  std::string EventPath(int i) const {
+    return plat::Format("%s/%s.%02d/%06d.WAV", dir.c_str(), name.c_str(), i / 1000, i);
+  }
 
   void WritePad() const {
     std::ofstream f(PadPath());
-    f << "Synthetic cube\nline 2\nline 3\n0\n2048\n0\n" << kSensors << " 0 0\n50 50 50 4 CUBE\n0 0 0\n";
+    f << "Synthetic cube\nline 2\nline 3\n0\n2048\n0\n"
+      << kSensors << " 0 0\n50 50 50 4 CUBE\n0 0 0\n";
     for (int k = 0; k < kSensors; ++k) {
       const double* p = SensorPositions()[k];
-      f << k + 1 << " " << p[0] << " " << p[1] << " " << p[2] << " 1.0 +S" << k << " gain=1.83e-6\n";
+      f << k + 1 << " " << p[0] << " " << p[1] << " " << p[2] << " 1.0 +S" << k
+        << " gain=1.83e-6\n";
     }
     f << "1\n1 0 " << vz << " " << vx << " " << vy << "\nX=1 Y=1 Z=1\n";
     f << "PEAK=2020/01/01 10:00:00\nREF=2020/01/01 10:00:00\nEND=2020/01/01 12:30:00\nskipped\n";
@@ -100,7 +104,8 @@ struct Experiment {
     std::normal_distribution<double> noise(0.0, 8.0);
     for (int k = 0; k < kSensors; ++k) {
       const double* p = SensorPositions()[k];
-      double dist = std::sqrt((s.x - p[0]) * (s.x - p[0]) + (s.y - p[1]) * (s.y - p[1]) + (s.z - p[2]) * (s.z - p[2]));
+      double dist = std::sqrt((s.x - p[0]) * (s.x - p[0]) + (s.y - p[1]) * (s.y - p[1]) +
+                              (s.z - p[2]) * (s.z - p[2]));
       double ta = s.t0 + TravelTime(s, k);
       double pol = s.doubleCouple ? Radiation(s, k) : (k % 3 == 0) ? -1.0 : 1.0;
       std::int16_t* x = w.m_pSamples.data() + static_cast<std::size_t>(k) * kSamples;
@@ -108,7 +113,8 @@ struct Experiment {
         double v = noise(rng);
         if (k < s.liveChannels) {
           double tau = n / static_cast<double>(kRate) - ta;
-          if (tau >= 0) v += pol * s.amp / dist * std::exp(-tau / 4.0) * std::sin(2 * M_PI * kFreq * tau);
+          if (tau >= 0)
+            v += pol * s.amp / dist * std::exp(-tau / 4.0) * std::sin(2 * M_PI * kFreq * tau);
         } else {
           v = 0;
         }

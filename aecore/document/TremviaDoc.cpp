@@ -23,7 +23,8 @@ enum class FileKind { EventList, Pad, Sg2, Lng, Aew, Wav };
 FileKind KindOf(const std::string& path) {
   std::string up = plat::ToUpper(path);
   auto has = [&](const char* ext) { return up.find(ext, 1) != std::string::npos; };
-  if (!has(".PAD") && !has(".WAV") && !has(".AEW") && !has(".SG2") && !has(".LNG")) return FileKind::EventList;
+  if (!has(".PAD") && !has(".WAV") && !has(".AEW") && !has(".SG2") && !has(".LNG"))
+    return FileKind::EventList;
   if (has(".PAD")) return FileKind::Pad;
   if (has(".SG2")) return FileKind::Sg2;
   if (has(".LNG")) return FileKind::Lng;
@@ -110,7 +111,8 @@ void CTremviaDoc::LoadSideFiles(const std::string& parFile) {
   const char* peakExt[2] = {"PK1", "PK2"};
   for (int k = 0; k < 2; ++k) {
     std::string pk = SidePath(parFile, peakExt[k]);
-    if (plat::FileExists(pk) && !m_pPeak[k]->Load(pk, 0)) Report("Peak file " + pk + " could not be read.");
+    if (plat::FileExists(pk) && !m_pPeak[k]->Load(pk, 0))
+      Report("Peak file " + pk + " could not be read.");
   }
 }
 

@@ -63,8 +63,8 @@ class CTremviaDoc {
   CAEPeak* GetPeak(int which) { return which == 0 ? m_pPeak[0].get() : m_pPeak[1].get(); }
 
   // Event list.
-  void AddEventEntry(float x, float y, float z, float Mw, float iso, float clvd, float CC, double time,
-                     std::uint16_t arrivals, std::uint32_t record, std::uint8_t flags);
+  void AddEventEntry(float x, float y, float z, float Mw, float iso, float clvd, float CC,
+                     double time, std::uint16_t arrivals, std::uint32_t record, std::uint8_t flags);
   void ClearEventList();
   int BuildEventList(int first, int last, int minArrivals, int random);
   int LoadEventList(const std::string& path);

@@ -8,8 +8,9 @@
 #include "platform/File.h"
 #include "platform/Strings.h"
 
-void CTremviaDoc::AddEventEntry(float x, float y, float z, float Mw, float iso, float clvd, float CC, double time,
-                                std::uint16_t arrivals, std::uint32_t record, std::uint8_t flags) {
+void CTremviaDoc::AddEventEntry(float x, float y, float z, float Mw, float iso, float clvd,
+                                float CC, double time, std::uint16_t arrivals, std::uint32_t record,
+                                std::uint8_t flags) {
   auto e = std::make_unique<AEEventEntry>();
   e->x = x;
   e->y = y;
@@ -59,8 +60,8 @@ int CTremviaDoc::LoadEventList(const std::string& path) {
     int record = 0, arrivals = 0;
     double time = 0;
     float x, y, z, Mw, iso, clvd, further;
-    if (plat::ScanC(line, "%d %lf %f %f %f %f %f %f %f %d", &record, &time, &x, &y, &z, &Mw, &iso, &clvd, &further,
-                    &arrivals) < 10)
+    if (plat::ScanC(line, "%d %lf %f %f %f %f %f %f %f %d", &record, &time, &x, &y, &z, &Mw, &iso,
+                    &clvd, &further, &arrivals) < 10)
       break;
     AddEventEntry(x, y, z, Mw, iso, clvd, 0.0f, time, static_cast<std::uint16_t>(arrivals),
                   static_cast<std::uint32_t>(record), 0);
@@ -69,7 +70,8 @@ int CTremviaDoc::LoadEventList(const std::string& path) {
 }
 
 int CTremviaDoc::NextFlaggedEvent(std::uint8_t bits) const {
-  for (std::size_t i = static_cast<std::size_t>(std::max(m_nCurAE + 1, 0)); i < m_EventList.size(); ++i)
+  for (std::size_t i = static_cast<std::size_t>(std::max(m_nCurAE + 1, 0)); i < m_EventList.size();
+       ++i)
     if (m_EventList[i]->flags & bits) return m_EventList[i]->record;
   return -1;
 }

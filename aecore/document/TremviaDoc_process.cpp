@@ -18,7 +18,8 @@ bool CTremviaDoc::ProcessCurrentEvent(int mode, bool save, int p1, int p2, int /
   AEHRecord& r = h.m_Rec;
   auto entry = [&] {
     AddEventEntry(r.fX, r.fY, r.fZ, r.fMw, r.fIso, r.fClvd, r.fCC, r.nTimeSec + r.nTimeUs * 1e-6,
-                  static_cast<std::uint16_t>(r.nArrivals), static_cast<std::uint32_t>(w.m_nEvent), r.nFlags);
+                  static_cast<std::uint16_t>(r.nArrivals), static_cast<std::uint32_t>(w.m_nEvent),
+                  r.nFlags);
   };
   switch (mode) {
     case 1: {

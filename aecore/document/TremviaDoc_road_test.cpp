@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <filesystem>
-#include <array>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -72,7 +72,8 @@ RoadResult RunRoad(CTremviaDoc& doc, const Road& r, ScriptedUi& ui) {
     doc.SaveCurrentHypo(0, 0, 0, true);
     const AEHRecord& rec = doc.m_pHypo->m_Rec;
     const synth::Source& s = r.truth[i];
-    out.errors.push_back(std::sqrt((rec.fX - s.x) * (rec.fX - s.x) + (rec.fY - s.y) * (rec.fY - s.y) +
+    out.errors.push_back(std::sqrt((rec.fX - s.x) * (rec.fX - s.x) +
+                                   (rec.fY - s.y) * (rec.fY - s.y) +
                                    (rec.fZ - s.z) * (rec.fZ - s.z)));
     double sum = 0;
     for (int k = 0; k < rec.nArrivals; ++k) {
@@ -90,8 +91,8 @@ RoadResult RunRoad(CTremviaDoc& doc, const Road& r, ScriptedUi& ui) {
 void ExpectAccuracy(const RoadResult& res) {
   double med = Percentile(res.errors, 0.5), p95 = Percentile(res.errors, 0.95);
   double mx = *std::max_element(res.errors.begin(), res.errors.end());
-  std::printf("location error: median %.3f mm, 95%% %.3f mm, max %.3f mm; rms max %.4f us\n", med, p95, mx,
-              *std::max_element(res.rms.begin(), res.rms.end()));
+  std::printf("location error: median %.3f mm, 95%% %.3f mm, max %.3f mm; rms max %.4f us\n", med,
+              p95, mx, *std::max_element(res.rms.begin(), res.rms.end()));
   // Measured: median 0.16-0.18 mm, 95 % 0.25-0.59 mm, max 0.38-0.76 mm, rms up to 0.09 us.
   EXPECT_LE(med, 0.4);
   EXPECT_LE(p95, 1.0);
@@ -161,7 +162,8 @@ TEST(TremviaDocRoad, SampleExperiment) {
     double sum = 0;
     for (int k = 0; k < r.nArrivals; ++k) {
       const KZ_Point3D& S = doc.m_pHypo->m_pSensorXYZ[r.nSensor[k]];
-      double d = std::sqrt((S.x - r.fX) * (S.x - r.fX) + (S.y - r.fY) * (S.y - r.fY) + (S.z - r.fZ) * (S.z - r.fZ));
+      double d = std::sqrt((S.x - r.fX) * (S.x - r.fX) + (S.y - r.fY) * (S.y - r.fY) +
+                           (S.z - r.fZ) * (S.z - r.fZ));
       double e = r.fTime[k] - r.fT0 - d / 5.5;
       sum += e * e;
     }
@@ -175,8 +177,9 @@ TEST(TremviaDocRoad, SampleExperiment) {
   // single events reach an rms of 0.27 us while the typical event stays below 0.15 us.
   double med = Percentile(res.errors, 0.5), p95 = Percentile(res.errors, 0.95);
   double mx = *std::max_element(res.errors.begin(), res.errors.end());
-  std::printf("sample experiment: median %.3f mm, 95%% %.3f mm, max %.3f mm; rms median %.3f max %.3f us\n", med,
-              p95, mx, Percentile(res.rms, 0.5), *std::max_element(res.rms.begin(), res.rms.end()));
+  std::printf(
+      "sample experiment: median %.3f mm, 95%% %.3f mm, max %.3f mm; rms median %.3f max %.3f us\n",
+      med, p95, mx, Percentile(res.rms, 0.5), *std::max_element(res.rms.begin(), res.rms.end()));
   EXPECT_LE(med, 0.7);
   EXPECT_LE(p95, 1.5);
   EXPECT_LE(mx, 2.5);
@@ -305,7 +308,8 @@ void PTAxes(double strike, double dip, double rake, double P[3], double T[3]) {
     double sign = which == 0 ? -1.0 : 1.0, v[3] = {0.3, 0.5, 0.8};
     for (int it = 0; it < 500; ++it) {
       double w[3];
-      for (int i = 0; i < 3; ++i) w[i] = 3.0 * v[i] + sign * (M[3 * i] * v[0] + M[3 * i + 1] * v[1] + M[3 * i + 2] * v[2]);
+      for (int i = 0; i < 3; ++i)
+        w[i] = 3.0 * v[i] + sign * (M[3 * i] * v[0] + M[3 * i + 1] * v[1] + M[3 * i + 2] * v[2]);
       double n = std::sqrt(w[0] * w[0] + w[1] * w[1] + w[2] * w[2]);
       for (int i = 0; i < 3; ++i) v[i] = w[i] / n;
     }
@@ -336,7 +340,8 @@ TEST(TremviaDocRoad, FullProcessingRecoversTheDoubleCouple) {
   // Sixteen sensors resolve a double couple from about 14 first motions: the fit asks for
   // 10 of them, 4 each way, and tolerates disagreement within 0.3 of the largest radiation
   // (which also lets the picker leave an unclear first motion without a sign).
-  Single s("road_meca", events, "<MEC_OPT\nN_SENSOR=10\nN_UP_SHEAR=4\nN_DN_SHEAR=4\nMEC_RA_CRI=0.3\n</MEC_OPT>\n");
+  Single s("road_meca", events,
+           "<MEC_OPT\nN_SENSOR=10\nN_UP_SHEAR=4\nN_DN_SHEAR=4\nMEC_RA_CRI=0.3\n</MEC_OPT>\n");
   double sumError = 0;
   for (int i = 0; i < 3; ++i) {
     SCOPED_TRACE(i);
@@ -349,7 +354,8 @@ TEST(TremviaDocRoad, FullProcessingRecoversTheDoubleCouple) {
     double P[3], T[3], P0[3], T0[3];
     PTAxes(r.fStrike, r.fDip, r.fRake, P, T);
     PTAxes(sdr[i][0], sdr[i][1], sdr[i][2], P0, T0);
-    std::printf("event %d: P axis off %.1f deg, T axis off %.1f deg\n", i, AxisAngle(P, P0), AxisAngle(T, T0));
+    std::printf("event %d: P axis off %.1f deg, T axis off %.1f deg\n", i, AxisAngle(P, P0),
+                AxisAngle(T, T0));
     // Measured: 5/8, 4/3 and 35/15 degrees; the first-motion fit's resolution with 16
     // sensors, not an error of the geometry (a mirrored frame puts axes 50-90 degrees off).
     EXPECT_LT(AxisAngle(P, P0), 40.0);

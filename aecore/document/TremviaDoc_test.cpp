@@ -54,7 +54,8 @@ TEST(TremviaDoc, ConstructionOwnsTheLongLivedObjects) {
 }
 
 TEST(TremviaDoc, WindowLengthInWholeHours) {
-  for (auto [t, h] : std::vector<std::pair<double, double>>{{9000, 10800}, {1800, 3600}, {7200, 7200}, {0, 3600}})
+  for (auto [t, h] :
+       std::vector<std::pair<double, double>>{{9000, 10800}, {1800, 3600}, {7200, 7200}, {0, 3600}})
     EXPECT_EQ(AE_WindowHours(t), h) << t;
 }
 
@@ -71,7 +72,8 @@ TEST(TremviaDoc, OpeningTheParameterFileReadsItsSideFiles) {
   pk.m_pFlag = {1, 1};
   ASSERT_EQ(pk.Save(base + "PK1", 0, 100), 1);
   std::ofstream(base + "PK2", std::ios::binary) << "PKF1\x09";
-  std::ofstream(base + "STS") << "[BASE TIME]20/01/01 10:00:00\n10:00:00 10 200 1 2 3 4 5 6 7 8 9 10 11 12\n";
+  std::ofstream(base + "STS")
+      << "[BASE TIME]20/01/01 10:00:00\n10:00:00 10 200 1 2 3 4 5 6 7 8 9 10 11 12\n";
 
   FakeDocumentHost host;
   CTremviaDoc doc(host);
@@ -227,7 +229,8 @@ TEST(TremviaDoc, EventListFromTheCatalogueAndFromAFile) {
   }
 
   std::string four = e.dir + "/four.txt", three = e.dir + "/three.txt";
-  std::string rows = "7 12.5 1 2 3 -6.5 0.1 0.2 9 11\n8 13.5 4 5 6 -6.0 0 0 9 12\nend\n9 14 0 0 0 0 0 0 0 1\n";
+  std::string rows =
+      "7 12.5 1 2 3 -6.5 0.1 0.2 9 11\n8 13.5 4 5 6 -6.0 0 0 9 12\nend\n9 14 0 0 0 0 0 0 0 1\n";
   std::ofstream(four) << "a\nb\nc\nd\n" << rows;
   std::ofstream(three) << "a\nb\nc\n" << rows;
   ASSERT_EQ(doc.LoadEventList(four), 1);
@@ -244,7 +247,8 @@ TEST(TremviaDoc, EventListFromTheCatalogueAndFromAFile) {
 
 TEST(TremviaDoc, OpeningAnEventListReadsItsParametersAndSounds) {
   synth::Experiment e = MakeExperiment("evlist", 0);
-  for (int k = 0; k < 7; ++k) std::ofstream(plat::Format("%s/s%d.wav", e.dir.c_str(), k)) << "RIFF" << k;
+  for (int k = 0; k < 7; ++k)
+    std::ofstream(plat::Format("%s/s%d.wav", e.dir.c_str(), k)) << "RIFF" << k;
   std::ofstream(e.dir + "/SYN.lst") << "a\nb\nc\nd\n1 9000.5 1 2 3 -7 0 0 0 9\n";
   // The event list's parameter file is the list's path with "PAD" in place of its ending.
   std::filesystem::rename(e.PadPath(), e.dir + "/SYN.PAD");
@@ -282,7 +286,8 @@ namespace {
 TEST(TremviaDoc, TimeSeriesAreMadeOnFirstLoad) {
   std::string dir = FreshDir("ts");
   std::string kv = dir + "/load.kv0";
-  std::ofstream(kv) << "KVDATA01 load\nSTART_TIME: 2020/01/01 10:00:00\nSAMPLES 3\nTime Load,kN\n0 1\n10 2\n20 3\n";
+  std::ofstream(kv) << "KVDATA01 load\nSTART_TIME: 2020/01/01 10:00:00\nSAMPLES 3\nTime Load,kN\n0 "
+                       "1\n10 2\n20 3\n";
   FakeDocumentHost host;
   CTremviaDoc doc(host);
   ScriptedUi ui;

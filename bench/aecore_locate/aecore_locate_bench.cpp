@@ -10,8 +10,8 @@
 
 #include "aecore/document/SynthExperiment_testkit.h"
 #include "aecore/document/TremviaDoc.h"
-#include "platform/testing/FakeDocumentHost.h"
 #include "platform/UiServices.h"
+#include "platform/testing/FakeDocumentHost.h"
 
 namespace {
 
@@ -75,7 +75,8 @@ void RunRoad(benchmark::State& state, bool full) {
   plat::InstallUi(nullptr);
   state.counters["events/s"] = benchmark::Counter(events, benchmark::Counter::kIsRate);
   state.counters["time/event"] =
-      benchmark::Counter(events, benchmark::Counter::kIsRate | benchmark::Counter::kInvert, benchmark::Counter::OneK::kIs1000);
+      benchmark::Counter(events, benchmark::Counter::kIsRate | benchmark::Counter::kInvert,
+                         benchmark::Counter::OneK::kIs1000);
 }
 
 void BM_PickLocateMagnitudes(benchmark::State& state) { RunRoad(state, false); }
