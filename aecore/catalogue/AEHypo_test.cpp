@@ -6,38 +6,20 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 
+#include "aecore/aecore_test_support.h"
 #include "aecore/waveform/AEWHeader.h"
 #include "platform/ByteOrder.h"
-#include "platform/FileSystem.h"
 #include "platform/testing/ScriptedUi.h"
 
 namespace fs = std::filesystem;
 using plat::testing::ScriptedUi;
+using tv_test::ReadBytes;
+using tv_test::TmpDir;
+using tv_test::WriteBytes;
+using tv_test::WriteText;
 
 namespace {
-
-std::string TmpDir(const std::string& name) {
-  fs::path p = fs::path(TV_TEST_TMPDIR) / name;
-  fs::remove_all(p);
-  fs::create_directories(p);
-  plat::InvalidateFolderCache();
-  return p.string();
-}
-
-void WriteText(const std::string& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
-
-std::vector<std::uint8_t> ReadBytes(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(f), {}};
-}
-
-void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& b) {
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), b.size());
-}
 
 // A cube of 16 sensors with both velocity forms' neighbours and every option section.
 std::string CubePad(int sensors = 16) {
