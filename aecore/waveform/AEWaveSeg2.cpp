@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "aecore/catalogue/AEHypo.h"
+#include "aecore/waveform/AEWaveReaders.h"
 #include "base/types/KZ_TextParse.h"
 #include "base/util/KZ_DateTime.h"
 #include "base/util/KZ_FileUtil.h"
@@ -414,17 +415,7 @@ int CAEWaveSeg2::Load(const std::string& path) {
     plat::AfxMessageBox(plat::Format("%s: %d samples outside the 16-bit range were clamped.",
                                      path.c_str(), clamped),
                         MB_ICONEXCLAMATION);
-  if (h.nYear < 1 && m_dStartJD > 0.0) {
-    int y, mo, d, hh, mi;
-    float sec;
-    KZ_CalendarFromJulianDay(m_dStartJD, &y, &mo, &d, &hh, &mi, &sec, 0.0f);
-    h.nYear = static_cast<std::int16_t>(y);
-    h.nMonth = static_cast<std::int16_t>(mo);
-    h.nDay = static_cast<std::int16_t>(d);
-    h.nHour = static_cast<std::int16_t>(hh);
-    h.nMinute = static_cast<std::int16_t>(mi);
-    h.nSecond = static_cast<std::int16_t>(std::floor(sec));
-  }
+  if (h.nYear < 1 && m_dStartJD > 0.0) AEW_SetCalendar(h, m_dStartJD);
   return 1;
 }
 
@@ -628,27 +619,13 @@ int CAEWave_Aew::Load(const std::string& path) {
   }
   const int channels = le::GetI16(head + 4);
   const int samples = le::GetI16(head + 6);
-  if (channels < 1 || channels > AEW_MAX_CHANNELS || samples < 1) {
-    plat::AfxMessageBox(
-        plat::Format("%s: %d channels of %d samples; the file is damaged and is not loaded.",
-                     path.c_str(), channels, samples),
-        MB_ICONHAND);
-    return 0;
-  }
+  if (!AEW_CountsAreSane(path, channels, samples)) return 0;
   std::memset(m_pHeader.get(), 0, sizeof(AEWHeader));
   Allocate(channels, samples, le::GetI16(head + 8));
   AEWHeader& h = *m_pHeader;
   h.nEvent = le::GetI32(head);
   h.nEvent16 = static_cast<std::uint16_t>(h.nEvent);
-  int y, mo, d, hh, mi;
-  float sec;
-  KZ_CalendarFromJulianDay(le::GetF64(head + 10), &y, &mo, &d, &hh, &mi, &sec, 0.0f);
-  h.nYear = static_cast<std::int16_t>(y);
-  h.nMonth = static_cast<std::int16_t>(mo);
-  h.nDay = static_cast<std::int16_t>(d);
-  h.nHour = static_cast<std::int16_t>(hh);
-  h.nMinute = static_cast<std::int16_t>(mi);
-  h.nSecond = static_cast<std::int16_t>(sec);
+  AEW_SetCalendar(h, le::GetF64(head + 10));
   h.nSec = le::GetI32(head + 18);
   h.nUsec = le::GetI32(head + 22);
   bool complete = true;
@@ -666,9 +643,7 @@ int CAEWave_Aew::Load(const std::string& path) {
     for (int i = 0; i < samples; ++i)
       m_pSamples[static_cast<std::size_t>(c) * samples + i] = le::GetI16(raw.data() + 36 + 2 * i);
   }
-  if (!complete)
-    plat::AfxMessageBox(path + " is shorter than its header says; the missing values are set to 0.",
-                        MB_ICONEXCLAMATION);
+  if (!complete) AEW_ReportShort(path);
   return 1;
 }
 
