@@ -459,18 +459,18 @@ TEST(AEHCatalogueTest, FailedWritesAreReportedNotTakenAsSaved) {
 }
 
 TEST(AEHCatalogueTest, ReadOnlyCatalogueOpensForReading) {
-  std::string dir = TmpDir("readonly");
+  std::string dir;
   {
     CAEHypo h;
-    OpenNew(h, "readonly");
+    dir = OpenNew(h, "readonly");
     FillRecord(h.m_Rec, 16);
     for (int i = 0; i < 3; ++i) ASSERT_EQ(h.PutAEH(i, false), 1);
   }
-  std::string aeh = std::string(TV_TEST_TMPDIR) + "/readonly/exp1.aeh";
+  std::string aeh = dir + "/exp1.aeh";
   fs::permissions(aeh, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
   if (::access(aeh.c_str(), W_OK) == 0) GTEST_SKIP() << "this user may write read-only files";
   CAEHypo h;
-  ASSERT_EQ(h.LoadPad(std::string(TV_TEST_TMPDIR) + "/readonly/exp1.pad", false), 1);
+  ASSERT_EQ(h.LoadPad(dir + "/exp1.pad", false), 1);
   EXPECT_EQ(h.m_bReadOnly, 1);
   EXPECT_EQ(h.m_nAE, 3);
   EXPECT_EQ(h.GetAEH(2), 1);
