@@ -1,10 +1,12 @@
-// Scratch files for the base library's tests: paths in the test binary's scratch folder
-// and whole files written or read back. Used by tests only.
+// Helpers shared by the base library's tests: paths in the test binary's scratch folder,
+// whole files written or read back, and an owned sample matrix. Used by tests only.
 #pragma once
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
+
+#include "base/numerics/KZ_NumHelpers.h"
 
 namespace tv_test {
 
@@ -28,5 +30,14 @@ inline std::string ReadText(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
+
+// A zeroed nx x ny matrix of the library's row-pointer layout, freed with the test.
+struct Matrix {
+  double** m;
+  Matrix(int nx, int ny) : m(KZ_AllocMatrix64(nx, ny)) {}
+  ~Matrix() { KZ_FreeMatrix(m); }
+  Matrix(const Matrix&) = delete;
+  Matrix& operator=(const Matrix&) = delete;
+};
 
 }  // namespace tv_test

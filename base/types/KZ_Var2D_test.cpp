@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "base/base_test_support.h"
-#include "base/numerics/KZ_NumHelpers.h"
 #include "platform/File.h"
 
+using tv_test::Matrix;
 using tv_test::ReadBytes;
 using tv_test::TmpPath;
 
@@ -18,13 +18,6 @@ namespace {
 std::vector<unsigned char> Expected(const char* name) {
   return ReadBytes(std::string(TV_SOURCE_DIR) + "/base/types/testdata/" + name);
 }
-
-// A zeroed nx x ny matrix freed with the test.
-struct Matrix {
-  double** m;
-  Matrix(int nx, int ny) : m(KZ_AllocMatrix64(nx, ny)) {}
-  ~Matrix() { KZ_FreeMatrix(m); }
-};
 
 // First differing offset, for a readable failure.
 void ExpectSameBytes(const std::vector<unsigned char>& got,
