@@ -20,23 +20,15 @@ std::string LastComponent(const std::string& folderWithoutSep) {
   return s == std::string::npos ? folderWithoutSep : folderWithoutSep.substr(s + 1);
 }
 
-// Reads up to `bytes` into dst and zero-fills what the file does not hold; true when all
-// were there.
-bool ReadOrZero(plat::File& f, void* dst, std::size_t bytes) {
-  std::size_t got = f.Read(dst, bytes);
-  if (got < bytes) std::memset(static_cast<char*>(dst) + got, 0, bytes - got);
-  return got == bytes;
-}
-
 void ReadI16Block(plat::File& f, std::int16_t* dst, std::size_t count, bool* complete) {
   std::vector<std::uint8_t> raw(count * 2);
-  if (!ReadOrZero(f, raw.data(), raw.size())) *complete = false;
+  if (!AEW_ReadOrZero(f, raw.data(), raw.size())) *complete = false;
   for (std::size_t i = 0; i < count; ++i) dst[i] = le::GetI16(raw.data() + 2 * i);
 }
 
 void ReadF32Block(plat::File& f, float* dst, std::size_t count, bool* complete) {
   std::vector<std::uint8_t> raw(count * 4);
-  if (!ReadOrZero(f, raw.data(), raw.size())) *complete = false;
+  if (!AEW_ReadOrZero(f, raw.data(), raw.size())) *complete = false;
   for (std::size_t i = 0; i < count; ++i) dst[i] = le::GetF32(raw.data() + 4 * i);
 }
 
@@ -65,6 +57,12 @@ void ClearPicks(CAEWave& w, int channels, float gain) {
 }
 
 }  // namespace
+
+bool AEW_ReadOrZero(plat::File& f, void* dst, std::size_t bytes) {
+  std::size_t got = f.Read(dst, bytes);
+  if (got < bytes) std::memset(static_cast<char*>(dst) + got, 0, bytes - got);
+  return got == bytes;
+}
 
 bool AEW_CountsAreSane(const std::string& path, int channels, int samples) {
   if (channels >= 1 && channels <= AEW_MAX_CHANNELS && samples >= 1) return true;
@@ -326,7 +324,7 @@ int CAEWave::LoadAew01(const std::string& path) {
   bool complete = true;
   for (int c = 0; c < channels; ++c) {
     std::uint8_t block[36];
-    if (!ReadOrZero(f, block, sizeof block)) complete = false;
+    if (!AEW_ReadOrZero(f, block, sizeof block)) complete = false;
     m_pPickTime[c] = le::GetF32(block + 18);
     m_pPickSN[c] = le::GetF32(block + 26);
     m_pPolarity[c] = le::GetI16(block + 30);

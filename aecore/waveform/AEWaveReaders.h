@@ -4,7 +4,11 @@
 #include <string>
 
 #include "aecore/waveform/AEWHeader.h"
+#include "platform/File.h"
 
+// Reads up to `bytes` into dst and zero-fills what the file does not hold; true when all
+// were there.
+bool AEW_ReadOrZero(plat::File& f, void* dst, std::size_t bytes);
 // True for 1..AEW_MAX_CHANNELS channels of at least one sample; otherwise says the file
 // is damaged.
 bool AEW_CountsAreSane(const std::string& path, int channels, int samples);

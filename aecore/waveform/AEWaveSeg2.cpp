@@ -631,11 +631,7 @@ int CAEWave_Aew::Load(const std::string& path) {
   bool complete = true;
   std::vector<std::uint8_t> raw(36 + 2 * static_cast<std::size_t>(samples));
   for (int c = 0; c < channels; ++c) {
-    std::size_t got = f.Read(raw.data(), raw.size());
-    if (got < raw.size()) {
-      std::memset(raw.data() + got, 0, raw.size() - got);
-      complete = false;
-    }
+    if (!AEW_ReadOrZero(f, raw.data(), raw.size())) complete = false;
     m_pPickTime[c] = le::GetF32(raw.data() + 18);
     m_pPickAmp[c] = le::GetF32(raw.data() + 22);
     m_pPickSN[c] = le::GetF32(raw.data() + 26);
@@ -725,8 +721,7 @@ int CAEWaveLong::ReadRange(std::int64_t first, std::int64_t last) {
   std::vector<std::uint8_t> raw(2 * static_cast<std::size_t>(n));
   for (int c = 0; c < channels; ++c) {
     m_pFile->Seek(2 * (c * m_nChannelLen + first), SEEK_SET);
-    std::size_t got = m_pFile->Read(raw.data(), raw.size());
-    std::memset(raw.data() + got, 0, raw.size() - got);  // past the end of the recording: silence
+    AEW_ReadOrZero(*m_pFile, raw.data(), raw.size());  // past the end of the recording: silence
     for (int i = 0; i < n; ++i)
       m_pSamples[static_cast<std::size_t>(c) * n + i] = le::GetI16(raw.data() + 2 * i);
   }
