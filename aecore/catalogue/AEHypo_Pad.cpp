@@ -188,8 +188,7 @@ int CAEHypo::LoadPad(const std::string& path, bool parametersOnly) {
     int num = 0;
     float p1 = 0, p2 = 0, p3 = 0, p4 = 0;
     char word[256] = "";
-    std::string fmt = "%d %f %f %f %f %255s";
-    int got = plat::ScanC(text, fmt.c_str(), &num, &p1, &p2, &p3, &p4, word);
+    int got = plat::ScanC(text, "%d %f %f %f %f %255s", &num, &p1, &p2, &p3, &p4, word);
     if (got >= 4) {
       if (m_nShape == 0) {
         m_pSensorXYZ[k].x = p3 * std::cos(p1 * kDeg);

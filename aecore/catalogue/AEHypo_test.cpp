@@ -6,38 +6,20 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 
+#include "aecore/aecore_test_support.h"
 #include "aecore/waveform/AEWHeader.h"
 #include "platform/ByteOrder.h"
-#include "platform/FileSystem.h"
 #include "platform/testing/ScriptedUi.h"
 
 namespace fs = std::filesystem;
 using plat::testing::ScriptedUi;
+using tv_test::ReadBytes;
+using tv_test::TmpDir;
+using tv_test::WriteBytes;
+using tv_test::WriteText;
 
 namespace {
-
-std::string TmpDir(const std::string& name) {
-  fs::path p = fs::path(TV_TEST_TMPDIR) / name;
-  fs::remove_all(p);
-  fs::create_directories(p);
-  plat::InvalidateFolderCache();
-  return p.string();
-}
-
-void WriteText(const std::string& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
-
-std::vector<std::uint8_t> ReadBytes(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(f), {}};
-}
-
-void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& b) {
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), b.size());
-}
 
 // A cube of 16 sensors with both velocity forms' neighbours and every option section.
 std::string CubePad(int sensors = 16) {
@@ -477,18 +459,18 @@ TEST(AEHCatalogueTest, FailedWritesAreReportedNotTakenAsSaved) {
 }
 
 TEST(AEHCatalogueTest, ReadOnlyCatalogueOpensForReading) {
-  std::string dir = TmpDir("readonly");
+  std::string dir;
   {
     CAEHypo h;
-    OpenNew(h, "readonly");
+    dir = OpenNew(h, "readonly");
     FillRecord(h.m_Rec, 16);
     for (int i = 0; i < 3; ++i) ASSERT_EQ(h.PutAEH(i, false), 1);
   }
-  std::string aeh = std::string(TV_TEST_TMPDIR) + "/readonly/exp1.aeh";
+  std::string aeh = dir + "/exp1.aeh";
   fs::permissions(aeh, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
   if (::access(aeh.c_str(), W_OK) == 0) GTEST_SKIP() << "this user may write read-only files";
   CAEHypo h;
-  ASSERT_EQ(h.LoadPad(std::string(TV_TEST_TMPDIR) + "/readonly/exp1.pad", false), 1);
+  ASSERT_EQ(h.LoadPad(dir + "/exp1.pad", false), 1);
   EXPECT_EQ(h.m_bReadOnly, 1);
   EXPECT_EQ(h.m_nAE, 3);
   EXPECT_EQ(h.GetAEH(2), 1);

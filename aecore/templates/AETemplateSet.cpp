@@ -51,6 +51,10 @@ int CAETemplateSet::Match(const float* trace, int centre, int* shift, int* polar
   if (m_list.empty()) return -1;
   const int W = m_nWindow, L = m_nLag;
   if (W <= 0 || L < 0 || centre - W / 2 - L < 0) return -1;
+  // Energy of the trace's first window; every template slides it along from there.
+  const float* first = trace + centre - W / 2 - L;
+  double firstEnergy = 0;
+  for (int i = 0; i < W; ++i) firstEnergy += static_cast<double>(first[i]) * first[i];
   float best = m_fThreshold;
   int result = -1;
   for (int j = 0; j < GetCount(); ++j) {
@@ -59,11 +63,9 @@ int CAETemplateSet::Match(const float* trace, int centre, int* shift, int* polar
     if (!tw) continue;  // too short to give a whole window around its pick
     double et = 0;
     for (int i = 0; i < W; ++i) et += static_cast<double>(tw[i]) * tw[i];
-    const float* s = trace + centre - W / 2 - L;
-    double ex = 0;
-    for (int i = 0; i < W; ++i) ex += static_cast<double>(s[i]) * s[i];
+    double ex = firstEnergy;
     for (int lag = -L; lag <= L; ++lag) {
-      s = trace + centre - W / 2 + lag;
+      const float* s = trace + centre - W / 2 + lag;
       if (lag > -L)
         ex += static_cast<double>(s[W - 1]) * s[W - 1] - static_cast<double>(s[-1]) * s[-1];
       double d = 0;

@@ -3,28 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <filesystem>
 #include <fstream>
 
-#include "platform/FileSystem.h"
+#include "aecore/aecore_test_support.h"
 #include "platform/testing/ScriptedUi.h"
 
-namespace fs = std::filesystem;
+using tv_test::ReadText;
+using tv_test::TmpDir;
 
 namespace {
-
-std::string TmpDir(const std::string& name) {
-  fs::path p = fs::path(TV_TEST_TMPDIR) / name;
-  fs::remove_all(p);
-  fs::create_directories(p);
-  plat::InvalidateFolderCache();
-  return p.string();
-}
-
-std::string ReadText(const std::string& path) {
-  std::ifstream f(path);
-  return {std::istreambuf_iterator<char>(f), {}};
-}
 
 std::unique_ptr<AETemplateRec> Template(std::vector<float> data, int pick, float amp,
                                         float rise = 0.3f) {

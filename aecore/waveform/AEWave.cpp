@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "aecore/waveform/AEWaveReaders.h"
 #include "base/util/KZ_DateTime.h"
 #include "base/util/KZ_FileUtil.h"
 #include "platform/ByteOrder.h"
@@ -19,23 +20,15 @@ std::string LastComponent(const std::string& folderWithoutSep) {
   return s == std::string::npos ? folderWithoutSep : folderWithoutSep.substr(s + 1);
 }
 
-// Reads up to `bytes` into dst and zero-fills what the file does not hold; true when all
-// were there.
-bool ReadOrZero(plat::File& f, void* dst, std::size_t bytes) {
-  std::size_t got = f.Read(dst, bytes);
-  if (got < bytes) std::memset(static_cast<char*>(dst) + got, 0, bytes - got);
-  return got == bytes;
-}
-
 void ReadI16Block(plat::File& f, std::int16_t* dst, std::size_t count, bool* complete) {
   std::vector<std::uint8_t> raw(count * 2);
-  if (!ReadOrZero(f, raw.data(), raw.size())) *complete = false;
+  if (!AEW_ReadOrZero(f, raw.data(), raw.size())) *complete = false;
   for (std::size_t i = 0; i < count; ++i) dst[i] = le::GetI16(raw.data() + 2 * i);
 }
 
 void ReadF32Block(plat::File& f, float* dst, std::size_t count, bool* complete) {
   std::vector<std::uint8_t> raw(count * 4);
-  if (!ReadOrZero(f, raw.data(), raw.size())) *complete = false;
+  if (!AEW_ReadOrZero(f, raw.data(), raw.size())) *complete = false;
   for (std::size_t i = 0; i < count; ++i) dst[i] = le::GetF32(raw.data() + 4 * i);
 }
 
@@ -51,7 +44,27 @@ bool WriteF32Block(plat::File& f, const float* src, std::size_t count) {
   return f.Write(raw.data(), raw.size()) == raw.size();
 }
 
-bool CountsAreSane(const std::string& path, int channels, int samples) {
+// Every pick field of the first `channels` cleared, the gains set to `gain`.
+void ClearPicks(CAEWave& w, int channels, float gain) {
+  for (int c = 0; c < channels; ++c) {
+    w.m_pPickTime[c] = w.m_pPickAmp[c] = w.m_pPickSN[c] = 0.0f;
+    w.m_pPolarity[c] = 0;
+    w.m_pSpareA[c] = w.m_pSpareB[c] = 0.0f;
+    w.m_pSpareFlag[c] = 0;
+    w.m_pSensor[c] = c;
+    w.m_pGain[c] = gain;
+  }
+}
+
+}  // namespace
+
+bool AEW_ReadOrZero(plat::File& f, void* dst, std::size_t bytes) {
+  std::size_t got = f.Read(dst, bytes);
+  if (got < bytes) std::memset(static_cast<char*>(dst) + got, 0, bytes - got);
+  return got == bytes;
+}
+
+bool AEW_CountsAreSane(const std::string& path, int channels, int samples) {
   if (channels >= 1 && channels <= AEW_MAX_CHANNELS && samples >= 1) return true;
   plat::AfxMessageBox(
       plat::Format("%s: %d channels of %d samples; the file is damaged and is not loaded.",
@@ -60,12 +73,22 @@ bool CountsAreSane(const std::string& path, int channels, int samples) {
   return false;
 }
 
-void ReportShort(const std::string& path) {
+void AEW_ReportShort(const std::string& path) {
   plat::AfxMessageBox(path + " is shorter than its header says; the missing values are set to 0.",
                       MB_ICONEXCLAMATION);
 }
 
-}  // namespace
+void AEW_SetCalendar(AEWHeader& h, double julianDay) {
+  int y, mo, d, hh, mi;
+  float sec;
+  KZ_CalendarFromJulianDay(julianDay, &y, &mo, &d, &hh, &mi, &sec, 0.0f);
+  h.nYear = static_cast<std::int16_t>(y);
+  h.nMonth = static_cast<std::int16_t>(mo);
+  h.nDay = static_cast<std::int16_t>(d);
+  h.nHour = static_cast<std::int16_t>(hh);
+  h.nMinute = static_cast<std::int16_t>(mi);
+  h.nSecond = static_cast<std::int16_t>(sec);
+}
 
 int AEW_EventNumberOfPath(const std::string& path, int suffixLength) {
   if (static_cast<int>(path.size()) < suffixLength + 6) return -1;
@@ -201,7 +224,7 @@ int CAEWave::ReadSamples(const std::string& path, std::int16_t* buffer) {
   ReadI16Block(f, buffer,
                static_cast<std::size_t>(std::max(0, GetNumChannels() * m_pHeader->nSamples)),
                &complete);
-  if (!complete) ReportShort(path);
+  if (!complete) AEW_ReportShort(path);
   return 1;
 }
 
@@ -230,7 +253,7 @@ int CAEWave::ReadNumbered(const std::string& path) {
   AEWHeader h;
   AEW_DecodeHeader(image, &h);
   h.nEvent = h.nEvent16;
-  if (!CountsAreSane(path, h.nChannels, h.nSamples)) return 0;
+  if (!AEW_CountsAreSane(path, h.nChannels, h.nSamples)) return 0;
   if (h.nChannels != m_pHeader->nChannels || h.nSamples != m_pHeader->nSamples ||
       m_pSamples.empty())
     Allocate(h.nChannels, h.nSamples, h.nRate);
@@ -243,14 +266,7 @@ int CAEWave::ReadNumbered(const std::string& path) {
   int number = AEW_EventNumberOfPath(path, 4);
   if (number >= 0) m_nEvent = number;
   m_nSaveState = 2;
-  for (int c = 0; c < channels; ++c) {
-    m_pPickTime[c] = m_pPickAmp[c] = m_pPickSN[c] = 0.0f;
-    m_pPolarity[c] = 0;
-    m_pSpareA[c] = m_pSpareB[c] = 0.0f;
-    m_pSpareFlag[c] = 0;
-    m_pSensor[c] = c;
-    m_pGain[c] = 1.0f;
-  }
+  ClearPicks(*this, channels, 1.0f);
   // A 7-byte magic carries no version: such files come from recorders without picks.
   const char version = odd ? '0' : static_cast<char>(image[7]);
   const std::size_t cc = static_cast<std::size_t>(channels);
@@ -267,7 +283,7 @@ int CAEWave::ReadNumbered(const std::string& path) {
     ReadF32Block(f, gain.data(), cc, &complete);
     if (complete) m_pGain = gain;
   }
-  if (!complete) ReportShort(path);
+  if (!complete) AEW_ReportShort(path);
   return 1;
 }
 
@@ -283,7 +299,7 @@ int CAEWave::LoadAew01(const std::string& path) {
   const int channels = le::GetI16(head + 4);
   const int samples = le::GetI16(head + 6);
   const std::int16_t rate = le::GetI16(head + 8);
-  if (!CountsAreSane(path, channels, samples)) return 0;
+  if (!AEW_CountsAreSane(path, channels, samples)) return 0;
   if (channels != m_pHeader->nChannels || samples != m_pHeader->nSamples || m_pSamples.empty())
     Allocate(channels, samples, rate);
   AEWHeader& h = *m_pHeader;
@@ -304,19 +320,11 @@ int CAEWave::LoadAew01(const std::string& path) {
   h.nEvent = event;
   h.nEvent16 = static_cast<std::uint16_t>(event);
   h.nChannels = static_cast<std::int16_t>(channels);
-  int y, mo, d, hh, mi;
-  float sec;
-  KZ_CalendarFromJulianDay(le::GetF64(head + 10), &y, &mo, &d, &hh, &mi, &sec, 0.0f);
-  h.nYear = static_cast<std::int16_t>(y);
-  h.nMonth = static_cast<std::int16_t>(mo);
-  h.nDay = static_cast<std::int16_t>(d);
-  h.nHour = static_cast<std::int16_t>(hh);
-  h.nMinute = static_cast<std::int16_t>(mi);
-  h.nSecond = static_cast<std::int16_t>(sec);
+  AEW_SetCalendar(h, le::GetF64(head + 10));
   bool complete = true;
   for (int c = 0; c < channels; ++c) {
     std::uint8_t block[36];
-    if (!ReadOrZero(f, block, sizeof block)) complete = false;
+    if (!AEW_ReadOrZero(f, block, sizeof block)) complete = false;
     m_pPickTime[c] = le::GetF32(block + 18);
     m_pPickSN[c] = le::GetF32(block + 26);
     m_pPolarity[c] = le::GetI16(block + 30);
@@ -325,7 +333,7 @@ int CAEWave::LoadAew01(const std::string& path) {
     m_pSpareFlag[c] = 0;
     ReadI16Block(f, m_pSamples.data() + static_cast<std::size_t>(c) * samples, samples, &complete);
   }
-  if (!complete) ReportShort(path);
+  if (!complete) AEW_ReportShort(path);
   m_strPath = path;
   return 1;
 }
@@ -343,7 +351,7 @@ int CAEWave::LoadOld(const std::string& path) {
   const int channels = le::GetI16(head + 34);
   const int bits = le::GetI16(head + 36);
   const int samples = le::GetI16(head + 38);
-  if (!CountsAreSane(path, channels, samples)) return 0;
+  if (!AEW_CountsAreSane(path, channels, samples)) return 0;
   if (bits < 1 || bits > 16) {
     plat::AfxMessageBox(
         plat::Format("%s: %d ADC bits; the file is damaged and is not loaded.", path.c_str(), bits),
@@ -373,15 +381,8 @@ int CAEWave::LoadOld(const std::string& path) {
         i < have
             ? static_cast<std::int16_t>(static_cast<int>(le::GetU16(raw.data() + 2 * i)) - half)
             : 0;
-  if (have < m_pSamples.size()) ReportShort(path);
-  for (int c = 0; c < channels; ++c) {
-    m_pPickTime[c] = m_pPickAmp[c] = m_pPickSN[c] = 0.0f;
-    m_pPolarity[c] = 0;
-    m_pSpareA[c] = m_pSpareB[c] = 0.0f;
-    m_pSpareFlag[c] = 0;
-    m_pSensor[c] = c;
-    m_pGain[c] = 1.0f / half;
-  }
+  if (have < m_pSamples.size()) AEW_ReportShort(path);
+  ClearPicks(*this, channels, 1.0f / half);
   return 1;
 }
 

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "aecore/catalogue/AEHypo.h"
+#include "aecore/waveform/AEWaveReaders.h"
 #include "base/types/KZ_TextParse.h"
 #include "base/util/KZ_DateTime.h"
 #include "base/util/KZ_FileUtil.h"
@@ -414,17 +415,7 @@ int CAEWaveSeg2::Load(const std::string& path) {
     plat::AfxMessageBox(plat::Format("%s: %d samples outside the 16-bit range were clamped.",
                                      path.c_str(), clamped),
                         MB_ICONEXCLAMATION);
-  if (h.nYear < 1 && m_dStartJD > 0.0) {
-    int y, mo, d, hh, mi;
-    float sec;
-    KZ_CalendarFromJulianDay(m_dStartJD, &y, &mo, &d, &hh, &mi, &sec, 0.0f);
-    h.nYear = static_cast<std::int16_t>(y);
-    h.nMonth = static_cast<std::int16_t>(mo);
-    h.nDay = static_cast<std::int16_t>(d);
-    h.nHour = static_cast<std::int16_t>(hh);
-    h.nMinute = static_cast<std::int16_t>(mi);
-    h.nSecond = static_cast<std::int16_t>(std::floor(sec));
-  }
+  if (h.nYear < 1 && m_dStartJD > 0.0) AEW_SetCalendar(h, m_dStartJD);
   return 1;
 }
 
@@ -628,37 +619,19 @@ int CAEWave_Aew::Load(const std::string& path) {
   }
   const int channels = le::GetI16(head + 4);
   const int samples = le::GetI16(head + 6);
-  if (channels < 1 || channels > AEW_MAX_CHANNELS || samples < 1) {
-    plat::AfxMessageBox(
-        plat::Format("%s: %d channels of %d samples; the file is damaged and is not loaded.",
-                     path.c_str(), channels, samples),
-        MB_ICONHAND);
-    return 0;
-  }
+  if (!AEW_CountsAreSane(path, channels, samples)) return 0;
   std::memset(m_pHeader.get(), 0, sizeof(AEWHeader));
   Allocate(channels, samples, le::GetI16(head + 8));
   AEWHeader& h = *m_pHeader;
   h.nEvent = le::GetI32(head);
   h.nEvent16 = static_cast<std::uint16_t>(h.nEvent);
-  int y, mo, d, hh, mi;
-  float sec;
-  KZ_CalendarFromJulianDay(le::GetF64(head + 10), &y, &mo, &d, &hh, &mi, &sec, 0.0f);
-  h.nYear = static_cast<std::int16_t>(y);
-  h.nMonth = static_cast<std::int16_t>(mo);
-  h.nDay = static_cast<std::int16_t>(d);
-  h.nHour = static_cast<std::int16_t>(hh);
-  h.nMinute = static_cast<std::int16_t>(mi);
-  h.nSecond = static_cast<std::int16_t>(sec);
+  AEW_SetCalendar(h, le::GetF64(head + 10));
   h.nSec = le::GetI32(head + 18);
   h.nUsec = le::GetI32(head + 22);
   bool complete = true;
   std::vector<std::uint8_t> raw(36 + 2 * static_cast<std::size_t>(samples));
   for (int c = 0; c < channels; ++c) {
-    std::size_t got = f.Read(raw.data(), raw.size());
-    if (got < raw.size()) {
-      std::memset(raw.data() + got, 0, raw.size() - got);
-      complete = false;
-    }
+    if (!AEW_ReadOrZero(f, raw.data(), raw.size())) complete = false;
     m_pPickTime[c] = le::GetF32(raw.data() + 18);
     m_pPickAmp[c] = le::GetF32(raw.data() + 22);
     m_pPickSN[c] = le::GetF32(raw.data() + 26);
@@ -666,9 +639,7 @@ int CAEWave_Aew::Load(const std::string& path) {
     for (int i = 0; i < samples; ++i)
       m_pSamples[static_cast<std::size_t>(c) * samples + i] = le::GetI16(raw.data() + 36 + 2 * i);
   }
-  if (!complete)
-    plat::AfxMessageBox(path + " is shorter than its header says; the missing values are set to 0.",
-                        MB_ICONEXCLAMATION);
+  if (!complete) AEW_ReportShort(path);
   return 1;
 }
 
@@ -750,8 +721,7 @@ int CAEWaveLong::ReadRange(std::int64_t first, std::int64_t last) {
   std::vector<std::uint8_t> raw(2 * static_cast<std::size_t>(n));
   for (int c = 0; c < channels; ++c) {
     m_pFile->Seek(2 * (c * m_nChannelLen + first), SEEK_SET);
-    std::size_t got = m_pFile->Read(raw.data(), raw.size());
-    std::memset(raw.data() + got, 0, raw.size() - got);  // past the end of the recording: silence
+    AEW_ReadOrZero(*m_pFile, raw.data(), raw.size());  // past the end of the recording: silence
     for (int i = 0; i < n; ++i)
       m_pSamples[static_cast<std::size_t>(c) * n + i] = le::GetI16(raw.data() + 2 * i);
   }

@@ -5,37 +5,20 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <numeric>
-#include <sstream>
 
+#include "aecore/aecore_test_support.h"
 #include "aecore/catalogue/AEHypo.h"
 #include "platform/ByteOrder.h"
-#include "platform/FileSystem.h"
 #include "platform/testing/ScriptedUi.h"
 
 namespace fs = std::filesystem;
 using plat::testing::ScriptedUi;
+using tv_test::ReadBytes;
+using tv_test::TmpDir;
+using tv_test::WriteBytes;
 
 namespace {
-
-std::string TmpDir(const std::string& name) {
-  fs::path p = fs::path(TV_TEST_TMPDIR) / name;
-  fs::remove_all(p);
-  fs::create_directories(p);
-  plat::InvalidateFolderCache();
-  return p.string();
-}
-
-std::vector<std::uint8_t> ReadBytes(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(f), {}};
-}
-
-void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& b) {
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), b.size());
-  plat::InvalidateFolderCache();
-}
 
 struct Trace {
   std::vector<std::string> strings;

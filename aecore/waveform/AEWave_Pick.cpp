@@ -187,23 +187,19 @@ bool CAEWave::CheckWaveform(int flag) const {
   int noisy = 0, alive = 0;
   for (int c = 0; c < channels; ++c) {
     const std::int16_t* x = m_pSamples.data() + static_cast<std::size_t>(c) * n;
-    int lo = 32767, hi = -32768;
-    bool any = false;
-    for (int k = 0; k < 0.05 * n; ++k) {
-      lo = std::min<int>(lo, x[k]);
-      hi = std::max<int>(hi, x[k]);
-      any = true;
-    }
-    const int noise = any ? hi - lo : -60000;
-    lo = 32767;
-    hi = -32768;
-    any = false;
-    for (int k = static_cast<int>(0.2 * n); k < 0.95 * n; ++k) {
-      lo = std::min<int>(lo, x[k]);
-      hi = std::max<int>(hi, x[k]);
-      any = true;
-    }
-    const int signal = any ? hi - lo : 0;
+    // Peak to peak of the samples from `first` up to `end`, or `none` when there are none.
+    auto span = [x](int first, double end, int none) {
+      int lo = 32767, hi = -32768;
+      bool any = false;
+      for (int k = first; k < end; ++k) {
+        lo = std::min<int>(lo, x[k]);
+        hi = std::max<int>(hi, x[k]);
+        any = true;
+      }
+      return any ? hi - lo : none;
+    };
+    const int noise = span(0, 0.05 * n, -60000);
+    const int signal = span(static_cast<int>(0.2 * n), 0.95 * n, 0);
     if (signal >= 20) ++alive;
     if (signal < 2 * noise) ++noisy;
   }

@@ -6,12 +6,14 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <vector>
 
+#include "base/base_test_support.h"
 #include "base/numerics/TestTables.h"
+
+using tv_test::ReadBytes;
+using tv_test::TmpPath;
 
 namespace {
 
@@ -178,8 +180,7 @@ std::vector<unsigned> GridSearchCells(const std::vector<KZ_MecaStation>& st, flo
   float out[3];
   double misfit = 0, curv[6];
   fit.GridSearch(st.data(), static_cast<int>(st.size()), out, &misfit, curv, threshold);
-  std::ifstream in("C:/temp1/Meca.lm3", std::ios::binary);
-  const std::vector<unsigned char> b((std::istreambuf_iterator<char>(in)), {});
+  const std::vector<unsigned char> b = ReadBytes("C:/temp1/Meca.lm3");
   fs::current_path(old);
   std::vector<unsigned> cells;
   if (b.size() != 28 + 2 * 72 * 36 * 72) return cells;
@@ -211,19 +212,17 @@ TEST(KZ_MecaFit, GridSearchWeights) {
 }
 
 TEST(KZ_MecaFit, MisfitGridFileLayout) {
-  const std::string path = std::string(TV_TEST_TMPDIR) + "/meca.lm3";
+  const std::string path = TmpPath("meca.lm3");
   const double grid[6] = {0.0, 0.12345, 1.0, 6.5535, 1e30, 0.99999};
   ASSERT_TRUE(KZ_WriteMecaGridFile(path, grid, 3, 2, 1));
-  std::ifstream in(path, std::ios::binary);
-  const std::vector<unsigned char> b((std::istreambuf_iterator<char>(in)), {});
+  const std::vector<unsigned char> b = ReadBytes(path);
   const std::vector<unsigned char> want = {20, 0, 37, 0, 3, 0, 0, 0, 3, 0, 2, 0, 1, 0, 0, 0, 0, 0,
                                            0x7A, 0x44, 0, 0, 0x7A, 0x44, 0, 0, 0x7A, 0x44,
                                            // 0, 1234, 10000, 65535, capped, 9999
                                            0, 0, 0xD2, 0x04, 0x10, 0x27, 0xFF, 0xFF, 0xFF, 0xFF,
                                            0x0F, 0x27};
   EXPECT_EQ(b, want);
-  EXPECT_FALSE(
-      KZ_WriteMecaGridFile(std::string(TV_TEST_TMPDIR) + "/no/such/dir.lm3", grid, 3, 2, 1));
+  EXPECT_FALSE(KZ_WriteMecaGridFile(TmpPath("no/such/dir.lm3"), grid, 3, 2, 1));
 }
 
 TEST(KZ_MecaFit, NestedSearchRecoversMagnitudeAndIsotropicPart) {

@@ -2,24 +2,20 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <vector>
 
-#include "base/numerics/KZ_NumHelpers.h"
+#include "base/base_test_support.h"
 #include "base/plot/KZ_Pal1C.h"
 #include "base/types/KZ_Var1D.h"
 #include "base/types/KZ_Var2D.h"
 #include "platform/ByteOrder.h"
 #include "platform/RecordingDc.h"
 
-namespace {
+using tv_test::Matrix;
+using tv_test::ReadBytes;
+using tv_test::TmpPath;
 
-struct Matrix {
-  double** m;
-  Matrix(int nx, int ny) : m(KZ_AllocMatrix64(nx, ny)) {}
-  ~Matrix() { KZ_FreeMatrix(m); }
-};
+namespace {
 
 std::vector<const plat::DcOp*> Fills(const plat::RecordingDc& dc) {
   return dc.OpsOf(plat::DcOpKind::FillSolidRect);
@@ -130,11 +126,9 @@ TEST(Model2D, WriteBinary) {
   d.m[3][4] = 2;
   KZ_Var2D v;
   v.SetData("Mw", "log", d.m, nullptr, 16, 21, 0, 0, 0, 1, 0, 0);
-  const std::string path = std::string(TV_TEST_TMPDIR) + "/model.lm3";
+  const std::string path = TmpPath("model.lm3");
   ASSERT_EQ(m.WriteBinary(path, &v, "lab", 7.5), 1);
-  std::ifstream in(path, std::ios::binary);
-  std::vector<unsigned char> b{std::istreambuf_iterator<char>(in),
-                               std::istreambuf_iterator<char>()};
+  const std::vector<unsigned char> b = ReadBytes(path);
   ASSERT_EQ(b.size(), 512u + 8 + 16 * 21 * 8);
   EXPECT_EQ(le::GetI16(&b[6]), 8);
   EXPECT_EQ(le::GetI16(&b[12]), 93);  // 1500 / 16 nodes, truncated
@@ -144,5 +138,5 @@ TEST(Model2D, WriteBinary) {
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(&b[116])), "lab");
   EXPECT_EQ(le::GetF64(&b[512]), 7.5);
   EXPECT_EQ(le::GetF64(&b[520 + 8 * (4 * 16 + 3)]), 2.0);
-  EXPECT_EQ(m.WriteBinary(std::string(TV_TEST_TMPDIR) + "/no/such/dir.lm3", &v, "", 0), 0);
+  EXPECT_EQ(m.WriteBinary(TmpPath("no/such/dir.lm3"), &v, "", 0), 0);
 }

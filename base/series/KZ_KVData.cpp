@@ -7,6 +7,7 @@
 
 #include "base/numerics/KZ_NumHelpers.h"
 #include "base/series/KZ_MultiVarObj.h"
+#include "base/series/KZ_SplitRuns.h"
 #include "base/types/KZ_TextParse.h"
 #include "base/util/KZ_FileUtil.h"
 #include "platform/File.h"
@@ -20,21 +21,6 @@ bool Has(const std::string& s, const char* what) { return s.find(what) != std::s
 std::string TrimRight(std::string s) {
   while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ') s.pop_back();
   return s;
-}
-
-// Tokens between separators, runs of separators counting as one (as strtok splits).
-std::vector<std::string> SplitRuns(const std::string& line, char sep) {
-  std::vector<std::string> out;
-  std::size_t i = 0;
-  while (i < line.size()) {
-    while (i < line.size() && line[i] == sep) ++i;
-    if (i >= line.size()) break;
-    std::size_t j = line.find(sep, i);
-    if (j == std::string::npos) j = line.size();
-    out.push_back(line.substr(i, j - i));
-    i = j;
-  }
-  return out;
 }
 
 // One number as scanf's "%lf" reads it: leading white space skipped, then the longest
@@ -282,7 +268,7 @@ int KZ_MultiVarObj::LoadFile(std::string path) {
       return 0;
     }
     const char sep = titles.find('\t') != std::string::npos ? '\t' : ' ';
-    for (const std::string& token : SplitRuns(titles, sep)) {
+    for (const std::string& token : KZ_SplitRuns(titles, sep)) {
       if (static_cast<unsigned char>(token[0]) < 32) break;
       const std::size_t comma = token.find(',');
       if (comma == std::string::npos) {
@@ -451,7 +437,7 @@ bool ReadColumnFile(TextLines& f, bool comma, ColumnStage& stage, std::string& w
     return false;
   }
   int tokens = 0;
-  for (std::string token : SplitRuns(line, comma ? ',' : ' ')) {
+  for (std::string token : KZ_SplitRuns(line, comma ? ',' : ' ')) {
     if (comma) {
       std::vector<char> buf(token.begin(), token.end());
       buf.push_back('\0');

@@ -6,18 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "base/base_test_support.h"
 #include "base/series/KZ_MultiVarObj.h"
 #include "platform/testing/ScriptedUi.h"
 
+using tv_test::TmpPath;
+using tv_test::WriteTmpFile;
+
 namespace {
-
-std::string Tmp(const std::string& name) { return std::string(TV_TEST_TMPDIR) + "/" + name; }
-
-std::string WriteText(const std::string& name, const std::string& text) {
-  const std::string path = Tmp(name);
-  std::ofstream(path, std::ios::binary) << text;
-  return path;
-}
 
 std::string Fixture(const std::string& name) {
   return std::string(TV_SOURCE_DIR) + "/base/series/testdata/" + name;
@@ -33,7 +29,7 @@ std::vector<std::string> Split(const std::string& s, char sep) {
 
 // A table loaded with a known file, to see that refused files leave it alone.
 void LoadKnown(KZ_MultiVarObj& t) {
-  const std::string path = WriteText("known.kv0", "KVDATA01\nSAMPLES 2\nx y,mm\n1 2\n3 4\n");
+  const std::string path = WriteTmpFile("known.kv0", "KVDATA01\nSAMPLES 2\nx y,mm\n1 2\n3 4\n");
   ASSERT_EQ(t.LoadFile(path), 2);
 }
 
@@ -43,7 +39,7 @@ void ExpectKnown(KZ_MultiVarObj& t) {
   EXPECT_EQ(t.m_Columns[1].m_strUnit, "mm");
   EXPECT_EQ(t.m_Columns[1].m_nCount, 2);
   EXPECT_EQ(t.m_ppData[1][1], 4);
-  EXPECT_EQ(t.m_strHeader[0], "File: " + Tmp("known.kv0"));
+  EXPECT_EQ(t.m_strHeader[0], "File: " + TmpPath("known.kv0"));
 }
 
 }  // namespace
@@ -65,7 +61,7 @@ TEST(KVData, TableRoundTripWithAllColumns) {
   }
   for (int k = 0; k < nc - 1; ++k) t.m_HValues[k] = 0.25 * k;
   t.m_pHVar->Attach("Freq", "Hz", t.m_HValues.data(), nullptr, nc - 1, 0, 0, 0, 1, 0, 0);
-  const std::string path = Tmp("roundtrip.kv0");
+  const std::string path = TmpPath("roundtrip.kv0");
   ASSERT_EQ(t.SaveKVData(path), 1);
 
   KZ_MultiVarObj back;
@@ -173,7 +169,7 @@ TEST(KVData, FactorsRangesAndErrorTables) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     KZ_MultiVarObj t;
-    t.LoadFile(WriteText("case.kv0", c.text));
+    t.LoadFile(WriteTmpFile("case.kv0", c.text));
     ASSERT_EQ(t.m_nColumns, 2);
     EXPECT_EQ(t.m_Columns[1].m_strTitle, "y");
     EXPECT_NEAR(t.m_Columns[1].m_dMin, c.min1, 1e-12);
@@ -182,7 +178,7 @@ TEST(KVData, FactorsRangesAndErrorTables) {
   }
 
   KZ_MultiVarObj e;
-  ASSERT_EQ(e.LoadFile(WriteText(
+  ASSERT_EQ(e.LoadFile(WriteTmpFile(
                 "err.kv0", "KVDATA01 Error of fit\nSAMPLES 2\nn a b c\n1 0.5 2 -3\n2 1 4 -1\n")),
             2);
   EXPECT_EQ(e.m_strHeader[1], "Error of fit");
@@ -204,7 +200,7 @@ TEST(KVData, DataBeyondTheTableAreCutAndReported) {
   for (int c = 0; c < 105; ++c) text += "c" + std::to_string(c) + (c < 104 ? " " : "\n");
   for (int c = 0; c < 105; ++c) text += std::to_string(c) + (c < 104 ? " " : "\n");
   KZ_MultiVarObj t;
-  EXPECT_EQ(t.LoadFile(WriteText("wide.kv0", text)), 1);
+  EXPECT_EQ(t.LoadFile(WriteTmpFile("wide.kv0", text)), 1);
   EXPECT_EQ(t.m_nColumns, 101);
   EXPECT_EQ(t.m_ppData[100][0], 100);
   EXPECT_EQ(t.m_nHeaders, 15);
@@ -219,7 +215,7 @@ TEST(KVData, DataBeyondTheTableAreCutAndReported) {
   for (int r = 0; r < 4500; ++r) rows += std::to_string(r) + " " + std::to_string(2 * r) + "\n";
   KZ_MultiVarObj doc;
   doc.SetSize(101, 4000);
-  EXPECT_EQ(doc.LoadFile(WriteText("long.kv0", rows)), 4500);
+  EXPECT_EQ(doc.LoadFile(WriteTmpFile("long.kv0", rows)), 4500);
   EXPECT_GE(doc.m_nRowCapacity, 4500);
   EXPECT_EQ(doc.m_ppData[1][4499], 8998);
   EXPECT_EQ(ui.MessageTexts().size(), 1u);
@@ -229,7 +225,7 @@ TEST(KVData, ColumnImports) {
   plat::testing::ScriptedUi ui;
   KZ_MultiVarObj h;
   const std::string his =
-      WriteText("run.HIS", "Step FISH_1 Stress Strain\nignored line\n1 10 0.5\n2 20 0.7\n3 x\n");
+      WriteTmpFile("run.HIS", "Step FISH_1 Stress Strain\nignored line\n1 10 0.5\n2 20 0.7\n3 x\n");
   EXPECT_EQ(h.LoadFile(his), 2);
   ASSERT_EQ(h.m_nColumns, 3);
   EXPECT_EQ(h.m_Columns[1].m_strTitle, "Stress");
@@ -245,7 +241,7 @@ TEST(KVData, ColumnImports) {
   KZ_MultiVarObj c;
   std::string csv = "time, load,\tdisp\n";
   for (int r = 0; r < 5003; ++r) csv += std::to_string(r) + "," + std::to_string(r % 7) + ",1.5\n";
-  EXPECT_EQ(c.LoadFile(WriteText("run.csv", csv)), 5000);
+  EXPECT_EQ(c.LoadFile(WriteTmpFile("run.csv", csv)), 5000);
   ASSERT_EQ(c.m_nColumns, 3);
   EXPECT_EQ(c.m_Columns[1].m_strTitle, "load");
   EXPECT_EQ(c.m_Columns[2].m_strTitle, "disp");
@@ -259,7 +255,7 @@ TEST(KVData, ColumnImports) {
   for (int k = 0; k < 21; ++k) wide += "c" + std::to_string(k) + (k < 20 ? "," : "\n");
   for (int k = 0; k < 21; ++k) wide += std::to_string(k) + (k < 20 ? "," : "\n");
   KZ_MultiVarObj w;
-  EXPECT_EQ(w.LoadFile(WriteText("wide.CSV", wide)), 0);
+  EXPECT_EQ(w.LoadFile(WriteTmpFile("wide.CSV", wide)), 0);
   EXPECT_EQ(w.m_nColumns, 21);
 }
 
@@ -267,7 +263,8 @@ TEST(KVData, AddColumnsFromFile) {
   plat::testing::ScriptedUi ui;
   KZ_MultiVarObj t;
   LoadKnown(t);  // two columns, two rows
-  const std::string more = WriteText("more.kv0", "KVDATA01\nSAMPLES 3\np,Pa q\n5 6\n7 8\n9 10\n");
+  const std::string more =
+      WriteTmpFile("more.kv0", "KVDATA01\nSAMPLES 3\np,Pa q\n5 6\n7 8\n9 10\n");
   EXPECT_EQ(t.AddColumnsFromFile(more), 4);
   EXPECT_EQ(t.m_Columns[2].m_strTitle, "p");
   EXPECT_EQ(t.m_Columns[2].m_strUnit, "Pa");
@@ -275,9 +272,9 @@ TEST(KVData, AddColumnsFromFile) {
   EXPECT_EQ(t.m_ppData[3][1], 8);
   EXPECT_EQ(t.m_ppData[3][2], 0);
   ASSERT_EQ(ui.MessageTexts().size(), 1u);  // the third row did not fit the table's rows
-  EXPECT_EQ(t.AddColumnsFromFile(Tmp("missing.kv0")), 0);
+  EXPECT_EQ(t.AddColumnsFromFile(TmpPath("missing.kv0")), 0);
 
-  const std::string shorter = WriteText("short.kv0", "KVDATA01\nSAMPLES 1\nr\n11\n");
+  const std::string shorter = WriteTmpFile("short.kv0", "KVDATA01\nSAMPLES 1\nr\n11\n");
   EXPECT_EQ(t.AddColumnsFromFile(shorter), 5);
   EXPECT_EQ(t.m_ppData[4][0], 11);
   EXPECT_EQ(t.m_ppData[4][1], 0);  // padded with zeros
@@ -306,7 +303,7 @@ TEST(KVData, BadInputLeavesTheTableIntact) {
     plat::testing::ScriptedUi ui;
     KZ_MultiVarObj t;
     LoadKnown(t);
-    const std::string path = WriteText(c.name, c.text);
+    const std::string path = WriteTmpFile(c.name, c.text);
     EXPECT_EQ(t.LoadFile(path), 0);
     ExpectKnown(t);
     ASSERT_EQ(ui.MessageTexts().size(), 1u);
@@ -315,7 +312,7 @@ TEST(KVData, BadInputLeavesTheTableIntact) {
   plat::testing::ScriptedUi ui;
   KZ_MultiVarObj t;
   LoadKnown(t);
-  EXPECT_EQ(t.LoadFile(Tmp("no-such-file.kv0")), 0);  // cannot be opened: nothing to say
+  EXPECT_EQ(t.LoadFile(TmpPath("no-such-file.kv0")), 0);  // cannot be opened: nothing to say
   ExpectKnown(t);
   EXPECT_TRUE(ui.MessageTexts().empty());
 }

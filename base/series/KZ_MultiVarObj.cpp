@@ -209,15 +209,25 @@ bool KZ_MultiVarObj::HasFreeColumn() {
   return false;
 }
 
+namespace {
+
+// Takes the first free column, whose n rows the caller has written, into the table with
+// its range and title; returns the new column count.
+int TakeDerivedColumn(KZ_MultiVarObj& t, int n, const std::string& title) {
+  KZ_Var1D& c = t.m_Columns[t.m_nColumns];
+  c.m_nCount = n;
+  c.UpdateRange();
+  c.m_strTitle = title;
+  return ++t.m_nColumns;
+}
+
+}  // namespace
+
 int KZ_MultiVarObj::AddScaledColumn(int column, float factor) {
   if (column < 0 || column >= m_nColumns || !HasFreeColumn()) return 0;
   const int m = m_nColumns, n = std::min(m_Columns[0].m_nCount, m_nRowCapacity);
   for (int i = 0; i < n; ++i) m_ppData[m][i] = factor * m_ppData[column][i];
-  KZ_Var1D& out = m_Columns[m];
-  out.m_nCount = n;
-  out.UpdateRange();
-  out.m_strTitle = plat::Format("[%d]*%.1f", column, factor);
-  return ++m_nColumns;
+  return TakeDerivedColumn(*this, n, plat::Format("[%d]*%.1f", column, factor));
 }
 
 int KZ_MultiVarObj::AddSumColumn(int first, int last, std::uint32_t axisFlags) {
@@ -250,11 +260,7 @@ int KZ_MultiVarObj::AddCorrelationColumn(int a, int b) {
   if (a < 0 || b < 0 || a >= m_nColumns || b >= m_nColumns || !HasFreeColumn()) return 0;
   const int m = m_nColumns, n = std::min(m_Columns[0].m_nCount, m_nRowCapacity);
   if (n > 0) KZ_Correl(m_ppData[a], m_ppData[b], n, m_ppData[m]);
-  KZ_Var1D& c = m_Columns[m];
-  c.m_nCount = n;
-  c.UpdateRange();
-  c.m_strTitle = plat::Format("CC[%d, %d]", a, b);
-  return ++m_nColumns;
+  return TakeDerivedColumn(*this, n, plat::Format("CC[%d, %d]", a, b));
 }
 
 int KZ_MultiVarObj::AddIntegralColumn(int column) {
@@ -265,11 +271,7 @@ int KZ_MultiVarObj::AddIntegralColumn(int column) {
   double* out = m_ppData[m];
   if (n > 0) out[0] = 0.0;
   for (int i = 1; i < n; ++i) out[i] = out[i - 1] + (y[i] + y[i - 1]) / 2 * (x[i] - x[i - 1]);
-  KZ_Var1D& c = m_Columns[m];
-  c.m_nCount = n;
-  c.UpdateRange();
-  c.m_strTitle = plat::Format("Int([%d]*d[%d])", column, xc);
-  return ++m_nColumns;
+  return TakeDerivedColumn(*this, n, plat::Format("Int([%d]*d[%d])", column, xc));
 }
 
 int KZ_MultiVarObj::AddDerivativeColumn(int column) {
@@ -285,11 +287,7 @@ int KZ_MultiVarObj::AddDerivativeColumn(int column) {
     for (int i = 1; i + 1 < n; ++i)
       out[i] = ((y[i + 1] - y[i]) / (x[i + 1] - x[i]) + (y[i] - y[i - 1]) / (x[i] - x[i - 1])) / 2;
   }
-  KZ_Var1D& c = m_Columns[m];
-  c.m_nCount = n;
-  c.UpdateRange();
-  c.m_strTitle = plat::Format("d[%d]/d[%d]", column, xc);
-  return ++m_nColumns;
+  return TakeDerivedColumn(*this, n, plat::Format("d[%d]/d[%d]", column, xc));
 }
 
 void KZ_MultiVarObj::MoveColumn(int to, int from, int n) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/numerics/KZ_NumHelpers.h"
+#include "base/series/KZ_SplitRuns.h"
 #include "base/series/KZ_TSdata.h"
 #include "base/util/KZ_FileUtil.h"
 #include "platform/ByteOrder.h"
@@ -30,27 +31,12 @@ void CopyText(char* dst, std::size_t size, const std::string& src) {
   std::memset(dst + n, 0, size - n);
 }
 
-// Tokens between separators, runs of separators counting as one.
-std::vector<std::string> SplitRuns(const std::string& line, char sep) {
-  std::vector<std::string> out;
-  std::size_t i = 0;
-  while (i < line.size()) {
-    while (i < line.size() && line[i] == sep) ++i;
-    if (i >= line.size()) break;
-    std::size_t j = line.find(sep, i);
-    if (j == std::string::npos) j = line.size();
-    out.push_back(line.substr(i, j - i));
-    i = j;
-  }
-  return out;
-}
-
 // Channel names (and units after a comma, when asked) of a names line: the first token
 // names the time column; a token beginning with a control character ends the list.
 void ChannelNames(const std::string& line, bool units, std::vector<std::string>& names,
                   std::vector<std::string>& unitTexts) {
   const char sep = line.find('\t') != std::string::npos ? '\t' : ' ';
-  auto tokens = SplitRuns(line, sep);
+  auto tokens = KZ_SplitRuns(line, sep);
   for (std::size_t k = 1; k < tokens.size() && names.size() < kMaxKVChannels; ++k) {
     const std::string& t = tokens[k];
     if (static_cast<unsigned char>(t[0]) < 32) break;

@@ -5,32 +5,24 @@
 #include <climits>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "base/base_test_support.h"
 #include "base/numerics/KZ_NumHelpers.h"
 #include "base/plot/KZ_Pal1C.h"
 #include "platform/RecordingDc.h"
 #include "platform/testing/ScriptedUi.h"
 
+using tv_test::ReadText;
+using tv_test::TmpPath;
+using tv_test::WriteTmpFile;
+
 namespace {
 
-std::string Tmp(const std::string& name) { return std::string(TV_TEST_TMPDIR) + "/" + name; }
 std::string Fixture(const std::string& name) {
   return std::string(TV_SOURCE_DIR) + "/base/series/testdata/" + name;
-}
-
-std::string WriteFile(const std::string& name, const std::string& bytes) {
-  const std::string path = Tmp(name);
-  std::ofstream(path, std::ios::binary) << bytes;
-  return path;
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 // A series of `n` samples every `stepMs` with the given channel names; sample i of
@@ -144,9 +136,9 @@ TEST(TSdata, RawRecordWindowAndHalving) {
 
 TEST(TSdata, KVTextFiles) {
   const std::string path =
-      WriteFile("v1.kv0",
-                "KVDATA01 test\nSTART_TIME: 2009/05/01 12:00:30.25\nSAMPLES 2\nTime Load,kN\n"
-                "0.0 1.5\n1.0 2.0\n");
+      WriteTmpFile("v1.kv0",
+                   "KVDATA01 test\nSTART_TIME: 2009/05/01 12:00:30.25\nSAMPLES 2\nTime Load,kN\n"
+                   "0.0 1.5\n1.0 2.0\n");
   KZ_TSdata ts;
   ASSERT_TRUE(ts.Load(path, nullptr, nullptr));
   ASSERT_EQ(ts.m_nChannels, 1);
@@ -164,9 +156,9 @@ TEST(TSdata, KVTextFiles) {
 
   // Version 2 factors; no SAMPLES line: the rows are counted up to a '[' line.
   const std::string v2 =
-      WriteFile("v2.kv0",
-                "KVDATA02\nSTART_TIME: 2009/05/01 12:00:30\nTime\tA.Stress,MPa\tAE#1\n"
-                "0.001 2 1\n0 1.25 3\n500 2.5 4\n[END]\n9 9 9\n");
+      WriteTmpFile("v2.kv0",
+                   "KVDATA02\nSTART_TIME: 2009/05/01 12:00:30\nTime\tA.Stress,MPa\tAE#1\n"
+                   "0.001 2 1\n0 1.25 3\n500 2.5 4\n[END]\n9 9 9\n");
   ASSERT_TRUE(ts.Load(v2, nullptr, nullptr));
   ASSERT_EQ(ts.m_nSamples, 2);
   EXPECT_DOUBLE_EQ(ts.m_pTime[1], 500);
@@ -218,9 +210,9 @@ TEST(TSdata, WriteWindowAndReadBack) {
   ts.m_pChannel[2].fBase = 5;  // written relative
   ts.m_tStart = 1241179230;
   ts.m_strTitle = "C:/exp/run.dat";
-  const std::string path = Tmp("window.kv0");
+  const std::string path = TmpPath("window.kv0");
   ASSERT_TRUE(ts.WriteKVText(path, 1000, 3000));
-  EXPECT_EQ(ReadFile(path),
+  EXPECT_EQ(ReadText(path),
             "KVDATA02 Stress-Strain data. from C:/exp/run.dat\n"
             "START_TIME: 2009/05/01 12:00:30\n"
             "SAMPLES 3\n"
@@ -235,7 +227,7 @@ TEST(TSdata, WriteWindowAndReadBack) {
   EXPECT_EQ(back.m_tStart, ts.m_tStart);
   EXPECT_DOUBLE_EQ(back.m_pTime[2], 3000);
   EXPECT_FLOAT_EQ(back.Value(1, 2, true), 35.0f);
-  EXPECT_FALSE(ts.WriteKVText(Tmp("no/such/dir.kv0"), 0, 1));
+  EXPECT_FALSE(ts.WriteKVText(TmpPath("no/such/dir.kv0"), 0, 1));
 }
 
 TEST(TSdata, ValuesScalesAndFormulas) {
@@ -384,9 +376,9 @@ TEST(TSdata, DrawnAsCurves) {
 TEST(TSdata, OutOfRangeValuesAreSaturatedAndReported) {
   plat::testing::ScriptedUi ui;
   const std::string path =
-      WriteFile("huge.kv0",
-                "KVDATA01\nSTART_TIME: 2009/05/01 12:00:30\nSAMPLES 3\nTime p\n0 1e6\n1 -1e6\n"
-                "2 nan\n");
+      WriteTmpFile("huge.kv0",
+                   "KVDATA01\nSTART_TIME: 2009/05/01 12:00:30\nSAMPLES 3\nTime p\n0 1e6\n1 -1e6\n"
+                   "2 nan\n");
   KZ_TSdata ts;
   ASSERT_TRUE(ts.Load(path, nullptr, nullptr));
   ASSERT_EQ(ts.m_nSamples, 3);
@@ -430,7 +422,7 @@ TEST(TSdata, BadInputLeavesTheSeriesIntact) {
     KZ_TSdata ts;
     LoadKnown(ts);
     plat::testing::ScriptedUi ui;
-    const std::string path = WriteFile(c.name, c.bytes);
+    const std::string path = WriteTmpFile(c.name, c.bytes);
     EXPECT_FALSE(ts.Load(path, nullptr, nullptr));
     ExpectKnown(ts);
     ASSERT_EQ(ui.MessageTexts().size(), 1u);
@@ -439,7 +431,8 @@ TEST(TSdata, BadInputLeavesTheSeriesIntact) {
   KZ_TSdata ts;
   LoadKnown(ts);
   plat::testing::ScriptedUi ui;
-  EXPECT_FALSE(ts.Load(Tmp("missing.dlv"), nullptr, nullptr));  // cannot be opened: nothing to say
+  EXPECT_FALSE(
+      ts.Load(TmpPath("missing.dlv"), nullptr, nullptr));  // cannot be opened: nothing to say
   ExpectKnown(ts);
   EXPECT_TRUE(ui.MessageTexts().empty());
 }

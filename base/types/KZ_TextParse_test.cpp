@@ -5,6 +5,8 @@
 #include <cstring>
 #include <vector>
 
+#include "base/base_test_support.h"
+
 TEST(KeyedValues, FloatIntString) {
   const char* line = "Tpl=2.5 loc_ind=7 name=\"a b\"<x> tag=abc,def";
   EXPECT_EQ(KZ_GetKeyFloat(line, "Tpl=", -1), 2.5f);
@@ -143,7 +145,7 @@ TEST(ReadDataLine, SkipsCommentsAndBlankLinesWithEitherLineEnd) {
 }
 
 TEST(ReadDataLine, EndOfFileKeepsTheLastLine) {
-  const std::string path = std::string(TV_TEST_TMPDIR) + "/lines.txt";
+  const std::string path = tv_test::TmpPath("lines.txt");
   {
     plat::File w;
     ASSERT_TRUE(w.Open(path, "wt"));

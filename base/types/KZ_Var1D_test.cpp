@@ -4,22 +4,13 @@
 
 #include <cmath>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
+#include "base/base_test_support.h"
 #include "platform/ByteOrder.h"
 
-namespace {
-
-std::string TmpPath(const char* name) { return std::string(TV_TEST_TMPDIR) + "/" + name; }
-
-std::vector<unsigned char> ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-}  // namespace
+using tv_test::ReadBytes;
+using tv_test::TmpPath;
 
 TEST(Var1D, RangeOfEqualSamplesAndSetAllFallback) {
   std::vector<double> s = {4, 4, 4};

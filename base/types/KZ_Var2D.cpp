@@ -196,23 +196,34 @@ int KZ_Var2D::SaveFile(const std::string& path, char mode, int type) {
   return 1;
 }
 
+namespace {
+
+// The header of a grid file of the variable over [x0, x1] x [y0, y1].
+KZ_GridHeader GridHeader(const KZ_Var2D& v, float x0, float x1, float y0, float y1, int code,
+                         const std::string& prefix, const std::string& label, int type) {
+  KZ_GridHeader h;
+  h.type = type;
+  h.nx = v.m_nx;
+  h.ny = v.m_ny;
+  h.xStep = v.m_nx > 1 ? (static_cast<double>(x1) - x0) / (v.m_nx - 1) : 0.0;
+  h.scale = static_cast<float>(v.m_dScale);
+  h.x0 = x0, h.x1 = x1, h.y0 = y0, h.y1 = y1;
+  h.min = static_cast<float>(v.m_dMin);
+  h.max = static_cast<float>(v.m_dMax);
+  h.code = code;
+  h.components = v.m_nComponents ? 2 : 1;
+  h.description = prefix + v.m_strTitle + ", " + v.m_strUnit;
+  h.label = label;
+  return h;
+}
+
+}  // namespace
+
 int KZ_Var2D::SaveGridFile(plat::File* file, float x0, float x1, float y0, float y1,
                            const std::string& label, double value, const std::string& prefix,
                            int type) {
   if (!file || !m_ppData) return 0;
-  KZ_GridHeader h;
-  h.type = type;
-  h.nx = m_nx;
-  h.ny = m_ny;
-  h.xStep = m_nx > 1 ? (static_cast<double>(x1) - x0) / (m_nx - 1) : 0.0;
-  h.scale = static_cast<float>(m_dScale);
-  h.x0 = x0, h.x1 = x1, h.y0 = y0, h.y1 = y1;
-  h.min = static_cast<float>(m_dMin);
-  h.max = static_cast<float>(m_dMax);
-  h.code = -1;
-  h.components = m_nComponents ? 2 : 1;
-  h.description = prefix + m_strTitle + ", " + m_strUnit;
-  h.label = label;
+  const KZ_GridHeader h = GridHeader(*this, x0, x1, y0, y1, -1, prefix, label, type);
   unsigned char bytes[KZ_GRID_HEADER_BYTES + 8];
   KZ_FormatGridHeader(h, bytes);
   le::PutF64(bytes + KZ_GRID_HEADER_BYTES, value);
@@ -223,19 +234,7 @@ int KZ_Var2D::SaveGridFile(plat::File* file, float x0, float x1, float y0, float
 int KZ_Var2D::WriteGridHeader(plat::File* file, float x0, float x1, float y0, float y1, int code,
                               const std::string& label, int type) {
   if (!file) return 0;
-  KZ_GridHeader h;
-  h.type = type;
-  h.nx = m_nx;
-  h.ny = m_ny;
-  h.xStep = m_nx > 1 ? (static_cast<double>(x1) - x0) / (m_nx - 1) : 0.0;
-  h.scale = static_cast<float>(m_dScale);
-  h.x0 = x0, h.x1 = x1, h.y0 = y0, h.y1 = y1;
-  h.min = static_cast<float>(m_dMin);
-  h.max = static_cast<float>(m_dMax);
-  h.code = code;
-  h.components = m_nComponents ? 2 : 1;
-  h.description = m_strTitle + ", " + m_strUnit;
-  h.label = label;
+  const KZ_GridHeader h = GridHeader(*this, x0, x1, y0, y1, code, "", label, type);
   unsigned char bytes[KZ_GRID_HEADER_BYTES];
   KZ_FormatGridHeader(h, bytes);
   file->Seek(0, SEEK_SET);

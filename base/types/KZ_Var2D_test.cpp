@@ -3,33 +3,21 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
-#include "base/numerics/KZ_NumHelpers.h"
+#include "base/base_test_support.h"
 #include "platform/File.h"
+
+using tv_test::Matrix;
+using tv_test::ReadBytes;
+using tv_test::TmpPath;
 
 namespace {
 
-std::string Tmp(const char* name) { return std::string(TV_TEST_TMPDIR) + "/" + name; }
-
-std::vector<unsigned char> Bytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 std::vector<unsigned char> Expected(const char* name) {
-  return Bytes(std::string(TV_SOURCE_DIR) + "/base/types/testdata/" + name);
+  return ReadBytes(std::string(TV_SOURCE_DIR) + "/base/types/testdata/" + name);
 }
-
-// A zeroed nx x ny matrix freed with the test.
-struct Matrix {
-  double** m;
-  Matrix(int nx, int ny) : m(KZ_AllocMatrix64(nx, ny)) {}
-  ~Matrix() { KZ_FreeMatrix(m); }
-};
 
 // First differing offset, for a readable failure.
 void ExpectSameBytes(const std::vector<unsigned char>& got,
@@ -52,16 +40,16 @@ TEST(Var2D, GridFilesMatchTheIndependentLayout) {
       for (int j = 0; j < 20; ++j) a.m[i][j] = 0.5 * i - 0.25 * j + i * j / 100.0;
     KZ_Var2D v;
     v.SetData("AE density", "1/(cm*cm*s)", a.m, nullptr, 10, 20, 0, 0, 0, 1, 0, 0);
-    const std::string path = Tmp("density.lm3");
+    const std::string path = TmpPath("density.lm3");
     plat::File f;
     ASSERT_TRUE(f.Open(path, "w+b"));
     EXPECT_EQ(v.SaveGridFile(&f, 0, 90, -10, 180, "sample A", 2454000.5, "Exp 7: ", 8), 1);
     f.Flush();
-    ExpectSameBytes(Bytes(path), Expected("grid_density.lm3"));
-    EXPECT_EQ(Bytes(path).size(), 512u + 8 + 10 * 20 * 8);
+    ExpectSameBytes(ReadBytes(path), Expected("grid_density.lm3"));
+    EXPECT_EQ(ReadBytes(path).size(), 512u + 8 + 10 * 20 * 8);
     EXPECT_EQ(v.WriteGridHeader(&f, 0, 90, -10, 180, 12, "experiment title", 8), 1);
     f.Close();
-    ExpectSameBytes(Bytes(path), Expected("grid_density_rewritten.lm3"));
+    ExpectSameBytes(ReadBytes(path), Expected("grid_density_rewritten.lm3"));
   }
   {
     Matrix b(3, 4);  // two components: rows of ny pairs
@@ -72,12 +60,12 @@ TEST(Var2D, GridFilesMatchTheIndependentLayout) {
       }
     KZ_Var2D v;
     v.SetData("Flow", "m/s", b.m, nullptr, 3, 2, 1, 0, 5, 2.5, 0, 0);
-    const std::string path = Tmp("pairs.lm3");
+    const std::string path = TmpPath("pairs.lm3");
     plat::File f;
     ASSERT_TRUE(f.Open(path, "wb"));
     EXPECT_EQ(v.SaveGridFile(&f, 0, 7, 1, 2, "", -1.0, "", 4), 1);
     f.Close();
-    ExpectSameBytes(Bytes(path), Expected("grid_pairs.lm3"));
+    ExpectSameBytes(ReadBytes(path), Expected("grid_pairs.lm3"));
   }
   {
     Matrix c(2, 2);
@@ -86,16 +74,16 @@ TEST(Var2D, GridFilesMatchTheIndependentLayout) {
     std::string label;
     for (int k = 0; k < 450; ++k) label += static_cast<char>('a' + k % 26);
     v.SetData(std::string(80, 'T'), "u", c.m, nullptr, 2, 2, 0, 0, 0, 1, 0, 0);
-    const std::string path = Tmp("long.lm3");
+    const std::string path = TmpPath("long.lm3");
     plat::File f;
     ASSERT_TRUE(f.Open(path, "wb"));
     EXPECT_EQ(v.SaveGridFile(&f, 0, 1, 0, 1, label, 0.0, "P: ", 8), 1);
     f.Close();
-    ExpectSameBytes(Bytes(path), Expected("grid_long_texts.lm3"));
+    ExpectSameBytes(ReadBytes(path), Expected("grid_long_texts.lm3"));
   }
   KZ_Var2D none;
   plat::File f;
-  ASSERT_TRUE(f.Open(Tmp("none.lm3"), "wb"));
+  ASSERT_TRUE(f.Open(TmpPath("none.lm3"), "wb"));
   EXPECT_EQ(none.SaveGridFile(&f, 0, 1, 0, 1, "", 0, "", 8), 0);
 }
 
@@ -152,10 +140,10 @@ TEST(Var2D, SmoothAndText) {
     for (int j = 0; j < 3; ++j) w.m[i][j] = i * 10 + j + 0.5;
   KZ_Var2D x;
   x.SetData("w", "", w.m, nullptr, 2, 3, 0, 0, 1, 1, 0, 0);
-  const std::string path = Tmp("var2d.txt");
+  const std::string path = TmpPath("var2d.txt");
   ASSERT_EQ(x.SaveFile(path, 't', 8), 1);
-  auto b = Bytes(path);
+  auto b = ReadBytes(path);
   EXPECT_EQ(std::string(b.begin(), b.end()),
             "0.500000 1.500000 2.500000 \n10.500000 11.500000 12.500000 \n");
-  EXPECT_EQ(x.SaveFile(Tmp("missing/dir.txt"), 't', 8), 0);
+  EXPECT_EQ(x.SaveFile(TmpPath("missing/dir.txt"), 't', 8), 0);
 }

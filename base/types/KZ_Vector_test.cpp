@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "base/base_test_support.h"
 #include "base/types/KZ_Vector2D.h"
 #include "base/types/KZ_Vector3D.h"
 #include "platform/File.h"
@@ -89,7 +90,7 @@ TEST(Vector2D, AnglesAndNormalisation) {
 }
 
 TEST(Vectors, SerializeAsLittleEndianDoubles) {
-  const std::string path = std::string(TV_TEST_TMPDIR) + "/vectors.bin";
+  const std::string path = tv_test::TmpPath("vectors.bin");
   {
     plat::File f;
     ASSERT_TRUE(f.Open(path, "wb"));

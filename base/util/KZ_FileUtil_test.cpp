@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "base/base_test_support.h"
 #include "base/types/KZ_TextParse.h"
 #include "base/util/KZ_InetFile.h"
 #include "platform/File.h"
@@ -11,10 +12,9 @@
 
 using plat::testing::Prompt;
 using plat::testing::ScriptedUi;
+using tv_test::TmpPath;
 
 namespace {
-
-std::string TempPath(const std::string& name) { return std::string(TV_TEST_TMPDIR) + "/" + name; }
 
 void WriteFile(const std::string& path, const std::string& text) {
   plat::File f;
@@ -58,11 +58,11 @@ TEST(Paths, SplitFolderNameAndExtension) {
 }
 
 TEST(Paths, FileExists) {
-  const std::string path = TempPath("Exists.TXT");
+  const std::string path = TmpPath("Exists.TXT");
   WriteFile(path, "x");
   EXPECT_EQ(KZ_FileExists(path.c_str()), 1);
-  EXPECT_EQ(KZ_FileExistsStr(TempPath("exists.txt")), 1);  // found whatever the case
-  EXPECT_EQ(KZ_FileExists(TempPath("missing.txt").c_str()), 0);
+  EXPECT_EQ(KZ_FileExistsStr(TmpPath("exists.txt")), 1);  // found whatever the case
+  EXPECT_EQ(KZ_FileExists(TmpPath("missing.txt").c_str()), 0);
   EXPECT_EQ(KZ_FileExists(TV_TEST_TMPDIR), 0);  // a folder is not a file
   EXPECT_EQ(KZ_FileExists(nullptr), 0);
 }
@@ -83,7 +83,7 @@ TEST(Dialogs, OpenAndSaveGoThroughTheUiServices) {
 }
 
 TEST(Dialogs, FolderAndSg2Confirmation) {
-  const std::string folder = TempPath("sg2folder");
+  const std::string folder = TmpPath("sg2folder");
   plat::CreateFolder(folder);
   WriteFile(folder + "/a.sg2", "1");
   WriteFile(folder + "/B.SG2", "2");
@@ -118,7 +118,7 @@ TEST(Dialogs, FolderAndSg2Confirmation) {
 }
 
 TEST(InetFile, LocalFilesAndAddresses) {
-  const std::string path = TempPath("inet.txt");
+  const std::string path = TmpPath("inet.txt");
   WriteFile(path, "# c\nlocal line\n");
   plat::testing::FakeUrlFetcher web;
   web.Serve("http://example.org/pars.txt", "! head\r\nremote line\r\n");
@@ -135,7 +135,7 @@ TEST(InetFile, LocalFilesAndAddresses) {
   EXPECT_EQ(inet.Open("http://unreachable.invalid/x", "rt"), nullptr);
   EXPECT_EQ(inet.Open("ftp://unreachable.invalid/x", "rb"), nullptr);
   EXPECT_EQ(web.requested.size(), 3u);
-  EXPECT_EQ(inet.Open(TempPath("nothing.txt"), "rt"), nullptr);
+  EXPECT_EQ(inet.Open(TmpPath("nothing.txt"), "rt"), nullptr);
   inet.Close();
   inet.Close();
 }
