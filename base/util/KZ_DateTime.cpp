@@ -78,6 +78,17 @@ double KZ_JulianDay(int year, int month, int day, int hour, int minute, float se
 void KZ_CalendarFromJulianDay(double jd, int* year, int* month, int* day, int* hour, int* minute,
                               float* seconds, float tz) {
   const double x = jd + 0.5 + static_cast<double>(tz) / 24.0;
+  // Julian days come from files too: a NaN, infinite or absurd value would overflow the
+  // integer fields, so it gives a zeroed calendar instead.
+  if (!std::isfinite(x) || std::fabs(x) > 1e10) {
+    if (year) *year = 0;
+    if (month) *month = 0;
+    if (day) *day = 0;
+    if (hour) *hour = 0;
+    if (minute) *minute = 0;
+    if (seconds) *seconds = 0.0f;
+    return;
+  }
   double Z = std::floor(x);
   const double F = x - Z;
   const double h24 = 24.0 * F;

@@ -145,3 +145,18 @@ TEST(TimeStrings, ElapsedNowAndWait) {
       std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
   EXPECT_GE(ms, 49.0);
 }
+
+TEST(CalendarFromJulianDay, UnusableDayGivesZeroedFields) {
+  // A damaged file can carry any double here; none may reach the integer fields.
+  for (double jd : {std::nan(""), HUGE_VAL, -HUGE_VAL, 1e300}) {
+    int y = 9, mo = 9, d = 9, h = 9, mi = 9;
+    float s = 9;
+    KZ_CalendarFromJulianDay(jd, &y, &mo, &d, &h, &mi, &s, 0);
+    EXPECT_EQ(y, 0);
+    EXPECT_EQ(mo, 0);
+    EXPECT_EQ(d, 0);
+    EXPECT_EQ(h, 0);
+    EXPECT_EQ(mi, 0);
+    EXPECT_EQ(s, 0.0f);
+  }
+}
