@@ -122,7 +122,7 @@ TEST(KZ_TSanaAR, YuleWalkerMatchesToeplitzSolutions) {
 }
 
 TEST(KZ_TSanaAR, SpectraMatchFreqz) {
-  tv_test::Table t("base/numerics/testdata/b3_ar_spectra.txt");
+  tv_test::Table t("base/numerics/testdata/b3_ar_psd.txt");
   const int cases = t.integer();
   for (int c = 0; c < cases; ++c) {
     const int p = t.integer(), q = t.integer();

@@ -305,7 +305,7 @@ def main():
     jobs = [
         ("b3_ar_fits.txt", ar_fits),
         ("b3_yule_walker.txt", yule_walker),
-        ("b3_ar_spectra.txt", ar_spectra),
+        ("b3_ar_psd.txt", ar_spectra),
         ("b3_line_fits.txt", line_fits),
         ("b3_nonlin_fits.txt", nonlin_fits),
         ("b3_mechanisms.txt", mechanisms),

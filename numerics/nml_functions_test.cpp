@@ -22,7 +22,7 @@ struct Case {
 };
 
 std::vector<Case> LoadReference() {
-  std::ifstream in(TV_SOURCE_DIR "/numerics/testdata/special_reference.txt");
+  std::ifstream in(TV_SOURCE_DIR "/numerics/testdata/function_reference.txt");
   std::vector<Case> cases;
   std::string line;
   while (std::getline(in, line)) {

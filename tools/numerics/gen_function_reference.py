@@ -1,11 +1,11 @@
 #!/usr/bin/python3
 """Reference values of the special functions and distributions for the numerical library's
 tests, from independent implementations: mpmath (40 digits) for the functions, SciPy for
-the distribution quantiles. Writes numerics/testdata/special_reference.txt, one case a line:
+the distribution quantiles. Writes numerics/testdata/function_reference.txt, one case a line:
 
     <function> <arg1> [<arg2> [<arg3>]] <value>
 
-Run: /usr/bin/python3 tools/numerics/gen_special_reference.py
+Run: /usr/bin/python3 tools/numerics/gen_function_reference.py
 """
 import os
 
@@ -67,9 +67,9 @@ def main():
         for p in [0.001, 0.05, 0.25, 0.5, 0.75, 0.95, 0.99]:
             add("chi_squared_inverse", [p, df], stats.chi2.ppf(p, df))
 
-    path = os.path.join(ROOT, "numerics", "testdata", "special_reference.txt")
+    path = os.path.join(ROOT, "numerics", "testdata", "function_reference.txt")
     with open(path, "w") as fh:
-        fh.write("# function args... value; written by tools/numerics/gen_special_reference.py\n")
+        fh.write("# function args... value; written by tools/numerics/gen_function_reference.py\n")
         fh.write("\n".join(rows) + "\n")
     print("wrote", len(rows), "cases to", path)
 
