@@ -78,14 +78,17 @@ int CAEHypo::FocalMechanism(int n) {
     }
   } else {
     KZ_MecaParam p;
-    float M = r.fMw + 11.0f;
+    // The fit's magnitude runs 11 above the record's; the result goes back on the
+    // record's scale, so that running the fit again searches around the same value.
+    constexpr float kFitOffset = 11.0f;
+    float M = r.fMw + kFitOffset;
     KZ_MecaSolution sol = fit.Solve(st, total, &p, M - 1.0f, M + 1.0f);
     if (sol.m_nStatus >= 0) {
       r.nMecType = 5;
       r.fStrike = sol.m_fStrike;
       r.fDip = sol.m_fDip;
       r.fRake = sol.m_fRake;
-      r.fMw = p.m_Group[0].m_fValue;
+      r.fMw = p.m_Group[0].m_fValue - kFitOffset;
       r.fIso = p.m_Group[1].m_fValue;
       r.fClvd = p.m_Group[2].m_fValue;
     } else {

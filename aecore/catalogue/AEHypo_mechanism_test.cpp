@@ -177,6 +177,30 @@ TEST(AEHypoMechanism, UnturnedTakeOffAnglesGiveAMirroredFit) {
   }
 }
 
+// Amplitude data: the moment-tensor fit of a strike-slip source (its grid carries one
+// rake, 180 degrees) within the magnitude range around the record's Mw; running it again
+// on its own result searches the same range and gives the same solution.
+TEST(AEHypoMechanism, AmplitudeFitRunsAgainToTheSameSolution) {
+  Meca m(40, 60, 180);
+  m.h.m_nMecData = 1;
+  m.h.m_nMecSensCorr = 0;
+  for (int k = 0; k < 32; ++k) {
+    m.h.m_pSensorGain[k] = 1.83e-6f;
+    m.h.m_Rec.fAmp[k] *= 3e4f;  // about magnitude 4.1 on the fit's scale
+  }
+  m.h.m_Rec.fMw = -7.0f;  // searched from 3 to 5
+  ASSERT_EQ(m.h.FocalMechanism(-1), 5);
+  const AEHRecord first = m.h.m_Rec;
+  EXPECT_NEAR(first.fMw, 4.1f - 11.0f, 0.1);
+  auto [eP, eT] = m.AxisErrors(first.fStrike, first.fDip, first.fRake, 40, 60, 180);
+  EXPECT_LT(eP, 10.0);
+  EXPECT_LT(eT, 10.0);
+  ASSERT_EQ(m.h.FocalMechanism(-1), 5);
+  EXPECT_NEAR(m.h.m_Rec.fMw, first.fMw, 0.02);
+  EXPECT_NEAR(m.h.m_Rec.fStrike, first.fStrike, 1.0);
+  EXPECT_NEAR(m.h.m_Rec.fDip, first.fDip, 1.0);
+}
+
 TEST(AEHypoMechanism, CountsDecideTheType) {
   Meca m(40, 60, 90);
   m.h.m_Rec.nArrivals = 10;  // fewer than nP
