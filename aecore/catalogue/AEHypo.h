@@ -2,6 +2,7 @@
 // option block that the working sheet edits and the views read, the current catalogue
 // record and the open event catalogue. One object lives as long as the document.
 #pragma once
+#include <cstdint>
 #include <ctime>
 #include <memory>
 #include <string>
@@ -184,6 +185,48 @@ class CAEHypo : public AESensorTable {
   // Parameter file; opens (converts, creates) the catalogue of the same base name unless
   // parametersOnly.
   int LoadPad(const std::string& path, bool parametersOnly);
+
+  // Travel times from the current record's hypocentre to the sensor of an arrival slot:
+  // model T, with derivatives, by x and z, by y and z, and model E; the record's
+  // velocities for its time; the incidence at a sensor (0 with fewer than 5 arrivals).
+  float TravelTime(int slot);
+  void TravelTimeDeriv(int slot, float* t, float* dx, float* dy, float* dz);
+  void TravelTimeDerivXZ(int slot, float* t, float* dx, float* dz);
+  void TravelTimeDerivYZ(int slot, float* t, float* dy, float* dz);
+  void TravelTime3(int slot, float* t, float* dx, float* dy, float* dz);
+  void SetVelocityForTime();
+  int GetSensorIncidence(int sensor, float* cosIncidence, float* distance);
+
+  // Locates the current record; residuals holds m_nSensors entries. 1 located, 0 not.
+  int Locate(float* residuals, int startSlot);
+  // Locate with a scratch residual buffer; the argument is not used.
+  int LocateCurrent(int unused = 0);
+  // Moves the slots whose S/N reaches the threshold to the front, in slot order; *n their
+  // number. The arrival count is not changed.
+  static void KeepBySN(AEHRecord* rec, float threshold, int* n);
+  void KeepCurrentBySN(float threshold, int* n);
+  // Exchange time, S/N, amplitude, polarity and sensor of two slots (not the rise time).
+  static void SwapArrivals(AEHRecord* rec, int i, int j);
+  void SwapCurrentArrivals(int i, int j);
+  void GetSensorWeights(float* w);
+
+  // Arrivals of the current record; slot k holds sensor k.
+  void SetArrival(float t, float amp, float rise, float sn, std::uint8_t pol, int k);
+  void SetArrivals(const float t[], const float amp[], const float rise[], const float sn[],
+                   const std::uint16_t flags[]);
+  float GetUDRatio(int* up, int* down) const;
+
+  // Calibration events (at most 32 copies, oldest first) and the velocity inversion.
+  int AddCalibEvent(const AEHRecord* rec);
+  void ClearCalibEvents();
+  AEHRecord* GetCalibEvent(int i);
+  // Vx, Vy, Vz from the stored calibration events; 0 (out unchanged) when there are none,
+  // when they give too few equations or when the system has no positive solution.
+  int InvertVelocity(double out[3]);
+
+  // Mechanism of record n (read first when n > -1) or of the current record (n = -1).
+  // Returns the mechanism type for a fitted shear (1) or moment-tensor (5) solution, else 0.
+  int FocalMechanism(int n);
 
  private:
   int OpenCatalogue(const std::string& parPath);

@@ -92,91 +92,100 @@ auto WithLocator(CAEHypo& h, F f) {
 }
 }  // namespace
 
-float AEHypo_TravelTime(CAEHypo& h, int slot) {
-  return WithLocator(h, [&](AELocator& l) { return l.TravelTime(slot); });
+float CAEHypo::TravelTime(int slot) {
+  return WithLocator(*this, [&](AELocator& l) { return l.TravelTime(slot); });
 }
 
-void AEHypo_TravelTimeDeriv(CAEHypo& h, int slot, float* t, float* dx, float* dy, float* dz) {
-  WithLocator(h, [&](AELocator& l) {
+void CAEHypo::TravelTimeDeriv(int slot, float* t, float* dx, float* dy, float* dz) {
+  WithLocator(*this, [&](AELocator& l) {
     l.TravelTimeDeriv(slot, t, dx, dy, dz);
     return 0;
   });
 }
 
-void AEHypo_TravelTimeDerivXZ(CAEHypo& h, int slot, float* t, float* dx, float* dz) {
-  WithLocator(h, [&](AELocator& l) {
+void CAEHypo::TravelTimeDerivXZ(int slot, float* t, float* dx, float* dz) {
+  WithLocator(*this, [&](AELocator& l) {
     l.TravelTimeDerivXZ(slot, t, dx, dz);
     return 0;
   });
 }
 
-void AEHypo_TravelTimeDerivYZ(CAEHypo& h, int slot, float* t, float* dy, float* dz) {
-  WithLocator(h, [&](AELocator& l) {
+void CAEHypo::TravelTimeDerivYZ(int slot, float* t, float* dy, float* dz) {
+  WithLocator(*this, [&](AELocator& l) {
     l.TravelTimeDerivYZ(slot, t, dy, dz);
     return 0;
   });
 }
 
-void AEHypo_TravelTime3(CAEHypo& h, int slot, float* t, float* dx, float* dy, float* dz) {
-  WithLocator(h, [&](AELocator& l) {
+void CAEHypo::TravelTime3(int slot, float* t, float* dx, float* dy, float* dz) {
+  WithLocator(*this, [&](AELocator& l) {
     l.TravelTime3(slot, t, dx, dy, dz);
     return 0;
   });
 }
 
-void AEHypo_SetVelocityForTime(CAEHypo& h) {
-  WithLocator(h, [&](AELocator& l) {
+void CAEHypo::SetVelocityForTime() {
+  WithLocator(*this, [&](AELocator& l) {
     l.SetVelocityForTime();
     return 0;
   });
 }
 
-int AEHypo_GetSensorIncidence(CAEHypo& h, int sensor, float* cosIncidence, float* distance) {
+int CAEHypo::GetSensorIncidence(int sensor, float* cosIncidence, float* distance) {
   return WithLocator(
-      h, [&](AELocator& l) { return l.GetSensorIncidence(sensor, cosIncidence, distance); });
+      *this, [&](AELocator& l) { return l.GetSensorIncidence(sensor, cosIncidence, distance); });
 }
 
-int AEHypo_Locate(CAEHypo& h, float* residuals, int startSlot) {
-  return WithLocator(h, [&](AELocator& l) { return l.Locate(residuals, startSlot); });
+int CAEHypo::Locate(float* residuals, int startSlot) {
+  return WithLocator(*this, [&](AELocator& l) { return l.Locate(residuals, startSlot); });
 }
 
-int AEHypo_LocateCurrent(CAEHypo& h) {
+int CAEHypo::LocateCurrent(int /*unused*/) {
   float scratch[kAEMaxArrivals] = {};
-  return AEHypo_Locate(h, scratch, -1);
+  return Locate(scratch, -1);
 }
 
-void AEHypo_KeepBySN(AEHRecord* rec, int sensors, float threshold, int* n) {
+namespace {
+// The S/N selection over the first `slots` slots of a record; its arrival count stays.
+void KeepRecordBySN(AEHRecord* rec, int slots, float threshold, int* n) {
   AELocEvent e = AEHypo_ToLocEvent(*rec);
-  AELocator::KeepBySN(e, sensors, threshold, n);
+  AELocator::KeepBySN(e, slots, threshold, n);
+  std::int8_t count = rec->nArrivals;
+  AEHypo_FromLocEvent(e, rec);
+  rec->nArrivals = count;
+}
+}  // namespace
+
+void CAEHypo::KeepBySN(AEHRecord* rec, float threshold, int* n) {
+  // Slots past the sensor count hold no S/N in a record that was cleared before filling.
+  KeepRecordBySN(rec, AEH_MAX_SENSORS, threshold, n);
+}
+
+void CAEHypo::KeepCurrentBySN(float threshold, int* n) {
+  KeepRecordBySN(&m_Rec, m_nSensors, threshold, n);
+}
+
+void CAEHypo::SwapArrivals(AEHRecord* rec, int i, int j) {
+  if (i < 0 || j < 0 || i >= AEH_MAX_SENSORS || j >= AEH_MAX_SENSORS) return;
+  AELocEvent e = AEHypo_ToLocEvent(*rec);
+  AELocator::SwapArrivals(e, i, j);
   std::int8_t count = rec->nArrivals;
   AEHypo_FromLocEvent(e, rec);
   rec->nArrivals = count;
 }
 
-void AEHypo_KeepCurrentBySN(CAEHypo& h, float threshold, int* n) {
-  AEHypo_KeepBySN(&h.m_Rec, h.m_nSensors, threshold, n);
-}
+void CAEHypo::SwapCurrentArrivals(int i, int j) { SwapArrivals(&m_Rec, i, j); }
 
-void AEHypo_SwapCurrentArrivals(CAEHypo& h, int i, int j) {
-  if (i < 0 || j < 0 || i >= AEH_MAX_SENSORS || j >= AEH_MAX_SENSORS) return;
-  AELocEvent e = AEHypo_ToLocEvent(h.m_Rec);
-  AELocator::SwapArrivals(e, i, j);
-  std::int8_t count = h.m_Rec.nArrivals;
-  AEHypo_FromLocEvent(e, &h.m_Rec);
-  h.m_Rec.nArrivals = count;
-}
-
-void AEHypo_GetSensorWeights(CAEHypo& h, float* w) {
-  WithLocator(h, [&](AELocator& l) {
+void CAEHypo::GetSensorWeights(float* w) {
+  WithLocator(*this, [&](AELocator& l) {
     l.GetSensorWeights(w);
     return 0;
   });
 }
 
-void AEHypo_SetArrival(CAEHypo& h, float t, float amp, float rise, float sn, std::uint8_t pol,
-                       int k) {
+void CAEHypo::SetArrival(float t, float amp, float rise, float sn, std::uint8_t pol, int k) {
   if (k < 0 || k >= AEH_MAX_SENSORS) return;
-  AEHRecord& r = h.m_Rec;
+  AEHRecord& r = m_Rec;
   r.fTime[k] = t;
   r.fAmp[k] = amp;
   r.fRise[k] = rise;
@@ -185,54 +194,53 @@ void AEHypo_SetArrival(CAEHypo& h, float t, float amp, float rise, float sn, std
   r.nSensor[k] = static_cast<std::int8_t>(k);
 }
 
-void AEHypo_SetArrivals(CAEHypo& h, const float t[], const float amp[], const float rise[],
-                        const float sn[], const std::uint16_t flags[]) {
-  int n = std::clamp(h.m_nSensors, 0, AEH_MAX_SENSORS);
+void CAEHypo::SetArrivals(const float t[], const float amp[], const float rise[], const float sn[],
+                          const std::uint16_t flags[]) {
+  int n = std::clamp(m_nSensors, 0, AEH_MAX_SENSORS);
   for (int k = 0; k < n; ++k)
-    AEHypo_SetArrival(h, t[k], amp[k], rise[k], sn[k], static_cast<std::uint8_t>(flags[k] & 0xFF),
-                      k);
+    SetArrival(t[k], amp[k], rise[k], sn[k], static_cast<std::uint8_t>(flags[k] & 0xFF), k);
 }
 
-float AEHypo_GetUDRatio(const CAEHypo& h, int* up, int* down) {
+float CAEHypo::GetUDRatio(int* up, int* down) const {
   *up = *down = 0;
-  int n = std::clamp(static_cast<int>(h.m_Rec.nArrivals), 0, AEH_MAX_SENSORS);
+  int n = std::clamp(static_cast<int>(m_Rec.nArrivals), 0, AEH_MAX_SENSORS);
   for (int k = 0; k < n; ++k) {
-    if (h.m_Rec.nPolarity[k] > 0) ++*up;
-    if (h.m_Rec.nPolarity[k] < 0) ++*down;
+    if (m_Rec.nPolarity[k] > 0) ++*up;
+    if (m_Rec.nPolarity[k] < 0) ++*down;
   }
   if (*up + *down > 8) return static_cast<float>(*up) / static_cast<float>(*up + *down);
   return -1.0f;
 }
 
-int AEHypo_AddCalibEvent(CAEHypo& h, const AEHRecord* rec) {
-  if (static_cast<int>(h.m_CalibList.size()) >= kMaxCalibEvents)
-    h.m_CalibList.erase(h.m_CalibList.begin());
-  h.m_CalibList.push_back(std::make_unique<AEHRecord>(*rec));
-  return static_cast<int>(h.m_CalibList.size()) - 1;
+int CAEHypo::AddCalibEvent(const AEHRecord* rec) {
+  if (static_cast<int>(m_CalibList.size()) >= kMaxCalibEvents)
+    m_CalibList.erase(m_CalibList.begin());
+  m_CalibList.push_back(std::make_unique<AEHRecord>(*rec));
+  return static_cast<int>(m_CalibList.size()) - 1;
 }
 
-void AEHypo_ClearCalibEvents(CAEHypo& h) { h.m_CalibList.clear(); }
+void CAEHypo::ClearCalibEvents() { m_CalibList.clear(); }
 
-AEHRecord* AEHypo_GetCalibEvent(CAEHypo& h, int i) {
-  if (i < 0 || i >= static_cast<int>(h.m_CalibList.size())) return nullptr;
-  return h.m_CalibList[i].get();
+AEHRecord* CAEHypo::GetCalibEvent(int i) {
+  if (i < 0 || i >= static_cast<int>(m_CalibList.size())) return nullptr;
+  return m_CalibList[i].get();
 }
 
-int AEHypo_InvertVelocity(CAEHypo& h, double out[3]) {
-  if (h.m_CalibList.empty()) return 0;
-  const double H = h.m_fSizeZ, Ve = h.m_fVelocityAux;
+int CAEHypo::InvertVelocity(double out[3]) {
+  if (m_CalibList.empty()) return 0;
+  const double H = m_fSizeZ, Ve = m_fVelocityAux;
   // Columns of the system (dx^2, dy^2, dz^2) / R^2 and right sides R^2 / tau^2.
   std::vector<float> col[3], rhs;
-  for (auto& recPtr : h.m_CalibList) {
+  for (auto& recPtr : m_CalibList) {
     AEHRecord& rec = *recPtr;
     int n = 0;
-    AEHypo_KeepBySN(&rec, h.m_nSensors, 4.0f, &n);
+    KeepRecordBySN(&rec, m_nSensors, 4.0f, &n);
     for (int k = 0; k < n && static_cast<int>(rhs.size()) < kMaxEquations; ++k) {
       int s = rec.nSensor[k];
-      if (s < 0 || s >= static_cast<int>(h.m_pSensorXYZ.size())) continue;
+      if (s < 0 || s >= static_cast<int>(m_pSensorXYZ.size())) continue;
       double tau = rec.fTime[k] - rec.fT0;
       if (tau < 3.0) continue;
-      const KZ_Point3D& S = h.m_pSensorXYZ[s];
+      const KZ_Point3D& S = m_pSensorXYZ[s];
       double dx = S.x - rec.fX, dy = S.y - rec.fY, dz = S.z - rec.fZ;
       if (std::fabs(S.z) > H / 2) {
         // The ray crosses an end piece: take its time through the end piece off.

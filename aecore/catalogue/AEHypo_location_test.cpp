@@ -1,8 +1,8 @@
-#include "aecore/catalogue/AEHypo_location.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
+
+#include "aecore/catalogue/AEHypo.h"
 
 namespace {
 
@@ -48,11 +48,11 @@ TEST(AEHypoLocation, LocatesTheCurrentRecordInPlace) {
   }
   t[3] = 0.5f;  // an early false pick, on a noisier channel
   sn[3] = 4.0f;
-  AEHypo_SetArrivals(h, t, amp, rise, sn, flags);
+  h.SetArrivals(t, amp, rise, sn, flags);
   EXPECT_EQ(h.m_Rec.nPolarity[1], -1);
   EXPECT_EQ(h.m_Rec.nPolarity[2], 1);
   EXPECT_EQ(h.m_Rec.nSensor[7], 7);
-  ASSERT_EQ(AEHypo_LocateCurrent(h), 1);
+  ASSERT_EQ(h.LocateCurrent(), 1);
   EXPECT_EQ(h.m_Rec.nArrivals, 15);
   EXPECT_NEAR(h.m_Rec.fX, 4.0, 0.02);
   EXPECT_NEAR(h.m_Rec.fY, -6.0, 0.02);
@@ -68,7 +68,7 @@ TEST(AEHypoLocation, LocatesTheCurrentRecordInPlace) {
     }
   }
   float c, d;
-  ASSERT_EQ(AEHypo_GetSensorIncidence(h, 2, &c, &d), 1);
+  ASSERT_EQ(h.GetSensorIncidence(2, &c, &d), 1);
   EXPECT_GT(c, 0.25f);
 }
 
@@ -83,17 +83,17 @@ TEST(AEHypoLocation, SlotHelpersOnTheCurrentRecord) {
     h.m_pSensorSign[k] = k == 3 ? -1.0f : 1.0f;
   }
   h.m_Rec.nArrivals = 7;
-  AEHypo_SwapCurrentArrivals(h, 0, 2);
+  h.SwapCurrentArrivals(0, 2);
   EXPECT_EQ(h.m_Rec.fTime[0], 12.0f);
   EXPECT_EQ(h.m_Rec.nSensor[0], 2);
   EXPECT_EQ(h.m_Rec.fRise[0], 1.0f);  // rise times stay in their slots
   EXPECT_EQ(h.m_Rec.nArrivals, 7);
   int n = 0;
-  AEHypo_KeepCurrentBySN(h, 2.0f, &n);
+  h.KeepCurrentBySN(2.0f, &n);
   EXPECT_EQ(n, 3);
   EXPECT_EQ(h.m_Rec.nSensor[2], 3);
   float w[32];
-  AEHypo_GetSensorWeights(h, w);
+  h.GetSensorWeights(w);
   // Slots now hold sensors 2, 0, 3, 1: each sensor keeps the weight of its own S/N.
   EXPECT_FLOAT_EQ(w[0], 1.0f);
   EXPECT_FLOAT_EQ(w[1], 0.0f);  // S/N 1
@@ -113,7 +113,7 @@ TEST(AEHypoLocation, UpDownRatio) {
     for (int k = 0; k < c.up; ++k) h.m_Rec.nPolarity[k] = 1;
     for (int k = 0; k < c.down; ++k) h.m_Rec.nPolarity[c.up + k] = -1;
     int up, down;
-    EXPECT_FLOAT_EQ(AEHypo_GetUDRatio(h, &up, &down), c.ratio);
+    EXPECT_FLOAT_EQ(h.GetUDRatio(&up, &down), c.ratio);
     EXPECT_EQ(up, c.up);
     EXPECT_EQ(down, c.down);
   }
@@ -123,15 +123,15 @@ TEST(AEHypoLocation, CalibrationListKeepsTheNewest32Copies) {
   CAEHypo h;
   for (int i = 0; i < 33; ++i) {
     h.m_Rec.nIndex = i;
-    AEHypo_AddCalibEvent(h, &h.m_Rec);
+    h.AddCalibEvent(&h.m_Rec);
   }
-  EXPECT_EQ(AEHypo_GetCalibEvent(h, 0)->nIndex, 1);
-  EXPECT_EQ(AEHypo_GetCalibEvent(h, 31)->nIndex, 32);
-  EXPECT_EQ(AEHypo_GetCalibEvent(h, 32), nullptr);
+  EXPECT_EQ(h.GetCalibEvent(0)->nIndex, 1);
+  EXPECT_EQ(h.GetCalibEvent(31)->nIndex, 32);
+  EXPECT_EQ(h.GetCalibEvent(32), nullptr);
   h.m_Rec.nIndex = 99;  // a copy, not a reference
-  EXPECT_EQ(AEHypo_GetCalibEvent(h, 31)->nIndex, 32);
-  AEHypo_ClearCalibEvents(h);
-  EXPECT_EQ(AEHypo_GetCalibEvent(h, 0), nullptr);
+  EXPECT_EQ(h.GetCalibEvent(31)->nIndex, 32);
+  h.ClearCalibEvents();
+  EXPECT_EQ(h.GetCalibEvent(0), nullptr);
 }
 
 TEST(AEHypoLocation, VelocityInversionFromTransmissionShots) {
@@ -139,7 +139,7 @@ TEST(AEHypoLocation, VelocityInversionFromTransmissionShots) {
   CubeEngine(h, 5, 5, 5);
   const double v[3] = {5.6, 5.1, 4.3};
   double out[3] = {-1, -1, -1};
-  EXPECT_EQ(AEHypo_InvertVelocity(h, out), 0);  // nothing stored
+  EXPECT_EQ(h.InvertVelocity(out), 0);  // nothing stored
   // Shots from three sensor positions, every other sensor receiving.
   for (int shot : {0, 4, 9}) {
     AEHRecord r{};
@@ -154,16 +154,16 @@ TEST(AEHypoLocation, VelocityInversionFromTransmissionShots) {
       r.fSN[k] = k == shot ? 0.0f : 10.0f;
       r.fTime[k] = static_cast<float>(100.0 + (k == shot ? 0.0 : Time3(h.m_pSensorXYZ[k], src, v)));
     }
-    AEHypo_AddCalibEvent(h, &r);
+    h.AddCalibEvent(&r);
   }
-  ASSERT_EQ(AEHypo_InvertVelocity(h, out), 1);
+  ASSERT_EQ(h.InvertVelocity(out), 1);
   EXPECT_NEAR(out[0], 5.6, 1e-3);
   EXPECT_NEAR(out[1], 5.1, 1e-3);
   EXPECT_NEAR(out[2], 4.3, 1e-3);
-  EXPECT_EQ(AEHypo_GetCalibEvent(h, 0)->nSensor[0], 1);  // kept arrivals moved to the front
+  EXPECT_EQ(h.GetCalibEvent(0)->nSensor[0], 1);  // kept arrivals moved to the front
 
   // Five usable equations are too few: a failure that leaves the output alone.
-  AEHypo_ClearCalibEvents(h);
+  h.ClearCalibEvents();
   AEHRecord r{};
   r.fT0 = 0.0f;
   for (int k = 0; k < 16; ++k) {
@@ -171,9 +171,9 @@ TEST(AEHypoLocation, VelocityInversionFromTransmissionShots) {
     r.fSN[k] = k < 5 ? 10.0f : 1.0f;
     r.fTime[k] = 8.0f;
   }
-  AEHypo_AddCalibEvent(h, &r);
+  h.AddCalibEvent(&r);
   double keep[3] = {1, 2, 3};
-  EXPECT_EQ(AEHypo_InvertVelocity(h, keep), 0);
+  EXPECT_EQ(h.InvertVelocity(keep), 0);
   EXPECT_EQ(keep[2], 3.0);
 }
 

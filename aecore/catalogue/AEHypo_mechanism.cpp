@@ -1,27 +1,26 @@
-#include "aecore/catalogue/AEHypo_mechanism.h"
-
+// Focal mechanism of one catalogue record from its first motions (or amplitudes).
 #include <cmath>
 #include <cstring>
 
-#include "aecore/catalogue/AEHypo_location.h"
+#include "aecore/catalogue/AEHypo.h"
 #include "base/numerics/KZ_MecaFit.h"
 #include "base/types/KZ_Vector3D.h"
 
-int AEHypo_FocalMechanism(CAEHypo& h, int n) {
-  if (n > -1 && !h.GetAEH(n)) return 0;
-  AEHRecord& r = h.m_Rec;
-  if (r.nArrivals < h.m_nMecMinFM) {
+int CAEHypo::FocalMechanism(int n) {
+  if (n > -1 && !GetAEH(n)) return 0;
+  AEHRecord& r = m_Rec;
+  if (r.nArrivals < m_nMecMinFM) {
     r.nMecType = 0;
     return 0;
   }
-  const bool amplitudes = h.m_nMecData == 1;
+  const bool amplitudes = m_nMecData == 1;
   KZ_MecaStation st[AEH_MAX_SENSORS];
   int total = 0, up = 0;
   const double deg = 180.0 / M_PI;
   for (int k = 0; k < r.nArrivals && k < AEH_MAX_SENSORS; ++k) {
     int s = r.nSensor[k];
-    if (s < 0 || s >= h.m_nSensors) continue;
-    const KZ_Point3D& S = h.m_pSensorXYZ[s];
+    if (s < 0 || s >= m_nSensors) continue;
+    const KZ_Point3D& S = m_pSensorXYZ[s];
     KZ_Vector3D ray(S.x - r.fX, S.y - r.fY, S.z - r.fZ);
     ray.Normalize();
     double phi = 0.0, theta = 0.0;
@@ -42,22 +41,21 @@ int AEHypo_FocalMechanism(CAEHypo& h, int n) {
     o.m_fPolarity = r.nPolarity[k];
     if (amplitudes) {
       float cosA = 0.0f, dist = 0.0f;
-      if (!(std::fabs(h.m_pSensorSign[s]) > 0.1f) || !AEHypo_GetSensorIncidence(h, s, &cosA, &dist))
-        continue;
-      float amp = r.fAmp[k] * h.m_pSensorSign[s] * h.m_pSensorGain[s] * 1e6f * dist;
-      if ((h.m_nMecSensCorr == 1 || h.m_nMecSensCorr == 2) && cosA != 0.0f) amp /= cosA * cosA;
+      if (!(std::fabs(m_pSensorSign[s]) > 0.1f) || !GetSensorIncidence(s, &cosA, &dist)) continue;
+      float amp = r.fAmp[k] * m_pSensorSign[s] * m_pSensorGain[s] * 1e6f * dist;
+      if ((m_nMecSensCorr == 1 || m_nMecSensCorr == 2) && cosA != 0.0f) amp /= cosA * cosA;
       o.m_fAmp = amp;
     } else {
       if (r.nPolarity[k] == 0) continue;
       float amp = r.nPolarity[k];
-      if (h.m_nMecSensCorr == 1 && c != 0.0) amp = static_cast<float>(amp / c);
-      if (h.m_nMecSensCorr == 2 && c != 0.0) amp = static_cast<float>(amp / (c * c));
+      if (m_nMecSensCorr == 1 && c != 0.0) amp = static_cast<float>(amp / c);
+      if (m_nMecSensCorr == 2 && c != 0.0) amp = static_cast<float>(amp / (c * c));
       o.m_fAmp = amp;
     }
     st[total++] = o;
     if (r.nPolarity[k] > 0) ++up;
   }
-  if (total < h.m_nMecMinFM) return 0;
+  if (total < m_nMecMinFM) return 0;
   if (up == total) {
     r.nMecType = 2;
     return 0;
@@ -66,11 +64,11 @@ int AEHypo_FocalMechanism(CAEHypo& h, int n) {
     r.nMecType = 3;
     return 0;
   }
-  if (up < h.m_nMecMinUp || total - up < h.m_nMecMinDown) return 0;
+  if (up < m_nMecMinUp || total - up < m_nMecMinDown) return 0;
   KZ_MecaFit fit;
   if (!amplitudes) {
     float out[3];
-    if (fit.FitFirstMotions(st, total, out, h.m_fMecAcri) >= 0) {
+    if (fit.FitFirstMotions(st, total, out, m_fMecAcri) >= 0) {
       r.nMecType = 1;
       r.fStrike = out[0];
       r.fDip = out[1];
@@ -80,14 +78,17 @@ int AEHypo_FocalMechanism(CAEHypo& h, int n) {
     }
   } else {
     KZ_MecaParam p;
-    float M = r.fMw + 11.0f;
+    // The fit's magnitude runs 11 above the record's; the result goes back on the
+    // record's scale, so that running the fit again searches around the same value.
+    constexpr float kFitOffset = 11.0f;
+    float M = r.fMw + kFitOffset;
     KZ_MecaSolution sol = fit.Solve(st, total, &p, M - 1.0f, M + 1.0f);
     if (sol.m_nStatus >= 0) {
       r.nMecType = 5;
       r.fStrike = sol.m_fStrike;
       r.fDip = sol.m_fDip;
       r.fRake = sol.m_fRake;
-      r.fMw = p.m_Group[0].m_fValue;
+      r.fMw = p.m_Group[0].m_fValue - kFitOffset;
       r.fIso = p.m_Group[1].m_fValue;
       r.fClvd = p.m_Group[2].m_fValue;
     } else {

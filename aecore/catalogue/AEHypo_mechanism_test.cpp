@@ -1,5 +1,3 @@
-#include "aecore/catalogue/AEHypo_mechanism.h"
-
 #include <gtest/gtest.h>
 
 #include <array>
@@ -7,6 +5,7 @@
 #include <cstring>
 #include <random>
 
+#include "aecore/catalogue/AEHypo.h"
 #include "base/numerics/KZ_MecaFit.h"
 #include "base/types/KZ_Vector3D.h"
 
@@ -131,7 +130,7 @@ TEST(AEHypoMechanism, FirstMotionsRecoverTheDoubleCouple) {
   for (auto sdr : std::vector<std::array<float, 3>>{{40, 60, 90}, {120, 45, -60}, {300, 70, 20}}) {
     SCOPED_TRACE(sdr[0]);
     Meca m(sdr[0], sdr[1], sdr[2]);
-    ASSERT_EQ(AEHypo_FocalMechanism(m.h, -1), 1);
+    ASSERT_EQ(m.h.FocalMechanism(-1), 1);
     auto [eP, eT] =
         m.AxisErrors(m.h.m_Rec.fStrike, m.h.m_Rec.fDip, m.h.m_Rec.fRake, sdr[0], sdr[1], sdr[2]);
     EXPECT_LT(eP, 20.0);
@@ -165,7 +164,7 @@ TEST(AEHypoMechanism, UnturnedTakeOffAnglesGiveAMirroredFit) {
     float out[3];
     ASSERT_GE(fit.FitFirstMotions(st, 32, out, 0.0f), 0);
     Meca mended(s0, d0, r0);
-    ASSERT_EQ(AEHypo_FocalMechanism(mended.h, -1), 1);
+    ASSERT_EQ(mended.h.FocalMechanism(-1), 1);
     const AEHRecord& f = mended.h.m_Rec;
     // Same dip and rake, strike turned by 180 degrees.
     EXPECT_NEAR(std::fmod(out[0] - f.fStrike + 720.0, 360.0), 180.0, 0.01);
@@ -178,23 +177,47 @@ TEST(AEHypoMechanism, UnturnedTakeOffAnglesGiveAMirroredFit) {
   }
 }
 
+// Amplitude data: the moment-tensor fit of a strike-slip source (its grid carries one
+// rake, 180 degrees) within the magnitude range around the record's Mw; running it again
+// on its own result searches the same range and gives the same solution.
+TEST(AEHypoMechanism, AmplitudeFitRunsAgainToTheSameSolution) {
+  Meca m(40, 60, 180);
+  m.h.m_nMecData = 1;
+  m.h.m_nMecSensCorr = 0;
+  for (int k = 0; k < 32; ++k) {
+    m.h.m_pSensorGain[k] = 1.83e-6f;
+    m.h.m_Rec.fAmp[k] *= 3e4f;  // about magnitude 4.1 on the fit's scale
+  }
+  m.h.m_Rec.fMw = -7.0f;  // searched from 3 to 5
+  ASSERT_EQ(m.h.FocalMechanism(-1), 5);
+  const AEHRecord first = m.h.m_Rec;
+  EXPECT_NEAR(first.fMw, 4.1f - 11.0f, 0.1);
+  auto [eP, eT] = m.AxisErrors(first.fStrike, first.fDip, first.fRake, 40, 60, 180);
+  EXPECT_LT(eP, 10.0);
+  EXPECT_LT(eT, 10.0);
+  ASSERT_EQ(m.h.FocalMechanism(-1), 5);
+  EXPECT_NEAR(m.h.m_Rec.fMw, first.fMw, 0.02);
+  EXPECT_NEAR(m.h.m_Rec.fStrike, first.fStrike, 1.0);
+  EXPECT_NEAR(m.h.m_Rec.fDip, first.fDip, 1.0);
+}
+
 TEST(AEHypoMechanism, CountsDecideTheType) {
   Meca m(40, 60, 90);
   m.h.m_Rec.nArrivals = 10;  // fewer than nP
   m.h.m_Rec.nMecType = 4;
-  EXPECT_EQ(AEHypo_FocalMechanism(m.h, -1), 0);
+  EXPECT_EQ(m.h.FocalMechanism(-1), 0);
   EXPECT_EQ(m.h.m_Rec.nMecType, 0);
   Meca up(40, 60, 90);
   for (int k = 0; k < 32; ++k) up.h.m_Rec.nPolarity[k] = 1;
-  EXPECT_EQ(AEHypo_FocalMechanism(up.h, -1), 0);
+  EXPECT_EQ(up.h.FocalMechanism(-1), 0);
   EXPECT_EQ(up.h.m_Rec.nMecType, 2);
   for (int k = 0; k < 32; ++k) up.h.m_Rec.nPolarity[k] = -1;
-  AEHypo_FocalMechanism(up.h, -1);
+  up.h.FocalMechanism(-1);
   EXPECT_EQ(up.h.m_Rec.nMecType, 3);
   Meca few(40, 60, 90);  // too few down motions: the type is kept
   for (int k = 0; k < 30; ++k) few.h.m_Rec.nPolarity[k] = 1;
   few.h.m_Rec.nMecType = 4;
-  EXPECT_EQ(AEHypo_FocalMechanism(few.h, -1), 0);
+  EXPECT_EQ(few.h.FocalMechanism(-1), 0);
   EXPECT_EQ(few.h.m_Rec.nMecType, 4);
 }
 

@@ -1,13 +1,14 @@
-#include "aecore/catalogue/AEProcess.h"
-
+// From a waveform record to a located catalogue event: source parameters (corner
+// frequency and magnitudes), picking and location of one event, and its full processing.
+// These operations of the waveform record fill the catalogue engine's current record.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <vector>
 
-#include "aecore/catalogue/AEHypo_location.h"
-#include "aecore/catalogue/AEHypo_mechanism.h"
+#include "aecore/catalogue/AEHypo.h"
 #include "aecore/templates/AETemplateSet.h"
+#include "aecore/waveform/AEWave.h"
 #include "base/numerics/KZ_NumHelpers.h"
 #include "base/numerics/KZ_TSanaAR.h"
 
@@ -33,7 +34,7 @@ int Range(const CAEWave& w, int c, int a, int b, int empty) {
 
 }  // namespace
 
-void AEWave_IntegrateSeries(float x[], int n, float w) {
+void CAEWave::IntegrateSeries(float x[], int n, float w) {
   if (n < 1) return;
   float a = 0.1f * w;
   float D = a * a + 7.58519983291626f * a + 12.0f;
@@ -46,51 +47,52 @@ void AEWave_IntegrateSeries(float x[], int n, float w) {
   for (int k = 2; k < n; ++k) x[k] = c0 * (u[k] - u[k - 2]) + c1 * x[k - 1] + c2 * x[k - 2];
 }
 
-int AEWave_SourceParameters(CAEWave& wave, CAEHypo& hypo) {
-  AEHRecord& rec = hypo.m_Rec;
+int CAEWave::SourceParameters(CAEHypo* hypo) {
+  if (!hypo) return 0;
+  AEHRecord& rec = hypo->m_Rec;
   rec.fFc = 0.0f;
   rec.fMw = 0.0f;
-  if (rec.nArrivals < 5 || !wave.m_pHeader) return 0;
-  const float r = Rate(wave);
-  const int N = Samples(wave);
+  if (rec.nArrivals < 5 || !m_pHeader) return 0;
+  const float r = Rate(*this);
+  const int N = Samples(*this);
   // The analysed window must fit the work arrays.
-  const int W = std::min(static_cast<int>(r * hypo.m_fMwFcWindow), AEW_WORK_SIZE / 2 - 2);
+  const int W = std::min(static_cast<int>(r * hypo->m_fMwFcWindow), AEW_WORK_SIZE / 2 - 2);
   const int NF = 2 * W;
-  const int K = hypo.m_nAROrder;
+  const int K = hypo->m_nAROrder;
   if (W < 2 || N < 1) return 0;
   std::vector<float> buffer(N);
   std::vector<float> amps, freqs;
   KZ_TSanaAR ar;
   KZ_Ary_ series(W), coef(std::max(K, 1) + 1);
-  if (wave.m_pSpectrum.size() < static_cast<std::size_t>(NF + 1)) wave.m_pSpectrum.resize(NF + 1);
+  if (m_pSpectrum.size() < static_cast<std::size_t>(NF + 1)) m_pSpectrum.resize(NF + 1);
   int n = std::min(static_cast<int>(rec.nArrivals), AEH_MAX_SENSORS);
   for (int j = 0; j < n; ++j) {
     int s = rec.nSensor[j];
-    if (s < 0 || s >= Channels(wave)) continue;
+    if (s < 0 || s >= Channels(*this)) continue;
     int i0 = static_cast<int>(std::max(r * rec.fTime[j], 0.0f));
     if (i0 + W > N) continue;
     float cosA = 0.0f, dist = 0.0f;
-    if (!AEHypo_GetSensorIncidence(hypo, s, &cosA, &dist) || cosA < 0.25f) continue;
-    float g = std::pow(dist, hypo.m_fRNormal) * (hypo.m_pSensorGain[s] * 1e6f);
-    if (hypo.m_nMwFcSensCorr == 1 || hypo.m_nMwFcSensCorr == 2) g = g / (cosA * cosA);
-    const std::int16_t* x = Channel(wave, s);
+    if (!hypo->GetSensorIncidence(s, &cosA, &dist) || cosA < 0.25f) continue;
+    float g = std::pow(dist, hypo->m_fRNormal) * (hypo->m_pSensorGain[s] * 1e6f);
+    if (hypo->m_nMwFcSensCorr == 1 || hypo->m_nMwFcSensCorr == 2) g = g / (cosA * cosA);
+    const std::int16_t* x = Channel(*this, s);
     for (int i = 0; i < N; ++i) buffer[i] = x[i] * g;
     for (int i = 1; i <= W; ++i) series[i] = buffer[i0 + i - 1];
     KZ_TSana::RemoveMean(&series, W, W);
     int p = 0;
     double sig2 = 0.0;
     ar.FitMinAIC(&series, W, &coef, &p, &sig2, K);
-    KZ_TSanaAR::Spectrum(&coef, p, nullptr, 0, sig2, wave.m_pSpectrum.data(), NF, false, true);
+    KZ_TSanaAR::Spectrum(&coef, p, nullptr, 0, sig2, m_pSpectrum.data(), NF, false, true);
     int k = 0;
     double best = -1e10;
     for (int i = 0; i < NF; ++i) {
-      if (wave.m_pSpectrum[i] > best) {
-        best = wave.m_pSpectrum[i];
+      if (m_pSpectrum[i] > best) {
+        best = m_pSpectrum[i];
         k = i;
       }
     }
     freqs.push_back((k + 1) * 0.5f * r / NF);
-    AEWave_IntegrateSeries(buffer.data(), N, 1e-6f / r);
+    IntegrateSeries(buffer.data(), N, 1e-6f / r);
     auto [lo, hi] = std::minmax_element(buffer.begin() + i0, buffer.begin() + i0 + W);
     amps.push_back((std::max(0.0f, *hi) - std::min(0.0f, *lo)) * 0.5f);
   }
@@ -130,21 +132,22 @@ void CopyDateTime(const CAEWave& wave, AEHRecord& rec) {
 void SetArrivalsFromPicks(CAEWave& wave, CAEHypo& hypo) {
   int n = std::min({hypo.m_nSensors, Channels(wave), AEH_MAX_SENSORS});
   for (int k = 0; k < n; ++k)
-    AEHypo_SetArrival(hypo, wave.m_pPickTime[k], wave.m_pPickAmp[k], wave.m_pPickRise[k],
-                      wave.m_pPickSN[k], static_cast<std::uint8_t>(wave.m_pPolarity[k] & 0xFF), k);
+    hypo.SetArrival(wave.m_pPickTime[k], wave.m_pPickAmp[k], wave.m_pPickRise[k], wave.m_pPickSN[k],
+                    static_cast<std::uint8_t>(wave.m_pPolarity[k] & 0xFF), k);
 }
 
 }  // namespace
 
-int AEWave_PickAll(CAEWave& wave, CAEHypo& hypo, int start, int end, int check) {
-  if (!wave.m_pHeader) return 0;
-  AEHRecord& rec = hypo.m_Rec;
-  const int N = Samples(wave), C = Channels(wave);
-  const float r = Rate(wave);
+int CAEWave::PickAll(CAEHypo* hypo, int start, int end, int check) {
+  if (!hypo) return 0;
+  if (!m_pHeader) return 0;
+  AEHRecord& rec = hypo->m_Rec;
+  const int N = Samples(*this), C = Channels(*this);
+  const float r = Rate(*this);
   int endp = (end >= 1 && end < N - 1) ? end : N - 1;
   rec = AEHRecord{};
-  if (check != 0 && !wave.CheckWaveform(check)) {
-    wave.m_pHeader->nStatus = -1;
+  if (check != 0 && !CheckWaveform(check)) {
+    m_pHeader->nStatus = -1;
     return 0;
   }
   if (start < 1 && endp > N - 4) {
@@ -152,7 +155,7 @@ int AEWave_PickAll(CAEWave& wave, CAEHypo& hypo, int start, int end, int check) 
     float best = 2.0f;
     int position = N;
     for (int c = 0; c < C; ++c) {
-      const std::int16_t* x = Channel(wave, c);
+      const std::int16_t* x = Channel(*this, c);
       if (N < 151) break;
       float pre = 0.0f, post = 0.0f;
       for (int i = 0; i < 100; ++i) pre += std::abs(x[i]);
@@ -174,31 +177,31 @@ int AEWave_PickAll(CAEWave& wave, CAEHypo& hypo, int start, int end, int check) 
       endp = std::min(N - 1, start + 512);
     }
   }
-  AEPickOptions options{hypo.m_fMecAcri, hypo.m_pTemplates};
-  for (int c = 0; c < C; ++c) wave.AutoPick(c, 0, start, endp, &options);
-  SetArrivalsFromPicks(wave, hypo);
+  AEPickOptions options{hypo->m_fMecAcri, hypo->m_pTemplates};
+  for (int c = 0; c < C; ++c) AutoPick(c, 0, start, endp, &options);
+  SetArrivalsFromPicks(*this, *hypo);
   float residuals[AEH_MAX_SENSORS] = {};
-  AEHypo_Locate(hypo, residuals, -1);
-  CopyDateTime(wave, rec);
+  hypo->Locate(residuals, -1);
+  CopyDateTime(*this, rec);
 
-  const int sensors = std::min({hypo.m_nSensors, C, AEH_MAX_SENSORS});
+  const int sensors = std::min({hypo->m_nSensors, C, AEH_MAX_SENSORS});
   int count = rec.nArrivals;
-  if (count >= 5 && count < hypo.m_nSensors) {
+  if (count >= 5 && count < hypo->m_nSensors) {
     bool any = false;
     for (int j = count; j < sensors; ++j) {
       int s = rec.nSensor[j];
       rec.fSN[j] = 0.0f;
       rec.nPolarity[j] = 0;
-      if (s < 0 || s >= C || Range(wave, s, 0, N, 0) < 300) continue;
+      if (s < 0 || s >= C || Range(*this, s, 0, N, 0) < 300) continue;
       float t = std::max((rec.fTime[j] - residuals[j]) * r, 0.0f);
-      if (wave.AutoPick(s, static_cast<int>(t), 0, -1, nullptr)) {
-        rec.fTime[j] = wave.m_pPickTime[s];
-        rec.fSN[j] = wave.m_pPickSN[s];
-        rec.nPolarity[j] = static_cast<std::int8_t>(wave.m_pPolarity[s] & 0xFF);
+      if (AutoPick(s, static_cast<int>(t), 0, -1, nullptr)) {
+        rec.fTime[j] = m_pPickTime[s];
+        rec.fSN[j] = m_pPickSN[s];
+        rec.nPolarity[j] = static_cast<std::int8_t>(m_pPolarity[s] & 0xFF);
         any = true;
       }
     }
-    if (any) AEHypo_Locate(hypo, residuals, -1);
+    if (any) hypo->Locate(residuals, -1);
   }
   count = rec.nArrivals;
   if (count > 3) {
@@ -211,37 +214,38 @@ int AEWave_PickAll(CAEWave& wave, CAEHypo& hypo, int start, int end, int check) 
         ++bad;
         continue;
       }
-      int pre = Range(wave, s, m, k, -60000);
-      int post = Range(wave, s, k, std::min(k + 100, N), 0);
+      int pre = Range(*this, s, m, k, -60000);
+      int post = Range(*this, s, k, std::min(k + 100, N), 0);
       if (pre > post / 2) ++bad;
     }
     if (bad > count - 4) rec.nArrivals = 0;
   }
   rec.nFlags = rec.nArrivals > 3 ? 1 : 0;
-  CopyDateTime(wave, rec);
-  rec.nIndex = wave.m_nEvent;
+  CopyDateTime(*this, rec);
+  rec.nIndex = m_nEvent;
   return rec.nArrivals;
 }
 
-int AEWave_ProcessEvent(CAEWave& wave, CAEHypo& hypo, int start, int end, int check) {
-  if (!wave.m_pHeader) return 0;
-  const int N = Samples(wave), C = Channels(wave);
-  const float r = Rate(wave);
-  AEHRecord& rec = hypo.m_Rec;
-  int count = AEWave_PickAll(wave, hypo, start, end, check);
+int CAEWave::ProcessEvent(CAEHypo* hypo, int start, int end, int check) {
+  if (!hypo) return 0;
+  if (!m_pHeader) return 0;
+  const int N = Samples(*this), C = Channels(*this);
+  const float r = Rate(*this);
+  AEHRecord& rec = hypo->m_Rec;
+  int count = PickAll(hypo, start, end, check);
   if (count < 4 && 0.7 * N > start)
-    count = AEWave_PickAll(wave, hypo, static_cast<int>(start + 0.1 * N), end, check);
+    count = PickAll(hypo, static_cast<int>(start + 0.1 * N), end, check);
   AEHRecord best = rec;
   int bestCount = rec.nArrivals;
   for (int pass = 0; pass < 10 && rec.nArrivals >= 4 && rec.nArrivals <= C - 3; ++pass) {
     int s0 = static_cast<int>(r * rec.fT0);
     int e0 = s0 + 32;
-    for (int k = 0; k < std::min(hypo.m_nSensors, AEH_MAX_SENSORS); ++k) {
+    for (int k = 0; k < std::min(hypo->m_nSensors, AEH_MAX_SENSORS); ++k) {
       float t, dx, dy, dz;
-      AEHypo_TravelTimeDeriv(hypo, k, &t, &dx, &dy, &dz);
+      hypo->TravelTimeDeriv(k, &t, &dx, &dy, &dz);
       e0 = std::max(e0, static_cast<int>((rec.fT0 + t) * r) + s0 + 32);
     }
-    AEWave_PickAll(wave, hypo, s0, e0, check);
+    PickAll(hypo, s0, e0, check);
     if (rec.nArrivals > bestCount) {
       best = rec;
       bestCount = rec.nArrivals;
@@ -250,26 +254,26 @@ int AEWave_ProcessEvent(CAEWave& wave, CAEHypo& hypo, int start, int end, int ch
   rec = best;
 
   // Template picks for the sensors without a first motion.
-  const CAETemplateSet* set = hypo.m_pTemplates;
+  const CAETemplateSet* set = hypo->m_pTemplates;
   if (set && set->GetCount() > 0) {
     const int W = set->m_nWindow, L = set->m_nLag;
     const int len = W + 2 * L + 2;
     std::vector<float> copy(std::max(len, 0));
     bool any = false;
-    const int sensors = std::min({hypo.m_nSensors, C, AEH_MAX_SENSORS});
+    const int sensors = std::min({hypo->m_nSensors, C, AEH_MAX_SENSORS});
     for (int k = 0; k < sensors; ++k) {
-      if (wave.m_pPolarity[k] != 0) continue;
+      if (m_pPolarity[k] != 0) continue;
       // After the location the slots are no longer in sensor order: the pick goes into
       // the slot that holds sensor k, so that no other sensor's arrival is overwritten.
       int slot = 0;
       while (slot < sensors && rec.nSensor[slot] != k) ++slot;
       if (slot == sensors) continue;
       float t, dx, dy, dz;
-      AEHypo_TravelTimeDeriv(hypo, slot, &t, &dx, &dy, &dz);
+      hypo->TravelTimeDeriv(slot, &t, &dx, &dy, &dz);
       int i0 = static_cast<int>((rec.fT0 + t) * r);
       int from = i0 - W / 2 - L;
       if (len < 1 || from < 0 || from + len > N) continue;  // the copy must lie inside the channel
-      const std::int16_t* x = Channel(wave, k);
+      const std::int16_t* x = Channel(*this, k);
       for (int i = 0; i < len; ++i) copy[i] = x[from + i];
       int shift = 0, pol = 0;
       float amp = 0, rise = 0, score = 0;
@@ -282,9 +286,9 @@ int AEWave_ProcessEvent(CAEWave& wave, CAEHypo& hypo, int start, int end, int ch
         any = true;
       }
     }
-    if (any) AEHypo_LocateCurrent(hypo);
+    if (any) hypo->LocateCurrent();
   }
-  AEWave_SourceParameters(wave, hypo);
-  AEHypo_FocalMechanism(hypo, -1);
+  SourceParameters(hypo);
+  hypo->FocalMechanism(-1);
   return rec.nArrivals;
 }

@@ -1,12 +1,11 @@
-#include "aecore/catalogue/AEProcess.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <random>
 #include <vector>
 
-#include "aecore/catalogue/AEHypo_location.h"
+#include "aecore/catalogue/AEHypo.h"
+#include "aecore/waveform/AEWave.h"
 
 namespace {
 
@@ -19,7 +18,7 @@ TEST(AEProcess, IntegrationFollowsTheIntegralOfASine) {
   std::vector<float> x(n);
   for (int k = 0; k < n; ++k)
     x[k] = k < 1 ? 0.0f : static_cast<float>(std::sin(omega * (k - 1) * step));
-  AEWave_IntegrateSeries(x.data(), n, step);
+  CAEWave::IntegrateSeries(x.data(), n, step);
   double peak = 2 / omega;
   for (int k = 100; k < n; k += 97)
     EXPECT_NEAR(x[k], (1 - std::cos(omega * (k - 1) * step)) / omega, 0.01 * peak) << k;
@@ -59,7 +58,7 @@ struct Record {
 
 TEST(AEProcess, PicksInTheWindowOfTheStrongestEnergyRise) {
   Record r;
-  AEWave_PickAll(r.wave, r.hypo, 0, 0, 0);
+  r.wave.PickAll(&r.hypo, 0, 0, 0);
   // The window 772 .. 1284 around the rise at 900 leaves the later signal out.
   for (int c = 0; c < 16; ++c) {
     float sample = r.wave.m_pPickTime[c] * 20;
@@ -75,7 +74,7 @@ TEST(AEProcess, PicksInTheWindowOfTheStrongestEnergyRise) {
 TEST(AEProcess, AFailedWaveformCheckRejectsTheRecord) {
   Record r;
   std::fill(r.wave.m_pSamples.begin(), r.wave.m_pSamples.end(), 0);  // every channel dead
-  EXPECT_EQ(AEWave_PickAll(r.wave, r.hypo, 0, 0, 1), 0);
+  EXPECT_EQ(r.wave.PickAll(&r.hypo, 0, 0, 1), 0);
   EXPECT_EQ(r.wave.m_pHeader->nStatus, -1);
 }
 
@@ -85,7 +84,7 @@ TEST(AEProcess, SourceParametersNeedFiveArrivals) {
   r.hypo.m_Rec.fFc = 1.0f;
   r.hypo.m_Rec.fMw = 1.0f;
   r.hypo.m_Rec.fMw2 = 7.0f;
-  EXPECT_EQ(AEWave_SourceParameters(r.wave, r.hypo), 0);
+  EXPECT_EQ(r.wave.SourceParameters(&r.hypo), 0);
   EXPECT_EQ(r.hypo.m_Rec.fFc, 0.0f);
   EXPECT_EQ(r.hypo.m_Rec.fMw, 0.0f);
   EXPECT_EQ(r.hypo.m_Rec.fMw2, 7.0f);

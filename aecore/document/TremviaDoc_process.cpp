@@ -1,9 +1,9 @@
 // Picking, location and full processing of the current event, and saving its record.
 #include <algorithm>
 
-#include "aecore/catalogue/AEHypo_location.h"
-#include "aecore/catalogue/AEProcess.h"
+#include "aecore/catalogue/AEHypo.h"
 #include "aecore/document/TremviaDoc.h"
+#include "aecore/waveform/AEWave.h"
 #include "platform/UiServices.h"
 
 bool CTremviaDoc::ProcessCurrentEvent(int mode, bool save, int p1, int p2, int /*p4*/, int p3) {
@@ -30,8 +30,8 @@ bool CTremviaDoc::ProcessCurrentEvent(int mode, bool save, int p1, int p2, int /
         for (int c = 0; c < channels; ++c) flags[c] = static_cast<std::uint16_t>(w.m_pPolarity[c]);
         int n = std::min({h.m_nSensors, channels, AEH_MAX_SENSORS});
         for (int k = 0; k < n; ++k)
-          AEHypo_SetArrival(h, w.m_pPickTime[k], w.m_pPickAmp[k], w.m_pPickRise[k], w.m_pPickSN[k],
-                            static_cast<std::uint8_t>(flags[k] & 0xFF), k);
+          h.SetArrival(w.m_pPickTime[k], w.m_pPickAmp[k], w.m_pPickRise[k], w.m_pPickSN[k],
+                       static_cast<std::uint8_t>(flags[k] & 0xFF), k);
         const AEWHeader& hd = *w.m_pHeader;
         r.nYear = static_cast<std::uint8_t>(hd.nYear & 0xFF);
         r.nMonth = static_cast<std::uint8_t>(hd.nMonth & 0xFF);
@@ -46,8 +46,8 @@ bool CTremviaDoc::ProcessCurrentEvent(int mode, bool save, int p1, int p2, int /
       break;
     }
     case 2:
-      AEHypo_LocateCurrent(h);
-      AEWave_SourceParameters(w, h);
+      h.LocateCurrent();
+      w.SourceParameters(&h);
       if (r.nArrivals > 4) {
         entry();
         m_Host.UpdateAllViews(nullptr, 31, nullptr);
@@ -55,7 +55,7 @@ bool CTremviaDoc::ProcessCurrentEvent(int mode, bool save, int p1, int p2, int /
       result = true;
       break;
     case 3:
-      if (AEWave_ProcessEvent(w, h, p1, p2, p3) > 3) entry();
+      if (w.ProcessEvent(&h, p1, p2, p3) > 3) entry();
       m_Host.UpdateAllViews(nullptr, 31, nullptr);
       result = true;
       break;

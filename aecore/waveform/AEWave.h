@@ -13,6 +13,7 @@
 #include "base/numerics/KZ_TSanaAR.h"
 
 struct AESensorTable;
+class CAEHypo;
 class CAETemplateSet;
 
 // Work arrays of the picker and the source parameters hold this many elements.
@@ -65,6 +66,18 @@ class CAEWave {
   float PeakToPeak(int channel) const;
   float NoiseSum(int channel) const;
   bool IsPulseShot(int channel, int index) const;
+
+  // Into the catalogue engine's current record (defined with the engine's processing):
+  // Fc and the two Mw (returns the arrivals used; 0: none, Fc and Mw 0); picking and
+  // location of the event in [start, end] (whole record when both < 1), re-picking the
+  // channels left out and checking the onsets (the final arrival count, 0 when the
+  // waveform check fails); and the full processing: picking repeated around the located
+  // origin, template picks, source parameters and mechanism.
+  int SourceParameters(CAEHypo* hypo);
+  int PickAll(CAEHypo* hypo, int start, int end, int check);
+  int ProcessEvent(CAEHypo* hypo, int start, int end, int check);
+  // Second-order integration of x[0..n-1] in place, w being the sample interval in seconds.
+  static void IntegrateSeries(float x[], int n, float w);
 
   // SEG-2 keywords and the event-file writers of the other layouts.
   void ParseSeg2FileString(const char* text);

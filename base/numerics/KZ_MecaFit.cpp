@@ -346,15 +346,24 @@ KZ_MecaSolution KZ_MecaFit::Refine(int level, const KZ_MecaStation st[], int n, 
   const float v = g.m_fValue;
   const KZ_MecaSolution r0 = Refine(level - 1, st, n, p, grid, h <= 0.001f ? 1 : 0);
   if (h <= 0.001f) return r0;
-  g.m_fValue = v + h;
-  const KZ_MecaSolution r1 = Refine(level - 1, st, n, p, grid, 0);
+  // The first trial step obeys the bounds as every later one does: evaluated beyond the
+  // upper bound it would become the start of the walk, and each return of the outer
+  // searches would carry the value one step further out.
+  const bool upInside = v + h <= g.m_fUpper;
+  KZ_MecaSolution r1;
+  if (upInside) {
+    g.m_fValue = v + h;
+    r1 = Refine(level - 1, st, n, p, grid, 0);
+  }
   // The walk: t the current position with misfit f0, fm the misfit one step back.
   float t;
   double fm, f0;
-  if (r1.m_fMisfit > r0.m_fMisfit) {
+  bool mirrorBack = false;  // no misfit one step back: mirror the step ahead
+  if (!upInside || r1.m_fMisfit > r0.m_fMisfit) {
     h = -h;
     t = v;
-    fm = r1.m_fMisfit;
+    mirrorBack = !upInside;
+    fm = upInside ? r1.m_fMisfit : 0.0;
     f0 = r0.m_fMisfit;
   } else {
     t = v + h;
@@ -380,7 +389,9 @@ KZ_MecaSolution KZ_MecaFit::Refine(int level, const KZ_MecaStation st[], int n, 
     }
     fm = f0;
     f0 = f;
+    mirrorBack = false;
   }
+  if (mirrorBack) fm = fp;
   const double D = fm + fp - 2.0 * f0;
   if (D > 0.0) {
     g.m_fError = static_cast<float>(2.0 * h * h / D);

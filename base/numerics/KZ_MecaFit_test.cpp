@@ -257,3 +257,25 @@ TEST(KZ_MecaFit, NestedSearchRecoversMagnitudeAndIsotropicPart) {
   EXPECT_LT(TensorDistance(F, D), 0.15);
   EXPECT_GE(s.m_nMinima, 1);
 }
+
+// Amplitudes of a larger magnitude than the range allows: each group stays within its
+// bounds however often the nested search comes back to it.
+TEST(KZ_MecaFit, NestedSearchKeepsItsBounds) {
+  double M[9];
+  MomentTensorFromAngles(0.0, 0.0, 40, 60, 180, M);
+  const double scale = std::pow(10.0, 1.5 * 1.6);
+  std::vector<KZ_MecaStation> st;
+  for (auto [az, to] : Rays(30)) {
+    const double a = scale * RadiationAmplitude(M, to, az, 1);
+    st.push_back(Station("P", az, to, a, a > 0 ? 1 : -1));
+  }
+  KZ_MecaFit fit;
+  KZ_MecaParam p;
+  const KZ_MecaSolution s = fit.Solve(st.data(), static_cast<int>(st.size()), &p, 0.5f, 1.0f);
+  EXPECT_GE(s.m_nStatus, 0);
+  for (int g = 0; g < 3; ++g) {
+    EXPECT_GE(p.m_Group[g].m_fValue, p.m_Group[g].m_fLower - 1e-6f) << g;
+    EXPECT_LE(p.m_Group[g].m_fValue, p.m_Group[g].m_fUpper + 1e-6f) << g;
+  }
+  EXPECT_GT(p.m_Group[0].m_fValue, 1.0f - p.m_Group[0].m_fStep);  // the last step inside
+}
