@@ -1,104 +1,16 @@
-// Writes a synthetic acoustic-emission experiment with known sources:
+// Writes the synthetic acoustic-emission experiment with known sources (see SynthCube.h):
 //
 //   tv_synth <folder> [--events N] [--seed S] [--aniso] [--name NAME] [--copy M]
 //
 // With --copy M only the first M events are written, byte for byte as the whole
 // experiment has them (the sample experiment shipped with the program is such a copy).
-// A 50 mm cube centred on the origin carries 16 sensors staggered over its six faces.
-// Events: a 3 x 3 x 3 grid at -15, 0, +15 mm, then random points within 20 mm of the
-// centre (100 in all by default). Each channel holds 2000 16-bit samples at 10 MHz:
-// Gaussian noise of 10 counts plus, from the onset t0 + travel time on, a damped 0.3 MHz
-// wavelet A sin(2 pi 0.3 t) exp(-t / 50 us) with A = 8000 x (amplitude factor) x (30 mm / d)
-// x R, R being the P radiation pattern of the event's double couple (its sign is the first
-// motion). Travel times: d / v with v = 5.5 mm/us, or with --aniso the ellipsoidal model
-// v = sqrt(Vx^2 nx^2 + Vy^2 ny^2 + Vz^2 nz^2) of the ray direction n with Vx 5.0, Vy 5.5,
-// Vz 6.0 mm/us. Origin times lie between samples.
-//
-// Written: <NAME>.pad (parameter file), <NAME>.aeh (catalogue with each event's time),
-// <NAME upper case>.00/<iiiiii>.WAV (event i), truth.txt (one line per event: index, x, y,
-// z in mm, t0 in us, amplitude factor, strike, dip, rake in degrees with x north, y east,
-// z down, i.e. the specimen's z negated) and onsets.txt (one line per event and channel:
-// index, channel, onset in us, first-motion polarity, amplitude in counts).
-// Everything follows from the seed: the same arguments give the same bytes.
-#include <algorithm>
-#include <cmath>
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <random>
 #include <string>
-#include <vector>
 
-#include "aecore/catalogue/AEHypo.h"
-#include "aecore/waveform/AEWave.h"
-#include "platform/File.h"
-#include "platform/FileSystem.h"
-#include "platform/Strings.h"
+#include "tools/synth/SynthCube.h"
 
 namespace {
-
-constexpr double kPi = 3.14159265358979323846;
-constexpr int kSensors = 16;
-constexpr int kSamples = 2000;
-constexpr int kRate = 10;  // samples per microsecond
-constexpr double kNoise = 10.0;
-constexpr double kFrequency = 0.3;           // MHz
-constexpr double kDecay = 50.0;              // us: the coda rings on to the end of the record
-constexpr double kReferenceDistance = 30.0;  // mm: about 8000 counts across the cube
-
-// Staggered over the faces x = +-25, y = +-25 (three each) and z = +-25 (two each).
-const double kSensorXYZ[kSensors][3] = {
-    {25, -10, -12}, {25, 8, 3},  {25, -3, 15},  {-25, 11, -9}, {-25, -7, 5}, {-25, 2, 17},
-    {-12, 25, -14}, {6, 25, -2}, {-4, 25, 13},  {13, -25, -6}, {-9, -25, 8}, {3, -25, -17},
-    {-8, -11, 25},  {10, 9, 25}, {7, -12, -25}, {-11, 6, -25}};
-
-// Uniform deviates from a generator whose sequence the C++ standard fixes, so the
-// experiment is the same on every system.
-class Random {
- public:
-  explicit Random(std::uint64_t seed) : engine_(seed) {}
-  double Uniform() { return (engine_() >> 11) * (1.0 / 9007199254740992.0); }
-  double Uniform(double lo, double hi) { return lo + (hi - lo) * Uniform(); }
-  double Gauss() {
-    if (spare_) {
-      spare_ = false;
-      return kept_;
-    }
-    double u, v, s;
-    do {
-      u = 2 * Uniform() - 1;
-      v = 2 * Uniform() - 1;
-      s = u * u + v * v;
-    } while (s >= 1 || s == 0);
-    const double f = std::sqrt(-2 * std::log(s) / s);
-    kept_ = v * f;
-    spare_ = true;
-    return u * f;
-  }
-
- private:
-  std::mt19937_64 engine_;
-  bool spare_ = false;
-  double kept_ = 0;
-};
-
-struct Event {
-  double x, y, z, t0, factor, strike, dip, rake;
-};
-
-// P radiation pattern 2 (g.n)(g.s) of a double couple for the unit ray g, all in the
-// specimen frame (z up); n and s from strike, dip and rake in the north-east-down frame.
-double Radiation(const Event& e, const double g[3]) {
-  const double f = e.strike * kPi / 180, d = e.dip * kPi / 180, l = e.rake * kPi / 180;
-  const double nNed[3] = {-std::sin(d) * std::sin(f), std::sin(d) * std::cos(f), -std::cos(d)};
-  const double sNed[3] = {std::cos(l) * std::cos(f) + std::cos(d) * std::sin(l) * std::sin(f),
-                          std::cos(l) * std::sin(f) - std::cos(d) * std::sin(l) * std::cos(f),
-                          -std::sin(l) * std::sin(d)};
-  const double n[3] = {nNed[0], nNed[1], -nNed[2]};
-  const double s[3] = {sNed[0], sNed[1], -sNed[2]};
-  return 2 * (g[0] * n[0] + g[1] * n[1] + g[2] * n[2]) * (g[0] * s[0] + g[1] * s[1] + g[2] * s[2]);
-}
 
 int Fail(const std::string& what) {
   std::fprintf(stderr, "tv_synth: %s\n", what.c_str());
@@ -111,159 +23,26 @@ int main(int argc, char** argv) {
   if (argc < 2)
     return Fail(
         "usage: tv_synth <folder> [--events N] [--seed S] [--aniso] [--name NAME] [--copy M]");
-  std::string folder = argv[1];
-  int events = 100;
-  std::uint64_t seed = 1;
-  bool aniso = false;
-  std::string name = "Cube";
-  int copy = -1;
+  synthcube::Options o;
+  o.folder = argv[1];
   for (int i = 2; i < argc; ++i) {
     std::string a = argv[i];
     if (a == "--events" && i + 1 < argc)
-      events = std::atoi(argv[++i]);
+      o.events = std::atoi(argv[++i]);
     else if (a == "--seed" && i + 1 < argc)
-      seed = std::strtoull(argv[++i], nullptr, 10);
+      o.seed = std::strtoull(argv[++i], nullptr, 10);
     else if (a == "--aniso")
-      aniso = true;
+      o.aniso = true;
     else if (a == "--name" && i + 1 < argc)
-      name = argv[++i];
+      o.name = argv[++i];
     else if (a == "--copy" && i + 1 < argc)
-      copy = std::atoi(argv[++i]);
+      o.copy = std::atoi(argv[++i]);
     else
       return Fail("unknown argument " + a);
   }
-  if (events < 1 || events > 1000) return Fail("between 1 and 1000 events");
-  const int written = copy >= 1 && copy < events ? copy : events;
-  const double vx = aniso ? 5.0 : 5.5, vy = 5.5, vz = aniso ? 6.0 : 5.5;
-  if (!plat::FolderExists(folder) && !plat::CreateFolder(folder))
-    return Fail("cannot create " + folder);
-
-  // Parameter file.
-  const std::string pad = folder + "/" + name + ".pad";
-  {
-    plat::File f;
-    if (!f.Open(pad, "wt")) return Fail("cannot write " + pad);
-    f.Printf("Synthetic cube 50 mm, 16 sensors, %s P velocity, seed %llu\n",
-             aniso ? "Vx 5.0 Vy 5.5 Vz 6.0 mm/us" : "5.5 mm/us",
-             static_cast<unsigned long long>(seed));
-    f.Printf("Written by tv_synth; truth.txt holds the sources\n");
-    f.Printf("Sensors: number, x, y, z (mm), sign, name, sensitivity\n");
-    f.Printf("0\n%d\n0\n%d 0 0\n", kSamples, kSensors);
-    f.Printf("50.0 50.0 50.0 4 CUBE\n");
-    f.Printf("%.1f 0.0 0.0\n", vz);
-    for (int k = 0; k < kSensors; ++k)
-      f.Printf("%d %.2f %.2f %.2f 1.0 +S%02d gain=1.83e-6\n", k + 1, kSensorXYZ[k][0],
-               kSensorXYZ[k][1], kSensorXYZ[k][2], k + 1);
-    f.Printf("1\n1 0 %.2f %.2f %.2f\n", vz, vx, vy);
-    f.Printf("X=1.0 Y=1.0 Z=1.0\n");
-    f.Printf("PEAK=2026/12/10 10:00:00.0\n");
-    f.Printf("REF=2026/12/10 10:00:00.0\n");
-    f.Printf("END=2026/12/10 12:00:00\n");
-    f.Printf("(end of times)\n");
-    f.Printf("<LOC_OPT\nRORDER=5\nCC_WIN=200\nCC_SHI=10\nCC_MIN=0.8\n</LOC_OPT>\n");
-    f.Printf("END\n");
-    if (!f.Flush()) return Fail("cannot write " + pad);
-  }
-
-  // Sources.
-  Random rnd(seed);
-  std::vector<Event> list;
-  for (int i = 0; i < events; ++i) {
-    Event e{};
-    if (i < 27) {
-      e.x = -15.0 + 15.0 * (i % 3);
-      e.y = -15.0 + 15.0 * (i / 3 % 3);
-      e.z = -15.0 + 15.0 * (i / 9);
-    } else {
-      do {
-        e.x = rnd.Uniform(-20, 20);
-        e.y = rnd.Uniform(-20, 20);
-        e.z = rnd.Uniform(-20, 20);
-      } while (e.x * e.x + e.y * e.y + e.z * e.z > 400);
-    }
-    e.t0 = std::floor(rnd.Uniform(20, 30)) + rnd.Uniform(0.01, 0.09);  // between samples
-    e.factor = std::exp(rnd.Uniform(std::log(0.5), std::log(2.0)));
-    e.strike = rnd.Uniform(0, 360);
-    e.dip = rnd.Uniform(20, 90);
-    e.rake = rnd.Uniform(-180, 180);
-    list.push_back(e);
-  }
-
-  // Catalogue with each event's time (created through the engine, as the program does).
-  CAEHypo hypo;
-  if (!hypo.LoadPad(pad, false)) return Fail("cannot open the catalogue of " + pad);
-
-  plat::File truth, onsets;
-  if (!truth.Open(folder + "/truth.txt", "wt") || !onsets.Open(folder + "/onsets.txt", "wt"))
-    return Fail("cannot write the truth files");
-  truth.Printf(
-      "# index x y z (mm) t0 (us) amplitude_factor strike dip rake (deg; x north, y east, z "
-      "down)\n");
-  onsets.Printf("# index channel onset (us) polarity amplitude (counts)\n");
-
-  CAEWave wave;
-  std::string setName = plat::ToUpper(name);
-  wave.SetFileSet(setName, folder, 0, 0);
-  wave.Allocate(kSensors, kSamples, kRate);
-  const std::string setFolder = folder + "/" + setName + ".00";
-  if (!plat::FolderExists(setFolder)) plat::CreateFolder(setFolder);
-  for (int i = 0; i < written; ++i) {
-    const Event& e = list[i];
-    truth.Printf("%d %.4f %.4f %.4f %.5f %.4f %.2f %.2f %.2f\n", i, e.x, e.y, e.z, e.t0, e.factor,
-                 e.strike, e.dip, e.rake);
-    AEWHeader& h = *wave.m_pHeader;
-    h.nBits = 16;
-    h.fScale = 1.0f;
-    const int seconds = 1 + 7 * i;
-    h.nSec = seconds;
-    h.nUsec = static_cast<std::int32_t>(rnd.Uniform(0, 999999));
-    h.nYear = 2026;
-    h.nMonth = 12;
-    h.nDay = 10;
-    h.nHour = static_cast<std::int16_t>(10 + seconds / 3600);
-    h.nMinute = static_cast<std::int16_t>(seconds / 60 % 60);
-    h.nSecond = static_cast<std::int16_t>(seconds % 60);
-    h.nStatus = 0;
-    for (int k = 0; k < kSensors; ++k) {
-      const double dx = kSensorXYZ[k][0] - e.x, dy = kSensorXYZ[k][1] - e.y,
-                   dz = kSensorXYZ[k][2] - e.z;
-      const double d = std::sqrt(dx * dx + dy * dy + dz * dz);
-      const double g[3] = {dx / d, dy / d, dz / d};
-      const double v =
-          std::sqrt(vx * vx * g[0] * g[0] + vy * vy * g[1] * g[1] + vz * vz * g[2] * g[2]);
-      const double onset = e.t0 + d / v;
-      const double amplitude = 8000.0 * e.factor * (kReferenceDistance / d) * Radiation(e, g);
-      onsets.Printf("%d %d %.5f %d %.1f\n", i, k, onset, amplitude > 0 ? 1 : -1, amplitude);
-      for (int s = 0; s < kSamples; ++s) {
-        const double t = static_cast<double>(s) / kRate - onset;
-        double value = kNoise * rnd.Gauss();
-        if (t >= 0) value += amplitude * std::sin(2 * kPi * kFrequency * t) * std::exp(-t / kDecay);
-        value = std::clamp(std::round(value), -32767.0, 32767.0);
-        wave.m_pSamples[static_cast<std::size_t>(k) * kSamples + s] =
-            static_cast<std::int16_t>(value);
-      }
-      wave.m_pPickTime[k] = wave.m_pPickSN[k] = 0.0f;
-      wave.m_pPolarity[k] = 0;
-      wave.m_pGain[k] = 1.0f;
-    }
-    wave.UpdateRange();
-    if (!wave.SaveNumbered(i, 0)) return Fail("cannot write event " + std::to_string(i));
-
-    AEHRecord& r = hypo.m_Rec;
-    r = AEHRecord{};
-    r.nYear = static_cast<std::uint8_t>(h.nYear & 0xFF);
-    r.nMonth = static_cast<std::uint8_t>(h.nMonth);
-    r.nDay = static_cast<std::uint8_t>(h.nDay);
-    r.nHour = static_cast<std::uint8_t>(h.nHour);
-    r.nMinute = static_cast<std::uint8_t>(h.nMinute);
-    r.nSecond = static_cast<std::uint8_t>(h.nSecond);
-    r.nTimeSec = h.nSec;
-    r.nTimeUs = h.nUsec;
-    r.nIndex = i;
-    for (int k = 0; k < kSensors; ++k) r.nSensor[k] = static_cast<std::int8_t>(k);
-    if (!hypo.PutAEH(i, false)) return Fail("cannot write catalogue record " + std::to_string(i));
-  }
-  if (!truth.Flush() || !onsets.Flush()) return Fail("cannot write the truth files");
-  std::printf("%d events in %s\n", written, folder.c_str());
+  std::string error;
+  const int written = synthcube::Write(o, &error);
+  if (written == 0) return Fail(error);
+  std::printf("%d events in %s\n", written, o.folder.c_str());
   return 0;
 }

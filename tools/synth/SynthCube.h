@@ -1,0 +1,52 @@
+// The synthetic acoustic-emission experiment with known sources, written to a folder:
+// a 50 mm cube centred on the origin carrying 16 sensors staggered over its six faces.
+// Events: a 3 x 3 x 3 grid at -15, 0, +15 mm, then random points within 20 mm of the
+// centre (100 in all by default). Each channel holds 2000 16-bit samples at 10 MHz:
+// Gaussian noise of 10 counts plus, from the onset t0 + travel time on, a damped 0.3 MHz
+// wavelet A sin(2 pi 0.3 t) exp(-t / 50 us) with A = 8000 x (amplitude factor) x (30 mm / d)
+// x R, R being the P radiation pattern of the event's double couple (its sign is the first
+// motion). Travel times: d / v with v = 5.5 mm/us, or in the anisotropic variant the
+// ellipsoidal model v = sqrt(Vx^2 nx^2 + Vy^2 ny^2 + Vz^2 nz^2) of the ray direction n with
+// Vx 5.0, Vy 5.5, Vz 6.0 mm/us. Origin times lie between samples.
+//
+// Written: <NAME>.pad (parameter file), <NAME>.aeh (catalogue with each event's time),
+// <NAME upper case>.00/<iiiiii>.WAV (event i), truth.txt (one line per event: index, x, y,
+// z in mm, t0 in us, amplitude factor, strike, dip, rake in degrees with x north, y east,
+// z down, i.e. the specimen's z negated) and onsets.txt (one line per event and channel:
+// index, channel, onset in us, first-motion polarity, amplitude in counts).
+// Everything follows from the seed: the same options give the same bytes.
+#pragma once
+#include <cstdint>
+#include <string>
+
+namespace synthcube {
+
+constexpr int kSensors = 16;
+constexpr int kSamples = 2000;
+constexpr int kRate = 10;            // samples per microsecond
+constexpr double kFrequency = 0.3;  // MHz
+
+extern const double kSensorXYZ[kSensors][3];  // mm, specimen frame (z up)
+
+struct Options {
+  std::string folder;
+  int events = 100;
+  std::uint64_t seed = 1;
+  bool aniso = false;
+  std::string name = "Cube";
+  // With copy = M (1 <= M < events) only the first M events are written, byte for byte
+  // as the whole experiment has them.
+  int copy = -1;
+};
+
+// P velocities along the axes, mm/us.
+void Velocities(bool aniso, double& vx, double& vy, double& vz);
+
+// Straight-ray P travel time (us) from (x, y, z) mm to sensor k under the experiment's model.
+double TravelTime(bool aniso, double x, double y, double z, int k);
+
+// Writes the experiment; returns the number of events written, or 0 with the reason in
+// *error.
+int Write(const Options& options, std::string* error);
+
+}  // namespace synthcube
