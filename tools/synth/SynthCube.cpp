@@ -59,13 +59,9 @@ class Random {
   double kept_ = 0;
 };
 
-struct Event {
-  double x, y, z, t0, factor, strike, dip, rake;
-};
-
 // P radiation pattern 2 (g.n)(g.s) of a double couple for the unit ray g, all in the
 // specimen frame (z up); n and s from strike, dip and rake in the north-east-down frame.
-double Radiation(const Event& e, const double g[3]) {
+double Radiation(const Source& e, const double g[3]) {
   const double f = e.strike * kPi / 180, d = e.dip * kPi / 180, l = e.rake * kPi / 180;
   const double nNed[3] = {-std::sin(d) * std::sin(f), std::sin(d) * std::cos(f), -std::cos(d)};
   const double sNed[3] = {std::cos(l) * std::cos(f) + std::cos(d) * std::sin(l) * std::sin(f),
@@ -101,7 +97,7 @@ double TravelTime(bool aniso, double x, double y, double z, int k) {
 int Write(const Options& o, std::string* error) {
   const std::string& folder = o.folder;
   const std::string& name = o.name;
-  const int events = o.events;
+  const int events = o.sources.empty() ? o.events : static_cast<int>(o.sources.size());
   const int copy = o.copy;
   const std::uint64_t seed = o.seed;
   const bool aniso = o.aniso;
@@ -141,9 +137,9 @@ int Write(const Options& o, std::string* error) {
 
   // Sources.
   Random rnd(seed);
-  std::vector<Event> list;
-  for (int i = 0; i < events; ++i) {
-    Event e{};
+  std::vector<Source> list = o.sources;
+  for (int i = 0; o.sources.empty() && i < events; ++i) {
+    Source e{};
     if (i < 27) {
       e.x = -15.0 + 15.0 * (i % 3);
       e.y = -15.0 + 15.0 * (i / 3 % 3);
@@ -182,7 +178,7 @@ int Write(const Options& o, std::string* error) {
   const std::string setFolder = folder + "/" + setName + ".00";
   if (!plat::FolderExists(setFolder)) plat::CreateFolder(setFolder);
   for (int i = 0; i < written; ++i) {
-    const Event& e = list[i];
+    const Source& e = list[i];
     truth.Printf("%d %.4f %.4f %.4f %.5f %.4f %.2f %.2f %.2f\n", i, e.x, e.y, e.z, e.t0, e.factor,
                  e.strike, e.dip, e.rake);
     AEWHeader& h = *wave.m_pHeader;
@@ -206,9 +202,14 @@ int Write(const Options& o, std::string* error) {
       const double v =
           std::sqrt(vx * vx * g[0] * g[0] + vy * vy * g[1] * g[1] + vz * vz * g[2] * g[2]);
       const double onset = e.t0 + d / v;
-      const double amplitude = 8000.0 * e.factor * (kReferenceDistance / d) * Radiation(e, g);
-      onsets.Printf("%d %d %.5f %d %.1f\n", i, k, onset, amplitude > 0 ? 1 : -1, amplitude);
-      for (int s = 0; s < kSamples; ++s) {
+      const bool live = k < e.liveChannels;
+      const double amplitude =
+          live ? 8000.0 * e.factor * (kReferenceDistance / d) * Radiation(e, g) : 0.0;
+      onsets.Printf("%d %d %.5f %d %.1f\n", i, k, onset, live ? (amplitude > 0 ? 1 : -1) : 0,
+                    amplitude);
+      for (int s = 0; s < kSamples && !live; ++s)
+        wave.m_pSamples[static_cast<std::size_t>(k) * kSamples + s] = 0;
+      for (int s = 0; s < kSamples && live; ++s) {
         const double t = static_cast<double>(s) / kRate - onset;
         double value = kNoise * rnd.Gauss();
         if (t >= 0) value += amplitude * std::sin(2 * kPi * kFrequency * t) * std::exp(-t / kDecay);

@@ -18,6 +18,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace synthcube {
 
@@ -28,6 +29,13 @@ constexpr double kFrequency = 0.3;  // MHz
 
 extern const double kSensorXYZ[kSensors][3];  // mm, specimen frame (z up)
 
+// One event: position (mm, specimen frame), origin time (us), amplitude factor, and the
+// double couple (degrees; x north, y east, z down, i.e. the specimen's z negated).
+struct Source {
+  double x = 0, y = 0, z = 0, t0 = 25.05, factor = 1.0, strike = 0, dip = 90, rake = 0;
+  int liveChannels = kSensors;  // the channels from this one on are flat (dead)
+};
+
 struct Options {
   std::string folder;
   int events = 100;
@@ -37,6 +45,8 @@ struct Options {
   // With copy = M (1 <= M < events) only the first M events are written, byte for byte
   // as the whole experiment has them.
   int copy = -1;
+  // When given, these events in place of the grid and the random points.
+  std::vector<Source> sources;
 };
 
 // P velocities along the axes, mm/us.
