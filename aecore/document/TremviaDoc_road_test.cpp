@@ -120,9 +120,10 @@ RoadResult RunRoad(CTremviaDoc& doc, const Cube& c, ScriptedUi& ui) {
     out.rms.push_back(rec.nArrivals > 0 ? std::sqrt(sum / rec.nArrivals) : 1e9);
     out.fc.push_back(rec.fFc);
     if (out.rms.back() > 0.15)
-      out.worst.push_back(plat::Format("event %zu: rms %.3f us, %d arrivals, sensor %d picked "
-                                       "%+.2f us from its onset",
-                                       i, out.rms.back(), rec.nArrivals, worstSensor, worstPick));
+      out.worst.push_back(
+          plat::Format("event %zu: rms %.3f us, %d arrivals, sensor %d picked "
+                       "%+.2f us from its onset",
+                       i, out.rms.back(), rec.nArrivals, worstSensor, worstPick));
     if (i + 1 < c.truth.size()) {
       EXPECT_EQ(doc.StepEvent(1), 1);
     }
@@ -139,7 +140,8 @@ void ExpectAccuracy(const RoadResult& res) {
       med, p95, mx, Percentile(res.rms, 0.5), Percentile(res.rms, 0.95),
       *std::max_element(res.rms.begin(), res.rms.end()));
   for (const std::string& w : res.worst) std::printf("  %s\n", w.c_str());
-  std::printf("corner frequency: %.4f .. %.4f MHz\n", *std::min_element(res.fc.begin(), res.fc.end()),
+  std::printf("corner frequency: %.4f .. %.4f MHz\n",
+              *std::min_element(res.fc.begin(), res.fc.end()),
               *std::max_element(res.fc.begin(), res.fc.end()));
   // Measured on the 100 events, isotropic / anisotropic: median 0.41 / 0.45 mm, 95 % 0.85 /
   // 0.99 mm, max 1.33 / 1.71 mm.
@@ -447,6 +449,79 @@ TEST(TremviaDocRoad, FullProcessingRecoversTheDoubleCouple) {
     sumError += AxisAngle(P, P0) + AxisAngle(T, T0);
   }
   EXPECT_LT(sumError / 6, 15.0);
+}
+
+// P and T axes in the specimen frame of the cube generator's double couple: its angles
+// give the fault normal n and the slip s with x north, y east and z down taken as the
+// specimen's x, y and -z, and its radiation 2 (g.n)(g.s) is largest along n + s.
+void CubeAxes(double strike, double dip, double rake, double P[3], double T[3]) {
+  const double f = strike * M_PI / 180, d = dip * M_PI / 180, l = rake * M_PI / 180;
+  const double n[3] = {-std::sin(d) * std::sin(f), std::sin(d) * std::cos(f), std::cos(d)};
+  const double s[3] = {std::cos(l) * std::cos(f) + std::cos(d) * std::sin(l) * std::sin(f),
+                       std::cos(l) * std::sin(f) - std::cos(d) * std::sin(l) * std::cos(f),
+                       std::sin(l) * std::sin(d)};
+  for (int i = 0; i < 3; ++i) {
+    P[i] = (n[i] - s[i]) / std::sqrt(2.0);
+    T[i] = (n[i] + s[i]) / std::sqrt(2.0);
+  }
+}
+
+// Full processing on the cube generator's events, the mechanism compared in the specimen
+// frame: the fit reports its angles with x along the specimen's y, y along its x and z
+// down. The generator's angles use the specimen's x and y unswapped (a mirrored frame), so
+// reading the two sets of angles as one frame puts the axes 19-86 degrees apart on these
+// events, while the same mechanisms agree within about 20 degrees in the specimen frame.
+TEST(TremviaDocRoad, FullProcessingRecoversTheCubeDoubleCouple) {
+  const double sdr[][3] = {
+      {40, 60, 90}, {120, 50, -70}, {200, 35, 120}, {10, 45, 30}, {300, 70, -150}};
+  std::vector<synthcube::Source> events;
+  for (int i = 0; i < 5; ++i) {
+    synthcube::Source e{-4.0 + 3 * (i % 3), 3.0 - 2 * i, 2.0 * (i % 3) - 3};
+    e.strike = sdr[i][0];
+    e.dip = sdr[i][1];
+    e.rake = sdr[i][2];
+    events.push_back(e);
+  }
+  Cube c = WriteCube("road_cube_meca", false, events);
+  // The fit's defaults ask for more first motions than sixteen sensors give: ask for 10,
+  // 4 each way, and tolerate disagreement within 0.3 of the largest radiation.
+  {
+    std::ifstream in(c.dir + "/Cube.pad");
+    std::stringstream text;
+    text << in.rdbuf();
+    std::string pad = text.str();
+    ASSERT_NE(pad.rfind("END\n"), std::string::npos);
+    pad.replace(
+        pad.rfind("END\n"), 4,
+        "<MEC_OPT\nN_SENSOR=10\nN_UP_SHEAR=4\nN_DN_SHEAR=4\nMEC_RA_CRI=0.3\n</MEC_OPT>\nEND\n");
+    std::ofstream(c.dir + "/Cube.pad") << pad;
+  }
+  FakeDocumentHost host;
+  CTremviaDoc doc(host);
+  ScriptedUi ui;
+  ui.ExpectFileDialog(Prompt::OpenFile, "Load parameters", c.dir + "/Cube.pad");
+  ASSERT_TRUE(doc.OnOpenDocument(c.dir + "/CUBE.00/000000.WAV"));
+  double sumError = 0;
+  for (int i = 0; i < 5; ++i) {
+    SCOPED_TRACE(i);
+    if (i > 0) {
+      ASSERT_EQ(doc.StepEvent(1), 1);
+    }
+    ASSERT_TRUE(doc.ProcessCurrentEvent(3, false, 0, 0, 0, 0));
+    const AEHRecord& r = doc.m_pHypo->m_Rec;
+    ASSERT_EQ(r.nMecType, 1);
+    double Pf[3], Tf[3], P0[3], T0[3];
+    PTAxes(r.fStrike, r.fDip, r.fRake, Pf, Tf);
+    const double P[3] = {Pf[1], Pf[0], -Pf[2]}, T[3] = {Tf[1], Tf[0], -Tf[2]};
+    CubeAxes(sdr[i][0], sdr[i][1], sdr[i][2], P0, T0);
+    std::printf("cube event %d: P axis off %.1f deg, T axis off %.1f deg\n", i, AxisAngle(P, P0),
+                AxisAngle(T, T0));
+    // Measured: P 3-16 degrees, T 3-21 degrees off, 10 on average.
+    EXPECT_LT(AxisAngle(P, P0), 30.0);
+    EXPECT_LT(AxisAngle(T, T0), 30.0);
+    sumError += AxisAngle(P, P0) + AxisAngle(T, T0);
+  }
+  EXPECT_LT(sumError / 10, 15.0);
 }
 
 // The moment-tensor fit searches strike and dip on one rake (180 degrees), so its sources

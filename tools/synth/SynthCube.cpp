@@ -236,7 +236,8 @@ int Write(const Options& o, std::string* error) {
     r.nTimeUs = h.nUsec;
     r.nIndex = i;
     for (int k = 0; k < kSensors; ++k) r.nSensor[k] = static_cast<std::int8_t>(k);
-    if (!hypo.PutAEH(i, false)) return Failed(error, "cannot write catalogue record " + std::to_string(i));
+    if (!hypo.PutAEH(i, false))
+      return Failed(error, "cannot write catalogue record " + std::to_string(i));
   }
   if (!truth.Flush() || !onsets.Flush()) return Failed(error, "cannot write the truth files");
   return written;

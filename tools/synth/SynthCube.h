@@ -24,7 +24,7 @@ namespace synthcube {
 
 constexpr int kSensors = 16;
 constexpr int kSamples = 2000;
-constexpr int kRate = 10;            // samples per microsecond
+constexpr int kRate = 10;           // samples per microsecond
 constexpr double kFrequency = 0.3;  // MHz
 
 extern const double kSensorXYZ[kSensors][3];  // mm, specimen frame (z up)
