@@ -30,6 +30,9 @@ Bytes Segment(int marker, const Bytes& payload) {
   const std::size_t n = payload.size() + 2;
   Bytes s = {0xFF, static_cast<std::uint8_t>(marker), static_cast<std::uint8_t>(n >> 8),
              static_cast<std::uint8_t>(n)};
+  // Room for the whole segment up front; without it GCC 12 at -O3 misreads the append as
+  // writing past the four header bytes.
+  s.reserve(2 + n);
   s.insert(s.end(), payload.begin(), payload.end());
   return s;
 }
@@ -53,9 +56,8 @@ Bytes Payload(const Bytes& f, int marker) {
 }
 
 Bytes InsertAfterSoi(const Bytes& f, const Bytes& segment) {
-  Bytes out(f.begin(), f.begin() + 2);
-  out.insert(out.end(), segment.begin(), segment.end());
-  out.insert(out.end(), f.begin() + 2, f.end());
+  Bytes out = f;
+  out.insert(out.begin() + 2, segment.begin(), segment.end());
   return out;
 }
 

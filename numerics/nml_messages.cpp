@@ -388,7 +388,8 @@ void LayOut(const std::string& header, const char* text, const char* eol,
       write(eol);
       return;
     }
-    r = hardBreak ? " " + r.substr(end) : " " + r.substr(end + 1);
+    // The rest goes on after one blank; a soft break drops the blank or newline it broke at.
+    r.replace(0, hardBreak ? end : end + 1, 1, ' ');
     write(kContinuation);
     c = kContinuationWidth;
   }

@@ -261,7 +261,7 @@ TEST_F(NmlRuntime, Nesting200NamesIsAnInternalError) {
   StdErrCapture err;
   ExitTrap trap;
   std::vector<std::string> names;
-  for (int i = 0; i < 199; ++i) names.push_back("r" + std::to_string(i));
+  for (int i = 0; i < 199; ++i) names.push_back(std::string("r").append(std::to_string(i)));
   for (const auto& n : names) nml_error_push_name(n.c_str());
   EXPECT_EQ(nml::Runtime::Math().Depth(), 199);
   int status = -1;

@@ -104,8 +104,10 @@ std::string PythonRead(const std::string& path) {
 std::string DataLine(const CAEWave& w, int c) {
   std::string s = "data";
   const int n = w.m_pHeader->nSamples;
-  for (int i = 0; i < n; ++i)
-    s += " " + std::to_string(w.m_pSamples[static_cast<std::size_t>(c) * n + i]);
+  for (int i = 0; i < n; ++i) {
+    s += ' ';
+    s += std::to_string(w.m_pSamples[static_cast<std::size_t>(c) * n + i]);
+  }
   return s + "\n";
 }
 

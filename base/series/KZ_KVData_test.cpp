@@ -55,8 +55,8 @@ TEST(KVData, TableRoundTripWithAllColumns) {
   t.m_strHeader[2] = "START_TIME: 2009/05/01 12:00:30";
   for (int c = 0; c < nc; ++c) {
     for (int r = 0; r < nr; ++r) t.m_ppData[c][r] = (c - 50) * 1.5 + r * 0.0123457 + 1e-3 * c;
-    t.m_Columns[c].SetAll(nr, 0, 0, "T" + std::to_string(c), c % 3 ? "u" + std::to_string(c) : "",
-                          c % 4);
+    t.m_Columns[c].SetAll(nr, 0, 0, std::string("T").append(std::to_string(c)),
+                          c % 3 ? std::string("u").append(std::to_string(c)) : "", c % 4);
     t.m_Columns[c].m_nPlotStyle = static_cast<std::uint16_t>(1 + c % 5);
   }
   for (int k = 0; k < nc - 1; ++k) t.m_HValues[k] = 0.25 * k;
@@ -197,7 +197,11 @@ TEST(KVData, DataBeyondTheTableAreCutAndReported) {
   std::string text = "KVDATA01\n";
   for (int h = 0; h < 20; ++h) text += "header " + std::to_string(h) + "\n";
   text += "SAMPLES 1\n";
-  for (int c = 0; c < 105; ++c) text += "c" + std::to_string(c) + (c < 104 ? " " : "\n");
+  for (int c = 0; c < 105; ++c) {
+    text += 'c';
+    text += std::to_string(c);
+    text += c < 104 ? ' ' : '\n';
+  }
   for (int c = 0; c < 105; ++c) text += std::to_string(c) + (c < 104 ? " " : "\n");
   KZ_MultiVarObj t;
   EXPECT_EQ(t.LoadFile(WriteTmpFile("wide.kv0", text)), 1);

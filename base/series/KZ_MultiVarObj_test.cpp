@@ -17,7 +17,8 @@ void Fill(KZ_MultiVarObj& t, const std::vector<std::vector<double>>& cols, int c
   t.m_nRows = rows;
   for (std::size_t c = 0; c < cols.size(); ++c) {
     std::copy(cols[c].begin(), cols[c].end(), t.m_ppData[c]);
-    t.m_Columns[c].SetAll(rows, 0, 0, "c" + std::to_string(c), "u", c == 0 ? KZ_AXIS_X : KZ_AXIS_Y);
+    t.m_Columns[c].SetAll(rows, 0, 0, std::string("c").append(std::to_string(c)), "u",
+                          c == 0 ? KZ_AXIS_X : KZ_AXIS_Y);
   }
 }
 
