@@ -60,15 +60,17 @@ class Random {
 };
 
 // P radiation pattern 2 (g.n)(g.s) of a double couple for the unit ray g, all in the
-// specimen frame (z up); n and s from strike, dip and rake in the north-east-down frame.
+// specimen frame (z up); n and s from strike, dip and rake in the north-east-down frame
+// that the mechanism fit reports in: north along the specimen's y, east along its x, down
+// along -z. That frame is right-handed, so the angles written mean what the fit reports.
 double Radiation(const Source& e, const double g[3]) {
   const double f = e.strike * kPi / 180, d = e.dip * kPi / 180, l = e.rake * kPi / 180;
   const double nNed[3] = {-std::sin(d) * std::sin(f), std::sin(d) * std::cos(f), -std::cos(d)};
   const double sNed[3] = {std::cos(l) * std::cos(f) + std::cos(d) * std::sin(l) * std::sin(f),
                           std::cos(l) * std::sin(f) - std::cos(d) * std::sin(l) * std::cos(f),
                           -std::sin(l) * std::sin(d)};
-  const double n[3] = {nNed[0], nNed[1], -nNed[2]};
-  const double s[3] = {sNed[0], sNed[1], -sNed[2]};
+  const double n[3] = {nNed[1], nNed[0], -nNed[2]};
+  const double s[3] = {sNed[1], sNed[0], -sNed[2]};
   return 2 * (g[0] * n[0] + g[1] * n[1] + g[2] * n[2]) * (g[0] * s[0] + g[1] * s[1] + g[2] * s[2]);
 }
 
@@ -167,8 +169,8 @@ int Write(const Options& o, std::string* error) {
   if (!truth.Open(folder + "/truth.txt", "wt") || !onsets.Open(folder + "/onsets.txt", "wt"))
     return Failed(error, "cannot write the truth files");
   truth.Printf(
-      "# index x y z (mm) t0 (us) amplitude_factor strike dip rake (deg; x north, y east, z "
-      "down)\n");
+      "# index x y z (mm) t0 (us) amplitude_factor strike dip rake (deg; north = y, east = x, "
+      "down = -z)\n");
   onsets.Printf("# index channel onset (us) polarity amplitude (counts)\n");
 
   CAEWave wave;

@@ -11,9 +11,10 @@
 //
 // Written: <NAME>.pad (parameter file), <NAME>.aeh (catalogue with each event's time),
 // <NAME upper case>.00/<iiiiii>.WAV (event i), truth.txt (one line per event: index, x, y,
-// z in mm, t0 in us, amplitude factor, strike, dip, rake in degrees with x north, y east,
-// z down, i.e. the specimen's z negated) and onsets.txt (one line per event and channel:
-// index, channel, onset in us, first-motion polarity, amplitude in counts).
+// z in mm, t0 in us, amplitude factor, strike, dip, rake in degrees with north along the
+// specimen's y, east along its x and down along -z, the frame of the mechanism fit) and
+// onsets.txt (one line per event and channel: index, channel, onset in us, first-motion
+// polarity, amplitude in counts).
 // Everything follows from the seed: the same options give the same bytes.
 #pragma once
 #include <cstdint>
@@ -30,7 +31,7 @@ constexpr double kFrequency = 0.3;  // MHz
 extern const double kSensorXYZ[kSensors][3];  // mm, specimen frame (z up)
 
 // One event: position (mm, specimen frame), origin time (us), amplitude factor, and the
-// double couple (degrees; x north, y east, z down, i.e. the specimen's z negated).
+// double couple (degrees; north along the specimen's y, east along its x, down along -z).
 struct Source {
   double x = 0, y = 0, z = 0, t0 = 25.05, factor = 1.0, strike = 0, dip = 90, rake = 0;
   int liveChannels = kSensors;  // the channels from this one on are flat (dead)
