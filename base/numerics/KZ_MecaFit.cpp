@@ -54,6 +54,124 @@ double Amplitude(const double M[9], const Ray& ray, int type) {
 
 double Sign(double v) { return v > 0.0 ? 1.0 : (v < 0.0 ? -1.0 : 0.0); }
 
+// A double couple as the unit normal of its fault plane and the unit slip on it.
+struct Plane {
+  double n[3], d[3];
+};
+
+Plane PlaneOf(double strike, double dip, double rake) {
+  const double f = strike * kDeg, dl = dip * kDeg, l = rake * kDeg;
+  const double sf = std::sin(f), cf = std::cos(f), sd = std::sin(dl), cd = std::cos(dl);
+  const double sl = std::sin(l), cl = std::cos(l);
+  return Plane{{-sd * sf, sd * cf, -cd}, {cl * cf + cd * sl * sf, cl * sf - cd * sl * cf, -sl * sd}};
+}
+
+double Dot(const double a[3], const double b[3]) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
+
+// One double couple has two nodal planes (normal and slip exchanged) and two signs (both
+// negated): its form nearest the reference.
+Plane Aligned(const Plane& p, const Plane& ref) {
+  const double same = Dot(p.n, ref.n) + Dot(p.d, ref.d);
+  const double swapped = Dot(p.d, ref.n) + Dot(p.n, ref.d);
+  const bool swap = std::fabs(swapped) > std::fabs(same);
+  const double sign = (swap ? swapped : same) < 0.0 ? -1.0 : 1.0;
+  const double* n = swap ? p.d : p.n;
+  const double* d = swap ? p.n : p.d;
+  Plane a{};
+  for (int i = 0; i < 3; ++i) {
+    a.n[i] = sign * n[i];
+    a.d[i] = sign * d[i];
+  }
+  return a;
+}
+
+// Strike, dip and rake (-180..180) of a normal and slip, made orthonormal.
+void AnglesOf(const Plane& p, float out[3]) {
+  double n[3] = {p.n[0], p.n[1], p.n[2]}, d[3] = {p.d[0], p.d[1], p.d[2]};
+  const double nn = std::sqrt(Dot(n, n));
+  if (nn > 0.0)
+    for (double& v : n) v /= nn;
+  const double nd = Dot(n, d);
+  for (int i = 0; i < 3; ++i) d[i] -= nd * n[i];
+  const double dd = std::sqrt(Dot(d, d));
+  if (dd > 0.0)
+    for (double& v : d) v /= dd;
+  if (n[2] > 0.0)  // the normal points up, out of the hanging wall
+    for (int i = 0; i < 3; ++i) {
+      n[i] = -n[i];
+      d[i] = -d[i];
+    }
+  const double dip = std::acos(std::min(1.0, -n[2]));
+  double strike = std::atan2(-n[0], n[1]) / kDeg;
+  if (std::sin(dip) < 1e-9) strike = 0.0;  // horizontal plane: the strike is free
+  if (strike < 0.0) strike += 360.0;
+  const double f = strike * kDeg;
+  const double along = d[0] * std::cos(f) + d[1] * std::sin(f);
+  // Horizontal plane: the slip's angle from the strike direction, read in the plane.
+  const double down = std::sin(dip) < 1e-9 ? d[0] * std::sin(f) - d[1] * std::cos(f)
+                                           : -d[2] / std::sin(dip);
+  out[0] = static_cast<float>(strike >= 360.0 ? strike - 360.0 : strike);
+  out[1] = static_cast<float>(dip / kDeg);
+  const double rake = std::atan2(down, along) / kDeg;
+  out[2] = static_cast<float>(rake <= -180.0 ? rake + 360.0 : rake);
+}
+
+// Eigenvectors of a symmetric 3x3 matrix by Jacobi rotations: column k of V belongs to
+// eigenvalue w[k].
+void SymmetricEigen3(const double A[9], double w[3], double V[9]) {
+  double a[3][3];
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 3; ++j) {
+      a[i][j] = A[3 * i + j];
+      V[3 * i + j] = i == j ? 1.0 : 0.0;
+    }
+  for (int sweep = 0; sweep < 50; ++sweep) {
+    const double off = a[0][1] * a[0][1] + a[0][2] * a[0][2] + a[1][2] * a[1][2];
+    if (off < 1e-30) break;
+    for (int p = 0; p < 2; ++p)
+      for (int q = p + 1; q < 3; ++q) {
+        if (a[p][q] == 0.0) continue;
+        const double theta = (a[q][q] - a[p][p]) / (2.0 * a[p][q]);
+        const double t = (theta >= 0 ? 1.0 : -1.0) / (std::fabs(theta) + std::sqrt(theta * theta + 1));
+        const double c = 1.0 / std::sqrt(t * t + 1), sn = t * c;
+        for (int k = 0; k < 3; ++k) {  // A <- A J
+          const double akp = a[k][p], akq = a[k][q];
+          a[k][p] = c * akp - sn * akq;
+          a[k][q] = sn * akp + c * akq;
+        }
+        for (int k = 0; k < 3; ++k) {  // A <- J^T A
+          const double apk = a[p][k], aqk = a[q][k];
+          a[p][k] = c * apk - sn * aqk;
+          a[q][k] = sn * apk + c * aqk;
+        }
+        for (int k = 0; k < 3; ++k) {
+          const double vkp = V[3 * k + p], vkq = V[3 * k + q];
+          V[3 * k + p] = c * vkp - sn * vkq;
+          V[3 * k + q] = sn * vkp + c * vkq;
+        }
+      }
+  }
+  for (int k = 0; k < 3; ++k) w[k] = a[k][k];
+}
+
+// The double couple of a summed moment tensor: its T and P axes (largest and smallest
+// eigenvalue) give the normal and slip (T +- P)/sqrt 2 of one of its two planes.
+Plane PlaneOfTensor(const double M[9]) {
+  double w[3], V[9];
+  SymmetricEigen3(M, w, V);
+  int t = 0, p = 0;
+  for (int k = 1; k < 3; ++k) {
+    if (w[k] > w[t]) t = k;
+    if (w[k] < w[p]) p = k;
+  }
+  Plane pl{};
+  for (int i = 0; i < 3; ++i) {
+    pl.n[i] = (V[3 * i + t] + V[3 * i + p]) / std::sqrt(2.0);
+    pl.d[i] = (V[3 * i + t] - V[3 * i + p]) / std::sqrt(2.0);
+  }
+  return pl;
+}
+
 void PutU16(unsigned char* p, unsigned v) {
   p[0] = static_cast<unsigned char>(v & 0xFF);
   p[1] = static_cast<unsigned char>((v >> 8) & 0xFF);
@@ -141,7 +259,12 @@ int KZ_MecaFit::FitFirstMotions(const KZ_MecaStation st[], int n, float out[3], 
   const double thr = std::fabs(threshold);
   int count = 0;
   bool haveRef = false;
-  double ref = 0.0, sumS = 0.0, sumD = 0.0, sumR = 0.0;
+  double ref = 0.0;
+  Plane refPlane{};
+  // The agreeing mechanisms are averaged as moment tensors: their angles do not average,
+  // as strike and rake wrap at 360 degrees and the set holds mechanisms given on either
+  // nodal plane.
+  double sumM[9] = {};
   double M[9];
   for (int dip = 87; dip >= 0; dip -= 3) {
     for (int strike = 0; strike <= 356; strike += 4) {
@@ -156,12 +279,13 @@ int KZ_MecaFit::FitFirstMotions(const KZ_MecaStation st[], int n, float out[3], 
         if (!haveRef) {
           haveRef = true;
           ref = strike;
+          refPlane = PlaneOf(strike, dip, rake);
         }
-        if (std::fabs(strike - ref) > 90.0) continue;
+        // Strikes 356 and 0 are neighbours: the window wraps at 360 degrees.
+        const double ds = std::fabs(strike - ref);
+        if (std::min(ds, 360.0 - ds) > 90.0) continue;
         ++count;
-        sumS += strike;
-        sumD += dip;
-        sumR += rake;
+        for (int i = 0; i < 9; ++i) sumM[i] += M[i];
       }
     }
   }
@@ -171,9 +295,9 @@ int KZ_MecaFit::FitFirstMotions(const KZ_MecaStation st[], int n, float out[3], 
     out[2] = 356.0f;
     return -1;
   }
-  out[0] = static_cast<float>(sumS / count);
-  out[1] = static_cast<float>(sumD / count);
-  out[2] = static_cast<float>(sumR / count);
+  // The mean mechanism is the double couple of the mean moment tensor, given on the plane
+  // nearer the first agreeing mechanism's.
+  AnglesOf(Aligned(PlaneOfTensor(sumM), refPlane), out);
   return count;
 }
 
