@@ -13,8 +13,10 @@ packages=(
   zlib1g-dev libcurl4-openssl-dev libgeotiff-dev
   # fonts metric-compatible with the ones the pictures name, and a display for GUI tests
   fonts-liberation2 xvfb xauth
-  # independent readers that tests run on our output
-  pngcheck libtiff-tools libjpeg-turbo-progs libwmf-bin
+  # independent readers that tests run on our output, with what they need to work:
+  # wmf2svg refuses every file without its fonts (only recommended by libwmf, so
+  # --no-install-recommends leaves them out), the SEG-2 reader is a Python script
+  pngcheck libtiff-tools libjpeg-turbo-progs libwmf-bin fonts-urw-base35 python3
 )
 
 missing=()
