@@ -169,7 +169,7 @@ void ExpectAccuracy(const RoadResult& res) {
   // rest lie up to 8 samples early. The picker refines on a nine-point running median,
   // which lifts the last noise samples towards a sharp onset, so the change point may move
   // a few samples early; an early pick that lands well before the onset takes its first
-  // motion from the noise. Without the median the same picks are 981 / 982 within one
+  // motion from the noise. Without the median the same picks are 981 / 980 within one
   // sample, none of the wrong sign.
   EXPECT_GE(res.strong, 900);
   EXPECT_GE(res.strongWithin1, res.strong * 88 / 100);
