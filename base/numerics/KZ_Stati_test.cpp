@@ -358,7 +358,7 @@ struct FitProblem {
 
 // A NIST StRD nonlinear regression file: two start values, certified values and RSS, data.
 FitProblem ReadNist(const std::string& name) {
-  std::ifstream in(std::string(TV_SOURCE_DIR) + "/base/numerics/testdata/nist/" + name + ".dat");
+  std::ifstream in(std::string(TV_SOURCE_DIR) + "/numerics/testdata/nist/" + name + ".dat");
   EXPECT_TRUE(in) << name;
   FitProblem p;
   p.name = name;
