@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <map>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,13 @@ class RatioReporter : public benchmark::ConsoleReporter {
         medians_[key] = s;
     }
     ConsoleReporter::ReportRuns(runs);
+  }
+
+  // Ends the table with a line of its own, so that the lines printed after it start at
+  // the beginning of a line (the console reporter leaves its colour reset pending).
+  void Finalize() override {
+    ConsoleReporter::Finalize();
+    GetOutputStream() << std::endl;
   }
 
   // A time measured outside this program (a peer in another language), in seconds.
