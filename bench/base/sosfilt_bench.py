@@ -8,6 +8,11 @@ Reads <folder>/record.f32 (channels x samples float32, one line "channels sample
 record.txt) and, for every <name>.sos (rows b0 b1 b2 a0 a1 a2), filters each channel
 forward, writes the output as float64 to <name>.out and prints "<name> <seconds>": the
 median over the repetitions of the time of one pass over the record.
+
+For the check of our filters' arithmetic it also writes <name>.chain.out from
+<name>.chain (first line "gain <g>", then the sections without the gain): the sections
+one after another, each output rounded to float32 as our filters store their samples,
+then the gain, rounded to float32. That is not timed.
 """
 import glob
 import os
@@ -36,6 +41,17 @@ def main():
                 signal.sosfilt(sos, x, axis=-1)
             times.append((time.perf_counter() - t0) / runs)
         print(f"{name} {np.median(times):.9f}", flush=True)
+        chain = os.path.join(folder, name + ".chain")
+        if os.path.exists(chain):
+            with open(chain) as f:
+                gain = float(f.readline().split()[1])
+            sections = np.loadtxt(chain, skiprows=1, ndmin=2)
+            z = x
+            for section in sections:
+                z = signal.sosfilt(section[np.newaxis, :], z, axis=-1)
+                z = z.astype(np.float32).astype(np.float64)
+            z = (z * gain).astype(np.float32).astype(np.float64)
+            z.tofile(os.path.join(folder, name + ".chain.out"))
 
 
 if __name__ == "__main__":
