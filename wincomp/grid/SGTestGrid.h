@@ -26,6 +26,11 @@ class SGTestGrid : public CSGCtrl {
   void OnCurrentCellChanged(int, int, long, long) override { log.push_back("cell"); }
   void OnLeftColumnChanged(int o, int n) override { Log("left", o, n); }
   void OnTopRowChanged(long o, long n) override { Log("top", o, n); }
+  int OnPopupOpen(int col, long row, int section) override {
+    log.push_back("popup " + std::to_string(col) + "," + std::to_string(row) + "," +
+                  std::to_string(section));
+    return TRUE;
+  }
   void OnSheetTabClicked(long id) override {
     ++tabClicks;
     lastTabId = id;
