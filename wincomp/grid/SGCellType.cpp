@@ -149,8 +149,13 @@ void CSGCellType::DrawText(CDC* dc, RECT* rect, int offset, int /*col*/, long /*
     dc->SetBkColor(cell->GetBackColor());
   }
   RECT r = *rect;
-  const SIZE ext = dc->GetTextExtent(text);
   const int align = cell->GetAlignment();
+  // The extent is only needed to place a text that is not at the left and top, or to
+  // decide on the ellipsis; measuring costs a font lookup per cell.
+  const bool measure =
+      (align & (SG_ALIGN_CENTER | SG_ALIGN_RIGHT | SG_ALIGN_VCENTER | SG_ALIGN_BOTTOM)) ||
+      ((style & SGCT_ELLIPSIS) && !(style & SGCT_MULTILINE));
+  const SIZE ext = measure ? dc->GetTextExtent(text) : SIZE{};
   const int width = r.right - r.left;
   const int height = r.bottom - r.top;
   int x, y;
