@@ -40,7 +40,6 @@ class KeyGrid : public CSGCtrl {
 // A grid of 10 x 200 cells in a shown 400 x 300 window.
 struct Shown {
   explicit Shown(int cols = 10, long rows = 200) {
-    App();
     host.resize(400, 300);
     SGCreateGrid(grid, &host, QRect(0, 0, 400, 300));
     grid.SetColumnCount(cols);
@@ -62,6 +61,7 @@ struct Shown {
   void Move(QWidget* w, QPoint p, Qt::MouseButtons buttons = Qt::NoButton) {
     Send(w, QEvent::MouseMove, p, Qt::NoButton, buttons);
   }
+  QApplication& app = App();
   QWidget host;
   KeyGrid grid;
 };
@@ -99,6 +99,7 @@ TEST(SGQtGrid, FocusFrameShowsOnceAtNinetySixDpi) {
   s.grid.RedrawAll();
   EXPECT_EQ(DarkOnTopEdge(img, cur), framed);
   img.save(TV_TEST_TMPDIR "/grid_focus.png");
+  s.host.grab().save(TV_TEST_TMPDIR "/grid_window.png");
   // Moving on takes the frame along.
   s.grid.GotoCell(3, 5);
   EXPECT_EQ(DarkOnTopEdge(img, cur), 0);
