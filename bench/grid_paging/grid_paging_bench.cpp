@@ -26,12 +26,16 @@ class FilledGrid : public CSGCtrl {
   }
 };
 
+QApplication& App() {
+  static int argc = 1;
+  static char name[] = "bench_grid_paging";
+  static char* argv[] = {name, nullptr};
+  static QApplication app(argc, argv);
+  return app;
+}
+
 struct Setup {
   Setup() {
-    static int argc = 1;
-    static char name[] = "bench_grid_paging";
-    static char* argv[] = {name, nullptr};
-    app = std::make_unique<QApplication>(argc, argv);
     host.resize(1920, 1080);
     SGCreateGrid(grid, &host, QRect(0, 0, 1920, 1080));
     grid.SetColumnCount(101);
@@ -40,7 +44,7 @@ struct Setup {
     QApplication::processEvents();
     grid.RedrawAll();
   }
-  std::unique_ptr<QApplication> app;
+  QApplication& app = App();
   QWidget host;
   FilledGrid grid;
 };

@@ -196,7 +196,10 @@ void CSGCellType::DrawText(CDC* dc, RECT* rect, int offset, int /*col*/, long /*
     box.right = box.left + w + 3;
     dc->ExtTextOut(box.left + 1, y, ETO_OPAQUE | ETO_CLIPPED, &box, "...");
   } else {
+    // The opaque rectangle already fills the background behind the glyphs.
+    const int oldMode = dc->SetBkMode(TRANSPARENT);
     dc->ExtTextOut(x, y, ETO_OPAQUE | ETO_CLIPPED, &r, text);
+    dc->SetBkMode(oldMode);
   }
   if (cell->GetFont()) dc->SelectObject(oldFont);
 }

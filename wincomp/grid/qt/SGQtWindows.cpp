@@ -9,6 +9,8 @@
 #include <QTimer>
 #include <QWheelEvent>
 #include <cmath>
+#include <cstring>
+#include <unordered_map>
 
 #include "platform/qt/QtDc.h"
 #include "wincomp/grid/SGCtrl.h"
@@ -62,6 +64,55 @@ UINT VirtualKey(int key) {
   }
 }
 
+// The platform's painter device with its text measurements remembered: a grid draws
+// the same few fonts over and over, and the device measures every character of every
+// text it draws. The answers are the device's own, kept per font, scale and text.
+class SGQtImageDevice : public plat::QtPainterDevice {
+ public:
+  explicit SGQtImageDevice(QImage* image) : QtPainterDevice(image, 96, 96) {}
+
+  TEXTMETRIC GetTextMetrics(const plat::DcState& s) const override {
+    std::string key = FontKey(s);
+    auto it = Metrics().find(key);
+    if (it != Metrics().end()) return it->second;
+    if (Metrics().size() > 256) Metrics().clear();
+    return Metrics()[key] = QtPainterDevice::GetTextMetrics(s);
+  }
+  int GetTextWidth(const plat::DcState& s, const std::string& text) const override {
+    std::string key = FontKey(s);
+    key += text;
+    auto it = Widths().find(key);
+    if (it != Widths().end()) return it->second;
+    if (Widths().size() > 20000) Widths().clear();
+    return Widths()[key] = QtPainterDevice::GetTextWidth(s, text);
+  }
+
+ private:
+  static std::string FontKey(const plat::DcState& s) {
+    const LOGFONT& lf = s.font.GetLogFont();
+    const double scale[2] = {s.ScaleX(), s.ScaleY()};
+    const int stock = s.font.StockIndex();
+    std::string key(reinterpret_cast<const char*>(&lf), sizeof lf);
+    key.append(reinterpret_cast<const char*>(scale), sizeof scale);
+    key.append(reinterpret_cast<const char*>(&stock), sizeof stock);
+    return key;
+  }
+  static std::unordered_map<std::string, TEXTMETRIC>& Metrics() {
+    static std::unordered_map<std::string, TEXTMETRIC> m;
+    return m;
+  }
+  static std::unordered_map<std::string, int>& Widths() {
+    static std::unordered_map<std::string, int> m;
+    return m;
+  }
+};
+
+// A device context drawing into a grid window's backing image.
+class SGImageDC : public plat::CDC {
+ public:
+  explicit SGImageDC(QImage* image) : CDC(std::make_unique<SGQtImageDevice>(image)) {}
+};
+
 }  // namespace
 
 // ------------------------------------------------------------------ painting widget
@@ -97,7 +148,7 @@ bool SGQtPaintWidget::event(QEvent* e) {
 void SGQtPaintWidget::paintEvent(QPaintEvent*) {
   if (invalid) {
     invalid = false;
-    plat::CImageDC dc(&backing_);
+    SGImageDC dc(&backing_);
     wnd_->OnPaint(&dc);
   }
   QPainter p(this);
@@ -292,14 +343,25 @@ bool SGQtPort::HasUpdateRegion() const {
 
 void SGQtPort::ScrollContents(int dx, int dy, const RECT& clip) {
   QImage* img = Backing();
-  if (!img) return;
+  if (!img || img->isNull()) return;
   const QRect c = QRect(clip.left, clip.top, clip.right - clip.left, clip.bottom - clip.top)
                       .intersected(img->rect());
-  if (c.isEmpty()) return;
-  const QImage part = img->copy(c);
-  QPainter p(img);
-  p.setClipRect(c);
-  p.drawImage(c.topLeft() + QPoint(dx, dy), part);
+  // The part of the clip that receives pixels from inside it.
+  const QRect dst = c.intersected(c.translated(dx, dy));
+  if (dst.isEmpty()) return;
+  // Rows move in place (32-bit pixels), walked so that no source row is overwritten
+  // before it has moved.
+  const int width = dst.width();
+  const int srcX = dst.left() - dx;
+  auto moveRow = [&](int y) {
+    const uchar* from = img->constScanLine(y - dy) + srcX * 4;
+    uchar* to = img->scanLine(y) + dst.left() * 4;
+    std::memmove(to, from, static_cast<std::size_t>(width) * 4);
+  };
+  if (dy > 0)
+    for (int y = dst.bottom(); y >= dst.top(); --y) moveRow(y);
+  else
+    for (int y = dst.top(); y <= dst.bottom(); ++y) moveRow(y);
   widget_->update();
 }
 
@@ -307,7 +369,7 @@ void SGQtPort::Draw(const std::function<void(plat::CDC&)>& paint) {
   QImage* img = Backing();
   if (img && !img->isNull()) {
     {
-      plat::CImageDC dc(img);
+      SGImageDC dc(img);
       paint(dc);
     }
     widget_->update();
@@ -315,7 +377,7 @@ void SGQtPort::Draw(const std::function<void(plat::CDC&)>& paint) {
   }
   // Windows without pixels of their own still measure.
   QImage scratch(1, 1, QImage::Format_RGB32);
-  plat::CImageDC dc(&scratch);
+  SGImageDC dc(&scratch);
   paint(dc);
 }
 

@@ -11,6 +11,7 @@
 #include <QTest>
 #include <QVBoxLayout>
 #include <QWheelEvent>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -211,4 +212,32 @@ TEST(SGQtGrid, KeepsTabEnterAndEscapeInsideADialog) {
   EXPECT_TRUE(dialog.isVisible());
   EXPECT_EQ(dialog.result(), 0);
   EXPECT_EQ(QApplication::focusWidget(), area);
+}
+
+// After any scroll the window's pixels are those of a full repaint: moved pixels plus the
+// exposed cells, with locked rows and columns in place also when both axes move at once.
+TEST(SGQtGrid, ScrolledPixelsEqualAFullRepaint) {
+  Shown s(30, 200);
+  s.grid.SetLockedRows(1);
+  s.grid.SetLockedColumns(1);
+  s.grid.RedrawAll();
+  const QImage& img = *SGBackingOf(*s.grid.m_CUGGrid);
+  struct Step {
+    const char* what;
+    std::function<void()> move;
+  } steps[] = {
+      {"one row down", [&] { s.grid.SetTopRow(s.grid.GetTopRow() + 1); }},
+      {"two columns right", [&] { s.grid.SetLeftColumn(s.grid.GetLeftColumn() + 2); }},
+      {"both at once", [&] { s.grid.GotoCell(s.grid.GetLeftColumn() + 6, 20); }},
+      {"both back", [&] { s.grid.GotoCell(2, 3); }},
+      {"page down", [&] { s.grid.MoveCurrentRow(3); }},
+      {"line up", [&] { s.grid.SetTopRow(s.grid.GetTopRow() - 1); }},
+  };
+  for (const Step& k : steps) {
+    k.move();
+    const QImage scrolled = img.copy();
+    s.grid.RedrawAll();
+    EXPECT_TRUE(scrolled == img) << k.what;
+    if (scrolled != img) scrolled.save(QString(TV_TEST_TMPDIR "/scrolled_%1.png").arg(k.what));
+  }
 }
