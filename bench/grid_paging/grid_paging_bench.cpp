@@ -30,8 +30,9 @@ QApplication& App() {
   static int argc = 1;
   static char name[] = "bench_grid_paging";
   static char* argv[] = {name, nullptr};
-  static QApplication app(argc, argv);
-  return app;
+  // Never destroyed: Qt's own statics may be gone by then.
+  static QApplication* app = new QApplication(argc, argv);
+  return *app;
 }
 
 struct Setup {

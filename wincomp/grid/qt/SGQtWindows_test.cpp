@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/qt/QtDc.h"
+#include "platform/qt/testing/QtTestApp.h"
 #include "wincomp/grid/SGCtrl.h"
 #include "wincomp/grid/SGDefs.h"
 #include "wincomp/grid/SGGrid.h"
@@ -24,13 +25,7 @@
 
 namespace {
 
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "wincomp_grid_qt_tests";
-  static char* argv[] = {name, nullptr};
-  static QApplication app(argc, argv);
-  return app;
-}
+QApplication& App() { return *plat::testing::EnsureQtApp(); }
 
 class KeyGrid : public CSGCtrl {
  public:
