@@ -1,6 +1,7 @@
 #include "wincomp/grid/SGCellType.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "wincomp/grid/SGCtrl.h"
 #include "wincomp/grid/SGDefs.h"
@@ -198,7 +199,13 @@ void CSGCellType::DrawText(CDC* dc, RECT* rect, int offset, int /*col*/, long /*
   } else {
     // The opaque rectangle already fills the background behind the glyphs.
     const int oldMode = dc->SetBkMode(TRANSPARENT);
-    dc->ExtTextOut(x, y, ETO_OPAQUE | ETO_CLIPPED, &r, text);
+    // The characters' own advances as spacing: what the device would use, without
+    // measuring the whole text once more for every cell drawn.
+    std::vector<int> advances(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i)
+      advances[i] = dc->GetTextExtent(std::string(1, text[i])).cx;
+    dc->ExtTextOut(x, y, ETO_OPAQUE | ETO_CLIPPED, &r, text,
+                   advances.empty() ? nullptr : advances.data());
     dc->SetBkMode(oldMode);
   }
   if (cell->GetFont()) dc->SelectObject(oldFont);
