@@ -93,26 +93,38 @@ TEST_F(SGDraw, EllipsisFromTheSixPixelBoundary) {
   EXPECT_EQ(texts[1]->points[0].x, 11);
 }
 
+// Border lines of a one-pixel pen are drawn as one-pixel rectangles.
 TEST_F(SGDraw, RaisedFrameDrawsNoGridLines) {
   plat::RecordingDc dc;
   CSGCell cell;
   g.GetCellWithDefaults(1, -1, &cell);  // a heading cell: border 0x2000
   RECT r{0, 0, 40, 20};
   g.m_defCellType.OnDraw(&dc, &r, 1, -1, &cell, 0, 0);
-  auto lines = dc.OpsOf(DcOpKind::LineTo);
+  auto lines = dc.OpsOf(DcOpKind::FillRect);
   ASSERT_EQ(lines.size(), 4u);
-  for (const plat::DcOp* op : lines) EXPECT_NE(op->state.pen.Color(), RGB(220, 220, 220));
-  EXPECT_EQ(lines[0]->state.pen.Color(), RGB(255, 255, 255));  // light top-left
-  EXPECT_EQ(lines[2]->state.pen.Color(), g.m_shadowPen.Color());
+  for (const plat::DcOp* op : lines) EXPECT_NE(op->brush.Color(), RGB(220, 220, 220));
+  // Light left and top edges, dark right and bottom ones, meeting as a polyline would.
+  EXPECT_EQ(lines[0]->brush.Color(), RGB(255, 255, 255));
+  EXPECT_EQ((RECT{0, 1, 1, 20}.top), lines[0]->rect.top);
+  EXPECT_EQ(lines[1]->rect.left, 0);
+  EXPECT_EQ(lines[1]->rect.right, 39);
+  EXPECT_EQ(lines[2]->brush.Color(), g.m_shadowPen.Color());
+  EXPECT_EQ(lines[2]->rect.left, 39);
+  EXPECT_EQ(lines[2]->rect.bottom, 19);
+  EXPECT_EQ(lines[3]->rect.left, 1);
+  EXPECT_EQ(lines[3]->rect.right, 40);
+  EXPECT_EQ(lines[3]->rect.top, 19);
   // A plain cell gets the right and bottom grid lines.
   dc.Clear();
   g.GetCellWithDefaults(1, 0, &cell);
   g.m_defCellType.OnDraw(&dc, &r, 1, 0, &cell, 0, 0);
-  auto grid = dc.OpsOf(DcOpKind::LineTo);
+  auto grid = dc.OpsOf(DcOpKind::FillRect);
   ASSERT_EQ(grid.size(), 2u);
-  EXPECT_EQ(grid[0]->points[0].x, 39);
-  EXPECT_EQ(grid[1]->points[0].y, 19);
-  EXPECT_EQ(grid[0]->state.pen.Color(), RGB(220, 220, 220));
+  EXPECT_EQ(grid[0]->rect.left, 39);
+  EXPECT_EQ(grid[0]->rect.bottom, 20);
+  EXPECT_EQ(grid[1]->rect.top, 19);
+  EXPECT_EQ(grid[1]->rect.right, 40);
+  EXPECT_EQ(grid[0]->brush.Color(), RGB(220, 220, 220));
 }
 
 TEST_F(SGDraw, BestSizeAndPrintScaling) {
