@@ -283,6 +283,33 @@ TEST_F(FrameworkTest, SingleDocumentTemplateOpenFlow) {
   app.CloseAllDocuments();
 }
 
+TEST_F(FrameworkTest, NextAndPreviousPaneMoveTheActiveView) {
+  CFrameWnd frame;
+  auto* cols = new CSplitterWnd;
+  ASSERT_TRUE(cols->CreateStatic(&frame, 1, 2));
+  auto* left = new CSplitterWnd;
+  ASSERT_TRUE(left->CreateStatic(cols, 0, 0, 2, 1));
+  RecordingView *topLeft = new RecordingView, *bottomLeft = new RecordingView,
+                *right = new RecordingView;
+  left->SetPane(0, 0, topLeft);
+  left->SetPane(1, 0, bottomLeft);
+  cols->SetPane(0, 1, right);
+  frame.setCentralWidget(cols);
+  frame.resize(400, 300);
+  frame.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+  ASSERT_EQ(frame.VisibleViews(), (std::vector<CView*>{topLeft, bottomLeft, right}));
+  frame.SetActiveView(topLeft);
+  std::vector<CView*> seen;
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_TRUE(frame.SendCommand(ID_NEXT_PANE));
+    seen.push_back(frame.GetActiveView());
+  }
+  EXPECT_EQ(seen, (std::vector<CView*>{bottomLeft, right, topLeft}));
+  ASSERT_TRUE(frame.SendCommand(ID_PREV_PANE));
+  EXPECT_EQ(frame.GetActiveView(), right);
+}
+
 TEST_F(FrameworkTest, ScrollViewMapsHimetricAndScrollPosition) {
   class Page : public CScrollView {};
   Page v;

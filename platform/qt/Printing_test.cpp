@@ -6,6 +6,7 @@
 #include <QPrinter>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTimer>
 
 #include "platform/qt/Framework.h"
 #include "platform/qt/testing/QtTestApp.h"
@@ -95,6 +96,32 @@ TEST(Printing, PagesGoToAPdfThatAnotherToolRendersWithInkWhereDrawn) {
   // Page 2: moved to 100..140 mm.
   EXPECT_TRUE(Dark(two, 120, 30));
   EXPECT_FALSE(Dark(two, 40, 30));
+}
+
+// Preview draws the pages through the same printing hooks, and the number of pages it
+// shows side by side is remembered by the application.
+TEST(Printing, PreviewDrawsThroughOnPrint) {
+  testing::EnsureQtApp();
+  CWinApp app("Tremvia");
+  app.SetPreviewPages(2);
+  PrintedPage view;
+  bool closed = false;
+  std::function<void()> closeWhenShown = [&] {
+    if (auto* dlg = QApplication::activeModalWidget()) {
+      dlg->close();
+      closed = true;
+    } else {
+      QTimer::singleShot(20, closeWhenShown);
+    }
+  };
+  QTimer::singleShot(20, closeWhenShown);
+  view.OnFilePrintPreview();
+  EXPECT_TRUE(closed);
+  ASSERT_FALSE(view.calls.empty());
+  EXPECT_EQ(view.calls.front(), "begin");
+  EXPECT_NE(std::find(view.calls.begin(), view.calls.end(), "page 2"), view.calls.end());
+  EXPECT_TRUE(view.printing);
+  EXPECT_EQ(app.GetPreviewPages(), 2);
 }
 
 }  // namespace
