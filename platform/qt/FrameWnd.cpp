@@ -249,6 +249,11 @@ CFrameWnd::CFrameWnd() : QMainWindow(), CWnd(this) {
     else
       UpdateAllCommandUI();
   });
+  // F6 and Shift+F6 move the active view to the next or previous pane.
+  MapCommand(ID_NEXT_PANE, [this] { ActivateNextPane(true); });
+  MapCommand(ID_PREV_PANE, [this] { ActivateNextPane(false); });
+  MapUpdate(ID_NEXT_PANE, [this](CCmdUI* ui) { ui->Enable(VisibleViews().size() > 1); });
+  MapUpdate(ID_PREV_PANE, [this](CCmdUI* ui) { ui->Enable(VisibleViews().size() > 1); });
   // View > Toolbar and View > Status Bar show or hide the bars, checked while shown.
   MapCommand(ID_VIEW_TOOLBAR, [this] {
     if (m_pToolBar && m_pToolBar->GetToolBar())
@@ -459,6 +464,30 @@ void CFrameWnd::DockControlBar(CToolBar* bar, UINT dockBarId) {
 
 void CFrameWnd::ShowControlBar(QWidget* bar, BOOL show) {
   if (bar) bar->setVisible(show);
+}
+
+std::vector<CView*> CFrameWnd::VisibleViews() const {
+  std::vector<CView*> views;
+  // CView has no meta-object of its own: findChildren<CView*> would match every widget.
+  for (QWidget* w : findChildren<QWidget*>())
+    if (auto* v = dynamic_cast<CView*>(w); v && v->isVisible()) views.push_back(v);
+  // Pane order: columns left to right, each from the top down.
+  std::sort(views.begin(), views.end(), [this](CView* a, CView* b) {
+    QPoint pa = a->mapTo(this, QPoint(0, 0)), pb = b->mapTo(this, QPoint(0, 0));
+    return pa.x() != pb.x() ? pa.x() < pb.x() : pa.y() < pb.y();
+  });
+  return views;
+}
+
+void CFrameWnd::ActivateNextPane(bool forward) {
+  std::vector<CView*> views = VisibleViews();
+  if (views.empty()) return;
+  auto it = std::find(views.begin(), views.end(), m_pActiveView);
+  std::size_t i = it == views.end() ? 0 : static_cast<std::size_t>(it - views.begin());
+  const std::size_t n = views.size();
+  i = it == views.end() ? 0 : (forward ? (i + 1) % n : (i + n - 1) % n);
+  SetActiveView(views[i]);
+  views[i]->setFocus();
 }
 
 void CFrameWnd::SetActiveView(CView* view, BOOL notify) {
