@@ -275,3 +275,35 @@ TEST(SGTabs, TabsMeasureClickScrollAndSize) {
   EXPECT_EQ(h.GI().m_tabWidth, 5);
   EXPECT_EQ(h.GI().m_rects[SG_RECT_TAB].right, 5);
 }
+
+TEST(SGHeadings, CornerEdgesSizeTheHeadings) {
+  Filled h;
+  CSGCnrBtn& corner = *h.grid.m_CUGCnrBtn;
+  corner.OnMouseMove(0, POINT{38, 5});  // within 4 pixels of the right edge (40)
+  corner.OnSetCursor();
+  EXPECT_EQ(h.Port(corner)->Cursor(), IDC_SIZEWE);
+  corner.OnLButtonDown(MK_LBUTTON, POINT{38, 5});
+  corner.OnMouseMove(MK_LBUTTON, POINT{70, 5});
+  corner.OnLButtonUp(0, POINT{70, 5});
+  EXPECT_EQ(h.grid.GetSideHeadingWidth(), 70);
+  EXPECT_EQ(h.GI().m_sideHdgWidths[0], 70);
+  EXPECT_EQ(h.GI().m_rects[SG_RECT_GRID].left, 70);
+  corner.OnMouseMove(0, POINT{10, 18});  // near the bottom edge
+  corner.OnSetCursor();
+  EXPECT_EQ(h.Port(corner)->Cursor(), IDC_SIZENS);
+}
+
+// An owner that appends rows when a move runs past the end reaches them at once.
+TEST(SGCellArea, RowsAppendedOnDemandAreReached) {
+  struct Growing : SGTestGrid {
+    void OnRowsPastEnd(long first, long count, int*) override { SetRowCount(first + count + 5, 0); }
+  };
+  SGHeadlessSystem system;
+  Growing g;
+  g.CreateGrid(0, RECT{0, 0, 400, 300}, system, nullptr, 1);
+  g.SetColumnCount(3);
+  g.SetRowCount(10);
+  EXPECT_EQ(g.GotoRow(12), 0);
+  EXPECT_EQ(g.GetCurrentRow(), 12);
+  EXPECT_GT(g.GetRowCount(), 12);  // painting the last row asks for more as well
+}
