@@ -62,12 +62,21 @@ int CSGMem::Empty() {
 }
 
 int CSGMem::InsertRow(int row) {
+  // Rows before the first stored one exist as empty rows: the stored ones move down.
+  if (!rows_.empty() && row < rowOrigin_) {
+    ++rowOrigin_;
+    return 0;
+  }
   if (!FindRow(row)) return 0;
   rows_.insert(rows_.begin() + (static_cast<long>(row) - rowOrigin_), std::make_unique<Row>());
   return 0;
 }
 
 int CSGMem::DeleteRow(int row) {
+  if (!rows_.empty() && row < rowOrigin_) {
+    --rowOrigin_;
+    return 0;
+  }
   if (!FindRow(row)) return 0;
   rows_.erase(rows_.begin() + (static_cast<long>(row) - rowOrigin_));
   if (rows_.empty()) rowOrigin_ = 0;

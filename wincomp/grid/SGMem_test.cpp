@@ -77,6 +77,17 @@ TEST(SGMem, RowsShiftOnInsertAndDelete) {
   EXPECT_EQ(Read(m, 0, 1), "r0");
   EXPECT_EQ(m.InsertRow(40), 0);  // past the end: nothing
   EXPECT_EQ(Read(m, 0, 5), "r5");
+
+  // Rows before the first stored row count as empty rows.
+  CSGMem late;
+  CSGCell c = Text("five");
+  late.SetCell(2, 5, &c);
+  late.DeleteRow(2);
+  EXPECT_EQ(Read(late, 2, 4), "five");
+  late.InsertRow(0);
+  late.InsertRow(1);
+  EXPECT_EQ(Read(late, 2, 6), "five");
+  EXPECT_EQ(Read(late, 2, 5), "-");
 }
 
 TEST(SGMem, ColumnsShiftAndTheGridsColumnIndexesFollow) {
