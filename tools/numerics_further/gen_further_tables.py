@@ -184,6 +184,38 @@ band("penta_nondominant", 12, 2, 2, False)
 band("lower3_upper1", 10, 3, 1, False)
 band("lower1_upper3", 10, 1, 3, False)
 
+
+# ---- linear least squares ---------------------------------------------------------------------
+
+
+def lstsq_case(name, a, b):
+    a = np.asarray(a, dtype=float)
+    m, n = a.shape
+    x, res, rank, sv = scipy.linalg.lstsq(a, b)
+    fields = dict(m=[m], n=[n], a=a.ravel(), b=b, rank=[rank])
+    if rank == min(m, n) and m >= n:
+        fields["x"] = x
+    # The basic solution at that rank from the pivoted QR (columns chosen by largest
+    # remaining norm, as the library's factorisation chooses them).
+    q, r, perm = scipy.linalg.qr(a, pivoting=True)
+    k = rank
+    xb = np.zeros(n)
+    if k > 0:
+        xp = scipy.linalg.solve_triangular(r[:k, :k], (q.T @ b)[:k])
+        xb[perm[:k]] = xp
+    fields["basic"] = xb
+    fields["perm"] = perm + 1
+    fields["residual"] = b - a @ xb
+    case("lstsq", name, **fields)
+
+
+for m, n in [(8, 3), (5, 5), (3, 6), (1, 4), (30, 7)]:
+    lstsq_case(f"random{m}x{n}", rng.uniform(-1, 1, (m, n)) * rng.uniform(0.5, 4, n), rng.uniform(-1, 1, m))
+a = rng.uniform(-1, 1, (10, 4)) * np.array([1.0, 2.0, 3.0, 4.0])
+a = np.column_stack([a, 2.5 * a[:, 1]])  # column 5 repeats column 2 scaled: rank 4
+lstsq_case("rankdeficient10x5", a, rng.uniform(-1, 1, 10))
+lstsq_case("zero4x3", np.zeros((4, 3)), rng.uniform(-1, 1, 4))
+
 with open(OUT, "w") as f:
     f.write("# made by tools/numerics_further/gen_further_tables.py\n")
     f.write("\n".join(lines) + "\n")
