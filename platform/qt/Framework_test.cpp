@@ -367,6 +367,15 @@ TEST_F(FrameworkTest, ClientDcDrawsIntoTheViewAndShowsIt) {
   EXPECT_EQ(v.draws, draws);
   QImage shown = v.grab().toImage();
   EXPECT_EQ(shown.pixel(25, 25) & 0xFFFFFF, 0xFF0000u);
+  // On a view waiting to be repainted a client DC (as a reference for a memory DC)
+  // costs no drawing; the repaint that follows draws the view afresh.
+  v.Invalidate();
+  {
+    CClientDC dc(&v);
+    v.OnPrepareDC(&dc);
+    EXPECT_EQ(v.draws, draws);
+  }
+  EXPECT_EQ(v.draws, draws + 1);
 }
 
 }  // namespace

@@ -90,6 +90,16 @@ QImage& CView::BackingImage() {
   return m_backing;
 }
 
+QImage& CView::ClientImage() {
+  QSize size = ContentRect().size().expandedTo(QSize(1, 1));
+  if (m_backing.size() != size) {
+    m_backing = QImage(size, QImage::Format_RGB32);
+    m_backing.fill(Qt::white);
+    m_bStale = true;
+  }
+  return m_backing;
+}
+
 void CView::RenderBacking() {
   QSize size = ContentRect().size();
   if (m_backing.size() != size)
