@@ -125,9 +125,16 @@ TEST_F(QtUiTest, InputProbeNotesPressesAndDefersThem) {
   EXPECT_TRUE(ui.GetInputState());
   EXPECT_TRUE(sink.keys.empty());
   EXPECT_EQ(ticker.ticks, ticks);
+  // A loop that polls on: the press stays pending, ticks do not pile up.
+  for (int i = 0; i < 5; ++i) {
+    QTest::qSleep(3);
+    EXPECT_TRUE(ui.GetInputState());
+  }
+  EXPECT_EQ(ticker.ticks, ticks);
   ticker.KillTimer(7);
   QCoreApplication::processEvents();
   EXPECT_EQ(sink.keys, std::vector<int>{Qt::Key_A});
+  EXPECT_LE(ticker.ticks, ticks + 1);
 }
 
 TEST_F(QtUiTest, StatusPaneTextAndWaitCursor) {
