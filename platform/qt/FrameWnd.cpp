@@ -23,6 +23,12 @@ constexpr const char* kIdProperty = "tvCommandId";
 
 QString ToQ(const std::string& s) { return QString::fromStdString(s); }
 
+// The status bar's idle text: the string table's, else the class library's "Ready".
+std::string IdleText() {
+  std::string s = LoadResourceString(AFX_IDS_IDLEMESSAGE);
+  return s.empty() ? std::string("Ready") : s;
+}
+
 UINT IdOf(const QAction* a) { return a ? a->property(kIdProperty).toUInt() : 0; }
 
 }  // namespace
@@ -113,7 +119,7 @@ BOOL CStatusBar::SetIndicators(const UINT* ids, int count) {
     label->setTextFormat(Qt::PlainText);
     if (i == 0) {
       bar_->addWidget(label, 1);
-      label->setText(ToQ(LoadResourceString(AFX_IDS_IDLEMESSAGE)));
+      label->setText(ToQ(IdleText()));
     } else {
       label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
       bar_->addPermanentWidget(label, 0);
@@ -331,8 +337,7 @@ void CFrameWnd::BuildMenu(QMenu* menu, const std::vector<MenuItem>& items) {
     for (QAction* a : menu->actions())
       if (IdOf(a)) ApplyUpdate(a);
   });
-  QObject::connect(menu, &QMenu::aboutToHide, menu,
-                   [this] { SetMessageText(LoadResourceString(AFX_IDS_IDLEMESSAGE)); });
+  QObject::connect(menu, &QMenu::aboutToHide, menu, [this] { SetMessageText(IdleText()); });
 }
 
 void CFrameWnd::FillRecentFiles(QMenu* menu, QAction* placeholder) {

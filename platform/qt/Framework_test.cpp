@@ -157,6 +157,25 @@ TEST_F(FrameworkTest, CommandsRouteViewDocumentFrameApplication) {
   EXPECT_EQ(ran, std::vector<std::string>{"view"});
 }
 
+// Prompts come from the string table: the text before "\n" in the status bar when an
+// item is hovered, the text after it as the button's tooltip; "Ready" when idle.
+TEST_F(FrameworkTest, CommandPromptsAndIdleText) {
+  CFrameWnd frame;
+  CStatusBar status;
+  ASSERT_TRUE(status.Create(&frame));
+  const UINT panes[] = {ID_SEPARATOR, ID_SEPARATOR};
+  ASSERT_TRUE(status.SetIndicators(panes, 2));
+  EXPECT_EQ(status.GetPaneText(0), "Ready");
+  Resources::Get().SetString(34205, "Show working sheets\nWorking sheet");
+  Resources::Get().SetToolBar(9004, {34205});
+  CToolBar bar;
+  ASSERT_TRUE(bar.CreateEx(&frame, TBSTYLE_FLAT, CBRS_TOP));
+  ASSERT_TRUE(bar.LoadToolBar(9004));
+  EXPECT_EQ(bar.ButtonAction(0)->toolTip().toStdString(), "Working sheet");
+  bar.ButtonAction(0)->hover();
+  EXPECT_EQ(status.GetPaneText(0), "Show working sheets");
+}
+
 TEST_F(FrameworkTest, AcceleratorsFireTheirCommand) {
   CFrameWnd frame;
   int fired = 0;

@@ -216,6 +216,7 @@ class CEditView : public CView {
 
  protected:
   void resizeEvent(QResizeEvent* e) override;
+  bool eventFilter(QObject* watched, QEvent* e) override;
 
  private:
   QPlainTextEdit* m_pEdit;
