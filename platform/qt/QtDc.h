@@ -20,6 +20,7 @@ class QFont;
 class QPainter;
 class QPaintDevice;
 class QPrinter;
+class QRect;
 
 namespace plat {
 
@@ -66,6 +67,9 @@ class QtPainterDevice : public DcDevice {
   struct FontEntry;
   const FontEntry& Font(const DcState& state) const;
   mutable std::unique_ptr<FontEntry> font_;
+  struct Sprites;
+  void StampEllipse(QPainter* p, const DcOp& op, const QRect& deviceBox);
+  std::unique_ptr<Sprites> sprites_;
 };
 
 // A DC drawing into a QImage (Format_RGB32 or ARGB32) at the given resolution.
