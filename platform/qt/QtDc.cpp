@@ -20,10 +20,7 @@ constexpr int kSpriteMax = 24;  // pixels: larger ellipses are drawn directly
 
 QColor ToQColor(COLORREF c) { return QColor(GetRValue(c), GetGValue(c), GetBValue(c)); }
 
-QString ToQString(const std::string& bytes) {
-  std::u16string u = DecodeForDisplay(bytes);
-  return QString::fromUtf16(u.data(), static_cast<qsizetype>(u.size()));
-}
+QString ToQString(const std::string& bytes) { return DisplayText(bytes); }
 
 Qt::PenStyle ToQtStyle(UINT style) {
   switch (style) {
@@ -107,6 +104,11 @@ void XorPixel(QImage* img, int x, int y) {
 }
 
 }  // namespace
+
+QString DisplayText(const std::string& bytes) {
+  std::u16string u = DecodeForDisplay(bytes);
+  return QString::fromUtf16(u.data(), static_cast<qsizetype>(u.size()));
+}
 
 // ---- DIB <-> image -------------------------------------------------------------------
 

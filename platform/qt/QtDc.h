@@ -9,6 +9,7 @@
 // Windows face names map to the Liberation families (SubstituteFontFace).
 #pragma once
 #include <QImage>
+#include <QString>
 #include <memory>
 #include <string>
 
@@ -107,6 +108,9 @@ class CClientDC : public CImageDC {
  private:
   CView* view_;
 };
+
+// Text bytes as shown on screen: UTF-8 when valid, else Windows-1252.
+QString DisplayText(const std::string& bytes);
 
 // Packed DIB (header, colour table, rows) <-> image. An unreadable DIB gives a null image.
 QImage PackedDibToImage(const BYTE* dib, std::size_t size);

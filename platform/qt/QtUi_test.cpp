@@ -152,6 +152,9 @@ TEST_F(QtUiTest, StatusPaneTextAndWaitCursor) {
   Ui().SetPaneText(1, "x = 3.5", false);
   EXPECT_EQ(bar.GetPaneText(0), "Loading 12/100");
   EXPECT_EQ(bar.GetPaneText(1), "x = 3.5");
+  // Bytes that are no UTF-8 are shown as Windows-1252 ("\xB0" is a degree sign).
+  Ui().SetPaneText(1, "Az 45\xB0", false);
+  EXPECT_EQ(bar.Pane(1)->text(), QString::fromUtf8("Az 45\u00B0"));
   EXPECT_EQ(bar.Pane(1)->width(), 200);
 
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
