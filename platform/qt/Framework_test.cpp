@@ -185,6 +185,7 @@ TEST_F(FrameworkTest, AcceleratorsFireTheirCommand) {
   frame.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
   frame.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
   frame.UpdateAllCommandUI();
   QTest::keyClick(&frame, Qt::Key_P, Qt::ControlModifier);
   EXPECT_EQ(fired, 1);
