@@ -169,6 +169,16 @@ TEST_F(QtUiTest, StatusPaneTextAndWaitCursor) {
   delete frame;
 }
 
+// Programs start detached and report only whether they could be started; a Windows
+// program name is looked for beside the program.
+TEST_F(QtUiTest, ShellStartsProgramsAndRefusesOtherVerbs) {
+  QtShell shell;
+  EXPECT_TRUE(shell.ShellExecute("open", "/bin/true", "a;00001;00002;", SW_SHOW));
+  EXPECT_FALSE(shell.ShellExecute("open", "NoSuchHelper_Quintar.exe", "", SW_SHOW));
+  EXPECT_FALSE(shell.ShellExecute("print", "/bin/true", "", SW_SHOW));
+  EXPECT_FALSE(shell.ShellExecute("open", "", "", SW_SHOW));
+}
+
 // Without an audio device (or with bytes that are no WAV file) playing does nothing
 // and returns; a real sound returns once played.
 TEST_F(QtUiTest, SoundPlaysQuietlyOrNotAtAll) {
