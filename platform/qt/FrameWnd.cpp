@@ -13,6 +13,7 @@
 #include <algorithm>
 
 #include "platform/qt/Document.h"
+#include "platform/qt/QtDc.h"
 #include "platform/qt/View.h"
 #include "platform/qt/WinApp.h"
 
@@ -22,6 +23,12 @@ namespace {
 constexpr const char* kIdProperty = "tvCommandId";
 
 QString ToQ(const std::string& s) { return QString::fromStdString(s); }
+
+// The status bar's idle text: the string table's, else the class library's "Ready".
+std::string IdleText() {
+  std::string s = LoadResourceString(AFX_IDS_IDLEMESSAGE);
+  return s.empty() ? std::string("Ready") : s;
+}
 
 UINT IdOf(const QAction* a) { return a ? a->property(kIdProperty).toUInt() : 0; }
 
@@ -113,7 +120,7 @@ BOOL CStatusBar::SetIndicators(const UINT* ids, int count) {
     label->setTextFormat(Qt::PlainText);
     if (i == 0) {
       bar_->addWidget(label, 1);
-      label->setText(ToQ(LoadResourceString(AFX_IDS_IDLEMESSAGE)));
+      label->setText(ToQ(IdleText()));
     } else {
       label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
       bar_->addPermanentWidget(label, 0);
@@ -134,7 +141,7 @@ void CStatusBar::SetPaneInfo(int index, UINT, UINT style, int width) {
 BOOL CStatusBar::SetPaneText(int index, const std::string& text, BOOL update) {
   QLabel* l = Pane(index);
   if (!l) return FALSE;
-  l->setText(ToQ(text));
+  l->setText(DisplayText(text));
   if (update && l->isVisible()) l->repaint();
   return TRUE;
 }
@@ -331,8 +338,7 @@ void CFrameWnd::BuildMenu(QMenu* menu, const std::vector<MenuItem>& items) {
     for (QAction* a : menu->actions())
       if (IdOf(a)) ApplyUpdate(a);
   });
-  QObject::connect(menu, &QMenu::aboutToHide, menu,
-                   [this] { SetMessageText(LoadResourceString(AFX_IDS_IDLEMESSAGE)); });
+  QObject::connect(menu, &QMenu::aboutToHide, menu, [this] { SetMessageText(IdleText()); });
 }
 
 void CFrameWnd::FillRecentFiles(QMenu* menu, QAction* placeholder) {

@@ -157,6 +157,25 @@ TEST_F(FrameworkTest, CommandsRouteViewDocumentFrameApplication) {
   EXPECT_EQ(ran, std::vector<std::string>{"view"});
 }
 
+// Prompts come from the string table: the text before "\n" in the status bar when an
+// item is hovered, the text after it as the button's tooltip; "Ready" when idle.
+TEST_F(FrameworkTest, CommandPromptsAndIdleText) {
+  CFrameWnd frame;
+  CStatusBar status;
+  ASSERT_TRUE(status.Create(&frame));
+  const UINT panes[] = {ID_SEPARATOR, ID_SEPARATOR};
+  ASSERT_TRUE(status.SetIndicators(panes, 2));
+  EXPECT_EQ(status.GetPaneText(0), "Ready");
+  Resources::Get().SetString(34205, "Show working sheets\nWorking sheet");
+  Resources::Get().SetToolBar(9004, {34205});
+  CToolBar bar;
+  ASSERT_TRUE(bar.CreateEx(&frame, TBSTYLE_FLAT, CBRS_TOP));
+  ASSERT_TRUE(bar.LoadToolBar(9004));
+  EXPECT_EQ(bar.ButtonAction(0)->toolTip().toStdString(), "Working sheet");
+  bar.ButtonAction(0)->hover();
+  EXPECT_EQ(status.GetPaneText(0), "Show working sheets");
+}
+
 TEST_F(FrameworkTest, AcceleratorsFireTheirCommand) {
   CFrameWnd frame;
   int fired = 0;
@@ -166,6 +185,7 @@ TEST_F(FrameworkTest, AcceleratorsFireTheirCommand) {
   frame.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
   frame.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
   frame.UpdateAllCommandUI();
   QTest::keyClick(&frame, Qt::Key_P, Qt::ControlModifier);
   EXPECT_EQ(fired, 1);
@@ -310,6 +330,29 @@ TEST_F(FrameworkTest, NextAndPreviousPaneMoveTheActiveView) {
   EXPECT_EQ(frame.GetActiveView(), right);
 }
 
+// A static splitter keeps the ideal sizes of its leading panes; the last takes the rest.
+TEST_F(FrameworkTest, SplitterPanesKeepTheirIdealSizes) {
+  CFrameWnd frame;
+  auto* cols = new CSplitterWnd;
+  ASSERT_TRUE(cols->CreateStatic(&frame, 1, 2));
+  auto* left = new CSplitterWnd;
+  ASSERT_TRUE(left->CreateStatic(cols, 0, 0, 2, 1));
+  frame.setCentralWidget(cols);
+  cols->SetColumnInfo(0, 300, 0);
+  left->SetRowInfo(0, 90, 50);
+  frame.resize(800, 600);
+  frame.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+  EXPECT_EQ(cols->GetPane(0, 0), left);
+  EXPECT_EQ(left->width(), 300);
+  EXPECT_EQ(left->GetPane(0, 0)->height(), 90);
+  frame.resize(1000, 700);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(left->width(), 300);
+  EXPECT_EQ(left->GetPane(0, 0)->height(), 90);
+  EXPECT_GT(cols->GetPane(0, 1)->width(), 600);
+}
+
 TEST_F(FrameworkTest, ScrollViewMapsHimetricAndScrollPosition) {
   class Page : public CScrollView {};
   Page v;
@@ -367,6 +410,15 @@ TEST_F(FrameworkTest, ClientDcDrawsIntoTheViewAndShowsIt) {
   EXPECT_EQ(v.draws, draws);
   QImage shown = v.grab().toImage();
   EXPECT_EQ(shown.pixel(25, 25) & 0xFFFFFF, 0xFF0000u);
+  // On a view waiting to be repainted a client DC (as a reference for a memory DC)
+  // costs no drawing; the repaint that follows draws the view afresh.
+  v.Invalidate();
+  {
+    CClientDC dc(&v);
+    v.OnPrepareDC(&dc);
+    EXPECT_EQ(v.draws, draws);
+  }
+  EXPECT_EQ(v.draws, draws + 1);
 }
 
 }  // namespace

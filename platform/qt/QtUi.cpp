@@ -13,6 +13,7 @@
 #include <QPointer>
 #include <QProcess>
 #include <QPushButton>
+#include <QTimerEvent>
 #include <QUrl>
 #include <clocale>
 #include <deque>
@@ -20,6 +21,7 @@
 
 #include "platform/Strings.h"
 #include "platform/qt/FrameWnd.h"
+#include "platform/qt/QtDc.h"
 #include "platform/qt/WinApp.h"
 
 #ifdef TV_HAVE_QT_MULTIMEDIA
@@ -61,9 +63,18 @@ class InputProbe : public QObject {
       case QEvent::MouseButtonRelease:
       case QEvent::Wheel:
       case QEvent::ShortcutOverride:
-      case QEvent::Timer:
         held.push_back({QPointer<QObject>(watched), std::unique_ptr<QEvent>(e->clone())});
         return true;
+      case QEvent::Timer: {
+        // One tick per timer is enough: ticks never pile up, however long the loop.
+        const int id = static_cast<QTimerEvent*>(e)->timerId();
+        for (const Held& h : held)
+          if (h.target == watched && h.event->type() == QEvent::Timer &&
+              static_cast<QTimerEvent*>(h.event.get())->timerId() == id)
+            return true;
+        held.push_back({QPointer<QObject>(watched), std::unique_ptr<QEvent>(e->clone())});
+        return true;
+      }
       case QEvent::MouseMove:
         return true;  // movement is no input that stops a loop
       default:
@@ -98,8 +109,7 @@ int QtUiServices::MessageBox(const std::string& text, UINT type, const std::stri
   if (!qApp) return DefaultButton(type);
   QMessageBox box(DialogParent());
   box.setWindowTitle(ToQ(caption.empty() ? AppTitle() : caption));
-  std::u16string u = DecodeForDisplay(text);
-  box.setText(QString::fromUtf16(u.data(), static_cast<qsizetype>(u.size())));
+  box.setText(DisplayText(text));
   switch (type & MB_ICONMASK) {
     case MB_ICONHAND:
       box.setIcon(QMessageBox::Critical);
@@ -218,10 +228,7 @@ void QtUiServices::EndWaitCursor() {
 void QtUiServices::SetPaneText(int pane, const std::string& text, bool update) {
   CFrameWnd* f = AfxGetMainWnd();
   if (!f || !f->GetMessageBar()) return;
-  std::u16string u = DecodeForDisplay(text);
-  // The bar takes bytes; give it the text decoded for display as UTF-8.
-  f->GetMessageBar()->SetPaneText(
-      pane, QString::fromUtf16(u.data(), static_cast<qsizetype>(u.size())).toStdString(), update);
+  f->GetMessageBar()->SetPaneText(pane, text, update);
 }
 
 bool QtUiServices::GetInputState() {

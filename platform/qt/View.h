@@ -95,6 +95,9 @@ class CView : public QWidget, public CWnd {
   void GetClientRect(RECT* rect) const override;
   // The backing image (client size); rendered when stale.
   QImage& BackingImage();
+  // The backing image as it stands, for drawing outside painting: never rendered here
+  // (a stale view repaints it at its next paint), only made to the client size.
+  QImage& ClientImage();
   bool IsStale() const { return m_bStale; }
   // Number of times the backing image was rendered (OnDraw on screen).
   int RenderCount() const { return m_nRenders; }
@@ -112,6 +115,8 @@ class CView : public QWidget, public CWnd {
   virtual void OnMouseMove(UINT /*flags*/, POINT /*point*/) {}
   virtual void OnContextMenu(POINT /*screenPoint*/) {}
   virtual BOOL OnMouseWheel(UINT /*flags*/, short /*delta*/, POINT /*point*/) { return FALSE; }
+  // key: the Qt key code (Qt::Key_*); repeat 1 for an auto-repeated press; flags: the
+  // Qt keyboard modifiers.
   virtual void OnKeyDown(UINT /*key*/, UINT /*repeat*/, UINT /*flags*/) {}
   virtual void OnSize(UINT /*type*/, int /*cx*/, int /*cy*/) {}
 
@@ -213,6 +218,7 @@ class CEditView : public CView {
 
  protected:
   void resizeEvent(QResizeEvent* e) override;
+  bool eventFilter(QObject* watched, QEvent* e) override;
 
  private:
   QPlainTextEdit* m_pEdit;
