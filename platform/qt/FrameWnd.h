@@ -24,13 +24,17 @@ class QAction;
 class QMenu;
 
 // Control-bar styles and alignments in use.
-constexpr DWORD CBRS_ALIGN_TOP = 0x1000;
-constexpr DWORD CBRS_ALIGN_BOTTOM = 0x4000;
-constexpr DWORD CBRS_ALIGN_LEFT = 0x0800;
-constexpr DWORD CBRS_ALIGN_RIGHT = 0x0200;
-constexpr DWORD CBRS_ALIGN_ANY = 0xF200;
-constexpr DWORD CBRS_TOP = CBRS_ALIGN_TOP | 0x0400;  // with the bottom border
-constexpr DWORD CBRS_BOTTOM = CBRS_ALIGN_BOTTOM | 0x0100;
+constexpr DWORD CBRS_ALIGN_LEFT = 0x1000;
+constexpr DWORD CBRS_ALIGN_TOP = 0x2000;
+constexpr DWORD CBRS_ALIGN_RIGHT = 0x4000;
+constexpr DWORD CBRS_ALIGN_BOTTOM = 0x8000;
+constexpr DWORD CBRS_ALIGN_ANY = 0xF000;
+constexpr DWORD CBRS_BORDER_LEFT = 0x0100;
+constexpr DWORD CBRS_BORDER_TOP = 0x0200;
+constexpr DWORD CBRS_BORDER_RIGHT = 0x0400;
+constexpr DWORD CBRS_BORDER_BOTTOM = 0x0800;
+constexpr DWORD CBRS_TOP = CBRS_ALIGN_TOP | CBRS_BORDER_BOTTOM;
+constexpr DWORD CBRS_BOTTOM = CBRS_ALIGN_BOTTOM | CBRS_BORDER_TOP;
 constexpr DWORD CBRS_GRIPPER = 0x00400000;
 constexpr DWORD CBRS_TOOLTIPS = 0x0010;
 constexpr DWORD CBRS_FLYBY = 0x0020;
@@ -164,6 +168,10 @@ class CFrameWnd : public QMainWindow, public CWnd {
   // Active view and document.
   CView* GetActiveView() const { return m_pActiveView; }
   void SetActiveView(CView* view, BOOL notify = TRUE);
+  // The visible views in pane order (columns left to right, top to bottom in each),
+  // and moving the active view along them (Next Pane, Previous Pane).
+  std::vector<CView*> VisibleViews() const;
+  void ActivateNextPane(bool forward);
   virtual CDocument* GetActiveDocument() const;
   void SetTitleFromDocument();
   void InitialUpdateFrame(CDocument* doc, BOOL makeVisible);

@@ -90,6 +90,16 @@ QImage& CView::BackingImage() {
   return m_backing;
 }
 
+QImage& CView::ClientImage() {
+  QSize size = ContentRect().size().expandedTo(QSize(1, 1));
+  if (m_backing.size() != size) {
+    m_backing = QImage(size, QImage::Format_RGB32);
+    m_backing.fill(Qt::white);
+    m_bStale = true;
+  }
+  return m_backing;
+}
+
 void CView::RenderBacking() {
   QSize size = ContentRect().size();
   if (m_backing.size() != size)
@@ -198,9 +208,10 @@ bool CView::PrintTo(QPrinter* printer, CPrintInfo* given) {
   info->m_pPrinter = printer;
   CPrinterDC dc(printer);
   OnBeginPrinting(&dc, info);
-  UINT from = std::max(info->GetMinPage(), info->m_nFromPage);
-  UINT to = std::min(info->GetMaxPage(), std::max(info->m_nToPage, from));
-  if (info->m_nFromPage == 1 && info->m_nToPage == 1) to = info->GetMaxPage();
+  const UINT from =
+      info->m_nFromPage ? std::max(info->m_nFromPage, info->GetMinPage()) : info->GetMinPage();
+  const UINT to =
+      info->m_nToPage ? std::min(info->m_nToPage, info->GetMaxPage()) : info->GetMaxPage();
   bool ok = true;
   for (UINT page = from; page <= to && info->m_bContinuePrinting; ++page) {
     if (!dc.StartPage()) {
@@ -420,6 +431,15 @@ void CScrollView::wheelEvent(QWheelEvent* e) {
 
 CEditView::CEditView(QWidget* parent) : CView(parent), m_pEdit(new QPlainTextEdit(this)) {
   m_pEdit->setGeometry(rect());
+  setFocusProxy(m_pEdit);
+  m_pEdit->installEventFilter(this);
+}
+
+bool CEditView::eventFilter(QObject* watched, QEvent* e) {
+  // Typing into the editor makes this the frame's active view.
+  if (watched == m_pEdit && e->type() == QEvent::FocusIn)
+    if (CFrameWnd* f = GetParentFrame()) f->SetActiveView(this);
+  return CView::eventFilter(watched, e);
 }
 
 void CEditView::resizeEvent(QResizeEvent* e) {
