@@ -2,7 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
 #include <QImage>
+#include <QPageLayout>
+#include <QPrinter>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTest>
 #include <cmath>
 #include <cstring>
@@ -347,4 +353,45 @@ TEST_F(WavePage, PageIntoAnImageAtAFixedResolution) {
     EXPECT_EQ(bar, dir > 0 ? QColor(0, 255, 0) : QColor(0, 0, 255)) << c;
   }
   EXPECT_EQ(at(26000, -10000), QColor(Qt::white));
+}
+
+TEST_F(WavePage, PrintedToAPdfThatAnotherToolRenders) {
+  const QString pdftoppm = QStandardPaths::findExecutable("pdftoppm");
+  ASSERT_FALSE(pdftoppm.isEmpty()) << "pdftoppm (poppler-utils) is needed";
+  const QDir tmp(TV_TEST_TMPDIR);
+  const QString pdf = tmp.filePath("wave.pdf");
+  QFile::remove(pdf);
+  QFile::remove(tmp.filePath("wave-1.png"));
+  QPrinter printer(QPrinter::HighResolution);
+  printer.setOutputFormat(QPrinter::PdfFormat);
+  printer.setOutputFileName(pdf);
+  printer.setPageLayout(
+      QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
+  ASSERT_TRUE(view.PrintTo(&printer));
+  QProcess p;
+  p.start(pdftoppm, {"-r", "300", "-png", pdf, tmp.filePath("wave")});
+  ASSERT_TRUE(p.waitForFinished(30000));
+  ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+  const QImage page(tmp.filePath("wave-1.png"));
+  ASSERT_FALSE(page.isNull());
+  const double pxPerUnit = page.width() / 21000.0;  // A4 is 210 mm wide
+  auto at = [&](int x, int y) {
+    return page.pixelColor(static_cast<int>(x * pxPerUnit), static_cast<int>(-y * pxPerUnit));
+  };
+  // Printed 20 mm further right and down with rows 1.4 times higher: channel 1's pick
+  // bar and the noise on its baseline, and nothing in the left margin.
+  const int c = 0, base = -3000 - 2 * 1400;
+  const int px = static_cast<int>(doc.m_pWave->m_pPickTime[c] * 10) * 12 + 3000;
+  const int dir = doc.m_pWave->m_pPolarity[c] > 0 ? 1 : -1;
+  bool barFound = false;  // the bar is 0.4 mm wide: look a little either side
+  for (int dx = -40; dx <= 40 && !barFound; dx += 5) {
+    const QColor bar = at(px + dx, base + dir * 200);
+    barFound = dir > 0 ? bar.green() > 200 && bar.blue() < 80 && bar.red() < 80
+                       : bar.blue() > 200 && bar.green() < 80 && bar.red() < 80;
+  }
+  EXPECT_TRUE(barFound);
+  int dark = 0;
+  for (int dy = -60; dy <= 60; dy += 10) dark += at(3300, base + dy).lightness() < 128;
+  EXPECT_GT(dark, 0);
+  EXPECT_EQ(at(1000, -15000), QColor(Qt::white));  // left of the labels
 }
