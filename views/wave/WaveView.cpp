@@ -291,7 +291,7 @@ void CWaveView::OnSortART() {
     const int n = wave.GetNumChannels();
     const int sensors = doc->m_pHypo ? doc->m_pHypo->m_nSensors : 0;
     const int m = std::min(sensors > 0 ? sensors : n, n);
-    if (m > 0 && static_cast<int>(wave.m_pSensor.size()) < m) wave.m_pSensor.resize(n, 0);
+    for (int c = static_cast<int>(wave.m_pSensor.size()); c < n; ++c) wave.m_pSensor.push_back(c);
     if (m_bSortART) {
       std::vector<float> keys(std::max(m, 0));
       std::vector<int> order(std::max(m, 0));

@@ -395,3 +395,101 @@ TEST_F(WavePage, PrintedToAPdfThatAnotherToolRenders) {
   EXPECT_GT(dark, 0);
   EXPECT_EQ(at(1000, -15000), QColor(Qt::white));  // left of the labels
 }
+
+TEST_F(WavePage, IncidenceCorrectionAndNormalisationFollowTheSensorGeometry) {
+  const AEHRecord& rec = doc.m_pHypo->m_Rec;
+  ASSERT_GE(rec.nArrivals, 5);
+  // Sensor 1 sits on the +x face at (25, -10, -12): the ray from the hypocentre meets
+  // the face normal (1, 0, 0) at cos = (25 - x) / distance.
+  const double dx = 25 - rec.fX, dy = -10 - rec.fY, dz = -12 - rec.fZ;
+  const double dist = std::sqrt(dx * dx + dy * dy + dz * dz), cosI = dx / dist;
+  const auto beforeOwned = Record();
+  const plat::RecordingDc& before = *beforeOwned;
+  auto amplitude = [](const DcOp& t) {
+    int lo = t.points[0].y, hi = lo;
+    for (const POINT& p : t.points) lo = std::min<int>(lo, p.y), hi = std::max<int>(hi, p.y);
+    return hi - lo;
+  };
+  const int a0 = amplitude(*Traces(before)[0]);
+  view.OnCmdMsg(CWaveView::ID_WAVE_NORMALIZE, nullptr);
+  EXPECT_EQ(view.m_bNormalize, 1);
+  const int a1 = amplitude(*Traces(*Record())[0]);
+  EXPECT_NEAR(static_cast<double>(a1) / a0, 1 / AE_IncidenceResponse(cosI),
+              0.02 / AE_IncidenceResponse(cosI));
+  // The distance label of sensor 1 beside its row, in whole millimetres.
+  const auto texts = before.Texts();
+  EXPECT_NE(std::find(texts.begin(), texts.end(), plat::Format("%03d", int(dist))), texts.end());
+  view.OnCmdMsg(CWaveView::ID_WAVE_NORMALIZE, nullptr);
+  EXPECT_EQ(view.m_bNormalize, 0);
+
+  view.OnCmdMsg(CWaveView::ID_UTIL_INCIDENCE, nullptr);
+  ASSERT_GE(doc.m_pWave->m_pGain.size(), 16u);
+  EXPECT_NEAR(doc.m_pWave->m_pGain[0], 1 / AE_IncidenceResponse(cosI),
+              1e-3 / AE_IncidenceResponse(cosI));
+}
+
+TEST_F(WavePage, MouseZonesCursorsAndHeaderClicks) {
+  plat::testing::ScriptedUi ui;
+  const double px = view.LogPixelsX() / 2540.0;
+  auto client = [&](int x, int y) {
+    return POINT{static_cast<LONG>(std::lround(x * px)), static_cast<LONG>(std::lround(-y * px))};
+  };
+  RECT r;
+  view.GetClientRect(&r);
+  const int w = static_cast<int>(r.right / px);  // client width in page units
+  view.OnMouseMove(0, client(500, -5000));
+  EXPECT_EQ(view.m_hCursor, CWaveView::IDC_NOISE);
+  view.OnMouseMove(0, client(1000 + w / 10, -1000 + 200));
+  EXPECT_EQ(view.m_hCursor, CWaveView::IDC_PREV);
+  view.OnMouseMove(0, client(1000 + w * 9 / 10, -1000 + 200));
+  EXPECT_EQ(view.m_hCursor, CWaveView::IDC_NEXT);
+  view.OnMouseMove(MK_SHIFT, client(1000 + w * 9 / 10, -1000 + 200));
+  EXPECT_EQ(view.m_hCursor, CWaveView::IDC_TIME);
+  std::vector<std::string> panes;
+  for (const auto& t : ui.PaneTexts()) {
+    EXPECT_EQ(t.pane, 0);
+    panes.push_back(t.text);
+  }
+  EXPECT_EQ(panes, (std::vector<std::string>{"Click to mark noise",
+                                             "L-Click to next, L-Down & move to relocate."}));
+
+  std::vector<UINT> sent;
+  view.MapCommand(CWaveView::ID_FILE_LOADNEXT,
+                  [&] { sent.push_back(CWaveView::ID_FILE_LOADNEXT); });
+  view.MapCommand(CWaveView::ID_WAVE_LOADPREV,
+                  [&] { sent.push_back(CWaveView::ID_WAVE_LOADPREV); });
+  view.MapCommand(CWaveView::ID_WAVE_SAVELOC, [&] { sent.push_back(CWaveView::ID_WAVE_SAVELOC); });
+  view.OnLButtonUp(0, client(1000 + w / 10, -1000 + 200));
+  view.OnLButtonUp(0, client(1000 + w * 9 / 10, -1000 + 200));
+  view.OnLButtonUp(MK_CONTROL, client(1000 + w / 2, -5000));
+  view.OnLButtonUp(0, client(1000 + w / 2, -1000 + 200));  // the middle of the band: nothing
+  EXPECT_EQ(sent, (std::vector<UINT>{CWaveView::ID_WAVE_LOADPREV, CWaveView::ID_FILE_LOADNEXT,
+                                     CWaveView::ID_WAVE_SAVELOC}));
+}
+
+TEST_F(WavePage, ClickLeftOfTheTracesTogglesTheNoiseMark) {
+  plat::testing::ScriptedUi ui;
+  std::vector<UINT> sent;
+  view.MapCommand(CWaveView::ID_FILE_LOADNEXT,
+                  [&] { sent.push_back(CWaveView::ID_FILE_LOADNEXT); });
+  const POINT left{5, 200};
+  CAEHypo& hypo = *doc.m_pHypo;
+  hypo.m_Rec.nFlags |= 0x20;
+  const int arrivals = hypo.m_Rec.nArrivals;
+  ui.ExpectMessage("Locked event!", IDOK);
+  view.OnLButtonUp(0, left);
+  EXPECT_EQ(hypo.m_Rec.nArrivals, arrivals);
+  EXPECT_TRUE(sent.empty());
+  hypo.m_Rec.nFlags &= ~0x20;
+  view.OnLButtonUp(0, left);
+  EXPECT_EQ(hypo.m_Rec.nArrivals, -1);
+  EXPECT_EQ(doc.m_pWave->m_pHeader->nStatus, -1);
+  EXPECT_EQ(sent, std::vector<UINT>{CWaveView::ID_FILE_LOADNEXT});
+  AEHRecord stored{};
+  ASSERT_TRUE(hypo.GetAEH(doc.m_pWave->m_nEvent, &stored));
+  EXPECT_EQ(stored.nArrivals, -1);
+  view.OnLButtonUp(0, left);  // a second click clears it again
+  EXPECT_EQ(hypo.m_Rec.nArrivals, 0);
+  EXPECT_EQ(doc.m_pWave->m_pHeader->nStatus, 0);
+  EXPECT_EQ(sent.size(), 1u);
+}
