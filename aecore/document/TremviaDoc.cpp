@@ -174,7 +174,8 @@ BOOL CTremviaDoc::OnOpenDocument(const std::string& path) {
   if (kind == FileKind::Pad) {
     m_bLoaded = 1;
     m_pWave.reset();
-    m_strParFile = plat::ToUpper(path);
+    // The name as the user gave it: the catalogue and side files are named after it.
+    m_strParFile = path;
     bool ok = LoadExperiment(m_strParFile);
     m_pWave = std::make_unique<CAEWave>();
     FinishOpen();
