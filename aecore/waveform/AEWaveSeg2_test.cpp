@@ -331,9 +331,12 @@ TEST(AEWaveSeg2Test, AcquisitionDatesOfOtherRecorders) {
     const char* text;
     int year, month, day;
   } cases[] = {
-      {"ACQUISITION_DATE 2009/03/04", 2009, 3, 4},   {"ACQUISITION_DATE 07/JAN/2013", 2013, 1, 7},
-      {"ACQUISITION_DATE 7/jan/2013", 2013, 1, 7},   {"ACQUISITION_DATE 31/Dec/1999", 1999, 12, 31},
-      {"ACQUISITION_DATE 01/SEPTEMBER/2020", 2020, 9, 1}, {"ACQUISITION_DATE 15-feb-2011", 2011, 2, 15},
+      {"ACQUISITION_DATE 2009/03/04", 2009, 3, 4},
+      {"ACQUISITION_DATE 07/JAN/2013", 2013, 1, 7},
+      {"ACQUISITION_DATE 7/jan/2013", 2013, 1, 7},
+      {"ACQUISITION_DATE 31/Dec/1999", 1999, 12, 31},
+      {"ACQUISITION_DATE 01/SEPTEMBER/2020", 2020, 9, 1},
+      {"ACQUISITION_DATE 15-feb-2011", 2011, 2, 15},
       {"ACQUISITION_DATE  29/FEB/2016", 2016, 2, 29},
   };
   for (const Case& c : cases) {
@@ -427,7 +430,8 @@ TEST(AEWaveSeg2Test, DamagedFiles) {
       r = std::make_unique<CAEWave_Aew>(dir + name);
     EXPECT_EQ(r->GetNumChannels(), 0);
     ASSERT_EQ(named.MessageTexts().size(), 1u);
-    EXPECT_NE(named.MessageTexts()[0].find("not named as a numbered event file"), std::string::npos);
+    EXPECT_NE(named.MessageTexts()[0].find("not named as a numbered event file"),
+              std::string::npos);
   }
 }
 
