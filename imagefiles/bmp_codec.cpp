@@ -186,7 +186,8 @@ int LoadBody(StreamBinding* b, ImageDescriptor* d) {
   // bottom of the picture that does not fit and are skipped.
   DWORD skip = f.topDown ? 0 : f.height - rows;
   DWORD fileRows = f.topDown ? rows : f.height;
-  for (DWORD k = 0; k < fileRows; ++k) {
+  bool lastRow = false;  // the end-of-bitmap code ended this row
+  for (DWORD k = 0; k < fileRows && !lastRow; ++k) {
     const BYTE* src = data.data() + pos;
     const BYTE* line = src;  // one byte (or 3) per pixel after decoding
     switch (f.mode) {
@@ -198,11 +199,19 @@ int LoadBody(StreamBinding* b, ImageDescriptor* d) {
       case kRle8: {
         int room = f.mode == kRle8 ? static_cast<int>(srcRow) : static_cast<int>(2 * srcRow);
         std::fill(scratch.begin(), scratch.end(), 0);
-        int used = f.mode == kRle8 ? rle8_decode_row(scratch.data(), src, data.size() - pos, room)
-                                   : rle4_decode_row(scratch.data(), src, data.size() - pos, room);
-        if (used == RLE_END_OF_BITMAP) return IMG_OK;
-        if (used < 0) return used;
-        pos += static_cast<std::size_t>(used);
+        int written = 0;
+        int used = f.mode == kRle8
+                       ? rle8_decode_row(scratch.data(), src, data.size() - pos, room, &written)
+                       : rle4_decode_row(scratch.data(), src, data.size() - pos, room, &written);
+        if (used == RLE_END_OF_BITMAP) {
+          // Pixels before the code are the last row's: it is kept, the rows above stay.
+          if (written == 0) return IMG_OK;
+          lastRow = true;
+        } else if (used < 0) {
+          return used;
+        } else {
+          pos += static_cast<std::size_t>(used);
+        }
         line = scratch.data();
         break;
       }

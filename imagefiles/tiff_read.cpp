@@ -404,6 +404,10 @@ void Invert(BYTE* row, std::size_t n) {
   for (std::size_t i = 0; i < n; ++i) row[i] = static_cast<BYTE>(~row[i]);
 }
 
+// Grey samples whose zero is white are turned round, at every depth, so that the image
+// holds zero for black; palette indexes (photometric 3) and black-is-zero rows stay.
+bool WhiteIsZero(const TiffInfo& info) { return info.photometric == 0; }
+
 // Samples of `bits` bits, most significant first, into one byte each.
 void UnpackSamples(BYTE* out, const BYTE* in, std::size_t samples, int bits, int shift) {
   const int mask = (1 << bits) - 1;
@@ -463,7 +467,7 @@ int tiff_lzw_decode(const LoadJob& j) {
         }
         PutRow(j, y, row.data());
       } else {
-        if (j.mode == kModeLzw1 && info.photometric != 1) Invert(r, src);
+        if ((j.mode == kModeLzw1 || j.mode == kModeLzw8) && WhiteIsZero(info)) Invert(r, src);
         PutRow(j, y, r);
       }
     }
@@ -538,6 +542,7 @@ int tiff_read_strips(const LoadJob& j) {
     switch (j.mode) {
       case kModeNone4:
       case kModePackBits4:
+        if (WhiteIsZero(info)) Invert(row.data(), src);
         UnpackSamples(unpacked.data(), row.data(), src * 8 / static_cast<std::size_t>(bps), bps,
                       j.dir->colorMapCount ? 0 : 8 - bps);
         out = unpacked.data();
@@ -558,7 +563,9 @@ int tiff_read_strips(const LoadJob& j) {
         break;
       case kModeNone1:
       case kModePackBits1:
-        if (info.photometric != 1) Invert(row.data(), src);
+      case kModeNone8:
+      case kModePackBits8:
+        if (WhiteIsZero(info)) Invert(row.data(), src);
         break;
       case kModeCcittRle:
       case kModeCcittG3:
