@@ -143,7 +143,8 @@ BOOL CTremviaDoc::OnOpenDocument(const std::string& path) {
   }
   FileKind kind = KindOf(path);
   if (kind == FileKind::EventList) {
-    std::string parFile = SidePath(path, "PAD");
+    // The parameter file by the name it has on disk, which the catalogue's name follows.
+    std::string parFile = plat::ResolvePath(SidePath(path, "PAD"));
     if (!plat::FileExists(parFile)) {
       Report("Parameter file " + parFile + " of the event list was not found.");
       return FALSE;

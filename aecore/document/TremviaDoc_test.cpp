@@ -130,6 +130,16 @@ TEST(TremviaDoc, NamesMadeFromTheParameterFileKeepItsCase) {
   EXPECT_TRUE(std::filesystem::exists(e.dir + "/cyl60.aeh"));
   EXPECT_FALSE(std::filesystem::exists(e.dir + "/CYL60.aeh"));
   EXPECT_EQ(doc.GetPeak(0)->m_nCount, 1);  // CYL60.PK1 found beside cyl60.pad
+
+  // An event list's parameter file is found whatever its case and named as on disk.
+  std::filesystem::rename(e.dir + "/cyl60.aeh", e.dir + "/x.keep");
+  std::ofstream(e.dir + "/cyl60.lst") << "a\nb\nc\nd\n1 9000.5 1 2 3 -7 0 0 0 9\n";
+  plat::InvalidateFolderCache();
+  CTremviaDoc list(host);
+  ui.ExpectMessage("cyl60.aeh open failed!, create??", IDYES);
+  ASSERT_TRUE(list.OnOpenDocument(e.dir + "/cyl60.lst"));
+  EXPECT_EQ(list.m_strParFile, pad);
+  EXPECT_TRUE(std::filesystem::exists(e.dir + "/cyl60.aeh"));
 }
 
 TEST(TremviaDoc, WaveformOpenReadsTheRecordAndStepsThroughTheEvents) {
