@@ -122,13 +122,14 @@ int ReadHeaders(StreamBinding* b, BmpFile* f) {
     f->layout16 = h.biCompression == BI_BITFIELDS && f->masks[0] == 0xF800 && f->masks[1] == 0x7E0 ? 2 : 1;
   f->mode = PickMode(bits, h.biCompression, f->layout16);
 
-  // The pixel data must lie in the file; uncompressed rows must all be there, and
-  // run-length data cannot describe more than 255 pixels per 2 bytes.
+  // The pixel data must lie in the file and uncompressed rows must all be there.
+  // Run-length data can end any row, or the whole bitmap, in two bytes (the rest stays
+  // index 0), so its pictures are held to the library's limit instead.
   if (f->offBits < 14 + 12 || f->offBits >= f->length) return IMG_NOT_BMP;
   std::uint64_t data = static_cast<std::uint64_t>(f->length - f->offBits);
   std::uint64_t pixels = static_cast<std::uint64_t>(h.biWidth) * f->height;
   if (f->mode == kRle4 || f->mode == kRle8) {
-    if (f->topDown || pixels > data * 128) return IMG_NOT_BMP;
+    if (f->topDown || pixels > IMG_MAX_COMPRESSED_PIXELS) return IMG_NOT_BMP;
   } else if (f->mode != kNone) {
     if (static_cast<std::uint64_t>(RowSize(h.biWidth, bits)) * f->height > data) return IMG_NOT_BMP;
   }
