@@ -135,9 +135,9 @@ def histogram(f):
     """Counts from numpy.histogram (values equal to hi removed first) and the four
     distribution fits in bin-index units by curve_fit from the same start values."""
     rng = np.random.default_rng(2024)
-    lo, hi, nb = 0.0, 10.0, 20
-    v = 1.6 * rng.weibull(2.2, 600) + 0.5
-    v = np.concatenate([v, [hi, hi, 9.999, -0.5, 10.5]])
+    lo, hi, nb = 0.0, 5.0, 20
+    v = 0.6 * rng.weibull(2.2, 600)
+    v = np.concatenate([v, [hi, hi, 4.999, -0.5, 10.5]])
     inside = v[(v >= lo) & (v < hi)]
     h, _ = np.histogram(inside, bins=nb, range=(lo, hi))
     N = int(h.sum())
@@ -151,7 +151,7 @@ def histogram(f):
     fits["normal"] = optimize.curve_fit(lambda x, mu, var: stats.norm.pdf(x, mu, np.sqrt(var)), k, pdf32, p0=[m, vb])
     fits["poisson"] = optimize.curve_fit(lambda x, lam: stats.poisson.pmf(x, lam), k, pdf32, p0=[m])
     fits["weibull"] = optimize.curve_fit(lambda x, s, c: (c / s) * (x / s) ** (c - 1) * np.exp(-(x / s) ** c),
-                                         k, pdf32, p0=[1.0, 2.0], bounds=([0.1, 0.1], [100, 100]))
+                                         k, pdf32, p0=[1.0, 2.0])
     f.write("# lo hi nbins count, the values; then the counts; then fitted parameters of the "
             "binomial (mean), normal (mean var), Poisson (lambda), Weibull (scale shape)\n")
     line(f, lo, hi, nb, len(v))
