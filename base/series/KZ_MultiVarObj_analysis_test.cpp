@@ -553,3 +553,35 @@ TEST(CurveFit, FailedOrImpossibleFitsAreReportedAsSuch) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ProbabilityDensity, ManyBinsKeepTheFittedCurvesFinite) {
+  // 400 bins with the counts around bin 250: Poisson and binomial terms there overflow
+  // or vanish when formed as plain products.
+  std::vector<double> v;
+  for (int i = 0; i < 4000; ++i) {
+    const double u = (i + 0.5) / 4000.0;
+    // Normal quantiles by bisection on the error function: mean 250.5, sd 15.
+    double lo = -8, hi = 8;
+    for (int it = 0; it < 60; ++it) {
+      const double mid = 0.5 * (lo + hi);
+      (0.5 * std::erfc(-mid / std::sqrt(2.0)) < u ? lo : hi) = mid;
+    }
+    v.push_back(250.5 + 15.0 * lo);
+  }
+  Density d;
+  ASSERT_EQ(d.Run(v, 0, 400, 400, 1), 3);
+  for (int c = 3; c <= 8; ++c)
+    for (int k = 0; k < 400; ++k) ASSERT_TRUE(std::isfinite(d.out.m_ppData[c][k])) << c << " " << k;
+  EXPECT_NEAR(d.out.m_ppData[8][399], 1.0, 1e-3);  // the Poisson curve is a distribution
+  double lam = 0, e = 0;
+  ASSERT_EQ(std::sscanf(d.out.m_strHeader[4].c_str(),
+                        " Possion: Mean=%*f, var=%*f, Ramda=%lf, 95_ramda=%lf", &lam, &e),
+            2)
+      << d.out.m_strHeader[4];
+  EXPECT_NEAR(lam, 250.5, 1.0);
+  EXPECT_TRUE(std::isfinite(e) && e > 0.0) << "the Poisson fit converges";
+}
+
+}  // namespace
