@@ -80,9 +80,14 @@ int KZ_MultiVarObj::PowerSpectrum(const KZ_Var1D* x, const KZ_Var1D* y, int firs
   int nfft = 4;
   while (nfft < n) nfft *= 2;
   const int half = nfft / 2;
-  out->SetSize(6, half + 8);
+  // Everything the result needs of the two columns is taken before the output is resized,
+  // so that the output may even be their own table.
   std::vector<double> work(2 * static_cast<std::size_t>(nfft), 0.0);
-  for (int i = 0; i < n; ++i) work[2 * i] = Y[i];
+  KZ_Ary_ series(n);
+  for (int i = 0; i < n; ++i) work[2 * i] = series[i + 1] = Y[i];
+  const double length = X[n - 1] - X[0];
+  const std::string xu = x->m_strUnit, yt = y->m_strTitle, yun = y->m_strUnit;
+  out->SetSize(6, half + 8);
   KZ_FFT(work.data(), nfft, 1);
   double** c = out->m_ppData.data();
   double maxA = -1e20, maxP = -1e20;
@@ -101,24 +106,22 @@ int KZ_MultiVarObj::PowerSpectrum(const KZ_Var1D* x, const KZ_Var1D* y, int firs
   const double df = 1.0 / (nfft * dt);
   for (int k = 0; k < half; ++k) {
     c[0][k] = k * df;
-    c[1][k] = k == 0 ? X[n - 1] - X[0] : 1.0 / (k * df);
+    c[1][k] = k == 0 ? length : 1.0 / (k * df);
   }
 
   // Autoregressive model of least AIC (orders up to 50) on the mean-free series.
   {
-    KZ_Ary_ s(n), coef(50);
-    for (int i = 0; i < n; ++i) s[i + 1] = Y[i];
-    KZ_TSana::RemoveMean(&s, n, n);
+    KZ_Ary_ coef(50);
+    KZ_TSana::RemoveMean(&series, n, n);
     KZ_TSanaAR ar;
     int p = 0;
     double s2 = 0.0;
-    ar.FitMinAIC(&s, n, &coef, &p, &s2, 50);
+    ar.FitMinAIC(&series, n, &coef, &p, &s2, 50);
     KZ_TSanaAR::Spectrum(&coef, p, nullptr, 0, s2, c[4], half, false, false);
   }
 
   out->m_nColumns = 6;
-  const std::string& xu = x->m_strUnit;
-  const std::string yu = plat::Format("%s x %s", y->m_strUnit.c_str(), xu.c_str());
+  const std::string yu = plat::Format("%s x %s", yun.c_str(), xu.c_str());
   KZ_Var1D* col = out->m_Columns.data();
   col[0].SetAll(half, 0.0, KZ_NiceCeil(half * df), "Freq.", plat::Format("1/%s", xu.c_str()), 0);
   col[1].SetAll(half, 0.0, half, "Period", xu, KZ_AXIS_X);
@@ -127,8 +130,7 @@ int KZ_MultiVarObj::PowerSpectrum(const KZ_Var1D* x, const KZ_Var1D* y, int firs
   col[4].SetAll(half, 0.0, topP, "PSD(AR)", yu, KZ_AXIS_Y);
   col[5].SetAll(half, -180.0, 180.0, "Phase", "deg", 0);
   for (int k = 2; k <= 5; ++k) col[k].m_nPlotStyle = 2;
-  out->m_strHeader[0] =
-      plat::Format("Power spectrum density of %s(%s)", y->m_strTitle.c_str(), y->m_strUnit.c_str());
+  out->m_strHeader[0] = plat::Format("Power spectrum density of %s(%s)", yt.c_str(), yun.c_str());
   out->m_nHeaders = 1;
   return 1;
 }

@@ -585,3 +585,42 @@ TEST(ProbabilityDensity, ManyBinsKeepTheFittedCurvesFinite) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(CurveFit, FixedOffsetFitsATableFilledToItsRowCapacity) {
+  // 100 rows in a table of 100 rows: the offset has no spare row of the X column and
+  // needs none; row 0 of the next column (where row 100 of X would lie) keeps its value.
+  const int n = 100;
+  std::vector<double> x = Ramp(n, 1, 0.1), y(n);
+  for (int i = 0; i < n; ++i) y[i] = 2.0 * std::pow(x[i] - 0.5, 1.3) + 1e-3 * ((i * 7919) % 13 - 6);
+  KZ_MultiVarObj t;
+  Fill(t, {x, y}, 4, n);
+  ASSERT_EQ(t.m_nRowCapacity, n);
+  const float c = 0.5f;
+  ASSERT_EQ(t.Fit(4, 0, &c), 1);
+  EXPECT_EQ(t.m_ppData[1][0], y[0]);
+  double A, cc, b;
+  ASSERT_EQ(std::sscanf(t.m_strHeader[1].c_str(),
+                        "Fitting(iX=0, iY=1):Power y=%lf * (x-c(=%lf))^%lf", &A, &cc, &b),
+            3);
+  EXPECT_NEAR(A, 2.0, 3e-4);
+  EXPECT_NEAR(b, 1.3, 3e-4);
+  EXPECT_EQ(cc, 0.5);
+}
+
+TEST(ColumnSpectrum, OutputMayBeTheSourceTable) {
+  std::vector<double> y(64);
+  for (int i = 0; i < 64; ++i) y[i] = std::cos(2 * kPi * 4 * i / 64.0);
+  KZ_MultiVarObj a, b;
+  Fill(a, {Ramp(64, 0, 0.5), y});
+  Fill(b, {Ramp(64, 0, 0.5), y});
+  KZ_MultiVarObj other;
+  ASSERT_EQ(other.PowerSpectrum(&a.m_Columns[0], &a.m_Columns[1], 0, -1, &other), 1);
+  ASSERT_EQ(b.PowerSpectrum(&b.m_Columns[0], &b.m_Columns[1], 0, -1, &b), 1);
+  for (int c = 0; c < 6; ++c)
+    for (int k = 0; k < 32; ++k) EXPECT_EQ(b.m_ppData[c][k], other.m_ppData[c][k]) << c << k;
+  EXPECT_EQ(b.m_strHeader[0], "Power spectrum density of c1(u1)");
+}
+
+}  // namespace
