@@ -251,6 +251,23 @@ case("erf", "table", x=xs, erf=[scipy.special.erf(v) for v in xs], erfc=[scipy.s
 tails = [float(np.float32(v)) for v in (2.5, 4.0, 6.0, 8.0, 9.0)]
 case("erfctail", "table", x=tails, erfc=[scipy.special.erfc(v) for v in tails])
 
+# ---- summary statistics (float data, statistics of their float64 copies) ------------------------
+data = rng.normal(3.0, 2.0, (41, 3)).astype(np.float32).astype(float)
+data[:, 2] = np.exp(data[:, 2] / 2)  # a skewed column
+n = data.shape[0]
+mean = data.mean(axis=0)
+var = data.var(axis=0, ddof=1)
+t = scipy.stats.t.ppf(0.975, n - 1)
+stats_rows = [mean, var, np.sqrt(var), scipy.stats.skew(data, axis=0, bias=True),
+              scipy.stats.kurtosis(data, axis=0, fisher=True, bias=True), data.min(axis=0),
+              data.max(axis=0), data.max(axis=0) - data.min(axis=0), np.sqrt(var) / mean,
+              np.full(3, n), mean - t * np.sqrt(var / n), mean + t * np.sqrt(var / n),
+              var * (n - 1) / scipy.stats.chi2.ppf(0.975, n - 1),
+              var * (n - 1) / scipy.stats.chi2.ppf(0.025, n - 1), np.median(data, axis=0),
+              scipy.stats.median_abs_deviation(data, axis=0, scale=1.0),
+              scipy.stats.median_abs_deviation(data, axis=0, scale="normal")]
+case("simplestat", "normal41x3", n=[n], nvar=[3], x=data.ravel(), stats=np.array(stats_rows).ravel())
+
 with open(OUT, "w") as f:
     f.write("# made by tools/numerics_further/gen_further_tables.py\n")
     f.write("\n".join(lines) + "\n")
