@@ -1,6 +1,5 @@
 #include "wincomp/tabview/WCTabViewContainer.h"
 
-#include <QAbstractScrollArea>
 #include <QEvent>
 #include <QFontMetrics>
 #include <QMouseEvent>
@@ -9,6 +8,8 @@
 #include <QStyle>
 #include <algorithm>
 #include <cstdio>
+
+#include "platform/qt/Document.h"
 
 bool CWCTabViewContainer::s_bSavingScroll = false;
 
@@ -53,27 +54,20 @@ void Line(QPainter& dc, const QColor& c, int x1, int y1, int x2, int y2) {
   dc.drawLine(x1, y1, x2, y2);
 }
 
-// A page that scrolls through Qt's scroll area; other pages have no scroll bars.
-QAbstractScrollArea* ScrollArea(QWidget* w) { return qobject_cast<QAbstractScrollArea*>(w); }
+plat::CScrollView* ScrollPage(QWidget* w) { return dynamic_cast<plat::CScrollView*>(w); }
 
-SCROLLINFO ReadBar(const QScrollBar* bar) {
-  SCROLLINFO si;
-  si.fMask = 0x17;  // SIF_ALL
-  si.nMin = bar->minimum();
-  si.nPage = static_cast<UINT>(std::max(0, bar->pageStep()));
-  // A Windows bar's maximum is the last unit of the content, not the last position.
-  si.nMax = bar->maximum() + bar->pageStep() - (bar->pageStep() > 0 ? 1 : 0);
-  si.nPos = bar->value();
-  si.nTrackPos = bar->sliderPosition();
-  return si;
-}
-
-void WriteBar(QScrollBar& bar, const SCROLLINFO& si) {
+// A Windows bar's maximum is the last unit of the content; Qt's the last position.
+void WriteBar(QScrollBar& bar, const plat::SCROLLINFO& si) {
   const int page = static_cast<int>(si.nPage);
-  bar.setRange(si.nMin, std::max(si.nMin, si.nMax - (page > 0 ? page - 1 : 0)));
+  bar.blockSignals(true);
+  bar.setRange(si.nMin, std::max(si.nMin, si.nMax - page + 1));
   bar.setPageStep(page);
+  bar.setSingleStep(std::max(1, page / 10));
   bar.setValue(si.nPos);
+  bar.blockSignals(false);
 }
+
+bool Usable(const plat::SCROLLINFO& si) { return si.nMax > 0 && si.nPage > 0; }
 
 }  // namespace
 
@@ -103,6 +97,12 @@ BOOL CWCTabViewContainer::Create(QWidget* pParent, const RECT& rect, DWORD dwSty
   m_ScrollVert.setParent(this);
   m_ScrollHorz.setProperty("ctrlId", kHorzScrollId);
   m_ScrollVert.setProperty("ctrlId", kVertScrollId);
+  for (QScrollBar* bar : {&m_ScrollHorz, &m_ScrollVert}) {
+    const int which = bar == &m_ScrollHorz ? plat::SB_HORZ : plat::SB_VERT;
+    connect(bar, &QScrollBar::valueChanged, this, [this, which](int pos) {
+      if (m_pLinkedView) m_pLinkedView->SetScrollPos(which, pos);
+    });
+  }
   m_bCreated = true;
   SetScrollStyle(0, TRUE);
   RecalcLayout();
@@ -179,7 +179,7 @@ std::string CWCTabViewContainer::GetPageTitle(int nIndex) const {
   return m_Pages[nIndex].sTitle;
 }
 
-const SCROLLINFO& CWCTabViewContainer::PageScrollInfo(int nIndex, bool bHorz) const {
+const plat::SCROLLINFO& CWCTabViewContainer::PageScrollInfo(int nIndex, bool bHorz) const {
   const _tagPAGEINFO& p = m_Pages.at(nIndex);
   return bHorz ? p.scrlInfoHorz : p.scrlInfoVert;
 }
@@ -220,22 +220,44 @@ BOOL CWCTabViewContainer::InsertPage(int nIndex, QWidget* pWnd, const char* lpsz
   return TRUE;
 }
 
-BOOL CWCTabViewContainer::InsertPage(int nIndex, const PageFactory& pClass, const char* lpszTitle) {
+BOOL CWCTabViewContainer::InsertPage(int nIndex, const plat::CRuntimeClass* pClass,
+                                     plat::CCreateContext* pContext, const char* lpszTitle) {
   if (nIndex < 0 || nIndex > GetPageCount() || !pClass) return FALSE;
-  QWidget* pWnd = nullptr;
-  const int id = GetUniqueId();
+  plat::CCreateContext made;
+  bool sendInitialUpdate = false;
+  if (!pContext) {
+    // A page made without a context joins the document of the active view.
+    if (auto* active = dynamic_cast<plat::CView*>(GetActivePage())) {
+      made.m_pCurrentDoc = active->GetDocument();
+      made.m_pNewDocTemplate = made.m_pCurrentDoc ? made.m_pCurrentDoc->GetDocTemplate() : nullptr;
+      made.m_pLastView = active;
+      sendInitialUpdate = true;
+    }
+    pContext = &made;
+  }
+  plat::CObject* obj = nullptr;
   try {
-    pWnd = pClass(this, id);
+    obj = pClass->CreateObject();
   } catch (...) {
     return FALSE;
   }
-  if (!pWnd) return FALSE;
+  auto* pWnd = dynamic_cast<QWidget*>(obj);
+  if (!pWnd) {
+    delete obj;
+    return FALSE;
+  }
+  const int id = GetUniqueId();
+  pWnd->setParent(this);
   pWnd->setProperty("ctrlId", id);
   pWnd->setGeometry(Q(m_rcPageArea));
+  auto* view = dynamic_cast<plat::CView*>(pWnd);
+  if (view && pContext->m_pCurrentDoc) pContext->m_pCurrentDoc->AddView(view);
   if (!InsertPage(nIndex, pWnd, lpszTitle)) {
+    if (view && view->GetDocument()) view->GetDocument()->RemoveView(view);
     delete pWnd;
     return FALSE;
   }
+  if (sendInitialUpdate && view) view->OnInitialUpdate();
   return TRUE;
 }
 
@@ -243,7 +265,8 @@ BOOL CWCTabViewContainer::DeletePage(int nIndex, BOOL bDestroy) {
   if (nIndex < 0 || nIndex >= GetPageCount()) return FALSE;
   if (nIndex == m_nActivePage) SetActivePageIndex(nIndex + 1 < GetPageCount() ? nIndex + 1 : 0);
   _tagPAGEINFO& page = m_Pages[nIndex];
-  m_FreeIds.push_back(page.nCtrlId);
+  if (page.nCtrlId > 0)
+    m_FreeIds.push_back(page.nCtrlId);  // a window added without an id gives none back
   if (page.pWnd) {
     if (nIndex == m_nActivePage) {
       // The only page: it stays as it is, but the container no longer follows its bars.
@@ -272,12 +295,7 @@ BOOL CWCTabViewContainer::SetActivePageIndex(int nIndex) {
     old.pWnd->hide();
     m_nActivePage = -1;
     // The page shows its own bars again while it is not in the container's care.
-    if (QAbstractScrollArea* sa = ScrollArea(old.pWnd)) {
-      if (old.nPolicyHorz >= 0)
-        sa->setHorizontalScrollBarPolicy(static_cast<Qt::ScrollBarPolicy>(old.nPolicyHorz));
-      if (old.nPolicyVert >= 0)
-        sa->setVerticalScrollBarPolicy(static_cast<Qt::ScrollBarPolicy>(old.nPolicyVert));
-    }
+    if (plat::CScrollView* sv = ScrollPage(old.pWnd)) sv->ShowOwnScrollBars(true);
   }
   m_nActivePage = -1;
   if (nIndex < 0 || nIndex >= GetPageCount()) {
@@ -301,79 +319,61 @@ BOOL CWCTabViewContainer::SetActivePageIndex(int nIndex) {
 
 void CWCTabViewContainer::LoadScrollState(_tagPAGEINFO& page) {
   DisconnectScrollBars();
-  QAbstractScrollArea* sa = ScrollArea(page.pWnd);
+  plat::CScrollView* sv = ScrollPage(page.pWnd);
   page.bHasScrollHorz = page.bHasScrollVert = FALSE;
-  if (sa) {
-    if (page.nPolicyHorz < 0) page.nPolicyHorz = sa->horizontalScrollBarPolicy();
-    if (page.nPolicyVert < 0) page.nPolicyVert = sa->verticalScrollBarPolicy();
-    // The page's own bars are hidden first, so that their ranges are those of the whole
-    // page area.
-    sa->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    sa->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    MovePageToArea(page.pWnd);
-    page.scrlInfoHorz = ReadBar(sa->horizontalScrollBar());
-    page.scrlInfoVert = ReadBar(sa->verticalScrollBar());
-    page.bHasScrollHorz = page.scrlInfoHorz.nMax > page.scrlInfoHorz.nMin &&
-                          sa->horizontalScrollBar()->maximum() > 0 && page.scrlInfoHorz.nPage > 0;
-    page.bHasScrollVert = page.scrlInfoVert.nMax > page.scrlInfoVert.nMin &&
-                          sa->verticalScrollBar()->maximum() > 0 && page.scrlInfoVert.nPage > 0;
+  if (sv) {
+    // The page's own bars go first, so that it measures itself over the whole page area.
+    MovePageToArea(sv);
+    sv->ShowOwnScrollBars(false);
+    sv->GetScrollInfo(plat::SB_HORZ, &page.scrlInfoHorz);
+    sv->GetScrollInfo(plat::SB_VERT, &page.scrlInfoVert);
+    page.bHasScrollHorz = sv->HasScrollBar(plat::SB_HORZ) && Usable(page.scrlInfoHorz);
+    page.bHasScrollVert = sv->HasScrollBar(plat::SB_VERT) && Usable(page.scrlInfoVert);
   }
   SetScrollStyle((page.bHasScrollHorz ? WS_HSCROLL : 0) | (page.bHasScrollVert ? WS_VSCROLL : 0),
                  TRUE);
   if (page.bHasScrollHorz) WriteBar(m_ScrollHorz, page.scrlInfoHorz);
   if (page.bHasScrollVert) WriteBar(m_ScrollVert, page.scrlInfoVert);
-  if (sa) ConnectScrollBars(page);
+  if (sv) ConnectScrollBars(sv);
 }
 
 void CWCTabViewContainer::SaveScrollState(_tagPAGEINFO& page) {
   if (s_bSavingScroll || !page.pWnd || !page.pWnd->isVisible()) return;
   s_bSavingScroll = true;
-  if (QAbstractScrollArea* sa = ScrollArea(page.pWnd)) {
-    page.scrlInfoHorz = ReadBar(sa->horizontalScrollBar());
-    page.scrlInfoVert = ReadBar(sa->verticalScrollBar());
+  if (plat::CScrollView* sv = ScrollPage(page.pWnd)) {
+    sv->GetScrollInfo(plat::SB_HORZ, &page.scrlInfoHorz);
+    sv->GetScrollInfo(plat::SB_VERT, &page.scrlInfoVert);
   }
   DisconnectScrollBars();
   s_bSavingScroll = false;
 }
 
-void CWCTabViewContainer::ConnectScrollBars(_tagPAGEINFO& page) {
-  QAbstractScrollArea* sa = ScrollArea(page.pWnd);
-  if (!sa) return;
-  // The container's bars follow the page's hidden ones and move them in turn.
-  struct Pair {
-    QScrollBar* own;
-    QScrollBar* mine;
-    DWORD bit;
-  };
-  for (Pair p : {Pair{sa->horizontalScrollBar(), &m_ScrollHorz, WS_HSCROLL},
-                 Pair{sa->verticalScrollBar(), &m_ScrollVert, WS_VSCROLL}}) {
-    QScrollBar* own = p.own;
-    QScrollBar* mine = p.mine;
-    const DWORD bit = p.bit;
-    m_ScrollLinks.push_back(connect(mine, &QScrollBar::valueChanged, own, &QScrollBar::setValue));
-    m_ScrollLinks.push_back(connect(own, &QScrollBar::valueChanged, mine, &QScrollBar::setValue));
-    m_ScrollLinks.push_back(connect(own, &QScrollBar::rangeChanged, this, [this, own, mine, bit] {
-      const SCROLLINFO si = ReadBar(own);
-      const bool has = own->maximum() > own->minimum() && si.nPage > 0;
-      m_dwScrollStyle = has ? (m_dwScrollStyle | bit) : (m_dwScrollStyle & ~bit);
-      mine->setEnabled(has);
-      mine->blockSignals(true);
-      if (has)
-        WriteBar(*mine, si);
-      else
-        mine->setRange(0, 0);
-      mine->blockSignals(false);
-      if (m_nActivePage >= 0) {
-        _tagPAGEINFO& pg = m_Pages[m_nActivePage];
-        (bit == WS_HSCROLL ? pg.bHasScrollHorz : pg.bHasScrollVert) = has;
-      }
-    }));
-  }
+void CWCTabViewContainer::ConnectScrollBars(plat::CScrollView* view) {
+  m_pLinkedView = view;
+  // The page tells the container whenever its range, page or position changes (new
+  // scroll sizes, a resize, a wheel turn); the container's bars scroll the page.
+  view->SetScrollListener([this, view] {
+    if (m_pLinkedView != view) return;
+    plat::SCROLLINFO h, v;
+    view->GetScrollInfo(plat::SB_HORZ, &h);
+    view->GetScrollInfo(plat::SB_VERT, &v);
+    const bool hasH = view->HasScrollBar(plat::SB_HORZ) && Usable(h);
+    const bool hasV = view->HasScrollBar(plat::SB_VERT) && Usable(v);
+    m_dwScrollStyle = (hasH ? WS_HSCROLL : 0) | (hasV ? WS_VSCROLL : 0);
+    m_ScrollHorz.setEnabled(hasH);
+    m_ScrollVert.setEnabled(hasV);
+    if (hasH) WriteBar(m_ScrollHorz, h);
+    if (hasV) WriteBar(m_ScrollVert, v);
+    if (m_nActivePage >= 0 && m_Pages[m_nActivePage].pWnd == view) {
+      m_Pages[m_nActivePage].bHasScrollHorz = hasH;
+      m_Pages[m_nActivePage].bHasScrollVert = hasV;
+    }
+  });
 }
 
 void CWCTabViewContainer::DisconnectScrollBars() {
-  for (const QMetaObject::Connection& c : m_ScrollLinks) disconnect(c);
-  m_ScrollLinks.clear();
+  if (m_pLinkedView) m_pLinkedView->SetScrollListener(nullptr);
+  m_pLinkedView = nullptr;
 }
 
 void CWCTabViewContainer::MovePageToArea(QWidget* pWnd) {

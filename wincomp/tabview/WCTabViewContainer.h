@@ -14,32 +14,20 @@
 #include <vector>
 
 #include "platform/WinTypes.h"
+#include "platform/qt/FrameWnd.h"
+#include "platform/qt/View.h"
 
 constexpr DWORD WS_HSCROLL = 0x00100000;
 constexpr DWORD WS_VSCROLL = 0x00200000;
-
-// The state of one scroll bar, as the page last showed it.
-struct SCROLLINFO {
-  UINT cbSize = 28;
-  UINT fMask = 0;
-  int nMin = 0;
-  int nMax = 0;
-  UINT nPage = 0;
-  int nPos = 0;
-  int nTrackPos = 0;
-};
 
 struct _tagPAGEINFO {
   QPointer<QWidget> pWnd;  // not owned
   std::string sTitle;
   BOOL bHasScrollHorz = FALSE;
   BOOL bHasScrollVert = FALSE;
-  SCROLLINFO scrlInfoHorz;
-  SCROLLINFO scrlInfoVert;
+  plat::SCROLLINFO scrlInfoHorz;
+  plat::SCROLLINFO scrlInfoVert;
   int nCtrlId = 0;  // the child-window id the container gave the page
-  // The page's own scroll-bar policies, given back when the page is deactivated.
-  int nPolicyHorz = -1;
-  int nPolicyVert = -1;
 };
 
 class CWCTabViewContainer : public QWidget {
@@ -60,16 +48,13 @@ class CWCTabViewContainer : public QWidget {
   static constexpr UINT kHorzScrollId = 59904;
   static constexpr UINT kVertScrollId = 59920;
 
-  // Makes the window of a page for the container: the run-time class of a page. It gets
-  // the container as parent and the page's child-window id.
-  using PageFactory = std::function<QWidget*(QWidget* parent, int id)>;
-
   CWCTabViewContainer();
   ~CWCTabViewContainer() override;
 
   virtual BOOL Create(QWidget* pParent, const RECT& rect, DWORD dwStyle, UINT nID);
   virtual BOOL InsertPage(int nIndex, QWidget* pWnd, const char* lpszTitle);
-  virtual BOOL InsertPage(int nIndex, const PageFactory& pClass, const char* lpszTitle);
+  virtual BOOL InsertPage(int nIndex, const plat::CRuntimeClass* pClass,
+                          plat::CCreateContext* pContext, const char* lpszTitle);
   virtual BOOL DeletePage(int nIndex, BOOL bDestroy);
   virtual BOOL DeletePage(QWidget* pWnd, BOOL bDestroy);
   virtual BOOL SetActivePageIndex(int nIndex);
@@ -84,8 +69,9 @@ class CWCTabViewContainer : public QWidget {
   virtual void DrawScrollButton(QPainter& dc, RECT rect, int nButton);
   virtual void DrawTab(QPainter& dc, int nIndex);
 
-  BOOL AddPage(const PageFactory& pClass, const char* lpszTitle) {
-    return InsertPage(GetPageCount(), pClass, lpszTitle);
+  BOOL AddPage(const plat::CRuntimeClass* pClass, plat::CCreateContext* pContext,
+               const char* lpszTitle) {
+    return InsertPage(GetPageCount(), pClass, pContext, lpszTitle);
   }
   QWidget* GetPage(int nIndex) const;
   int GetPageCount() const { return static_cast<int>(m_Pages.size()); }
@@ -101,7 +87,7 @@ class CWCTabViewContainer : public QWidget {
   DWORD GetScrollStyle() const { return m_dwScrollStyle; }
   QScrollBar& HorzScrollBar() { return m_ScrollHorz; }
   QScrollBar& VertScrollBar() { return m_ScrollVert; }
-  const SCROLLINFO& PageScrollInfo(int nIndex, bool bHorz) const;
+  const plat::SCROLLINFO& PageScrollInfo(int nIndex, bool bHorz) const;
   // A tab's rectangle on screen (moved by the tab area and the offset), client pixels.
   RECT TabScreenRect(int nIndex) const;
 
@@ -126,7 +112,7 @@ class CWCTabViewContainer : public QWidget {
  private:
   void LoadScrollState(_tagPAGEINFO& page);
   void SaveScrollState(_tagPAGEINFO& page);
-  void ConnectScrollBars(_tagPAGEINFO& page);
+  void ConnectScrollBars(plat::CScrollView* view);
   void DisconnectScrollBars();
   void CancelTracking();
   void RedrawStrip();
@@ -149,6 +135,6 @@ class CWCTabViewContainer : public QWidget {
   QFont m_TabFontBold;
   UINT m_nID = 0;
   bool m_bCreated = false;
-  std::vector<QMetaObject::Connection> m_ScrollLinks;
-  static bool s_bSavingScroll;  // one flag for every container
+  QPointer<plat::CScrollView> m_pLinkedView;  // the page whose bars the container shows
+  static bool s_bSavingScroll;                // one flag for every container
 };

@@ -2,23 +2,32 @@
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QImage>
 #include <QLabel>
-#include <QScrollArea>
 #include <QStyle>
 #include <QTest>
 #include <memory>
 
+#include "platform/qt/Document.h"
+#include "platform/qt/testing/QtTestApp.h"
+
 namespace {
 
-QApplication& App() {
-  static int argc = 1;
-  static char arg0[] = "wincomp_tabview_tests";
-  static char* argv[] = {arg0, nullptr};
-  static QApplication* app = new QApplication(argc, argv);
-  return *app;
-}
+void App() { plat::testing::EnsureQtApp(); }
+
+// A page that is no view, and two views; the run-time classes name them.
+struct PlainPage : QLabel, plat::CObject {};
+struct FailingPage : QLabel, plat::CObject {
+  FailingPage() { throw 1; }
+};
+struct PlainView : plat::CView {
+  int initialUpdates = 0;
+  void OnInitialUpdate() override { ++initialUpdates; }
+};
+// A page 3000 x 150 pixels in text mapping.
+struct WideView : plat::CScrollView {
+  WideView() { SetScrollSizes(MM_TEXT, SIZE{3000, 150}); }
+};
 
 struct Fixture : ::testing::Test {
   void SetUp() override {
@@ -66,12 +75,9 @@ TEST_F(Fixture, LayoutFollowsTheClientAreaAndClampsTheTabArea) {
 }
 
 TEST_F(Fixture, PagesBecomeActiveAsTheyAreAddedAndIdsAreReused) {
-  auto factory = [&](const char* text) {
-    return [this, text](QWidget*, int) { return Page(text); };
-  };
-  ASSERT_TRUE(c->AddPage(factory("Trace"), "Trace"));
-  ASSERT_TRUE(c->AddPage(factory(""), nullptr));  // untitled: its index
-  ASSERT_TRUE(c->AddPage(factory("own text"), nullptr));
+  ASSERT_TRUE(c->AddPage(RUNTIME_CLASS(PlainPage), nullptr, "Trace"));
+  ASSERT_TRUE(c->AddPage(RUNTIME_CLASS(PlainPage), nullptr, nullptr));  // untitled: its index
+  ASSERT_TRUE(c->InsertPage(2, Page("own text"), nullptr));
   EXPECT_EQ(c->GetPageCount(), 3);
   EXPECT_EQ(c->GetActivePageIndex(), 2);
   EXPECT_EQ(c->GetPageTitle(0), "Trace");
@@ -79,7 +85,7 @@ TEST_F(Fixture, PagesBecomeActiveAsTheyAreAddedAndIdsAreReused) {
   EXPECT_EQ(c->GetPageTitle(2), "own text");
   EXPECT_EQ(c->GetPageTitle(3), "");
   EXPECT_EQ(c->GetPage(-1), nullptr);
-  for (int i = 0; i < 3; ++i) EXPECT_EQ(c->GetPage(i)->property("ctrlId").toInt(), i + 1);
+  for (int i = 0; i < 2; ++i) EXPECT_EQ(c->GetPage(i)->property("ctrlId").toInt(), i + 1);
   EXPECT_TRUE(c->GetPage(2)->isVisible());
   EXPECT_FALSE(c->GetPage(0)->isVisible());
   EXPECT_EQ(c->GetPage(2)->geometry(), QRect(0, 0, c->m_rcPageArea.right, c->m_rcPageArea.bottom));
@@ -88,18 +94,20 @@ TEST_F(Fixture, PagesBecomeActiveAsTheyAreAddedAndIdsAreReused) {
   EXPECT_TRUE(c->GetPage(0)->isVisible());
   EXPECT_FALSE(c->GetPage(2)->isVisible());
 
-  // Deleting the active last page activates the first; the freed id is the next one.
+  // Deleting the active last page activates the first.
   ASSERT_TRUE(c->SetActivePageIndex(2));
   ASSERT_TRUE(c->DeletePage(2, TRUE));
   EXPECT_EQ(c->GetActivePageIndex(), 0);
-  EXPECT_EQ(c->GetUniqueId(), 3);
-  EXPECT_EQ(c->GetUniqueId(), 4);
-  // Deleting a page before the active one keeps the same page active.
+  EXPECT_TRUE(c->GetPage(0)->isVisible());
+  // Deleting a page before the active one keeps the same page active; its id (1) is
+  // the next one handed out, then the fresh ones go on.
   ASSERT_TRUE(c->SetActivePageIndex(1));
   QWidget* active = c->GetActivePage();
   ASSERT_TRUE(c->DeletePage(0, TRUE));
   EXPECT_EQ(c->GetActivePage(), active);
   EXPECT_EQ(c->GetActivePageIndex(), 0);
+  EXPECT_EQ(c->GetUniqueId(), 1);
+  EXPECT_EQ(c->GetUniqueId(), 3);
   // The only page: none is active afterwards.
   EXPECT_FALSE(c->DeletePage(static_cast<QWidget*>(nullptr), TRUE));
   EXPECT_FALSE(c->DeletePage(c->GetPageCount(), TRUE));
@@ -110,9 +118,9 @@ TEST_F(Fixture, PagesBecomeActiveAsTheyAreAddedAndIdsAreReused) {
   // Refusals leave the pages as they were.
   EXPECT_FALSE(c->InsertPage(1, Page("x"), "x"));
   EXPECT_FALSE(c->InsertPage(0, static_cast<QWidget*>(nullptr), "x"));
-  EXPECT_FALSE(c->InsertPage(0, CWCTabViewContainer::PageFactory(), "x"));
-  EXPECT_FALSE(c->AddPage([](QWidget*, int) -> QWidget* { return nullptr; }, "x"));
-  EXPECT_FALSE(c->AddPage([](QWidget*, int) -> QWidget* { throw 1; }, "x"));
+  EXPECT_FALSE(c->AddPage(nullptr, nullptr, "x"));
+  EXPECT_FALSE(c->AddPage(RUNTIME_CLASS(plat::CObject), nullptr, "x"));  // no window
+  EXPECT_FALSE(c->AddPage(RUNTIME_CLASS(FailingPage), nullptr, "x"));
   EXPECT_EQ(c->GetPageCount(), 0);
   // Out of range: no page is active.
   ASSERT_TRUE(c->InsertPage(0, Page("a"), "a"));
@@ -220,20 +228,37 @@ TEST_F(Fixture, MouseSwitchesTabsAndDragsTheSplitter) {
   EXPECT_EQ(c->m_rcTabArea.right, c->m_rcTabArea.left);
 }
 
+TEST_F(Fixture, PagesMadeWithoutAContextJoinTheActiveViewsDocument) {
+  plat::CDocument doc;
+  plat::CCreateContext ctx;
+  ctx.m_pCurrentDoc = &doc;
+  ASSERT_TRUE(c->AddPage(RUNTIME_CLASS(PlainView), &ctx, "first"));
+  auto* first = static_cast<PlainView*>(c->GetPage(0));
+  EXPECT_EQ(first->GetDocument(), &doc);
+  EXPECT_EQ(first->initialUpdates, 0);  // the frame sends it with the others
+  ASSERT_TRUE(c->AddPage(RUNTIME_CLASS(PlainView), nullptr, "second"));
+  auto* second = static_cast<PlainView*>(c->GetPage(1));
+  EXPECT_EQ(second->GetDocument(), &doc);
+  EXPECT_EQ(second->initialUpdates, 1);
+  EXPECT_EQ(doc.GetViews().size(), 2u);
+  c->DeletePage(1, TRUE);
+  c->DeletePage(0, TRUE);
+}
+
 TEST_F(Fixture, TheContainerCarriesTheScrollBarsOfItsActivePage) {
-  auto* sa = new QScrollArea;
-  auto* content = new QWidget;
-  content->resize(3000, 150);  // wider than the page area, lower than it
-  sa->setWidget(content);
-  ASSERT_TRUE(c->InsertPage(0, sa, "Scroll"));
+  ASSERT_TRUE(c->AddPage(RUNTIME_CLASS(WideView), nullptr, "Scroll"));
+  auto* sv = static_cast<WideView*>(c->GetPage(0));
   QApplication::processEvents();
   EXPECT_EQ(c->GetScrollStyle(), WS_HSCROLL);
   EXPECT_TRUE(c->HorzScrollBar().isEnabled());
   EXPECT_FALSE(c->VertScrollBar().isEnabled());
-  EXPECT_FALSE(sa->horizontalScrollBar()->isVisible());
-  EXPECT_EQ(c->HorzScrollBar().maximum(), sa->horizontalScrollBar()->maximum());
+  EXPECT_EQ(c->HorzScrollBar().maximum(), 3000 - c->m_rcPageArea.right);
   c->HorzScrollBar().setValue(700);
-  EXPECT_EQ(sa->horizontalScrollBar()->value(), 700);
+  EXPECT_EQ(sv->GetDeviceScrollPosition().x, 700);
+  // The page moving itself moves the container's bar.
+  sv->ScrollToDevicePosition(POINT{650, 0});
+  EXPECT_EQ(c->HorzScrollBar().value(), 650);
+  c->HorzScrollBar().setValue(700);
 
   // Another page without bars disables both; the first keeps its position for later.
   ASSERT_TRUE(c->InsertPage(1, Page("plain"), "Plain"));
@@ -241,7 +266,7 @@ TEST_F(Fixture, TheContainerCarriesTheScrollBarsOfItsActivePage) {
   EXPECT_FALSE(c->HorzScrollBar().isEnabled());
   EXPECT_EQ(c->PageScrollInfo(0, true).nPos, 700);
   c->HorzScrollBar().setValue(0);
-  EXPECT_EQ(sa->horizontalScrollBar()->value(), 700);
+  EXPECT_EQ(sv->GetDeviceScrollPosition().x, 700);
   ASSERT_TRUE(c->SetActivePageIndex(0));
   EXPECT_EQ(c->HorzScrollBar().value(), 700);
 }
