@@ -73,6 +73,32 @@ QPointF DevicePointF(const DcState& s, POINT p) {
   return QPointF(x, y);
 }
 
+// A dense one-pixel polyline on a raster device keeps, per run of points in one pixel
+// column, the first, the lowest, the highest and the last point: the pixels drawn
+// stay the same, and a curve of many samples per column costs a few segments per column.
+QPolygonF ThinPerColumn(const QPolygonF& in) {
+  if (in.size() < 8) return in;
+  QPolygonF out;
+  out.reserve(in.size() / 2);
+  qsizetype i = 0;
+  while (i < in.size()) {
+    const double col = in[i].x();
+    qsizetype j = i, lo = i, hi = i;
+    while (j + 1 < in.size() && in[j + 1].x() == col) {
+      ++j;
+      if (in[j].y() < in[lo].y()) lo = j;
+      if (in[j].y() > in[hi].y()) hi = j;
+    }
+    out << in[i];
+    if (lo != i && lo != j && lo < hi) out << in[lo];
+    if (hi != i && hi != j) out << in[hi];
+    if (lo != i && lo != j && lo > hi) out << in[lo];
+    if (j != i) out << in[j];
+    i = j + 1;
+  }
+  return out;
+}
+
 void XorPixel(QImage* img, int x, int y) {
   if (x < 0 || y < 0 || x >= img->width() || y >= img->height()) return;
   auto* line = reinterpret_cast<QRgb*>(img->scanLine(y));
@@ -144,6 +170,31 @@ MemBlock ImageToPackedDib(const QImage& source, int bitCount) {
 }
 
 // ---- QtPainterDevice -----------------------------------------------------------------
+
+struct QtPainterDevice::FontEntry {
+  LOGFONT lf{};
+  int stock = -1;
+  double sx = 0, sy = 0;
+  QFont font;
+  std::unique_ptr<QFontMetricsF> metrics;
+};
+
+const QtPainterDevice::FontEntry& QtPainterDevice::Font(const DcState& s) const {
+  const LOGFONT& lf = s.font.GetLogFont();
+  const double sx = std::fabs(s.ScaleX()), sy = std::fabs(s.ScaleY());
+  if (!font_ || !(font_->lf == lf) || font_->stock != s.font.StockIndex() || font_->sx != sx ||
+      font_->sy != sy) {
+    auto e = std::make_unique<FontEntry>();
+    e->lf = lf;
+    e->stock = s.font.StockIndex();
+    e->sx = sx;
+    e->sy = sy;
+    e->font = MakeFont(s);
+    e->metrics = std::make_unique<QFontMetricsF>(e->font);
+    font_ = std::move(e);
+  }
+  return *font_;
+}
 
 QtPainterDevice::QtPainterDevice(QImage* image, int dpiX, int dpiY)
     : image_(image), dpiX_(dpiX > 0 ? dpiX : 96), dpiY_(dpiY > 0 ? dpiY : 96) {}
@@ -268,8 +319,9 @@ QFont QtPainterDevice::MakeFont(const DcState& s) const {
 }
 
 TEXTMETRIC QtPainterDevice::GetTextMetrics(const DcState& s) const {
-  QFont f = MakeFont(s);
-  QFontMetricsF fm(f);
+  const FontEntry& fe = Font(s);
+  const QFont& f = fe.font;
+  const QFontMetricsF& fm = *fe.metrics;
   const double sy = std::fabs(s.ScaleY());
   const double sx = std::fabs(s.ScaleX());
   auto ly = [&](double v) { return static_cast<LONG>(std::lround(v / (sy > 0 ? sy : 1))); };
@@ -288,7 +340,7 @@ TEXTMETRIC QtPainterDevice::GetTextMetrics(const DcState& s) const {
 
 int QtPainterDevice::GetTextWidth(const DcState& s, const std::string& text) const {
   if (text.empty()) return 0;
-  QFontMetricsF fm(MakeFont(s));
+  const QFontMetricsF& fm = *Font(s).metrics;
   const double sx = std::fabs(s.ScaleX());
   return static_cast<int>(std::lround(fm.horizontalAdvance(ToQString(text)) / (sx > 0 ? sx : 1)));
 }
@@ -326,7 +378,9 @@ void QtPainterDevice::Draw(const DcOp& op) {
     case DcOpKind::Polyline: {
       if (!HasPen(op) || op.points.size() < 2) break;
       p->setPen(MakePen(op));
-      p->drawPolyline(points(op.points));
+      QPolygonF poly = points(op.points);
+      if (raster && op.penPixels <= 1 && op.penStyle == PS_SOLID) poly = ThinPerColumn(poly);
+      p->drawPolyline(poly);
       break;
     }
     case DcOpKind::Polygon: {
@@ -439,8 +493,7 @@ void QtPainterDevice::Draw(const DcOp& op) {
           path.closeSubpath();
           p->fillPath(path, ToQColor(s.bkColor));
         }
-        QFont f = MakeFont(s);
-        p->setFont(f);
+        p->setFont(Font(s).font);
         p->setPen(ToQColor(s.textColor));
         TEXTMETRIC tm = GetTextMetrics(s);
         double frac = tm.tmHeight > 0 ? static_cast<double>(tm.tmAscent) / tm.tmHeight : 0.8;

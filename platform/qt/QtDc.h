@@ -62,6 +62,10 @@ class QtPainterDevice : public DcDevice {
   std::unique_ptr<QImage> bitmapImage_;  // wraps bitmap_'s pixels
   std::unique_ptr<QPainter> painter_;
   int dpiX_ = 96, dpiY_ = 96;
+  // The last font made, with its metrics: most primitives reuse it.
+  struct FontEntry;
+  const FontEntry& Font(const DcState& state) const;
+  mutable std::unique_ptr<FontEntry> font_;
 };
 
 // A DC drawing into a QImage (Format_RGB32 or ARGB32) at the given resolution.

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QPainter>
+#include <cmath>
 
 #include "platform/qt/testing/QtTestApp.h"
 
@@ -271,6 +273,40 @@ TEST_F(QtDcTest, MemoryBitmapDcPaintsIntoTheBitmapForAPackedDib) {
   EXPECT_EQ(pic.pixel(20, 20) & 0xFFFFFF, 0x0000C8u);
   EXPECT_EQ(pic.pixel(55, 20) & 0xFFFFFF, 0xFFFFFFu);
   EXPECT_EQ(pic.pixel(1, 1) & 0xFFFFFF, 0xFFFFFFu);
+}
+
+// A dense curve drawn through the DC (thinned per pixel column on raster devices) gives
+// the pixels of the full curve drawn point by point.
+TEST_F(QtDcTest, DensePolylineKeepsItsPixels) {
+  std::vector<POINT> pts;
+  for (int i = 0; i < 20000; ++i) {
+    double t = i / 20000.0;
+    pts.push_back(POINT{static_cast<LONG>(10 + 380 * t),
+                        static_cast<LONG>(150 + 120 * std::sin(t * 90) * std::cos(t * 7))});
+  }
+  CImageDC dc(&image);
+  dc.Polyline(pts.data(), static_cast<int>(pts.size()));
+  dc.Qt()->End();
+  QImage ref(image.size(), QImage::Format_RGB32);
+  ref.fill(Qt::white);
+  {
+    QPainter p(&ref);
+    QPen pen(Qt::black);
+    pen.setWidth(1);
+    pen.setCapStyle(Qt::FlatCap);
+    p.setPen(pen);
+    QPolygonF poly;
+    for (const POINT& pt : pts) poly << QPointF(pt.x, pt.y);
+    p.drawPolyline(poly);
+  }
+  int differ = 0, ink = 0;
+  for (int y = 0; y < ref.height(); ++y)
+    for (int x = 0; x < ref.width(); ++x) {
+      differ += image.pixel(x, y) != ref.pixel(x, y);
+      ink += (ref.pixel(x, y) & 0xFFFFFF) == 0;
+    }
+  EXPECT_GT(ink, 3000);
+  EXPECT_LE(differ, 2);
 }
 
 }  // namespace

@@ -198,9 +198,10 @@ bool CView::PrintTo(QPrinter* printer, CPrintInfo* given) {
   info->m_pPrinter = printer;
   CPrinterDC dc(printer);
   OnBeginPrinting(&dc, info);
-  UINT from = std::max(info->GetMinPage(), info->m_nFromPage);
-  UINT to = std::min(info->GetMaxPage(), std::max(info->m_nToPage, from));
-  if (info->m_nFromPage == 1 && info->m_nToPage == 1) to = info->GetMaxPage();
+  const UINT from =
+      info->m_nFromPage ? std::max(info->m_nFromPage, info->GetMinPage()) : info->GetMinPage();
+  const UINT to =
+      info->m_nToPage ? std::min(info->m_nToPage, info->GetMaxPage()) : info->GetMaxPage();
   bool ok = true;
   for (UINT page = from; page <= to && info->m_bContinuePrinting; ++page) {
     if (!dc.StartPage()) {

@@ -45,8 +45,9 @@ struct CPrintInfo {
   UINT GetToPage() const { return m_nToPage; }
   UINT m_nMinPage = 1;
   UINT m_nMaxPage = 1;
-  UINT m_nFromPage = 1;
-  UINT m_nToPage = 1;
+  // The range the user chose in the print dialog; 0 for all pages.
+  UINT m_nFromPage = 0;
+  UINT m_nToPage = 0;
 };
 
 class CView : public QWidget, public CWnd {
