@@ -1,9 +1,9 @@
 #include "app/TremviaDocument.h"
 
 BOOL CTremviaDocument::OnNewDocument() {
-  return plat::CDocument::OnNewDocument() && m_Data.OnNewDocument();
+  return plat::CDocument::OnNewDocument() && CTremviaDoc::OnNewDocument();
 }
 
 BOOL CTremviaDocument::OnOpenDocument(const std::string& path) {
-  return plat::CDocument::OnOpenDocument(path) && m_Data.OnOpenDocument(path);
+  return plat::CDocument::OnOpenDocument(path) && CTremviaDoc::OnOpenDocument(path);
 }

@@ -1,21 +1,21 @@
-// The framework's document of the program: it holds the one data document (catalogue,
-// waveforms, peaks, event list, data sheets) and is its host, so that the data core's
-// UpdateAllViews, title and modified flag reach the pages.
+// The document of the program in the framework: the data document (catalogue,
+// waveforms, peaks, event list, data sheets) and the framework's document in one object,
+// which is the data document's host, so that its UpdateAllViews, title and modified flag
+// reach the pages. Pages find the data document by casting their document to it.
 #pragma once
 #include "aecore/document/TremviaDoc.h"
 #include "platform/qt/Document.h"
 
-class CTremviaDocument : public plat::CDocument {
+class CTremviaDocument : public plat::CDocument, public CTremviaDoc {
  public:
   static constexpr const char* kRuntimeClassName = "CTremviaDoc";
+
+  CTremviaDocument() : CTremviaDoc(static_cast<plat::DocumentHost&>(*this)) {}
 
   BOOL OnNewDocument() override;
   BOOL OnOpenDocument(const std::string& path) override;
   // Nothing is written back: the opened data file is never overwritten.
   BOOL OnSaveDocument(const std::string&) override { return TRUE; }
 
-  CTremviaDoc& Data() { return m_Data; }
-
- private:
-  CTremviaDoc m_Data{*this};
+  CTremviaDoc& Data() { return *this; }
 };

@@ -17,6 +17,8 @@ packages=(
   # wmf2svg refuses every file without its fonts (only recommended by libwmf, so
   # --no-install-recommends leaves them out), the SEG-2 reader is a Python script
   pngcheck libtiff-tools libjpeg-turbo-progs libwmf-bin fonts-urw-base35 python3
+  # the program's start test: window lookup and keys, screenshots of the virtual display
+  xdotool x11-apps netpbm
   # pdftoppm renders the printed PDF pages the GUI tests check
   poppler-utils
 )
