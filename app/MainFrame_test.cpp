@@ -22,6 +22,7 @@
 #include "views/source/SourceView.h"
 #include "views/timeseries/TSView.h"
 #include "views/trace/TraceView.h"
+#include "views/wave/WaveView.h"
 
 namespace fs = std::filesystem;
 using plat::testing::Prompt;
@@ -230,6 +231,58 @@ TEST(MainFrame, CommandsAreRoutedAndItemsWithoutAHandlerStayDisabled) {
   EXPECT_FALSE(tb->isVisible());
   EXPECT_TRUE(f.SendCommand(ID_VIEW_TOOLBAR));
   EXPECT_TRUE(tb->isVisible());
+}
+
+TEST(MainFrame, AnEventOpenedFromTheFileMenuIsDrawnAndLoadNextStepsToTheNext) {
+  CMainFrame& f = Frame();
+  f.show();
+  CTremviaDoc& doc = *f.GetDoc();
+  auto enabled = [&](UINT id) {
+    plat::CCmdUI ui(id);
+    f.UpdateCommandUI(id, &ui);
+    return ui.m_bEnabled;
+  };
+  // A parameter file opens no event file set: nothing to step through yet.
+  EXPECT_FALSE(enabled(ID_LOAD_NEXT));
+  // File > Open of the first event file, then its parameter file.
+  const std::string event0 = (fs::path(SamplePad()).parent_path() / "CUBE.00/000000.WAV").string();
+  {
+    plat::testing::ScriptedUi ui;
+    ui.ExpectFileDialog(Prompt::OpenFile, "Open Tremvia File", event0);
+    ui.ExpectFileDialog(Prompt::OpenFile, "Load parameters", SamplePad());
+    EXPECT_TRUE(f.SendCommand(ID_FILE_OPEN));
+  }
+  EXPECT_EQ(App().m_nOpenMode, 3);
+  EXPECT_EQ(App().m_pMainWnd, &f);  // the frame and its pages are kept
+  ASSERT_TRUE(doc.m_pWave);
+  EXPECT_EQ(doc.m_pWave->GetNumChannels(), 16);
+  EXPECT_TRUE(enabled(ID_LOAD_NEXT));
+
+  // The "Wave" page to front: it draws the event.
+  f.m_tabBottomLeft.SetActivePageIndex(1);
+  auto* wave = dynamic_cast<CWaveView*>(f.m_tabBottomLeft.GetActivePage());
+  ASSERT_NE(wave, nullptr);
+  f.SetActiveView(wave, TRUE);
+  QApplication::processEvents();
+  auto ink = [&] {
+    const QImage img = wave->BackingImage();
+    int n = 0;
+    for (int y = 0; y < img.height(); y += 2)
+      for (int x = 0; x < img.width(); x += 2) n += img.pixel(x, y) != qRgb(255, 255, 255);
+    return n * 4.0 / (img.width() * img.height());
+  };
+  EXPECT_GT(ink(), 0.01);
+  // File > Load Next: the next event file, and the page is drawn again.
+  {
+    plat::testing::ScriptedUi ui;
+    const int renders = wave->RenderCount();
+    EXPECT_TRUE(f.SendCommand(ID_LOAD_NEXT));
+    QApplication::processEvents();
+    EXPECT_GT(wave->RenderCount(), renders);
+    EXPECT_NE(doc.m_pWave->m_strPath.find("000001"), std::string::npos) << doc.m_pWave->m_strPath;
+    EXPECT_GT(ink(), 0.01);
+  }
+  f.m_tabBottomLeft.SetActivePageIndex(0);
 }
 
 TEST(MainFrame, RelocationRunsOverTheListedRecordsAndStopsOnInput) {

@@ -7,9 +7,9 @@
 #include "app/MainFrm.h"
 #include "app/TremviaDocument.h"
 #include "app/TremviaResources.h"
-#include "app/WavePlaceholderView.h"
 #include "platform/Shell.h"
 #include "platform/UiServices.h"
+#include "views/wave/WaveView.h"
 
 namespace {
 // The maker's home page.
@@ -26,9 +26,7 @@ CTremviaApp::CTremviaApp() : plat::CWinApp("Tremvia") {
 
 CTremviaApp::~CTremviaApp() = default;
 
-const plat::CRuntimeClass* CTremviaApp::WaveViewClass() {
-  return RUNTIME_CLASS(CWavePlaceholderView);
-}
+const plat::CRuntimeClass* CTremviaApp::WaveViewClass() { return RUNTIME_CLASS(CWaveView); }
 
 int CTremviaApp::OpenModeOf(const std::string& path) {
   std::string tail = path.size() >= 3 ? path.substr(path.size() - 3) : path;

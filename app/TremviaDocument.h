@@ -10,7 +10,7 @@ class CTremviaDocument : public plat::CDocument, public CTremviaDoc {
  public:
   static constexpr const char* kRuntimeClassName = "CTremviaDoc";
 
-  CTremviaDocument() : CTremviaDoc(static_cast<plat::DocumentHost&>(*this)) {}
+  CTremviaDocument();
 
   BOOL OnNewDocument() override;
   BOOL OnOpenDocument(const std::string& path) override;
@@ -18,4 +18,9 @@ class CTremviaDocument : public plat::CDocument, public CTremviaDoc {
   BOOL OnSaveDocument(const std::string&) override { return TRUE; }
 
   CTremviaDoc& Data() { return *this; }
+
+  // File > Load Next: steps to the next event file (the pages that have their own
+  // handler take the command first); enabled when an event file set is open.
+  void OnLoadNext();
+  void OnUpdateLoadNext(plat::CCmdUI* pCmdUI);
 };

@@ -23,6 +23,12 @@ constexpr const char* kIdProperty = "tvCommandId";
 
 QString ToQ(const std::string& s) { return QString::fromStdString(s); }
 
+// The status bar's idle text: the string table's, else the class library's "Ready".
+std::string IdleText() {
+  std::string s = LoadResourceString(AFX_IDS_IDLEMESSAGE);
+  return s.empty() ? std::string("Ready") : s;
+}
+
 UINT IdOf(const QAction* a) { return a ? a->property(kIdProperty).toUInt() : 0; }
 
 }  // namespace
@@ -113,7 +119,7 @@ BOOL CStatusBar::SetIndicators(const UINT* ids, int count) {
     label->setTextFormat(Qt::PlainText);
     if (i == 0) {
       bar_->addWidget(label, 1);
-      label->setText(ToQ(LoadResourceString(AFX_IDS_IDLEMESSAGE)));
+      label->setText(ToQ(IdleText()));
     } else {
       label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
       bar_->addPermanentWidget(label, 0);
@@ -249,6 +255,11 @@ CFrameWnd::CFrameWnd() : QMainWindow(), CWnd(this) {
     else
       UpdateAllCommandUI();
   });
+  // F6 and Shift+F6 move the active view to the next or previous pane.
+  MapCommand(ID_NEXT_PANE, [this] { ActivateNextPane(true); });
+  MapCommand(ID_PREV_PANE, [this] { ActivateNextPane(false); });
+  MapUpdate(ID_NEXT_PANE, [this](CCmdUI* ui) { ui->Enable(VisibleViews().size() > 1); });
+  MapUpdate(ID_PREV_PANE, [this](CCmdUI* ui) { ui->Enable(VisibleViews().size() > 1); });
   // View > Toolbar and View > Status Bar show or hide the bars, checked while shown.
   MapCommand(ID_VIEW_TOOLBAR, [this] {
     if (m_pToolBar && m_pToolBar->GetToolBar())
@@ -326,8 +337,7 @@ void CFrameWnd::BuildMenu(QMenu* menu, const std::vector<MenuItem>& items) {
     for (QAction* a : menu->actions())
       if (IdOf(a)) ApplyUpdate(a);
   });
-  QObject::connect(menu, &QMenu::aboutToHide, menu,
-                   [this] { SetMessageText(LoadResourceString(AFX_IDS_IDLEMESSAGE)); });
+  QObject::connect(menu, &QMenu::aboutToHide, menu, [this] { SetMessageText(IdleText()); });
 }
 
 void CFrameWnd::FillRecentFiles(QMenu* menu, QAction* placeholder) {
@@ -459,6 +469,30 @@ void CFrameWnd::DockControlBar(CToolBar* bar, UINT dockBarId) {
 
 void CFrameWnd::ShowControlBar(QWidget* bar, BOOL show) {
   if (bar) bar->setVisible(show);
+}
+
+std::vector<CView*> CFrameWnd::VisibleViews() const {
+  std::vector<CView*> views;
+  // CView has no meta-object of its own: findChildren<CView*> would match every widget.
+  for (QWidget* w : findChildren<QWidget*>())
+    if (auto* v = dynamic_cast<CView*>(w); v && v->isVisible()) views.push_back(v);
+  // Pane order: columns left to right, each from the top down.
+  std::sort(views.begin(), views.end(), [this](CView* a, CView* b) {
+    QPoint pa = a->mapTo(this, QPoint(0, 0)), pb = b->mapTo(this, QPoint(0, 0));
+    return pa.x() != pb.x() ? pa.x() < pb.x() : pa.y() < pb.y();
+  });
+  return views;
+}
+
+void CFrameWnd::ActivateNextPane(bool forward) {
+  std::vector<CView*> views = VisibleViews();
+  if (views.empty()) return;
+  auto it = std::find(views.begin(), views.end(), m_pActiveView);
+  std::size_t i = it == views.end() ? 0 : static_cast<std::size_t>(it - views.begin());
+  const std::size_t n = views.size();
+  i = it == views.end() ? 0 : (forward ? (i + 1) % n : (i + n - 1) % n);
+  SetActiveView(views[i]);
+  views[i]->setFocus();
 }
 
 void CFrameWnd::SetActiveView(CView* view, BOOL notify) {

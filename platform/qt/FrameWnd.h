@@ -168,6 +168,10 @@ class CFrameWnd : public QMainWindow, public CWnd {
   // Active view and document.
   CView* GetActiveView() const { return m_pActiveView; }
   void SetActiveView(CView* view, BOOL notify = TRUE);
+  // The visible views in pane order (columns left to right, top to bottom in each),
+  // and moving the active view along them (Next Pane, Previous Pane).
+  std::vector<CView*> VisibleViews() const;
+  void ActivateNextPane(bool forward);
   virtual CDocument* GetActiveDocument() const;
   void SetTitleFromDocument();
   void InitialUpdateFrame(CDocument* doc, BOOL makeVisible);

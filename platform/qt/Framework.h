@@ -71,7 +71,7 @@
 // GetParentFrame.
 //
 // Services: QtUi.h (UI services, shell, sound), Clipboard.h, QtDc.h (Qt DC, client
-// DC, printer DC, DIB <-> QImage).
+// DC, printer DC, DIB <-> QImage), SysColors.h (GetSysColor from the palette).
 #pragma once
 
 #include "platform/qt/Clipboard.h"
@@ -81,6 +81,7 @@
 #include "platform/qt/QtDc.h"
 #include "platform/qt/QtUi.h"
 #include "platform/qt/Resources.h"
+#include "platform/qt/SysColors.h"
 #include "platform/qt/View.h"
 #include "platform/qt/WinApp.h"
 #include "platform/qt/Wnd.h"

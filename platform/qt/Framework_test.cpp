@@ -157,6 +157,25 @@ TEST_F(FrameworkTest, CommandsRouteViewDocumentFrameApplication) {
   EXPECT_EQ(ran, std::vector<std::string>{"view"});
 }
 
+// Prompts come from the string table: the text before "\n" in the status bar when an
+// item is hovered, the text after it as the button's tooltip; "Ready" when idle.
+TEST_F(FrameworkTest, CommandPromptsAndIdleText) {
+  CFrameWnd frame;
+  CStatusBar status;
+  ASSERT_TRUE(status.Create(&frame));
+  const UINT panes[] = {ID_SEPARATOR, ID_SEPARATOR};
+  ASSERT_TRUE(status.SetIndicators(panes, 2));
+  EXPECT_EQ(status.GetPaneText(0), "Ready");
+  Resources::Get().SetString(34205, "Show working sheets\nWorking sheet");
+  Resources::Get().SetToolBar(9004, {34205});
+  CToolBar bar;
+  ASSERT_TRUE(bar.CreateEx(&frame, TBSTYLE_FLAT, CBRS_TOP));
+  ASSERT_TRUE(bar.LoadToolBar(9004));
+  EXPECT_EQ(bar.ButtonAction(0)->toolTip().toStdString(), "Working sheet");
+  bar.ButtonAction(0)->hover();
+  EXPECT_EQ(status.GetPaneText(0), "Show working sheets");
+}
+
 TEST_F(FrameworkTest, AcceleratorsFireTheirCommand) {
   CFrameWnd frame;
   int fired = 0;
@@ -283,6 +302,33 @@ TEST_F(FrameworkTest, SingleDocumentTemplateOpenFlow) {
   app.CloseAllDocuments();
 }
 
+TEST_F(FrameworkTest, NextAndPreviousPaneMoveTheActiveView) {
+  CFrameWnd frame;
+  auto* cols = new CSplitterWnd;
+  ASSERT_TRUE(cols->CreateStatic(&frame, 1, 2));
+  auto* left = new CSplitterWnd;
+  ASSERT_TRUE(left->CreateStatic(cols, 0, 0, 2, 1));
+  RecordingView *topLeft = new RecordingView, *bottomLeft = new RecordingView,
+                *right = new RecordingView;
+  left->SetPane(0, 0, topLeft);
+  left->SetPane(1, 0, bottomLeft);
+  cols->SetPane(0, 1, right);
+  frame.setCentralWidget(cols);
+  frame.resize(400, 300);
+  frame.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+  ASSERT_EQ(frame.VisibleViews(), (std::vector<CView*>{topLeft, bottomLeft, right}));
+  frame.SetActiveView(topLeft);
+  std::vector<CView*> seen;
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_TRUE(frame.SendCommand(ID_NEXT_PANE));
+    seen.push_back(frame.GetActiveView());
+  }
+  EXPECT_EQ(seen, (std::vector<CView*>{bottomLeft, right, topLeft}));
+  ASSERT_TRUE(frame.SendCommand(ID_PREV_PANE));
+  EXPECT_EQ(frame.GetActiveView(), right);
+}
+
 TEST_F(FrameworkTest, ScrollViewMapsHimetricAndScrollPosition) {
   class Page : public CScrollView {};
   Page v;
@@ -340,6 +386,15 @@ TEST_F(FrameworkTest, ClientDcDrawsIntoTheViewAndShowsIt) {
   EXPECT_EQ(v.draws, draws);
   QImage shown = v.grab().toImage();
   EXPECT_EQ(shown.pixel(25, 25) & 0xFFFFFF, 0xFF0000u);
+  // On a view waiting to be repainted a client DC (as a reference for a memory DC)
+  // costs no drawing; the repaint that follows draws the view afresh.
+  v.Invalidate();
+  {
+    CClientDC dc(&v);
+    v.OnPrepareDC(&dc);
+    EXPECT_EQ(v.draws, draws);
+  }
+  EXPECT_EQ(v.draws, draws + 1);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <QPrinter>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTimer>
 
 #include "platform/qt/Framework.h"
 #include "platform/qt/testing/QtTestApp.h"
@@ -36,7 +37,19 @@ class PrintedPage : public CScrollView {
     const int x = page == 2 ? 10000 : 2000;
     dc->SelectObject(CBrush(RGB(0, 0, 0)));
     dc->Rectangle(x, -2000, x + 4000, -4000);
+    // Capital letters 10 mm high (em), baseline at 80 mm, starting at 20 mm.
+    LOGFONT lf{};
+    lf.lfHeight = -1000;
+    std::snprintf(lf.lfFaceName, LF_FACESIZE, "Arial");
+    CFont font;
+    font.CreateFontIndirect(lf);
+    CFont old = dc->SelectObject(font);
+    dc->SetTextAlign(TA_BASELINE | TA_LEFT);
+    dc->TextOut(2000, -8000, "HHHH");
+    textWidth = dc->GetTextExtent("HHHH").cx;
+    dc->SelectObject(old);
   }
+  int textWidth = 0;
   std::vector<std::string> calls;
   UINT page = 1;
   bool printing = false;
@@ -78,7 +91,7 @@ TEST(Printing, PagesGoToAPdfThatAnotherToolRendersWithInkWhereDrawn) {
   EXPECT_EQ(view.mapMode, MM_HIMETRIC);
 
   QProcess p;
-  p.start(pdftoppm, {"-r", "40", "-png", pdf, tmp.filePath("page")});
+  p.start(pdftoppm, {"-r", "100", "-png", pdf, tmp.filePath("page")});
   ASSERT_TRUE(p.waitForFinished(30000));
   ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
   QImage one(tmp.filePath("page-1.png")), two(tmp.filePath("page-2.png"));
@@ -92,9 +105,47 @@ TEST(Printing, PagesGoToAPdfThatAnotherToolRendersWithInkWhereDrawn) {
   EXPECT_FALSE(Dark(one, 40, 45));
   EXPECT_FALSE(Dark(one, 65, 30));
   EXPECT_FALSE(Dark(one, 120, 30));
+  // The text's ink: capitals about 7 mm high standing on the 80 mm baseline, as wide
+  // as the DC measured it.
+  QRect ink;
+  const double pxPerMm = one.width() / 210.0;
+  for (int y = static_cast<int>(60 * pxPerMm); y < static_cast<int>(90 * pxPerMm); ++y)
+    for (int x = 0; x < one.width(); ++x)
+      if (qGray(one.pixel(x, y)) < 128) ink |= QRect(x, y, 1, 1);
+  ASSERT_FALSE(ink.isEmpty());
+  EXPECT_NEAR((ink.bottom() + 1) / pxPerMm, 80, 0.6);
+  EXPECT_NEAR(ink.height() / pxPerMm, 7.0, 1.0);
+  EXPECT_NEAR(ink.left() / pxPerMm, 21, 1.0);
+  EXPECT_NEAR(ink.width() / pxPerMm, view.textWidth / 100.0, 3.0);
   // Page 2: moved to 100..140 mm.
   EXPECT_TRUE(Dark(two, 120, 30));
   EXPECT_FALSE(Dark(two, 40, 30));
+}
+
+// Preview draws the pages through the same printing hooks, and the number of pages it
+// shows side by side is remembered by the application.
+TEST(Printing, PreviewDrawsThroughOnPrint) {
+  testing::EnsureQtApp();
+  CWinApp app("Tremvia");
+  app.SetPreviewPages(2);
+  PrintedPage view;
+  bool closed = false;
+  std::function<void()> closeWhenShown = [&] {
+    if (auto* dlg = QApplication::activeModalWidget()) {
+      dlg->close();
+      closed = true;
+    } else {
+      QTimer::singleShot(20, closeWhenShown);
+    }
+  };
+  QTimer::singleShot(20, closeWhenShown);
+  view.OnFilePrintPreview();
+  EXPECT_TRUE(closed);
+  ASSERT_FALSE(view.calls.empty());
+  EXPECT_EQ(view.calls.front(), "begin");
+  EXPECT_NE(std::find(view.calls.begin(), view.calls.end(), "page 2"), view.calls.end());
+  EXPECT_TRUE(view.printing);
+  EXPECT_EQ(app.GetPreviewPages(), 2);
 }
 
 }  // namespace

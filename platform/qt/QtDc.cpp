@@ -556,7 +556,7 @@ int CPrinterDC::EndDoc() {
 }
 
 CClientDC::CClientDC(CView* view)
-    : CImageDC(&view->BackingImage(), view->LogPixelsX(), view->LogPixelsY()), view_(view) {}
+    : CImageDC(&view->ClientImage(), view->LogPixelsX(), view->LogPixelsY()), view_(view) {}
 
 CClientDC::~CClientDC() {
   Qt()->End();

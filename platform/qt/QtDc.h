@@ -90,8 +90,11 @@ class CPrinterDC : public CDC {
 };
 
 // A DC on a view's client area outside painting: it draws into the view's backing
-// image (rendering it first when stale) and shows the result when destroyed. It starts
-// in the default state: call the view's OnPrepareDC to draw "as when painting".
+// image as it stands and shows the result when destroyed (a view waiting to be
+// repainted draws itself afresh then, as an invalidated window would). Making one
+// never runs the view's OnDraw, so it also serves as the reference DC for sizes and
+// memory DCs. It starts in the default state: call the view's OnPrepareDC to draw "as
+// when painting".
 class CClientDC : public CImageDC {
  public:
   explicit CClientDC(CView* view);

@@ -13,6 +13,7 @@
 #include <QPointer>
 #include <QProcess>
 #include <QPushButton>
+#include <QTimerEvent>
 #include <QUrl>
 #include <clocale>
 #include <deque>
@@ -61,9 +62,18 @@ class InputProbe : public QObject {
       case QEvent::MouseButtonRelease:
       case QEvent::Wheel:
       case QEvent::ShortcutOverride:
-      case QEvent::Timer:
         held.push_back({QPointer<QObject>(watched), std::unique_ptr<QEvent>(e->clone())});
         return true;
+      case QEvent::Timer: {
+        // One tick per timer is enough: ticks never pile up, however long the loop.
+        const int id = static_cast<QTimerEvent*>(e)->timerId();
+        for (const Held& h : held)
+          if (h.target == watched && h.event->type() == QEvent::Timer &&
+              static_cast<QTimerEvent*>(h.event.get())->timerId() == id)
+            return true;
+        held.push_back({QPointer<QObject>(watched), std::unique_ptr<QEvent>(e->clone())});
+        return true;
+      }
       case QEvent::MouseMove:
         return true;  // movement is no input that stops a loop
       default:

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QClipboard>
+#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QMimeData>
@@ -124,9 +125,16 @@ TEST_F(QtUiTest, InputProbeNotesPressesAndDefersThem) {
   EXPECT_TRUE(ui.GetInputState());
   EXPECT_TRUE(sink.keys.empty());
   EXPECT_EQ(ticker.ticks, ticks);
+  // A loop that polls on: the press stays pending, ticks do not pile up.
+  for (int i = 0; i < 5; ++i) {
+    QTest::qSleep(3);
+    EXPECT_TRUE(ui.GetInputState());
+  }
+  EXPECT_EQ(ticker.ticks, ticks);
   ticker.KillTimer(7);
   QCoreApplication::processEvents();
   EXPECT_EQ(sink.keys, std::vector<int>{Qt::Key_A});
+  EXPECT_LE(ticker.ticks, ticks + 1);
 }
 
 TEST_F(QtUiTest, StatusPaneTextAndWaitCursor) {
@@ -156,6 +164,25 @@ TEST_F(QtUiTest, StatusPaneTextAndWaitCursor) {
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
   app.m_pMainWnd = nullptr;
   delete frame;
+}
+
+// Without an audio device (or with bytes that are no WAV file) playing does nothing
+// and returns; a real sound returns once played.
+TEST_F(QtUiTest, SoundPlaysQuietlyOrNotAtAll) {
+  QtSoundPlayer player;
+  std::vector<BYTE> wav = {'R',  'I',  'F', 'F', 0, 0, 0,  0, 'W', 'A', 'V',  'E',  'f', 'm',
+                           't',  ' ',  16,  0,   0, 0, 1,  0, 1,   0,   0x40, 0x1F, 0,   0,
+                           0x80, 0x3E, 0,   0,   2, 0, 16, 0, 'd', 'a', 't',  'a'};
+  const std::uint32_t samples = 400;  // 50 ms at 8000 Hz
+  for (int i = 0; i < 4; ++i) wav.push_back(static_cast<BYTE>(((samples * 2) >> (8 * i)) & 0xFF));
+  wav.resize(wav.size() + samples * 2, 0);
+  QElapsedTimer clock;
+  clock.start();
+  player.Play({}, false);
+  player.Play({1, 2, 3, 4, 5}, false);
+  player.Play(wav, false);
+  player.Play(wav, true);
+  EXPECT_LT(clock.elapsed(), 3000);
 }
 
 TEST_F(QtUiTest, ClipboardRoundTrips) {

@@ -90,6 +90,16 @@ QImage& CView::BackingImage() {
   return m_backing;
 }
 
+QImage& CView::ClientImage() {
+  QSize size = ContentRect().size().expandedTo(QSize(1, 1));
+  if (m_backing.size() != size) {
+    m_backing = QImage(size, QImage::Format_RGB32);
+    m_backing.fill(Qt::white);
+    m_bStale = true;
+  }
+  return m_backing;
+}
+
 void CView::RenderBacking() {
   QSize size = ContentRect().size();
   if (m_backing.size() != size)
@@ -421,6 +431,15 @@ void CScrollView::wheelEvent(QWheelEvent* e) {
 
 CEditView::CEditView(QWidget* parent) : CView(parent), m_pEdit(new QPlainTextEdit(this)) {
   m_pEdit->setGeometry(rect());
+  setFocusProxy(m_pEdit);
+  m_pEdit->installEventFilter(this);
+}
+
+bool CEditView::eventFilter(QObject* watched, QEvent* e) {
+  // Typing into the editor makes this the frame's active view.
+  if (watched == m_pEdit && e->type() == QEvent::FocusIn)
+    if (CFrameWnd* f = GetParentFrame()) f->SetActiveView(this);
+  return CView::eventFilter(watched, e);
 }
 
 void CEditView::resizeEvent(QResizeEvent* e) {

@@ -95,6 +95,9 @@ class CView : public QWidget, public CWnd {
   void GetClientRect(RECT* rect) const override;
   // The backing image (client size); rendered when stale.
   QImage& BackingImage();
+  // The backing image as it stands, for drawing outside painting: never rendered here
+  // (a stale view repaints it at its next paint), only made to the client size.
+  QImage& ClientImage();
   bool IsStale() const { return m_bStale; }
   // Number of times the backing image was rendered (OnDraw on screen).
   int RenderCount() const { return m_nRenders; }
@@ -213,6 +216,7 @@ class CEditView : public CView {
 
  protected:
   void resizeEvent(QResizeEvent* e) override;
+  bool eventFilter(QObject* watched, QEvent* e) override;
 
  private:
   QPlainTextEdit* m_pEdit;
