@@ -282,6 +282,8 @@ TEST(MainFrame, AnEventOpenedFromTheFileMenuIsDrawnAndLoadNextStepsToTheNext) {
     EXPECT_NE(doc.m_pWave->m_strPath.find("000001"), std::string::npos) << doc.m_pWave->m_strPath;
     EXPECT_GT(ink(), 0.01);
   }
+  // The window as the user sees it now, kept beside the test's other files.
+  f.grab().save(QString::fromStdString(std::string(TV_TEST_TMPDIR) + "/main-window-wave.png"));
   f.m_tabBottomLeft.SetActivePageIndex(0);
 }
 
