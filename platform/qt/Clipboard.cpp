@@ -70,8 +70,7 @@ bool SetClipboardEnhMetafile(const std::vector<BYTE>& emf, const MemBlock& pictu
 bool SetClipboardText(const std::string& text) {
   QClipboard* cb = Board();
   if (!cb) return false;
-  std::u16string u = DecodeForDisplay(text);
-  cb->setText(QString::fromUtf16(u.data(), static_cast<qsizetype>(u.size())));
+  cb->setText(DisplayText(text));
   return true;
 }
 

@@ -13,6 +13,7 @@
 #include <algorithm>
 
 #include "platform/qt/Document.h"
+#include "platform/qt/QtDc.h"
 #include "platform/qt/View.h"
 #include "platform/qt/WinApp.h"
 
@@ -140,7 +141,7 @@ void CStatusBar::SetPaneInfo(int index, UINT, UINT style, int width) {
 BOOL CStatusBar::SetPaneText(int index, const std::string& text, BOOL update) {
   QLabel* l = Pane(index);
   if (!l) return FALSE;
-  l->setText(ToQ(text));
+  l->setText(DisplayText(text));
   if (update && l->isVisible()) l->repaint();
   return TRUE;
 }

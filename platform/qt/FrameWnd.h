@@ -93,6 +93,7 @@ class CStatusBar {
   BOOL SetIndicators(const UINT* ids, int count);
   void SetPaneInfo(int index, UINT id, UINT style, int width);
   // With `update` the pane is repainted before the call returns (only that pane).
+  // The text is bytes, shown as DisplayText shows them; GetPaneText gives UTF-8.
   BOOL SetPaneText(int index, const std::string& text, BOOL update = TRUE);
   std::string GetPaneText(int index) const;
   int GetCount() const { return static_cast<int>(panes_.size()); }

@@ -185,6 +185,7 @@ TEST_F(FrameworkTest, AcceleratorsFireTheirCommand) {
   frame.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
   frame.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
   frame.UpdateAllCommandUI();
   QTest::keyClick(&frame, Qt::Key_P, Qt::ControlModifier);
   EXPECT_EQ(fired, 1);
@@ -327,6 +328,29 @@ TEST_F(FrameworkTest, NextAndPreviousPaneMoveTheActiveView) {
   EXPECT_EQ(seen, (std::vector<CView*>{bottomLeft, right, topLeft}));
   ASSERT_TRUE(frame.SendCommand(ID_PREV_PANE));
   EXPECT_EQ(frame.GetActiveView(), right);
+}
+
+// A static splitter keeps the ideal sizes of its leading panes; the last takes the rest.
+TEST_F(FrameworkTest, SplitterPanesKeepTheirIdealSizes) {
+  CFrameWnd frame;
+  auto* cols = new CSplitterWnd;
+  ASSERT_TRUE(cols->CreateStatic(&frame, 1, 2));
+  auto* left = new CSplitterWnd;
+  ASSERT_TRUE(left->CreateStatic(cols, 0, 0, 2, 1));
+  frame.setCentralWidget(cols);
+  cols->SetColumnInfo(0, 300, 0);
+  left->SetRowInfo(0, 90, 50);
+  frame.resize(800, 600);
+  frame.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+  EXPECT_EQ(cols->GetPane(0, 0), left);
+  EXPECT_EQ(left->width(), 300);
+  EXPECT_EQ(left->GetPane(0, 0)->height(), 90);
+  frame.resize(1000, 700);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(left->width(), 300);
+  EXPECT_EQ(left->GetPane(0, 0)->height(), 90);
+  EXPECT_GT(cols->GetPane(0, 1)->width(), 600);
 }
 
 TEST_F(FrameworkTest, ScrollViewMapsHimetricAndScrollPosition) {

@@ -7,6 +7,7 @@
 #include <QPrinter>
 #include <algorithm>
 #include <cmath>
+#include <map>
 
 #include "platform/ByteOrder.h"
 #include "platform/Strings.h"
@@ -15,14 +16,11 @@
 namespace plat {
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
+constexpr int kSpriteMax = 24;  // pixels: larger ellipses are drawn directly
 
 QColor ToQColor(COLORREF c) { return QColor(GetRValue(c), GetGValue(c), GetBValue(c)); }
 
-QString ToQString(const std::string& bytes) {
-  std::u16string u = DecodeForDisplay(bytes);
-  return QString::fromUtf16(u.data(), static_cast<qsizetype>(u.size()));
-}
+QString ToQString(const std::string& bytes) { return DisplayText(bytes); }
 
 Qt::PenStyle ToQtStyle(UINT style) {
   switch (style) {
@@ -106,6 +104,11 @@ void XorPixel(QImage* img, int x, int y) {
 }
 
 }  // namespace
+
+QString DisplayText(const std::string& bytes) {
+  std::u16string u = DecodeForDisplay(bytes);
+  return QString::fromUtf16(u.data(), static_cast<qsizetype>(u.size()));
+}
 
 // ---- DIB <-> image -------------------------------------------------------------------
 
@@ -194,6 +197,46 @@ const QtPainterDevice::FontEntry& QtPainterDevice::Font(const DcState& s) const 
     font_ = std::move(e);
   }
   return *font_;
+}
+
+// Small ellipses (markers, event discs) drawn once per size and colours and stamped:
+// on a raster device the stamp has exactly the pixels of drawing the ellipse there.
+struct QtPainterDevice::Sprites {
+  struct Key {
+    int w, h, penPixels;
+    UINT penStyle;
+    COLORREF penColor;
+    UINT brushStyle;
+    COLORREF brushColor;
+    auto operator<=>(const Key&) const = default;
+  };
+  std::map<Key, QImage> images;
+};
+
+void QtPainterDevice::StampEllipse(QPainter* p, const DcOp& op, const QRect& d) {
+  const bool pen = HasPen(op);
+  Sprites::Key key{d.width(),
+                   d.height(),
+                   pen ? op.penPixels : 0,
+                   pen ? op.penStyle : PS_NULL,
+                   pen ? op.state.pen.Color() : 0,
+                   op.state.brush.Style(),
+                   op.state.brush.Style() == BS_NULL ? 0 : op.state.brush.Color()};
+  if (!sprites_) sprites_ = std::make_unique<Sprites>();
+  if (sprites_->images.size() > 256) sprites_->images.clear();
+  const int pad = key.penPixels + 1;
+  auto it = sprites_->images.find(key);
+  if (it == sprites_->images.end()) {
+    QImage img(d.width() + 2 * pad, d.height() + 2 * pad, QImage::Format_ARGB32_Premultiplied);
+    img.fill(Qt::transparent);
+    QPainter sp(&img);
+    sp.setPen(MakePen(op));
+    sp.setBrush(MakeBrush(op.state.brush));
+    sp.drawEllipse(QRectF(pad, pad, d.width() - 1, d.height() - 1));
+    sp.end();
+    it = sprites_->images.emplace(key, std::move(img)).first;
+  }
+  p->drawImage(QPoint(d.left() - pad, d.top() - pad), it->second);
 }
 
 QtPainterDevice::QtPainterDevice(QImage* image, int dpiX, int dpiY)
@@ -394,23 +437,21 @@ void QtPainterDevice::Draw(const DcOp& op) {
     case DcOpKind::Ellipse: {
       QRect d = DeviceRect(s, op.rect);
       if (d.width() < 2 || d.height() < 2) break;
+      // Without a pen GDI fills one pixel less on the right and at the bottom: the box
+      // without its last column and row is exactly that.
       QRectF box = shapeRect(op.rect);
-      if (!HasPen(op)) {
-        // Without a pen GDI fills one pixel less on the right and at the bottom.
-        box = QRectF(d.left(), d.top(), d.width() - 1, d.height() - 1);
-        p->setBrush(MakeBrush(s.brush));
-        if (op.kind == DcOpKind::Rectangle)
-          p->fillRect(box, p->brush());
-        else
-          p->drawEllipse(box);
-        break;
-      }
       p->setPen(MakePen(op));
       p->setBrush(MakeBrush(s.brush));
-      if (op.kind == DcOpKind::Rectangle)
-        p->drawRect(box);
-      else
+      if (op.kind == DcOpKind::Rectangle) {
+        if (HasPen(op))
+          p->drawRect(box);
+        else
+          p->fillRect(box, p->brush());
+      } else if (raster && d.width() <= kSpriteMax && d.height() <= kSpriteMax) {
+        StampEllipse(p, op, d);
+      } else {
         p->drawEllipse(box);
+      }
       break;
     }
     case DcOpKind::FillSolidRect:

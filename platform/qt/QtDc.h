@@ -9,6 +9,7 @@
 // Windows face names map to the Liberation families (SubstituteFontFace).
 #pragma once
 #include <QImage>
+#include <QString>
 #include <memory>
 #include <string>
 
@@ -20,6 +21,7 @@ class QFont;
 class QPainter;
 class QPaintDevice;
 class QPrinter;
+class QRect;
 
 namespace plat {
 
@@ -66,6 +68,9 @@ class QtPainterDevice : public DcDevice {
   struct FontEntry;
   const FontEntry& Font(const DcState& state) const;
   mutable std::unique_ptr<FontEntry> font_;
+  struct Sprites;
+  void StampEllipse(QPainter* p, const DcOp& op, const QRect& deviceBox);
+  std::unique_ptr<Sprites> sprites_;
 };
 
 // A DC drawing into a QImage (Format_RGB32 or ARGB32) at the given resolution.
@@ -103,6 +108,9 @@ class CClientDC : public CImageDC {
  private:
   CView* view_;
 };
+
+// Text bytes as shown on screen: UTF-8 when valid, else Windows-1252.
+QString DisplayText(const std::string& bytes);
 
 // Packed DIB (header, colour table, rows) <-> image. An unreadable DIB gives a null image.
 QImage PackedDibToImage(const BYTE* dib, std::size_t size);

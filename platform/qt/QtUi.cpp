@@ -21,6 +21,7 @@
 
 #include "platform/Strings.h"
 #include "platform/qt/FrameWnd.h"
+#include "platform/qt/QtDc.h"
 #include "platform/qt/WinApp.h"
 
 #ifdef TV_HAVE_QT_MULTIMEDIA
@@ -108,8 +109,7 @@ int QtUiServices::MessageBox(const std::string& text, UINT type, const std::stri
   if (!qApp) return DefaultButton(type);
   QMessageBox box(DialogParent());
   box.setWindowTitle(ToQ(caption.empty() ? AppTitle() : caption));
-  std::u16string u = DecodeForDisplay(text);
-  box.setText(QString::fromUtf16(u.data(), static_cast<qsizetype>(u.size())));
+  box.setText(DisplayText(text));
   switch (type & MB_ICONMASK) {
     case MB_ICONHAND:
       box.setIcon(QMessageBox::Critical);
@@ -228,10 +228,7 @@ void QtUiServices::EndWaitCursor() {
 void QtUiServices::SetPaneText(int pane, const std::string& text, bool update) {
   CFrameWnd* f = AfxGetMainWnd();
   if (!f || !f->GetMessageBar()) return;
-  std::u16string u = DecodeForDisplay(text);
-  // The bar takes bytes; give it the text decoded for display as UTF-8.
-  f->GetMessageBar()->SetPaneText(
-      pane, QString::fromUtf16(u.data(), static_cast<qsizetype>(u.size())).toStdString(), update);
+  f->GetMessageBar()->SetPaneText(pane, text, update);
 }
 
 bool QtUiServices::GetInputState() {

@@ -152,6 +152,9 @@ TEST_F(QtUiTest, StatusPaneTextAndWaitCursor) {
   Ui().SetPaneText(1, "x = 3.5", false);
   EXPECT_EQ(bar.GetPaneText(0), "Loading 12/100");
   EXPECT_EQ(bar.GetPaneText(1), "x = 3.5");
+  // Bytes that are no UTF-8 are shown as Windows-1252 ("\xB0" is a degree sign).
+  Ui().SetPaneText(1, "Az 45\xB0", false);
+  EXPECT_EQ(bar.Pane(1)->text(), QString::fromUtf8("Az 45\u00B0"));
   EXPECT_EQ(bar.Pane(1)->width(), 200);
 
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
@@ -164,6 +167,16 @@ TEST_F(QtUiTest, StatusPaneTextAndWaitCursor) {
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
   app.m_pMainWnd = nullptr;
   delete frame;
+}
+
+// Programs start detached and report only whether they could be started; a Windows
+// program name is looked for beside the program.
+TEST_F(QtUiTest, ShellStartsProgramsAndRefusesOtherVerbs) {
+  QtShell shell;
+  EXPECT_TRUE(shell.ShellExecute("open", "/bin/true", "a;00001;00002;", SW_SHOW));
+  EXPECT_FALSE(shell.ShellExecute("open", "NoSuchHelper_Quintar.exe", "", SW_SHOW));
+  EXPECT_FALSE(shell.ShellExecute("print", "/bin/true", "", SW_SHOW));
+  EXPECT_FALSE(shell.ShellExecute("open", "", "", SW_SHOW));
 }
 
 // Without an audio device (or with bytes that are no WAV file) playing does nothing

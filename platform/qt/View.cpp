@@ -115,6 +115,8 @@ void CView::RenderBacking() {
 void CView::paintEvent(QPaintEvent*) {
   QImage& img = BackingImage();
   QPainter p(this);
+  // The corner between a scroll view's own bars is nobody's: give it the window colour.
+  if (ContentRect() != rect()) p.fillRect(rect(), palette().window());
   p.drawImage(ContentRect().topLeft(), img);
 }
 

@@ -3,6 +3,7 @@
 #include <QTimer>
 
 #include "platform/qt/FrameWnd.h"
+#include "platform/qt/QtDc.h"
 
 namespace plat {
 
@@ -55,7 +56,7 @@ void CWnd::GetWindowText(std::string* text) const {
 }
 
 void CWnd::SetWindowText(const std::string& text) {
-  if (self_) self_->setWindowTitle(QString::fromStdString(text));
+  if (self_) self_->setWindowTitle(DisplayText(text));
 }
 
 BOOL CWnd::ShowWindow(int cmd) {

@@ -331,3 +331,42 @@ TEST_F(ViewTest, ExportAsksForTheFileAndCancelDoesNothing) {
       std::filesystem::file_size(path),
       14u + 40u + std::size_t(((2 * view.LogPixelsX() * 24 + 31) / 32) * 4) * view.LogPixelsX());
 }
+
+namespace {
+// The font dialog answered with a chosen face and height, or cancelled.
+class FontDialogUi : public plat::testing::ScriptedUi {
+ public:
+  bool ChooseFont(LOGFONT* lf) override {
+    offered = *lf;
+    if (!ok) return false;
+    lf->lfHeight = -16;
+    std::strcpy(lf->lfFaceName, "Arial");
+    return true;
+  }
+  bool ok = true;
+  LOGFONT offered{};
+};
+}  // namespace
+
+TEST_F(ViewTest, FontDialogChangesTheSharedFontForEveryPage) {
+  view.RenderPageToDIB();
+  const std::vector<BYTE> cached = view.m_hDIB.Bytes();
+  view.BackingImage();
+  FontDialogUi ui;
+  ui.ok = false;
+  view.ChooseViewFont();
+  EXPECT_EQ(ui.offered.lfHeight, -12);
+  EXPECT_EQ(g_ViewFont.lfHeight, -12);
+  EXPECT_FALSE(view.IsStale());
+  ui.ok = true;
+  view.ChooseViewFont();
+  EXPECT_EQ(g_ViewFont.lfHeight, -16);
+  EXPECT_STREQ(g_ViewFont.lfFaceName, "Arial");
+  EXPECT_TRUE(view.IsStale());
+  EXPECT_EQ(view.m_hDIB.Bytes(), cached);  // the cached picture is not renewed
+  plat::RecordingDc dc;
+  dc.SetMapMode(MM_HIMETRIC);
+  view.DrawWithViewFont(&dc);
+  EXPECT_EQ(view.fontHeight, -552);  // -16 x 34.56 at 96 dpi
+  KZ_ResetViewFont();
+}
