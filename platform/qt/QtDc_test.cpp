@@ -33,6 +33,18 @@ class QtDcTest : public ::testing::Test {
         if ((img.pixel(x, y) & 0xFFFFFF) != 0xFFFFFF) box |= QRect(x, y, 1, 1);
     return box;
   }
+  // On failure: the picture drawn, the expected one and their difference (red where
+  // they differ), as test artefacts.
+  void SaveDiff(const std::string& name, const QImage& expected) const {
+    QImage diff = expected.copy();
+    for (int y = 0; y < diff.height(); ++y)
+      for (int x = 0; x < diff.width(); ++x)
+        if (image.pixel(x, y) != expected.pixel(x, y)) diff.setPixel(x, y, qRgb(255, 0, 0));
+    const std::string base = std::string(TV_TEST_TMPDIR) + "/" + name;
+    image.save(QString::fromStdString(base + "-drawn.png"));
+    expected.save(QString::fromStdString(base + "-expected.png"));
+    diff.save(QString::fromStdString(base + "-diff.png"));
+  }
   QImage image;
 };
 
@@ -307,6 +319,7 @@ TEST_F(QtDcTest, DensePolylineKeepsItsPixels) {
     }
   EXPECT_GT(ink, 3000);
   EXPECT_LE(differ, 2);
+  if (HasFailure()) SaveDiff("dense-polyline", ref);
 }
 
 // Small discs are stamped from one drawing per size and colours: the stamps have the
@@ -353,6 +366,7 @@ TEST_F(QtDcTest, StampedSmallEllipsesMatchDrawnOnes) {
   // Qt flattens curves in absolute coordinates, so a stamp may differ by the odd edge
   // pixel; a misplaced stamp would differ by thousands.
   EXPECT_LE(differ, 20);
+  if (HasFailure()) SaveDiff("stamped-ellipses", ref);
 }
 
 }  // namespace

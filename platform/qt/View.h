@@ -115,6 +115,8 @@ class CView : public QWidget, public CWnd {
   virtual void OnMouseMove(UINT /*flags*/, POINT /*point*/) {}
   virtual void OnContextMenu(POINT /*screenPoint*/) {}
   virtual BOOL OnMouseWheel(UINT /*flags*/, short /*delta*/, POINT /*point*/) { return FALSE; }
+  // key: the Qt key code (Qt::Key_*); repeat 1 for an auto-repeated press; flags: the
+  // Qt keyboard modifiers.
   virtual void OnKeyDown(UINT /*key*/, UINT /*repeat*/, UINT /*flags*/) {}
   virtual void OnSize(UINT /*type*/, int /*cx*/, int /*cy*/) {}
 
