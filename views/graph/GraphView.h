@@ -3,12 +3,13 @@
 // mask; hint 0 does not reach it.
 #pragma once
 #include "aecore/document/TremviaDoc.h"
+#include "base/plot/view/KZ_View.h"
 #include "base/series/KZ_MultiVarObj.h"
-#include "platform/qt/View.h"
 
-class CGraphView : public plat::CScrollView {
+class CGraphView : public KZ_View {
  public:
   static constexpr const char* kRuntimeClassName = "CGraphView";
+  CGraphView() { m_nHintMask = HINT_GRAPH; }
   void OnUpdate(plat::CView* pSender, LONG lHint, void* pHint) override;
 
   // The data table the page plots (not owned), handed over by the main frame.
@@ -17,7 +18,6 @@ class CGraphView : public plat::CScrollView {
     OnUpdate(nullptr, m_nHintMask, nullptr);
   }
   KZ_MultiVarObj* GetData() const { return m_pData; }
-  LONG m_nHintMask = HINT_GRAPH;
 
  private:
   KZ_MultiVarObj* m_pData = nullptr;

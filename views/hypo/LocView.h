@@ -4,12 +4,11 @@
 // the page; an empty page has no event to flash.
 #pragma once
 #include "aecore/document/TremviaDoc.h"
-#include "platform/qt/View.h"
+#include "base/plot/view/KZ_View.h"
 
-class CLocView : public plat::CScrollView {
+class CLocView : public KZ_View {
  public:
   static constexpr const char* kRuntimeClassName = "CLocView";
+  CLocView() { m_nHintMask = HINT_LOC; }
   void OnUpdate(plat::CView* pSender, LONG lHint, void* pHint) override;
-
-  LONG m_nHintMask = HINT_LOC;
 };

@@ -2,9 +2,9 @@
 // what it does with the update hints is settled: it redraws on 0 or any hint with HINT_SOURCE.
 #pragma once
 #include "aecore/document/TremviaDoc.h"
-#include "platform/qt/View.h"
+#include "base/plot/view/KZ_View.h"
 
-class CSourceView : public plat::CScrollView {
+class CSourceView : public KZ_View {
  public:
   static constexpr const char* kRuntimeClassName = "CSourceView";
   void OnUpdate(plat::CView* pSender, LONG lHint, void* pHint) override;

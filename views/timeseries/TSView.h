@@ -3,9 +3,9 @@
 // HINT_NOW as well it paints before the sender goes on.
 #pragma once
 #include "aecore/document/TremviaDoc.h"
-#include "platform/qt/View.h"
+#include "base/plot/view/KZ_View.h"
 
-class CTSView : public plat::CScrollView {
+class CTSView : public KZ_View {
  public:
   static constexpr const char* kRuntimeClassName = "CTSView";
   void OnUpdate(plat::CView* pSender, LONG lHint, void* pHint) override;
