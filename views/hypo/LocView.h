@@ -1,0 +1,14 @@
+// The "Hypo" page (hypocentre plots). The page is empty for now;
+// what it does with the update hints is settled: it reacts to 0 or any hint with HINT_LOC. With
+// HINT_NOW as well only the current event flashes in the plot, painted at once, without redrawing
+// the page; an empty page has no event to flash.
+#pragma once
+#include "aecore/document/TremviaDoc.h"
+#include "base/plot/view/KZ_View.h"
+
+class CLocView : public KZ_View {
+ public:
+  static constexpr const char* kRuntimeClassName = "CLocView";
+  CLocView() { m_nHintMask = HINT_LOC; }
+  void OnUpdate(plat::CView* pSender, LONG lHint, void* pHint) override;
+};
