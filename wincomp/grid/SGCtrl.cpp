@@ -10,6 +10,7 @@
 #include "wincomp/grid/SGGrid.h"
 #include "wincomp/grid/SGHeadings.h"
 #include "wincomp/grid/SGScroll.h"
+#include "wincomp/grid/SGSelectList.h"
 #include "wincomp/grid/SGTab.h"
 
 using namespace sgw;
@@ -144,7 +145,11 @@ void CSGCtrl::WithMeasureDC(const std::function<void(plat::CDC&)>& fn) {
 
 // ---------------------------------------------------------------- sheets
 
-void CSGCtrl::ConnectSheet(CSGGridInfo* gi) { gi->m_ownDataSource->m_grid = this; }
+void CSGCtrl::ConnectSheet(CSGGridInfo* gi) {
+  gi->m_ownDataSource->m_grid = this;
+  gi->m_multiSelect->m_ctrl = this;
+  gi->m_multiSelect->m_GI = gi;
+}
 
 int CSGCtrl::SetSheetCount(int count) {
   if (count < 1 || count > SG_MAX_SHEETS) return 1;
@@ -641,6 +646,17 @@ int CSGCtrl::SetDefaultFont(const plat::CFont* font) {
 
 int CSGCtrl::SetMultiSelectMode(int mode) {
   m_GI->m_multiSelectFlag = mode;
+  m_GI->m_multiSelect->SetMode(mode);
+  return 0;
+}
+
+int CSGCtrl::SelectRange(int startCol, long startRow, int endCol, long endRow) {
+  if (m_GI->m_multiSelectFlag) {
+    m_GI->m_multiSelect->StartBlock(startCol, startRow);
+    m_GI->m_multiSelect->AddToBlock(endCol, endRow);
+  }
+  RedrawRange(std::min(startCol, endCol), std::min(startRow, endRow), std::max(startCol, endCol),
+              std::max(startRow, endRow));
   return 0;
 }
 

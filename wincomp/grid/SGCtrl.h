@@ -145,6 +145,7 @@ class CSGCtrl : public CSGWnd {
   // Appearance, selection, menu and redraw.
   int SetDefaultFont(const plat::CFont* font);
   int SetMultiSelectMode(int mode);
+  int SelectRange(int startCol, long startRow, int endCol, long endRow);
   int EmptyMenu();
   int AddMenuItem(UINT id, const char* text);
   const std::vector<SGMenuItem>& GetMenuItems() const { return m_menu; }
