@@ -22,8 +22,9 @@ void CSGEdit::SetText(const std::string& text) {
 }
 
 void CSGEdit::OnSetFocus() {
-  const RECT c = GetClientRect();
-  m_startHeight = m_currentHeight = c.bottom - c.top + 4;
+  // The window's height (a frameless window: its client height).
+  const RECT w = Port() ? Port()->GetWindowRect() : RECT{};
+  m_startHeight = m_currentHeight = w.bottom - w.top;
   AutoSize();
   m_cancel = 0;
   m_continueFlag = 0;
@@ -114,7 +115,18 @@ void CSGEdit::AutoSize() {
   const std::string text = GetText() + " X X";
   m_ctrl->WithMeasureDC([&](plat::CDC& dc) {
     if (m_font) dc.SelectObject(*m_font);
+    const LONG box = r2.right - r2.left;
     dc.DrawText(text, &r2, DT_CALCRECT | DT_WORDBREAK);
+    // The extent is as wide as the widest line, at most the box: wrapped text fills it.
+    LONG widest = 0;
+    for (std::size_t start = 0;;) {
+      const std::size_t nl = text.find('\n', start);
+      const std::string line = text.substr(start, nl == std::string::npos ? nl : nl - start);
+      widest = std::max<LONG>(widest, dc.GetTextExtent(line).cx);
+      if (nl == std::string::npos) break;
+      start = nl + 1;
+    }
+    r2.right = r2.left + std::min(widest, box);
   });
   r2.left -= 2;
   r2.bottom = std::min<LONG>(r2.bottom, p.bottom - 1);
