@@ -614,9 +614,10 @@ int CSGDropListType::OnLeftClick(int col, long row, int updn, RECT* rect, POINT*
       ShowList();
       return 1;
     }
+    // Closed first: a list that loses the focus marks itself as just closed.
+    if (m_listBox->IsWindow()) m_listBox->Close();
     m_listCol = -1;
     m_listRow = -1;
-    if (m_listBox->IsWindow()) m_listBox->Close();
     return 0;
   }
   if (m_listCol == -2) m_listCol = m_listRow = -1;
