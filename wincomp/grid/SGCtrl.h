@@ -29,6 +29,7 @@ class CSGHScroll;
 class CSGTab;
 class CSGHint;
 class CSGPrintJob;
+struct SGDataObject;
 
 // Section codes.
 constexpr int SG_SECTION_GRID = 1;
@@ -178,8 +179,7 @@ class CSGCtrl : public CSGWnd {
   int GetClipboardText(std::string* out);
   // The find dialog's message: no find dialog is ever opened for a grid here.
   int OnFindReplace() { return 0; }
-  int PrintInit(plat::CDC* dc, void* dialog, int startCol, long startRow, int endCol,
-                long endRow);
+  int PrintInit(plat::CDC* dc, void* dialog, int startCol, long startRow, int endCol, long endRow);
   int PrintPage(plat::CDC* dc, int page);
   // The grid window itself or one of its child windows.
   bool IsGridWindow(const CSGWnd* wnd) const;
@@ -292,6 +292,10 @@ class CSGCtrl : public CSGWnd {
   virtual int CanStartColumnMove(int /*col*/) { return TRUE; }
   virtual int CanMoveColumn(int /*fromCol*/, int /*toCol*/) { return TRUE; }
   virtual void OnTrackWindowMoving(RECT* /*from*/, RECT* /*to*/) {}
+  // Drag and drop through a drop target (none is registered in this program).
+  virtual int OnDragEnter(SGDataObject* /*data*/) { return 0; }
+  virtual int OnDragOver(SGDataObject* /*data*/, int /*col*/, long /*row*/) { return 0; }
+  virtual int OnDrop(SGDataObject* /*data*/, int /*col*/, long /*row*/) { return 0; }
 
   // Measures with the grid's device context (the cell area's).
   void WithMeasureDC(const std::function<void(plat::CDC&)>& fn);
@@ -324,8 +328,8 @@ class CSGCtrl : public CSGWnd {
   int m_editInProgress = 0;
   int m_editCol = -1;
   long m_editRow = -1;
-  CSGEdit m_defEditCtrl;            // the sheets' editor unless an owner supplies another
-  CSGWnd* m_editCtrl = nullptr;     // the editor in use
+  CSGEdit m_defEditCtrl;         // the sheets' editor unless an owner supplies another
+  CSGWnd* m_editCtrl = nullptr;  // the editor in use
   CSGCell m_editCell;
   CSGWnd* m_editParent = nullptr;
   std::unique_ptr<CSGPrintJob> m_printJob;

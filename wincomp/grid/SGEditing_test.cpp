@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "wincomp/grid/SGDefs.h"
+#include "wincomp/grid/SGDropTarget.h"
 #include "wincomp/grid/SGSelectList.h"
 #include "wincomp/grid/SGTestGrid.h"
 
@@ -267,4 +268,25 @@ TEST(SGPopupMenu, ResultsAndCommands) {
   h.system.menuAnswer = 999;  // below 1000: not the owner's
   h.grid.OpenPopupMenu(0, 0, 1, &p);
   EXPECT_EQ(h.grid.popupCommands.size(), 1u);
+}
+
+TEST(SGDropTarget, DropPastesOnlyWhenTheOwnerAccepts) {
+  struct DropGrid : EditGrid {
+    int accept = 0;
+    int OnDrop(SGDataObject*, int, long) override { return accept; }
+  };
+  for (int accept : {0, 1}) {
+    SGHeadlessSystem system;
+    DropGrid grid;
+    grid.CreateGrid(0, RECT{0, 0, 400, 300}, system, nullptr, 1);
+    grid.SetColumnCount(5);
+    grid.SetRowCount(10);
+    grid.LayoutChildren();
+    grid.accept = accept;
+    CSGDropTarget target(&grid);
+    SGDataObject data{std::string("p\tq")};
+    EXPECT_EQ(target.OnDrop(&data, POINT{160, 50}), accept);  // cell (2, 2)
+    const char* t = grid.GetCellText(3, 2);
+    EXPECT_STREQ(t ? t : "", accept ? "q" : "") << accept;
+  }
 }
