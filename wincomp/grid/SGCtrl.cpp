@@ -9,7 +9,9 @@
 #include "wincomp/grid/SGDefs.h"
 #include "wincomp/grid/SGGrid.h"
 #include "wincomp/grid/SGHeadings.h"
+#include "wincomp/grid/SGPrint.h"
 #include "wincomp/grid/SGScroll.h"
+#include "wincomp/grid/SGSelectList.h"
 #include "wincomp/grid/SGTab.h"
 
 using namespace sgw;
@@ -88,6 +90,11 @@ void CSGCtrl::OnCreate() {
   m_CUGHScroll->CreateWnd(sys, SGWindowKind::HScroll, me, nullptr, none, SG_ID_HSCROLL);
   m_CUGTab->CreateWnd(sys, SGWindowKind::Tabs, me, nullptr, none, SG_ID_TAB);
   m_CUGHint->Create(this);
+  m_printJob = std::make_unique<CSGPrintJob>();
+  m_printJob->m_ctrl = this;
+  m_defEditCtrl.m_ctrl = this;
+  m_defEditCtrl.CreateWnd(sys, SGWindowKind::Edit, m_CUGGrid->Port(), nullptr, none, SG_ID_EDIT);
+  if (m_defEditCtrl.Port()) m_defEditCtrl.Port()->ShowWindow(false);
   LayoutChildren();
 }
 
@@ -144,7 +151,12 @@ void CSGCtrl::WithMeasureDC(const std::function<void(plat::CDC&)>& fn) {
 
 // ---------------------------------------------------------------- sheets
 
-void CSGCtrl::ConnectSheet(CSGGridInfo* gi) { gi->m_ownDataSource->m_grid = this; }
+void CSGCtrl::ConnectSheet(CSGGridInfo* gi) {
+  gi->m_ownDataSource->m_grid = this;
+  gi->m_editCtrl = &m_defEditCtrl;
+  gi->m_multiSelect->m_ctrl = this;
+  gi->m_multiSelect->m_GI = gi;
+}
 
 int CSGCtrl::SetSheetCount(int count) {
   if (count < 1 || count > SG_MAX_SHEETS) return 1;
@@ -641,6 +653,17 @@ int CSGCtrl::SetDefaultFont(const plat::CFont* font) {
 
 int CSGCtrl::SetMultiSelectMode(int mode) {
   m_GI->m_multiSelectFlag = mode;
+  m_GI->m_multiSelect->SetMode(mode);
+  return 0;
+}
+
+int CSGCtrl::SelectRange(int startCol, long startRow, int endCol, long endRow) {
+  if (m_GI->m_multiSelectFlag) {
+    m_GI->m_multiSelect->StartBlock(startCol, startRow);
+    m_GI->m_multiSelect->AddToBlock(endCol, endRow);
+  }
+  RedrawRange(std::min(startCol, endCol), std::min(startRow, endRow), std::max(startCol, endCol),
+              std::max(startRow, endRow));
   return 0;
 }
 
@@ -664,13 +687,25 @@ int CSGCtrl::EnableMenu(int flag) {
   return 0;
 }
 
-int CSGCtrl::OpenPopupMenu(int col, long row, int section, POINT* /*screenPoint*/) {
+int CSGCtrl::OpenPopupMenu(int col, long row, int section, POINT* screenPoint) {
   if (!m_GI->m_menuEnabled) return 1;
+  if (m_GI->m_enableJoins) {
+    int c = col;
+    long r = row;
+    if (GetJoinStart(&c, &r) == 0) {
+      col = c;
+      row = r;
+    }
+  }
   if (!OnPopupOpen(col, row, section)) return 2;
   m_menuCol = col;
   m_menuRow = row;
   m_menuSection = section;
-  return 3;  // no menu can be tracked here
+  UINT chosen = 0;
+  if (!Port() || !Port()->TrackPopupMenu(m_menu, screenPoint ? *screenPoint : POINT{}, &chosen))
+    return 3;
+  if (chosen != 0) OnCommand(chosen);
+  return 0;
 }
 
 int CSGCtrl::RedrawAll() {

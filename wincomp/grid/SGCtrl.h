@@ -13,7 +13,9 @@
 #include "platform/CDC.h"
 #include "wincomp/grid/SGCell.h"
 #include "wincomp/grid/SGCellType.h"
+#include "wincomp/grid/SGCellTypes.h"
 #include "wincomp/grid/SGDataSource.h"
+#include "wincomp/grid/SGEdit.h"
 #include "wincomp/grid/SGGridInfo.h"
 #include "wincomp/grid/SGPtrList.h"
 #include "wincomp/grid/SGWnd.h"
@@ -26,6 +28,8 @@ class CSGVScroll;
 class CSGHScroll;
 class CSGTab;
 class CSGHint;
+class CSGPrintJob;
+struct SGDataObject;
 
 // Section codes.
 constexpr int SG_SECTION_GRID = 1;
@@ -57,11 +61,6 @@ constexpr int SG_MAX_HEADING_SIZE = 1024;
 // Child window ids.
 constexpr UINT SG_ID_GRID = 1, SG_ID_TOPHDG = 2, SG_ID_SIDEHDG = 3, SG_ID_CNRBTN = 4, SG_ID_TAB = 5,
                SG_ID_VSCROLL = 6, SG_ID_HSCROLL = 7, SG_ID_EDIT = 123;
-
-struct SGMenuItem {
-  UINT id = 0;
-  std::string text;  // empty: a separator
-};
 
 class CSGCtrl : public CSGWnd {
  public:
@@ -145,6 +144,7 @@ class CSGCtrl : public CSGWnd {
   // Appearance, selection, menu and redraw.
   int SetDefaultFont(const plat::CFont* font);
   int SetMultiSelectMode(int mode);
+  int SelectRange(int startCol, long startRow, int endCol, long endRow);
   int EmptyMenu();
   int AddMenuItem(UINT id, const char* text);
   const std::vector<SGMenuItem>& GetMenuItems() const { return m_menu; }
@@ -164,6 +164,25 @@ class CSGCtrl : public CSGWnd {
   int HitTestCellRect(int x, int y, int* col, long* row, RECT* rect);
   int LayoutChildren();
   bool IsInLayout() const { return m_layoutDepth > 0; }
+
+  // Editing, clipboard and printing.
+  int StartEdit(int col, long row, int firstChar);
+  int EditCurrentCell();
+  int EditCurrentCellWithKey(UINT ch);
+  int EditFinished(const char* text, int cancelled, int moveOn, int nextCol, long nextRow);
+  int CopySelection();
+  int CutSelection();
+  int CopyOrCutSelection(int cut);
+  int PasteFromClipboard();
+  int PasteText(const char* text);
+  int CopyTextToClipboard(const char* text);
+  int GetClipboardText(std::string* out);
+  // The find dialog's message: no find dialog is ever opened for a grid here.
+  int OnFindReplace() { return 0; }
+  int PrintInit(plat::CDC* dc, void* dialog, int startCol, long startRow, int endCol, long endRow);
+  int PrintPage(plat::CDC* dc, int page);
+  // The grid window itself or one of its child windows.
+  bool IsGridWindow(const CSGWnd* wnd) const;
 
   // Current cell, movement and scrolling.
   int GetCurrentColumn() const { return m_GI->m_currentCol; }
@@ -273,6 +292,10 @@ class CSGCtrl : public CSGWnd {
   virtual int CanStartColumnMove(int /*col*/) { return TRUE; }
   virtual int CanMoveColumn(int /*fromCol*/, int /*toCol*/) { return TRUE; }
   virtual void OnTrackWindowMoving(RECT* /*from*/, RECT* /*to*/) {}
+  // Drag and drop through a drop target (none is registered in this program).
+  virtual int OnDragEnter(SGDataObject* /*data*/) { return 0; }
+  virtual int OnDragOver(SGDataObject* /*data*/, int /*col*/, long /*row*/) { return 0; }
+  virtual int OnDrop(SGDataObject* /*data*/, int /*col*/, long /*row*/) { return 0; }
 
   // Measures with the grid's device context (the cell area's).
   void WithMeasureDC(const std::function<void(plat::CDC&)>& fn);
@@ -280,9 +303,9 @@ class CSGCtrl : public CSGWnd {
   // The registered cell types and the built-in ones (indexes 0 to 3).
   CSGPtrList m_cellTypeList;
   CSGCellType m_defCellType;
-  CSGCellType m_dropListType;
-  CSGCellType m_checkBoxType;
-  CSGCellType m_arrowType;
+  CSGDropListType m_dropListType;
+  CSGCheckBoxType m_checkBoxType;
+  CSGArrowType m_arrowType;
 
   int m_menuCol = 0;
   long m_menuRow = 0;
@@ -305,6 +328,11 @@ class CSGCtrl : public CSGWnd {
   int m_editInProgress = 0;
   int m_editCol = -1;
   long m_editRow = -1;
+  CSGEdit m_defEditCtrl;         // the sheets' editor unless an owner supplies another
+  CSGWnd* m_editCtrl = nullptr;  // the editor in use
+  CSGCell m_editCell;
+  CSGWnd* m_editParent = nullptr;
+  std::unique_ptr<CSGPrintJob> m_printJob;
 
   plat::CPen m_whitePen;
   plat::CPen m_shadowPen;

@@ -7,6 +7,7 @@
 #include "wincomp/grid/SGGrid.h"
 #include "wincomp/grid/SGHeadings.h"
 #include "wincomp/grid/SGScroll.h"
+#include "wincomp/grid/SGSelectList.h"
 
 using namespace sgw;
 
@@ -132,6 +133,14 @@ void CSGCtrl::ScrollColIntoView() {
 
 int CSGCtrl::GotoRow(long row) {
   CSGGridInfo& g = *m_GI;
+  if (g.m_moveType == 0 && !m_CUGGrid->IsKeyDown(VK_SHIFT) && !m_CUGGrid->IsKeyDown(VK_CONTROL)) {
+    int c = 0;
+    long r = 0;
+    if (g.m_multiSelect->GetCurrentCell(&c, &r) == 0) {
+      g.m_currentCol = c;
+      g.m_currentRow = static_cast<int>(r);
+    }
+  }
   if (row == g.m_requestedRow) return 0;
   if (ValidateRow(&row, true) != 0) return 1;
   if (row == g.m_requestedRow) return 0;
@@ -210,6 +219,29 @@ void CSGCtrl::ApplyMove() {
   CSGGridInfo& g = *m_GI;
   g.m_currentCol = g.m_requestedCol;
   g.m_currentRow = g.m_requestedRow;
+  if (g.m_multiSelectFlag && !m_editInProgress) {
+    CSGSelectList& sel = *g.m_multiSelect;
+    switch (g.m_moveType) {
+      case 0:
+        sel.OnKeyMove(g.m_requestedCol, g.m_requestedRow);
+        break;
+      case 1:
+        sel.OnLeftClick(g.m_requestedCol, g.m_requestedRow, g.m_moveFlags);
+        break;
+      case 2:
+        sel.OnRightClick(g.m_requestedCol, g.m_requestedRow, g.m_moveFlags);
+        break;
+      default:
+        sel.OnDragMove(g.m_requestedCol, g.m_requestedRow, g.m_moveFlags);
+        break;
+    }
+    int c = 0;
+    long r = 0;
+    if (sel.GetCurrentCell(&c, &r) == 0) {
+      g.m_currentCol = c;
+      g.m_currentRow = static_cast<int>(r);
+    }
+  }
   const bool colChanged = g.m_currentCol != g.m_lastCurrentCol;
   const bool rowChanged = g.m_currentRow != g.m_lastCurrentRow;
   if (colChanged) {

@@ -5,6 +5,7 @@
 #include "wincomp/grid/SGCtrl.h"
 #include "wincomp/grid/SGDefs.h"
 #include "wincomp/grid/SGGridInfo.h"
+#include "wincomp/grid/SGSelectList.h"
 
 using namespace sgw;
 using plat::CDC;
@@ -156,7 +157,11 @@ void CSGGrid::PaintInvalidCells(CDC* dc) {
   if (m_hasFocus && currentDrawn) ctrl.DrawFocusFrame(dc, &focusRect);
 }
 
-int CSGGrid::SelectedBlock(int /*col*/, long /*row*/) const { return 0; }
+int CSGGrid::SelectedBlock(int col, long row) const {
+  int index = 0;
+  if (!m_GI->m_multiSelect->IsSelected(col, row, &index)) return 0;
+  return index + 1;
+}
 
 void CSGGrid::OnPaint(CDC* dc) {
   m_paintHint.AddRange(0, 0, m_GI->m_numberCols, m_GI->m_numberRows);

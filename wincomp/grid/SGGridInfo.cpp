@@ -1,6 +1,7 @@
 #include "wincomp/grid/SGGridInfo.h"
 
 #include "wincomp/grid/SGDefs.h"
+#include "wincomp/grid/SGSelectList.h"
 
 CSGGridInfo::CSGGridInfo()
     : m_colDefaultCell(std::make_unique<CSGCell>()),
@@ -15,9 +16,13 @@ CSGGridInfo::CSGGridInfo()
   m_hdgDefaultCell->SetBorderStyle(0x2000);
   m_hdgDefaultCell->SetAlignment(0x24);
   m_defDataSource = m_ownDataSource.get();
+  m_ownSelectList = std::make_unique<CSGSelectList>();
+  m_multiSelect = m_ownSelectList.get();
 }
 
-CSGGridInfo::~CSGGridInfo() = default;
+CSGGridInfo::~CSGGridInfo() {
+  if (m_ownSelectList) m_ownSelectList->ForgetChanges();
+}
 
 int CSGGridInfo::RowHeight(int row) const {
   if (row < 0 || row >= m_numberRows) return 0;

@@ -103,7 +103,8 @@ class CSGGridInfo {
   std::unique_ptr<CSGMem> m_ownDataSource;
   int m_moveType = 0;
   unsigned m_moveFlags = 0;
-  CSGSelectList* m_multiSelect = nullptr;  // not owned here: multiple selection sets it
+  std::unique_ptr<CSGSelectList> m_ownSelectList;  // the sheet's selected blocks
+  CSGSelectList* m_multiSelect = nullptr;          // = m_ownSelectList
   int m_arrowCursor;
   int m_WEResizeCursor;
   int m_NSResizeCursor;

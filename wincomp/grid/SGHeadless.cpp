@@ -55,7 +55,8 @@ void SGHeadlessPort::SetFocus() {
   if (old == this) return;
   system_->focus_ = this;
   if (old) old->wnd_->OnKillFocus();
-  wnd_->OnSetFocus();
+  // The window losing the focus may have taken it elsewhere already.
+  if (system_->focus_ == this) wnd_->OnSetFocus();
 }
 
 void SGHeadlessPort::SetCapture() { system_->capture_ = this; }
@@ -74,6 +75,29 @@ void SGHeadlessPort::SetScrollInfo(int min, int max, int page) {
   scrollMin_ = min;
   scrollMax_ = max;
   scrollPage_ = page;
+}
+
+void SGHeadlessPort::DefaultChar(UINT ch) {
+  if (selectedAll_) text_.clear();
+  selectedAll_ = false;
+  if (ch == 8) {
+    if (!text_.empty()) text_.pop_back();
+    return;
+  }
+  text_ += static_cast<char>(ch);
+}
+
+CSGWnd* SGHeadlessPort::FocusWnd() const {
+  return system_->focus_ ? system_->focus_->wnd_ : nullptr;
+}
+
+bool SGHeadlessPort::TrackPopupMenu(const std::vector<SGMenuItem>& items, POINT /*screen*/,
+                                    UINT* chosen) {
+  system_->lastMenu = items;
+  *chosen = 0;
+  if (system_->menuAnswer < 0) return false;
+  *chosen = static_cast<UINT>(system_->menuAnswer);
+  return true;
 }
 
 void SGHeadlessPort::FireTimer(int id) {

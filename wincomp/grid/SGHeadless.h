@@ -37,6 +37,18 @@ class SGHeadlessPort : public SGWindowPort {
   void SetScrollPos(int pos) override { scrollPos_ = pos; }
   void SetTimer(int id, int ms) override { timers_[id] = ms; }
   void KillTimer(int id) override { timers_.erase(id); }
+  void ShowWindow(bool show) override { visible_ = show; }
+  bool IsVisible() const override { return visible_; }
+  void SetFont(const plat::CFont* font) override { font_ = font; }
+  void SetWindowText(const std::string& text) override { text_ = text; }
+  std::string GetWindowText() const override { return text_; }
+  void SelectAllText() override { selectedAll_ = true; }
+  void SetItems(const std::vector<std::string>& items) override { items_ = items; }
+  // Typing replaces a selected whole text, else appends; backspace takes one back.
+  void DefaultChar(UINT ch) override;
+  RECT GetWindowRect() const override { return rect_; }
+  CSGWnd* FocusWnd() const override;
+  bool TrackPopupMenu(const std::vector<SGMenuItem>& items, POINT screen, UINT* chosen) override;
 
   // What tests look at.
   struct Scroll {
@@ -60,6 +72,8 @@ class SGHeadlessPort : public SGWindowPort {
   int ScrollMax() const { return scrollMax_; }
   int ScrollPage() const { return scrollPage_; }
   int ScrollPos() const { return scrollPos_; }
+  const plat::CFont* Font() const { return font_; }
+  const std::vector<std::string>& Items() const { return items_; }
 
  private:
   SGHeadlessSystem* system_;
@@ -72,6 +86,11 @@ class SGHeadlessPort : public SGWindowPort {
   int cursor_ = 0;
   std::map<int, int> timers_;
   int scrollMin_ = 0, scrollMax_ = 0, scrollPage_ = 0, scrollPos_ = 0;
+  bool visible_ = true;
+  const plat::CFont* font_ = nullptr;
+  std::string text_;
+  bool selectedAll_ = false;
+  std::vector<std::string> items_;
 };
 
 class SGHeadlessSystem : public SGWindowSystem {
@@ -84,6 +103,15 @@ class SGHeadlessSystem : public SGWindowSystem {
   static SGHeadlessPort* PortOf(const CSGWnd& wnd) {
     return static_cast<SGHeadlessPort*>(wnd.Port());
   }
+  bool SetClipboardText(const std::string& text) override {
+    clipboard_ = text;
+    return true;
+  }
+  std::optional<std::string> GetClipboardText() override { return clipboard_; }
+  void ClearClipboard() { clipboard_.reset(); }
+  // What a popup menu answers: the id to pick (0 none), or -1 when it cannot be shown.
+  long menuAnswer = 0;
+  std::vector<SGMenuItem> lastMenu;
   void SetKeyDown(UINT vk, bool down) {
     if (down)
       keys_.insert(vk);
@@ -97,4 +125,5 @@ class SGHeadlessSystem : public SGWindowSystem {
   SGHeadlessPort* focus_ = nullptr;
   SGHeadlessPort* capture_ = nullptr;
   std::set<UINT> keys_;
+  std::optional<std::string> clipboard_;
 };

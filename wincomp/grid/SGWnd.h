@@ -4,11 +4,20 @@
 #pragma once
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "platform/CDC.h"
 #include "platform/WinTypes.h"
 
 class CSGWnd;
+
+// A popup menu entry; an empty text is a separator.
+struct SGMenuItem {
+  UINT id = 0;
+  std::string text;
+};
 
 class SGWindowPort {
  public:
@@ -36,6 +45,30 @@ class SGWindowPort {
   // A repeating timer delivering OnTimer(id) to the window.
   virtual void SetTimer(int /*id*/, int /*ms*/) {}
   virtual void KillTimer(int /*id*/) {}
+  // Editor and list windows.
+  virtual void ShowWindow(bool /*show*/) {}
+  virtual bool IsVisible() const { return true; }
+  virtual void SetParentPort(SGWindowPort* /*parent*/) {}
+  virtual void SetFont(const plat::CFont* /*font*/) {}
+  virtual void SetWindowText(const std::string& /*text*/) {}
+  virtual std::string GetWindowText() const { return {}; }
+  virtual void SelectAllText() {}
+  virtual void SetItems(const std::vector<std::string>& /*items*/) {}
+  // The window's own handling of a key or character that its owner passes on.
+  virtual void DefaultKeyDown(UINT /*key*/) {}
+  virtual void DefaultChar(UINT /*ch*/) {}
+  // The window rectangle in the parent's client coordinates.
+  virtual RECT GetWindowRect() const { return GetClientRect(); }
+  // The grid window that has the input focus in this window system (null: none of them,
+  // or a window that is not part of a grid).
+  virtual CSGWnd* FocusWnd() const { return nullptr; }
+  // Shows a popup menu at a screen point; false when it cannot be shown. *chosen is the
+  // picked id, 0 when none.
+  virtual bool TrackPopupMenu(const std::vector<SGMenuItem>& /*items*/, POINT /*screen*/,
+                              UINT* chosen) {
+    *chosen = 0;
+    return false;
+  }
 };
 
 enum class SGWindowKind {
@@ -48,7 +81,9 @@ enum class SGWindowKind {
   HScroll,
   Tabs,
   TabArrows,
-  Hint
+  Hint,
+  Edit,
+  ListBox
 };
 
 class SGWindowSystem {
@@ -59,6 +94,9 @@ class SGWindowSystem {
   virtual std::unique_ptr<SGWindowPort> CreatePort(CSGWnd* wnd, SGWindowKind kind,
                                                    SGWindowPort* parent, void* nativeParent,
                                                    const RECT& rect, UINT id) = 0;
+  // The text clipboard (CF_TEXT): false / nothing when it cannot be used or has no text.
+  virtual bool SetClipboardText(const std::string& /*text*/) { return false; }
+  virtual std::optional<std::string> GetClipboardText() { return std::nullopt; }
 };
 
 class CSGWnd {

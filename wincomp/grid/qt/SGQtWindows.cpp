@@ -4,6 +4,7 @@
 #include <QFocusEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTimer>
@@ -12,11 +13,38 @@
 #include <cstring>
 #include <unordered_map>
 
+#include "platform/Strings.h"
+#include "platform/qt/Clipboard.h"
 #include "platform/qt/QtDc.h"
 #include "wincomp/grid/SGCtrl.h"
 #include "wincomp/grid/SGDefs.h"
+#include "wincomp/grid/SGEdit.h"
 
 namespace {
+
+// Every widget of a grid window names its window, so that the focus widget can be told.
+constexpr const char* kWndProperty = "sgWnd";
+
+void MarkWidget(QWidget* w, CSGWnd* wnd) {
+  w->setProperty(kWndProperty, QVariant::fromValue(reinterpret_cast<quintptr>(wnd)));
+}
+
+CSGWnd* WndOfWidget(const QWidget* w) {
+  for (; w; w = w->parentWidget()) {
+    const QVariant v = w->property(kWndProperty);
+    if (v.isValid()) return reinterpret_cast<CSGWnd*>(v.value<quintptr>());
+  }
+  return nullptr;
+}
+
+QString ToQString(const std::string& bytes) {
+  const std::u16string u = plat::DecodeForDisplay(bytes);
+  return QString::fromUtf16(u.data(), static_cast<qsizetype>(u.size()));
+}
+
+bool Printable(const QString& text) {
+  return !text.isEmpty() && text[0].unicode() >= 0x20 && text[0].unicode() != 0x7F;
+}
 
 UINT MouseFlags(Qt::MouseButtons buttons, Qt::KeyboardModifiers mods) {
   UINT f = 0;
@@ -218,6 +246,123 @@ bool SGQtPaintWidget::focusNextPrevChild(bool next) {
   return QWidget::focusNextPrevChild(next);
 }
 
+// ------------------------------------------------------------------ editor
+
+SGQtEditWidget::SGQtEditWidget(CSGWnd* wnd, QWidget* parent) : QPlainTextEdit(parent), wnd_(wnd) {
+  setFrameShape(QFrame::NoFrame);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  setTabChangesFocus(false);
+  document()->setDocumentMargin(1);
+  QObject::connect(this, &QPlainTextEdit::textChanged, this, [this] {
+    if (isVisible()) static_cast<CSGEdit*>(wnd_)->OnUpdate();
+  });
+}
+
+bool SGQtEditWidget::event(QEvent* e) {
+  // Tab, Enter and Escape belong to the editor, not to the dialog around the grid.
+  if (e->type() == QEvent::KeyPress) {
+    auto* k = static_cast<QKeyEvent*>(e);
+    if (k->key() == Qt::Key_Tab || k->key() == Qt::Key_Backtab) {
+      keyPressEvent(k);
+      return true;
+    }
+  }
+  if (e->type() == QEvent::ShortcutOverride) {
+    auto* k = static_cast<QKeyEvent*>(e);
+    if (k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter || k->key() == Qt::Key_Escape) {
+      e->accept();
+      return true;
+    }
+  }
+  return QPlainTextEdit::event(e);
+}
+
+void SGQtEditWidget::keyPressEvent(QKeyEvent* e) {
+  const UINT vk = VirtualKey(e->key());
+  e->accept();
+  if (vk) {
+    passOn = false;
+    wnd_->OnKeyDown(vk, e->isAutoRepeat() ? 2 : 1, 0);
+    if (!passOn) return;
+  }
+  const QString text = e->text();
+  if (Printable(text)) {
+    passOn = false;
+    wnd_->OnChar(text[0].unicode(), 1, 0);
+    if (!passOn) return;
+  }
+  QPlainTextEdit::keyPressEvent(e);
+}
+
+void SGQtEditWidget::focusInEvent(QFocusEvent* e) {
+  QPlainTextEdit::focusInEvent(e);
+  wnd_->OnSetFocus();
+}
+
+void SGQtEditWidget::focusOutEvent(QFocusEvent* e) {
+  QPlainTextEdit::focusOutEvent(e);
+  // Qt does not name the widget that takes the focus: look once the change is done, and
+  // finish (which may start the next edit) outside this handler.
+  QPointer<SGQtEditWidget> self(this);
+  CSGWnd* wnd = wnd_;
+  QTimer::singleShot(0, this, [self, wnd] {
+    if (self && !self->hasFocus()) wnd->OnKillFocus();
+  });
+}
+
+// ------------------------------------------------------------------ drop list
+
+SGQtListWidget::SGQtListWidget(CSGWnd* wnd, QWidget* parent) : QListWidget(parent), wnd_(wnd) {
+  setFrameShape(QFrame::Box);
+  setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  QObject::connect(this, &QListWidget::currentRowChanged, this,
+                   [this](int row) { static_cast<CSGLstBox*>(wnd_)->m_curSel = row; });
+}
+
+void SGQtListWidget::keyPressEvent(QKeyEvent* e) {
+  const UINT vk = VirtualKey(e->key());
+  if (vk == sgw::VK_ESCAPE || vk == sgw::VK_RETURN) {
+    e->accept();
+    wnd_->OnKeyDown(vk, 1, 0);
+    return;
+  }
+  QListWidget::keyPressEvent(e);
+}
+
+void SGQtListWidget::mousePressEvent(QMouseEvent* e) {
+  // Held by the grab, presses outside the list pick nothing.
+  if (!rect().contains(e->position().toPoint())) return;
+  QListWidget::mousePressEvent(e);
+}
+
+void SGQtListWidget::mouseReleaseEvent(QMouseEvent* e) {
+  const bool inside = rect().contains(e->position().toPoint());
+  if (inside) QListWidget::mouseReleaseEvent(e);
+  QPointer<SGQtListWidget> self(this);
+  wnd_->OnLButtonUp(0, ToPoint(e->position()));
+  // A click outside ends the list, as a click on another window would.
+  if (self && !inside && self->hasFocus()) static_cast<CSGLstBox*>(wnd_)->Close();
+}
+
+void SGQtListWidget::focusInEvent(QFocusEvent* e) {
+  QListWidget::focusInEvent(e);
+  wnd_->OnSetFocus();
+}
+
+void SGQtListWidget::focusOutEvent(QFocusEvent* e) {
+  QListWidget::focusOutEvent(e);
+  releaseMouse();
+  // The list destroys itself on the focus loss: not inside its own event handler.
+  QPointer<SGQtListWidget> self(this);
+  CSGWnd* wnd = wnd_;
+  QTimer::singleShot(0, [self, wnd] {
+    if (self && !self->hasFocus()) wnd->OnKillFocus();
+  });
+}
+
 // ------------------------------------------------------------------ scroll bar
 
 SGQtScrollBar::SGQtScrollBar(CSGWnd* wnd, Qt::Orientation o, QWidget* parent)
@@ -293,10 +438,17 @@ SGQtPort::SGQtPort(CSGWnd* wnd, SGWindowKind kind, QWidget* parent, const RECT& 
     case SGWindowKind::TabArrows:
       widget_ = new SGQtScrollBar(wnd, Qt::Horizontal, parent);
       break;
+    case SGWindowKind::Edit:
+      widget_ = new SGQtEditWidget(wnd, parent);
+      break;
+    case SGWindowKind::ListBox:
+      widget_ = new SGQtListWidget(wnd, parent);
+      break;
     default:
       widget_ = new SGQtPaintWidget(wnd, kind, parent);
       break;
   }
+  MarkWidget(widget_, wnd);
   widget_->setGeometry(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
   if (kind == SGWindowKind::Hint) {
     widget_->setWindowFlags(Qt::ToolTip);
@@ -308,7 +460,118 @@ SGQtPort::SGQtPort(CSGWnd* wnd, SGWindowKind kind, QWidget* parent, const RECT& 
 
 SGQtPort::~SGQtPort() {
   for (auto& t : timers_) delete t.second;
+  if (kind_ == SGWindowKind::Edit || kind_ == SGWindowKind::ListBox) {
+    // These go while one of their own events may still be on the stack.
+    if (widget_) {
+      widget_->releaseMouse();
+      widget_->hide();
+      widget_->setProperty(kWndProperty, QVariant());
+      widget_->disconnect();
+      widget_->deleteLater();
+    }
+    return;
+  }
   delete widget_.data();
+}
+
+void SGQtPort::SetCapture() {
+  if (kind_ == SGWindowKind::ListBox && widget_) widget_->grabMouse();
+}
+
+void SGQtPort::ReleaseCapture() {
+  if (kind_ == SGWindowKind::ListBox && widget_) widget_->releaseMouse();
+}
+
+void SGQtPort::ShowWindow(bool show) {
+  if (!widget_) return;
+  widget_->setVisible(show);
+  if (show) widget_->raise();
+}
+
+bool SGQtPort::IsVisible() const { return widget_ && widget_->isVisible(); }
+
+void SGQtPort::SetParentPort(SGWindowPort* parent) {
+  QWidget* p = parent ? static_cast<SGQtPort*>(parent)->Widget() : nullptr;
+  if (!widget_ || !p || widget_->parentWidget() == p) return;
+  const bool visible = widget_->isVisible();
+  widget_->setParent(p);
+  widget_->setVisible(visible);
+}
+
+void SGQtPort::SetFont(const plat::CFont* font) {
+  if (!widget_) return;
+  if (!font) {
+    widget_->setFont(QFont());
+    return;
+  }
+  const LOGFONT lf = font->GetLogFont();
+  QFont f(QString::fromLatin1(lf.lfFaceName));
+  if (lf.lfHeight != 0) f.setPixelSize(std::abs(static_cast<int>(lf.lfHeight)));
+  if (lf.lfWeight >= 600) f.setBold(true);
+  f.setItalic(lf.lfItalic != 0);
+  widget_->setFont(f);
+}
+
+void SGQtPort::SetWindowText(const std::string& text) {
+  if (auto* e = dynamic_cast<SGQtEditWidget*>(widget_.data())) {
+    QSignalBlocker block(e);
+    e->setPlainText(ToQString(text));
+  }
+}
+
+std::string SGQtPort::GetWindowText() const {
+  if (auto* e = dynamic_cast<SGQtEditWidget*>(widget_.data()))
+    return e->toPlainText().toStdString();
+  return {};
+}
+
+void SGQtPort::SelectAllText() {
+  if (auto* e = dynamic_cast<SGQtEditWidget*>(widget_.data())) {
+    e->selectAll();
+    e->ensureCursorVisible();
+  }
+}
+
+void SGQtPort::SetItems(const std::vector<std::string>& items) {
+  auto* l = dynamic_cast<SGQtListWidget*>(widget_.data());
+  if (!l) return;
+  QSignalBlocker block(l);
+  l->clear();
+  for (const std::string& item : items) l->addItem(ToQString(item));
+  l->setCurrentRow(-1);
+}
+
+void SGQtPort::DefaultKeyDown(UINT /*key*/) {
+  if (auto* e = dynamic_cast<SGQtEditWidget*>(widget_.data())) e->passOn = true;
+  if (auto* l = dynamic_cast<SGQtListWidget*>(widget_.data())) l->passOn = true;
+}
+
+void SGQtPort::DefaultChar(UINT /*ch*/) {
+  if (auto* e = dynamic_cast<SGQtEditWidget*>(widget_.data())) e->passOn = true;
+}
+
+RECT SGQtPort::GetWindowRect() const {
+  const QRect g = widget_->geometry();
+  return RECT{g.left(), g.top(), g.left() + g.width(), g.top() + g.height()};
+}
+
+CSGWnd* SGQtPort::FocusWnd() const { return WndOfWidget(QApplication::focusWidget()); }
+
+bool SGQtPort::TrackPopupMenu(const std::vector<SGMenuItem>& items, POINT screen, UINT* chosen) {
+  *chosen = 0;
+  if (!widget_) return false;
+  QMenu menu(widget_);
+  for (const SGMenuItem& item : items) {
+    if (item.text.empty()) {
+      menu.addSeparator();
+      continue;
+    }
+    QAction* a = menu.addAction(ToQString(item.text));
+    a->setData(QVariant::fromValue(item.id));
+  }
+  QAction* picked = menu.exec(QPoint(screen.x, screen.y));
+  if (picked) *chosen = picked->data().toUInt();
+  return true;
 }
 
 QImage* SGQtPort::Backing() const {
@@ -407,7 +670,9 @@ POINT SGQtPort::ClientToScreen(POINT p) const {
 }
 
 bool SGQtPort::IsKeyDown(UINT vk) const {
-  const Qt::KeyboardModifiers m = QGuiApplication::queryKeyboardModifiers();
+  // The state the platform reports, or that of the event being handled.
+  const Qt::KeyboardModifiers m =
+      QGuiApplication::queryKeyboardModifiers() | QGuiApplication::keyboardModifiers();
   if (vk == sgw::VK_CONTROL) return m & Qt::ControlModifier;
   if (vk == sgw::VK_SHIFT) return m & Qt::ShiftModifier;
   return false;
@@ -455,6 +720,10 @@ std::unique_ptr<SGWindowPort> SGQtSystem::CreatePort(CSGWnd* wnd, SGWindowKind k
   if (kind == SGWindowKind::CellArea && parentWidget) parentWidget->setFocusProxy(port->Widget());
   return port;
 }
+
+bool SGQtSystem::SetClipboardText(const std::string& text) { return plat::SetClipboardText(text); }
+
+std::optional<std::string> SGQtSystem::GetClipboardText() { return plat::GetClipboardText(); }
 
 SGQtSystem& SGQtSystem::Instance() {
   static SGQtSystem system;

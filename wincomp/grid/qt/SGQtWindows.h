@@ -4,6 +4,8 @@
 // are QScrollBars without tracking: the thumb acts when it is released.
 #pragma once
 #include <QImage>
+#include <QListWidget>
+#include <QPlainTextEdit>
 #include <QPointer>
 #include <QRect>
 #include <QScrollBar>
@@ -59,6 +61,40 @@ class SGQtScrollBar : public QScrollBar {
   int gridPos_ = 0;
 };
 
+// The in-place editor: a frameless plain-text edit. Keys and characters go to the grid's
+// editor first, which passes on those the text edit handles itself.
+class SGQtEditWidget : public QPlainTextEdit {
+ public:
+  SGQtEditWidget(CSGWnd* wnd, QWidget* parent);
+  bool passOn = false;  // set when the grid's editor passes the key or character on
+
+ protected:
+  bool event(QEvent* e) override;
+  void keyPressEvent(QKeyEvent* e) override;
+  void focusInEvent(QFocusEvent* e) override;
+  void focusOutEvent(QFocusEvent* e) override;
+
+ private:
+  CSGWnd* wnd_;
+};
+
+// The drop list: a list widget that holds the mouse while it is open.
+class SGQtListWidget : public QListWidget {
+ public:
+  SGQtListWidget(CSGWnd* wnd, QWidget* parent);
+  bool passOn = false;
+
+ protected:
+  void keyPressEvent(QKeyEvent* e) override;
+  void mousePressEvent(QMouseEvent* e) override;
+  void mouseReleaseEvent(QMouseEvent* e) override;
+  void focusInEvent(QFocusEvent* e) override;
+  void focusOutEvent(QFocusEvent* e) override;
+
+ private:
+  CSGWnd* wnd_;
+};
+
 class SGQtPort : public SGWindowPort {
  public:
   SGQtPort(CSGWnd* wnd, SGWindowKind kind, QWidget* parent, const RECT& rect);
@@ -76,8 +112,9 @@ class SGQtPort : public SGWindowPort {
   void Draw(const std::function<void(plat::CDC&)>& paint) override;
   bool HasFocus() const override;
   void SetFocus() override;
-  void SetCapture() override {}  // Qt sends the moves to the pressed widget until release
-  void ReleaseCapture() override {}
+  // Qt sends the moves to the pressed widget until release; the drop list grabs the mouse.
+  void SetCapture() override;
+  void ReleaseCapture() override;
   void SetCursor(int cursorId) override;
   POINT ClientToScreen(POINT p) const override;
   bool IsKeyDown(UINT vk) const override;
@@ -85,6 +122,19 @@ class SGQtPort : public SGWindowPort {
   void SetScrollPos(int pos) override;
   void SetTimer(int id, int ms) override;
   void KillTimer(int id) override;
+  void ShowWindow(bool show) override;
+  bool IsVisible() const override;
+  void SetParentPort(SGWindowPort* parent) override;
+  void SetFont(const plat::CFont* font) override;
+  void SetWindowText(const std::string& text) override;
+  std::string GetWindowText() const override;
+  void SelectAllText() override;
+  void SetItems(const std::vector<std::string>& items) override;
+  void DefaultKeyDown(UINT key) override;
+  void DefaultChar(UINT ch) override;
+  RECT GetWindowRect() const override;
+  CSGWnd* FocusWnd() const override;
+  bool TrackPopupMenu(const std::vector<SGMenuItem>& items, POINT screen, UINT* chosen) override;
 
  private:
   CSGWnd* wnd_;
@@ -97,6 +147,8 @@ class SGQtSystem : public SGWindowSystem {
  public:
   std::unique_ptr<SGWindowPort> CreatePort(CSGWnd* wnd, SGWindowKind kind, SGWindowPort* parent,
                                            void* nativeParent, const RECT& rect, UINT id) override;
+  bool SetClipboardText(const std::string& text) override;
+  std::optional<std::string> GetClipboardText() override;
   static SGQtSystem& Instance();
 };
 
