@@ -76,9 +76,10 @@ TEST(BadInput, EveryDamagedFileGivesItsErrorCode) {
       {"tga type 12 without footer", "tga_16.tga", 0, {{2, {12}}}, IMG_BAD_TGA},
       // TIFF (rgb_lzw_pred_strips.tif: strip offsets entry at 5096; rgb_lzw.tif: its
       // bits per sample at 11330)
-      {"tiff strip offsets as rationals", "tiff/rgb_lzw_pred_strips.tif", 0, {{5098, U16(5)}, {5100, U32(3)}},
-       IMG_CORRUPT_DATA},
-      {"tiff 24-bit lzw with 1-bit first sample", "tiff/rgb_lzw.tif", 0, {{11330, U16(1)}}, IMG_UNSUPPORTED},
+      {"tiff strip offsets as rationals", "tiff/rgb_lzw_pred_strips.tif", 0,
+       {{5098, U16(5)}, {5100, U32(3)}}, IMG_CORRUPT_DATA},
+      {"tiff 24-bit lzw, first sample 1 bit", "tiff/rgb_lzw.tif", 0, {{11330, U16(1)}},
+       IMG_UNSUPPORTED},
   };
   for (const BadCase& c : cases) {
     SCOPED_TRACE(c.what);

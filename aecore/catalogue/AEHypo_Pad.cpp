@@ -332,7 +332,8 @@ int CAEHypo::LoadPad(const std::string& path, bool parametersOnly) {
     const Dated& dt = dated[i];
     // In 64 bits: day, hour and minute are whatever numbers the line holds.
     const long long seconds =
-        ((((static_cast<long long>(dt.day) - m_tmRef.tm_mday) * 24 + dt.hour) * 60 + dt.minute) * 60) -
+        ((((static_cast<long long>(dt.day) - m_tmRef.tm_mday) * 24 + dt.hour) * 60 + dt.minute) *
+         60) -
         (m_tmRef.tm_hour * 3600LL + m_tmRef.tm_min * 60LL + m_tmRef.tm_sec);
     m_nVelTime[datedIndex[i]] = KZ_SaturateCast<int>(static_cast<double>(seconds));
   }

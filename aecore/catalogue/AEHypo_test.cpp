@@ -365,11 +365,13 @@ TEST(AEHypoPadTest, ExtremeCountsAndNumbers) {
     int startSec;
   };
   const Case cases[] = {
-      {"sensor and point counts INT_MAX", with("4 0 0\n", "2147483647 2147483647 2147483647\n"), 0, kAny, kAny},
+      {"sensor and point counts INT_MAX", with("4 0 0\n", "2147483647 2147483647 2147483647\n"), 0,
+       kAny, kAny},
       {"velocity count INT_MAX", with("0\n\nPEAK", "2147483647\n\nPEAK"), 0, kAny, kAny},
       {"velocity time beyond int", with("0\n\nPEAK", "1\n1 1e30 4.5\n\nPEAK"), 1, INT_MAX, 30},
       {"velocity time NaN", with("0\n\nPEAK", "1\n1 nan 4.5\n\nPEAK"), 1, 0, 30},
-      {"dated velocity day INT_MAX", with("0\n\nPEAK", "1\n1 2147483647 23 59 4.5 4.5 4.5\n\nPEAK"), 1, INT_MAX, 30},
+      {"dated velocity day INT_MAX", with("0\n\nPEAK", "1\n1 2147483647 23 59 4.5 4.5 4.5\n\nPEAK"),
+       1, INT_MAX, 30},
       {"PEAK seconds beyond int", with("10:20:30\n", "10:20:1e30\n"), 1, kAny, INT_MAX},
       {"PEAK seconds NaN", with("10:20:30\n", "10:20:nan\n"), 1, kAny, 0},
   };

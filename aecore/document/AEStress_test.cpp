@@ -66,7 +66,7 @@ TEST(AEStress, NaNAndHugeValuesAreHeld) {
   EXPECT_EQ(s.m_pAxialStress[0], 0);
   EXPECT_EQ(s.m_pPressure[0], -1);  // INT32_MAX in 16 bits
   EXPECT_EQ(s.m_pStrain[0][0], 0);
-  EXPECT_EQ(s.m_pPressure[1], 0);  // INT32_MIN in 16 bits
+  EXPECT_EQ(s.m_pPressure[1], 0);   // INT32_MIN in 16 bits
   EXPECT_EQ(s.m_pStrain[0][1], 0);  // 5 - NaN
 }
 

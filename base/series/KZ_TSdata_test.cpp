@@ -464,8 +464,10 @@ TEST(TSdata, ExtremeNumbersInReadableFiles) {
   // Samples of 2e38 (factor 1e38 / 10000): the rounded plot range used to step down from
   // 10^39, beyond the float range, for ever.
   KZ_TSdata ts;
-  ASSERT_TRUE(ts.Load(WriteTmpFile("huge.kv0", "KVDATA02\nSTART_TIME: 2009/05/01 12:00:30\nTime x\n1 1e38\n0 2\n1 3\n"),
-                      nullptr, nullptr));
+  ASSERT_TRUE(
+      ts.Load(WriteTmpFile("huge.kv0",
+                           "KVDATA02\nSTART_TIME: 2009/05/01 12:00:30\nTime x\n1 1e38\n0 2\n1 3\n"),
+              nullptr, nullptr));
   EXPECT_NEAR(ts.m_pChannel[0].fPlotMin / 2e38f, 1.0f, 1e-6f);
   EXPECT_FLOAT_EQ(KZ_NiceFloorF(2.5e38f), 2e38f);
   EXPECT_FLOAT_EQ(KZ_NiceFloorF(-2.5e38f), -3e38f);
