@@ -145,7 +145,7 @@ int CAEHypo::LoadPad(const std::string& path, bool parametersOnly) {
   m_nSensors = std::min(nSens, AEH_MAX_SENSORS);
   m_nExtraPoints1 = std::min(nEx1, AEH_MAX_POINTS - m_nSensors);
   m_nExtraPoints2 = std::min(nEx2, AEH_MAX_POINTS - m_nSensors - m_nExtraPoints1);
-  if (m_nExtraPoints1 + m_nExtraPoints2 < nEx1 + nEx2)
+  if (m_nExtraPoints1 + m_nExtraPoints2 < static_cast<long long>(nEx1) + nEx2)
     warnings.push_back(plat::Format("%lld sensor and point lines: only %d points are kept",
                                     linesInFile, AEH_MAX_POINTS));
 
@@ -181,10 +181,10 @@ int CAEHypo::LoadPad(const std::string& path, bool parametersOnly) {
     // Past the end of the file every line reads empty: only the lines of kept slots are
     // still gone through, not the up to 2^31 others a count may claim.
     if (in.AtEnd()) {
-      if (line >= m_nSensors && line < nSens) line = nSens;
-      if (line >= nSens + m_nExtraPoints1 && line < nSens + static_cast<long long>(nEx1))
-        line = nSens + static_cast<long long>(nEx1);
-      if (line >= nSens + static_cast<long long>(nEx1) + m_nExtraPoints2) break;
+      const long long points1 = static_cast<long long>(nSens), points2 = points1 + nEx1;
+      if (line >= m_nSensors && line < points1) line = points1;
+      if (line >= points1 + m_nExtraPoints1 && line < points2) line = points2;
+      if (line >= points2 + m_nExtraPoints2) break;
     }
     const char* text = in.Next();
     int k = -1;
