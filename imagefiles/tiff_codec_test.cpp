@@ -321,6 +321,7 @@ TEST(TiffWrite, EveryCompressionPassesTiffinfoAndReadsBack) {
     img_free(&back);
     img_free(&src);
   }
+  if (!tools) GTEST_SKIP() << "tiffinfo/tiffcp not installed: written files read back but not checked by libtiff";
 }
 
 TEST(TiffWrite, StripsTagsAndPhotometric) {

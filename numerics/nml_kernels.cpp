@@ -4,25 +4,13 @@
 #include <cctype>
 #include <cmath>
 
+#include "numerics/nml_blas.h"
 #include "numerics/nml_runtime.h"
 
-namespace {
-
-// Offset of the first element used for a vector of n elements with increment inc.
-inline long Start(int n, int inc) { return inc < 0 ? static_cast<long>(1 - n) * inc : 0; }
-
-}  // namespace
+using nml::blas::Start;
 
 float SDOT(int n, const float* x, int incx, const float* y, int incy) {
-  float sum = 0.0f;
-  if (n <= 0) return sum;
-  if (incx == 1 && incy == 1) {
-    for (int i = 0; i < n; ++i) sum += x[i] * y[i];
-    return sum;
-  }
-  long ix = Start(n, incx), iy = Start(n, incy);
-  for (int i = 0; i < n; ++i, ix += incx, iy += incy) sum += x[ix] * y[iy];
-  return sum;
+  return nml::blas::Dot(n, x, incx, y, incy);
 }
 
 float SNRM2(int n, const float* x, int /*incx*/) {
@@ -91,99 +79,12 @@ void SROT(int n, float* x, int incx, float* y, int incy, float c, float s) {
 void SGEMV(const char* trans, const int* /*translen*/, const int* m, const int* n,
            const float* alpha, const float* a, const int* lda, const float* x,
            const int* incx, const float* beta, float* y, const int* incy) {
-  const char* name = "SGEMV ";
-  auto fail = [&](int code) {
-    nml_error_push_name(name);
-    nml_error_post(NML_TERMINAL, code);
-    nml_error_pop_name(name);
-  };
-  if (*m < 0) {
-    nml_error_set_int(1, *m);
-    return fail(2033);
-  }
-  if (*n < 0) {
-    nml_error_set_int(1, *n);
-    return fail(2014);
-  }
-  if (*lda < *m || *lda == 0) {
-    nml_error_set_int(1, *lda);
-    nml_error_set_int(2, *m);
-    return fail(1020);
-  }
-  if (*incx == 0) {
-    nml_error_set_int(1, *incx);
-    return fail(2015);
-  }
-  if (*incy == 0) {
-    nml_error_set_int(1, *incy);
-    return fail(2016);
-  }
-  const bool notrans = nml_lsame(trans, 1, "N", 1);
-  if (!notrans && !nml_lsame(trans, 1, "T", 1) && !nml_lsame(trans, 1, "C", 1)) {
-    nml_error_set_string(1, trans);
-    return fail(1019);
-  }
-  if (*m == 0 || *n == 0 || (*alpha == 0.0f && *beta == 1.0f)) return;
-  const int lenx = notrans ? *n : *m;
-  const int leny = notrans ? *m : *n;
-  long ky = Start(leny, *incy);
-  if (*beta != 1.0f) {
-    long iy = ky;
-    for (int i = 0; i < leny; ++i, iy += *incy) y[iy] = *beta == 0.0f ? 0.0f : *beta * y[iy];
-  }
-  if (*alpha == 0.0f) return;
-  const long ld = *lda;
-  if (notrans) {
-    long jx = Start(lenx, *incx);
-    for (int j = 0; j < *n; ++j, jx += *incx) {
-      const float temp = *alpha * x[jx];
-      long iy = ky;
-      for (int i = 0; i < *m; ++i, iy += *incy) y[iy] += temp * a[j * ld + i];
-    }
-  } else {
-    long jy = ky;
-    for (int j = 0; j < *n; ++j, jy += *incy) y[jy] += *alpha * SDOT(*m, a + j * ld, 1, x, *incx);
-  }
+  nml::blas::Gemv("SGEMV ", trans, *m, *n, *alpha, a, *lda, x, *incx, *beta, y, *incy);
 }
 
 void SGER(int m, int n, float alpha, const float* x, int incx, const float* y, int incy,
           float* a, int lda) {
-  const char* name = "SGER";
-  auto fail = [&](int code) {
-    nml_error_push_name(name);
-    nml_error_post(NML_TERMINAL, code);
-    nml_error_pop_name(name);
-  };
-  if (m < 0) {
-    nml_error_set_int(1, m);
-    return fail(2033);
-  }
-  if (n < 0) {
-    nml_error_set_int(1, n);
-    return fail(2014);
-  }
-  if (lda < m || lda == 0) {
-    nml_error_set_int(1, lda);
-    nml_error_set_int(2, m);
-    return fail(1020);
-  }
-  if (incx == 0) {
-    nml_error_set_int(1, 0);
-    return fail(2015);
-  }
-  if (incy == 0) {
-    nml_error_set_int(1, 0);
-    return fail(2016);
-  }
-  if (m == 0 || n == 0 || alpha == 0.0f) return;
-  long jy = Start(n, incy);
-  const long kx = Start(m, incx);
-  for (int j = 0; j < n; ++j, jy += incy) {
-    const float temp = alpha * y[jy];
-    long ix = kx;
-    float* col = a + static_cast<long>(j) * lda;
-    for (int i = 0; i < m; ++i, ix += incx) col[i] += temp * x[ix];
-  }
+  nml::blas::Ger("SGER", m, n, alpha, x, incx, y, incy, a, lda);
 }
 
 void STRSV(const char* uplo, const char* trans, const char* diag, int n, const float* a,

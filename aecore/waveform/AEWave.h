@@ -117,7 +117,8 @@ class CAEWave {
   std::unique_ptr<KZ_Ary_> m_pCoef;       // AR coefficients
   std::unique_ptr<KZ_Ary_> m_pErrNoise;   // noise-model prediction errors of the picker
   std::unique_ptr<KZ_Ary_> m_pErrSignal;  // signal-model prediction errors
-  std::vector<float> m_pDither;           // 100 counts of unit Gaussian noise per sample
+  std::vector<float> m_pDither;           // 100 counts of unit Gaussian noise per sample, scaled
+                                          // to each channel's noise when picking
   KZ_TSanaAR m_AR;                        // the picker of every pick of this record
   std::int32_t m_nAicFirst = 0;
   std::int32_t m_nAicLast = 0;

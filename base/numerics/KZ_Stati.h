@@ -81,7 +81,10 @@ class KZ_Stati {
   // library (bounded when both bound arrays are given). params[0..n-1]: start values in,
   // fitted values out; params[n..2n-1]: one-sided 95 % t half-widths. X[m] is read only by
   // KZ_ResPowerFixedOffset. Returns the residual variance, or -1.0 with params unchanged
-  // when the fit has no solution or no degrees of freedom (m <= rank, m < n, m < 1).
+  // when the fit has no solution or no degrees of freedom (m <= rank, m < n, m < 1), ends
+  // on the iteration or evaluation limit, or stops where a Gauss-Newton step would still
+  // lower the residual sum of squares by more than a thousandth (or at non-finite
+  // residuals): a stall far from the minimum is not reported as a fit.
   static double NonlinFit(const double X[], const double Y[], int m, nml_nlsq_fcn model,
                           double params[], int n, const float lower[], const float upper[]);
   static KZ_StatRecord* FitStatistics(KZ_StatRecord* out, const double x[], int nobs);

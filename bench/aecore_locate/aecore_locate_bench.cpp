@@ -3,13 +3,20 @@
 //   Road/FullProcessing: picking and location repeated around the origin, source
 //   parameters and the first-motion mechanism search.
 // Targets: pick + locate under 10 ms per event; full processing under 50 ms per event.
+// Before timing, every event is picked and located once and its location checked against
+// the source it was written from.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <random>
+#include <vector>
 
 #include "aecore/document/SynthExperiment_testkit.h"
 #include "aecore/document/TremviaDoc.h"
+#include "common/RatioReporter.h"
 #include "platform/UiServices.h"
 #include "platform/testing/FakeDocumentHost.h"
 
@@ -35,6 +42,11 @@ class ScriptedOpen : public plat::UiServices {
   std::string pad_;
 };
 
+std::vector<synth::Source>& Sources() {
+  static std::vector<synth::Source> sources;
+  return sources;
+}
+
 synth::Experiment& Experiment() {
   static synth::Experiment e = [] {
     synth::Experiment x;
@@ -44,7 +56,10 @@ synth::Experiment& Experiment() {
     x.WritePad();
     std::mt19937 rng(99);
     std::uniform_real_distribution<double> u(-18, 18);
-    for (int i = 0; i < kEvents; ++i) x.WriteEvent(i, {u(rng), u(rng), u(rng)});
+    for (int i = 0; i < kEvents; ++i) {
+      Sources().push_back({u(rng), u(rng), u(rng)});
+      x.WriteEvent(i, Sources().back());
+    }
     return x;
   }();
   return e;
@@ -85,6 +100,42 @@ void BM_FullProcessing(benchmark::State& state) { RunRoad(state, true); }
 BENCHMARK(BM_PickLocateMagnitudes)->Unit(benchmark::kMillisecond)->Iterations(200);
 BENCHMARK(BM_FullProcessing)->Unit(benchmark::kMillisecond)->Iterations(100);
 
+// Picks and locates every event once; the largest and median distance from the sources.
+void CheckLocations() {
+  synth::Experiment& e = Experiment();
+  plat::testing::FakeDocumentHost host;
+  CTremviaDoc doc(host);
+  ScriptedOpen ui(e.PadPath());
+  plat::InstallUi(&ui);
+  std::filesystem::remove(e.dir + "/SYN.aeh");
+  doc.OnOpenDocument(e.EventPath(0));
+  std::vector<double> errors;
+  for (int i = 0; i < kEvents; ++i) {
+    doc.ProcessCurrentEvent(1, false, 0, 0, 0, 0);
+    doc.ProcessCurrentEvent(2, false, 0, 0, 0, 0);
+    const AEHRecord& r = doc.m_pHypo->m_Rec;
+    const synth::Source& s = Sources()[i];
+    errors.push_back(std::sqrt((r.fX - s.x) * (r.fX - s.x) + (r.fY - s.y) * (r.fY - s.y) +
+                               (r.fZ - s.z) * (r.fZ - s.z)));
+    if (i + 1 < kEvents && !doc.StepEvent(1)) break;
+  }
+  plat::InstallUi(nullptr);
+  std::sort(errors.begin(), errors.end());
+  const double worst = errors.empty() ? 1e9 : errors.back();
+  char detail[128];
+  std::snprintf(detail, sizeof detail, "%zu events, median %.2f mm, largest %.2f mm, limit 1 mm",
+                errors.size(), errors.empty() ? 0.0 : errors[errors.size() / 2], worst);
+  tv_bench::Check(static_cast<int>(errors.size()) == kEvents && worst <= 1.0,
+                  "locations against the sources", detail);
+}
+
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  CheckLocations();
+  tv_bench::RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  return tv_bench::ExitCode();
+}

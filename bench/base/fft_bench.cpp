@@ -1,16 +1,18 @@
 // KZ_FFT and KZ_RealFFT against FFTW with FFTW_ESTIMATE plans, 1024 to 65536 points.
-// Both sides transform a fresh copy of the same input every iteration.
+// Both sides transform a fresh copy of the same input every iteration; before timing, the
+// two spectra of every size are checked against each other.
 #include <benchmark/benchmark.h>
 #include <fftw3.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
-#include "RatioReporter.h"
 #include "base/numerics/KZ_FFT.h"
-
+#include "common/RatioReporter.h"
 namespace {
 
 std::vector<double> Input(std::size_t n) {
@@ -72,6 +74,50 @@ void BM_FFTW_real(benchmark::State& state) {
   fftw_free(out);
 }
 
+// Largest difference between our spectrum and FFTW's over the largest magnitude. KZ_FFT(+1)
+// and FFTW_BACKWARD share the sign exp(+2 pi i j k / n); FFTW's r2c uses exp(-...), so the
+// packed real spectrum of KZ_RealFFT(+1) is its complex conjugate.
+double ComplexMismatch(int nn) {
+  const auto in = Input(2 * static_cast<std::size_t>(nn));
+  std::vector<double> ours = in;
+  KZ_FFT(ours.data(), nn, 1);
+  fftw_complex* buf = fftw_alloc_complex(nn);
+  fftw_plan plan = fftw_plan_dft_1d(nn, buf, buf, FFTW_BACKWARD, FFTW_ESTIMATE);
+  std::memcpy(buf, in.data(), in.size() * sizeof(double));
+  fftw_execute(plan);
+  double diff = 0.0, peak = 0.0;
+  for (int k = 0; k < nn; ++k)
+    for (int c = 0; c < 2; ++c) {
+      diff = std::max(diff, std::fabs(ours[2 * k + c] - buf[k][c]));
+      peak = std::max(peak, std::fabs(buf[k][c]));
+    }
+  fftw_destroy_plan(plan);
+  fftw_free(buf);
+  return diff / peak;
+}
+
+double RealMismatch(int n) {
+  const auto in = Input(static_cast<std::size_t>(n));
+  std::vector<double> ours = in;
+  KZ_RealFFT(ours.data(), n / 2, 1);
+  double* rin = fftw_alloc_real(n);
+  fftw_complex* out = fftw_alloc_complex(n / 2 + 1);
+  fftw_plan plan = fftw_plan_dft_r2c_1d(n, rin, out, FFTW_ESTIMATE);
+  std::memcpy(rin, in.data(), in.size() * sizeof(double));
+  fftw_execute(plan);
+  double diff = std::max(std::fabs(ours[0] - out[0][0]), std::fabs(ours[1] - out[n / 2][0]));
+  double peak = std::max(std::fabs(out[0][0]), std::fabs(out[n / 2][0]));
+  for (int k = 1; k < n / 2; ++k) {
+    diff = std::max(
+        diff, std::max(std::fabs(ours[2 * k] - out[k][0]), std::fabs(ours[2 * k + 1] + out[k][1])));
+    peak = std::max(peak, std::max(std::fabs(out[k][0]), std::fabs(out[k][1])));
+  }
+  fftw_destroy_plan(plan);
+  fftw_free(rin);
+  fftw_free(out);
+  return diff / peak;
+}
+
 }  // namespace
 
 BENCHMARK(BM_KZ_FFT)->RangeMultiplier(2)->Range(1024, 65536);
@@ -81,17 +127,25 @@ BENCHMARK(BM_FFTW_real)->RangeMultiplier(2)->Range(1024, 65536);
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  std::printf("\nTime ratio KZ / FFTW (estimate plans):\n%8s %10s %10s\n", "points", "complex",
-              "real");
+  double complexErr = 0.0, realErr = 0.0;
   for (int n = 1024; n <= 65536; n *= 2) {
-    const std::string s = std::to_string(n);
-    const double c = reporter.Seconds("BM_FFTW_complex/" + s);
-    const double r = reporter.Seconds("BM_FFTW_real/" + s);
-    std::printf("%8d %10.2f %10.2f\n", n, c > 0 ? reporter.Seconds("BM_KZ_FFT/" + s) / c : 0.0,
-                r > 0 ? reporter.Seconds("BM_KZ_RealFFT/" + s) / r : 0.0);
+    complexErr = std::max(complexErr, ComplexMismatch(n));
+    realErr = std::max(realErr, RealMismatch(n));
+  }
+  char detail[96];
+  std::snprintf(detail, sizeof detail, "largest difference %.2g of the peak, limit 1e-9",
+                complexErr);
+  tv_bench::Check(complexErr <= 1e-9, "complex spectra equal FFTW's", detail);
+  std::snprintf(detail, sizeof detail, "largest difference %.2g of the peak, limit 1e-9", realErr);
+  tv_bench::Check(realErr <= 1e-9, "real spectra equal FFTW's", detail);
+  tv_bench::RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  std::printf("\nKZ_FFT and KZ_RealFFT against FFTW (estimate plans):\n");
+  for (int n = 1024; n <= 65536; n *= 2) {
+    const std::string s = "/" + std::to_string(n);
+    reporter.PrintRatio("complex " + std::to_string(n), "BM_KZ_FFT" + s, "BM_FFTW_complex" + s);
+    reporter.PrintRatio("real " + std::to_string(n), "BM_KZ_RealFFT" + s, "BM_FFTW_real" + s);
   }
   benchmark::Shutdown();
-  return 0;
+  return tv_bench::ExitCode();
 }

@@ -1,40 +1,57 @@
 #!/usr/bin/python3
-"""Times scipy.signal.sosfilt on one record of 16 channels x 8192 samples with the same
-fourth-order Butterworth band-pass as bench_base_filter (100-300 kHz at 1 MHz), and, when
-given the path of bench_base_filter, runs it and prints the time ratio.
+"""The peer of bench_base_filter: scipy.signal.sosfilt on the record and with the very
+sections the program wrote into <folder>.
 
-    /usr/bin/python3 bench/base/sosfilt_bench.py [build/bench/base/bench_base_filter]
+    /usr/bin/python3 bench/base/sosfilt_bench.py <folder> <repetitions>
+
+Reads <folder>/record.f32 (channels x samples float32, one line "channels samples" in
+record.txt) and, for every <name>.sos (rows b0 b1 b2 a0 a1 a2), filters each channel
+forward, writes the output as float64 to <name>.out and prints "<name> <seconds>": the
+median over the repetitions of the time of one pass over the record.
+
+For the check of our filters' arithmetic it also writes <name>.chain.out from
+<name>.chain (first line "gain <g>", then the sections without the gain): the sections
+one after another, each output rounded to float32 as our filters store their samples,
+then the gain, rounded to float32. That is not timed.
 """
-import re
-import subprocess
+import glob
+import os
 import sys
-import timeit
+import time
 
 import numpy as np
 from scipy import signal
 
-CHANNELS, SAMPLES = 16, 8192
-
-
-def scipy_seconds():
-    sos = signal.butter(4, [100e3, 300e3], "bandpass", fs=1e6, output="sos")
-    i = np.arange(SAMPLES)
-    x = np.array([np.sin(0.2 * i + c) + 0.3 * np.sin(0.05 * i * (c + 1)) for c in range(CHANNELS)],
-                 dtype=np.float32)
-    signal.sosfilt(sos, x, axis=-1)  # warm up
-    runs = 50
-    best = min(timeit.repeat(lambda: signal.sosfilt(sos, x, axis=-1), number=runs, repeat=5)) / runs
-    return best
-
 
 def main():
-    s = scipy_seconds()
-    print(f"scipy.signal.sosfilt, {CHANNELS} x {SAMPLES} float32, 8 sections: {s * 1e3:.3f} ms", flush=True)
-    if len(sys.argv) > 1:
-        out = subprocess.run([sys.argv[1]], check=True, capture_output=True, text=True).stdout
-        # The program ends with lines "  <what>: <time> ms".
-        for what, ms in re.findall(r"^\s+(KZ_\S+)[^:]*:\s+([0-9.]+) ms$", out, re.M):
-            print(f"{what}: {float(ms):.3f} ms, ratio to sosfilt {float(ms) * 1e-3 / s:.2f}")
+    folder, reps = sys.argv[1], int(sys.argv[2])
+    with open(os.path.join(folder, "record.txt")) as f:
+        channels, samples = (int(v) for v in f.read().split())
+    x = np.fromfile(os.path.join(folder, "record.f32"), dtype=np.float32).reshape(channels, samples)
+    x = x.astype(np.float64)  # the program's filters compute in double as well
+    for path in sorted(glob.glob(os.path.join(folder, "*.sos"))):
+        name = os.path.splitext(os.path.basename(path))[0]
+        sos = np.loadtxt(path, ndmin=2)
+        y = signal.sosfilt(sos, x, axis=-1)  # warm up, and the output to check
+        y.tofile(os.path.join(folder, name + ".out"))
+        runs, times = 20, []
+        for _ in range(reps):
+            t0 = time.perf_counter()
+            for _ in range(runs):
+                signal.sosfilt(sos, x, axis=-1)
+            times.append((time.perf_counter() - t0) / runs)
+        print(f"{name} {np.median(times):.9f}", flush=True)
+        chain = os.path.join(folder, name + ".chain")
+        if os.path.exists(chain):
+            with open(chain) as f:
+                gain = float(f.readline().split()[1])
+            sections = np.loadtxt(chain, skiprows=1, ndmin=2)
+            z = x
+            for section in sections:
+                z = signal.sosfilt(section[np.newaxis, :], z, axis=-1)
+                z = z.astype(np.float32).astype(np.float64)
+            z = (z * gain).astype(np.float32).astype(np.float64)
+            z.tofile(os.path.join(folder, name + ".chain.out"))
 
 
 if __name__ == "__main__":

@@ -1,7 +1,8 @@
 // Decodes a large PNG and a large LZW TIFF with our codecs and with Debian's libpng and
 // libtiff, and prints our time over theirs. Both files are written by the reference
 // libraries at start-up, from the same synthetic picture (smooth shading plus noise, so
-// that it compresses like a photograph rather than like flat colour).
+// that it compresses like a photograph rather than like flat colour); every decoder's
+// pixels are checked against that picture.
 #include <benchmark/benchmark.h>
 #include <png.h>
 #include <tiffio.h>
@@ -9,14 +10,12 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <map>
 #include <random>
 #include <string>
 #include <vector>
 
-// Our decoders live in their own file: libpng's names clash with the codec's.
-bool OurPngDecode(const char* path);
-bool OurTiffDecode(const char* path);
+#include "common/RatioReporter.h"
+#include "our_decoders.h"
 
 namespace {
 
@@ -74,20 +73,24 @@ void OursPng(benchmark::State& state) {
     if (!OurPngDecode(g_png.c_str())) state.SkipWithError("our PNG load failed");
 }
 
-void LibpngPng(benchmark::State& state) {
-  std::vector<unsigned char> rgb(static_cast<std::size_t>(kWidth) * kHeight * 3);
+void LibpngDecode(std::vector<unsigned char>& rgb) {
   std::vector<png_bytep> rows(kHeight);
   for (int y = 0; y < kHeight; ++y) rows[y] = &rgb[static_cast<std::size_t>(y) * kWidth * 3];
+  std::FILE* f = std::fopen(g_png.c_str(), "rb");
+  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  png_init_io(png, f);
+  png_read_info(png, info);
+  png_read_image(png, rows.data());
+  png_read_end(png, nullptr);
+  png_destroy_read_struct(&png, &info, nullptr);
+  std::fclose(f);
+}
+
+void LibpngPng(benchmark::State& state) {
+  std::vector<unsigned char> rgb(static_cast<std::size_t>(kWidth) * kHeight * 3);
   for (auto _ : state) {
-    std::FILE* f = std::fopen(g_png.c_str(), "rb");
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    png_init_io(png, f);
-    png_read_info(png, info);
-    png_read_image(png, rows.data());
-    png_read_end(png, nullptr);
-    png_destroy_read_struct(&png, &info, nullptr);
-    std::fclose(f);
+    LibpngDecode(rgb);
     benchmark::DoNotOptimize(rgb[0]);
   }
 }
@@ -97,31 +100,41 @@ void OursTiff(benchmark::State& state) {
     if (!OurTiffDecode(g_tiff.c_str())) state.SkipWithError("our TIFF load failed");
 }
 
+void LibtiffDecode(std::vector<unsigned char>& image) {
+  TIFF* t = TIFFOpen(g_tiff.c_str(), "r");
+  std::vector<unsigned char> buf(static_cast<std::size_t>(TIFFStripSize(t)));
+  std::size_t at = 0;
+  for (tstrip_t s = 0; s < TIFFNumberOfStrips(t); ++s) {
+    const tmsize_t n = TIFFReadEncodedStrip(t, s, buf.data(), static_cast<tmsize_t>(buf.size()));
+    std::copy(buf.begin(), buf.begin() + n, image.begin() + static_cast<long>(at));
+    at += static_cast<std::size_t>(n);
+  }
+  TIFFClose(t);
+}
+
 void LibtiffTiff(benchmark::State& state) {
   std::vector<unsigned char> image(static_cast<std::size_t>(kWidth) * kHeight * 3);
   for (auto _ : state) {
-    TIFF* t = TIFFOpen(g_tiff.c_str(), "r");
-    std::vector<unsigned char> buf(static_cast<std::size_t>(TIFFStripSize(t)));
-    std::size_t at = 0;
-    for (tstrip_t s = 0; s < TIFFNumberOfStrips(t); ++s) {
-      const tmsize_t n = TIFFReadEncodedStrip(t, s, buf.data(), static_cast<tmsize_t>(buf.size()));
-      std::copy(buf.begin(), buf.begin() + n, image.begin() + static_cast<long>(at));
-      at += static_cast<std::size_t>(n);
-    }
-    TIFFClose(t);
+    LibtiffDecode(image);
     benchmark::DoNotOptimize(image[0]);
   }
 }
 
-// Keeps the real time of every benchmark for the ratios printed at the end.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const auto& r : runs) times[r.benchmark_name()] = r.GetAdjustedRealTime();
-    ConsoleReporter::ReportRuns(runs);
-  }
-  std::map<std::string, double> times;
-};
+// Both decoders of a format give back the picture the files were written from.
+void CheckPixels(const char* what, const std::vector<unsigned char>& ours,
+                 const std::vector<unsigned char>& peer) {
+  const auto truth = Picture();
+  auto differing = [&](const std::vector<unsigned char>& v) {
+    if (v.size() != truth.size()) return -1L;
+    long n = 0;
+    for (std::size_t i = 0; i < v.size(); ++i) n += v[i] != truth[i];
+    return n;
+  };
+  const long a = differing(ours), b = differing(peer);
+  tv_bench::Check(a == 0 && b == 0, std::string(what) + " pixels equal the written picture",
+                  "ours " + std::to_string(a) + ", peer " + std::to_string(b) +
+                      " bytes differ (-1: not decoded)");
+}
 
 }  // namespace
 
@@ -132,17 +145,18 @@ int main(int argc, char** argv) {
   benchmark::RegisterBenchmark("tiff_lzw/ours", OursTiff)->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark("tiff_lzw/libtiff", LibtiffTiff)->Unit(benchmark::kMillisecond);
   benchmark::Initialize(&argc, argv);
-  RatioReporter reporter;
+  std::vector<unsigned char> peer(static_cast<std::size_t>(kWidth) * kHeight * 3);
+  LibpngDecode(peer);
+  CheckPixels("PNG", OurPngPixels(g_png.c_str()), peer);
+  LibtiffDecode(peer);
+  CheckPixels("LZW TIFF", OurTiffPixels(g_tiff.c_str()), peer);
+  tv_bench::RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  auto ratio = [&](const char* a, const char* b) {
-    if (!reporter.times.count(a) || !reporter.times.count(b)) return;
-    std::printf("%-18s ours / reference = %.2f (target: at most 1.5)\n", a,
-                reporter.times[a] / reporter.times[b]);
-  };
-  ratio("png/ours", "png/libpng");
-  ratio("tiff_lzw/ours", "tiff_lzw/libtiff");
+  std::printf("\nDecoding %d x %d RGB (target: at most 1.5):\n", kWidth, kHeight);
+  reporter.PrintRatio("PNG against libpng", "png/ours", "png/libpng");
+  reporter.PrintRatio("LZW TIFF against libtiff", "tiff_lzw/ours", "tiff_lzw/libtiff");
   std::remove(g_png.c_str());
   std::remove(g_tiff.c_str());
   benchmark::Shutdown();
-  return 0;
+  return tv_bench::ExitCode();
 }

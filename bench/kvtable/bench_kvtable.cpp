@@ -1,5 +1,6 @@
 // Writes and reads a 101 x 4000 KV table (the document's table size) and prints how its
-// times compare with numpy's savetxt and loadtxt on the same file.
+// times compare with numpy's savetxt and loadtxt on the same file; checks that both read
+// the same values from it.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -8,6 +9,7 @@
 #include <string>
 
 #include "base/series/KZ_MultiVarObj.h"
+#include "common/RatioReporter.h"
 
 namespace {
 
@@ -53,17 +55,6 @@ void BM_ReadKV(benchmark::State& state) {
 BENCHMARK(BM_WriteKV)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadKV)->Unit(benchmark::kMillisecond);
 
-class TimeReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const auto& r : runs)
-      if (r.run_type == Run::RT_Iteration && !r.error_occurred)
-        seconds[r.benchmark_name()] = r.GetAdjustedRealTime() / 1000.0;  // reported in ms
-    ConsoleReporter::ReportRuns(runs);
-  }
-  std::map<std::string, double> seconds;
-};
-
 // numpy's times from the script beside this file; empty when Python or numpy is missing.
 std::map<std::string, double> NumpyTimes() {
   std::map<std::string, double> out;
@@ -82,22 +73,37 @@ std::map<std::string, double> NumpyTimes() {
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  TimeReporter reporter;
+  tv_bench::RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
+  {
+    KZ_MultiVarObj t;
+    FillTable(t);
+    t.SaveKVData(TablePath());
+  }
   const auto numpy = NumpyTimes();
   if (numpy.count("loadtxt") == 0 || numpy.count("savetxt") == 0) {
     std::printf("numpy times not available (needs /usr/bin/python3 with numpy)\n");
-    return 0;
+    return 1;
   }
-  auto ratio = [&](const char* ours, const char* theirs) {
-    const auto it = reporter.seconds.find(ours);
-    if (it == reporter.seconds.end()) return;
-    std::printf("%-11s %8.2f ms   numpy %-8s %8.2f ms   ratio (ours / numpy) %.3f\n", ours,
-                it->second * 1e3, theirs, numpy.at(theirs) * 1e3, it->second / numpy.at(theirs));
-  };
-  std::printf("\n%d x %d KV table\n", kColumns, kRows);
-  ratio("BM_WriteKV", "savetxt");
-  ratio("BM_ReadKV", "loadtxt");
-  return 0;
+  // Both read the same numbers from the file ours wrote.
+  KZ_MultiVarObj t;
+  const int rows = t.LoadFile(TablePath());
+  double sum = 0.0;
+  long count = 0;
+  for (int c = 0; c < t.m_nColumns; ++c)
+    for (int r = 0; r < rows; ++r, ++count) sum += t.m_ppData[c][r];
+  const double peerSum = numpy.count("sum") ? numpy.at("sum") : 0.0;
+  const long peerCount = numpy.count("count") ? static_cast<long>(numpy.at("count")) : -1;
+  char detail[160];
+  std::snprintf(detail, sizeof detail, "ours %ld values, sum %.12g; numpy %ld values, sum %.12g",
+                count, sum, peerCount, peerSum);
+  tv_bench::Check(count == peerCount && std::fabs(sum - peerSum) <= 1e-9 * std::fabs(peerSum),
+                  "values read equal numpy's", detail);
+  reporter.AddSeconds("savetxt", numpy.at("savetxt"));
+  reporter.AddSeconds("loadtxt", numpy.at("loadtxt"));
+  std::printf("\n%d x %d KV table:\n", kColumns, kRows);
+  reporter.PrintRatio("write against numpy savetxt", "BM_WriteKV", "savetxt");
+  reporter.PrintRatio("read against numpy loadtxt", "BM_ReadKV", "loadtxt");
+  return tv_bench::ExitCode();
 }
