@@ -321,10 +321,13 @@ void KZ_ResWeibullCdf(int m, int, float p[], float f[]) {
 }
 
 void KZ_ResPoisson(int m, int, float p[], float f[]) {
-  for (int i = 0; i < m; ++i)
-    f[i] = KZ_FitY[i] -
-           static_cast<float>(std::pow(static_cast<double>(p[0]), static_cast<double>(KZ_FitX[i])) *
-                              std::exp(-static_cast<double>(p[0])) / Factorial(i));
+  for (int i = 0; i < m; ++i) {
+    const double lam = p[0], x = KZ_FitX[i];
+    double v = std::pow(lam, x) * std::exp(-lam) / Factorial(i);
+    // Beyond 170! (or lambda^x) the plain product overflows: form the term in logarithms.
+    if (!std::isfinite(v) || i > 170) v = std::exp(x * std::log(lam) - lam - std::lgamma(i + 1.0));
+    f[i] = KZ_FitY[i] - static_cast<float>(v);
+  }
 }
 
 void KZ_ResPower(int m, int n, float p[], float f[]) {

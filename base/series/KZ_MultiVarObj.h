@@ -79,6 +79,30 @@ class KZ_MultiVarObj {
   int RemoveColumn(int column);
   int RemoveUnselectedColumns();
 
+  // Analyses into this or another table (KZ_MultiVarObj_analysis.cpp).
+  // Two columns: x over the range text and model(x) (params[0] receives x); returns 2.
+  // names[0] and names[1] are "title,unit" of the x and the model column.
+  int SetFromFunction(double (*model)(double*), double params[], const char* names[2],
+                      const char* rangeText);
+  // Spectrum of y against the abscissae x over rows first..last (the whole column when
+  // last <= first) into out; 1, or 0 with out untouched when fewer than two rows are
+  // selected or the first two abscissae are equal.
+  int PowerSpectrum(const KZ_Var1D* x, const KZ_Var1D* y, int first, int last,
+                    KZ_MultiVarObj* out);
+  // Histogram of one of this table's columns (rows filtered by its range filters) into
+  // out, with fitted distributions when withFits; 3, or 0 with out untouched when the
+  // range is empty, nbins < 1 or no value falls into a bin.
+  int ProbabilityDensity(const KZ_Var1D* column, int first, int last, KZ_MultiVarObj* out,
+                         double lo, double hi, int nbins, int withFits);
+  // Singular spectrum analysis of column iy (abscissae in column ix) into this table;
+  // series of fewer than 6 samples leave the table as it was.
+  KZ_MultiVarObj* SingularSpectrum(int ix, int iy, int flag);
+  // Fits model 1-5 or 8 to the first Y column against the first X column into a "*Fit"
+  // and a "*Fit_Err" column and a "Fitting(...)" header line. 0 when there is no X or Y
+  // column, the model is unknown, or there is no room for the two columns (nothing
+  // changes then); 1 otherwise.
+  int Fit(int model, int lag, const float* c);
+
   // KV text files.
   int WriteKVData(plat::File* file);
   int SaveKVData(const std::string& path);

@@ -1,0 +1,331 @@
+#include "base/series/KZ_PointProc_CPB.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <memory>
+#include <vector>
+
+#include "base/numerics/KZ_ModelFunctions.h"
+#include "base/numerics/KZ_NumHelpers.h"
+#include "base/numerics/KZ_Rand.h"
+#include "base/numerics/KZ_Stati.h"
+#include "base/series/KZ_MultiVarObj.h"
+#include "base/types/KZ_Range.h"
+#include "platform/Strings.h"
+
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// Fits from a start vector; a failed fit keeps the start values, and its half-widths and
+// residual variance become not-a-number so that they never pass for a result.
+double RunFit(const double* x, const double* y, int m, nml_nlsq_fcn model, double* p,
+              const double* start, int n) {
+  for (int j = 0; j < n; ++j) {
+    p[j] = start[j];
+    p[n + j] = kNaN;
+  }
+  const double v = KZ_Stati::NonlinFit(x, y, m, model, p, n, nullptr, nullptr);
+  return v < 0.0 ? kNaN : v;
+}
+
+double Eval(KZ_ModelFunction f, double x, const double* p, int n) {
+  double v[8];
+  v[0] = x;
+  for (int j = 0; j < n; ++j) v[j + 1] = p[j];
+  return f(v);
+}
+
+// Ro, Fai and their errors from a fitted (a, b) with half-widths (sa, sb).
+void Polar(double a, double b, double sa, double sb, double* ro, double* ero, double* fai,
+           double* efai) {
+  *ro = std::sqrt(a * a + b * b);
+  *ero = std::sqrt(sa * sa + sb * sb);
+  *fai = std::atan(a / b);
+  *efai = std::atan((sa + a) / (b - sb)) - *fai;
+}
+
+int FirstAtOrAfter(const double T[], int n, double Tk) {
+  int k = 0;
+  while (k < n && T[k] < Tk) ++k;
+  return k >= n ? n - 1 : k;
+}
+
+// Time, E, dE/dt (column 2) and dE/dt/E by the two-point mean of E (column 3) as the
+// Monte-Carlo operations set them up; extension rows follow when `extend`.
+void RateColumns(KZ_MultiVarObj* t, const double T[], const double E[], int n, bool extend,
+                 const std::string& timeUnit) {
+  double** c = t->m_ppData.data();
+  for (int i = 0; i < n; ++i) {
+    c[0][i] = T[i];
+    c[1][i] = E[i];
+  }
+  if (extend)
+    for (int i = 0; i <= n - 2; ++i) {
+      c[0][n + i] = 2.0 * T[n - 1] - T[n - 2 - i];
+      c[1][n + i] = E[n - 1];
+    }
+  t->m_Columns[0].SetAll(n, 0.0, T[n - 1], "Time", timeUnit, KZ_AXIS_X);
+  t->m_Columns[1].SetAll(n, 0.0, E[n - 1], "E(t)", "", KZ_AXIS_Y);
+  t->m_nColumns = 2;
+  t->AddDerivativeColumn(1);
+  for (int i = 0; i + 1 < n; ++i) c[3][i] = 2.0 * c[2][i] / (c[1][i] + c[1][i + 1]);
+  c[3][n - 1] = c[3][n - 2];
+  t->m_Columns[2].SetAll(n, 0.0, c[2][n - 1], "dE/dt", "", 0);
+  t->m_Columns[3].SetAll(n, 0.0, c[3][n - 1], "dE/dt/E", "", 0);
+  t->m_nColumns = 4;
+  t->m_Columns[3].UpdateRange();
+}
+
+const double kRateStart[6] = {0.02, 0.1, -6.0, 0.8, 3.0, 0.0};
+
+// One noisy rate fit (steps shared by FitRGS and FitLogPeriodic); p receives the six
+// parameters and their half-widths.
+void NoisyRateFit(KZ_MultiVarObj* t, KZ_Rand_Uni& noise, int n, int k, double Tk, double* p) {
+  double** c = t->m_ppData.data();
+  noise.Fill(c[4], n);
+  for (int i = 0; i < n; ++i) c[3][i] = c[2][i] / c[1][i] + c[4][i];
+  double start[6];
+  std::copy(kRateStart, kRateStart + 6, start);
+  start[5] = 1.2 * Tk;
+  RunFit(c[0], c[3], k, KZ_ResLogPeriodicRate, p, start, 6);
+}
+
+void SampleRow(KZ_MultiVarObj* s, int j, const double* p) {
+  double ro, ero, fai, efai;
+  Polar(p[0], p[1], 0.0, 0.0, &ro, &ero, &fai, &efai);
+  const double v[7] = {static_cast<double>(j), ro, fai, p[2], p[3], p[4], p[5]};
+  for (int col = 0; col < 7; ++col) s->m_ppData[col][j] = v[col];
+}
+
+void TitleSamples(KZ_MultiVarObj* s, int nMC) {
+  static const char* const kTitles[7] = {"k", "Ro", "Fai", "c", "Alf", "Omg", "tc"};
+  static const double kLo[7] = {0, 0, -5, -10, 0, 0, 0};
+  static const double kHi[7] = {0, 5, 5, 10, 1, 5, 5};
+  for (int col = 0; col < 7; ++col)
+    s->m_Columns[col].SetAll(nMC, kLo[col], col == 0 ? nMC : kHi[col], kTitles[col], "",
+                             col == 0 ? KZ_AXIS_X : KZ_AXIS_Y);
+  s->m_nColumns = 7;
+}
+
+}  // namespace
+
+KZ_PointProc_CPB::~KZ_PointProc_CPB() {
+  delete[] m_pBuf1;
+  delete[] m_pBuf2;
+  delete[] m_pBuf3;
+}
+
+int KZ_PointProc_CPB::NormalizedCurves(double T[], double E[], int n, double t0, double tc,
+                                       double E0, double Ec, const char* rangeText,
+                                       KZ_MultiVarObj* out) {
+  if (!out) return 0;
+  KZ_Range range(rangeText ? rangeText : "", 0);
+  const int c = std::max(range.m_nCount, 0);
+  out->SetSize(8, c + 10);
+  for (int j = 0; j < n; ++j) {
+    T[j] = (tc - T[j]) / (tc - t0);
+    E[j] = (E[j] - E0) / (Ec - E0);
+  }
+  double** col = out->m_ppData.data();
+  for (int i = 0; i < c; ++i) {
+    const double r = range.m_pValues[i];
+    col[0][i] = r;
+    col[1][i] = 0.0;
+    for (int j = 0; j < n; ++j)
+      if (T[j] - 1e-8 <= r) {
+        col[1][i] = E[j];
+        break;
+      }
+  }
+  for (int i = c - 2; i >= 0; --i) col[1][i] = std::max(col[1][i], col[1][i + 1]);
+  out->m_Columns[0].SetAll(c, 1.0, 0.0, "(tc-t)/tc", "", KZ_AXIS_X);
+  out->m_Columns[1].SetAll(c, 0.0, 1.0, "E(t)/E(tc)", "", KZ_AXIS_Y);
+  out->m_nColumns = 2;
+  FitCurves(out);
+  out->m_strHeader[0] = plat::Format("T(%.2f, %.2f)", t0, tc);
+  return out->m_nColumns;
+}
+
+int KZ_PointProc_CPB::FitCurves(KZ_MultiVarObj* out) {
+  if (!out || out->m_nColumnCapacity < 8) return 0;
+  const int m = std::min(out->m_Columns[0].m_nCount, out->m_nRowCapacity);
+  double** c = out->m_ppData.data();
+  const double *x = c[0], *y = c[1];
+
+  static const double kAMR[3] = {1.0, -1.0, 0.3};
+  static const double kRGS[5] = {-0.971, 0.05, 2.36, 0.3, 3.0};
+  static const double kNGS[5] = {0.02, 0.1, -6.0, 0.8, 3.0};
+  double pa[6], pr[10], pn[10];
+  const double va = RunFit(x, y, m, KZ_ResPowerLaw, pa, kAMR, 3);
+  for (int i = 0; i < m; ++i) c[2][i] = Eval(KZ_PowerLawModel, x[i], pa, 3);
+  out->m_strHeader[1] = plat::Format("AMR: A=%.2f(%.2f), B=%.2f(%.2f), m=%.2f(%.2f), BIC=%.2f",
+                                     pa[0], pa[3], pa[1], pa[4], pa[2], pa[5], va);
+  const double vr = RunFit(x, y, m, KZ_ResLogPeriodic, pr, kRGS, 5);
+  for (int i = 0; i < m; ++i) c[3][i] = Eval(KZ_LogPeriodicModel, x[i], pr, 5);
+  out->m_strHeader[2] = plat::Format(
+      "RGS: a1=%.2f(%.2f), a2=%.2f(%.2f), fai=%.2f(%.2f), alfa=%.2f(%.2f), omg=%.2f(%.2f), "
+      "BIC=%.2f",
+      pr[0], pr[5], pr[1], pr[6], pr[2], pr[7], pr[3], pr[8], pr[4], pr[9], vr);
+  const double vn = RunFit(x, y, m, KZ_ResLogPeriodicC, pn, kNGS, 5);
+  for (int i = 0; i < m; ++i) c[4][i] = Eval(KZ_LogPeriodicModelC, x[i], pn, 5);
+  out->m_strHeader[3] = plat::Format(
+      "Self-similar extrapolation of NGS: a=%.2f(%.2f), b=%.2f(%.2f), c=%.2f(%.2f), "
+      "alfa=%.2f(%.2f), omg=%.2f(%.2f), BIC=%.2f",
+      pn[0], pn[5], pn[1], pn[6], pn[2], pn[7], pn[3], pn[8], pn[4], pn[9], vn);
+  double ro, ero, fai, efai;
+  Polar(pn[0], pn[1], pn[5], pn[6], &ro, &ero, &fai, &efai);
+  out->m_strHeader[4] = plat::Format(" Ro=%.2f(%.2f), Fai=%.2f(%.2f)", ro, ero, fai, efai);
+  out->m_nHeaders = 5;
+
+  out->m_nColumns = 5;
+  out->m_Columns[0].SetAll(m, 1.0, 0.0, "(tc-t)/tc", "", KZ_AXIS_X);
+  static const char* const kTitles[4] = {"E(t)/E(tc)", "AMR", "NGS", "SM_NGS"};
+  for (int k = 1; k <= 4; ++k) out->m_Columns[k].SetAll(m, 0.0, 1.0, kTitles[k - 1], "", KZ_AXIS_Y);
+  out->AddDerivativeColumn(1);
+  out->AddDerivativeColumn(4);
+  for (int i = 0; i < m; ++i) c[7][i] = Eval(KZ_LogPeriodicModel2, x[i], pn, 5);
+  out->m_Columns[7].SetAll(m, 0.0, 1.0, "df/dx", "", KZ_AXIS_Y);
+  out->m_nColumns = 8;
+  float mx = 0.0f;
+  for (int k = 5; k <= 7; ++k)
+    for (int i = 0; i < m; ++i) {
+      c[k][i] = -c[k][i];
+      if (k < 7) mx = std::max(mx, static_cast<float>(c[k][i]));
+    }
+  mx = KZ_NiceCeilF(mx);
+  for (int k = 5; k <= 7; ++k) {
+    out->m_Columns[k].SetRange(0.0, mx);
+    out->m_Columns[k].m_fPlotMin = 0.0f;
+    out->m_Columns[k].m_fPlotMax = mx;
+  }
+  out->m_Columns[5].m_nAxisFlags = KZ_AXIS_Y;
+  out->m_Columns[6].m_nAxisFlags = KZ_AXIS_Y;
+  return 8;
+}
+
+int KZ_PointProc_CPB::FitNGS(double T[], double E[], int n, double Tk, KZ_MultiVarObj* out) {
+  if (!out || n < 2) return 0;
+  out->SetSize(8, n + 10);
+  double** c = out->m_ppData.data();
+  for (int i = 0; i < n; ++i) {
+    c[0][i] = T[i];
+    c[1][i] = E[i];
+  }
+  out->m_Columns[0].SetAll(n, 0.0, T[n - 1], "t", "", KZ_AXIS_X);
+  out->m_Columns[1].SetAll(n, 0.0, E[n - 1], "E(t)", "", KZ_AXIS_Y);
+  out->m_nColumns = 2;
+  out->AddDerivativeColumn(1);
+  for (int i = 0; i < n; ++i) c[3][i] = c[2][i] / (c[1][i] + 1e-8);
+  out->m_nColumns = 4;
+  out->m_Columns[3].m_nCount = n;
+  out->m_Columns[3].UpdateRange();
+  out->m_Columns[2].SetAll(n, 0.0, c[2][n - 1], "dE/dt", "", KZ_AXIS_Y);
+  out->m_Columns[3].SetAll(n, 0.0, c[3][n - 1], "dE/dt/E", "", KZ_AXIS_Y);
+
+  const int k = FirstAtOrAfter(T, n, Tk);
+  double start[6], p[12];
+  std::copy(kRateStart, kRateStart + 6, start);
+  start[5] = 1.2 * Tk;
+  RunFit(c[0], c[3], k, KZ_ResLogPeriodicRate, p, start, 6);
+  const double tc = p[5];
+  for (int i = 0; i < n; ++i) {
+    const double s = (tc - std::min(T[i], tc - 1e-8)) / tc;
+    const double F = Eval(KZ_LogPeriodicModelC, s, p, 5);
+    c[4][i] = F;
+    c[5][i] = c[3][i] * tc + Eval(KZ_LogPeriodicModel2, s, p, 5) / F;
+  }
+  const double scale = E[k] / c[4][k];
+  for (int i = 0; i < n; ++i) c[4][i] *= scale;
+  out->m_Columns[4].SetAll(n, 0.0, E[n - 1], "E.P.", "", KZ_AXIS_Y);
+  out->m_Columns[5].SetAll(n, -1.0, 1.0, "Eerr", "", KZ_AXIS_Y);
+  out->m_Columns[5].UpdateRange();
+  out->m_nColumns = 6;
+  out->m_strHeader[0] = plat::Format("Tk=%.2f", Tk);
+  out->m_strHeader[1] = plat::Format(
+      "Self-similar extrapolation of NGS: a=%.2f(%.2f), b=%.2f(%.2f), c=%.2f(%.2f), "
+      "alfa=%.2f(%.2f), omg=%.2f(%.2f), tc=%.2f(%.2f)",
+      p[0], p[6], p[1], p[7], p[2], p[8], p[3], p[9], p[4], p[10], p[5], p[11]);
+  double ro, ero, fai, efai;
+  Polar(p[0], p[1], p[6], p[7], &ro, &ero, &fai, &efai);
+  out->m_strHeader[2] = plat::Format(" Ro=%.2f(%.2f), Fai=%.2f(%.2f)", ro, ero, fai, efai);
+  out->m_nHeaders = 3;
+  return 6;
+}
+
+int KZ_PointProc_CPB::FitRGS(double T[], double E[], int n, double Tk, KZ_MultiVarObj* out, int nMC,
+                             float err) {
+  if (!out || n < 2) return 0;
+  nMC = std::max(nMC, 0);
+  out->SetSize(nMC + 8, 2 * n);
+  RateColumns(out, T, E, n, true, m_strTimeUnit);
+  double** c = out->m_ppData.data();
+  if (err < 0.0f) {
+    std::vector<double> rates(c[3], c[3] + n);
+    err = static_cast<float>(0.05 * KZ_MedianD(rates.data(), n));
+  }
+  KZ_Rand_Uni noise(-err, err);
+  KZ_Rand::Seed();
+  out->m_Columns[4].SetAll(n, -err, err, "Err", "", 0);
+  if (!out->m_pSubTable) out->m_pSubTable = std::make_unique<KZ_MultiVarObj>();
+  KZ_MultiVarObj* s = out->m_pSubTable.get();
+  s->SetSize(8, nMC + 4);
+
+  const int k = FirstAtOrAfter(T, n, Tk);
+  int longest = 0;
+  for (int j = 0; j < nMC; ++j) {
+    double p[12];
+    NoisyRateFit(out, noise, n, k, Tk, p);
+    const double tc = p[5];
+    int rows = 0;
+    for (int i = 0; i <= 2 * n - 2 && tc - c[0][i] >= 1e-5; ++i, ++rows)
+      c[5 + j][i] = Eval(KZ_LogPeriodicModelC, (tc - c[0][i]) / tc, p, 5);
+    out->m_Columns[5 + j].SetAll(rows, 0.0, 1.0, "E.P.", "", KZ_AXIS_Y);
+    longest = std::max(longest, rows);
+    SampleRow(s, j, p);
+  }
+  out->m_nColumns = 5 + nMC;
+  if (longest > n) out->m_Columns[0].m_nCount = longest;
+  for (int i = 0; i < n; ++i) c[3][i] = c[2][i] / c[1][i];
+
+  double mean[7] = {0}, sd[7] = {0};
+  for (int col = 1; col <= 6; ++col) {
+    KZ_StatRecord st;
+    KZ_Stati::FitStatistics(&st, s->m_ppData[col], nMC);
+    mean[col] = st.m_fMean;
+    sd[col] = st.m_fStdDev;
+  }
+  out->m_strHeader[0] = plat::Format("Tk=%.2f, nMC=%d, Err=%.4f", Tk, nMC, err);
+  out->m_strHeader[1] = plat::Format(
+      "Self-similar extrapolation of RGS: Ro=%.2f(%.2f), Fai=%.2f(%.2f), c=%.2f(%.2f), "
+      "alfa=%.2f(%.2f), omg=%.2f(%.2f), tc=%.2f(%.2f)",
+      mean[1], sd[1], mean[2], sd[2], mean[3], sd[3], mean[4], sd[4], mean[5], sd[5], mean[6],
+      sd[6]);
+  out->m_nHeaders = 2;
+  TitleSamples(s, nMC);
+  return out->m_nColumns;
+}
+
+int KZ_PointProc_CPB::FitLogPeriodic(double T[], double E[], int n, double Tk,
+                                     KZ_MultiVarObj* samples, int nMC, float err) {
+  if (!samples || n < 2) return 0;
+  nMC = std::max(nMC, 0);
+  KZ_MultiVarObj t;
+  t.SetSize(8, n + 10);
+  RateColumns(&t, T, E, n, false, m_strTimeUnit);
+  KZ_Rand_Uni noise(-err, err);
+  KZ_Rand::Seed();
+  t.m_Columns[4].SetAll(n, -err, err, "Err", "", 0);
+  samples->SetSize(8, nMC + 4);
+  const int k = FirstAtOrAfter(T, n, Tk);
+  for (int j = 0; j < nMC; ++j) {
+    double p[12];
+    NoisyRateFit(&t, noise, n, k, Tk, p);
+    SampleRow(samples, j, p);
+  }
+  TitleSamples(samples, nMC);
+  samples->m_strHeader[0] = plat::Format("Tk=%.2f, nMC=%d, Err=%.4f", Tk, nMC, err);
+  samples->m_nHeaders = 1;
+  return 7;
+}
