@@ -74,6 +74,12 @@ TEST(BadInput, EveryDamagedFileGivesItsErrorCode) {
       {"tga 12-bit pixels", "tga_24.tga", 0, {{16, {12}}}, IMG_BAD_TGA},
       {"tga run-length data cut short", "tga_24rle.tga", 60, {}, IMG_BAD_TGA},
       {"tga type 12 without footer", "tga_16.tga", 0, {{2, {12}}}, IMG_BAD_TGA},
+      // TIFF (rgb_lzw_pred_strips.tif: strip offsets entry at 5096; rgb_lzw.tif: its
+      // bits per sample at 11330)
+      {"tiff strip offsets as rationals", "tiff/rgb_lzw_pred_strips.tif", 0,
+       {{5098, U16(5)}, {5100, U32(3)}}, IMG_CORRUPT_DATA},
+      {"tiff 24-bit lzw, first sample 1 bit", "tiff/rgb_lzw.tif", 0, {{11330, U16(1)}},
+       IMG_UNSUPPORTED},
   };
   for (const BadCase& c : cases) {
     SCOPED_TRACE(c.what);

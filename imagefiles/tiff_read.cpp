@@ -288,6 +288,8 @@ int TiffReader::tiff_read_strip_tables(const TiffDirectory& dir, std::vector<std
   std::vector<std::uint32_t> v;
   if (!ReadValues(dir.stripType, dir.stripCount, dir.stripValues, &v)) return IMG_NOT_TIFF;
   const std::uint32_t strips = dir.stripCount;
+  // A rational table yields two values per entry: the tables hold one per strip.
+  v.resize(strips);
   try {
     offsets->assign(v.begin(), v.end());
     offsets->push_back(static_cast<std::uint32_t>(std::min<std::int64_t>(length_, 0xFFFFFFFF)));
@@ -298,7 +300,7 @@ int TiffReader::tiff_read_strip_tables(const TiffDirectory& dir, std::vector<std
   bool recompute = strips == 1 || !dir.haveCounts || dir.countCount != strips;
   if (!recompute) {
     if (!ReadValues(dir.countType, strips, dir.countValues, &v)) return IMG_NOT_TIFF;
-    counts->assign(v.begin(), v.end());
+    counts->assign(v.begin(), v.begin() + strips);
     recompute = (*counts)[0] > length_;
   }
   if (recompute) {
@@ -635,8 +637,8 @@ int LoadLocked(const char* path, const void* data, std::size_t size, int page, b
     if (j.mode == kModeNotHandled) result = IMG_UNSUPPORTED;
     else if (lzw && dir.predictor != 1 && dir.predictor != 2) result = IMG_UNSUPPORTED;
     else if ((j.mode == kModeNone24 || j.mode == kModeLzw24) &&
-             ((info.samplesPerPixel != 3 && info.samplesPerPixel != 4) || info.photometric != 2 ||
-              info.planarConfig != 1))
+             ((info.samplesPerPixel != 3 && info.samplesPerPixel != 4) || info.bitsPerSample != 8 ||
+              info.photometric != 2 || info.planarConfig != 1))
       result = IMG_UNSUPPORTED;
     else if (j.mode == kModeNone16 && (info.samplesPerPixel != 1 || info.photometric != 1))
       result = IMG_UNSUPPORTED;

@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Extra Debian packages for developers only: the generators in tools/ (which make the
-# committed reference tables and fixtures) and the reference libraries the benchmarks
-# compare against. Neither the build nor the tests need them.
+# committed reference tables and fixtures), the reference libraries the benchmarks
+# compare against, and clang with libFuzzer and OpenMP for scripts/fuzz.sh. Neither the
+# build nor the tests need them.
 set -euo pipefail
 "$(dirname "$0")/install-deps.sh"
 packages=(
   python3-numpy python3-scipy python3-mpmath python3-pil python3-statsmodels
   imagemagick netpbm ghostscript
   libfftw3-dev libcminpack-dev liblapack-dev libpng-dev libtiff-dev libjpeg-dev
+  clang libclang-rt-dev libomp-dev
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,5 +1,6 @@
 #include "aecore/catalogue/AEHypo.h"
 
+#include <cstddef>
 #include <cstring>
 
 #include "aecore/waveform/AEWHeader.h"
@@ -7,6 +8,29 @@
 #include "platform/ByteOrder.h"
 #include "platform/Strings.h"
 #include "platform/UiServices.h"
+
+namespace {
+
+// True when the catalogue can consist of records of recSize bytes: a whole number of them,
+// each holding its own position as its index (or 0, as the zero-filled records a write past
+// the end leaves). A parameter file whose sensor count was changed gives another size, and
+// writing with it would overwrite parts of the neighbouring records.
+bool RecordsHaveTheSize(plat::File& f, int recSize) {
+  const long long length = f.GetLength();
+  if (recSize <= 0 || length % recSize != 0) return false;
+  const long long count = length / recSize;
+  for (long long i = 0; i < count; ++i) {
+    std::uint8_t b[4];
+    if (!f.Seek(i * recSize + static_cast<long long>(offsetof(AEHRecord, nIndex)), SEEK_SET) ||
+        f.Read(b, 4) != 4)
+      return false;
+    const std::int32_t index = le::GetI32(b);
+    if (index != i && index != 0) return false;
+  }
+  return true;
+}
+
+}  // namespace
 
 AESensorTable::AESensorTable()
     : m_pSensorXYZ(AEH_MAX_POINTS),
@@ -180,6 +204,15 @@ int CAEHypo::OpenCatalogue(const std::string& parPath) {
       m_bReadOnly = 1;
     }
     if (m_fpAEH) m_nAE = static_cast<int>(m_fpAEH->GetLength() / m_nRecSize);
+    if (m_fpAEH && !m_bReadOnly && !RecordsHaveTheSize(*m_fpAEH, m_nRecSize)) {
+      m_bReadOnly = 1;
+      plat::AfxMessageBox(
+          plat::Format("%s does not consist of the %d-byte records that the %d sensors of the "
+                       "parameter file give: it belongs to another sensor count. The catalogue "
+                       "is opened for reading only; no record is written to it.",
+                       aeh.c_str(), m_nRecSize, m_nSensors),
+          MB_ICONEXCLAMATION);
+    }
   }
   if (m_nAE > 10000)
     m_fHypoScale = 10.0f;

@@ -1,11 +1,13 @@
 // Reading the experiment's parameter file into the catalogue engine.
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 
 #include "aecore/catalogue/AEHypo.h"
+#include "base/numerics/KZ_NumHelpers.h"
 #include "base/types/KZ_TextParse.h"
 #include "platform/Strings.h"
 #include "platform/UiServices.h"
@@ -84,7 +86,7 @@ int KeyInt(const char* line, const char* key, int def) {
 
 // Two-digit years below 70 belong to this century.
 int YearSince1900(int year, bool twoDigits) {
-  if (!twoDigits) return year - 1900;
+  if (!twoDigits) return year < INT_MIN + 1900 ? INT_MIN : year - 1900;
   return year < 70 ? year + 100 : year;
 }
 
@@ -134,7 +136,8 @@ int CAEHypo::LoadPad(const std::string& path, bool parametersOnly) {
   if (nSens < 0) nSens = 0;
   if (nEx1 < 0) nEx1 = 0;
   if (nEx2 < 0) nEx2 = 0;
-  const int linesInFile = nSens + nEx1 + nEx2;
+  // Each count may be as large as the file says, so their sum is taken in 64 bits.
+  const long long linesInFile = static_cast<long long>(nSens) + nEx1 + nEx2;
   if (nSens > AEH_MAX_SENSORS) {
     warnings.push_back(
         plat::Format("%d sensors: only the first %d are used", nSens, AEH_MAX_SENSORS));
@@ -142,8 +145,8 @@ int CAEHypo::LoadPad(const std::string& path, bool parametersOnly) {
   m_nSensors = std::min(nSens, AEH_MAX_SENSORS);
   m_nExtraPoints1 = std::min(nEx1, AEH_MAX_POINTS - m_nSensors);
   m_nExtraPoints2 = std::min(nEx2, AEH_MAX_POINTS - m_nSensors - m_nExtraPoints1);
-  if (m_nExtraPoints1 + m_nExtraPoints2 < nEx1 + nEx2)
-    warnings.push_back(plat::Format("%d sensor and point lines: only %d points are kept",
+  if (m_nExtraPoints1 + m_nExtraPoints2 < static_cast<long long>(nEx1) + nEx2)
+    warnings.push_back(plat::Format("%lld sensor and point lines: only %d points are kept",
                                     linesInFile, AEH_MAX_POINTS));
 
   {
@@ -174,15 +177,23 @@ int CAEHypo::LoadPad(const std::string& path, bool parametersOnly) {
 
   for (int& p : m_PulserSensor) p = -1;
   // Lines of sensors beyond the 32 that fit are read over; their slots are not stored.
-  for (int line = 0; line < linesInFile; ++line) {
+  for (long long line = 0; line < linesInFile; ++line) {
+    // Past the end of the file every line reads empty: only the lines of kept slots are
+    // still gone through, not the up to 2^31 others a count may claim.
+    if (in.AtEnd()) {
+      const long long points1 = static_cast<long long>(nSens), points2 = points1 + nEx1;
+      if (line >= m_nSensors && line < points1) line = points1;
+      if (line >= points1 + m_nExtraPoints1 && line < points2) line = points2;
+      if (line >= points2 + m_nExtraPoints2) break;
+    }
     const char* text = in.Next();
     int k = -1;
     if (line < nSens) {
-      if (line < m_nSensors) k = line;
+      if (line < m_nSensors) k = static_cast<int>(line);
     } else if (line - nSens < nEx1) {
-      if (line - nSens < m_nExtraPoints1) k = m_nSensors + (line - nSens);
+      if (line - nSens < m_nExtraPoints1) k = m_nSensors + static_cast<int>(line - nSens);
     } else if (line - nSens - nEx1 < m_nExtraPoints2) {
-      k = m_nSensors + m_nExtraPoints1 + (line - nSens - nEx1);
+      k = m_nSensors + m_nExtraPoints1 + static_cast<int>(line - nSens - nEx1);
     }
     if (k < 0) continue;
     int num = 0;
@@ -233,7 +244,10 @@ int CAEHypo::LoadPad(const std::string& path, bool parametersOnly) {
   m_bVelTimeForm = -1;
   for (int e = 0; e < nVel; ++e) {
     const char* text = in.Next();
-    if (e >= m_nVelEntries) continue;
+    if (e >= m_nVelEntries) {
+      if (in.AtEnd()) break;  // the rest would all read empty
+      continue;
+    }
     int num, day, hour, minute;
     float vz, vx, vy;
     if (plat::ScanC(text, "%d %d %d %d %f %f %f", &num, &day, &hour, &minute, &vz, &vx, &vy) == 7) {
@@ -248,7 +262,7 @@ int CAEHypo::LoadPad(const std::string& path, bool parametersOnly) {
       vx = m_fVel[e][0];
       vy = m_fVel[e][1];
       int got = plat::ScanC(text, "%d %f %f %f %f", &num, &t, &vz, &vx, &vy);
-      if (got >= 2) m_nVelTime[e] = static_cast<int>(t);
+      if (got >= 2) m_nVelTime[e] = KZ_SaturateCast<int>(t);
       if (got >= 3) m_fVel[e][2] = vz;
       if (got == 3) vx = vy = vz;
       if (got >= 3) {
@@ -299,9 +313,9 @@ int CAEHypo::LoadPad(const std::string& path, bool parametersOnly) {
     float sec = 0.0f;
     plat::ScanC(after(s).c_str(), twoDigits ? "%2d/%2d/%2d %2d:%2d:%f" : "%4d/%2d/%2d %2d:%2d:%f",
                 &y, &mo, &d, &h, &mi, &sec);
-    float whole = std::floor(sec);
-    FillCalendar(t, YearSince1900(y, twoDigits), mo, d, h, mi, static_cast<int>(whole));
-    *frac = sec - whole;
+    const float whole = std::floor(sec);
+    FillCalendar(t, YearSince1900(y, twoDigits), mo, d, h, mi, KZ_SaturateCast<int>(whole));
+    *frac = std::isfinite(sec) ? sec - whole : 0.0f;
   };
   readTime(peakLine, &m_tmStart, &m_fStartFrac);
   readTime(refLine, &m_tmRef, &m_fRefFrac);
@@ -316,9 +330,12 @@ int CAEHypo::LoadPad(const std::string& path, bool parametersOnly) {
 
   for (std::size_t i = 0; i < datedIndex.size(); ++i) {
     const Dated& dt = dated[i];
-    m_nVelTime[datedIndex[i]] =
-        (((dt.day - m_tmRef.tm_mday) * 24 + dt.hour) * 60 + dt.minute) * 60 -
-        (m_tmRef.tm_hour * 3600 + m_tmRef.tm_min * 60 + m_tmRef.tm_sec);
+    // In 64 bits: day, hour and minute are whatever numbers the line holds.
+    const long long seconds =
+        ((((static_cast<long long>(dt.day) - m_tmRef.tm_mday) * 24 + dt.hour) * 60 + dt.minute) *
+         60) -
+        (m_tmRef.tm_hour * 3600LL + m_tmRef.tm_min * 60LL + m_tmRef.tm_sec);
+    m_nVelTime[datedIndex[i]] = KZ_SaturateCast<int>(static_cast<double>(seconds));
   }
   m_bVelTimeForm = 0;
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -345,6 +346,51 @@ void FillRecord(AEHRecord& r, int n) {
 
 }  // namespace
 
+// Counts and numbers at the ends of their types: the reader stops at the end of the file
+// (it went through up to 3 x 2^31 lines that do not exist, its sum of counts overflowing),
+// and times beyond the int range are held at its ends (they became INT_MIN).
+TEST(AEHypoPadTest, ExtremeCountsAndNumbers) {
+  const std::string dir = TmpDir("extreme");
+  auto with = [](const std::string& from, const std::string& to) {
+    std::string s = MiniPad(4);
+    s.replace(s.find(from), from.size(), to);
+    return s;
+  };
+  constexpr int kAny = -99;
+  struct Case {
+    const char* what;
+    std::string text;
+    int loaded;
+    int velTime0;
+    int startSec;
+  };
+  const Case cases[] = {
+      {"sensor and point counts INT_MAX", with("4 0 0\n", "2147483647 2147483647 2147483647\n"), 0,
+       kAny, kAny},
+      {"velocity count INT_MAX", with("0\n\nPEAK", "2147483647\n\nPEAK"), 0, kAny, kAny},
+      {"velocity time beyond int", with("0\n\nPEAK", "1\n1 1e30 4.5\n\nPEAK"), 1, INT_MAX, 30},
+      {"velocity time NaN", with("0\n\nPEAK", "1\n1 nan 4.5\n\nPEAK"), 1, 0, 30},
+      {"dated velocity day INT_MAX", with("0\n\nPEAK", "1\n1 2147483647 23 59 4.5 4.5 4.5\n\nPEAK"),
+       1, INT_MAX, 30},
+      {"PEAK seconds beyond int", with("10:20:30\n", "10:20:1e30\n"), 1, kAny, INT_MAX},
+      {"PEAK seconds NaN", with("10:20:30\n", "10:20:nan\n"), 1, kAny, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    WriteText(dir + "/x.pad", c.text);
+    CAEHypo h;
+    ScriptedUi ui;
+    ASSERT_EQ(h.LoadPad(dir + "/x.pad", true), c.loaded);
+    if (c.velTime0 != kAny) {
+      EXPECT_EQ(h.m_nVelTime[0], c.velTime0);
+    }
+    if (c.startSec != kAny) {
+      EXPECT_EQ(h.m_tmStart.tm_sec, c.startSec);
+      EXPECT_EQ(h.m_fStartFrac, 0.0f);
+    }
+  }
+}
+
 TEST(AEHCatalogueTest, RecordsSitAtTheirOffsetsByteByByte) {
   CAEHypo h;
   std::string dir = OpenNew(h, "layout");
@@ -475,6 +521,59 @@ TEST(AEHCatalogueTest, ReadOnlyCatalogueOpensForReading) {
   EXPECT_EQ(h.m_nAE, 3);
   EXPECT_EQ(h.GetAEH(2), 1);
   EXPECT_EQ(h.PutAEH(2, false), 0);
+}
+
+// A catalogue whose records cannot have the size its parameter file now gives (a sensor
+// count changed from 16 to 17: 434-byte records over 416-byte ones; or records whose own
+// index is not their position) opens for reading only, with a message, and a save leaves
+// its bytes as they were (it overwrote 38 bytes of the next event's record).
+TEST(AEHCatalogueTest, CatalogueOfAnotherRecordSizeIsNotWritten) {
+  std::string dir;
+  {
+    CAEHypo h;
+    dir = OpenNew(h, "recsize");
+    for (int i = 0; i < 6; ++i) {
+      FillRecord(h.m_Rec, 16);
+      h.m_Rec.nIndex = i;
+      ASSERT_EQ(h.PutAEH(i, false), 1);
+    }
+  }
+  const std::string aeh = dir + "/exp1.aeh";
+  auto shuffled = ReadBytes(aeh);
+  le::PutI32(shuffled.data() + 416 * 4 + 112, 2);
+  struct Case {
+    const char* what;
+    int sensors;
+    std::vector<std::uint8_t> bytes;
+  };
+  const Case cases[] = {
+      {"sensor count changed", 17, ReadBytes(aeh)},
+      {"records out of place", 16, shuffled},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    WriteText(dir + "/exp1.pad", MiniPad(c.sensors));
+    WriteBytes(aeh, c.bytes);
+    CAEHypo h;
+    ScriptedUi ui;
+    ASSERT_EQ(h.LoadPad(dir + "/exp1.pad", false), 1);
+    ASSERT_EQ(ui.MessageTexts().size(), 1u);
+    EXPECT_NE(ui.MessageTexts()[0].find("reading only"), std::string::npos);
+    EXPECT_EQ(h.m_bReadOnly, 1);
+    ASSERT_EQ(h.GetAEH(3), 1);  // reading stays possible
+    h.m_Rec.fMw = -6.0f;
+    EXPECT_EQ(h.PutAEH(3, false), 0);
+    EXPECT_EQ(ReadBytes(aeh), c.bytes);
+  }
+  // With the sensor count it was written for, it opens for writing again.
+  WriteText(dir + "/exp1.pad", MiniPad(16));
+  WriteBytes(aeh, cases[0].bytes);
+  CAEHypo h;
+  ScriptedUi ui;
+  ASSERT_EQ(h.LoadPad(dir + "/exp1.pad", false), 1);
+  EXPECT_TRUE(ui.MessageTexts().empty());
+  EXPECT_EQ(h.m_bReadOnly, 0);
+  EXPECT_EQ(h.m_nAE, 6);
 }
 
 TEST(AEHCatalogueTest, LegacyCataloguesConvert) {

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "base/numerics/KZ_NumHelpers.h"
 #include "base/numerics/KZ_Stati.h"
 #include "base/util/KZ_FileUtil.h"
 #include "platform/File.h"
@@ -16,9 +17,10 @@ constexpr int kHistBins = 26;
 constexpr int kHistMaxTimes = 5000;
 
 void SplitTime(double time, std::int32_t* sec, std::int32_t* usec) {
-  double s = std::trunc(time);
-  *sec = static_cast<std::int32_t>(s);
-  *usec = static_cast<std::int32_t>(std::trunc((time - s) * 1e6));
+  // A file may hold any time: beyond the 32-bit seconds they are held at its ends.
+  const double s = std::trunc(time);
+  *sec = KZ_SaturateCast<std::int32_t>(s);
+  *usec = std::isfinite(time) ? KZ_SaturateCast<std::int32_t>((time - s) * 1e6) : 0;
 }
 
 bool ReadI32(plat::File& f, std::int32_t* v) {
@@ -394,7 +396,7 @@ int CAEPeak::LoadText(const std::string& path, int /*minLevel*/) {
     float mag = 0.0f;
     if (plat::ScanC(line, "%lf\t%f", &t, &mag) < 1) break;
     // The file carries magnitudes; levels are quarter units.
-    long level = std::lround(4.0 * mag);
+    const long level = KZ_SaturateCast<long>(std::round(4.0 * mag));
     SetEntry(count++, t, static_cast<std::uint8_t>(std::clamp<long>(level, 0, 255)), 1);
   }
   m_nCount = count;

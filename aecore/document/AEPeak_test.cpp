@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <fstream>
 #include <string>
 
@@ -212,6 +213,32 @@ TEST(AEPeak, OlderLayoutFiltersLevelsAndDecodesTicks) {
   EXPECT_EQ(p.m_pFlag[0], 0);
   EXPECT_NEAR(p.GetTime(1), (1LL << 40) * 1e-5, 1e-3);
   EXPECT_EQ(p.m_nFileKind, 2);
+}
+
+// Times beyond the 32-bit seconds (and NaN) are held at the ends of the range (0 for NaN);
+// they used to become INT_MIN, placing the peaks 68 years before the experiment.
+TEST(AEPeak, TimesBeyondTheSecondsRangeAreHeld) {
+  std::vector<unsigned char> b(8, 0);
+  b.insert(b.end(), {1, 3, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF});  // 2^48 - 1 ticks: 2.8e9 s
+  const std::string old = TmpPath("huge.PK1");
+  WriteBytes(old, b);
+  CAEPeak p;
+  ASSERT_EQ(p.Load(old, 0), 1);
+  ASSERT_EQ(p.m_nCount, 1);
+  EXPECT_EQ(p.m_pSec[0], INT32_MAX);
+
+  const std::string text = TmpPath("huge.kv0");
+  std::ofstream(text) << "KVDATA01\nSTART_TIME: 2026/12/10 10:00:00\nSAMPLES 3\nTime(sec) mag\n"
+                         "1e30\t1\n-1e30\t1e30\nnan\tnan\n";
+  CAEPeak q;
+  ASSERT_EQ(q.Load(text, 0), 1);
+  ASSERT_EQ(q.m_nCount, 3);
+  EXPECT_EQ(q.m_pSec[0], INT32_MAX);
+  EXPECT_EQ(q.m_pSec[1], INT32_MIN);
+  EXPECT_EQ(q.m_pLevel[1], 255);
+  EXPECT_EQ(q.m_pSec[2], 0);
+  EXPECT_EQ(q.m_pUSec[2], 0);
+  EXPECT_EQ(q.m_pLevel[2], 0);
 }
 
 TEST(AEPeak, TextFileRoundTripReadsQuarterLevels) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/numerics/KZ_NumHelpers.h"
 #include "platform/File.h"
 #include "platform/Strings.h"
 
@@ -12,11 +13,9 @@ namespace {
 constexpr float kStressFactor = 5.0929460525512695f;
 constexpr float kMissingAbove = 99990.0f;
 
-// Truncation toward zero kept in 16 bits (values beyond the 32-bit range saturate first).
-std::int16_t To16(double v) {
-  v = std::trunc(std::clamp(v, -2147483648.0, 2147483647.0));
-  return static_cast<std::int16_t>(static_cast<std::int32_t>(v));
-}
+// Truncation toward zero kept in 16 bits (values beyond the 32-bit range saturate first,
+// NaN gives 0).
+std::int16_t To16(double v) { return static_cast<std::int16_t>(KZ_SaturateCast<std::int32_t>(v)); }
 
 }  // namespace
 

@@ -51,6 +51,25 @@ TEST(AEStress, ReadsRowsOfFourteenAndSixteenValues) {
   EXPECT_EQ(s.m_pVolStrain[1], static_cast<std::int16_t>(static_cast<int>(sum / 6)));
 }
 
+// NaN and values beyond the 32-bit range (a damaged logger line) give 0 and the held ends,
+// kept in 16 bits, without an undefined conversion.
+TEST(AEStress, NaNAndHugeValuesAreHeld) {
+  std::string path = TmpPath("nan.sts");
+  std::ofstream f(path);
+  f << "[BASE TIME]98/11/05 09:30:00\n";
+  f << "09:30:00 nan 1e30 nan 0 0 0 0 0 0 0 0 0 0 0\n";
+  f << "09:30:20 1 -1e30 5 0 0 0 0 0 0 0 0 0 0 0\n";
+  f.close();
+  CAEStress s;
+  ASSERT_EQ(s.Read(path), 1);
+  ASSERT_EQ(s.m_nSamples, 2);
+  EXPECT_EQ(s.m_pAxialStress[0], 0);
+  EXPECT_EQ(s.m_pPressure[0], -1);  // INT32_MAX in 16 bits
+  EXPECT_EQ(s.m_pStrain[0][0], 0);
+  EXPECT_EQ(s.m_pPressure[1], 0);   // INT32_MIN in 16 bits
+  EXPECT_EQ(s.m_pStrain[0][1], 0);  // 5 - NaN
+}
+
 TEST(AEStress, StressByTimeTruncatesTowardZero) {
   std::string path = TmpPath("t.sts");
   std::ofstream f(path);

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "aecore/document/SynthExperiment_testkit.h"
 #include "platform/FileSystem.h"
@@ -313,6 +314,51 @@ TEST(TremviaDoc, LockedRecordsAreNeitherProcessedNorSaved) {
   EXPECT_FALSE(doc.ProcessCurrentEvent(2, true, 0, 0, 0, 0));
   EXPECT_FALSE(doc.SaveCurrentHypo(0, 0, 0, true));
   EXPECT_EQ(doc.m_pHypo->GetNumAE(), 0);
+}
+
+// The catalogue of a 16-sensor experiment, opened through its parameter file after the
+// sensor count was changed to 17: processing and saving event 3 wrote 434-byte records
+// over 416-byte ones, 38 bytes into event 4's. Now the catalogue opens for reading only,
+// the save is refused with a message, and the file keeps every byte.
+TEST(TremviaDoc, ACatalogueOfAnotherSensorCountIsNotOverwritten) {
+  synth::Experiment e = MakeExperiment("recsize", 5);
+  FakeDocumentHost host;
+  {
+    CTremviaDoc doc(host);
+    ScriptedUi ui;
+    ui.ExpectMessage("open failed!, create??", IDYES);
+    ASSERT_TRUE(doc.OnOpenDocument(e.PadPath()));
+    for (int i = 0; i < 5; ++i) {
+      doc.m_pHypo->ClearRecord(i, nullptr);
+      ASSERT_EQ(doc.m_pHypo->PutAEH(i, false), 1);
+    }
+  }
+  std::string aeh;
+  for (const auto& entry : std::filesystem::directory_iterator(e.dir))
+    if (entry.path().extension() == ".aeh" || entry.path().extension() == ".AEH")
+      aeh = entry.path().string();
+  ASSERT_FALSE(aeh.empty());
+  auto bytes = [](const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(f), {});
+  };
+  const std::string before = bytes(aeh);
+  ASSERT_EQ(before.size(), 5u * 416);
+
+  std::string pad = bytes(e.PadPath());
+  pad.replace(pad.find("\n16 0 0\n"), 8, "\n17 0 0\n");
+  std::ofstream(e.PadPath(), std::ios::binary) << pad;
+  plat::InvalidateFolderCache();
+
+  CTremviaDoc doc(host);
+  ScriptedUi ui;
+  ui.ExpectFileDialog(Prompt::OpenFile, "Load parameters", e.PadPath());
+  ASSERT_TRUE(doc.OnOpenDocument(e.EventPath(3)));
+  EXPECT_TRUE(HasMessage(ui, "reading only"));
+  EXPECT_EQ(doc.m_pHypo->m_nSensors, 17);
+  doc.ProcessCurrentEvent(3, true, 0, 0, 0, 0);
+  EXPECT_TRUE(HasMessage(ui, "Can not save"));
+  EXPECT_EQ(bytes(aeh), before);
 }
 
 }  // namespace

@@ -178,6 +178,12 @@ int CAETemplateSet::Read(const std::string& path) {
     if (static_cast<int>(t->m_pData.size()) < t->m_nSamples) return damaged("is cut short");
     read.push_back(std::move(t));
   }
+  // A file without a single template (empty, comments only, a damaged first one) is
+  // refused: replacing the set by nothing would lose it, and a later save the file.
+  if (read.empty()) {
+    plat::AfxMessageBox(path + " holds no template; the templates are not loaded.", MB_ICONHAND);
+    return 0;
+  }
   m_list = std::move(read);
   return GetCount();
 }

@@ -145,7 +145,9 @@ TEST(AETemplateSetTest, DamagedTemplateFilesLeaveTheSet) {
   CAETemplateSet set;
   set.Add(Template({1, 2, 3}, 1, 1));
   for (const char* text :
-       {"h1\nh2\n3 10 1 1 1 1\n0.5\n", "h1\nh2\n-5 10 1 1 1 1\n", "h1\nh2\n999999999 10 1 1 1\n"}) {
+       {"h1\nh2\n3 10 1 1 1 1\n0.5\n", "h1\nh2\n-5 10 1 1 1 1\n", "h1\nh2\n999999999 10 1 1 1\n",
+        // No template at all: empty, header lines only, a damaged first template line.
+        "", "h1\nh2\n", "h1\nh2\n3 10 one 1 1\n0.5 1 2\n"}) {
     std::ofstream(dir + "/bad.txt") << text;
     plat::testing::ScriptedUi ui;
     EXPECT_EQ(set.Read(dir + "/bad.txt"), 0) << text;

@@ -288,6 +288,12 @@ float KZ_NiceFloorF(float x) {
   if (p > x) p = static_cast<float>(p * 0.1f);
   const float top = static_cast<float>(10.0f * p);
   if (x >= top) return top;
+  if (std::isinf(top)) {
+    // From 1e38 on, 10p is beyond the float range and the float steps would never come down.
+    double v = 10.0 * p;
+    while (v > x) v -= p;
+    return static_cast<float>(v);
+  }
   float v = top;
   while (v > x) {
     const float next = static_cast<float>(v - p);

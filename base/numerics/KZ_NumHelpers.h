@@ -3,7 +3,9 @@
 // curve colour cycle, three-point smoothing, holding out-of-range samples and a linear
 // normalisation. None keeps state between calls.
 #pragma once
+#include <cmath>
 #include <cstdint>
+#include <limits>
 
 #include "platform/WinTypes.h"
 
@@ -46,6 +48,17 @@ double KZ_NiceCeil(double x);
 double KZ_NiceFloor(double x);
 float KZ_NiceCeilF(float x);
 float KZ_NiceFloorF(float x);
+
+// A floating value as an integer of type I, truncated toward zero as a cast would; values
+// beyond I's range give its nearest end and NaN gives 0. Files may hold any number, and a
+// plain cast of one that does not fit is undefined.
+template <class I>
+I KZ_SaturateCast(double v) {
+  if (std::isnan(v)) return 0;
+  if (v <= static_cast<double>(std::numeric_limits<I>::min())) return std::numeric_limits<I>::min();
+  if (v >= static_cast<double>(std::numeric_limits<I>::max())) return std::numeric_limits<I>::max();
+  return static_cast<I>(v);
+}
 
 // Colour i mod 7 of black, blue, green, red, cyan, yellow, magenta.
 COLORREF KZ_CycleColor(int i);

@@ -322,15 +322,16 @@ int KZ_MultiVarObj::LoadFile(std::string path) {
     while (f.ReadLine(line)) {
       const bool isMin = Has(line, "MIN:"), isMax = !isMin && Has(line, "MAX:");
       if (isMin || isMax) {
-        const char* p = std::strchr(line.c_str(), ':') + 1;
+        // Searched in the string, not in its C text: a NUL byte may stand before the colon.
+        const char* p = line.c_str() + line.find(':') + 1;
         if (ScanDoubles(p, line.data() + line.size(), false, nc, values.data()) < nc) break;
         for (int c = 0; c < nc; ++c) (isMin ? s.mins : s.maxs)[c] = s.factors[c] * values[c];
         ++s.rangeLines;
       } else if (Has(line, "PLOT_TYPE:")) {
-        ScanInts(std::strstr(line.c_str(), "PLOT_TYPE:") + 10, nc, ints);
+        ScanInts(line.c_str() + line.find("PLOT_TYPE:") + 10, nc, ints);
         for (std::size_t c = 0; c < ints.size(); ++c) s.styles[c] = static_cast<int>(ints[c]);
       } else if (Has(line, "PLOT_XY:")) {
-        ScanInts(std::strstr(line.c_str(), "PLOT_XY:") + 8, nc, ints);
+        ScanInts(line.c_str() + line.find("PLOT_XY:") + 8, nc, ints);
         for (std::size_t c = 0; c < ints.size(); ++c)
           s.flags[c] = static_cast<std::uint32_t>(ints[c]);
       } else if (Has(line, "VAR-H:")) {

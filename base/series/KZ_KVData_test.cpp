@@ -313,6 +313,19 @@ TEST(KVData, BadInputLeavesTheTableIntact) {
     ASSERT_EQ(ui.MessageTexts().size(), 1u);
     EXPECT_NE(ui.MessageTexts()[0].find(path), std::string::npos);
   }
+  {
+    // A NUL byte before the key of a range or plot line: the key still counts (the colon
+    // was once looked for in the C text, which ends at the NUL).
+    using namespace std::string_literals;
+    KZ_MultiVarObj t;
+    ASSERT_EQ(
+        t.LoadFile(WriteTmpFile("nul.kv0",
+                                "KVDATA02\nSAMPLES 2\nx\ty\n1 1\n\0MIN: 0 -100\n"
+                                "\0MAX: 0 100\n\0PLOT_TYPE: 0 3\n\0PLOT_XY: 1 2\n1 3\n2 4\n"s)),
+        2);
+    EXPECT_EQ(t.m_Columns[1].m_dMin, -100);
+    EXPECT_EQ(t.m_Columns[1].m_dMax, 100);
+  }
   plat::testing::ScriptedUi ui;
   KZ_MultiVarObj t;
   LoadKnown(t);

@@ -48,6 +48,7 @@ void ChannelNames(const std::string& line, bool units, std::vector<std::string>&
 
 // Seconds since 1970 of a local calendar time (0 when it cannot be represented).
 std::int64_t LocalSeconds(int y, int mo, int d, int h, int mi, int s) {
+  if (y < INT_MIN + 1900) return 0;
   std::tm tm{};
   tm.tm_year = y - 1900;
   tm.tm_mon = mo - 1;
@@ -123,8 +124,8 @@ bool KZ_TSdata::ReadKVText(const std::string& path) {
   double fraction = 0;
   const char* p = std::strchr(st.c_str() + st.find("START_TIME"), ':');
   if (p && plat::ScanC(p + 1, "%d/%d/%d %d:%d:%f", &y, &mo, &d, &h, &mi, &sec) == 6) {
-    start = LocalSeconds(y, mo, d, h, mi, static_cast<int>(std::trunc(sec)));
-    fraction = sec - std::trunc(sec);
+    start = LocalSeconds(y, mo, d, h, mi, KZ_SaturateCast<int>(sec));
+    fraction = std::isfinite(sec) ? sec - std::trunc(sec) : 0.0;
   }
 
   int count = 0;

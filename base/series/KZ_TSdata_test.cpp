@@ -436,3 +436,39 @@ TEST(TSdata, BadInputLeavesTheSeriesIntact) {
   ExpectKnown(ts);
   EXPECT_TRUE(ui.MessageTexts().empty());
 }
+
+// Readable files with numbers at the ends of their types: the reader neither hangs nor
+// converts out of range (which gave INT_MIN seconds, or NaN times).
+TEST(TSdata, ExtremeNumbersInReadableFiles) {
+  struct Case {
+    const char* what;
+    const char* text;
+    std::int64_t start;  // -1: at least the given date, 2009-05-01 12:00:00 UTC
+  };
+  const Case cases[] = {
+      {"NaN seconds", "KVDATA01\nSTART_TIME: 2009/05/01 12:00:nan\nTime x\n0 2\n1 3\n", 1241179200},
+      {"seconds beyond int", "KVDATA01\nSTART_TIME: 2009/05/01 12:00:1e30\nTime x\n0 2\n1 3\n", -1},
+      {"year INT_MIN", "KVDATA01\nSTART_TIME: -2147483648/05/01 12:00:30\nTime x\n0 2\n1 3\n", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    KZ_TSdata ts;
+    ASSERT_TRUE(ts.Load(WriteTmpFile("extreme.kv0", c.text), nullptr, nullptr));
+    ASSERT_EQ(ts.m_nSamples, 2);
+    EXPECT_EQ(ts.m_pTime[0], 0.0);
+    if (c.start < 0)
+      EXPECT_GE(ts.m_tStart, 1241179200);
+    else
+      EXPECT_EQ(ts.m_tStart, c.start);
+  }
+  // Samples of 2e38 (factor 1e38 / 10000): the rounded plot range used to step down from
+  // 10^39, beyond the float range, for ever.
+  KZ_TSdata ts;
+  ASSERT_TRUE(
+      ts.Load(WriteTmpFile("huge.kv0",
+                           "KVDATA02\nSTART_TIME: 2009/05/01 12:00:30\nTime x\n1 1e38\n0 2\n1 3\n"),
+              nullptr, nullptr));
+  EXPECT_NEAR(ts.m_pChannel[0].fPlotMin / 2e38f, 1.0f, 1e-6f);
+  EXPECT_FLOAT_EQ(KZ_NiceFloorF(2.5e38f), 2e38f);
+  EXPECT_FLOAT_EQ(KZ_NiceFloorF(-2.5e38f), -3e38f);
+}
