@@ -254,8 +254,8 @@ int CTremviaDoc::SaveAEList(const std::string& path, float period) {
   out.Printf("Time(sec)\tX\tY\tZ\tMag\tPhase\tA.Stress\tC.P.\tPin\tPou\n");
   const int records = h.GetNumAE();
   int cursor = -1;
-  double recTime = -1e10;
-  AEHRecord rec{};
+  double recTime = -1e10, prevTime = -1e10;
+  AEHRecord rec{}, prev{};
   float phase = 0.0f;
   for (int k = 0; k < pk.m_nCount; ++k) {
     if (pk.m_pFlag[k] == 0) continue;
@@ -276,11 +276,19 @@ int CTremviaDoc::SaveAEList(const std::string& path, float period) {
     }
     while (recTime < t && cursor + 1 < records) {
       ++cursor;
+      prev = rec;
+      prevTime = recTime;
       if (h.GetAEH(cursor, &rec)) recTime = rec.nTimeSec + rec.nTimeUs * 1e-6;
     }
-    const bool match = cursor >= 0 && std::fabs(t - recTime) < 0.001;
+    // The cursor stops at the first record at or after the peak; the record passed last
+    // (just before the peak) matches as well.
+    const AEHRecord* hit = nullptr;
+    if (cursor >= 0 && std::fabs(t - recTime) < 0.001)
+      hit = &rec;
+    else if (cursor >= 1 && std::fabs(t - prevTime) < 0.001)
+      hit = &prev;
     out.Printf("%013.6f\t%7.2f\t%7.2f\t%7.2f\t%5.2f\t%5.0f\t%9.2f\t%9.2f\t%9.2f\t%9.2f\n",
-               t - wStart, match ? rec.fX : 0.0, match ? rec.fY : 0.0, match ? rec.fZ : 0.0,
+               t - wStart, hit ? hit->fX : 0.0, hit ? hit->fY : 0.0, hit ? hit->fZ : 0.0,
                0.25 * pk.m_pLevel[k], phase, A, P, pin, pou);
   }
   if (!out.Commit()) return 0;
