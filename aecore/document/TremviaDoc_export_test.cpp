@@ -8,11 +8,13 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 #include "aecore/document/TremviaDoc.h"
 #include "base/series/KZ_MultiVarObj.h"
 #include "platform/FileSystem.h"
+#include "platform/UiServices.h"
 #include "platform/testing/FakeDocumentHost.h"
 #include "platform/testing/ScriptedUi.h"
 
@@ -245,6 +247,304 @@ TEST(CatalogueExport, AEListMatchesRecordsAndWritesWellFormedXml) {
   ToolRun lint = Shell("/usr/bin/xmllint --noout " + e.dir + "/run.xml");
   EXPECT_EQ(lint.status, 0) << lint.out;
   EXPECT_EQ(lint.out, "");
+}
+
+// Peaks at 1 s intervals from t0, levels cycling 0..7, all flagged.
+void FillPeaks(CAEPeak& pk, int n, double t0) {
+  pk.Alloc(n);
+  pk.m_nCount = n;
+  for (int i = 0; i < n; ++i) {
+    const double t = t0 + i;
+    pk.m_pSec[i] = static_cast<std::int32_t>(t);
+    pk.m_pUSec[i] = 0;
+    pk.m_pLevel[i] = static_cast<std::uint8_t>(i % 8);
+    pk.m_pFlag[i] = 1;
+  }
+}
+
+TEST(SeriesExport, BValueSeriesWindowsAndRefusal) {
+  Exp e("bseries", 3, {});
+  FillPeaks(*e.doc.m_pPeak[0], 2000, 0.0);
+  e.doc.m_fTimeStart = 0;
+  e.doc.m_fTimeSpan = 3600;
+  {
+    ScriptedUi ui;
+    EXPECT_EQ(e.doc.SaveBValueTL(e.dir + "/short.kv0", 3, 2.0f, 1.5f, false, 30.0f), 0);
+    EXPECT_FALSE(fs::exists(e.dir + "/short.kv0"));
+    ASSERT_EQ(ui.MessageTexts().size(), 1u);
+    EXPECT_TRUE(Has(ui.MessageTexts()[0], "at least 4 peaks"));
+  }
+  ScriptedUi ui;
+  const std::string path = e.dir + "/b.kv0";
+  ASSERT_EQ(e.doc.SaveBValueTL(path, 400, 2.0f, 1.5f, true, 30.0f), 1);
+  EXPECT_EQ(ui.MessageTexts(), std::vector<std::string>{"No SS data loadede"});
+  const std::string t = Slurp(path);
+  EXPECT_TRUE(Has(t, "KVDATA01 Test run, b:nB=400 TL:Mmax=2.0 V:q=1.5\n"));
+  // Windows start at peaks 0, 100, ..., 1500 (i < 2000 - 400).
+  EXPECT_TRUE(Has(t, "\nSAMPLES 00016\n")) << t.substr(0, 200);
+  READ_BACK(r, "kv " + path);
+  EXPECT_TRUE(Has(r.out, "samples 16\nrows 16\ncolumns 9\n")) << r.out;
+  // The first window: peaks 0..400 at 1 s; the middle peak at 200 s; A.Stress 1.0.
+  EXPECT_TRUE(Has(r.out, "row 200.0 1.0 1.0 ")) << r.out;
+
+  // A document window after the peaks: every window ends before it, no row, no nan.
+  e.doc.m_fTimeStart = 5000;
+  ASSERT_EQ(e.doc.SaveBValueTL(path, 400, 2.0f, 1.5f, false, 30.0f), 1);
+  EXPECT_TRUE(Has(Slurp(path), "\nSAMPLES 00000\n"));
+}
+
+TEST(SeriesExport, BValueAndFractalDimensionSeries) {
+  std::vector<AEHRecord> recs;
+  std::mt19937 rng(5);
+  std::uniform_real_distribution<float> u(-20.0f, 20.0f);
+  for (int i = 0; i < 400; ++i) recs.push_back(Rec(10.0 + i, u(rng), u(rng), u(rng) * 2, 12));
+  Exp e("dseries", 3, recs);
+  FillPeaks(*e.doc.m_pPeak[0], 500, 5.0);
+  e.doc.m_fTimeStart = 0;
+  e.doc.m_fTimeSpan = 1000;
+  ScriptedUi ui;
+  const std::string path = e.dir + "/d.kv0";
+  ASSERT_EQ(e.doc.SaveBValueD(path, 100, 2.0f, 1.5f, 0.5f), 1);
+  READ_BACK(r, "kv " + path);
+  // Windows of 100 events moving on by a quarter: starts at events 0, 25, ..., 350, the
+  // last holding 50 events (half of nD); the next, with 25, ends the series.
+  EXPECT_TRUE(Has(r.out, "samples 15\nrows 15\ncolumns 12\n")) << r.out;
+}
+
+TEST(SeriesExport, AERatesWithoutTimeSeriesAndRVData) {
+  std::vector<AEHRecord> recs = {Rec(0.05, 1, 0, 0, 12), Rec(0.06, 0, 1, 0, 3),
+                                 Rec(59.99, 0, 0, 1, 12), Rec(70.0, 0, 0, 0, 12)};
+  Exp e("rates", 3, recs);
+  e.doc.m_fTimeStart = 0;
+  e.doc.m_fTimeSpan = 60.5;
+  const std::string path = e.dir + "/rates.kv0";
+  ASSERT_EQ(e.doc.SaveAERates(path, 10), 1);
+  READ_BACK(r, "kv " + path);
+  // 60 whole seconds at 10 rows a second; the loading columns are 0.
+  EXPECT_TRUE(Has(r.out, "samples 600\nrows 600\ncolumns 10\n")) << r.out;
+  EXPECT_TRUE(Has(r.out, "row 0.05 0.0 0.0 0.0 0.0 0.0 0.0 0.0 2.0 1.0\n")) << r.out;
+
+  // RV data: the fault plane through the origin, normal along z (dip 0).
+  e.h().m_fFaultDip = 0.0f;
+  e.h().m_fFaultAzimuth = 0.0f;
+  const std::string rv = e.dir + "/rv.kv0";
+  ASSERT_EQ(e.doc.SaveRV(rv, 8, 0.5f), 1);
+  READ_BACK(v, "kv " + rv);
+  // a = (-1, 0, 0): the event at x = 1 lies 1 mm off the plane's a axis and is left out.
+  EXPECT_TRUE(Has(v.out, "samples 1\nrows 1\ncolumns 6\n")) << v.out;
+  EXPECT_TRUE(Has(v.out, "row 59.99 2.0 1.0 0.0 0.0 1.0\n")) << v.out;
+}
+
+TEST(SeriesExport, StressStrainMeansLeaveMissingGaugesOut) {
+  Exp e("ss", 3, {});
+  auto s = std::make_unique<CAEStress>();
+  s->m_nSamples = 2;
+  for (auto* a : {&s->m_pAxialStress, &s->m_pVolStrain, &s->m_pPressure}) a->assign(3600, 0);
+  for (auto& g : s->m_pStrain) g.assign(3600, 0);
+  s->m_pAxialStress = {100, 120};
+  for (int k = 0; k < 12; ++k) {
+    s->m_pStrain[k][0] = static_cast<std::int16_t>(k % 2 ? -10 : 30);
+    s->m_pStrain[k][1] = static_cast<std::int16_t>(k % 2 ? -7 : 40);
+  }
+  s->m_pStrain[2][1] = CAEStress::kMissing;
+  s->m_pStrain[3][1] = CAEStress::kMissing;
+  s->m_pVolStrain = {10, 26};
+  e.doc.m_pStress = std::move(s);
+  FillPeaks(*e.doc.m_pPeak[0], 30, 0.0);
+  const std::string path = e.dir + "/ss.kv0";
+  ASSERT_EQ(e.doc.SaveSS(path), 1);
+  READ_BACK(r, "kv " + path);
+  EXPECT_TRUE(Has(r.out, "samples 2\nrows 2\ncolumns 6\n")) << r.out;
+  EXPECT_TRUE(Has(r.out, "row 0.0 100.0 30.0 -10.0 10.0 1.0\n")) << r.out;
+  EXPECT_TRUE(Has(r.out, "row 20.0 120.0 40.0 -7.0 26.0 21.0\n")) << r.out;
+}
+
+TEST(DocumentSheets, EventSheetColumns) {
+  std::vector<AEHRecord> recs;
+  for (int i = 0; i < 3; ++i) {
+    recs.push_back(Rec(10.0 + i, 1, 2, 3, 12));
+    recs.back().fFc = 0.1f;
+  }
+  Exp e("sheet", 3, recs);
+  e.h().m_fMagFcSlope = -2.0f;
+  e.h().m_fMagFcConst = 1.0f;
+  e.h().m_nPulsers = 2;
+  e.h().m_PulserSensor[0] = 0;
+  e.h().m_PulserSensor[1] = 2;
+  KZ_MultiVarObj sheet;
+  struct Case {
+    std::string par;
+    bool series;
+    int columns;
+  } cases[] = {{"x/run.pad", false, 12},
+               {"x/run_VM.pad", false, 16},
+               {"x/run_vm.pad", false, 12},
+               {"x/run.pad", true, 15},
+               {"x/run_VM.pad", true, 19}};
+  for (const Case& c : cases) {
+    e.doc.m_strParFile = c.par;
+    if (c.series) {
+      e.doc.m_pTS = std::make_unique<KZ_TSdata>();
+      ASSERT_TRUE(e.doc.m_pTS->Alloc(3, 10, false, nullptr));
+      e.doc.m_pTS->m_nSamples = 10;
+      for (int i = 0; i < 10; ++i) e.doc.m_pTS->m_pTime[i] = 1000.0 * i;
+    } else {
+      e.doc.m_pTS.reset();
+    }
+    ASSERT_EQ(e.doc.FillEventSheet(&sheet, 8), 3) << c.par;
+    EXPECT_EQ(sheet.m_nColumns, c.columns) << c.par << " " << c.series;
+    EXPECT_EQ(sheet.m_nRows, 3);
+    const int mfc = c.columns >= 16 ? 10 : 6;
+    EXPECT_EQ(sheet.m_Columns[mfc].m_strTitle, "M(Fc)");
+    EXPECT_NEAR(sheet.m_ppData[mfc][0], 3.0, 1e-6);  // -2 log10(0.1) + 1
+    if (c.columns >= 16) {
+      EXPECT_EQ(sheet.m_ppData[5][0], 0);  // pulser cursor: sensors 0, 2, 0
+      EXPECT_EQ(sheet.m_ppData[5][1], 2);
+      EXPECT_NEAR(sheet.m_ppData[6][1], 1 - e.h().m_pSensorXYZ[2].x, 1e-6);  // x minus sensor 3's x
+    }
+  }
+  EXPECT_EQ(sheet.m_strHeader[0], "Experiment: Test run\n");
+  EXPECT_EQ(sheet.m_strHeader[1], "START_TIME: 2020/01/01 10:00:00\n");
+  KZ_MultiVarObj empty;
+  Exp none("sheetnone", 3, {});
+  EXPECT_EQ(none.doc.FillEventSheet(&empty, 8), 0);
+}
+
+TEST(DocumentSheets, DensityMapCountsPerCellAreaAndTime) {
+  // Normal along y (azimuth 90, dip 90): a = (0, 0, 1), b = n x a = (1, 0, 0).
+  std::vector<AEHRecord> recs = {Rec(2.0, 0, 0, 0, 12), Rec(5.0, 30, 1, 0, 12),
+                                 Rec(15.0, 0, 0, 0, 12), Rec(25.0, 0, 0, 40, 12)};
+  Exp e("density", 3, recs);
+  e.h().m_fFaultAzimuth = 90.0f;
+  e.h().m_fFaultDip = 90.0f;
+  e.h().m_fFaultLen = 50.0f;
+  e.h().m_fFaultWidth = 50.0f;
+  e.doc.m_fTimeStart = 0;
+  e.doc.m_fTimeSpan = 20;
+  const std::string path = e.dir + "/run.lem";
+  ASSERT_EQ(e.doc.AEDensityMap(path, 10, 10, 2, 8, 5.0f), 1);
+  READ_BACK(r, "lem " + path);
+  EXPECT_TRUE(Has(r.out, "type 8 nx 10 ny 10 slices 2 code 2\n")) << r.out;
+  EXPECT_TRUE(Has(r.out, "extent -50.0 50.0 -50.0 50.0\nrange 0.0 0.10000000149011612\n")) << r.out;
+  EXPECT_TRUE(Has(r.out, "title AE density, 1/(cm*cm*s)\nlabel Test run\n")) << r.out;
+  // Slice 0 (0-10 s): the event at the fault point in cell (5, 5), the one at x = 30
+  // in cell (8, 5); slice 1: one event at (5, 5); the one 40 mm off the plane is left out.
+  EXPECT_TRUE(Has(r.out, "slice 0 time 5.0 cells 5,5=0.1 8,5=0.1\n")) << r.out;
+  EXPECT_TRUE(Has(r.out, "slice 1 time 15.0 cells 5,5=0.1\n")) << r.out;
+}
+
+TEST(DocumentSheets, ReplaceFromPeaksCountsOnlyWrittenRecords) {
+  std::vector<AEHRecord> recs = {Rec(11.0, 0, 0, 0, 12), Rec(11.5, 0, 0, 0, 12),
+                                 Rec(13.5, 0, 0, 0, 12), Rec(11.9, 0, 0, 0, 12)};
+  recs[1].nFlags |= AEH_FLAG_LOCKED;
+  for (auto& r : recs) r.nPeakLevel = 1;
+  Exp e("replace", 3, recs);
+  CAEPeak& pk = *e.doc.m_pPeak[0];
+  pk.Alloc(2);
+  pk.m_nCount = 2;
+  pk.m_pSec = {10, 12};
+  pk.m_pUSec = {0, 0};
+  pk.m_pLevel = {4, 8};
+  pk.m_pFlag = {1, 1};
+  ScriptedUi ui;
+  e.doc.ReplaceFromPeaks();
+  EXPECT_EQ(ui.MessageTexts(), std::vector<std::string>{"Replace 1 of 4"});
+  const int expected[4] = {4, 1, 1, 1};  // tie to the earlier peak; locked; 1.5 s away; scan ended
+  for (int i = 0; i < 4; ++i) {
+    AEHRecord r{};
+    ASSERT_EQ(e.h().GetAEH(i, &r), 1);
+    EXPECT_EQ(r.nPeakLevel, expected[i]) << i;
+  }
+}
+
+AEHRecord Picked(double t, int arrivals, float sn) {
+  AEHRecord r = Rec(t, 1, 2, 3, arrivals, 1.25f);
+  r.fT0 = 10.0f;
+  for (int k = 0; k < arrivals; ++k) {
+    r.nSensor[k] = static_cast<std::int8_t>(arrivals - 1 - k);
+    r.fTime[k] = 12.5f + k;
+    r.fSN[k] = sn;
+    r.nPolarity[k] = static_cast<std::int8_t>(k < 9 ? 1 : -1);
+  }
+  return r;
+}
+
+TEST(HypoDD, StationAndPhaseFilesInTheChosenFolder) {
+  Exp e("hypodd", 12,
+        {Picked(0.0, 12, 3.0f), Picked(5.0, 12, 10.0f), Picked(6.0, 4, 10.0f),
+         Picked(50.0, 12, 3.0f)});
+  e.doc.m_fTimeStart = 0;
+  e.doc.m_fTimeSpan = 10;
+  const std::string out = e.dir + "/dd";
+  fs::create_directories(out);
+  const std::string cwd = plat::GetCurrentFolder();
+  {
+    ScriptedUi ui;
+    ui.ExpectFolder("Working folder of hypoDD", out);
+    EXPECT_EQ(e.doc.SaveHypoDD(), 2);
+  }
+  EXPECT_EQ(plat::GetCurrentFolder(), cwd);
+  const std::string pha = Slurp(out + "/phase.pha");
+  EXPECT_TRUE(Has(pha,
+                  "Phase data (AE). START_TIME: 2020/01/01 10:00:00.00\n# 0.0000 1.0000 "
+                  "2.0000 3.0000 1.25 0 0 0 0\nAE012 2.50 0.60 P\n"))
+      << pha;
+  EXPECT_TRUE(Has(pha, "# 5.0000 1.0000 2.0000 3.0000 1.25 0 0 0 1\nAE012 2.50 1.00 P\n"));
+  READ_BACK(r, "hypodd " + out);
+  EXPECT_TRUE(Has(r.out, "stations 12\nevents 2\nobservations 24\n")) << r.out;
+
+  // Cancelled, and a folder that cannot take the files: 0 and nothing written.
+  {
+    ScriptedUi ui;
+    ui.ExpectFolder("Working folder of hypoDD", std::nullopt);
+    EXPECT_EQ(e.doc.SaveHypoDD(), 0);
+  }
+  {
+    ScriptedUi ui;
+    ui.ExpectFolder("Working folder of hypoDD", e.dir + "/missing");
+    EXPECT_EQ(e.doc.SaveHypoDD(), 0);
+    ASSERT_FALSE(ui.MessageTexts().empty());
+    EXPECT_TRUE(Has(ui.MessageTexts()[0], "station.dat cannot be created"));
+  }
+}
+
+TEST(HypoDD, UpDownSheetBlocks) {
+  std::vector<AEHRecord> recs;
+  // Ratios by polarity counts out of 10: tensile (9 up), shear (5), compressive (1).
+  for (int i = 0; i < 45; ++i) {
+    AEHRecord r = Rec(1.0 + i, 0, 0, 0, 10);
+    const int ups = i % 3 == 0 ? 9 : (i % 3 == 1 ? 5 : 1);
+    for (int k = 0; k < 10; ++k) r.nPolarity[k] = static_cast<std::int8_t>(k < ups ? 1 : -1);
+    for (int k = 0; k < 10; ++k) r.nSensor[k] = static_cast<std::int8_t>(k);
+    recs.push_back(r);
+  }
+  Exp e("udratio", 12, recs);
+  KZ_MultiVarObj sheet;
+  // Block size n: 20 gives blocks 0-19 and 20-39, rows 40-44 repeat row 39; a size
+  // below 1 or above the row count makes one block of all 45 rows.
+  struct Case {
+    int n, w, lastBlockEnd;
+  } cases[] = {{20, 20, 40}, {0, 45, 45}, {100, 45, 45}};
+  for (const Case& c : cases) {
+    ASSERT_EQ(e.h().FillUDRatioSheet(&sheet, e.doc.m_EventList, 0.0, 100.0, c.n), 45) << c.n;
+    EXPECT_EQ(sheet.m_nColumns, 10);
+    for (int i = 0; i < 45; ++i) {
+      const int from = i < c.lastBlockEnd ? i / c.w * c.w : c.lastBlockEnd - c.w;
+      int T = 0, S = 0;
+      for (int j = from; j < from + c.w; ++j) {
+        T += j % 3 == 0;
+        S += j % 3 == 1;
+      }
+      EXPECT_NEAR(sheet.m_ppData[4][i], static_cast<double>(T) / c.w, 1e-12) << c.n << " " << i;
+      EXPECT_NEAR(sheet.m_ppData[5][i], static_cast<double>(T + S) / c.w, 1e-12);
+      EXPECT_NEAR(sheet.m_ppData[6][i], 1.0, 1e-12);
+    }
+  }
+  EXPECT_EQ(sheet.m_strHeader[0], "Up down ratio. Test run, RUN.PAD");
+  EXPECT_EQ(sheet.m_strHeader[1].rfind("START_TIME: 2020/01/01 10:00:00", 0), 0u)
+      << sheet.m_strHeader[1];
+  Exp few("udfew", 12, {recs.begin(), recs.begin() + 9});
+  EXPECT_EQ(few.h().FillUDRatioSheet(&sheet, few.doc.m_EventList, 0.0, 100.0, 5), 0);
 }
 
 }  // namespace
