@@ -17,6 +17,8 @@ packages=(
   # wmf2svg refuses every file without its fonts (only recommended by libwmf, so
   # --no-install-recommends leaves them out), the SEG-2 reader is a Python script
   pngcheck libtiff-tools libjpeg-turbo-progs libwmf-bin fonts-urw-base35 python3
+  # xmllint checks the viewer XML file of the AE list
+  libxml2-utils
 )
 
 missing=()

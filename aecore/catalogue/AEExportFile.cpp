@@ -1,6 +1,7 @@
 #include "aecore/catalogue/AEExportFile.h"
 
 #include <cstdarg>
+#include <filesystem>
 
 #include "base/util/KZ_FileUtil.h"
 #include "platform/File.h"
@@ -28,11 +29,18 @@ bool AEExportFile::Commit() {
   bool ok = f.Write(m_Buf.data(), m_Buf.size()) == m_Buf.size() && f.Flush();
   f.Close();
   if (!ok) {
-    plat::DeleteFile(m_strPath);
+    AE_RemoveFailedFile(m_strPath);
     plat::AfxMessageBox(m_strPath + " could not be written.", MB_ICONEXCLAMATION);
   }
   plat::NoteFolderChanged(m_strPath);
   return ok;
+}
+
+void AE_RemoveFailedFile(const std::string& path) {
+  // Only a regular file is ours to remove: a device or pipe named as the target stays.
+  std::error_code ec;
+  const std::string resolved = plat::ResolvePath(path);
+  if (std::filesystem::is_regular_file(resolved, ec)) plat::DeleteFile(resolved);
 }
 
 std::string AE_XmlEscape(const std::string& text) {

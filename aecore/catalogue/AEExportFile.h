@@ -23,6 +23,8 @@ class AEExportFile {
   std::string m_Buf;
 };
 
+// Removes what a failed write left at the path, when that is a regular file.
+void AE_RemoveFailedFile(const std::string& path);
 // &, < and > as XML entities.
 std::string AE_XmlEscape(const std::string& text);
 // The lower-case extension of the file name ("" without one).

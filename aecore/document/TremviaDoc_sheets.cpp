@@ -134,7 +134,7 @@ int CTremviaDoc::AEDensityMap(const std::string& path, int nx, int ny, int nt, i
   double** m = KZ_AllocMatrix64(nx, ny);
   if (!m) {
     f.Close();
-    plat::DeleteFile(path);
+    AE_RemoveFailedFile(path);
     return 0;
   }
   KZ_Var2D var;
@@ -183,7 +183,7 @@ int CTremviaDoc::AEDensityMap(const std::string& path, int nx, int ny, int nt, i
   f.Close();
   KZ_FreeMatrix(m);
   if (!ok) {
-    plat::DeleteFile(path);
+    AE_RemoveFailedFile(path);
     plat::AfxMessageBox(path + " could not be written.", MB_ICONEXCLAMATION);
     return 0;
   }
