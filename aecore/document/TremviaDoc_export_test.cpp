@@ -14,6 +14,7 @@
 #include "aecore/document/TremviaDoc.h"
 #include "base/series/KZ_MultiVarObj.h"
 #include "platform/FileSystem.h"
+#include "platform/Runtime.h"
 #include "platform/UiServices.h"
 #include "platform/testing/FakeDocumentHost.h"
 #include "platform/testing/ScriptedUi.h"
@@ -141,6 +142,18 @@ TEST(CatalogueExport, KindComesFromTheExtension) {
   READ_BACK(w3d, "w3d " + e.dir + "/E.w3d");
   EXPECT_TRUE(Has(w3d.out, "points 4\n") && Has(w3d.out, "point 1.0 -1.0 2.0 0.0 1.0\n"))
       << w3d.out;
+}
+
+TEST(CatalogueExport, PointFileStopsAtItsInt16Count) {
+  Exp e("w3dcap", 3, {});
+  for (int i = 0; i < 32770; ++i) e.doc.AddEventEntry(1, 2, 3, 0, 0, 0, 0, 1.0 + i * 0.1, 12, i, 1);
+  ScriptedUi ui;
+  const std::string path = e.dir + "/many.w3d";
+  e.doc.ExportCatalogue(path, 8, 0, 1.0f);
+  READ_BACK(r, "w3d " + path);
+  EXPECT_TRUE(Has(r.out, "points 32767\n")) << r.out.substr(0, 200);
+  ASSERT_EQ(ui.MessageTexts().size(), 1u);
+  EXPECT_TRUE(Has(ui.MessageTexts()[0], "first 32767 of 32770 events"));
 }
 
 TEST(CatalogueExport, EmptyListIsRefusedWithoutAFile) {
@@ -324,6 +337,18 @@ TEST(SeriesExport, AERatesWithoutTimeSeriesAndRVData) {
   // 60 whole seconds at 10 rows a second; the loading columns are 0.
   EXPECT_TRUE(Has(r.out, "samples 600\nrows 600\ncolumns 10\n")) << r.out;
   EXPECT_TRUE(Has(r.out, "row 0.05 0.0 0.0 0.0 0.0 0.0 0.0 0.0 2.0 1.0\n")) << r.out;
+
+  // With a time series ending after 30 s, rows stop where its samples end.
+  e.doc.m_pTS = std::make_unique<KZ_TSdata>();
+  KZ_TSdata& ts = *e.doc.m_pTS;
+  ASSERT_TRUE(ts.Alloc(3, 31, false, nullptr));
+  ts.m_nSamples = 31;
+  ts.m_tStart = plat::MakeLocalTime(e.h().m_tmStart).value();
+  for (int i = 0; i < 31; ++i) ts.m_pTime[i] = 1000.0 * i;
+  ASSERT_EQ(e.doc.SaveAERates(path, 10), 1);
+  READ_BACK(s, "kv " + path);
+  EXPECT_TRUE(Has(s.out, "samples 300\nrows 300\n")) << s.out;
+  e.doc.m_pTS.reset();
 
   // RV data: the fault plane through the origin, normal along z (dip 0).
   e.h().m_fFaultDip = 0.0f;
