@@ -34,6 +34,12 @@ enum : int {
   IMG_TIFF_BIG_ENDIAN = -69,     // appending a page to a big-endian TIFF file
 };
 
+// The largest picture, in pixels, that a loader sizes from the header of a compressed
+// file (GIF, PNG, JPEG, compressed TIFF, run-length BMP). Larger claims, and claims that
+// the file's data cannot possibly decode to, are refused with the format's code before any
+// pixel buffer is made; uncompressed files must hold all their pixel data.
+constexpr unsigned long long IMG_MAX_COMPRESSED_PIXELS = 1ull << 28;
+
 // Bit 0 of `flags`: the image is grey-scale.
 constexpr DWORD IMG_GREY = 1;
 

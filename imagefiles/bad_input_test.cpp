@@ -92,6 +92,101 @@ TEST(BadInput, EveryDamagedFileGivesItsErrorCode) {
   }
 }
 
+// Tiny files whose headers claim huge pictures, built here field by field. Each claim
+// is refused by the format's information reader, so that no pixel buffer is ever sized
+// for it; the same file with a small claim passes that reader.
+Bytes Be32(unsigned v) {
+  return {static_cast<BYTE>(v >> 24), static_cast<BYTE>(v >> 16), static_cast<BYTE>(v >> 8),
+          static_cast<BYTE>(v)};
+}
+Bytes Cat(std::initializer_list<Bytes> parts) {
+  Bytes out;
+  for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
+  return out;
+}
+
+Bytes TinyGif(unsigned w, unsigned h) {
+  Bytes b = {'G', 'I', 'F', '8', '9', 'a'};
+  b = Cat({b, U16(w), U16(h), {0x80, 0, 0}, {0, 0, 0, 255, 255, 255}});  // two colours
+  b = Cat({b, {0x2C}, U16(0), U16(0), U16(w), U16(h), {0}, {2}});        // image, code size 2
+  return Cat({b, {10, 0x84, 0x8F, 0xA9, 0xCB, 0xED, 0x0F, 0xA3, 0x9C, 0xB4, 0x8B}, {0, 0x3B}});
+}
+
+Bytes PngChunk(const char* type, const Bytes& data) {
+  Bytes body(type, type + 4);
+  body.insert(body.end(), data.begin(), data.end());
+  return Cat({Be32(static_cast<unsigned>(data.size())), body, Be32(codec_test::Crc(body))});
+}
+Bytes TinyPng(unsigned w, unsigned h) {
+  const Bytes signature = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+  const Bytes zlibData = {0x78, 0x9C, 0x63, 0x60, 0x18, 0x05, 0x00, 0x00, 0x00, 0x41, 0x00, 0x01};
+  return Cat({signature, PngChunk("IHDR", Cat({Be32(w), Be32(h), {8, 0, 0, 0, 0}})),
+              PngChunk("IDAT", zlibData), PngChunk("IEND", {})});
+}
+
+Bytes TinyTiff(unsigned w, unsigned h, unsigned compression) {
+  const unsigned tags[][3] = {{256, 4, w},           {257, 4, h}, {258, 3, 8},
+                              {259, 3, compression}, {262, 3, 1}, {273, 4, 8 + 2 + 8 * 12 + 4},
+                              {278, 4, h},           {279, 4, 16}};
+  Bytes b = {'I', 'I', 42, 0};
+  b = Cat({b, U32(8), U16(8)});
+  for (const auto& t : tags) b = Cat({b, U16(t[0]), U16(t[1]), U32(1), U32(t[2])});
+  return Cat({b, U32(0), Bytes(16, 0x80)});
+}
+
+Bytes TinyJpeg(unsigned w, unsigned h) {
+  Bytes b = {0xFF, 0xD8, 0xFF, 0xDB, 0, 67, 0};
+  b.insert(b.end(), 64, 1);  // quantisation table 0
+  b = Cat({b,
+           {0xFF, 0xC0, 0, 11, 8},
+           {static_cast<BYTE>(h >> 8), static_cast<BYTE>(h)},
+           {static_cast<BYTE>(w >> 8), static_cast<BYTE>(w)},
+           {1, 1, 0x11, 0}});
+  b = Cat({b, {0xFF, 0xDA, 0, 8, 1, 1, 0, 0, 63, 0}, Bytes(8, 0), {0xFF, 0xD9}});
+  return b;
+}
+
+TEST(BadInput, TinyFilesClaimingHugePicturesAllocateNothing) {
+  struct Case {
+    const char* what;
+    const char* ext;
+    Bytes small, huge;
+    int result;
+  } cases[] = {
+      {"gif above the pixel limit", ".gif", TinyGif(16, 16), TinyGif(32767, 21000), IMG_NOT_GIF},
+      {"gif more than its codes can make", ".gif", TinyGif(16, 16), TinyGif(2000, 2000),
+       IMG_NOT_GIF},
+      {"png above the pixel limit", ".png", TinyPng(16, 16), TinyPng(32767, 21000), IMG_PNG_ERROR},
+      {"png more than deflate can make", ".png", TinyPng(16, 16), TinyPng(10000, 10000),
+       IMG_PNG_ERROR},
+      {"tiff rows past the end", ".tif", TinyTiff(4, 4, 1), TinyTiff(30000, 20000, 1),
+       IMG_NOT_TIFF},
+      {"tiff lzw above the pixel limit", ".tif", TinyTiff(4, 4, 5), TinyTiff(30000, 20000, 5),
+       IMG_NOT_TIFF},
+      {"tiff lzw more than its codes can make", ".tif", TinyTiff(4, 4, 5), TinyTiff(8000, 8000, 5),
+       IMG_NOT_TIFF},
+      {"tiff packbits more than its runs can make", ".tif", TinyTiff(4, 4, 32773),
+       TinyTiff(500, 500, 32773), IMG_NOT_TIFF},
+      {"jpeg above the pixel limit", ".jpg", TinyJpeg(16, 16), TinyJpeg(32767, 21000),
+       IMG_NOT_JPEG},
+      {"jpeg more blocks than bits", ".jpg", TinyJpeg(16, 16), TinyJpeg(8000, 8000), IMG_NOT_JPEG},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string path = std::string(TV_TEST_TMPDIR) + "/claim" + c.ext;
+    codec_test::WriteBytes(path, c.small);
+    std::string text;
+    EXPECT_EQ(FindImageFormat(path.c_str())->describe(path.c_str(), &text), IMG_OK)
+        << c.small.size();
+    codec_test::WriteBytes(path, c.huge);
+    EXPECT_LT(c.huge.size(), 150u);
+    ImageDescriptor d;
+    EXPECT_EQ(LoadImageFile(path.c_str(), &d), c.result);
+    EXPECT_EQ(d.header, nullptr);  // not even the stand-in picture of a failed allocation
+    img_free(&d);
+  }
+}
+
 TEST(BadInput, MissingAndEmptyFiles) {
   for (const char* ext : {".bmp", ".pcx", ".tga", ".bif"}) {
     SCOPED_TRACE(ext);

@@ -122,13 +122,14 @@ int ReadHeaders(StreamBinding* b, BmpFile* f) {
     f->layout16 = h.biCompression == BI_BITFIELDS && f->masks[0] == 0xF800 && f->masks[1] == 0x7E0 ? 2 : 1;
   f->mode = PickMode(bits, h.biCompression, f->layout16);
 
-  // The pixel data must lie in the file; uncompressed rows must all be there, and
-  // run-length data cannot describe more than 255 pixels per 2 bytes.
+  // The pixel data must lie in the file and uncompressed rows must all be there.
+  // Run-length data can end any row, or the whole bitmap, in two bytes (the rest stays
+  // index 0), so its pictures are held to the library's limit instead.
   if (f->offBits < 14 + 12 || f->offBits >= f->length) return IMG_NOT_BMP;
   std::uint64_t data = static_cast<std::uint64_t>(f->length - f->offBits);
   std::uint64_t pixels = static_cast<std::uint64_t>(h.biWidth) * f->height;
   if (f->mode == kRle4 || f->mode == kRle8) {
-    if (f->topDown || pixels > data * 128) return IMG_NOT_BMP;
+    if (f->topDown || pixels > IMG_MAX_COMPRESSED_PIXELS) return IMG_NOT_BMP;
   } else if (f->mode != kNone) {
     if (static_cast<std::uint64_t>(RowSize(h.biWidth, bits)) * f->height > data) return IMG_NOT_BMP;
   }
@@ -186,7 +187,8 @@ int LoadBody(StreamBinding* b, ImageDescriptor* d) {
   // bottom of the picture that does not fit and are skipped.
   DWORD skip = f.topDown ? 0 : f.height - rows;
   DWORD fileRows = f.topDown ? rows : f.height;
-  for (DWORD k = 0; k < fileRows; ++k) {
+  bool lastRow = false;  // the end-of-bitmap code ended this row
+  for (DWORD k = 0; k < fileRows && !lastRow; ++k) {
     const BYTE* src = data.data() + pos;
     const BYTE* line = src;  // one byte (or 3) per pixel after decoding
     switch (f.mode) {
@@ -198,11 +200,19 @@ int LoadBody(StreamBinding* b, ImageDescriptor* d) {
       case kRle8: {
         int room = f.mode == kRle8 ? static_cast<int>(srcRow) : static_cast<int>(2 * srcRow);
         std::fill(scratch.begin(), scratch.end(), 0);
-        int used = f.mode == kRle8 ? rle8_decode_row(scratch.data(), src, data.size() - pos, room)
-                                   : rle4_decode_row(scratch.data(), src, data.size() - pos, room);
-        if (used == RLE_END_OF_BITMAP) return IMG_OK;
-        if (used < 0) return used;
-        pos += static_cast<std::size_t>(used);
+        int written = 0;
+        int used = f.mode == kRle8
+                       ? rle8_decode_row(scratch.data(), src, data.size() - pos, room, &written)
+                       : rle4_decode_row(scratch.data(), src, data.size() - pos, room, &written);
+        if (used == RLE_END_OF_BITMAP) {
+          // Pixels before the code are the last row's: it is kept, the rows above stay.
+          if (written == 0) return IMG_OK;
+          lastRow = true;
+        } else if (used < 0) {
+          return used;
+        } else {
+          pos += static_cast<std::size_t>(used);
+        }
         line = scratch.data();
         break;
       }

@@ -89,6 +89,52 @@ TEST(BmpCodec, SmallPictureFillsTheBottomRowsOfALargerImage) {
   img_free(&d);
 }
 
+// Line drawings saved with RLE8 are mostly rows that end at once: 2 bytes for a row of
+// 3000 pixels, and the end-of-bitmap code leaves every row above it index 0.
+TEST(BmpCodec, SparseRunLengthPicturesLoad) {
+  const int w = 3000, h = 400;
+  Bytes data = {200, 1, 0, 0};  // bottom row: 200 pixels of colour 1
+  for (int y = 1; y < 199; ++y) data.insert(data.end(), {0, 0});
+  data.insert(data.end(), {10, 1, 0, 1});  // row 199: 10 pixels, then the end of the bitmap
+  Bytes file = {'B', 'M'};
+  auto u32 = [&](unsigned v) {
+    for (int i = 0; i < 4; ++i) file.push_back(static_cast<BYTE>(v >> (8 * i)));
+  };
+  auto u16 = [&](unsigned v) {
+    file.insert(file.end(), {static_cast<BYTE>(v), static_cast<BYTE>(v >> 8)});
+  };
+  const unsigned offset = 14 + 40 + 8;
+  u32(offset + static_cast<unsigned>(data.size()));
+  u32(0);
+  u32(offset);
+  u32(40);
+  u32(w);
+  u32(h);
+  u16(1);
+  u16(8);
+  u32(1);  // RLE8
+  u32(static_cast<unsigned>(data.size()));
+  u32(0);
+  u32(0);
+  u32(2);
+  u32(2);
+  file.insert(file.end(), {0, 0, 0, 0, 0, 0, 255, 0});  // black, red
+  file.insert(file.end(), data.begin(), data.end());
+  const std::string path = TempPath("sparse_rle8.bmp");
+  codec_test::WriteBytes(path, file);
+  ImageDescriptor d;
+  ASSERT_EQ(LoadImageFile(path.c_str(), &d), IMG_OK);
+  ASSERT_EQ(d.header->biWidth, w);
+  EXPECT_EQ(img_row(&d, h - 1)[199], 1);
+  EXPECT_EQ(img_row(&d, h - 1)[200], 0);
+  EXPECT_EQ(img_row(&d, h - 2)[0], 0);
+  EXPECT_EQ(img_row(&d, h - 200)[9], 1);
+  EXPECT_EQ(img_row(&d, h - 200)[10], 0);
+  EXPECT_EQ(img_row(&d, 0)[0], 0);
+  EXPECT_EQ(d.palette[1].rgbRed, 255);
+  img_free(&d);
+}
+
 TEST(BmpCodec, RleOnlyForEightBitsAndFailedSaveLeavesNoFile) {
   ImageDescriptor s;
   ASSERT_EQ(img_alloc(&s, 4, 4, 24), IMG_OK);

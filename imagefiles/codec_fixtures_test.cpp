@@ -28,6 +28,9 @@ TEST(CodecFixtures, DecodeLikeTheReferenceDecoders) {
       {"bmp_8.bmp", "bmp_8.bmp.rgb", 8},
       {"bmp_rle4.bmp", "bmp_rle4.bmp.rgb", 8},
       {"bmp_rle8.bmp", "bmp_rle8.bmp.rgb", 8},
+      // The top row ends with end-of-bitmap and no end-of-line.
+      {"bmp_rle4_eob.bmp", "bmp_rle4_eob.bmp.rgb", 8},
+      {"bmp_rle8_eob.bmp", "bmp_rle8_eob.bmp.rgb", 8},
       {"bmp_os2_8.bmp", "bmp_os2_8.bmp.rgb", 8},
       {"bmp_24.bmp", "bmp_24.bmp.rgb", 24},
       {"bmp_topdown.bmp", "bmp_topdown.bmp.rgb", 24},
@@ -63,6 +66,22 @@ TEST(CodecFixtures, DecodeLikeTheReferenceDecoders) {
     Bytes want = ReadBytes(Fixture(c.expected));
     ASSERT_FALSE(want.empty());
     EXPECT_EQ(RgbPixels(d), want);
+    img_free(&d);
+  }
+}
+
+// The same run-length rows as a packed DIB in memory (the file without its 14-byte
+// file header): the row that the end-of-bitmap code ends is kept there too.
+TEST(CodecFixtures, RunLengthDibsKeepTheirLastRow) {
+  for (const char* name : {"bmp_rle4_eob.bmp", "bmp_rle8_eob.bmp"}) {
+    SCOPED_TRACE(name);
+    const Bytes file = ReadBytes(Fixture(name));
+    ASSERT_GT(file.size(), 14u);
+    plat::MemBlock dib(file.data() + 14, file.size() - 14);
+    ImageDescriptor d;
+    DIBToImageDescriptor(&d, dib);
+    ASSERT_NE(d.header, nullptr);
+    EXPECT_EQ(RgbPixels(d), ReadBytes(Fixture(std::string(name) + ".rgb")));
     img_free(&d);
   }
 }

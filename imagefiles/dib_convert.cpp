@@ -91,10 +91,10 @@ void nibbles_to_bytes(BYTE* out, const BYTE* in, int count) {
 
 namespace {
 
-int RleDecodeRow(BYTE* out, const BYTE* in, std::size_t inSize, int count, bool four) {
+int RleDecodeRow(BYTE* out, const BYTE* in, std::size_t inSize, int count, bool four, int& x) {
   std::size_t p = 0;
   int room = count;
-  int x = 0;  // pixels written
+  x = 0;  // pixels written
   while (room >= 0) {
     if (p + 2 > inSize) return IMG_UNSUPPORTED;
     int n = in[p], c = in[p + 1];
@@ -130,12 +130,18 @@ int RleDecodeRow(BYTE* out, const BYTE* in, std::size_t inSize, int count, bool 
 
 }  // namespace
 
-int rle8_decode_row(BYTE* out, const BYTE* in, std::size_t inSize, int count) {
-  return RleDecodeRow(out, in, inSize, count, false);
+int rle8_decode_row(BYTE* out, const BYTE* in, std::size_t inSize, int count, int* written) {
+  int x = 0;
+  const int r = RleDecodeRow(out, in, inSize, count, false, x);
+  if (written) *written = x;
+  return r;
 }
 
-int rle4_decode_row(BYTE* out, const BYTE* in, std::size_t inSize, int count) {
-  return RleDecodeRow(out, in, inSize, count, true);
+int rle4_decode_row(BYTE* out, const BYTE* in, std::size_t inSize, int count, int* written) {
+  int x = 0;
+  const int r = RleDecodeRow(out, in, inSize, count, true, x);
+  if (written) *written = x;
+  return r;
 }
 
 // ---------------------------------------------------------------- region copies
@@ -266,9 +272,14 @@ int dib_to_img(const BITMAPINFOHEADER* dibHeader, std::size_t dibSize, ImageDesc
       case kRle4:
       case kRle8: {
         int room = mode == kRle8 ? static_cast<int>(srcRow) : static_cast<int>(2 * srcRow);
-        int used = mode == kRle8 ? rle8_decode_row(scratch.data(), src, left, room)
-                                 : rle4_decode_row(scratch.data(), src, left, room);
+        // A row that ends early leaves index 0, never the previous row's pixels.
+        std::fill(scratch.begin(), scratch.end(), 0);
+        int written = 0;
+        int used = mode == kRle8 ? rle8_decode_row(scratch.data(), src, left, room, &written)
+                                 : rle4_decode_row(scratch.data(), src, left, room, &written);
         if (used == RLE_END_OF_BITMAP) {
+          // The row that the end of the bitmap ends is kept.
+          if (written > 0) std::memcpy(dst, scratch.data(), fill);
           y = height;
           break;
         }

@@ -35,6 +35,9 @@ constexpr int RLE_END_OF_BITMAP = -100;
 // Decode one row of BMP run-length data (inSize bytes available) into one byte per
 // pixel; `count` is the room in the row in pixels. Return the input bytes the row used,
 // RLE_END_OF_BITMAP at the end-of-bitmap code, or -9 (delta code, run past the row, or
-// data that ends inside the row).
-int rle8_decode_row(BYTE* out, const BYTE* in, std::size_t inSize, int count);
-int rle4_decode_row(BYTE* out, const BYTE* in, std::size_t inSize, int count);
+// data that ends inside the row). `written`, when given, receives the pixels decoded into
+// the row: a row that the end-of-bitmap code ends without an end-of-line has some.
+int rle8_decode_row(BYTE* out, const BYTE* in, std::size_t inSize, int count,
+                    int* written = nullptr);
+int rle4_decode_row(BYTE* out, const BYTE* in, std::size_t inSize, int count,
+                    int* written = nullptr);

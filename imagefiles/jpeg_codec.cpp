@@ -249,6 +249,17 @@ int InformationPass(JpegCodec& c, JpegInfo& info) {
   return 0;
 }
 
+// Every 8 x 8 block of the component that covers the whole picture takes at least one bit
+// (its DC difference) in the file: a picture that the file cannot fill, or one above
+// IMG_MAX_COMPRESSED_PIXELS, is refused before any buffer is sized for it.
+int CheckClaimedSize(const JpegCodec& c, std::int64_t fileLength) {
+  const std::uint64_t pixels =
+      static_cast<std::uint64_t>(std::max(c.width, 0)) * std::max(c.height, 0);
+  const std::uint64_t length = fileLength > 0 ? static_cast<std::uint64_t>(fileLength) : 0;
+  if (pixels > IMG_MAX_COMPRESSED_PIXELS || pixels > 64 * 8 * length) return -43;
+  return 0;
+}
+
 int CheckFrame(JpegCodec& c, int imageBits) {
   if (c.process < 0 || c.process > 2) return -43;
   if (c.width <= 0 || c.width >= 32768 || c.height <= 0 || c.height >= 32768) return -1;
@@ -475,6 +486,7 @@ int jpeg_read_info(const char* path, const void* data, std::size_t size, JpegInf
     c.stream = &stream;
     JpegInfo local{};
     rc = InformationPass(c, local);
+    if (rc == 0) rc = CheckClaimedSize(c, stream_length(&binding));
     *info = local;
   } catch (const std::bad_alloc&) {
     rc = -14;
@@ -500,6 +512,7 @@ int jpeg_load_stream(const char* path, const void* data, std::size_t size, Image
     JpegInfo info{};
     try {
       rc = InformationPass(c, info);
+      if (rc == 0) rc = CheckClaimedSize(c, stream_length(&binding));
     } catch (const std::bad_alloc&) {
       rc = -14;
     }

@@ -160,6 +160,7 @@ int WalkChunks(StreamBinding* b, ChunkReader& r, PngInfo* info, ChunkPositions* 
   if (std::memcmp(sig, kSignature, 8) != 0) return -110;
   bool haveHeader = false;
   bool transparencySeen = false;
+  std::uint64_t idatBytes = 0;
   for (;;) {
     std::uint32_t length = 0;
     BYTE type[4];
@@ -172,8 +173,16 @@ int WalkChunks(StreamBinding* b, ChunkReader& r, PngInfo* info, ChunkPositions* 
       // Nothing can be read before the header: the record has no width.
       return -109;
     } else if (IsType(type, "IEND")) {
+      // Deflate makes at most 1032 bytes of each byte it reads: a picture that the image
+      // data cannot fill, or one above the library's limit, is refused before any buffer
+      // is sized for it.
+      const std::uint64_t pixels = static_cast<std::uint64_t>(info->width) * info->height;
+      if (pixels > IMG_MAX_COMPRESSED_PIXELS ||
+          pixels * info->bitsPerPixel / 8 > 1032 * (idatBytes + 1))
+        return -109;
       return 0;
     } else if (IsType(type, "IDAT")) {
+      idatBytes += length;
       if (pos->idat < 0) {
         pos->idat = r.Position();
         pos->idatLength = length;

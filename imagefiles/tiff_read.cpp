@@ -112,6 +112,38 @@ bool TiffReader::ReadValues(int type, std::uint32_t count, std::int64_t position
   return true;
 }
 
+namespace {
+
+// Whether the file could hold the picture its directory claims, so that no buffer is
+// sized for a picture that cannot be there: uncompressed rows must all be in the file;
+// PackBits makes at most 64 bytes of a byte, LZW at most 4096 (codes of 9 bits or more
+// standing for at most 4096 bytes), and a CCITT row takes at least one bit. Compressed
+// pictures are also held to IMG_MAX_COMPRESSED_PIXELS.
+bool SizeFitsTheFile(const TiffInfo& info, std::int64_t fileLength) {
+  const std::uint64_t rows = info.length;
+  // Counts beyond any the loader reads are cut, which keeps the products in range.
+  const std::uint64_t samples = std::min<std::uint32_t>(info.samplesPerPixel, 64);
+  const std::uint64_t bits = std::min<std::uint32_t>(info.bitsPerSample, 64);
+  const std::uint64_t rowBytes = (static_cast<std::uint64_t>(info.width) * samples * bits + 7) / 8;
+  const std::uint64_t length = fileLength > 0 ? static_cast<std::uint64_t>(fileLength) : 0;
+  if (info.compression == 1) return rows * rowBytes <= length;
+  if (static_cast<std::uint64_t>(info.width) * rows > IMG_MAX_COMPRESSED_PIXELS) return false;
+  switch (info.compression) {
+    case 32773:
+      return rows * rowBytes <= 64 * length;
+    case 5:
+      return rows * rowBytes <= 4096 * length;
+    case 2:
+    case 3:
+    case 4:
+      return rows <= 8 * length;
+    default:
+      return true;
+  }
+}
+
+}  // namespace
+
 int TiffReader::tiff_read_ifd(std::uint32_t offset, TiffDirectory* dir) {
   *dir = TiffDirectory{};
   TiffInfo& info = dir->info;
@@ -211,6 +243,7 @@ int TiffReader::tiff_read_ifd(std::uint32_t offset, TiffDirectory* dir) {
   if (info.compression == 2 && !dir->photometricPresent) info.photometric = 0;
   info.imagerBitsPerPixel = info.samplesPerPixel >= 3 ? 24 : info.bitsPerSample;
   if (info.width > kMaxDimension || info.length > kMaxDimension) return IMG_UNSUPPORTED;
+  if (!SizeFitsTheFile(info, length_)) return IMG_NOT_TIFF;
   return 0;
 }
 
@@ -404,6 +437,10 @@ void Invert(BYTE* row, std::size_t n) {
   for (std::size_t i = 0; i < n; ++i) row[i] = static_cast<BYTE>(~row[i]);
 }
 
+// Grey samples whose zero is white are turned round, at every depth, so that the image
+// holds zero for black; palette indexes (photometric 3) and black-is-zero rows stay.
+bool WhiteIsZero(const TiffInfo& info) { return info.photometric == 0; }
+
 // Samples of `bits` bits, most significant first, into one byte each.
 void UnpackSamples(BYTE* out, const BYTE* in, std::size_t samples, int bits, int shift) {
   const int mask = (1 << bits) - 1;
@@ -463,7 +500,7 @@ int tiff_lzw_decode(const LoadJob& j) {
         }
         PutRow(j, y, row.data());
       } else {
-        if (j.mode == kModeLzw1 && info.photometric != 1) Invert(r, src);
+        if ((j.mode == kModeLzw1 || j.mode == kModeLzw8) && WhiteIsZero(info)) Invert(r, src);
         PutRow(j, y, r);
       }
     }
@@ -538,6 +575,7 @@ int tiff_read_strips(const LoadJob& j) {
     switch (j.mode) {
       case kModeNone4:
       case kModePackBits4:
+        if (WhiteIsZero(info)) Invert(row.data(), src);
         UnpackSamples(unpacked.data(), row.data(), src * 8 / static_cast<std::size_t>(bps), bps,
                       j.dir->colorMapCount ? 0 : 8 - bps);
         out = unpacked.data();
@@ -558,7 +596,9 @@ int tiff_read_strips(const LoadJob& j) {
         break;
       case kModeNone1:
       case kModePackBits1:
-        if (info.photometric != 1) Invert(row.data(), src);
+      case kModeNone8:
+      case kModePackBits8:
+        if (WhiteIsZero(info)) Invert(row.data(), src);
         break;
       case kModeCcittRle:
       case kModeCcittG3:

@@ -17,6 +17,9 @@ int nml_inits(const float* cs, int n, float eta);
 double nml_d_erf(double x);
 double nml_d_erfc(double x);
 double nml_d_normal_cdf(double x);
+float nml_f_erf(float x);
+float nml_f_erfc(float x);
+float nml_f_normal_cdf(float x);
 float nml_f_normal_inverse_cdf(float p);
 double nml_d_normal_inverse_cdf(double p);
 
@@ -27,7 +30,7 @@ float nml_f_log_gamma(float x);
 double nml_d_log_gamma(double x);
 float nml_f_log_beta(float a, float b);
 double nml_d_log_beta(double a, double b);
-float l_alnrel(float x);    // log(1 + x)
+float l_alnrel(float x);  // log(1 + x)
 double l_alnrel(double x);
 void l_r9gaml(float* xmin, float* xmax);  // arguments beyond which gamma under/overflows
 void l_r9gaml(double* xmin, double* xmax);
@@ -53,23 +56,23 @@ double nml_d_chi_squared_inverse_cdf(double p, double df);
 
 // ---------------------------------------------------------------------------------------
 // Statistics side: its own run time (record, stack, flags, message file "nmls_e.bin").
-constexpr int NMLS_MSG_NAME = 11400;         // const char*
-constexpr int NMLS_MSG_PATH = 11410;         // const char*
-constexpr int NMLS_ERROR_PRINT_PROC = 11420; // nml_printer
-constexpr int NMLS_FULL_TRACEBACK = 11850;   // int
-constexpr int NMLS_GET_ERROR_FILE = 11970;   // FILE** out
-constexpr int NMLS_GET_PRINT = 11990;        // int type, int* out
-constexpr int NMLS_GET_STOP = 12000;         // int type, int* out
-constexpr int NMLS_GET_TRACEBACK = 12010;    // int type, int* out
-constexpr int NMLS_SET_ERROR_FILE = 14490;   // FILE*
-constexpr int NMLS_SET_PRINT = 14520;        // int type, int value
-constexpr int NMLS_SET_STOP = 14530;         // int type, int value
-constexpr int NMLS_SET_TRACEBACK = 14540;    // int type, int value
+constexpr int NMLS_MSG_NAME = 11400;          // const char*
+constexpr int NMLS_MSG_PATH = 11410;          // const char*
+constexpr int NMLS_ERROR_PRINT_PROC = 11420;  // nml_printer
+constexpr int NMLS_FULL_TRACEBACK = 11850;    // int
+constexpr int NMLS_GET_ERROR_FILE = 11970;    // FILE** out
+constexpr int NMLS_GET_PRINT = 11990;         // int type, int* out
+constexpr int NMLS_GET_STOP = 12000;          // int type, int* out
+constexpr int NMLS_GET_TRACEBACK = 12010;     // int type, int* out
+constexpr int NMLS_SET_ERROR_FILE = 14490;    // FILE*
+constexpr int NMLS_SET_PRINT = 14520;         // int type, int value
+constexpr int NMLS_SET_STOP = 14530;          // int type, int value
+constexpr int NMLS_SET_TRACEBACK = 14540;     // int type, int value
 constexpr int NMLS_TRAPPING_ON = 16040;
 constexpr int NMLS_TRAPPING_OFF = 16041;
-constexpr int NMLS_SET_TRAPPING = 16042;     // int
-constexpr int NMLS_GET_PRINTER_KIND = 50000; // int* out
-constexpr int NMLS_SET_PRINTER_KIND = 50010; // int kind
+constexpr int NMLS_SET_TRAPPING = 16042;      // int
+constexpr int NMLS_GET_PRINTER_KIND = 50000;  // int* out
+constexpr int NMLS_SET_PRINTER_KIND = 50010;  // int kind
 
 void nmls_random_seed_set(int seed);
 void nmls_error_options(int code, ...);
@@ -79,12 +82,12 @@ float nmls_amach(int index);
 // The generator block that the seed setter fills (the generators themselves are not part
 // of this library).
 struct nmls_random_block {
-  int firstUse;       // 1 until initialised
+  int firstUse;  // 1 until initialised
   int seeded;
   double modulus;     // 2147483647
   double reciprocal;  // 1 / modulus
   double seed;
-  float scale;        // the largest float below 2^-31
+  float scale;  // the largest float below 2^-31
   int iseed;
   int option;
   int spare[2];

@@ -3,8 +3,8 @@
 // and machine constants of its own precision.
 #include <algorithm>
 #include <array>
-#include <cstdlib>
 #include <cmath>
+#include <cstdlib>
 
 #include "numerics/nml.h"
 
@@ -73,6 +73,9 @@ int Terms(const double* cs, int n, float eta) { return nml_initds(cs, n, eta); }
 int Terms(const float* cs, int n, float eta) { return nml_inits(cs, n, eta); }
 
 void SetReal(int k, double v) { nml_error_set_double(k, v); }
+// A message argument of the routine's own precision.
+void SetOwn(int k, double v) { nml_error_set_double(k, v); }
+void SetOwn(int k, float v) { nml_error_set_float(k, v); }
 
 // sign(a, b): |a| with the sign of b (b >= 0 counts as positive).
 template <class T>
@@ -139,6 +142,12 @@ int InitTerms(const char* name, const T* cs, int n, float eta) {
 // ---------------------------------------------------------------------------------------
 // Error function
 
+constexpr auto kERFCSf = ToFloat(kERFCS);
+constexpr auto kERC2CSf = ToFloat(kERC2CS);
+constexpr auto kERFCCSf = ToFloat(kERFCCS);
+
+// The number of series terms each precision uses, computed once on first use and kept
+// under a storage key of its own.
 struct ErfCounts {
   int erf;     // ERFCS terms of erf
   int erfc;    // ERFCS terms of erfc
@@ -146,17 +155,36 @@ struct ErfCounts {
   int erc2cs;  // ERC2CS terms
 };
 
-int g_erfKeyOnce = 0;
-int g_erfKey = 0;
+// The series and public routines of one precision.
+template <class T>
+struct ErfSide;
+template <>
+struct ErfSide<double> {
+  static constexpr double kSqrtPiT = kSqrtPi;
+  static const double* Erfcs() { return kERFCS; }
+  static const double* Erc2cs() { return kERC2CS; }
+  static const double* Erfccs() { return kERFCCS; }
+  static double Erfc(double x) { return nml_d_erfc(x); }
+  static inline int once = 0, key = 0;
+};
+template <>
+struct ErfSide<float> {
+  static constexpr float kSqrtPiT = 1.7724539f;
+  static const float* Erfcs() { return kERFCSf.data(); }
+  static const float* Erc2cs() { return kERC2CSf.data(); }
+  static const float* Erfccs() { return kERFCCSf.data(); }
+  static float Erfc(float x) { return nml_f_erfc(x); }
+  static inline int once = 0, key = 0;
+};
 
-void CreateErfKey() { nml_key_create(&g_erfKey, nullptr); }
-
+template <class T>
 ErfCounts* ErfState() {
-  nml_once(&g_erfKeyOnce, CreateErfKey);
-  auto* s = static_cast<ErfCounts*>(nml_key_get(g_erfKey));
+  using S = ErfSide<T>;
+  nml_once(&S::once, [] { nml_key_create(&S::key, std::free); });
+  auto* s = static_cast<ErfCounts*>(nml_key_get(S::key));
   if (!s) {
     s = static_cast<ErfCounts*>(std::calloc(1, sizeof(ErfCounts)));
-    if (!s || nml_key_set(g_erfKey, s) != 0) {
+    if (!s || nml_key_set(S::key, s) != 0) {
       std::free(s);
       nml_error_post(NML_TERMINAL, 200);
       return nullptr;
@@ -165,60 +193,65 @@ ErfCounts* ErfState() {
   return s;
 }
 
-void l_erf(double x, double* result) {
-  const double eps = nml_dmach(3);
-  const double xbig = std::sqrt(-std::log(kSqrtPi * eps));
-  const double sqeps = std::sqrt(2 * eps);
+template <class T>
+void l_erf(T x, T* result) {
+  using S = ErfSide<T>;
+  const T eps = Mach<T>(3);
+  const T xbig = std::sqrt(-std::log(S::kSqrtPiT * eps));
+  const T sqeps = std::sqrt(2 * eps);
   nml_error_push_name("l_erf");
-  *result = nml_dmach(6);
-  if (ErfCounts* st = ErfState()) {
-    if (st->erf == 0) st->erf = nml_initds(kERFCS, kERFCSTerms, static_cast<float>(0.1 * eps));
-    const double y = std::fabs(x);
+  *result = Mach<T>(6);
+  if (ErfCounts* st = ErfState<T>()) {
+    if (st->erf == 0) st->erf = Terms(S::Erfcs(), kERFCSTerms, static_cast<float>(0.1 * eps));
+    const T y = std::fabs(x);
     if (y <= 1) {
-      *result = y <= sqeps ? 2 * x / kSqrtPi
-                           : x * (1 + nml_csevl(2 * x * x - 1, kERFCS, st->erf));
+      *result = y <= sqeps ? 2 * x / S::kSqrtPiT
+                           : x * (1 + nml_csevl(2 * x * x - 1, S::Erfcs(), st->erf));
     } else {
-      *result = y <= xbig ? Sign(1 - nml_d_erfc(y), x) : Sign(1.0, x);
+      *result = y <= xbig ? Sign(T(1) - S::Erfc(y), x) : Sign(T(1), x);
     }
   }
   nml_error_pop_name("l_erf");
 }
 
-void l_erfc(double x, double* result) {
-  const double eps = nml_dmach(3);
-  const double xsml = -std::sqrt(-std::log(kSqrtPi * eps));
-  const double txmax = std::sqrt(-std::log(kSqrtPi * nml_dmach(1)));
-  const double xmax = txmax - 0.5 * std::log(txmax) / txmax - 0.01;
-  const double sqeps = std::sqrt(2 * eps);
+template <class T>
+void l_erfc(T x, T* result) {
+  using S = ErfSide<T>;
+  const T eps = Mach<T>(3);
+  const T xsml = -std::sqrt(-std::log(S::kSqrtPiT * eps));
+  const T txmax = std::sqrt(-std::log(S::kSqrtPiT * Mach<T>(1)));
+  const T xmax = txmax - T(0.5) * std::log(txmax) / txmax - T(0.01);
+  const T sqeps = std::sqrt(2 * eps);
   nml_error_push_name("l_erfc");
-  *result = nml_dmach(6);
-  ErfCounts* st = ErfState();
+  *result = Mach<T>(6);
+  ErfCounts* st = ErfState<T>();
   if (st) {
     if (st->erfc == 0) {
       const float eta = static_cast<float>(0.1 * eps);
-      st->erfc = nml_initds(kERFCS, kERFCSTerms, eta);
-      st->erfccs = nml_initds(kERFCCS, kERFCCSTerms, eta);
-      st->erc2cs = nml_initds(kERC2CS, kERC2CSTerms, eta);
+      st->erfc = Terms(S::Erfcs(), kERFCSTerms, eta);
+      st->erfccs = Terms(S::Erfccs(), kERFCCSTerms, eta);
+      st->erc2cs = Terms(S::Erc2cs(), kERC2CSTerms, eta);
     }
-    const double y = std::fabs(x);
+    const T y = std::fabs(x);
     if (x <= xsml) {
       *result = 2;
     } else if (x > xmax) {
-      SetReal(1, x);
-      SetReal(2, xmax);
+      SetOwn(1, x);
+      SetOwn(2, xmax);
       nml_error_post(NML_ALERT, 9015);
       *result = 0;
     } else if (y <= 1) {
-      *result = y < sqeps ? 1 - 2 * x / kSqrtPi
-                          : 1 - x * (1 + nml_csevl(2 * x * x - 1, kERFCS, st->erfc));
+      *result = y < sqeps ? 1 - 2 * x / S::kSqrtPiT
+                          : 1 - x * (1 + nml_csevl(2 * x * x - 1, S::Erfcs(), st->erfc));
     } else {
-      const double y2 = y * y;
-      double v;
+      const T y2 = y * y;
+      T v;
       if (y2 <= 4) {
         v = std::exp(-y2) / std::fabs(x) *
-            (0.5 + nml_csevl((8 / y2 - 5) / 3, kERC2CS, st->erc2cs));
+            (T(0.5) + nml_csevl((8 / y2 - 5) / 3, S::Erc2cs(), st->erc2cs));
       } else {
-        v = std::exp(-y2) / std::fabs(x) * (0.5 + nml_csevl(8 / y2 - 1, kERFCCS, st->erfccs));
+        v = std::exp(-y2) / std::fabs(x) *
+            (T(0.5) + nml_csevl(8 / y2 - 1, S::Erfccs(), st->erfccs));
       }
       if (x < 0) v = 2 - v;
       *result = v;
@@ -227,9 +260,10 @@ void l_erfc(double x, double* result) {
   nml_error_pop_name("l_erfc");
 }
 
-void l_normal_cdf(double x, double* result) {
+template <class T>
+void l_normal_cdf(T x, T* result) {
   nml_error_push_name("l_normal_cdf");
-  *result = 0.5 * nml_d_erfc(-x * 0.7071067811865476);
+  *result = T(0.5) * ErfSide<T>::Erfc(-x * T(0.7071067811865476));
   // A far lower tail underflows quietly to 0.
   if (nml_error_type(0) == NML_ALERT) nml_e1mes(0, 0, " ");
   nml_error_pop_name("l_normal_cdf");
@@ -543,9 +577,12 @@ float nml_csevl(float x, const float* cs, int n) { return Csevl(x, cs, n); }
 int nml_initds(const double* cs, int n, float eta) { return InitTerms("nml_initds", cs, n, eta); }
 int nml_inits(const float* cs, int n, float eta) { return InitTerms("nml_inits", cs, n, eta); }
 
-double nml_d_erf(double x) { return Public("nml_d_erf", l_erf, x); }
-double nml_d_erfc(double x) { return Public("nml_d_erfc", l_erfc, x); }
-double nml_d_normal_cdf(double x) { return Public("nml_d_normal_cdf", l_normal_cdf, x); }
+double nml_d_erf(double x) { return Public("nml_d_erf", l_erf<double>, x); }
+double nml_d_erfc(double x) { return Public("nml_d_erfc", l_erfc<double>, x); }
+double nml_d_normal_cdf(double x) { return Public("nml_d_normal_cdf", l_normal_cdf<double>, x); }
+float nml_f_erf(float x) { return Public("nml_f_erf", l_erf<float>, x); }
+float nml_f_erfc(float x) { return Public("nml_f_erfc", l_erfc<float>, x); }
+float nml_f_normal_cdf(float x) { return Public("nml_f_normal_cdf", l_normal_cdf<float>, x); }
 float nml_f_normal_inverse_cdf(float p) {
   return Public("nml_f_normal_inverse_cdf", l_normal_inverse_cdf<float>, p);
 }
@@ -1037,7 +1074,6 @@ double nml_d_chi_squared_cdf(double x, double df) {
 }
 double nml_d_chi_squared_inverse_cdf(double p, double df) {
   double result = nml_dmach(6);
-  nml_public("nml_d_chi_squared_inverse_cdf",
-             [&] { l_chi_squared_inverse_cdf(p, df, &result); });
+  nml_public("nml_d_chi_squared_inverse_cdf", [&] { l_chi_squared_inverse_cdf(p, df, &result); });
   return result;
 }

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/Gdi.h"
 #include "platform/WinTypes.h"
 
 // Message box buttons, icons and default buttons.
@@ -52,12 +53,12 @@ constexpr DWORD OFN_FILEMUSTEXIST = 0x1000;
 namespace plat {
 
 struct FileDialogOptions {
-  bool open = true;        // open dialog, else save dialog
-  std::string title;       // empty: the dialog's own title
-  std::string filter;      // "desc|pat;pat|desc|pat||" as the class library takes it
-  std::string defExt;      // appended when the user types a name without extension
-  std::string fileName;    // initial name
-  DWORD flags = 0;         // OFN_*
+  bool open = true;      // open dialog, else save dialog
+  std::string title;     // empty: the dialog's own title
+  std::string filter;    // "desc|pat;pat|desc|pat||" as the class library takes it
+  std::string defExt;    // appended when the user types a name without extension
+  std::string fileName;  // initial name
+  DWORD flags = 0;       // OFN_*
 };
 
 // One entry of a filter string: its description and its patterns ("*.pad", "*.par").
@@ -89,6 +90,9 @@ class UiServices {
   virtual void SetPaneText(int pane, const std::string& text, bool update) = 0;
   // GetInputState: true when a key or mouse button has been pressed and not processed.
   virtual bool GetInputState() = 0;
+  // The font dialog over screen fonts, starting from *lf; on OK *lf is the choice.
+  // False when cancelled (and where there is no dialog).
+  virtual bool ChooseFont(LOGFONT* /*lf*/) { return false; }
 };
 
 // The installed services (the headless ones when nothing is installed).

@@ -17,6 +17,11 @@ packages=(
   # wmf2svg refuses every file without its fonts (only recommended by libwmf, so
   # --no-install-recommends leaves them out), the SEG-2 reader is a Python script
   pngcheck libtiff-tools libjpeg-turbo-progs libwmf-bin fonts-urw-base35 python3
+  # the picture export's GIF, PCX, TGA, BMP and raw files and its EPS are read back by
+  # netpbm's converters and Ghostscript
+  netpbm ghostscript
+  # pdftoppm renders the printed PDF pages the GUI tests check
+  poppler-utils
   # xmllint checks the viewer XML file of the AE list
   libxml2-utils
 )

@@ -143,7 +143,8 @@ BOOL CTremviaDoc::OnOpenDocument(const std::string& path) {
   }
   FileKind kind = KindOf(path);
   if (kind == FileKind::EventList) {
-    std::string parFile = SidePath(path, "PAD");
+    // The parameter file by the name it has on disk, which the catalogue's name follows.
+    std::string parFile = plat::ResolvePath(SidePath(path, "PAD"));
     if (!plat::FileExists(parFile)) {
       Report("Parameter file " + parFile + " of the event list was not found.");
       return FALSE;
@@ -174,7 +175,8 @@ BOOL CTremviaDoc::OnOpenDocument(const std::string& path) {
   if (kind == FileKind::Pad) {
     m_bLoaded = 1;
     m_pWave.reset();
-    m_strParFile = plat::ToUpper(path);
+    // The name as the user gave it: the catalogue and side files are named after it.
+    m_strParFile = path;
     bool ok = LoadExperiment(m_strParFile);
     m_pWave = std::make_unique<CAEWave>();
     FinishOpen();

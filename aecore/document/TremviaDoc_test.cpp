@@ -106,6 +106,42 @@ TEST(TremviaDoc, OpeningTheParameterFileReadsItsSideFiles) {
   EXPECT_FLOAT_EQ(doc.m_Templates.m_fThreshold, doc.m_pHypo->m_fCCMin);
 }
 
+// Files the program makes beside the parameter file keep the case of its name; existing
+// ones are found whatever their case.
+TEST(TremviaDoc, NamesMadeFromTheParameterFileKeepItsCase) {
+  synth::Experiment e = MakeExperiment("namecase", 0);
+  const std::string pad = e.dir + "/cyl60.pad";
+  std::filesystem::rename(e.PadPath(), pad);
+  CAEPeak pk;
+  pk.Alloc(1);
+  pk.m_nCount = 1;
+  pk.m_pSec = {10};
+  pk.m_pUSec = {0};
+  pk.m_pLevel = {4};
+  pk.m_pFlag = {1};
+  ASSERT_EQ(pk.Save(e.dir + "/CYL60.PK1", 0, 100), 1);
+  plat::InvalidateFolderCache();
+  FakeDocumentHost host;
+  CTremviaDoc doc(host);
+  ScriptedUi ui;
+  ui.ExpectMessage("cyl60.aeh open failed!, create??", IDYES);
+  ASSERT_TRUE(doc.OnOpenDocument(pad));
+  EXPECT_EQ(doc.m_strParFile, pad);
+  EXPECT_TRUE(std::filesystem::exists(e.dir + "/cyl60.aeh"));
+  EXPECT_FALSE(std::filesystem::exists(e.dir + "/CYL60.aeh"));
+  EXPECT_EQ(doc.GetPeak(0)->m_nCount, 1);  // CYL60.PK1 found beside cyl60.pad
+
+  // An event list's parameter file is found whatever its case and named as on disk.
+  std::filesystem::rename(e.dir + "/cyl60.aeh", e.dir + "/x.keep");
+  std::ofstream(e.dir + "/cyl60.lst") << "a\nb\nc\nd\n1 9000.5 1 2 3 -7 0 0 0 9\n";
+  plat::InvalidateFolderCache();
+  CTremviaDoc list(host);
+  ui.ExpectMessage("cyl60.aeh open failed!, create??", IDYES);
+  ASSERT_TRUE(list.OnOpenDocument(e.dir + "/cyl60.lst"));
+  EXPECT_EQ(list.m_strParFile, pad);
+  EXPECT_TRUE(std::filesystem::exists(e.dir + "/cyl60.aeh"));
+}
+
 TEST(TremviaDoc, WaveformOpenReadsTheRecordAndStepsThroughTheEvents) {
   synth::Experiment e = MakeExperiment("steps", 3);
   FakeDocumentHost host;

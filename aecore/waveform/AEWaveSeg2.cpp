@@ -1,7 +1,9 @@
 #include "aecore/waveform/AEWaveSeg2.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 
@@ -116,6 +118,34 @@ bool ReadStrings(const std::vector<std::uint8_t>& b, std::size_t pos, std::size_
   return true;
 }
 
+// The standard's "DD/MMM/YYYY" (an English month name or its first three letters, in any
+// case; '/', '-' or blanks between the fields). False when the value has no month name.
+bool ParseNamedMonthDate(const char* value, int* year, int* month, int* day) {
+  static const char* const kMonths[] = {"jan", "feb", "mar", "apr", "may", "jun",
+                                        "jul", "aug", "sep", "oct", "nov", "dec"};
+  const char* p = value;
+  while (*p == ' ' || *p == '\t') ++p;
+  char* end = nullptr;
+  const long d = std::strtol(p, &end, 10);
+  if (end == p) return false;
+  p = end;
+  while (*p == '/' || *p == '-' || *p == ' ') ++p;
+  const char* name = p;
+  while (std::isalpha(static_cast<unsigned char>(*p))) ++p;
+  if (p - name < 3) return false;
+  int m = 0;
+  for (int i = 0; i < 12 && m == 0; ++i)
+    if (plat::EqualsNoCase(std::string(name, 3), kMonths[i])) m = i + 1;
+  if (m == 0) return false;
+  while (*p == '/' || *p == '-' || *p == ' ') ++p;
+  const long y = std::strtol(p, &end, 10);
+  if (end == p) return false;
+  *year = static_cast<int>(y);
+  *month = m;
+  *day = static_cast<int>(d);
+  return true;
+}
+
 // A century for a year that lost it: below 70 is this century.
 int FullYear(int year) {
   if (year < 70) return year + 2000;
@@ -140,7 +170,8 @@ std::string SuffixOf(const std::string& path) {
   return path.size() >= 4 ? path.substr(path.size() - 4) : path;
 }
 
-void ClearForFileClass(CAEWave& w, const std::string& path, std::string* suffix, const char* name) {
+// False when the name is not that of a numbered event file (six digits before the suffix).
+bool ClearForFileClass(CAEWave& w, const std::string& path, std::string* suffix, const char* name) {
   w.m_nViewMode = 2;
   *suffix = SuffixOf(path);
   w.m_strFolder = FolderOf(path, *suffix);
@@ -151,6 +182,16 @@ void ClearForFileClass(CAEWave& w, const std::string& path, std::string* suffix,
   w.m_pHeader->nBits = 16;
   w.m_pHeader->nMin = -32000;
   w.m_pHeader->nMax = 32000;
+  return number >= 0;
+}
+
+// The event number and the neighbours come from the name: without one nothing is opened,
+// and the user is told so rather than shown an empty record.
+void ReportUnnumbered(const std::string& path, const std::string& suffix) {
+  plat::AfxMessageBox(
+      path + " is not named as a numbered event file (six digits before the suffix, as in 000123" +
+          suffix + "), so its event cannot be opened.",
+      MB_ICONEXCLAMATION);
 }
 
 int OpenFileClassEvent(CAEWave& w, const std::string& suffix, int event) {
@@ -226,12 +267,14 @@ void CAEWave::ParseSeg2FileString(const char* text) {
   AEWHeader& h = *m_pHeader;
   char buf[64] = {};
   switch (MatchKey(text, kFileKeys, &value)) {
-    case 0: {  // ACQUISITION_DATE yyyy/mm/dd
-      std::strncpy(buf, value, sizeof buf - 1);
-      if (std::strlen(buf) > 4) buf[4] = ' ';
-      if (std::strlen(buf) > 7) buf[7] = ' ';
+    case 0: {  // ACQUISITION_DATE: our yyyy/mm/dd, or dd/MMM/yyyy of other recorders
       int y = h.nYear, m = h.nMonth, d = h.nDay;
-      plat::ScanC(buf, "%d %d %d", &y, &m, &d);
+      if (!ParseNamedMonthDate(value, &y, &m, &d)) {
+        std::strncpy(buf, value, sizeof buf - 1);
+        if (std::strlen(buf) > 4) buf[4] = ' ';
+        if (std::strlen(buf) > 7) buf[7] = ' ';
+        plat::ScanC(buf, "%d %d %d", &y, &m, &d);
+      }
       h.nYear = static_cast<std::int16_t>(y);
       h.nMonth = static_cast<std::int16_t>(m);
       h.nDay = static_cast<std::int16_t>(d);
@@ -322,8 +365,14 @@ void CAEWave::ParseSeg2TraceString(const char* text, int k) {
 // ---------------------------------------------------------------- SEG-2
 
 CAEWaveSeg2::CAEWaveSeg2(const std::string& path) {
+  if (ClearForFileClass(*this, path, &m_strSuffix, "SEG2FILE"))
+    CAEWaveSeg2::OpenEvent(m_nEvent);
+  else
+    ReportUnnumbered(path, m_strSuffix);
+}
+
+CAEWaveSeg2::CAEWaveSeg2(const std::string& path, NoOpen) {
   ClearForFileClass(*this, path, &m_strSuffix, "SEG2FILE");
-  CAEWaveSeg2::OpenEvent(m_nEvent);
 }
 
 int CAEWaveSeg2::OpenEvent(int event) { return OpenFileClassEvent(*this, m_strSuffix, event); }
@@ -378,6 +427,14 @@ int CAEWaveSeg2::Load(const std::string& path) {
     t.stringsEnd = t.pointer + x;
     t.dataStart = t.pointer + x;
     const std::size_t width = t.format == 1 ? 2 : (t.format == 2 || t.format == 4) ? 4 : 0;
+    // Samples of a code this reader does not decode would show as a silent trace.
+    if (width == 0 && t.samples > 0) {
+      plat::AfxMessageBox(plat::Format("%s: trace %d holds samples of SEG-2 data format code %d, "
+                                       "which this program does not read; the file is not loaded.",
+                                       path.c_str(), k + 1, t.format),
+                          MB_ICONHAND);
+      return 0;
+    }
     if (t.dataStart + static_cast<std::uint64_t>(width) * t.samples > b.size())
       return damaged("trace data past the end of the file");
     if (!ReadStrings(b, t.stringsStart, std::min(t.stringsEnd, b.size()), &traceStrings[k]))
@@ -596,8 +653,10 @@ int CAEWave::SaveAew(const std::string& path, const AEHRecord& rec, const AESens
 }
 
 CAEWave_Aew::CAEWave_Aew(const std::string& path) {
-  ClearForFileClass(*this, path, &m_strSuffix, "SEG2FILE");
-  CAEWave_Aew::OpenEvent(m_nEvent);
+  if (ClearForFileClass(*this, path, &m_strSuffix, "SEG2FILE"))
+    CAEWave_Aew::OpenEvent(m_nEvent);
+  else
+    ReportUnnumbered(path, m_strSuffix);
 }
 
 int CAEWave_Aew::OpenEvent(int event) { return OpenFileClassEvent(*this, m_strSuffix, event); }
@@ -651,8 +710,8 @@ CAEWaveLong::CAEWaveLong(const std::string& path) {
   const std::string companion = (path.size() >= 3 ? path.substr(0, path.size() - 3) : path) + "sg2";
   {
     // The companion need not be named like a numbered event: it is read by its own name.
-    CAEWaveSeg2 header(companion);
-    if (header.m_strPath != companion) header.Load(companion);
+    CAEWaveSeg2 header(companion, CAEWaveSeg2::NoOpen{});
+    header.Load(companion);
     *m_pHeader = *header.m_pHeader;
   }
   m_nStartUs = static_cast<std::int64_t>(m_pHeader->nSec) * 1000000 + m_pHeader->nUsec;

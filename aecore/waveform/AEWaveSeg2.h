@@ -21,6 +21,13 @@ class CAEWaveSeg2 : public CAEWave {
   int OpenEvent(int event) override;
 
   std::string m_strSuffix;  // e.g. ".sg2" or "_s01.sg2"
+
+ private:
+  friend class CAEWaveLong;
+  // A record set up from the path without opening anything: the companion header of a
+  // long recording is read by its own name, whatever that name is.
+  struct NoOpen {};
+  CAEWaveSeg2(const std::string& path, NoOpen);
 };
 
 class CAEWave_Aew : public CAEWave {

@@ -226,9 +226,17 @@ TEST(AEWaveSeg2Test, ForeignSampleLoadsWithItsSamples) {
   const std::string path =
       TV_SOURCE_DIR "/aecore/waveform/testdata/seg2/20130107_103041000.CET.3c.cont.0.seg2";
   const auto before = ReadBytes(path);
-  CAEWaveSeg2 w(path);  // not a numbered name: the constructor finds no event of it
+  ScriptedUi ui;
+  CAEWaveSeg2 w(path);  // not a numbered name: no event of it, and the user is told
   EXPECT_EQ(w.GetNumChannels(), 0);
+  ASSERT_EQ(ui.MessageTexts().size(), 1u);
+  EXPECT_NE(ui.MessageTexts()[0].find("not named as a numbered event file"), std::string::npos);
   ASSERT_EQ(w.Load(path), 1);
+  EXPECT_EQ(ui.MessageTexts().size(), 1u);
+  // The recorder writes the standard's date, 07/JAN/2013.
+  EXPECT_EQ(w.m_pHeader->nYear, 2013);
+  EXPECT_EQ(w.m_pHeader->nMonth, 1);
+  EXPECT_EQ(w.m_pHeader->nDay, 7);
   ASSERT_EQ(w.GetNumChannels(), 3);
   ASSERT_EQ(w.m_pHeader->nSamples, 2000);
   EXPECT_EQ(w.m_pHeader->nRate, 1000);  // a 0.001 interval taken as microseconds
@@ -318,6 +326,42 @@ TEST(AEWaveSeg2Test, SampleFormatsAndKeywords) {
   }
 }
 
+TEST(AEWaveSeg2Test, AcquisitionDatesOfOtherRecorders) {
+  struct Case {
+    const char* text;
+    int year, month, day;
+  } cases[] = {
+      {"ACQUISITION_DATE 2009/03/04", 2009, 3, 4},
+      {"ACQUISITION_DATE 07/JAN/2013", 2013, 1, 7},
+      {"ACQUISITION_DATE 7/jan/2013", 2013, 1, 7},
+      {"ACQUISITION_DATE 31/Dec/1999", 1999, 12, 31},
+      {"ACQUISITION_DATE 01/SEPTEMBER/2020", 2020, 9, 1},
+      {"ACQUISITION_DATE 15-feb-2011", 2011, 2, 15},
+      {"ACQUISITION_DATE  29/FEB/2016", 2016, 2, 29},
+  };
+  for (const Case& c : cases) {
+    CAEWave w;
+    w.ParseSeg2FileString(c.text);
+    EXPECT_EQ(w.m_pHeader->nYear, c.year) << c.text;
+    EXPECT_EQ(w.m_pHeader->nMonth, c.month) << c.text;
+    EXPECT_EQ(w.m_pHeader->nDay, c.day) << c.text;
+  }
+  // A standard-dated file is written back with the program's own date.
+  std::string dir = TmpDir("stddate");
+  WriteBytes(dir + "/000005.sg2",
+             BuildSeg2({"ACQUISITION_DATE 07/JAN/2013", "ACQUISITION_TIME 10:30:41"},
+                       {I16Trace({1, -2, 3})}));
+  CAEWaveSeg2 w(dir + "/000005.sg2");
+  ASSERT_EQ(w.GetNumChannels(), 1);
+  w.m_strPath = dir + "/000006.sg2";
+  ASSERT_EQ(w.Save(), 1);
+  const std::string py = PythonRead(dir + "/000006.sg2");
+  if (py.empty()) GTEST_SKIP() << "no /usr/bin/python3";
+  EXPECT_NE(py.find("file ACQUISITION_DATE 2013/01/07\nfile ACQUISITION_TIME 10:30:41.000000\n"),
+            std::string::npos)
+      << py;
+}
+
 // Damaged SEG-2 and .aew files: a message, the record keeps the event it held, the file
 // stays as it was.
 TEST(AEWaveSeg2Test, DamagedFiles) {
@@ -349,6 +393,9 @@ TEST(AEWaveSeg2Test, DamagedFiles) {
       {"huge sample count", edit(firstTrace + 8, 0x7FFFFFFF, 4), "damaged"},
       {"bad trace block", edit(firstTrace, 0x1111, 2), "damaged"},
       {"no traces", edit(6, 0, 2), "damaged"},
+      // Codes the reader does not decode (20-bit packed, 64-bit float): never a silent trace.
+      {"data format code 3", edit(firstTrace + 12, 3, 2), "data format code 3"},
+      {"data format code 5", edit(firstTrace + 12, 5, 2), "data format code 5"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -371,6 +418,21 @@ TEST(AEWaveSeg2Test, DamagedFiles) {
   ScriptedUi ui;
   EXPECT_EQ(w.Step(1), 1);
   EXPECT_EQ(w.m_nEvent, 3);
+  // Names without an event number: a message, nothing opened, not even a neighbour.
+  for (const char* name : {"/run.sg2", "/x00001.aew"}) {
+    SCOPED_TRACE(name);
+    WriteBytes(dir + name, good);
+    ScriptedUi named;
+    std::unique_ptr<CAEWave> r;
+    if (std::string(name).find(".sg2") != std::string::npos)
+      r = std::make_unique<CAEWaveSeg2>(dir + name);
+    else
+      r = std::make_unique<CAEWave_Aew>(dir + name);
+    EXPECT_EQ(r->GetNumChannels(), 0);
+    ASSERT_EQ(named.MessageTexts().size(), 1u);
+    EXPECT_NE(named.MessageTexts()[0].find("not named as a numbered event file"),
+              std::string::npos);
+  }
 }
 
 TEST(AEWaveAewTest, AewFilesRoundTripAndAreNeverOverwritten) {
@@ -441,7 +503,9 @@ TEST(AEWaveLongTest, EventsOfALongRecording) {
   for (std::size_t i = 0; i < raw.size() / 2; ++i)
     le::PutI16(raw.data() + 2 * i, static_cast<std::int16_t>(i % 30000));
   WriteBytes(dir + "/LONG01.lng", raw);
+  ScriptedUi quiet;
   CAEWaveLong w(dir + "/LONG01.lng");
+  EXPECT_TRUE(quiet.MessageTexts().empty());  // the companion is read by its own name
   EXPECT_EQ(w.m_nChannelLen, 125000);
   EXPECT_EQ(w.m_nEvents, 32);
   ASSERT_EQ(w.GetNumChannels(), 4);

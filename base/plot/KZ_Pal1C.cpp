@@ -4,6 +4,7 @@
 #include <cmath>
 #include <string>
 
+#include "base/plot/KZ_Axis.h"
 #include "imagefiles/ImageDescriptor.h"
 #include "imagefiles/ImageFormatTable.h"
 #include "platform/CDC.h"
@@ -66,41 +67,6 @@ int Byte(double c) {
 }
 
 int Clamp255(double x) { return static_cast<int>(std::clamp(std::trunc(x), 0.0, 255.0)); }
-
-// The number label of the colour bars: whole numbers as "%d" (beyond 9999 "%.4g" with a
-// shortened exponent), others with a precision by magnitude, without leading zeros and,
-// for plain decimals, without trailing zeros.
-std::string LabelText(double v) {
-  std::string t;
-  if (v == std::trunc(v)) {
-    if (std::fabs(v) <= 9999) return plat::Format("%d", static_cast<int>(v));
-    t = plat::Format("%.4g", v);
-    for (const char* from : {"0e+", "0e+", "e+0", "e+0", "0e-", "0e-", "e-0", "e-0"}) {
-      const std::string f(from);
-      const std::string to = from[0] == '0' ? f.substr(1) : f.substr(0, 2);
-      for (std::size_t pos = 0; (pos = t.find(f, pos)) != std::string::npos; pos += to.size())
-        t.replace(pos, f.size(), to);
-    }
-    return t;
-  }
-  const double a = std::fabs(v);
-  if (a > 100000 || a < 0.0001)
-    t = plat::Format("%.1e", v);
-  else if (a < 0.01)
-    t = plat::Format("%.4f", v);
-  else if (a < 0.1)
-    t = plat::Format("%.3f", v);
-  else if (a <= 100)
-    t = plat::Format("%.2f", v);
-  else
-    t = plat::Format("%.0f", v);
-  std::size_t i = 0;
-  while (i + 1 < t.size() && t[i] == '0' && t[i + 1] != 'e') t[i++] = ' ';
-  if (t.find('.') != std::string::npos && t.find('e') == std::string::npos) {
-    while (!t.empty() && t.back() == '0') t.pop_back();
-  }
-  return plat::Trim(t);
-}
 
 // Paints the cells into a memory bitmap of the destination's pixel size and blits it into
 // the rectangle from (x, y) to (x + w, y - h). `cellColour(i)` gives cell i of `cells`,
@@ -413,7 +379,7 @@ int KZ_Pal1C::DrawColorBarV(plat::CDC* dc, int x, int y, int height, int width,
   const COLORREF oldBk = dc->SetBkColor(RGB(255, 255, 255));
   for (int k = 0; k < n; ++k) {
     const double v = lo + k * span / (n - 1);
-    dc->TextOut(x + width + 200, y - H + 200 + k * (H / (n - 1)), LabelText(v));
+    KZ_DrawLabel(dc, x + width + 200, y - H + 200 + k * (H / (n - 1)), v);
   }
   dc->TextOut(x, y - H - 500, m_strTitle);
   dc->SetBkColor(oldBk);
@@ -428,8 +394,8 @@ void KZ_Pal1C::DrawColorBarH(plat::CDC* dc, int x, int y, int height, int width,
              [&](int i) { return ValueToColor(lo + i * span / 500, brightness); });
   const COLORREF oldBk = dc->SetBkColor(RGB(255, 255, 255));
   const UINT oldAlign = dc->SetTextAlign(TA_BASELINE | TA_CENTER);
-  dc->TextOut(x, y + height + 150, LabelText(m_dMin));
-  dc->TextOut(x + width, y + height + 150, LabelText(m_dMax));
+  KZ_DrawLabel(dc, x, y + height + 150, m_dMin);
+  KZ_DrawLabel(dc, x + width, y + height + 150, m_dMax);
   dc->SetTextAlign(TA_TOP | TA_CENTER);
   dc->TextOut(x + width / 2, y - 200, m_strTitle);
   dc->SetTextAlign(oldAlign);

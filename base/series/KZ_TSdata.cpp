@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/plot/KZ_Pal1C.h"
+#include "base/plot/KZ_PolyPlot.h"
 #include "base/types/KZ_TextParse.h"
 #include "platform/CDC.h"
 #include "platform/Runtime.h"
@@ -42,7 +43,7 @@ void DrawCurve(const KZ_TSdata& ts, plat::CDC* dc, int x0, int y0, int w, int h,
   const double lo = ch.fPlotMin, hi = ch.fPlotMax;
   const double xs = w / T;
   const double ys = hi != lo ? h / (hi - lo) : 0.0;
-  std::vector<POINT> points;
+  KZ_PolyPlot points;
   int lastX = -1000, lastY = 0;
   for (int i = std::max(first, 0); i < ts.m_nSamples; ++i) {
     const double t = ts.m_pTime[i] * 0.001 - t0;
@@ -50,14 +51,11 @@ void DrawCurve(const KZ_TSdata& ts, plat::CDC* dc, int x0, int y0, int w, int h,
     const double v = std::clamp(static_cast<double>(value(i)), std::min(lo, hi), std::max(lo, hi));
     const int x = Trunc(t * xs + x0), y = Trunc((v - lo) * ys + y0);
     if (x - lastX < 50 && std::abs(static_cast<long long>(y) - lastY) < 50) continue;
-    points.push_back({x, y});
+    points.AddPoint(x, y);
     lastX = x;
     lastY = y;
   }
-  plat::CPen pen(PS_SOLID, penWidth, colour);
-  plat::CPen old = dc->SelectObject(pen);
-  if (!points.empty()) dc->Polyline(points.data(), static_cast<int>(points.size()));
-  dc->SelectObject(old);
+  points.Draw(dc, PS_SOLID, penWidth, colour, true, false);
 }
 
 }  // namespace
@@ -333,7 +331,7 @@ void KZ_TSdata::DrawChannelPoints(plat::CDC* dc, const RECT& rect, double T, int
   const double lo = ch.fPlotMin, hi = ch.fPlotMax;
   const double xs = (rect.right - rect.left) / T;
   const double ys = hi != lo ? (rect.top - rect.bottom) / (hi - lo) : 0.0;
-  std::vector<POINT> points;
+  KZ_PolyPlot points;
   plat::CPen pen(PS_SOLID, penWidth, colour);
   plat::CPen old = dc->SelectObject(pen);
   for (int i = std::max(first, 0); i < m_nSamples; ++i) {
@@ -342,10 +340,8 @@ void KZ_TSdata::DrawChannelPoints(plat::CDC* dc, const RECT& rect, double T, int
     const double v = m_ppData[c][i] * ch.dScale;
     const int x = Trunc(t * xs + rect.left), y = Trunc((v - lo) * ys + rect.bottom);
     dc->Ellipse(x - 50, y - 50, x + 50, y + 50);
-    points.push_back({x, y});
+    points.AddPoint(x, y);
   }
   dc->SelectObject(old);
-  dc->SelectObject(pen);
-  if (!points.empty()) dc->Polyline(points.data(), static_cast<int>(points.size()));
-  dc->SelectObject(old);
+  points.Draw(dc, PS_SOLID, penWidth, colour, true, false);
 }

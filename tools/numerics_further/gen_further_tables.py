@@ -184,6 +184,73 @@ band("penta_nondominant", 12, 2, 2, False)
 band("lower3_upper1", 10, 3, 1, False)
 band("lower1_upper3", 10, 1, 3, False)
 
+
+# ---- linear least squares ---------------------------------------------------------------------
+
+
+def lstsq_case(name, a, b):
+    a = np.asarray(a, dtype=float)
+    m, n = a.shape
+    x, res, rank, sv = scipy.linalg.lstsq(a, b)
+    fields = dict(m=[m], n=[n], a=a.ravel(), b=b, rank=[rank])
+    if rank == min(m, n) and m >= n:
+        fields["x"] = x
+    # The basic solution at that rank from the pivoted QR (columns chosen by largest
+    # remaining norm, as the library's factorisation chooses them).
+    q, r, perm = scipy.linalg.qr(a, pivoting=True)
+    k = rank
+    xb = np.zeros(n)
+    if k > 0:
+        xp = scipy.linalg.solve_triangular(r[:k, :k], (q.T @ b)[:k])
+        xb[perm[:k]] = xp
+    fields["basic"] = xb
+    fields["perm"] = perm + 1
+    fields["residual"] = b - a @ xb
+    case("lstsq", name, **fields)
+
+
+for m, n in [(8, 3), (5, 5), (3, 6), (1, 4), (30, 7)]:
+    lstsq_case(f"random{m}x{n}", rng.uniform(-1, 1, (m, n)) * rng.uniform(0.5, 4, n), rng.uniform(-1, 1, m))
+a = rng.uniform(-1, 1, (10, 4)) * np.array([1.0, 2.0, 3.0, 4.0])
+a = np.column_stack([a, 2.5 * a[:, 1]])  # column 5 repeats column 2 scaled: rank 4
+lstsq_case("rankdeficient10x5", a, rng.uniform(-1, 1, 10))
+lstsq_case("zero4x3", np.zeros((4, 3)), rng.uniform(-1, 1, 4))
+
+# ---- distributions ----------------------------------------------------------------------------
+import scipy.special
+import scipy.stats
+
+pois = [(0, 3.5), (5, 2.0), (20, 15.5), (1000, 1000.0), (2000, 1000.0), (700, 800.0), (800, 800.0),
+        (3, 1e-20), (50, 0.25), (120, 140.0)]
+case("poisson", "table", k=[k for k, _ in pois], theta=[t for _, t in pois],
+     p=[scipy.stats.poisson.cdf(k, t) if t > 1e-10 else 1.0 for k, t in pois])
+fs = [(1.0, 1.0, 1.0), (2.5, 3.0, 7.0), (0.3, 10.0, 4.0), (5.0, 1.0, 40.0), (1.2, 25.0, 25.0),
+      (0.01, 2.0, 2.0), (30.0, 5.0, 3.0)]
+case("fcdf", "table", f=[a for a, _, _ in fs], dfn=[b for _, b, _ in fs], dfd=[c for _, _, c in fs],
+     p=[scipy.stats.f.cdf(a, b, c) for a, b, c in fs])
+chis = [(2.0, 2.0), (30.0, 2.0), (0.5, 1.0), (3.0, 4.5), (10.0, 7.0), (40.0, 30.0), (60.0, 65.0),
+        (80.0, 60.0), (1.5, 0.5), (150.0, 64.0)]
+case("chi2", "table", x=[a for a, _ in chis], df=[b for _, b in chis],
+     p=[scipy.stats.chi2.cdf(a, b) for a, b in chis])
+
+
+def wilson_hilferty(x, df):
+    c = np.float32(0.2222222)
+    z = ((x / df) ** (1 / 3) - (1 - c / df)) / np.sqrt(c / df)
+    return 0.5 * scipy.special.erfc(-z / np.sqrt(2))
+
+
+big = [(58.0, 66.0), (60.0, 70.0), (90.0, 80.0), (130.0, 100.0), (200.0, 180.0)]
+case("chi2big", "table", x=[a for a, _ in big], df=[b for _, b in big],
+     p=[scipy.stats.chi2.cdf(a, b) for a, b in big], approx=[wilson_hilferty(a, b) for a, b in big])
+inv = [(0.5, 2.0), (0.05, 3.0), (0.95, 10.0), (0.001, 1.0), (0.999, 40.0), (0.3, 80.0)]
+case("chi2inv", "table", p=[a for a, _ in inv], df=[b for _, b in inv],
+     x=[scipy.stats.chi2.ppf(a, b) for a, b in inv])
+xs = [float(np.float32(v)) for v in (-3.5, -1.7, -0.9, -1e-5, 0.0, 2e-4, 0.3, 0.999, 1.5, 2.2, 3.9, 4.5)]
+case("erf", "table", x=xs, erf=[scipy.special.erf(v) for v in xs], erfc=[scipy.special.erfc(v) for v in xs])
+tails = [float(np.float32(v)) for v in (2.5, 4.0, 6.0, 8.0, 9.0)]
+case("erfctail", "table", x=tails, erfc=[scipy.special.erfc(v) for v in tails])
+
 with open(OUT, "w") as f:
     f.write("# made by tools/numerics_further/gen_further_tables.py\n")
     f.write("\n".join(lines) + "\n")

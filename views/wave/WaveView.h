@@ -1,0 +1,105 @@
+// The "Wave" page: every channel of the current event record one below the other on a
+// page in 0.01 mm, with the picks, the arrivals predicted from the located hypocentre,
+// the event's location and magnitude line and a time axis; its display commands and the
+// mouse work on the page (next or previous event, the "Trace" page's channel, noise
+// mark, relocation).
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "aecore/catalogue/AEHRecord.h"
+#include "base/numerics/KZ_IIRFilter.h"
+#include "base/plot/view/KZ_View.h"
+
+class CTremviaDoc;
+class CAEHypo;
+
+class CWaveView : public KZ_View {
+ public:
+  static constexpr const char* kRuntimeClassName = "CWaveView";
+
+  // Display commands.
+  static constexpr UINT ID_VIEW_ZOOMIN = 34991;
+  static constexpr UINT ID_VIEW_ZOOMOUT = 34992;
+  static constexpr UINT ID_WAVE_NORMALIZE = 34170;
+  static constexpr UINT ID_WAVE_NOCLIP = 34171;
+  static constexpr UINT ID_WAVE_CLIP5 = 34172;
+  static constexpr UINT ID_WAVE_CLIP10 = 34173;
+  static constexpr UINT ID_WAVE_SORTART = 34012;
+  static constexpr UINT ID_UTIL_INCIDENCE = 34026;
+  static constexpr UINT ID_UTIL_WAVECHECK = 34019;
+  static constexpr UINT ID_VIEW_FONT = 34156;
+  // Commands of the event work that the mouse sends to the view.
+  static constexpr UINT ID_WAVE_SAVELOC = 34010;
+  static constexpr UINT ID_WAVE_NOISE = 34223;
+  static constexpr UINT ID_FILE_LOADNEXT = 32828;
+  static constexpr UINT ID_WAVE_LOADPREV = 32860;
+  // Cursor resources over the page's zones.
+  static constexpr UINT IDC_NOISE = 139;
+  static constexpr UINT IDC_PREV = 145;
+  static constexpr UINT IDC_NEXT = 144;
+  static constexpr UINT IDC_TIME = 142;
+
+  explicit CWaveView(QWidget* parent = nullptr);
+  ~CWaveView() override;
+
+  // The document's data: set directly, or found as the framework document itself.
+  void SetData(CTremviaDoc* doc) { m_pData = doc; }
+  CTremviaDoc* GetData() const;
+
+  void OnInitialUpdate() override;
+  // 0 or HINT_WAVE repaints; with HINT_NOW as well the page is painted at once.
+  void OnUpdate(plat::CView* sender, LONG hint, void* object) override;
+  void DrawPlot(plat::CDC* dc) override;
+
+  void OnMouseMove(UINT flags, POINT point) override;
+  void OnLButtonDown(UINT flags, POINT point) override;
+  void OnLButtonUp(UINT flags, POINT point) override;
+  void OnContextMenu(POINT screenPoint) override;
+
+  // Display commands (each repaints the page unless it says otherwise).
+  void OnZoomIn();
+  void OnZoomOut();
+  void OnNormalize();
+  void OnClip(int level);  // repaints only when the level changed
+  void OnSortART();
+  void OnIncidentAngleCorrection();
+  void OnWaveformCheck();  // no repaint
+
+  // The page position of a client point, relative to the trace origin.
+  POINT PageFromClient(POINT client) const;
+
+  int m_nTimer = 0;
+  int m_bNormalize = 0;
+  int m_nClip = 0;
+  int m_bSortART = 0;
+  int m_bLocateOnLoad = 0;
+  int m_bStore = 0;
+  int m_bResave = 0;
+  int m_bCheckWave = 0;
+  int m_bBandPass = 0;
+  float m_fZoom = 4.0f;
+  float m_fXScale = 0.0f;
+  std::vector<float> m_pWork;
+  KZ_IIRFilter m_Filter;
+  int m_nTraceWidth = 24000;
+  int m_nTraceHeight = 16000;
+  int m_nPlayInterval = 100;
+  POINT m_ptPress{0, 0};
+  std::string m_strShootPZT = "16,17,18,19,20,21,22,23,24,25,8,28";
+  int m_nShootNo = 1;
+  UINT m_hCursor = 0;  // cursor resource shown by the last movement
+
+ private:
+  // The left button released left of the traces: toggles the event's noise mark (and
+  // goes on to the next event once it is marked); a vertical drag relocates the event
+  // over the dragged samples.
+  void ToggleNoiseMark(CTremviaDoc& doc);
+  void Relocate(CTremviaDoc& doc, int releaseX);
+
+  CTremviaDoc* m_pData = nullptr;
+};
+
+// The incidence response R(cos) of the sensors that the normalised display divides by.
+double AE_IncidenceResponse(double cosIncidence);

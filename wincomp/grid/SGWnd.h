@@ -1,0 +1,117 @@
+// The window behind each part of the grid. The grid's classes hold their behaviour as
+// message handlers (paint, mouse, keys, focus, scroll) and reach the window system only
+// through a port: a Qt widget in the program, a headless stand-in in tests.
+#pragma once
+#include <functional>
+#include <memory>
+
+#include "platform/CDC.h"
+#include "platform/WinTypes.h"
+
+class CSGWnd;
+
+class SGWindowPort {
+ public:
+  virtual ~SGWindowPort() = default;
+  virtual void MoveWindow(const RECT& rect) = 0;  // in the parent's client coordinates
+  virtual RECT GetClientRect() const = 0;
+  virtual void Invalidate() = 0;    // the whole window is painted at the next update
+  virtual void UpdateWindow() = 0;  // a pending paint happens now
+  virtual bool HasUpdateRegion() const = 0;
+  // Moves the pixels inside `clip` by (dx, dy); what is uncovered keeps stale pixels
+  // until drawn.
+  virtual void ScrollContents(int dx, int dy, const RECT& clip) = 0;
+  // Draws on the window's pixels now (the window's own device context).
+  virtual void Draw(const std::function<void(plat::CDC&)>& paint) = 0;
+  virtual bool HasFocus() const = 0;
+  virtual void SetFocus() = 0;
+  virtual void SetCapture() = 0;
+  virtual void ReleaseCapture() = 0;
+  virtual void SetCursor(int cursorId) = 0;
+  virtual POINT ClientToScreen(POINT p) const = 0;
+  virtual bool IsKeyDown(UINT /*virtualKey*/) const { return false; }
+  // Scroll-bar windows only.
+  virtual void SetScrollInfo(int /*min*/, int /*max*/, int /*page*/) {}
+  virtual void SetScrollPos(int /*pos*/) {}
+  // A repeating timer delivering OnTimer(id) to the window.
+  virtual void SetTimer(int /*id*/, int /*ms*/) {}
+  virtual void KillTimer(int /*id*/) {}
+};
+
+enum class SGWindowKind {
+  Grid,
+  CellArea,
+  TopHeading,
+  SideHeading,
+  Corner,
+  VScroll,
+  HScroll,
+  Tabs,
+  TabArrows,
+  Hint
+};
+
+class SGWindowSystem {
+ public:
+  virtual ~SGWindowSystem() = default;
+  // Creates the window of `wnd` inside `parent` (a port of this system, or for the grid
+  // itself the system's own kind of parent, possibly null).
+  virtual std::unique_ptr<SGWindowPort> CreatePort(CSGWnd* wnd, SGWindowKind kind,
+                                                   SGWindowPort* parent, void* nativeParent,
+                                                   const RECT& rect, UINT id) = 0;
+};
+
+class CSGWnd {
+ public:
+  CSGWnd() = default;
+  virtual ~CSGWnd();
+  CSGWnd(const CSGWnd&) = delete;
+  CSGWnd& operator=(const CSGWnd&) = delete;
+
+  bool CreateWnd(SGWindowSystem& system, SGWindowKind kind, SGWindowPort* parent,
+                 void* nativeParent, const RECT& rect, UINT id);
+  void DestroyWnd() { port_.reset(); }
+  SGWindowPort* Port() const { return port_.get(); }
+  SGWindowSystem* System() const { return system_; }
+  bool IsWindow() const { return port_ != nullptr; }
+
+  // Window services; without a window they do nothing.
+  void MoveWindow(const RECT& r);
+  RECT GetClientRect() const;
+  void Invalidate();
+  void UpdateWindow();
+  bool HasUpdateRegion() const;
+  void ScrollContents(int dx, int dy, const RECT& clip);
+  void Draw(const std::function<void(plat::CDC&)>& paint);
+  bool HasFocus() const;
+  void SetFocus();
+  void SetCapture();
+  void ReleaseCapture();
+  void SetCursor(int cursorId);
+  POINT ClientToScreen(POINT p) const;
+  bool IsKeyDown(UINT vk) const;
+
+  // Messages, delivered by the port.
+  virtual void OnCreate() {}
+  virtual void OnPaint(plat::CDC* /*dc*/) {}
+  virtual void OnSize(int /*cx*/, int /*cy*/) {}
+  virtual void OnLButtonDown(UINT /*flags*/, POINT /*p*/) {}
+  virtual void OnLButtonUp(UINT /*flags*/, POINT /*p*/) {}
+  virtual void OnLButtonDblClk(UINT /*flags*/, POINT /*p*/) {}
+  virtual void OnRButtonDown(UINT /*flags*/, POINT /*p*/) {}
+  virtual void OnRButtonUp(UINT /*flags*/, POINT /*p*/) {}
+  virtual void OnMouseMove(UINT /*flags*/, POINT /*p*/) {}
+  virtual void OnMouseWheel(UINT /*flags*/, short /*delta*/, POINT /*p*/) {}
+  virtual void OnKeyDown(UINT /*key*/, UINT /*repeat*/, UINT /*flags*/) {}
+  virtual void OnChar(UINT /*ch*/, UINT /*repeat*/, UINT /*flags*/) {}
+  virtual void OnSetFocus() {}
+  virtual void OnKillFocus() {}
+  virtual int OnSetCursor() { return 0; }
+  virtual UINT OnGetDlgCode() { return 0; }
+  virtual void OnTimer(int /*id*/) {}
+  virtual void OnScroll(UINT /*code*/, UINT /*pos*/) {}  // scroll-bar windows
+
+ private:
+  std::unique_ptr<SGWindowPort> port_;
+  SGWindowSystem* system_ = nullptr;
+};

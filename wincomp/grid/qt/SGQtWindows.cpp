@@ -1,0 +1,477 @@
+#include "wincomp/grid/qt/SGQtWindows.h"
+
+#include <QApplication>
+#include <QFocusEvent>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QTimer>
+#include <QWheelEvent>
+#include <cmath>
+#include <cstring>
+#include <unordered_map>
+
+#include "platform/qt/QtDc.h"
+#include "wincomp/grid/SGCtrl.h"
+#include "wincomp/grid/SGDefs.h"
+
+namespace {
+
+UINT MouseFlags(Qt::MouseButtons buttons, Qt::KeyboardModifiers mods) {
+  UINT f = 0;
+  if (buttons & Qt::LeftButton) f |= sgw::MK_LBUTTON;
+  if (buttons & Qt::RightButton) f |= sgw::MK_RBUTTON;
+  if (mods & Qt::ShiftModifier) f |= sgw::MK_SHIFT;
+  if (mods & Qt::ControlModifier) f |= sgw::MK_CONTROL;
+  return f;
+}
+
+POINT ToPoint(const QPointF& p) {
+  return POINT{static_cast<LONG>(std::floor(p.x())), static_cast<LONG>(std::floor(p.y()))};
+}
+
+UINT VirtualKey(int key) {
+  switch (key) {
+    case Qt::Key_Left:
+      return sgw::VK_LEFT;
+    case Qt::Key_Right:
+      return sgw::VK_RIGHT;
+    case Qt::Key_Up:
+      return sgw::VK_UP;
+    case Qt::Key_Down:
+      return sgw::VK_DOWN;
+    case Qt::Key_PageUp:
+      return sgw::VK_PRIOR;
+    case Qt::Key_PageDown:
+      return sgw::VK_NEXT;
+    case Qt::Key_Home:
+      return sgw::VK_HOME;
+    case Qt::Key_End:
+      return sgw::VK_END;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+      return sgw::VK_TAB;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      return sgw::VK_RETURN;
+    case Qt::Key_Escape:
+      return sgw::VK_ESCAPE;
+    default:
+      if (key >= Qt::Key_A && key <= Qt::Key_Z) return static_cast<UINT>(key);  // 'A'..'Z'
+      if (key >= Qt::Key_0 && key <= Qt::Key_9) return static_cast<UINT>(key);
+      return 0;
+  }
+}
+
+// The platform's painter device with its text measurements remembered: a grid draws
+// the same few fonts over and over, and the device measures every character of every
+// text it draws. The answers are the device's own, kept per font, scale and text.
+class SGQtImageDevice : public plat::QtPainterDevice {
+ public:
+  explicit SGQtImageDevice(QImage* image) : QtPainterDevice(image, 96, 96) {}
+
+  TEXTMETRIC GetTextMetrics(const plat::DcState& s) const override {
+    std::string key = FontKey(s);
+    auto it = Metrics().find(key);
+    if (it != Metrics().end()) return it->second;
+    if (Metrics().size() > 256) Metrics().clear();
+    return Metrics()[key] = QtPainterDevice::GetTextMetrics(s);
+  }
+  int GetTextWidth(const plat::DcState& s, const std::string& text) const override {
+    std::string key = FontKey(s);
+    key += text;
+    auto it = Widths().find(key);
+    if (it != Widths().end()) return it->second;
+    if (Widths().size() > 20000) Widths().clear();
+    return Widths()[key] = QtPainterDevice::GetTextWidth(s, text);
+  }
+
+ private:
+  static std::string FontKey(const plat::DcState& s) {
+    const LOGFONT& lf = s.font.GetLogFont();
+    const double scale[2] = {s.ScaleX(), s.ScaleY()};
+    const int stock = s.font.StockIndex();
+    std::string key(reinterpret_cast<const char*>(&lf), sizeof lf);
+    key.append(reinterpret_cast<const char*>(scale), sizeof scale);
+    key.append(reinterpret_cast<const char*>(&stock), sizeof stock);
+    return key;
+  }
+  static std::unordered_map<std::string, TEXTMETRIC>& Metrics() {
+    static std::unordered_map<std::string, TEXTMETRIC> m;
+    return m;
+  }
+  static std::unordered_map<std::string, int>& Widths() {
+    static std::unordered_map<std::string, int> m;
+    return m;
+  }
+};
+
+// A device context drawing into a grid window's backing image.
+class SGImageDC : public plat::CDC {
+ public:
+  explicit SGImageDC(QImage* image) : CDC(std::make_unique<SGQtImageDevice>(image)) {}
+};
+
+}  // namespace
+
+// ------------------------------------------------------------------ painting widget
+
+SGQtPaintWidget::SGQtPaintWidget(CSGWnd* wnd, SGWindowKind kind, QWidget* parent)
+    : QWidget(parent), wnd_(wnd), kind_(kind) {
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  setMouseTracking(true);
+  if (kind == SGWindowKind::CellArea) setFocusPolicy(Qt::StrongFocus);
+}
+
+bool SGQtPaintWidget::event(QEvent* e) {
+  // Inside a dialog the grid keeps Tab (and Enter and Escape, which it accepts).
+  if (e->type() == QEvent::KeyPress) {
+    auto* k = static_cast<QKeyEvent*>(e);
+    if ((k->key() == Qt::Key_Tab || k->key() == Qt::Key_Backtab) &&
+        (wnd_->OnGetDlgCode() & sgw::DLGC_WANTALLKEYS)) {
+      keyPressEvent(k);
+      return true;
+    }
+  }
+  if (e->type() == QEvent::ShortcutOverride) {
+    auto* k = static_cast<QKeyEvent*>(e);
+    if ((wnd_->OnGetDlgCode() & sgw::DLGC_WANTALLKEYS) &&
+        (k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter || k->key() == Qt::Key_Escape)) {
+      e->accept();
+      return true;
+    }
+  }
+  return QWidget::event(e);
+}
+
+void SGQtPaintWidget::paintEvent(QPaintEvent*) {
+  if (invalid) {
+    invalid = false;
+    SGImageDC dc(&backing_);
+    wnd_->OnPaint(&dc);
+  }
+  QPainter p(this);
+  p.drawImage(0, 0, backing_);
+}
+
+void SGQtPaintWidget::resizeEvent(QResizeEvent*) {
+  QImage next(std::max(1, width()), std::max(1, height()), QImage::Format_RGB32);
+  next.fill(Qt::white);
+  if (!backing_.isNull()) {
+    QPainter p(&next);
+    p.drawImage(0, 0, backing_);
+  }
+  backing_ = next;
+  invalid = true;
+  wnd_->OnSize(width(), height());
+}
+
+void SGQtPaintWidget::mousePressEvent(QMouseEvent* e) {
+  const UINT f = MouseFlags(e->buttons(), e->modifiers());
+  if (e->button() == Qt::LeftButton) wnd_->OnLButtonDown(f, ToPoint(e->position()));
+  if (e->button() == Qt::RightButton) wnd_->OnRButtonDown(f, ToPoint(e->position()));
+}
+
+void SGQtPaintWidget::mouseReleaseEvent(QMouseEvent* e) {
+  const UINT f = MouseFlags(e->buttons(), e->modifiers());
+  if (e->button() == Qt::LeftButton) wnd_->OnLButtonUp(f, ToPoint(e->position()));
+  if (e->button() == Qt::RightButton) wnd_->OnRButtonUp(f, ToPoint(e->position()));
+}
+
+void SGQtPaintWidget::mouseDoubleClickEvent(QMouseEvent* e) {
+  const UINT f = MouseFlags(e->buttons(), e->modifiers());
+  if (e->button() == Qt::LeftButton) wnd_->OnLButtonDblClk(f, ToPoint(e->position()));
+}
+
+void SGQtPaintWidget::mouseMoveEvent(QMouseEvent* e) {
+  wnd_->OnMouseMove(MouseFlags(e->buttons(), e->modifiers()), ToPoint(e->position()));
+  wnd_->OnSetCursor();
+}
+
+void SGQtPaintWidget::wheelEvent(QWheelEvent* e) {
+  const int delta = e->angleDelta().y();
+  if (delta == 0) return;
+  wnd_->OnMouseWheel(MouseFlags(e->buttons(), e->modifiers()), static_cast<short>(delta),
+                     ToPoint(e->position()));
+  e->accept();
+}
+
+void SGQtPaintWidget::keyPressEvent(QKeyEvent* e) {
+  const UINT vk = VirtualKey(e->key());
+  if (vk) wnd_->OnKeyDown(vk, e->isAutoRepeat() ? 2 : 1, 0);
+  const QString text = e->text();
+  if (!text.isEmpty() && text[0].unicode() >= 0x20 && text[0].unicode() != 0x7F)
+    wnd_->OnChar(text[0].unicode(), 1, 0);
+  if (vk || !text.isEmpty())
+    e->accept();
+  else
+    QWidget::keyPressEvent(e);
+}
+
+void SGQtPaintWidget::focusInEvent(QFocusEvent*) { wnd_->OnSetFocus(); }
+void SGQtPaintWidget::focusOutEvent(QFocusEvent*) { wnd_->OnKillFocus(); }
+
+bool SGQtPaintWidget::focusNextPrevChild(bool next) {
+  if (kind_ == SGWindowKind::CellArea && (wnd_->OnGetDlgCode() & sgw::DLGC_WANTALLKEYS))
+    return false;
+  return QWidget::focusNextPrevChild(next);
+}
+
+// ------------------------------------------------------------------ scroll bar
+
+SGQtScrollBar::SGQtScrollBar(CSGWnd* wnd, Qt::Orientation o, QWidget* parent)
+    : QScrollBar(o, parent), wnd_(wnd) {
+  setTracking(false);
+  setFocusPolicy(Qt::NoFocus);
+  connect(this, &QAbstractSlider::actionTriggered, this, [this](int a) { OnAction(a); });
+  connect(this, &QAbstractSlider::sliderReleased, this, [this] {
+    const int pos = sliderPosition();
+    wnd_->OnScroll(sgw::SB_THUMBPOSITION, static_cast<UINT>(pos));
+    setSliderPosition(gridPos_);
+  });
+}
+
+void SGQtScrollBar::SetGridPos(int pos) {
+  gridPos_ = pos;
+  if (!isSliderDown()) {
+    QSignalBlocker block(this);
+    setSliderPosition(pos);
+    setValue(pos);
+  }
+}
+
+void SGQtScrollBar::OnAction(int action) {
+  UINT code;
+  switch (action) {
+    case SliderSingleStepSub:
+      code = sgw::SB_LINEUP;
+      break;
+    case SliderSingleStepAdd:
+      code = sgw::SB_LINEDOWN;
+      break;
+    case SliderPageStepSub:
+      code = sgw::SB_PAGEUP;
+      break;
+    case SliderPageStepAdd:
+      code = sgw::SB_PAGEDOWN;
+      break;
+    case SliderToMinimum:
+      code = sgw::SB_TOP;
+      break;
+    case SliderToMaximum:
+      code = sgw::SB_BOTTOM;
+      break;
+    case SliderMove:
+      wnd_->OnScroll(sgw::SB_THUMBTRACK, sliderPosition());
+      return;
+    default:
+      return;
+  }
+  wnd_->OnScroll(code, 0);
+  // The grid decides the position; the bar's own step is replaced by it.
+  setSliderPosition(gridPos_);
+}
+
+void SGQtScrollBar::mousePressEvent(QMouseEvent* e) {
+  if (e->button() == Qt::RightButton) {
+    wnd_->OnRButtonDown(sgw::MK_RBUTTON, ToPoint(e->position()));
+    return;
+  }
+  QScrollBar::mousePressEvent(e);
+}
+
+// ------------------------------------------------------------------ port
+
+SGQtPort::SGQtPort(CSGWnd* wnd, SGWindowKind kind, QWidget* parent, const RECT& rect)
+    : wnd_(wnd), kind_(kind) {
+  switch (kind) {
+    case SGWindowKind::VScroll:
+      widget_ = new SGQtScrollBar(wnd, Qt::Vertical, parent);
+      break;
+    case SGWindowKind::HScroll:
+    case SGWindowKind::TabArrows:
+      widget_ = new SGQtScrollBar(wnd, Qt::Horizontal, parent);
+      break;
+    default:
+      widget_ = new SGQtPaintWidget(wnd, kind, parent);
+      break;
+  }
+  widget_->setGeometry(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
+  if (kind == SGWindowKind::Hint) {
+    widget_->setWindowFlags(Qt::ToolTip);
+    widget_->hide();
+  } else if (parent) {
+    widget_->show();
+  }
+}
+
+SGQtPort::~SGQtPort() {
+  for (auto& t : timers_) delete t.second;
+  delete widget_.data();
+}
+
+QImage* SGQtPort::Backing() const {
+  auto* w = dynamic_cast<SGQtPaintWidget*>(widget_.data());
+  return w ? &w->Backing() : nullptr;
+}
+
+void SGQtPort::MoveWindow(const RECT& r) {
+  widget_->setGeometry(r.left, r.top, std::max<LONG>(0, r.right - r.left),
+                       std::max<LONG>(0, r.bottom - r.top));
+  widget_->setVisible(r.right > r.left && r.bottom > r.top);
+}
+
+RECT SGQtPort::GetClientRect() const { return RECT{0, 0, widget_->width(), widget_->height()}; }
+
+void SGQtPort::Invalidate() {
+  if (auto* w = dynamic_cast<SGQtPaintWidget*>(widget_.data())) w->invalid = true;
+  widget_->update();
+}
+
+void SGQtPort::UpdateWindow() {
+  auto* w = dynamic_cast<SGQtPaintWidget*>(widget_.data());
+  if (!w || !w->invalid) return;
+  w->invalid = false;
+  Draw([w](plat::CDC& dc) { w->Wnd()->OnPaint(&dc); });
+}
+
+bool SGQtPort::HasUpdateRegion() const {
+  auto* w = dynamic_cast<SGQtPaintWidget*>(widget_.data());
+  return w && w->invalid;
+}
+
+void SGQtPort::ScrollContents(int dx, int dy, const RECT& clip) {
+  QImage* img = Backing();
+  if (!img || img->isNull()) return;
+  const QRect c = QRect(clip.left, clip.top, clip.right - clip.left, clip.bottom - clip.top)
+                      .intersected(img->rect());
+  // The part of the clip that receives pixels from inside it.
+  const QRect dst = c.intersected(c.translated(dx, dy));
+  if (dst.isEmpty()) return;
+  // Rows move in place (32-bit pixels), walked so that no source row is overwritten
+  // before it has moved.
+  const int width = dst.width();
+  const int srcX = dst.left() - dx;
+  auto moveRow = [&](int y) {
+    const uchar* from = img->constScanLine(y - dy) + srcX * 4;
+    uchar* to = img->scanLine(y) + dst.left() * 4;
+    std::memmove(to, from, static_cast<std::size_t>(width) * 4);
+  };
+  if (dy > 0)
+    for (int y = dst.bottom(); y >= dst.top(); --y) moveRow(y);
+  else
+    for (int y = dst.top(); y <= dst.bottom(); ++y) moveRow(y);
+  widget_->update();
+}
+
+void SGQtPort::Draw(const std::function<void(plat::CDC&)>& paint) {
+  QImage* img = Backing();
+  if (img && !img->isNull()) {
+    {
+      SGImageDC dc(img);
+      paint(dc);
+    }
+    widget_->update();
+    return;
+  }
+  // Windows without pixels of their own still measure.
+  QImage scratch(1, 1, QImage::Format_RGB32);
+  SGImageDC dc(&scratch);
+  paint(dc);
+}
+
+bool SGQtPort::HasFocus() const { return widget_->hasFocus(); }
+
+void SGQtPort::SetFocus() {
+  if (!widget_->hasFocus()) widget_->setFocus(Qt::OtherFocusReason);
+}
+
+void SGQtPort::SetCursor(int id) {
+  switch (id) {
+    case sgw::IDC_SIZEWE:
+      widget_->setCursor(Qt::SizeHorCursor);
+      break;
+    case sgw::IDC_SIZENS:
+      widget_->setCursor(Qt::SizeVerCursor);
+      break;
+    default:
+      widget_->setCursor(Qt::ArrowCursor);
+      break;
+  }
+}
+
+POINT SGQtPort::ClientToScreen(POINT p) const {
+  const QPoint g = widget_->mapToGlobal(QPoint(p.x, p.y));
+  return POINT{g.x(), g.y()};
+}
+
+bool SGQtPort::IsKeyDown(UINT vk) const {
+  const Qt::KeyboardModifiers m = QGuiApplication::queryKeyboardModifiers();
+  if (vk == sgw::VK_CONTROL) return m & Qt::ControlModifier;
+  if (vk == sgw::VK_SHIFT) return m & Qt::ShiftModifier;
+  return false;
+}
+
+void SGQtPort::SetScrollInfo(int min, int max, int page) {
+  auto* bar = dynamic_cast<SGQtScrollBar*>(widget_.data());
+  if (!bar) return;
+  QSignalBlocker block(bar);
+  page = std::max(1, page);
+  bar->setRange(min, std::max(min, max - page + 1));
+  bar->setPageStep(page);
+  bar->setSingleStep(1);
+}
+
+void SGQtPort::SetScrollPos(int pos) {
+  if (auto* bar = dynamic_cast<SGQtScrollBar*>(widget_.data())) bar->SetGridPos(pos);
+}
+
+void SGQtPort::SetTimer(int id, int ms) {
+  QTimer*& t = timers_[id];
+  if (!t) {
+    t = new QTimer();
+    CSGWnd* wnd = wnd_;
+    QObject::connect(t, &QTimer::timeout, [wnd, id] { wnd->OnTimer(id); });
+  }
+  t->start(ms);
+}
+
+void SGQtPort::KillTimer(int id) {
+  auto it = timers_.find(id);
+  if (it != timers_.end()) it->second->stop();
+}
+
+// ------------------------------------------------------------------ system
+
+std::unique_ptr<SGWindowPort> SGQtSystem::CreatePort(CSGWnd* wnd, SGWindowKind kind,
+                                                     SGWindowPort* parent, void* nativeParent,
+                                                     const RECT& rect, UINT /*id*/) {
+  QWidget* parentWidget =
+      parent ? static_cast<SGQtPort*>(parent)->Widget() : static_cast<QWidget*>(nativeParent);
+  if (kind == SGWindowKind::Hint) parentWidget = nullptr;
+  auto port = std::make_unique<SGQtPort>(wnd, kind, parentWidget, rect);
+  // The grid hands its focus to the cell area.
+  if (kind == SGWindowKind::CellArea && parentWidget) parentWidget->setFocusProxy(port->Widget());
+  return port;
+}
+
+SGQtSystem& SGQtSystem::Instance() {
+  static SGQtSystem system;
+  return system;
+}
+
+bool SGCreateGrid(CSGCtrl& grid, QWidget* parent, const QRect& rect, UINT id) {
+  const RECT r{rect.left(), rect.top(), rect.right() + 1, rect.bottom() + 1};
+  return grid.CreateGrid(0, r, SGQtSystem::Instance(), parent, id) != 0;
+}
+
+QWidget* SGWidgetOf(const CSGWnd& wnd) {
+  auto* port = static_cast<SGQtPort*>(wnd.Port());
+  return port ? port->Widget() : nullptr;
+}
+
+QImage* SGBackingOf(const CSGWnd& wnd) {
+  auto* port = static_cast<SGQtPort*>(wnd.Port());
+  return port ? port->Backing() : nullptr;
+}
