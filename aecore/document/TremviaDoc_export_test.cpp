@@ -566,7 +566,7 @@ TEST(HypoDD, UpDownSheetBlocks) {
       EXPECT_NEAR(sheet.m_ppData[6][i], 1.0, 1e-12);
     }
   }
-  EXPECT_EQ(sheet.m_strHeader[0], "Up down ratio. Test run, RUN.PAD");
+  EXPECT_EQ(sheet.m_strHeader[0], "Up down ratio. Test run, RUN.pad");
   EXPECT_EQ(sheet.m_strHeader[1].rfind("START_TIME: 2020/01/01 10:00:00", 0), 0u)
       << sheet.m_strHeader[1];
   Exp few("udfew", 12, {recs.begin(), recs.begin() + 9});
