@@ -24,6 +24,8 @@ packages=(
   xdotool x11-apps
   # pdftoppm renders the printed PDF pages the GUI tests check
   poppler-utils
+  # xmllint checks the viewer XML file of the AE list
+  libxml2-utils
 )
 
 missing=()

@@ -8,11 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "aecore/catalogue/AEEventEntry.h"
 #include "aecore/catalogue/AEHRecord.h"
 #include "base/numerics/KZ_Point3D.h"
 #include "platform/File.h"
 
 class CAETemplateSet;
+class KZ_MultiVarObj;
 struct AEWHeader;
 
 constexpr int AEH_MAX_POINTS = 48;  // sensor lines and further points
@@ -227,6 +229,20 @@ class CAEHypo : public AESensorTable {
   // Mechanism of record n (read first when n > -1) or of the current record (n = -1).
   // Returns the mechanism type for a fitted shear (1) or moment-tensor (5) solution, else 0.
   int FocalMechanism(int n);
+
+  // Frequency-magnitude statistics of the listed events in [t1, t2] (mode 1: magnitudes
+  // from the corner frequency). Returns 30, or 0 with fewer than 10 entries.
+  int BValue(int mode, const AEEventList& list, double t1, double t2, int counts[30],
+             double* log10N, double* bML, double* relErr, double* a, double* b, double* sigb,
+             double* logRate, double* energyRate, double energyExp);
+  // hypoDD station and phase files of the window t1 (after the "PEAK=" time) .. t1 + length
+  // in a folder the user chooses; the number of events written, 0 when none.
+  int WriteHypoDD(double t1, double length);
+  // First-motion up/down ratio of each event of [t1, t2] and the class proportions in
+  // blocks of n events; the number of rows, 0 with fewer than 10 entries.
+  int FillUDRatioSheet(KZ_MultiVarObj* sheet, const AEEventList& list, double t1, double t2, int n);
+  // Seconds from the reference time to the "PEAK=" time (whole seconds).
+  double PeakOffset() const;
 
  private:
   int OpenCatalogue(const std::string& parPath);

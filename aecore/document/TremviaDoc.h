@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "aecore/catalogue/AEEventEntry.h"
 #include "aecore/catalogue/AEHypo.h"
 #include "aecore/document/AEPeak.h"
 #include "aecore/document/AEStress.h"
@@ -27,19 +28,6 @@ constexpr LONG HINT_SOURCE = 0x10;
 constexpr LONG HINT_LOC = 0x40;
 constexpr LONG HINT_GRAPH = 0x100;
 constexpr LONG HINT_NOW = 0x1000;
-
-// One located event of the event list.
-struct AEEventEntry {
-  float x = 0, y = 0, z = 0;  // mm, origin at the sample centre
-  float Mw = 0;
-  float iso = 0;
-  float clvd = 0;
-  float CC = 0;
-  double time = 0;  // seconds on the catalogue's time axis
-  std::int16_t arrivals = 0;
-  std::int32_t record = 0;
-  std::uint8_t flags = 0;
-};
 
 class CTremviaDoc {
  public:
@@ -73,6 +61,37 @@ class CTremviaDoc {
   // Processing of the current event: 1 pick, 2 locate, 3 full processing.
   bool ProcessCurrentEvent(int mode, bool save, int p1, int p2, int p4, int p3);
   bool SaveCurrentHypo(int, int, int, bool save);
+
+  // Catalogue statistics of the event list.
+  int CountEventsFrom(int minArrivals, double* t1, double* t2, int maxCount);
+  // Positions of the selected entries of [t1, t2]; at most `capacity` are stored.
+  int CollectSelectedEvents(KZ_Point3D out[], int capacity, int minArrivals, double t1, double t2);
+  // G needs qLast + 2 rows of 41 values.
+  int FractalDimension(float* L, double logR[41], double G[][41], int* nR, int qFirst, int qLast,
+                       double* t1, double* t2, int maxCount, int minArrivals, float level);
+  int PeakEnergyAtTimes(const double t[], double out[], int n, int p, float f);
+  // The selection rule of the views: arrivals, class mask, template CC, inside the sample.
+  bool IsSelectedEvent(const AEEventEntry& e, int minArrivals) const;
+
+  // Series exports (KV text); 0 when the file cannot be written or the input is refused.
+  int SaveRV(const std::string& path, int minArrivals, float maxDistance);
+  int SaveBValueTL(const std::string& path, int nB, float Mmax, float q, bool withShear,
+                   float angle);
+  int SaveBValueD(const std::string& path, int nD, float Mmax, float q, float clusterDistance);
+  int SaveAERates(const std::string& path, int rowsPerSecond);
+  int SaveSS(const std::string& path);
+
+  // Catalogue exports.
+  void ExportCatalogue(const std::string& path, int minArrivals, int unused, float pointScale);
+  void WriteAEB(const std::string& path);
+  int SaveAEList(const std::string& path, float period);
+
+  // Event sheet, density map, peak matching, hypoDD files.
+  int FillEventSheet(KZ_MultiVarObj* sheet, int minArrivals);
+  int AEDensityMap(const std::string& path, int nx, int ny, int nt, int minArrivals,
+                   float maxDistance);
+  void ReplaceFromPeaks();
+  int SaveHypoDD();
 
   plat::DocumentHost& m_Host;
   int m_nDocParam = 12000;

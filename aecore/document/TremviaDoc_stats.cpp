@@ -1,0 +1,160 @@
+// Catalogue statistics of the document: the views' selection rule, generalized
+// correlation integrals of the hypocentres and the cumulative peak energy.
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "aecore/document/TremviaDoc.h"
+#include "base/numerics/KZ_NumHelpers.h"
+#include "base/numerics/KZ_SLCluster.h"
+
+namespace {
+constexpr int kRadii = 41;
+}
+
+bool CTremviaDoc::IsSelectedEvent(const AEEventEntry& e, int minArrivals) const {
+  const CAEHypo& h = *m_pHypo;
+  if (e.arrivals < minArrivals) return false;
+  if (e.flags != 0 && (e.flags & h.m_nClassMask) == 0) return false;
+  if ((e.flags & AEH_FLAG_DETECTED) && e.CC < h.m_fMinCC) return false;
+  const double k = 0.5 + 0.5 * h.m_fAirMargin;
+  if (std::fabs(e.x) > k * h.m_fSizeX || std::fabs(e.y) > k * h.m_fSizeY ||
+      std::fabs(e.z) > k * h.m_fSizeZ)
+    return false;
+  if (h.m_nShape == 0) {
+    const double r = k * h.m_fDiameter;
+    if (static_cast<double>(e.x) * e.x + static_cast<double>(e.y) * e.y > r * r) return false;
+  }
+  return true;
+}
+
+int CTremviaDoc::CountEventsFrom(int minArrivals, double* t1, double* t2, int maxCount) {
+  if (*t1 > *t2) {
+    *t1 = m_fTimeStart;
+    *t2 = m_fTimeStart + m_fTimeSpan;
+  }
+  if (m_EventList.empty()) return 0;
+  int n = 0;
+  for (const auto& e : m_EventList) {
+    *t2 = e->time;
+    if (e->time >= *t1 && IsSelectedEvent(*e, minArrivals)) {
+      ++n;
+      if (maxCount > 0 && n >= maxCount) break;
+    }
+  }
+  return n;
+}
+
+int CTremviaDoc::CollectSelectedEvents(KZ_Point3D out[], int capacity, int minArrivals, double t1,
+                                       double t2) {
+  if (t2 < t1) {
+    t1 = m_fTimeStart;
+    t2 = m_fTimeStart + m_fTimeSpan;
+  }
+  int n = 0;
+  for (const auto& e : m_EventList) {
+    if (e->time < t1 || e->arrivals < minArrivals) continue;
+    if (e->time > t2) break;
+    if (!IsSelectedEvent(*e, minArrivals)) continue;
+    if (n >= capacity) break;
+    out[n].x = e->x;
+    out[n].y = e->y;
+    out[n].z = e->z;
+    ++n;
+  }
+  return n;
+}
+
+int CTremviaDoc::FractalDimension(float* L, double logR[41], double G[][41], int* nR, int qFirst,
+                                  int qLast, double* t1, double* t2, int maxCount, int minArrivals,
+                                  float level) {
+  const int n = CountEventsFrom(minArrivals, t1, t2, maxCount > 0 ? maxCount : 0);
+  if (n < 10) return 0;
+  std::vector<KZ_Point3D> p(static_cast<std::size_t>(n));
+  const int got = CollectSelectedEvents(p.data(), n, minArrivals, *t1, *t2);
+  if (got < 10) return 0;
+  *nR = kRadii;
+  double r[kRadii], r2[kRadii];
+  for (int k = 0; k < kRadii; ++k) {
+    r[k] = std::pow(10.0, 0.05 * k);
+    r2[k] = r[k] * r[k];
+  }
+
+  // Single-link clustering of the first (at most) 1000 points.
+  {
+    const int m = std::min(got, 1000);
+    std::vector<double> xyz(static_cast<std::size_t>(3 * m));
+    for (int i = 0; i < m; ++i) {
+      xyz[3 * i] = p[i].x;
+      xyz[3 * i + 1] = p[i].y;
+      xyz[3 * i + 2] = p[i].z;
+    }
+    KZ_SLCluster sl;
+    sl.SetPoints(m, xyz.data(), 50.0f, 50);
+    sl.LogCorrelationSum(r, G[qLast + 1], kRadii);
+    *L = sl.LinkLengthAtLevel(level) / 100.0f;
+  }
+
+  // Every pair is binned once by the first radius index whose circle holds it; both
+  // points of the pair gain one neighbour from that radius on. Distances are the true
+  // ones, and each point counts all the others.
+  std::vector<int> hist(static_cast<std::size_t>(got) * (kRadii + 1), 0);
+  for (int a = 0; a < got; ++a) {
+    const double xa = p[a].x, ya = p[a].y, za = p[a].z;
+    int* ha = hist.data() + static_cast<std::size_t>(a) * (kRadii + 1);
+    for (int b = a + 1; b < got; ++b) {
+      const double dx = xa - p[b].x, dy = ya - p[b].y, dz = za - p[b].z;
+      const double d2 = dx * dx + dy * dy + dz * dz;
+      // Number of radii whose square is below d2: the first index that holds the pair.
+      int k = 0;
+      for (int step = 32; step > 0; step >>= 1)
+        if (k + step <= kRadii && r2[k + step - 1] < d2) k += step;
+      ++ha[k];
+      ++hist[static_cast<std::size_t>(b) * (kRadii + 1) + k];
+    }
+  }
+  for (int q = qFirst; q <= qLast; q += 4) {
+    if (q == 1) continue;  // the exponent 1 / (q - 1) is not defined
+    for (int k = 0; k < kRadii; ++k) G[q][k] = 0.0;
+  }
+  const double others = got - 1;
+  for (int a = 0; a < got; ++a) {
+    const int* ha = hist.data() + static_cast<std::size_t>(a) * (kRadii + 1);
+    int count = 0;
+    for (int k = 0; k < kRadii; ++k) {
+      count += ha[k];
+      const double frac = count / others;
+      for (int q = qFirst; q <= qLast; q += 4) {
+        if (q == 1) continue;
+        G[q][k] += std::pow(frac, q - 1);
+      }
+    }
+  }
+  for (int k = 0; k < kRadii; ++k) logR[k] = 0.05 * k;
+  for (int q = qFirst; q <= qLast; q += 4) {
+    if (q == 1) continue;
+    for (int k = 0; k < kRadii; ++k)
+      G[q][k] = std::log10(std::max(1e-8, std::pow(G[q][k] / got, 1.0 / (q - 1))));
+  }
+  return got;
+}
+
+int CTremviaDoc::PeakEnergyAtTimes(const double t[], double out[], int n, int /*p*/, float f) {
+  if (n <= 0) return n;
+  std::fill(out, out + n, 0.0);
+  const CAEPeak& pk = *m_pPeak[0];
+  double sum = 0.0;
+  int j = 0;
+  for (int k = 0; k < pk.m_nCount && j < n; ++k) {
+    if (pk.m_pFlag[k] == 0) continue;
+    const double tr = pk.m_pSec[k] + pk.m_pUSec[k] * 1e-6 - m_fTimeStart;
+    if (tr < 0.0) continue;
+    if (tr > m_fTimeSpan) break;
+    sum += std::pow(10.0, 0.25 * pk.m_pLevel[k] * f);
+    while (j < n && t[j] < tr) out[j++] = sum;
+  }
+  for (int k = 1; k < n; ++k)
+    if (out[k] < out[k - 1]) out[k] = out[k - 1];
+  KZ_Smooth3(out, n, 2);
+  return n;
+}
