@@ -24,8 +24,8 @@ packages=(
   xdotool x11-apps
   # pdftoppm renders the printed PDF pages the GUI tests check
   poppler-utils
-  # xmllint checks the viewer XML file of the AE list
-  libxml2-utils
+  # xmllint checks the viewer XML file of the AE list; numpy reads the exported KV tables back
+  libxml2-utils python3-numpy
 )
 
 missing=()
