@@ -43,7 +43,22 @@ def gamma_incomplete():
          beta=[mp.beta(mp.mpf(p[0]), mp.mpf(p[1])) for p in ab])
 
 
+def bessel():
+    xs = [1e-9, 0.01, 0.3, 0.8935769662791675, 1.0, 2.197141326031017, 2.404825557695773, 3.0,
+          3.8317059702075125, 3.999999, 4.0, 4.000001, 5.5, 7.999999, 8.0, 8.000001, 10.0, 20.0,
+          33.3, 100.0, 1234.5, 1e4, 1e5, 3.7e6]
+    case("bessel", "real", x=xs,
+         j0=[mp.besselj(0, x) for x in xs], j1=[mp.besselj(1, x) for x in xs],
+         y0=[mp.bessely(0, x) for x in xs], y1=[mp.bessely(1, x) for x in xs])
+    ks = [0.05, 0.5, 1.0, 2.0, 3.3, 5.0, 7.7, 9.99, 10.0, 10.01, 10.1, 15.0, 25.0, 40.0, 60.0,
+          90.0, 119.0]
+    case("kelvin", "order0", x=ks,
+         ber=[mp.ber(0, x) for x in ks], bei=[mp.bei(0, x) for x in ks],
+         ker=[mp.ker(0, x) for x in ks], kei=[mp.kei(0, x) for x in ks])
+
+
 gamma_incomplete()
+bessel()
 
 with open(OUT, "w") as f:
     f.write("# made by tools/numerics_splines/gen_special_tables.py\n")
