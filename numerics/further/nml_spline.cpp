@@ -824,6 +824,7 @@ typename SplineOf<T>::type* LeastSquaresPublic(int ndata, const T* xdata, const 
     const T* knots = nullptr;
     const T* weights = nullptr;
     T* sse = nullptr;
+    bool optimize = false;
     for (int code; (code = r.NextCode()) != 0;) {
       switch (code) {
         case NML_ORDER:
@@ -838,7 +839,10 @@ typename SplineOf<T>::type* LeastSquaresPublic(int ndata, const T* xdata, const 
         case NML_SSE:
           sse = r.Pointer<T>();
           break;
-        default:  // the knot optimisation is not offered
+        case NML_OPTIMIZE:
+          optimize = true;
+          break;
+        default:
           r.Unknown();
       }
     }
@@ -891,6 +895,21 @@ typename SplineOf<T>::type* LeastSquaresPublic(int ndata, const T* xdata, const 
       for (int i = n + 1; i < n + k; ++i) t[i] = t[n];
     }
     const std::size_t nd = static_cast<std::size_t>(ndata);
+    if (optimize) {
+      std::vector<T> start(t, t + n + k);
+      std::vector<int> iwork(nd);
+      std::vector<T> work(static_cast<std::size_t>(2 * k + 6) * n + (7 - k) * k + 3 + 3 * nd);
+      T ssq = 0;
+      NML_B2VLS(&ndata, xdata, fdata, weights, &k, &n, start.data(), t, sp->coef[0], &ssq,
+                iwork.data(), work.data());
+      if (nml_error_type(1) >= NML_FATAL || nml_error_type(0) >= NML_FATAL) {
+        std::free(sp);
+        return;
+      }
+      if (sse) *sse = ssq * ssq;
+      result = sp;
+      return;
+    }
     std::vector<T> work(static_cast<std::size_t>(k) * (n + 3)), xs(nd), fs(nd), ws(nd);
     std::vector<int> iperm(nd);
     B2lsq(ndata, xdata, fdata, weights, k, t, n, sp->coef[0], work.data(), xs.data(), fs.data(),

@@ -135,3 +135,35 @@ template <class T>
 void nml_bchfac(T* q, const int* nbands, const int* nrow);
 template <class T>
 void nml_bchslv(const T* q, const int* nbands, const int* nrow, T* b);
+
+// ---------------------------------------------------------------------------------------
+// Knot optimisation of the least-squares fit.
+
+// State of the reverse-communication minimiser, kept by its caller between calls.
+template <class T>
+struct nml_minimiser_state {
+  int status = 0, phase = 0, stage = 0, count = 0;
+  T x1 = 0, x2 = 0, x3 = 0, xbest = 0, f1 = 0, f2 = 0, f3 = 0, fbest = 0;
+  T acc = 0, left = 0, right = 0, room = 0, s1 = 0, s2 = 0, s3 = 0, step = 0, stepmin = 0;
+};
+
+// Variable-knot fit: tguess the starting knots, t the final ones, ssq the square root of the
+// weighted residual sum. iwork ndata ints, work (2k+6)n + (7-k)k + 3 + 3 ndata values.
+template <class T>
+void NML_B2VLS(const int* ndata, const T* x, const T* f, const T* w, const int* k, const int* n,
+               T* tguess, T* t, T* bscoef, T* ssq, int* iwork, T* work);
+// Minimiser by reverse communication: call with *ido = 0; while *ido comes back 1, set *f to
+// the function at *x and call again; *ido = 2 ends with the best point and value.
+template <class T>
+void NML_B7VLS(int* ido, T* f, const T* a, const T* b, const T* guess, const T* step, const T* acc,
+               const int* maxfn, T* x, nml_minimiser_state<T>* state);
+// n breakpoints of lnew intervals equidistributing the k-th root of the highest derivative.
+template <class T>
+void nml_newnot(const T* brk, const T* pp, const int* l, const int* k, T* brknew, const int* lnew,
+                T* scratch);
+// Copies source to target and sorts target ascending (615 for n < 1).
+template <class T>
+void SVRGN(int n, const T* source, T* target);
+// 1-based index of the first largest of n values with a stride (0 for n < 1).
+template <class T>
+int nml_index_of_max(int n, const T* v, int stride);

@@ -224,7 +224,7 @@ TEST_F(Spline, InterpolationReproducesPolynomialAndRejectsBadData) {
   std::vector<double> t = {-1, -1, -1, -1, 2, 2, 2, 2}, x = {2, -1, 0.5, 1.25}, f(4);
   auto p = [](double v) { return 1 - 2 * v + 0.5 * v * v * v; };
   for (int i = 0; i < 4; ++i) f[i] = p(x[i]);
-  std::vector<double> coef(n), work(64), xs(n), fs(n);
+  std::vector<double> coef(n), work((2 * k - 1) * n + n + (3 * k - 2) * n), xs(n), fs(n);
   std::vector<int> iw(n);
   InFrame([&] {
     NML_B2INT(&n, x.data(), f.data(), &k, t.data(), coef.data(), work.data(), xs.data(), fs.data(),
@@ -313,7 +313,8 @@ TEST_F(Spline, LeastSquaresErrors) {
       {"zero weights", 4, nml_opts(NML_WEIGHTS, zeros.data()), 3050},
       {"negative weight", 4, nml_opts(NML_WEIGHTS, neg.data()), 3046},
       {"datum before t(k)", 4, nml_opts(NML_ORDER, 3, NML_KNOTS, knots.data()), 3053},
-      {"unknown option", 4, nml_opts(NML_OPTIMIZE), 103},
+      {"unknown option", 4, nml_opts(4711), 103},
+      {"optimise without an interior knot", 4, nml_opts(NML_OPTIMIZE), 3032},
   };
   for (const Row& r : rows) {
     nmltest::FreshRuntime();
@@ -332,6 +333,86 @@ TEST_F(Spline, LeastSquaresSpecialCases) {
   EXPECT_DOUBLE_EQ(sp->knots[0][7], 3.001);
   for (int i = 0; i < 4; ++i) EXPECT_NEAR(nml_d_spline_value(x[i], sp, 0), y[i], 1e-12);
   std::free(sp);
+}
+
+template <class T>
+void CheckKnotOptimisation(double knotTol) {
+  using TT = Types<T>;
+  ASSERT_FALSE(Cases("spline_opt").empty());
+  const Case c = Cases("spline_opt")[0];
+  const int k = c.Int("k"), n = static_cast<int>(c["tstart"].size()) - k;
+  const int nd = static_cast<int>(c["x"].size());
+  std::vector<T> x = As<T>(c["x"]), y = As<T>(c["y"]), t0 = As<T>(c["tstart"]);
+  T sse = -1;
+  typename TT::S* sp =
+      TT::Lsq(nd, x.data(), y.data(), n,
+              nml_opts(NML_ORDER, k, NML_KNOTS, t0.data(), NML_OPTIMIZE, NML_SSE, &sse));
+  ASSERT_NE(sp, nullptr) << nml_error_code(1);
+  EXPECT_LT(nml_error_type(1), NML_FATAL);
+  EXPECT_NEAR(sp->knots[0][k], 0.3, knotTol);
+  for (int i = 0; i < k; ++i) {
+    EXPECT_EQ(sp->knots[0][i], 0);
+    EXPECT_NEAR(sp->knots[0][n + i], 1, 1e-6);
+  }
+  // The coefficients are the fixed-knot fit on the returned knots (itself checked against
+  // scipy above), and the data lie on the fitted spline.
+  std::vector<T> knots(sp->knots[0], sp->knots[0] + n + k);
+  typename TT::S* fixed =
+      TT::Lsq(nd, x.data(), y.data(), n, nml_opts(NML_ORDER, k, NML_KNOTS, knots.data()));
+  ASSERT_NE(fixed, nullptr);
+  for (int i = 0; i < n; ++i) EXPECT_NEAR(sp->coef[0][i], fixed->coef[0][i], TT::tol * 100) << i;
+  // Far better than the fit on the starting knots.
+  T sse0 = -1;
+  typename TT::S* start = TT::Lsq(nd, x.data(), y.data(), n,
+                                  nml_opts(NML_ORDER, k, NML_KNOTS, t0.data(), NML_SSE, &sse0));
+  ASSERT_NE(start, nullptr);
+  EXPECT_LT(sse, 0.01 * sse0) << sse0 << " knot " << sp->knots[0][k];
+  std::free(start);
+  std::free(fixed);
+  std::free(sp);
+}
+
+// Runs the reverse-communication minimiser on f inside a routine frame.
+template <class F>
+double Minimise(F f, double a, double b, double guess, double step, double acc, int maxfn,
+                int* evaluations) {
+  double x = 0, fx = 0;
+  nml_minimiser_state<double> st;
+  *evaluations = 0;
+  InFrame([&] {
+    int ido = 0;
+    NML_B7VLS(&ido, &fx, &a, &b, &guess, &step, &acc, &maxfn, &x, &st);
+    while (ido == 1) {
+      fx = f(x);
+      ++*evaluations;
+      NML_B7VLS(&ido, &fx, &a, &b, &guess, &step, &acc, &maxfn, &x, &st);
+    }
+  });
+  return x;
+}
+
+TEST_F(Spline, MinimiserFindsTheMinimumAndStopsAtItsLimits) {
+  int evals = 0;
+  const double x =
+      Minimise([](double v) { return (v - 0.62) * (v - 0.62); }, 0, 1, 0.2, 0.05, 1e-6, 40, &evals);
+  EXPECT_NEAR(x, 0.62, 1e-5);
+  EXPECT_LE(evals, 40);
+  // Every trial worse than the start: the start comes back within the evaluation limit.
+  nmltest::FreshRuntime();
+  EXPECT_EQ(Minimise([](double v) { return std::fabs(v - 0.5); }, 0, 1, 0.5, 0.1, 1e-3, 8, &evals),
+            0.5);
+  EXPECT_LE(evals, 8);
+  EXPECT_LT(nml_error_type(1), NML_FATAL);
+  // The accuracy is not below the room around the start: no evaluation beyond the first.
+  nmltest::FreshRuntime();
+  EXPECT_EQ(Minimise([](double v) { return v; }, 0, 1, 0.4, 0.1, 0.7, 8, &evals), 0.4);
+  EXPECT_EQ(evals, 1);
+  EXPECT_EQ(nml_error_code(1), 3061);
+}
+
+TEST_F(Spline, KnotOptimisationRecoversTheInteriorKnot) {
+  CheckKnotOptimisation<double>(0.02);
+  CheckKnotOptimisation<float>(0.02);
 }
 
 }  // namespace

@@ -98,7 +98,18 @@ def lsq_cases():
          sse=float(np.sum((spl(xs) - np.sin(xs)) ** 2)))
 
 
+def optimisation_case():
+    # data from a cubic with one interior knot at 0.3 and a strong jump of its third derivative
+    t = np.array([0, 0, 0, 0, 0.3, 1, 1, 1, 1], dtype=float)
+    c = np.array([0.0, 1.0, -1.0, 2.0, 0.5])
+    x = np.linspace(0, 1, 61)
+    y = BSpline(t, c, 3)(x)
+    case("spline_opt", "one_knot", k=4, x=x, y=y, tstart=[0, 0, 0, 0, 0.5, 1, 1, 1, 1],
+         ttrue=t)
+
+
 evaluation_cases()
+optimisation_case()
 interpolation_cases()
 lsq_cases()
 
