@@ -1,7 +1,9 @@
 // GSE2.1 waveform data: CM6 compression of integer samples and the CHK2 checksum.
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/File.h"
 
@@ -20,3 +22,14 @@ int GSE2_Checksum(const std::int32_t* values, int n);
 // after a message on the standard error stream when they cannot be packed; -1 when the
 // file cannot be written.
 int WriteCM6Samples(plat::File& f, const float* samples, int n);
+
+struct KZ_WaveHeader;
+class KZ_WaveTrace;
+
+// Writes the traces as one GSE2.1 waveform message into the folder of `path`, named after
+// the segment start to the minute ("YYYYMMDDhhmm.GSE", or "YYYYMMDDhhmm_N.GSE" with the
+// first free N when that exists: an export never replaces another). The segment starts at
+// `first` moved down to a whole second. False when the file cannot be written.
+bool WriteGSE2(const std::string& path, const KZ_WaveHeader& header,
+               const std::vector<std::unique_ptr<KZ_WaveTrace>>& traces, int first, int count,
+               const char* dataType);

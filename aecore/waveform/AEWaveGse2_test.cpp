@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <numeric>
 #include <sstream>
 
 #include "aecore/aecore_test_support.h"
+#include "aecore/waveform/KZ_WaveData.h"
 
 namespace fs = std::filesystem;
 using tv_test::ReadText;
@@ -138,6 +141,79 @@ TEST(GSE2CM6, WrittenSamplesDecodeToThemselves) {
   plat::File f;
   ASSERT_TRUE(f.Open(dir + "/b.gse", "wt"));
   EXPECT_EQ(WriteCM6Samples(f, jump, 3), 0);
+}
+
+TEST(GSE2Write, MessageColumnsSamplesAndNames) {
+  const std::string dir = TmpDir("gse2_write");
+  KZ_WaveHeader h;
+  KZ_ResetWaveHeader(h);
+  std::strcpy(h.szDate, "2026/12/10");
+  std::strcpy(h.szTime, "14:05:07");
+  std::vector<std::unique_ptr<KZ_WaveTrace>> traces;
+  for (int c = 0; c < 2; ++c) {
+    auto t = std::make_unique<KZ_WaveTrace>(1200);
+    for (int i = 0; i < 1200; ++i)
+      t->m_pData[i] = static_cast<float>((i * 37 + c * 11) % 501 - 250) + 0.7f;
+    t->m_fInterval = 0.01;
+    t->m_fDescale = 2e-6;
+    std::strcpy(t->m_szLineId, c ? "ST02" : "ST01:BHZ");  // the second without a channel
+    t->m_fReceiver[0] = 12.5;
+    t->m_fReceiver[1] = -3.25;
+    traces.push_back(std::move(t));
+  }
+  // First 250 moves to 200 (whole seconds at 100 Hz): the segment starts 2 s later, and
+  // 5000 requested samples are cut to the 1000 left.
+  ASSERT_TRUE(WriteGSE2(dir + "/ignored.gse", h, traces, 250, 5000, "CM6"));
+  const std::string name = dir + "/202612101405.GSE";
+  ASSERT_TRUE(fs::exists(name));
+  std::vector<std::string> wid2, sta2;
+  std::istringstream in(ReadText(name));
+  std::string first;
+  std::getline(in, first);
+  EXPECT_EQ(first, "BEGIN GSE2.1");
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind("WID2", 0) == 0) wid2.push_back(line);
+    if (line.rfind("STA2", 0) == 0) sta2.push_back(line);
+  }
+  ASSERT_EQ(wid2.size(), 2u);
+  // GSE2.1 WID2 columns (1-based): date 6-15, time 17-28, station 30-34, channel 36-38,
+  // data type 45-47, samples 49-56, rate 58-68, calib 70-79, calper 81-87, hang 96-100,
+  // vang 102-105.
+  auto col = [](const std::string& l, int a, int b) { return l.substr(a - 1, b - a + 1); };
+  const std::string& w = wid2[0];
+  EXPECT_EQ(col(w, 6, 15), "2026/12/10");
+  EXPECT_EQ(col(w, 17, 28), "14:05:09.000");
+  EXPECT_EQ(col(w, 30, 34), "ST01 ");
+  EXPECT_EQ(col(w, 36, 38), "BHZ");
+  EXPECT_EQ(col(w, 45, 47), "CM6");
+  EXPECT_EQ(std::stoi(col(w, 49, 56)), 1000);
+  EXPECT_DOUBLE_EQ(std::stod(col(w, 58, 68)), 100.0);
+  EXPECT_NEAR(std::stod(col(w, 70, 79)), 2e-6 * 500000 / M_PI, 0.005);
+  EXPECT_DOUBLE_EQ(std::stod(col(w, 81, 87)), 1.0);
+  EXPECT_DOUBLE_EQ(std::stod(col(w, 96, 100)), -1.0);
+  EXPECT_DOUBLE_EQ(std::stod(col(w, 102, 105)), -1.0);
+  EXPECT_EQ(col(wid2[1], 30, 34), "ST02 ");
+  EXPECT_NE(sta2[0].find(" -3.25000   12.50000 "), std::string::npos) << sta2[0];
+
+  // Another export of the same minute gets the next free name.
+  ASSERT_TRUE(WriteGSE2(dir + "/x.gse", h, traces, 210, 10, "CM6"));
+  EXPECT_TRUE(fs::exists(dir + "/202612101405_1.GSE"));
+  EXPECT_FALSE(WriteGSE2(dir + "/no/such/x.gse", h, traces, 0, 10, "CM6"));
+
+  const Decoded d = PythonDecode(name);
+  if (d.sections.empty()) GTEST_SKIP() << "no /usr/bin/python3";
+  ASSERT_EQ(d.sections.size(), 2u);
+  for (int c = 0; c < 2; ++c) {
+    std::vector<std::int32_t> want;
+    for (int i = 200; i < 1200; ++i)
+      want.push_back(static_cast<std::int32_t>(traces[c]->m_pData[i]));
+    EXPECT_EQ(d.sections[c], want);
+  }
+  std::istringstream again(ReadText(name));
+  std::vector<int> chk;
+  for (std::string line; std::getline(again, line);)
+    if (line.rfind("CHK2 ", 0) == 0) chk.push_back(std::stoi(line.substr(5)));
+  EXPECT_EQ(chk, d.checksums);
 }
 
 }  // namespace

@@ -50,6 +50,8 @@ class CStationObj {
   float m_fAzimuth = 0.0f;  // degrees
   float m_fCalib = 1.0f, m_fCalPer = 1.5f;
   std::int16_t m_nFlags[8] = {};
+  std::string m_strCoordSys;  // GSE2.1 coordinate system
+  bool m_bUse = true;         // false: the GSE2.1 writer passes the channel over
 };
 
 class KZ_WaveTrace {
@@ -93,6 +95,10 @@ class KZ_WaveTrace {
   char m_szUnit[10] = "";
   char m_cComponent = 0;
   double m_fTimeBegin = 0.0;
+  // GSE2.1 channel fields: a 3-character channel code, calibration factor and period,
+  // horizontal and vertical orientation (-1: undefined).
+  char m_szGseChannel[4] = "";
+  double m_fCalib = 1.0, m_fCalPer = 1.0, m_fHang = -1.0, m_fVang = -1.0;
   std::vector<float> m_pData;         // m_nCapacity values, of which m_n are valid
   std::vector<float> m_pBackup;       // empty until BackupSamples
   CStationObj* m_pStation = nullptr;  // not owned
