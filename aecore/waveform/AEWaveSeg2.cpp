@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "aecore/catalogue/AEHypo.h"
+#include "aecore/waveform/AESeg2Keywords.h"
 #include "aecore/waveform/AEWaveReaders.h"
 #include "base/types/KZ_TextParse.h"
 #include "base/util/KZ_DateTime.h"
@@ -23,36 +24,8 @@ constexpr std::uint16_t kFileBlockId = 0x3A55;
 constexpr std::uint16_t kTraceBlockId = 0x4422;
 constexpr int kMaxTracePointers = 8192;
 
-const char* const kFileKeys[] = {"ACQUISITION_DATE",
-                                 "ACQUISITION_TIME",
-                                 "INSTRUMENT",
-                                 "TRACE_SORT",
-                                 "UNITS",
-                                 "NOTE",
-                                 "TIMEUNITS",
-                                 "WAVEUNITS",
-                                 "COMMENTS",
-                                 "RCV_NOTE",
-                                 "NUMBER_SOURCES",
-                                 "NUMBER_RECEIVERS",
-                                 "ROTATION",
-                                 "TIME_SEC_USEC"};
-const char* const kTraceKeys[] = {"CHANNEL_NUMBER",
-                                  "DELAY",
-                                  "DESCALING_FACTOR",
-                                  "LINE_ID",
-                                  "RECEIVER_LOCATION",
-                                  "SAMPLE_INTERVAL",
-                                  "SKEW",
-                                  "SOURCE_LOCATION",
-                                  "STACK",
-                                  "PICKUP",
-                                  "AMPPICKUP",
-                                  "NSRATIO",
-                                  "NOTE",
-                                  "DRAW_SIZE_FACTOR",
-                                  "UNIT",
-                                  "TIME_BEGIN"};
+const auto& kFileKeys = g_seg2FileKeys;
+const auto& kTraceKeys = g_seg2TraceKeys;
 const char* const kMechanismNames[] = {"?", "S", "T", "C", "TS"};
 
 // Index of the keyword the string starts with (without regard to case), or -1; `value`
@@ -228,13 +201,12 @@ void Seg2_WriteString(std::vector<std::uint8_t>& out, const std::string& text) {
   std::memcpy(out.data() + at + 2, text.data(), text.size());
 }
 
-bool AEW_ReplaceFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+bool AEW_ReplaceFileQuiet(const std::string& path, const std::vector<std::uint8_t>& bytes) {
   const std::string target = plat::ResolvePath(path);
   const std::string parent = KZ_GetFolder(target);
   const std::string folder = parent.empty() ? std::string(1, '.') : parent;
   auto fail = [&](const std::string& tmp) {
     if (!tmp.empty()) plat::DeleteFile(tmp);
-    plat::AfxMessageBox("Save file failed!! (" + path + ")", MB_ICONHAND);
     return false;
   };
   std::string tmp = plat::TempFileName(folder, "AEW");
@@ -258,6 +230,12 @@ bool AEW_ReplaceFile(const std::string& path, const std::vector<std::uint8_t>& b
   }
   plat::NoteFolderChanged(target);
   return true;
+}
+
+bool AEW_ReplaceFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+  if (AEW_ReplaceFileQuiet(path, bytes)) return true;
+  plat::AfxMessageBox("Save file failed!! (" + path + ")", MB_ICONHAND);
+  return false;
 }
 
 // ---------------------------------------------------------------- keywords

@@ -68,3 +68,5 @@ void Seg2_WriteString(std::vector<std::uint8_t>& out, const std::string& text);
 // into place, so that a failed write never loses the file that was there. False (and a
 // message naming the path) on failure.
 bool AEW_ReplaceFile(const std::string& path, const std::vector<std::uint8_t>& bytes);
+// The same without a message, for writers that report failure by their return value.
+bool AEW_ReplaceFileQuiet(const std::string& path, const std::vector<std::uint8_t>& bytes);

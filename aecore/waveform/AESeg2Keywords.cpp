@@ -1,0 +1,33 @@
+#include "aecore/waveform/AESeg2Keywords.h"
+
+const char* const g_seg2FileKeys[kSeg2FileKeyCount] = {"ACQUISITION_DATE",
+                                                       "ACQUISITION_TIME",
+                                                       "INSTRUMENT",
+                                                       "TRACE_SORT",
+                                                       "UNITS",
+                                                       "NOTE",
+                                                       "TIMEUNITS",
+                                                       "WAVEUNITS",
+                                                       "COMMENTS",
+                                                       "RCV_NOTE",
+                                                       "NUMBER_SOURCES",
+                                                       "NUMBER_RECEIVERS",
+                                                       "ROTATION",
+                                                       "TIME_SEC_USEC"};
+
+const char* const g_seg2TraceKeys[kSeg2TraceKeyCount] = {"CHANNEL_NUMBER",
+                                                         "DELAY",
+                                                         "DESCALING_FACTOR",
+                                                         "LINE_ID",
+                                                         "RECEIVER_LOCATION",
+                                                         "SAMPLE_INTERVAL",
+                                                         "SKEW",
+                                                         "SOURCE_LOCATION",
+                                                         "STACK",
+                                                         "PICKUP",
+                                                         "AMPPICKUP",
+                                                         "NSRATIO",
+                                                         "NOTE",
+                                                         "DRAW_SIZE_FACTOR",
+                                                         "UNIT",
+                                                         "TIME_BEGIN"};

@@ -1,0 +1,218 @@
+// Multichannel waveform container: channels with their SEG-2 keyword values, one file
+// header, and operations on all channels at once (append, rotations of horizontal
+// components, onset classification, band-pass filtering, sample backup). Files are read
+// and written by the SEG-2 and text functions declared at the end. Failures are reported
+// by return values; the container shows no message itself.
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/numerics/KZ_IIRFilter.h"
+
+// Header record of a SAC file: the published 632-byte layout of 70 floats, 40 integer
+// words and 24 texts of 8 characters (the event name takes two), all initialised to the
+// format's "undefined" values.
+struct KZ_SacHeader {
+  enum Float { DELTA = 0, B = 5, E = 6, T1 = 11, USER1 = 41, CMPAZ = 57, CMPINC = 58 };
+  enum Int {
+    NZYEAR = 0,
+    NZJDAY,
+    NZHOUR,
+    NZMIN,
+    NZSEC,
+    NZMSEC,
+    NVHDR,
+    NPTS = 9,
+    IFTYPE = 15,
+    LEVEN = 35
+  };
+  enum Text { KSTNM = 0, KUSER1 = 144, KCMPNM = 160, KNETWK = 168 };
+  float f[70];
+  std::int32_t n[40];
+  char k[192];
+  KZ_SacHeader();
+  void SetText(int offset, const std::string& text);  // 8 characters, blank-padded
+  std::string Text(int offset) const;                 // without trailing blanks
+};
+
+// Station and channel description used by the GSE2.1 writer.
+class CStationObj {
+ public:
+  CStationObj(const std::string& station, const std::string& channel);
+  std::string m_strStation, m_strChannel, m_strName;  // name = station + channel
+  std::string m_strCode5 = "99555", m_strCode3 = "???";
+  std::string m_strInfo[3] = {"Unknown", "Unknown", "Unknown"};
+  std::string m_strExtra[2];
+  double m_fLat = -181.0;  // -181: unknown
+  double m_fLon = 0.0, m_fElev = 0.0, m_fDepth = 0.0, m_fCorrP = 0.0, m_fCorrS = 0.0;
+  float m_fAzimuth = 0.0f;  // degrees
+  float m_fCalib = 1.0f, m_fCalPer = 1.5f;
+  std::int16_t m_nFlags[8] = {};
+  std::string m_strCoordSys;  // GSE2.1 coordinate system
+  bool m_bUse = true;         // false: the GSE2.1 writer passes the channel over
+};
+
+class KZ_WaveTrace {
+ public:
+  explicit KZ_WaveTrace(int n);
+  ~KZ_WaveTrace();
+  KZ_WaveTrace(const KZ_WaveTrace&) = delete;
+  KZ_WaveTrace& operator=(const KZ_WaveTrace&) = delete;
+
+  bool Resize(int n);
+  bool AppendSamples(const KZ_WaveTrace& other);
+  void ComputeStats(bool removeMean);
+  void SetPick(int index, float snr);
+  void SetPickAmplitude(double a);
+  float WindowValue(int unused, int pickIndex, float* delay);
+  KZ_SacHeader* GetHeader() const { return m_pSac.get(); }
+  void AttachSacHeader(std::unique_ptr<KZ_SacHeader> h) { m_pSac = std::move(h); }
+
+  char m_szLineId[32] = "";
+  char m_szNote[256] = "";
+  std::int16_t m_nChannel = 0;
+  double m_fReceiver[3] = {0, 0, 0};
+  double m_fSource[3] = {0, 0, 0};
+  double m_fDescale = 1.0;
+  double m_fDrawSize = 1.0;
+  double m_fMax = 1.0;
+  double m_fMin = -1.0;
+  double m_fMean = 0.0;
+  double m_fInterval = 0.01;
+  double m_fSkew = 0.0;
+  double m_fDelay = 0.0;
+  std::int32_t m_nPick = 0;
+  std::int32_t m_nPick2 = 0;
+  std::int16_t m_nPolarity = 0;
+  double m_fPickAmp = 0.0;
+  double m_fSNR = 0.0;
+  std::int16_t m_nStack = 0;
+  std::int16_t m_nFormat = 0;
+  std::int32_t m_n = 0;
+  std::int32_t m_nCapacity = 0;
+  char m_szUnit[10] = "";
+  char m_cComponent = 0;
+  double m_fTimeBegin = 0.0;
+  // GSE2.1 channel fields: a 3-character channel code, calibration factor and period,
+  // horizontal and vertical orientation (-1: undefined).
+  char m_szGseChannel[4] = "";
+  double m_fCalib = 1.0, m_fCalPer = 1.0, m_fHang = -1.0, m_fVang = -1.0;
+  std::vector<float> m_pData;         // m_nCapacity values, of which m_n are valid
+  std::vector<float> m_pBackup;       // empty until BackupSamples
+  CStationObj* m_pStation = nullptr;  // not owned
+
+ private:
+  std::unique_ptr<KZ_SacHeader> m_pSac;
+};
+
+struct KZ_WaveHeader {
+  std::int16_t nChannels;
+  char reserved[10];
+  std::int32_t nStartSec;
+  std::int32_t nStartUsec;
+  char szDate[16];
+  char szTime[16];
+  char szInstrument[64];
+  char szTraceSort[16];
+  char szTimeUnits[32];
+  char szUnits[32];
+  char szWaveUnits[16];
+  char szNote[128];
+  char szComments[256];
+  char szRcvNote[32];
+  std::int16_t nSources;
+  std::int16_t nReceivers;
+  std::int16_t nRotation[2];
+  std::int64_t nFirstSample;
+};
+
+// Copies text into a fixed array, cut to fit with its terminator.
+template <std::size_t N>
+void KZ_CopyText(char (&dst)[N], const char* src);
+
+class KZ_WaveData {
+ public:
+  KZ_WaveData();
+  virtual ~KZ_WaveData();
+  KZ_WaveData(const KZ_WaveData&) = delete;
+  KZ_WaveData& operator=(const KZ_WaveData&) = delete;
+
+  virtual const char* GetDescription() const { return "Waveform File"; }
+  virtual int RotateToRT();
+  virtual int RotateToEN();
+  virtual int Append(KZ_WaveData& other);
+  virtual int Load(const std::string& path, int clear, std::int64_t first, std::int64_t last);
+  virtual int GetEventNumber() const;
+  virtual float GetSampleInterval() const;
+  virtual int GetNumSamples(int channel) const;
+  virtual float GetSampleInterval(int channel) const;
+  virtual int GetNumSamples() const;
+  virtual int GetDelaySamples(int i) const;
+
+  int Count() const { return static_cast<int>(m_traces.size()); }
+  KZ_WaveTrace* GetTrace(int i) const;
+  // Adds a trace at the end (owned) and keeps the channel count.
+  KZ_WaveTrace* AddTrace(std::unique_ptr<KZ_WaveTrace> t);
+  int RemoveTrace(int i);
+  void Clear(bool keepStations);
+  bool BackupSamples();
+  bool RestoreSamples();
+  void Filter(float lowCorner, float highCorner);
+  int OnsetClass(int index, float halfWidthSeconds, float ratio) const;
+
+  std::int32_t m_nModified = 0;
+  std::int32_t m_nSeg2Format = 4;
+  std::int32_t m_nEvent = -1;
+  std::int32_t m_nOnsetRef = 0;
+  std::string m_strPath;
+  KZ_IIRFilter m_filter;
+  float m_fRefOffset = 0.0f;
+  KZ_WaveHeader m_header;
+  std::vector<std::unique_ptr<KZ_WaveTrace>> m_traces;
+  std::vector<std::unique_ptr<CStationObj>> m_stations;
+};
+
+class KZ_WaveDataAE : public KZ_WaveData {
+ public:
+  ~KZ_WaveDataAE() override = default;
+};
+
+class KZ_WaveDataSeg2 : public KZ_WaveDataAE {
+ public:
+  ~KZ_WaveDataSeg2() override = default;
+  int Load(const std::string& path, int clear, std::int64_t first, std::int64_t last) override;
+  int SaveSeg2(const std::string& path, int first, int count, int code);
+};
+
+// Zeroes the header and gives it the units of a fresh container.
+void KZ_ResetWaveHeader(KZ_WaveHeader& h);
+
+// SEG-2 and text files of the container. Traces are appended to `traces`; the header's
+// channel count follows.
+int KZ_Seg2Read(const std::string& path, KZ_WaveHeader& header,
+                std::vector<std::unique_ptr<KZ_WaveTrace>>& traces, std::int64_t first,
+                std::int64_t last);
+void KZ_Seg2ParseFileString(const char* text, KZ_WaveHeader& header);
+void KZ_Seg2ParseTraceString(const char* text, KZ_WaveTrace& trace);
+// Reads n samples of a data format code from `bytes` (holding KZ_Seg2DataBytes(code, n))
+// into the trace and updates its statistics; an unknown code leaves the samples at 0.
+int KZ_Seg2ReadTraceData(const std::uint8_t* bytes, int code, int n, KZ_WaveTrace& trace);
+// Bytes n samples of a code take in a file (0 for an unknown code).
+std::size_t KZ_Seg2DataBytes(int code, std::size_t n);
+int Seg2_Write(const std::string& path, const KZ_WaveHeader& header,
+               const std::vector<std::unique_ptr<KZ_WaveTrace>>& traces, int first, int count,
+               int code);
+int KZ_WriteChannelsText(const std::string& path, const KZ_WaveHeader& header,
+                         const std::vector<std::unique_ptr<KZ_WaveTrace>>& traces, int first,
+                         int count);
+int KZ_WriteTxtTab(const std::string& path, const KZ_WaveHeader& header,
+                   const std::vector<std::unique_ptr<KZ_WaveTrace>>& traces, int first, int count);
+
+template <std::size_t N>
+void KZ_CopyText(char (&dst)[N], const char* src) {
+  std::size_t i = 0;
+  for (; src && src[i] && i + 1 < N; ++i) dst[i] = src[i];
+  dst[i] = 0;
+}
