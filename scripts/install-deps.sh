@@ -20,6 +20,8 @@ packages=(
   # the picture export's GIF, PCX, TGA, BMP and raw files and its EPS are read back by
   # netpbm's converters and Ghostscript
   netpbm ghostscript
+  # the program's start test: window lookup and keys, screenshots of the virtual display
+  xdotool x11-apps
   # pdftoppm renders the printed PDF pages the GUI tests check
   poppler-utils
 )

@@ -251,7 +251,8 @@ void CWinApp::AddToRecentFileList(const std::string& path) {
 void CWinApp::ParseCommandLine(CCommandLineInfo& info) const {
   info = CCommandLineInfo{};
   for (const std::string& a : m_args) {
-    if (a.empty() || a[0] == '-' || a[0] == '/') continue;  // flags are not used
+    // Flags are not used; a leading '/' begins an absolute path here, not a flag.
+    if (a.empty() || a[0] == '-') continue;
     if (info.m_strFileName.empty()) {
       info.m_strFileName = a;
       info.m_nShellCommand = CCommandLineInfo::FileOpen;

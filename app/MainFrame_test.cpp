@@ -1,0 +1,325 @@
+// The program started in-process on a copy of the sample experiment: the main frame's
+// geometry and pages, the open modes, and the frame's and application's commands.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QTest>
+#include <filesystem>
+
+#include "app/AboutPicture.h"
+#include "app/GridViewData.h"
+#include "app/MainFrm.h"
+#include "app/TremviaApp.h"
+#include "app/TremviaDocument.h"
+#include "app/TremviaResources.h"
+#include "platform/qt/testing/QtTestApp.h"
+#include "platform/testing/FakeShell.h"
+#include "platform/testing/ScriptedUi.h"
+#include "views/gl/GLview.h"
+#include "views/graph/GraphView.h"
+#include "views/hypo/LocView.h"
+#include "views/source/SourceView.h"
+#include "views/timeseries/TSView.h"
+#include "views/trace/TraceView.h"
+#include "views/wave/WaveView.h"
+
+namespace fs = std::filesystem;
+using plat::testing::Prompt;
+
+namespace {
+
+// A copy of the sample experiment, so that nothing the program writes reaches the repo.
+std::string SamplePad() {
+  static const std::string pad = [] {
+    const fs::path dst = fs::path(TV_TEST_TMPDIR) / "SynthCube";
+    fs::remove_all(dst);
+    fs::copy(fs::path(TV_SOURCE_DIR) / "examples/SynthCube", dst, fs::copy_options::recursive);
+    return (dst / "Cube.pad").string();
+  }();
+  return pad;
+}
+
+// The application, started once with the sample's parameter file on the command line.
+CTremviaApp& App() {
+  static CTremviaApp* app = [] {
+    plat::testing::EnsureQtApp();
+    auto* a = new CTremviaApp;
+    a->SetProfileFile(std::string(TV_TEST_TMPDIR) + "/settings.ini");
+    a->SetCommandLine({SamplePad()});
+    plat::testing::ScriptedUi ui;
+    EXPECT_TRUE(a->InitInstance());
+    return a;
+  }();
+  return *app;
+}
+
+CMainFrame& Frame() {
+  auto* f = dynamic_cast<CMainFrame*>(App().m_pMainWnd);
+  EXPECT_NE(f, nullptr);
+  return *f;
+}
+
+std::vector<std::string> Titles(const CWCTabViewContainer& c) {
+  std::vector<std::string> t;
+  for (int i = 0; i < c.GetPageCount(); ++i) t.push_back(c.GetPageTitle(i));
+  return t;
+}
+
+TEST(MainFrame, GeometryFollowsTheScreenSize) {
+  struct Case {
+    int w, h;
+    MainFrameGeometry g;
+  } cases[] = {
+      {1920, 1080, {45, 25, 1824, 1026, 864, 145, 486}},
+      {1280, 1024, {30, 24, 1216, 972, 576, 138, 460}},
+      {800, 600, {19, 14, 760, 570, 360, 81, 270}},
+      {640, 300, {15, 7, 608, 285, 288, 40, 135}},
+  };
+  for (const Case& c : cases) {
+    const MainFrameGeometry g = MainFrameGeometry::ForScreen(c.w, c.h);
+    EXPECT_EQ(std::make_tuple(g.x, g.y, g.cx, g.cy), std::make_tuple(c.g.x, c.g.y, c.g.cx, c.g.cy))
+        << c.w << "x" << c.h;
+    EXPECT_EQ(std::make_tuple(g.leftColumn, g.leftTopRow, g.rightTopRow),
+              std::make_tuple(c.g.leftColumn, c.g.leftTopRow, c.g.rightTopRow))
+        << c.w << "x" << c.h;
+  }
+
+  // The frame made on this screen: maximised, restored at 95 % placed at 2.5 %; the
+  // splitters at their ideal sizes, top rows never below 50 pixels.
+  CMainFrame& f = Frame();
+  const QSize screen = f.screen()->size();
+  const MainFrameGeometry g = MainFrameGeometry::ForScreen(screen.width(), screen.height());
+  const plat::CREATESTRUCT& cs = f.GetCreateStruct();
+  EXPECT_EQ(std::make_tuple(cs.x, cs.y, cs.cx, cs.cy), std::make_tuple(g.x, g.y, g.cx, g.cy));
+  EXPECT_TRUE(cs.style & WS_MAXIMIZE);
+  QApplication::processEvents();
+  EXPECT_EQ(f.m_wndSplitter.sizes().at(0), g.leftColumn);
+  EXPECT_EQ(f.m_wndSplitLeft.sizes().at(0), std::max(g.leftTopRow, MainFrameGeometry::kMinRow));
+  EXPECT_EQ(f.m_wndSplitRight.sizes().at(0), g.rightTopRow);
+  EXPECT_EQ(f.m_tabTopLeft.minimumHeight(), MainFrameGeometry::kMinRow);
+  EXPECT_EQ(f.m_tabTopRight.minimumHeight(), MainFrameGeometry::kMinRow);
+  // Two status panes: the stretching message pane and one of a quarter screen width.
+  EXPECT_EQ(f.m_wndStatusBar.GetCount(), 2);
+  EXPECT_EQ(f.m_wndStatusBar.Pane(1)->width(), screen.width() / 4);
+  EXPECT_EQ(f.toolBarArea(f.m_wndToolBar.GetToolBar()), Qt::TopToolBarArea);
+  EXPECT_EQ(f.m_wndToolBar.GetToolBar()->actions().size(), 50);
+}
+
+TEST(MainFrame, FourPanesHoldTheNinePagesOfACommandLineStart) {
+  CMainFrame& f = Frame();
+  EXPECT_EQ(App().m_nOpenMode, 0);
+  using V = std::vector<std::string>;
+  EXPECT_EQ(Titles(f.m_tabTopLeft), V{"Trace"});
+  EXPECT_EQ(Titles(f.m_tabBottomLeft), (V{"TS", "Wave"}));
+  EXPECT_EQ(Titles(f.m_tabTopRight), (V{"Hypo", "Event", "Output: sheet"}));
+  EXPECT_EQ(Titles(f.m_tabBottomRight), (V{"Foc", "X-Ys graph", "OpenGL"}));
+  EXPECT_TRUE(dynamic_cast<CTraceView*>(f.m_tabTopLeft.GetPage(0)));
+  EXPECT_TRUE(dynamic_cast<CTSView*>(f.m_tabBottomLeft.GetPage(0)));
+  EXPECT_TRUE(CTremviaApp::WaveViewClass()->m_pfnIsKindOf(
+      dynamic_cast<plat::CObject*>(f.m_tabBottomLeft.GetPage(1))));
+  EXPECT_TRUE(dynamic_cast<plat::CEditView*>(f.m_tabTopRight.GetPage(1)));
+  EXPECT_TRUE(dynamic_cast<CSourceView*>(f.m_tabBottomRight.GetPage(0)));
+  EXPECT_TRUE(dynamic_cast<CGLview*>(f.m_tabBottomRight.GetPage(2)));
+  // Every page belongs to the one document.
+  auto* doc = dynamic_cast<CTremviaDocument*>(
+      dynamic_cast<plat::CView*>(f.m_tabTopLeft.GetPage(0))->GetDocument());
+  ASSERT_NE(doc, nullptr);
+  EXPECT_EQ(doc->GetViews().size(), 9u);
+  EXPECT_EQ(f.GetDoc(), &doc->Data());
+  // Mode 0 shows "TS" in the bottom-left pane and the first page elsewhere.
+  for (const CWCTabViewContainer* c :
+       {&f.m_tabTopLeft, &f.m_tabBottomLeft, &f.m_tabTopRight, &f.m_tabBottomRight})
+    EXPECT_EQ(c->GetActivePageIndex(), 0);
+
+  // Accessors: without the flag the active page stays, with it the page comes to front.
+  EXPECT_EQ(f.GetGraphView(FALSE), f.m_tabBottomRight.GetPage(1));
+  EXPECT_EQ(f.GetGridDataView(FALSE), f.m_tabTopRight.GetPage(2));
+  EXPECT_EQ(f.GetLocView(FALSE), f.m_tabTopRight.GetPage(0));
+  EXPECT_EQ(f.m_tabBottomRight.GetActivePageIndex(), 0);
+  EXPECT_EQ(f.m_tabTopRight.GetActivePageIndex(), 0);
+  EXPECT_NE(f.GetGridDataView(TRUE), nullptr);
+  EXPECT_EQ(f.m_tabTopRight.GetActivePageIndex(), 2);
+  EXPECT_NE(f.GetLocView(TRUE), nullptr);
+  EXPECT_EQ(f.m_tabTopRight.GetActivePageIndex(), 0);
+  EXPECT_NE(f.GetGraphView(TRUE), nullptr);
+  EXPECT_EQ(f.m_tabBottomRight.GetActivePageIndex(), 1);
+  f.m_tabBottomRight.SetActivePageIndex(0);
+}
+
+TEST(MainFrame, AFirstFileOfMode3LeavesOutTheOpenGLPageAndShowsWave) {
+  CTremviaApp& app = App();
+  plat::testing::ScriptedUi ui;
+  plat::CSingleDocTemplate other(IDR_MAINFRAME, RUNTIME_CLASS(CTremviaDocument),
+                                 RUNTIME_CLASS(CMainFrame), CTremviaApp::WaveViewClass());
+  app.m_nOpenMode = 3;
+  ASSERT_NE(other.OpenDocumentFile(SamplePad(), FALSE), nullptr);
+  app.m_nOpenMode = 0;
+  auto* f = dynamic_cast<CMainFrame*>(other.GetFrame());
+  ASSERT_NE(f, nullptr);
+  EXPECT_EQ(Titles(f->m_tabBottomRight), (std::vector<std::string>{"Foc", "X-Ys graph"}));
+  EXPECT_EQ(f->m_tabBottomLeft.GetActivePageIndex(), 1);
+  EXPECT_EQ(f->GetActiveView(), f->m_tabBottomLeft.GetPage(1));
+}
+
+TEST(TremviaApp, OpenModeComesFromTheLastThreeCharactersOfThePath) {
+  const std::pair<const char*, int> cases[] = {
+      {"/data/X.PAD", 1}, {"notepad", 1}, {"run.Pad", 1}, {"list.loc", 2}, {"LOC", 2},
+      {"x.wav", 3},       {"e.sg2", 3},   {"ad", 3},      {"", 3},         {"a.padx", 3}};
+  for (const auto& [path, mode] : cases) EXPECT_EQ(CTremviaApp::OpenModeOf(path), mode) << path;
+}
+
+TEST(MainFrame, CommandsAreRoutedAndItemsWithoutAHandlerStayDisabled) {
+  CMainFrame& f = Frame();
+  auto enabled = [&](UINT id) {
+    plat::CCmdUI ui(id);
+    f.UpdateCommandUI(id, &ui);
+    return ui.m_bEnabled;
+  };
+  // The frame's, the application's and the class library's commands are enabled.
+  for (UINT id : {ID_WORKING_SHEET, ID_RELOCATION_VP, ID_FILE_NEW, ID_FILE_OPEN, ID_APP_ABOUT,
+                  ID_HOME_PAGE, ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, ID_APP_EXIT})
+    EXPECT_TRUE(enabled(id)) << id;
+  // Menu items and buttons whose command nothing handles.
+  for (UINT id : {32770u, 34217u, 34024u, 39010u, 34148u, 34156u}) EXPECT_FALSE(enabled(id)) << id;
+  for (QAction* a : f.ActionsFor(34217)) EXPECT_FALSE(a->isEnabled());
+
+  // File > New shows the same Open dialog as File > Open; cancelling keeps everything.
+  {
+    plat::testing::ScriptedUi ui;
+    ui.ExpectFileDialog(Prompt::OpenFile, "Open Tremvia File", std::nullopt);
+    ui.ExpectFileDialog(Prompt::OpenFile, "Open Tremvia File", std::nullopt);
+    EXPECT_TRUE(f.SendCommand(ID_FILE_NEW));
+    EXPECT_TRUE(f.SendCommand(ID_FILE_OPEN));
+    ASSERT_EQ(ui.Shown().size(), 2u);
+    for (const auto& s : ui.Shown())
+      EXPECT_EQ(s.filter,
+                "Tremvia File(*.pad;*.wav;*.aew;*.sg2;*.lng;*.loc)|*.pad;*.wav;*.aew;*.sg2;*.lng;"
+                "*.loc|");
+    EXPECT_EQ(App().m_nOpenMode, 0);
+    EXPECT_EQ(App().m_pMainWnd, &f);
+  }
+  // Help > Home Page asks the shell to open the home page maximised.
+  {
+    plat::testing::FakeShell shell;
+    plat::Shell* old = plat::InstallShell(&shell);
+    EXPECT_TRUE(f.SendCommand(ID_HOME_PAGE));
+    plat::InstallShell(old);
+    ASSERT_EQ(shell.calls.size(), 1u);
+    EXPECT_EQ(shell.calls[0].verb, "open");
+    EXPECT_EQ(shell.calls[0].showCmd, plat::SW_SHOWMAXIMIZED);
+  }
+  // Help > About shows the About picture until a key or a click; twice in a row works.
+  CAboutWindow* about = App().GetAboutWindow();
+  ASSERT_NE(about, nullptr);
+  EXPECT_FALSE(about->isVisible());
+  for (int round = 0; round < 2; ++round) {
+    EXPECT_TRUE(f.SendCommand(ID_APP_ABOUT));
+    EXPECT_TRUE(about->isVisible());
+    QTest::qWait(50);
+    EXPECT_TRUE(about->isVisible());
+    if (round == 0)
+      QTest::keyClick(about, Qt::Key_Space);
+    else
+      QTest::mouseClick(about, Qt::LeftButton);
+    EXPECT_FALSE(about->isVisible());
+  }
+  // View > Toolbar hides and shows the toolbar.
+  QToolBar* tb = f.m_wndToolBar.GetToolBar();
+  f.show();
+  EXPECT_TRUE(f.SendCommand(ID_VIEW_TOOLBAR));
+  EXPECT_FALSE(tb->isVisible());
+  EXPECT_TRUE(f.SendCommand(ID_VIEW_TOOLBAR));
+  EXPECT_TRUE(tb->isVisible());
+}
+
+TEST(MainFrame, AnEventOpenedFromTheFileMenuIsDrawnAndLoadNextStepsToTheNext) {
+  CMainFrame& f = Frame();
+  f.show();
+  CTremviaDoc& doc = *f.GetDoc();
+  auto enabled = [&](UINT id) {
+    plat::CCmdUI ui(id);
+    f.UpdateCommandUI(id, &ui);
+    return ui.m_bEnabled;
+  };
+  // A parameter file opens no event file set: nothing to step through yet.
+  EXPECT_FALSE(enabled(ID_LOAD_NEXT));
+  // File > Open of the first event file, then its parameter file.
+  const std::string event0 = (fs::path(SamplePad()).parent_path() / "CUBE.00/000000.WAV").string();
+  {
+    plat::testing::ScriptedUi ui;
+    ui.ExpectFileDialog(Prompt::OpenFile, "Open Tremvia File", event0);
+    ui.ExpectFileDialog(Prompt::OpenFile, "Load parameters", SamplePad());
+    EXPECT_TRUE(f.SendCommand(ID_FILE_OPEN));
+  }
+  EXPECT_EQ(App().m_nOpenMode, 3);
+  EXPECT_EQ(App().m_pMainWnd, &f);  // the frame and its pages are kept
+  ASSERT_TRUE(doc.m_pWave);
+  EXPECT_EQ(doc.m_pWave->GetNumChannels(), 16);
+  EXPECT_TRUE(enabled(ID_LOAD_NEXT));
+
+  // The "Wave" page to front: it draws the event.
+  f.m_tabBottomLeft.SetActivePageIndex(1);
+  auto* wave = dynamic_cast<CWaveView*>(f.m_tabBottomLeft.GetActivePage());
+  ASSERT_NE(wave, nullptr);
+  f.SetActiveView(wave, TRUE);
+  QApplication::processEvents();
+  auto ink = [&] {
+    const QImage img = wave->BackingImage();
+    int n = 0;
+    for (int y = 0; y < img.height(); y += 2)
+      for (int x = 0; x < img.width(); x += 2) n += img.pixel(x, y) != qRgb(255, 255, 255);
+    return n * 4.0 / (img.width() * img.height());
+  };
+  EXPECT_GT(ink(), 0.01);
+  // File > Load Next: the next event file, and the page is drawn again.
+  {
+    plat::testing::ScriptedUi ui;
+    const int renders = wave->RenderCount();
+    EXPECT_TRUE(f.SendCommand(ID_LOAD_NEXT));
+    QApplication::processEvents();
+    EXPECT_GT(wave->RenderCount(), renders);
+    EXPECT_NE(doc.m_pWave->m_strPath.find("000001"), std::string::npos) << doc.m_pWave->m_strPath;
+    EXPECT_GT(ink(), 0.01);
+  }
+  // The window as the user sees it now, kept beside the test's other files.
+  f.grab().save(QString::fromStdString(std::string(TV_TEST_TMPDIR) + "/main-window-wave.png"));
+  f.m_tabBottomLeft.SetActivePageIndex(0);
+}
+
+TEST(MainFrame, RelocationRunsOverTheListedRecordsAndStopsOnInput) {
+  CMainFrame& f = Frame();
+  CTremviaDoc& doc = *f.GetDoc();
+  ASSERT_TRUE(doc.m_pHypo);
+  const int n = doc.m_pHypo->GetNumAE();
+  ASSERT_GT(n, 3);
+  {
+    // An empty event list: nothing happens.
+    plat::testing::ScriptedUi ui;
+    doc.ClearEventList();
+    f.SendCommand(ID_RELOCATION_VP);
+    EXPECT_TRUE(ui.PaneTexts().empty());
+    EXPECT_EQ(ui.WaitCursorBegins(), 0);
+  }
+  {
+    // Every listed event lies before the window's end: every record is relocated.
+    plat::testing::ScriptedUi ui;
+    doc.AddEventEntry(0, 0, 0, 0, 0, 0, 0, -1e9, 5, 0, 0);
+    f.SendCommand(ID_RELOCATION_VP);
+    ASSERT_EQ(static_cast<int>(ui.PaneTexts().size()), n);
+    EXPECT_EQ(ui.PaneTexts()[0].text.rfind("00000:(", 0), 0u) << ui.PaneTexts()[0].text;
+    EXPECT_NE(ui.PaneTexts()[0].text.find(")->("), std::string::npos);
+    EXPECT_EQ(ui.WaitCursorDepth(), 0);
+  }
+  {
+    // Input after the third record stops the loop.
+    plat::testing::ScriptedUi ui;
+    doc.ClearEventList();
+    doc.AddEventEntry(0, 0, 0, 0, 0, 0, 0, -1e9, 5, 0, 0);
+    ui.InputPendingAfter(2);
+    f.SendCommand(ID_RELOCATION_VP);
+    EXPECT_EQ(ui.PaneTexts().size(), 3u);
+  }
+}
+
+}  // namespace

@@ -1,0 +1,92 @@
+#include "app/TremviaApp.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "app/AboutPicture.h"
+#include "app/MainFrm.h"
+#include "app/TremviaDocument.h"
+#include "app/TremviaResources.h"
+#include "platform/Shell.h"
+#include "platform/UiServices.h"
+#include "views/wave/WaveView.h"
+
+namespace {
+// The maker's home page.
+constexpr const char* kHomePage = "https://tremvia.org/";
+}  // namespace
+
+CTremviaApp::CTremviaApp() : plat::CWinApp("Tremvia") {
+  // The application's own entries win over the class library's.
+  MapCommand(ID_FILE_NEW, [this] { OnFileNew(); });
+  MapCommand(ID_FILE_OPEN, [this] { OnFileOpen(); });
+  MapCommand(ID_APP_ABOUT, &CTremviaApp::OnAppAbout);
+  MapCommand(ID_HOME_PAGE, &CTremviaApp::OnHomePage);
+}
+
+CTremviaApp::~CTremviaApp() = default;
+
+const plat::CRuntimeClass* CTremviaApp::WaveViewClass() { return RUNTIME_CLASS(CWaveView); }
+
+int CTremviaApp::OpenModeOf(const std::string& path) {
+  std::string tail = path.size() >= 3 ? path.substr(path.size() - 3) : path;
+  std::transform(tail.begin(), tail.end(), tail.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  if (tail == "pad") return 1;
+  if (tail == "loc") return 2;
+  return 3;
+}
+
+void CTremviaApp::LoadAboutPicture() {
+  if (!m_pAbout) m_pAbout = std::make_unique<CAboutWindow>();
+  m_pAbout->LoadPicture(MakeAboutPicture(), qRgb(255, 255, 255));
+}
+
+BOOL CTremviaApp::InitInstance() {
+  RegisterTremviaResources();
+  // 1. The About picture goes into its window, which is not shown now.
+  LoadAboutPicture();
+  // 2., 3. Nothing to initialise for embedded objects or controls.
+  // 4., 5. Settings store and the recent-file list.
+  SetRegistryKey("Berit TAM");
+  LoadStdProfileSettings(4);
+  // 6. The pages' cursors.
+  const UINT cursorIds[7] = {137, 142, 139, 143, 141, 144, 145};
+  for (int i = 0; i < 7; ++i) m_hViewCursors[i] = LoadCursor(cursorIds[i]);
+  // 7. One single-document template.
+  AddDocTemplate(new plat::CSingleDocTemplate(IDR_MAINFRAME, RUNTIME_CLASS(CTremviaDocument),
+                                              RUNTIME_CLASS(CMainFrame), WaveViewClass()));
+  // 8., 9. Open mode 0; the command line opens its file directly, or asks for one.
+  m_nOpenMode = 0;
+  plat::CCommandLineInfo cmdInfo;
+  ParseCommandLine(cmdInfo);
+  if (!ProcessShellCommand(cmdInfo)) return FALSE;
+  // 10. Show the main window.
+  if (!m_pMainWnd) return FALSE;
+  m_pMainWnd->ActivateFrame();
+  m_pMainWnd->UpdateWindow();
+  return TRUE;
+}
+
+void CTremviaApp::OnFileNew() { OnFileOpen(); }
+
+void CTremviaApp::OnFileOpen() {
+  plat::FileDialogOptions o;
+  o.open = true;
+  o.title = "Open Tremvia File";
+  o.filter =
+      "Tremvia File(*.pad;*.wav;*.aew;*.sg2;*.lng;*.loc)|*.pad;*.wav;*.aew;*.sg2;*.lng;*.loc|";
+  const auto path = plat::Ui().FileDialog(o);
+  if (!path) return;
+  m_nOpenMode = OpenModeOf(*path);
+  OpenDocumentFile(*path);
+}
+
+void CTremviaApp::OnAppAbout() {
+  LoadAboutPicture();
+  if (m_pAbout) m_pAbout->ShowPicture();
+}
+
+void CTremviaApp::OnHomePage() {
+  plat::GetShell().ShellExecute("open", kHomePage, std::string(), plat::SW_SHOWMAXIMIZED);
+}

@@ -1,0 +1,40 @@
+// The application object: starts the program, registers the single-document template
+// (document, main frame, "Wave" page), owns the seven cursors the pages show, and records
+// before a file is opened from the Open dialog which kind of file it is (the open mode),
+// which decides the main frame's pages. Help > About shows the About picture.
+#pragma once
+#include <QCursor>
+#include <array>
+#include <memory>
+
+#include "platform/qt/WinApp.h"
+
+class CAboutWindow;
+
+class CTremviaApp : public plat::CWinApp {
+ public:
+  CTremviaApp();
+  ~CTremviaApp() override;
+
+  BOOL InitInstance() override;
+  void OnFileNew() override;
+  void OnFileOpen() override;
+  void OnAppAbout();
+  void OnHomePage();
+
+  // The open mode a chosen path gives: 1 a parameter file (ends in "pad"), 2 an event
+  // list (ends in "loc"), 3 anything else; case is ignored.
+  static int OpenModeOf(const std::string& path);
+  // The run-time class of the "Wave" page.
+  static const plat::CRuntimeClass* WaveViewClass();
+
+  // Cursors 137, 142, 139, 143, 141, 144, 145, in this order.
+  std::array<QCursor, 7> m_hViewCursors;
+  int m_nOpenMode = 0;
+  // The About window, made at start-up and shown by Help > About.
+  CAboutWindow* GetAboutWindow() const { return m_pAbout.get(); }
+
+ private:
+  void LoadAboutPicture();
+  std::unique_ptr<CAboutWindow> m_pAbout;
+};

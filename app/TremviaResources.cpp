@@ -1,0 +1,176 @@
+#include "app/TremviaResources.h"
+
+#include <QFont>
+#include <QPainter>
+#include <QPixmap>
+#include <cstring>
+#include <map>
+
+#include "platform/qt/Resources.h"
+
+namespace {
+
+using plat::MenuItem;
+
+MenuItem Item(UINT id, const char* text) { return MenuItem{id, text, {}}; }
+MenuItem Sep() { return MenuItem{}; }
+MenuItem Popup(const char* text, std::vector<MenuItem> items) {
+  return MenuItem{0, text, std::move(items)};
+}
+
+plat::MenuResource MainMenu() {
+  return {
+      Popup("&File", {Item(57600, "&New"),
+                      Item(32770, "&GPIB Initialization"),
+                      Item(33292, "Open .PAR file"),
+                      Sep(),
+                      Item(57601, "&Open...\tCtrl+O"),
+                      Item(32828, "Load Next"),
+                      Item(32840, "Auto-Loading"),
+                      Sep(),
+                      Item(57603, "&Save\tCtrl+S"),
+                      Item(57603, "&Save waveform\tCtrl+S"),
+                      Item(34186, "Export waveform data..."),
+                      Item(34212, "Expor&t Picture..."),
+                      Sep(),
+                      Item(57607, "&Print...\tCtrl+P"),
+                      Item(57609, "Print Pre&view"),
+                      Item(57606, "P&rint Setup..."),
+                      Sep(),
+                      Item(57616, "Recent File"),
+                      Sep(),
+                      Item(57665, "E&xit")}),
+      Popup("&Edit", {Item(34210, "&Copy as DIB\tCtrl+C"), Item(34211, "&Copy as EMF\tCtrl+C")}),
+      Popup("&Trace", {Item(32775, "&Next"), Item(32776, "&Previous")}),
+      Popup("&Utilities",
+            {Item(34019, "Waveform Check(on/off)"), Item(34026, "Incident angle correction"), Sep(),
+             Item(34023, "Marks as  for SI"), Item(34020, "(fX,fY,fZ)<==>(Vx,Vy,Vz)"),
+             Item(34024, "Simultaneous Inversion"), Item(34025, "Clear data for SI"), Sep(),
+             Item(32804, "Create files for HypoDD"), Sep(), Item(34205, "Working sheet")}),
+      Popup("Advance",
+            {Item(34174, "m-N relation"), Item(34176, "m-N relation Auto..."), Sep(),
+             Item(34177, "Self exiting model..."), Item(34187, "Fractal on Time"), Sep(),
+             Item(34100, "Relocation(Vp adapted)"), Item(34228, "Location Error Estimation"),
+             Item(39010, "Mechanic Solotion")}),
+      Popup("&Option", {Item(34227, "Create filter"), Item(34226, "Band-pass filtering")}),
+      Popup("&Waveform",
+            {Item(34199, "Remove files masked as noise and Renumber files"),
+             Item(34018, "Filter Waveform file, TM reset correction and Create AED"),
+             Item(34149, "Create AE data files(.AED)"), Sep(),
+             Item(34148, "Scan dominant frequence"), Item(34229, "Scan noise level"), Sep(),
+             Item(34224, "Convert OSK to TAM"), Item(34263, "Convert Old to New"), Sep(),
+             Item(34768, "Repare disorded records"), Item(34969, "Correct polarization"),
+             Item(34165, "Waveform SPECIAL!!!!( source-based utility. don't try)")}),
+      Popup("&View", {Item(34156, "Font..."), Sep(), Item(34991, "Zoom &In"),
+                      Item(34992, "Zooms &Out"), Sep(), Item(32760, "&Property"), Sep(),
+                      Item(59392, "&Toolbar"), Item(59393, "&Status Bar")}),
+      Popup("&Help", {Item(34184, "&Home Page"), Item(57664, "&About Tremvia...")}),
+  };
+}
+
+constexpr UINT S = 0;  // separator
+const plat::ToolBarResource kToolBar = {
+    57600, 57601, 57603, S,     32860, 32870, S,     34217, S,     32992, 33404, 34010, S,
+    34222, 34223, 34231, S,     32828, 34244, 34246, S,     34242, 34240, S,     34019, 34226,
+    34012, S,     32840, 32810, 33434, 34009, S,     5006,  S,     34178, 32775, 32776, 34991,
+    34992, 34218, S,     34183, 34198, 34205, S,     57607, S,     34184, 57664};
+
+// Status prompts (and tooltips) of the commands the resources name.
+const std::map<UINT, const char*> kPrompts = {
+    {57600, "&New"},
+    {57601, "&Open..."},
+    {57603, "&Save"},
+    {32860, "Load waveforms of previous event"},
+    {32992, "Pickup P"},
+    {33404, "Location"},
+    {34010, "Save location data (to AEH)"},
+    {34222, "On/Off Lock flag"},
+    {34223, "On/Off noise mark"},
+    {34231, "Mask current event as EM event"},
+    {32828, "Load next event"},
+    {34244, "Find next masked event"},
+    {34246, "Find next waveforms for velocity measurement"},
+    {34019, "Waveform Check(on/off)"},
+    {34226, "Band-pass filtering"},
+    {34012, "Sorting with ART"},
+    {32840, "Auto-Loading"},
+    {34178, "Load 1000AEs"},
+    {32775, "&Next"},
+    {32776, "&Previous"},
+    {34991, "Zoom &In"},
+    {34992, "Zooms &Out"},
+    {34205, "Show working sheets"},
+    {57607, "&Print..."},
+    {34184, "&Home Page"},
+    {57664, "&About Tremvia..."},
+};
+
+// A small button picture: the command's short label on a light face.
+QIcon LabelIcon(const char* label) {
+  QPixmap pm(24, 24);
+  pm.fill(Qt::transparent);
+  QPainter p(&pm);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(QColor(80, 80, 80));
+  p.setBrush(QColor(235, 240, 250));
+  p.drawRoundedRect(QRectF(1.5, 1.5, 21, 21), 3, 3);
+  QFont f(QStringLiteral("Liberation Sans"));
+  f.setPixelSize(std::strlen(label) > 2 ? 8 : 10);
+  f.setBold(true);
+  p.setFont(f);
+  p.setPen(QColor(20, 40, 110));
+  p.drawText(QRect(0, 0, 24, 24), Qt::AlignCenter, QString::fromLatin1(label));
+  return QIcon(pm);
+}
+
+const std::map<UINT, const char*> kButtonLabels = {
+    {57600, "New"}, {57601, "Opn"}, {57603, "Sav"}, {32860, "<"},   {32870, "<<"},  {34217, "?"},
+    {32992, "P"},   {33404, "Loc"}, {34010, "AEH"}, {34222, "Lck"}, {34223, "Nz"},  {34231, "EM"},
+    {32828, ">"},   {34244, ">M"},  {34246, ">V"},  {34242, "42"},  {34240, "40"},  {34019, "Chk"},
+    {34226, "BP"},  {34012, "ART"}, {32840, "Aut"}, {32810, "x1"},  {33434, "x10"}, {34009, "09"},
+    {5006, "3D"},   {34178, "1k"},  {32775, "Nx"},  {32776, "Pv"},  {34991, "+"},   {34992, "-"},
+    {34218, "18"},  {34183, "83"},  {34198, "98"},  {34205, "WS"},  {57607, "Prn"}, {34184, "Hm"},
+    {57664, "i"}};
+
+}  // namespace
+
+void RegisterTremviaResources() {
+  plat::Resources& r = plat::Resources::Get();
+  r.SetMenu(IDR_MAINFRAME, MainMenu());
+  r.SetToolBar(IDR_TOOLBAR, kToolBar);
+  r.SetAccelerators(IDR_MAINFRAME, {{"Ctrl+N", 57600},
+                                    {"Ctrl+O", 57601},
+                                    {"Ctrl+S", 57603},
+                                    {"Ctrl+P", 57607},
+                                    {"Ctrl+Z", 57643},
+                                    {"Alt+Backspace", 57643},
+                                    {"Ctrl+X", 57635},
+                                    {"Shift+Del", 57635},
+                                    {"Ctrl+C", 57634},
+                                    {"Ctrl+Ins", 57634},
+                                    {"Ctrl+V", 57637},
+                                    {"Shift+Ins", 57637},
+                                    {"F6", 57680},
+                                    {"Shift+F6", 57681}});
+  r.SetString(IDR_MAINFRAME, "Tremvia\n\nTremvia\n\n\nTremvia.Document\nTremvia Document");
+  r.SetString(AFX_IDS_APP_TITLE, "Tremvia");
+  r.SetString(AFX_IDS_IDLEMESSAGE, "Ready");
+  r.SetString(IDS_OLE_INIT_FAILED,
+              "OLE initialization failed.  Make sure that the OLE libraries are the correct "
+              "version.");
+  r.SetString(IDS_HIDE, "&Hide");
+  for (const auto& [id, text] : kPrompts) {
+    std::string prompt = text;
+    std::erase(prompt, '&');
+    std::string tip = prompt;
+    if (tip.size() > 3 && tip.compare(tip.size() - 3, 3, "...") == 0) tip.resize(tip.size() - 3);
+    r.SetString(id, prompt + "\n" + tip);
+  }
+  for (const auto& [id, label] : kButtonLabels) r.SetIcon(id, LabelIcon(label));
+  // The pages' cursors over their hot zones.
+  const std::pair<UINT, Qt::CursorShape> cursors[] = {
+      {137, Qt::CrossCursor},        {139, Qt::SizeVerCursor}, {141, Qt::SizeHorCursor},
+      {142, Qt::PointingHandCursor}, {143, Qt::SizeAllCursor}, {144, Qt::UpArrowCursor},
+      {145, Qt::SplitVCursor}};
+  for (const auto& [id, shape] : cursors) r.SetCursor(id, QCursor(shape));
+}

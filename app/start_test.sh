@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# Starts the real program on a virtual X display (run it under xvfb-run):
+#  1. on a copy of the sample experiment: the main window appears, a screenshot of it is
+#     kept in the artefact folder, and File > Exit closes it;
+#  2. without a file: the Open dialog appears, cancelling it ends the program and no
+#     main window is ever shown.
+# Arguments: the program, the sample experiment's folder, the artefact folder.
+set -euo pipefail
+program=$(realpath "$1")
+sample=$(realpath "$2")
+artefacts=$(realpath -m "$3")
+export QT_QPA_PLATFORM=xcb
+mkdir -p "$artefacts"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cp -r "$sample" "$work/sample"
+pad=$(ls "$work"/sample/*.pad | head -n 1)
+cd "$work"
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# Waits until a visible window whose name matches $1 exists and prints its id.
+wait_window() {
+  for _ in $(seq 1 150); do
+    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1 || true)
+    if [ -n "$id" ]; then echo "$id"; return 0; fi
+    sleep 0.2
+  done
+  return 1
+}
+
+# Waits up to $2 seconds for process $1 to end; its exit status in $status.
+wait_exit() {
+  for _ in $(seq 1 $(( $2 * 5 ))); do
+    if ! kill -0 "$1" 2>/dev/null; then wait "$1" && status=0 || status=$?; return 0; fi
+    sleep 0.2
+  done
+  return 1
+}
+
+# 1. The sample experiment.
+"$program" "$pad" &
+pid=$!
+win=$(wait_window ' - Tremvia') || { kill "$pid"; fail "no main window"; }
+sleep 2  # let every pane paint
+xwd -silent -id "$win" | xwdtopnm 2>/dev/null | pnmtopng > "$artefacts/main-window.png"
+read -r _ width height _ < <(pngtopnm "$artefacts/main-window.png" | pnmfile | sed 's/.*, \([0-9]*\) by \([0-9]*\).*/x \1 \2 x/')
+[ "$width" -ge 600 ] && [ "$height" -ge 400 ] || fail "screenshot is $width x $height"
+colours=$(pngtopnm "$artefacts/main-window.png" | ppmhist -noheader | wc -l)
+[ "$colours" -ge 8 ] || fail "screenshot has only $colours colours"
+xdotool windowfocus --sync "$win" key alt+f
+sleep 0.5
+xdotool key x
+if ! wait_exit "$pid" 20; then kill "$pid"; fail "File > Exit did not end the program"; fi
+[ "$status" -eq 0 ] || fail "exit status $status"
+
+# 2. No file: cancel the Open dialog.
+"$program" &
+pid=$!
+dlg=$(wait_window 'Open Tremvia File') || { kill "$pid"; fail "no Open dialog"; }
+xdotool windowfocus --sync "$dlg" key Escape
+if ! wait_exit "$pid" 20; then kill "$pid"; fail "cancelling the Open dialog did not end the program"; fi
+echo "main window $width x $height, $colours colours; cancelled start ended with status $status"
