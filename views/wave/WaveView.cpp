@@ -70,6 +70,7 @@ CWaveView::CWaveView(QWidget* parent) : KZ_View(parent), m_pWork(65680 / sizeof(
   MapUpdate(ID_UTIL_WAVECHECK, [this](plat::CCmdUI* ui) { ui->SetCheck(m_bCheckWave != 0); });
   MapCommand(ID_VIEW_FONT, [this] { ChooseViewFont(); });
   MapEventCommands();
+  MapBatchCommands();
 }
 
 CWaveView::~CWaveView() {

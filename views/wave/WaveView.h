@@ -14,6 +14,7 @@
 #include "views/wave/WaveDialogs.h"
 
 class CTremviaDoc;
+struct AEWHeader;
 class CAEHypo;
 
 class CWaveView : public KZ_View {
@@ -59,6 +60,10 @@ class CWaveView : public KZ_View {
   static constexpr UINT ID_OPT_BANDPASS = 34226;
   static constexpr UINT ID_OPT_CREATEFILTER = 34227;
   static constexpr UINT TIMER_AUTOLOAD = 2;
+  // Catalogue batch utilities.
+  static constexpr UINT ID_WAVE_CREATEAED = 34149;
+  static constexpr UINT ID_WAVE_NOISESCAN = 34229;
+  static constexpr UINT ID_WAVE_TIMESHIFT = 34165;
   // Cursor resources over the page's zones.
   static constexpr UINT IDC_NOISE = 139;
   static constexpr UINT IDC_PREV = 145;
@@ -116,6 +121,10 @@ class CWaveView : public KZ_View {
   void OnBandPass();
   void OnCreateFilter();
   void FilterWave();
+  // Catalogue batch utilities.
+  void OnCreateAED();
+  void OnNoiseScan();
+  void OnTimeShift();
 
   // The page position of a client point, relative to the trace origin.
   POINT PageFromClient(POINT client) const;
@@ -150,6 +159,7 @@ class CWaveView : public KZ_View {
   void ToggleNoiseMark(CTremviaDoc& doc);
   void Relocate(CTremviaDoc& doc, int releaseX);
   void MapEventCommands();
+  void MapBatchCommands();
   // True (after "Locked event!") when the current record is locked.
   bool RefuseLocked(const CTremviaDoc& doc);
   // Writes the current record at the waveform's event index with the lock check.
@@ -160,6 +170,9 @@ class CWaveView : public KZ_View {
 
   CTremviaDoc* m_pData = nullptr;
 };
+
+// The time shift of an event file: 5424.5 seconds later.
+void AE_ShiftEventTime(AEWHeader* header);
 
 // The incidence response R(cos) of the sensors that the normalised display divides by.
 double AE_IncidenceResponse(double cosIncidence);

@@ -518,3 +518,122 @@ TEST(FilterDialog, FieldVisibilityFollowsTheType) {
   type = dlg.m_nType;
   EXPECT_EQ(type, 1);
 }
+
+// ---------------------------------------------------------------------------------------
+// Catalogue batch utilities
+
+namespace {
+
+int CountLines(const std::string& path) {
+  std::ifstream in(path);
+  std::string line;
+  int n = 0;
+  while (std::getline(in, line)) ++n;
+  return n;
+}
+
+// Fills the "Selection" page of the sheet and presses OK.
+std::function<void(QDialog*)> Selection(int from, int m, int to) {
+  return [=](QDialog* dlg) {
+    SetEdit(dlg, "1145", QString::number(from));
+    SetEdit(dlg, "1465", QString::number(m));
+    SetEdit(dlg, "1434", QString::number(to));
+    Click(dlg, "1");
+  };
+}
+
+}  // namespace
+
+TEST(TimeShift, AddsFiveThousandFourHundredTwentyFourAndAHalfSeconds) {
+  struct Case {
+    int sec, usec, wantSec, wantUsec;
+  };
+  const Case cases[] = {{10, 600000, 5435, 100000},
+                        {10, 500000, 5434, 1000000},  // exactly 1 000 000 is kept
+                        {0, 0, 5424, 500000}};
+  for (const Case& c : cases) {
+    AEWHeader h{};
+    h.nSec = c.sec;
+    h.nUsec = c.usec;
+    AE_ShiftEventTime(&h);
+    EXPECT_EQ(h.nSec, c.wantSec) << c.usec;
+    EXPECT_EQ(h.nUsec, c.wantUsec) << c.usec;
+  }
+}
+
+TEST_F(WaveEvents, CreateAedProcessesTheRangeIntoCatalogueFileAndList) {
+  Open(0);
+  plat::testing::ScriptedUi ui;
+  const std::string out = dir + "/aed.txt";
+  ui.ExpectFileDialog(Prompt::SaveFile, "Specify AE data file", out);
+  doc.m_EventList.clear();
+  OnNextDialog(Selection(17, 5, 99999));
+  Run(CWaveView::ID_WAVE_CREATEAED);
+  EXPECT_EQ(ui.PendingExpectations(), 0u);
+  EXPECT_EQ(doc.m_pWave->m_nEvent, 19);
+  int listed = 0;
+  for (int e = 17; e <= 19; ++e) {
+    const AEHRecord r = RecordOnDisk(e);
+    EXPECT_GT(r.nArrivals, 0) << e;  // processed and written
+    listed += r.nArrivals >= 5;
+  }
+  EXPECT_EQ(static_cast<int>(doc.m_EventList.size()), listed);
+  EXPECT_EQ(CountLines(out), listed);
+  EXPECT_GT(listed, 0);
+
+  // The last number below the first: the first event opens, the file is opened for
+  // appending, and nothing is processed.
+  const std::string before = Catalogue();
+  ui.ExpectFileDialog(Prompt::SaveFile, "Specify AE data file", out);
+  OnNextDialog(Selection(3, 5, 2));
+  Run(CWaveView::ID_WAVE_CREATEAED);
+  EXPECT_EQ(doc.m_pWave->m_nEvent, 3);
+  EXPECT_EQ(Catalogue(), before);
+  EXPECT_EQ(CountLines(out), listed);
+}
+
+TEST_F(WaveEvents, CreateAedCancelledSheetWritesNothing) {
+  Open(0);
+  plat::testing::ScriptedUi ui;
+  const std::string before = Catalogue();
+  OnNextDialog([](QDialog* dlg) { Click(dlg, "2"); });
+  Run(CWaveView::ID_WAVE_CREATEAED);
+  EXPECT_EQ(Catalogue(), before);
+  EXPECT_EQ(doc.m_pWave->m_nEvent, 0);
+}
+
+TEST_F(WaveEvents, NoiseScanWritesOneLinePerEventUntilCancel) {
+  Open(17);
+  plat::testing::ScriptedUi ui;
+  const std::string out = dir + "/noise.kv0";
+  ui.ExpectFileDialog(Prompt::SaveFile, "Save to KV0 file", out);
+  ui.ExpectMessage("Can not load: 20, Skip?", IDCANCEL);
+  Run(CWaveView::ID_WAVE_NOISESCAN);
+  EXPECT_EQ(ui.PendingExpectations(), 0u);
+  EXPECT_EQ(CountLines(out), 3 + 3);
+  std::ifstream in(out);
+  std::string first;
+  std::getline(in, first);
+  EXPECT_EQ(first.rfind("KVDATA01 Noise LEVEL of chn#32 ", 0), 0u);
+  EXPECT_TRUE(host.modified);
+  EXPECT_EQ(host.Hints().back(), 15);
+}
+
+TEST_F(WaveEvents, TimeShiftRewritesTheFollowingEventFiles) {
+  Open(18);
+  plat::testing::ScriptedUi ui;
+  CAEWave before18, before19;
+  ASSERT_TRUE(before18.Load(dir + "/CUBE.00/000018.WAV"));
+  ASSERT_TRUE(before19.Load(dir + "/CUBE.00/000019.WAV"));
+  Run(CWaveView::ID_WAVE_TIMESHIFT);
+  CAEWave after18, after19;
+  ASSERT_TRUE(after18.Load(dir + "/CUBE.00/000018.WAV"));
+  ASSERT_TRUE(after19.Load(dir + "/CUBE.00/000019.WAV"));
+  for (auto [b, a] : {std::pair{&before18, &after18}, std::pair{&before19, &after19}}) {
+    const double shift = (a->m_pHeader->nSec - b->m_pHeader->nSec) +
+                         (a->m_pHeader->nUsec - b->m_pHeader->nUsec) * 1e-6;
+    EXPECT_NEAR(shift, 5424.5, 1e-6);
+    EXPECT_EQ(a->m_pSamples, b->m_pSamples);
+  }
+  EXPECT_TRUE(host.modified);
+}
