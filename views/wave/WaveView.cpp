@@ -17,6 +17,7 @@
 #include "platform/qt/FrameWnd.h"
 #include "platform/qt/Resources.h"
 #include "platform/qt/WinApp.h"
+#include "views/wave/DlgInverse.h"
 
 namespace {
 

@@ -5,6 +5,7 @@
 // mark, relocation).
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "views/wave/WaveDialogs.h"
 
 class CTremviaDoc;
+class CDlgInverse;
 struct AEWHeader;
 class CAEHypo;
 
@@ -61,6 +63,9 @@ class CWaveView : public KZ_View {
   static constexpr UINT ID_OPT_CREATEFILTER = 34227;
   static constexpr UINT TIMER_AUTOLOAD = 2;
   // Catalogue batch utilities.
+  static constexpr UINT ID_UTIL_VELDIALOG = 34020;
+  static constexpr UINT ID_UTIL_MARKSI = 34023;
+  static constexpr UINT ID_UTIL_CLEARSI = 34025;
   static constexpr UINT ID_WAVE_CREATEAED = 34149;
   static constexpr UINT ID_WAVE_NOISESCAN = 34229;
   static constexpr UINT ID_WAVE_TIMESHIFT = 34165;
@@ -125,6 +130,8 @@ class CWaveView : public KZ_View {
   void OnCreateAED();
   void OnNoiseScan();
   void OnTimeShift();
+  // Velocity calibration.
+  void OnVelocityDialog();
 
   // The page position of a client point, relative to the trace origin.
   POINT PageFromClient(POINT client) const;
@@ -150,6 +157,7 @@ class CWaveView : public KZ_View {
   int m_nShootNo = 1;
   UINT m_hCursor = 0;  // cursor resource shown by the last movement
   CDlgFind m_dlgFind;
+  std::unique_ptr<CDlgInverse> m_pDlgInverse;
   UINT m_nTimerElapse = 0;  // period of the last auto-loading timer set, ms
 
  private:

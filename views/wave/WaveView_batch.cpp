@@ -6,6 +6,7 @@
 #include "platform/Strings.h"
 #include "platform/UiServices.h"
 #include "views/proppages/PropPgSelAE.h"
+#include "views/wave/DlgInverse.h"
 #include "views/wave/WaveView.h"
 
 namespace {
@@ -24,6 +25,26 @@ void CWaveView::MapBatchCommands() {
   });
   MapCommand(ID_WAVE_NOISESCAN, [this] { OnNoiseScan(); });
   MapCommand(ID_WAVE_TIMESHIFT, [this] { OnTimeShift(); });
+  MapCommand(ID_UTIL_VELDIALOG, [this] { OnVelocityDialog(); });
+  MapCommand(ID_UTIL_MARKSI, [this] {
+    CTremviaDoc* doc = GetData();
+    if (doc && doc->m_pHypo) doc->m_pHypo->AddCalibEvent(&doc->m_pHypo->m_Rec);
+  });
+  MapCommand(ID_UTIL_CLEARSI, [this] {
+    CTremviaDoc* doc = GetData();
+    if (doc && doc->m_pHypo) doc->m_pHypo->ClearCalibEvents();
+  });
+}
+
+void CWaveView::OnVelocityDialog() {
+  CTremviaDoc* doc = GetData();
+  if (!doc || !doc->m_pHypo) return;
+  CAEHypo& hypo = *doc->m_pHypo;
+  if (hypo.m_CalibList.empty()) hypo.AddCalibEvent(&hypo.m_Rec);
+  if (!m_pDlgInverse) m_pDlgInverse = std::make_unique<CDlgInverse>();
+  m_pDlgInverse->m_pHypo = &hypo;
+  m_pDlgInverse->ShowLastModel();
+  m_pDlgInverse->show();
 }
 
 void CWaveView::OnCreateAED() {

@@ -16,6 +16,7 @@
 #include "platform/qt/testing/QtTestApp.h"
 #include "platform/testing/FakeDocumentHost.h"
 #include "platform/testing/ScriptedUi.h"
+#include "views/wave/DlgInverse.h"
 #include "views/wave/WaveView.h"
 
 namespace fs = std::filesystem;
@@ -636,4 +637,47 @@ TEST_F(WaveEvents, TimeShiftRewritesTheFollowingEventFiles) {
     EXPECT_EQ(a->m_pSamples, b->m_pSamples);
   }
   EXPECT_TRUE(host.modified);
+}
+
+// ---------------------------------------------------------------------------------------
+// Velocity calibration
+
+TEST_F(WaveEvents, VelocityDialogOpensOnTheCurrentRecordAndWrapsItsIndex) {
+  Open(0);
+  plat::testing::ScriptedUi ui;
+  CAEHypo& h = *doc.m_pHypo;
+  h.ClearCalibEvents();
+  h.m_Rec.fX = 1.5f;
+  Run(CWaveView::ID_UTIL_VELDIALOG);  // an empty list first takes the current record
+  ASSERT_TRUE(view.m_pDlgInverse);
+  CDlgInverse& dlg = *view.m_pDlgInverse;
+  EXPECT_EQ(h.m_CalibList.size(), 1u);
+  EXPECT_EQ(dlg.m_nIndex, 0);
+  EXPECT_FLOAT_EQ(dlg.m_fX, 1.5f);
+  EXPECT_TRUE(dlg.isVisible());
+  for (float x : {2.5f, 3.5f}) {
+    h.m_Rec.fX = x;
+    Run(CWaveView::ID_UTIL_MARKSI);
+  }
+  Run(CWaveView::ID_UTIL_VELDIALOG);
+  EXPECT_EQ(dlg.m_nEvents, 3);
+  EXPECT_EQ(dlg.m_nIndex, 2);
+  EXPECT_FLOAT_EQ(dlg.m_fX, 3.5f);
+  dlg.OnNext();
+  EXPECT_EQ(dlg.m_nIndex, 0);
+  EXPECT_FLOAT_EQ(dlg.m_fX, 1.5f);
+  dlg.OnPrevious();
+  EXPECT_EQ(dlg.m_nIndex, 2);
+  // "Application" takes the members as they stand, not an edit not yet stored.
+  dlg.m_fVx = 5.0f;
+  dlg.findChild<QLineEdit*>("926")->setText("6");
+  dlg.OnApply();
+  EXPECT_DOUBLE_EQ(h.m_dVCalib[0], 5.0);
+  // An edit is stored into the record by the next button.
+  dlg.findChild<QLineEdit*>("904")->setText("9");
+  dlg.OnNext();
+  EXPECT_FLOAT_EQ(h.GetCalibEvent(2)->fX, 9.0f);
+  Run(CWaveView::ID_UTIL_CLEARSI);
+  dlg.OnNext();  // nothing to show: does nothing
+  EXPECT_TRUE(h.m_CalibList.empty());
 }
