@@ -1,5 +1,6 @@
 #include "views/wave/WaveDialogs.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -179,6 +180,57 @@ int CDlgFft::DoModal(QWidget* parent) {
     m_fP = vP;
     m_fS = vS;
     m_nType = type->currentIndex();
+    return true;
+  });
+  return dlg.exec() == QDialog::Accepted ? IDOK : IDCANCEL;
+}
+
+void CDlgLoad::DoModal(QWidget* parent) {
+  QDialog dlg(parent);
+  dlg.setWindowTitle("Options for Waveform files");
+  auto* layout = new QVBoxLayout(&dlg);
+  auto* form = new QFormLayout;
+  layout->addLayout(form);
+  QLineEdit* id = AddEdit(form, "Identifier Code:", 770, QString::fromStdString(m_strIdentifier));
+  id->setMaxLength(8);
+  QLineEdit* path = AddEdit(form, "Path for data file:", 771, QString::fromStdString(m_strPath));
+  path->setMaxLength(64);
+  QLineEdit* ae = AddEdit(form, "Starting AE Number:", 773, QString::number(m_nStartAE));
+  QLineEdit* vel = AddEdit(form, "Starting VEL Number:", 774, QString::number(m_nStartVEL));
+  QLineEdit* mc = AddEdit(form, "Saving  Mc(0-15):", 775, QString::number(m_nMc));
+  AddButtons(&dlg, layout, "Ok", nullptr, [&] {
+    int vAE, vVEL, vMc;
+    if (!ReadInt(ae, -2147483647, 2147483647, &vAE) ||
+        !ReadInt(vel, -2147483647, 2147483647, &vVEL) || !ReadInt(mc, 0, 15, &vMc))
+      return false;
+    m_nStartAE = vAE;
+    m_nStartVEL = vVEL;
+    m_nMc = vMc;
+    return true;
+  });
+  dlg.exec();
+  m_strIdentifier = id->text().toStdString();
+  m_strPath = path->text().toStdString();
+}
+
+int CDlgShootRun::DoModal(QWidget* parent) {
+  QDialog dlg(parent);
+  dlg.setWindowTitle("Rename file as shooting runs");
+  auto* layout = new QVBoxLayout(&dlg);
+  auto* form = new QFormLayout;
+  layout->addLayout(form);
+  auto* scan = new QCheckBox("Scan all following files in current folder ");
+  scan->setObjectName("1074");
+  scan->setChecked(m_bScanAll != 0);
+  form->addRow(scan);
+  QLineEdit* list = AddEdit(form, "Shooting PZTs:", 1070, QString::fromStdString(m_strPZT));
+  QLineEdit* shoot = AddEdit(form, "Number of shoot:", 1072, QString::number(m_nShoot));
+  AddButtons(&dlg, layout, "OK", "Cancel", [&] {
+    int v;
+    if (!ReadInt(shoot, 0, 10000, &v)) return false;
+    m_nShoot = v;
+    m_bScanAll = scan->isChecked() ? 1 : 0;
+    m_strPZT = list->text().toStdString();
     return true;
   });
   return dlg.exec() == QDialog::Accepted ? IDOK : IDCANCEL;

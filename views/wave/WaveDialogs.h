@@ -51,3 +51,24 @@ class CDlgFft {
 
 // The framework's range message for a number field.
 std::string WaveDlg_RangeMessage(double lo, double hi, bool integer);
+
+// "Options for Waveform files": the numbered file set the utilities write.
+class CDlgLoad {
+ public:
+  std::string m_strIdentifier;  // at most 8 characters
+  std::string m_strPath;        // at most 64 characters
+  int m_nStartAE = 0;
+  int m_nStartVEL = 0;
+  int m_nMc = 0;  // 0 .. 15
+  // The values are taken however the dialog closes; an invalid field keeps its value.
+  void DoModal(QWidget* parent = nullptr);
+};
+
+// "Rename file as shooting runs".
+class CDlgShootRun {
+ public:
+  int m_bScanAll = 0;
+  std::string m_strPZT = "16,17,18,19,20,21,22,23,24,25,8,28";
+  int m_nShoot = 0;  // 0 .. 10000
+  int DoModal(QWidget* parent = nullptr);
+};

@@ -72,6 +72,7 @@ CWaveView::CWaveView(QWidget* parent) : KZ_View(parent), m_pWork(65680 / sizeof(
   MapCommand(ID_VIEW_FONT, [this] { ChooseViewFont(); });
   MapEventCommands();
   MapBatchCommands();
+  MapFileCommands();
 }
 
 CWaveView::~CWaveView() {

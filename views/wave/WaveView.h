@@ -66,6 +66,9 @@ class CWaveView : public KZ_View {
   static constexpr UINT ID_UTIL_VELDIALOG = 34020;
   static constexpr UINT ID_UTIL_MARKSI = 34023;
   static constexpr UINT ID_UTIL_CLEARSI = 34025;
+  static constexpr UINT ID_WAVE_RENUMBER = 34199;
+  static constexpr UINT ID_WAVE_SHOOTRUN = 35798;
+  static constexpr UINT ID_WAVE_OSKTAM = 34224;
   static constexpr UINT ID_WAVE_CREATEAED = 34149;
   static constexpr UINT ID_WAVE_NOISESCAN = 34229;
   static constexpr UINT ID_WAVE_TIMESHIFT = 34165;
@@ -130,6 +133,9 @@ class CWaveView : public KZ_View {
   void OnCreateAED();
   void OnNoiseScan();
   void OnTimeShift();
+  // Waveform file utilities.
+  void OnRenumber();
+  void OnShootingRun();
   // Velocity calibration.
   void OnVelocityDialog();
 
@@ -168,6 +174,7 @@ class CWaveView : public KZ_View {
   void Relocate(CTremviaDoc& doc, int releaseX);
   void MapEventCommands();
   void MapBatchCommands();
+  void MapFileCommands();
   // True (after "Locked event!") when the current record is locked.
   bool RefuseLocked(const CTremviaDoc& doc);
   // Writes the current record at the waveform's event index with the lock check.

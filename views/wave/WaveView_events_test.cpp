@@ -681,3 +681,80 @@ TEST_F(WaveEvents, VelocityDialogOpensOnTheCurrentRecordAndWrapsItsIndex) {
   dlg.OnNext();  // nothing to show: does nothing
   EXPECT_TRUE(h.m_CalibList.empty());
 }
+
+// ---------------------------------------------------------------------------------------
+// Waveform file utilities
+
+TEST_F(WaveEvents, RenumberingWritesNumberedFilesAndOpensAFolderPerThousand) {
+  Open(17);
+  plat::testing::ScriptedUi ui;
+  // The dialog's path holds at most 64 characters.
+  const std::string out = (fs::temp_directory_path() / "tv_renumber").string();
+  fs::remove_all(out);
+  fs::create_directories(out + "/SET.00");
+  OnNextDialog([&](QDialog* dlg) {
+    SetEdit(dlg, "770", "SET");
+    SetEdit(dlg, "771", QString::fromStdString(out));
+    SetEdit(dlg, "773", "999");
+    Click(dlg, "1");
+  });
+  ui.ExpectMessage("Can not load: 20, Skip?", IDCANCEL);
+  Run(CWaveView::ID_WAVE_RENUMBER);
+  EXPECT_EQ(ui.PendingExpectations(), 0u);
+  EXPECT_TRUE(fs::exists(out + "/SET.00/000999.WAV"));
+  EXPECT_TRUE(fs::exists(out + "/SET.01/001000.WAV"));  // the folder of the next thousand
+  EXPECT_TRUE(fs::exists(out + "/SET.01/001001.WAV"));
+  CAEWave w;
+  ASSERT_TRUE(w.Load(out + "/SET.01/001001.WAV"));
+  CAEWave src;
+  ASSERT_TRUE(src.Load(dir + "/CUBE.00/000019.WAV"));
+  EXPECT_EQ(w.m_pSamples, src.m_pSamples);
+  EXPECT_EQ(w.m_pHeader->nEvent16, 1001);
+}
+
+TEST_F(WaveEvents, ShootingRunRenamesFilesAndKeepsExistingTargets) {
+  Open(0);
+  plat::testing::ScriptedUi ui;
+  OnNextDialog([](QDialog* dlg) {
+    SetEdit(dlg, "1070", "5,6");
+    SetEdit(dlg, "1072", "3");
+    Click(dlg, "1");
+  });
+  Run(CWaveView::ID_WAVE_SHOOTRUN);
+  const std::string folder = dir + "/CUBE.00/";
+  // The extension is kept as the current path spells it.
+  const auto exists = [&](const std::string& name) {
+    return fs::exists(folder + name + ".WAV") || fs::exists(folder + name + ".wav");
+  };
+  EXPECT_TRUE(exists("003_P05"));
+  EXPECT_TRUE(exists("003_P06"));
+  EXPECT_FALSE(fs::exists(folder + "000000.WAV"));
+  EXPECT_FALSE(fs::exists(folder + "000001.WAV"));
+  EXPECT_EQ(view.m_nShootNo, 4);
+  EXPECT_EQ(view.m_strShootPZT, "5,6");
+  // The same number again: the target exists, nothing is replaced.
+  const std::string p05 =
+      folder + (fs::exists(folder + "003_P05.WAV") ? "003_P05.WAV" : "003_P05.wav");
+  const std::string kept = ReadBytes(p05);
+  OnNextDialog([](QDialog* dlg) {
+    SetEdit(dlg, "1072", "3");
+    Click(dlg, "1");
+  });
+  Run(CWaveView::ID_WAVE_SHOOTRUN);
+  EXPECT_EQ(ReadBytes(p05), kept);
+  EXPECT_TRUE(fs::exists(folder + "000002.WAV"));
+  ASSERT_FALSE(ui.PaneTexts().empty());
+  EXPECT_NE(ui.PaneTexts().back().text.find("exists"), std::string::npos);
+  // More than 32 entries are refused.
+  ui.ExpectMessage("At most 32", IDOK);
+  OnNextDialog([](QDialog* dlg) {
+    QString list;
+    for (int i = 0; i < 33; ++i) list += QString::number(i) + ",";
+    SetEdit(dlg, "1070", list);
+    SetEdit(dlg, "1072", "7");
+    Click(dlg, "1");
+  });
+  Run(CWaveView::ID_WAVE_SHOOTRUN);
+  EXPECT_EQ(ui.PendingExpectations(), 0u);
+  EXPECT_TRUE(fs::exists(folder + "000002.WAV"));
+}
