@@ -17,6 +17,7 @@
 #include "platform/qt/FrameWnd.h"
 #include "platform/qt/Resources.h"
 #include "platform/qt/WinApp.h"
+#include "views/wave/DlgInverse.h"
 
 namespace {
 
@@ -69,6 +70,9 @@ CWaveView::CWaveView(QWidget* parent) : KZ_View(parent), m_pWork(65680 / sizeof(
   MapCommand(ID_UTIL_WAVECHECK, [this] { OnWaveformCheck(); });
   MapUpdate(ID_UTIL_WAVECHECK, [this](plat::CCmdUI* ui) { ui->SetCheck(m_bCheckWave != 0); });
   MapCommand(ID_VIEW_FONT, [this] { ChooseViewFont(); });
+  MapEventCommands();
+  MapBatchCommands();
+  MapFileCommands();
 }
 
 CWaveView::~CWaveView() {
@@ -85,6 +89,12 @@ void CWaveView::OnInitialUpdate() {
   m_nScrollW = m_nPlotLeft + 26000;
   m_nScrollH = 22000 - m_nPlotTop;
   SetPageScrollSizes();
+  // No special-event search is set up until the dialog has been through OK once.
+  m_dlgFind.m_nLevel1 = m_dlgFind.m_nLevel2 = 5000;
+  m_dlgFind.m_nCount1 = m_dlgFind.m_nCount2 = 5;
+  m_dlgFind.m_nTrace1 = 9999;
+  m_dlgFind.m_nTrace2 = 13;
+  m_dlgFind.m_strCombine = "OR";
 }
 
 void CWaveView::OnUpdate(plat::CView* /*sender*/, LONG hint, void* /*object*/) {

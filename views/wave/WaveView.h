@@ -5,14 +5,18 @@
 // mark, relocation).
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "aecore/catalogue/AEHRecord.h"
 #include "base/numerics/KZ_IIRFilter.h"
 #include "base/plot/view/KZ_View.h"
+#include "views/wave/WaveDialogs.h"
 
 class CTremviaDoc;
+class CDlgInverse;
+struct AEWHeader;
 class CAEHypo;
 
 class CWaveView : public KZ_View {
@@ -35,6 +39,39 @@ class CWaveView : public KZ_View {
   static constexpr UINT ID_WAVE_NOISE = 34223;
   static constexpr UINT ID_FILE_LOADNEXT = 32828;
   static constexpr UINT ID_WAVE_LOADPREV = 32860;
+  // Event commands and auto-loading.
+  static constexpr UINT ID_WAVE_PICK = 32992;
+  static constexpr UINT ID_WAVE_LOCATE = 33404;
+  static constexpr UINT ID_WAVE_LOCK = 34222;
+  static constexpr UINT ID_WAVE_EM = 34231;
+  static constexpr UINT ID_WAVE_OPENNO = 32870;
+  static constexpr UINT ID_WAVE_NEXTMASKED = 34244;
+  static constexpr UINT ID_WAVE_FINDSETUP = 34242;
+  static constexpr UINT ID_WAVE_FINDNEXT = 34240;
+  static constexpr UINT ID_WAVE_NEXTVEL = 34246;
+  static constexpr UINT ID_FILE_AUTOLOAD = 32840;
+  static constexpr UINT ID_WAVE_LOCATEONLOAD = 33434;
+  static constexpr UINT ID_WAVE_RESAVE = 32810;
+  static constexpr UINT ID_WAVE_STORE = 34009;
+  static constexpr UINT ID_WAVE_FAST = 34015;
+  static constexpr UINT ID_WAVE_NORMAL = 34016;
+  static constexpr UINT ID_WAVE_SLOW = 34017;
+  static constexpr UINT ID_FILE_SAVE = 57603;
+  static constexpr UINT ID_FILE_OPENPAR = 33292;
+  static constexpr UINT ID_FILE_EXPORTWAVE = 34186;
+  static constexpr UINT ID_OPT_BANDPASS = 34226;
+  static constexpr UINT ID_OPT_CREATEFILTER = 34227;
+  static constexpr UINT TIMER_AUTOLOAD = 2;
+  // Catalogue batch utilities.
+  static constexpr UINT ID_UTIL_VELDIALOG = 34020;
+  static constexpr UINT ID_UTIL_MARKSI = 34023;
+  static constexpr UINT ID_UTIL_CLEARSI = 34025;
+  static constexpr UINT ID_WAVE_RENUMBER = 34199;
+  static constexpr UINT ID_WAVE_SHOOTRUN = 35798;
+  static constexpr UINT ID_WAVE_OSKTAM = 34224;
+  static constexpr UINT ID_WAVE_CREATEAED = 34149;
+  static constexpr UINT ID_WAVE_NOISESCAN = 34229;
+  static constexpr UINT ID_WAVE_TIMESHIFT = 34165;
   // Cursor resources over the page's zones.
   static constexpr UINT IDC_NOISE = 139;
   static constexpr UINT IDC_PREV = 145;
@@ -67,6 +104,41 @@ class CWaveView : public KZ_View {
   void OnIncidentAngleCorrection();
   void OnWaveformCheck();  // no repaint
 
+  // Event commands.
+  void OnPickup();
+  void OnLocate();
+  void OnSaveLocation();
+  void OnLock();
+  void OnEMMark();
+  void OnMarkNoise();
+  void OnLoadNext();
+  void OnLoadPrevious();
+  void OnOpenByNumber();
+  void OnNextMasked();
+  void OnFindSetup();
+  void OnFindNext();
+  void OnNextVelocityShot();
+  void OnSaveWave();
+  void OnOpenPar();
+  void OnExportWave();
+  // Auto-loading: starts or stops the timer; each tick loads the next event.
+  void OnAutoLoad();
+  void OnTimer(UINT id) override;
+  // Band-pass filtering: the toggle, the design dialog and the in-place filtering of the
+  // first 4096 samples of every channel.
+  void OnBandPass();
+  void OnCreateFilter();
+  void FilterWave();
+  // Catalogue batch utilities.
+  void OnCreateAED();
+  void OnNoiseScan();
+  void OnTimeShift();
+  // Waveform file utilities.
+  void OnRenumber();
+  void OnShootingRun();
+  // Velocity calibration.
+  void OnVelocityDialog();
+
   // The page position of a client point, relative to the trace origin.
   POINT PageFromClient(POINT client) const;
 
@@ -90,6 +162,9 @@ class CWaveView : public KZ_View {
   std::string m_strShootPZT = "16,17,18,19,20,21,22,23,24,25,8,28";
   int m_nShootNo = 1;
   UINT m_hCursor = 0;  // cursor resource shown by the last movement
+  CDlgFind m_dlgFind;
+  std::unique_ptr<CDlgInverse> m_pDlgInverse;
+  UINT m_nTimerElapse = 0;  // period of the last auto-loading timer set, ms
 
  private:
   // The left button released left of the traces: toggles the event's noise mark (and
@@ -97,9 +172,22 @@ class CWaveView : public KZ_View {
   // over the dragged samples.
   void ToggleNoiseMark(CTremviaDoc& doc);
   void Relocate(CTremviaDoc& doc, int releaseX);
+  void MapEventCommands();
+  void MapBatchCommands();
+  void MapFileCommands();
+  // True (after "Locked event!") when the current record is locked.
+  bool RefuseLocked(const CTremviaDoc& doc);
+  // Writes the current record at the waveform's event index with the lock check.
+  void StoreRecord(CTremviaDoc& doc);
+  // Opens event `n` of the set with its record; the steps of open-by-number.
+  bool OpenEventWithRecord(CTremviaDoc& doc, int n, LONG hint);
+  void StartTimer(UINT ms);
 
   CTremviaDoc* m_pData = nullptr;
 };
+
+// The time shift of an event file: 5424.5 seconds later.
+void AE_ShiftEventTime(AEWHeader* header);
 
 // The incidence response R(cos) of the sensors that the normalised display divides by.
 double AE_IncidenceResponse(double cosIncidence);

@@ -1,0 +1,760 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDialog>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+
+#include "aecore/document/TremviaDoc.h"
+#include "platform/qt/testing/QtTestApp.h"
+#include "platform/testing/FakeDocumentHost.h"
+#include "platform/testing/ScriptedUi.h"
+#include "views/wave/DlgInverse.h"
+#include "views/wave/WaveView.h"
+
+namespace fs = std::filesystem;
+using plat::testing::Prompt;
+
+namespace {
+
+std::string ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Runs `act` on the next modal dialog once it is shown.
+void OnNextDialog(std::function<void(QDialog*)> act) {
+  QTimer::singleShot(0, [act] {
+    auto* dlg = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(dlg, nullptr);
+    act(dlg);
+  });
+}
+
+void SetEdit(QDialog* dlg, const char* id, const QString& text) {
+  auto* edit = dlg->findChild<QLineEdit*>(id);
+  ASSERT_NE(edit, nullptr) << id;
+  edit->setText(text);
+}
+
+void Click(QDialog* dlg, const char* id) {
+  auto* b = dlg->findChild<QPushButton*>(id);
+  ASSERT_NE(b, nullptr) << id;
+  b->click();
+}
+
+// A temp copy of the sample experiment per test, its first event opened (or the event
+// the test names) with the page on it.
+class WaveEvents : public testing::Test {
+ protected:
+  static void SetUpTestSuite() { plat::testing::EnsureQtApp(); }
+  void SetUp() override {
+    dir = std::string(TV_TEST_TMPDIR) + "/Events_" +
+          testing::UnitTest::GetInstance()->current_test_info()->name();
+    fs::remove_all(dir);
+    fs::copy(std::string(TV_SOURCE_DIR) + "/examples/SynthCube", dir, fs::copy_options::recursive);
+  }
+  void Open(int event = 0) {
+    plat::testing::ScriptedUi ui;
+    ui.ExpectFileDialog(Prompt::OpenFile, "Load parameters", dir + "/Cube.pad");
+    ASSERT_TRUE(doc.OnOpenDocument(dir + plat_Format(event)));
+    view.SetData(&doc);
+    view.resize(800, 600);
+    view.OnInitialUpdate();
+    host.updates.clear();
+  }
+  static std::string plat_Format(int event) {
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "/CUBE.00/%06d.WAV", event);
+    return buf;
+  }
+  plat::CCmdUI Update(UINT id) {
+    plat::CCmdUI ui(id);
+    view.OnCmdMsg(id, &ui);
+    return ui;
+  }
+  void Run(UINT id) { view.OnCmdMsg(id, nullptr); }
+  std::string Catalogue() const { return ReadBytes(dir + "/Cube.aeh"); }
+  AEHRecord RecordOnDisk(int i) {
+    AEHRecord r{};
+    EXPECT_TRUE(doc.m_pHypo->GetAEH(i, &r));
+    return r;
+  }
+
+  std::string dir;
+  plat::testing::FakeDocumentHost host;
+  CTremviaDoc doc{host};
+  CWaveView view;
+};
+
+}  // namespace
+
+TEST_F(WaveEvents, EnableAndTickRulesFollowTheDocumentAndToggles) {
+  // Before any file: the stepping commands are off, the toggles need sensors.
+  for (UINT id :
+       {CWaveView::ID_FILE_LOADNEXT, CWaveView::ID_WAVE_LOADPREV, CWaveView::ID_WAVE_OPENNO,
+        CWaveView::ID_FILE_AUTOLOAD, CWaveView::ID_WAVE_SLOW, CWaveView::ID_WAVE_LOCATE,
+        CWaveView::ID_WAVE_STORE, CWaveView::ID_WAVE_LOCK, CWaveView::ID_WAVE_EM}) {
+    view.SetData(&doc);
+    EXPECT_FALSE(Update(id).m_bEnabled) << id;
+  }
+  Open();
+  struct Case {
+    UINT id;
+    bool enabled;
+    int check;
+  };
+  const Case opened[] = {
+      {CWaveView::ID_FILE_LOADNEXT, true, 0},  {CWaveView::ID_WAVE_OPENNO, true, 0},
+      {CWaveView::ID_FILE_AUTOLOAD, true, 0},  {CWaveView::ID_WAVE_FAST, true, 1},
+      {CWaveView::ID_WAVE_SLOW, true, 0},      {CWaveView::ID_WAVE_LOCATE, true, 0},
+      {CWaveView::ID_WAVE_STORE, true, 0},     {CWaveView::ID_WAVE_LOCK, true, 0},
+      {CWaveView::ID_WAVE_FINDNEXT, false, 0}, {CWaveView::ID_FILE_SAVE, true, 0},
+      {CWaveView::ID_OPT_BANDPASS, true, 0},
+  };
+  for (const Case& c : opened) {
+    const plat::CCmdUI ui = Update(c.id);
+    EXPECT_EQ(ui.m_bEnabled, c.enabled) << c.id;
+    EXPECT_EQ(ui.m_nCheck, c.check) << c.id;
+  }
+  Run(CWaveView::ID_WAVE_SLOW);
+  Run(CWaveView::ID_WAVE_STORE);
+  Run(CWaveView::ID_WAVE_LOCK);
+  EXPECT_EQ(Update(CWaveView::ID_WAVE_FAST).m_nCheck, 0);
+  EXPECT_EQ(Update(CWaveView::ID_WAVE_SLOW).m_nCheck, 1);
+  EXPECT_EQ(Update(CWaveView::ID_WAVE_STORE).m_nCheck, 1);
+  EXPECT_EQ(Update(CWaveView::ID_WAVE_LOCK).m_nCheck, 1);
+}
+
+TEST_F(WaveEvents, PickLocateAndStoreWriteTheRecord) {
+  Open();
+  plat::testing::ScriptedUi ui;
+  const std::string before = Catalogue();
+  Run(CWaveView::ID_WAVE_PICK);
+  Run(CWaveView::ID_WAVE_LOCATE);
+  EXPECT_EQ(Catalogue(), before);  // nothing stored without the store toggle
+  ASSERT_GT(doc.m_pHypo->m_Rec.nArrivals, 4);
+  Run(CWaveView::ID_WAVE_SAVELOC);
+  EXPECT_EQ(ui.Beeps().size(), 1u);
+  const AEHRecord r = RecordOnDisk(0);
+  EXPECT_EQ(r.nArrivals, doc.m_pHypo->m_Rec.nArrivals);
+  EXPECT_FLOAT_EQ(r.fX, doc.m_pHypo->m_Rec.fX);
+  const std::string after = Catalogue();
+  EXPECT_NE(after, before);
+  EXPECT_EQ(after.substr(416), before.substr(416));  // only record 0 changed
+}
+
+TEST_F(WaveEvents, LockedRecordRefusesEveryChangeButTheLockItself) {
+  Open();
+  Run(CWaveView::ID_WAVE_LOCK);  // lock and write
+  ASSERT_TRUE(RecordOnDisk(0).nFlags & AEH_FLAG_LOCKED);
+  doc.m_pHypo->GetAEH(0);
+  const std::string locked = Catalogue();
+  {
+    plat::testing::ScriptedUi ui;
+    for (UINT id : {CWaveView::ID_WAVE_PICK, CWaveView::ID_WAVE_LOCATE, CWaveView::ID_WAVE_SAVELOC,
+                    CWaveView::ID_WAVE_EM}) {
+      ui.ExpectMessage("Locked event!", IDOK);
+      Run(id);
+      EXPECT_EQ(ui.PendingExpectations(), 0u) << id;
+    }
+    EXPECT_EQ(Catalogue(), locked);
+    // The EM mark flips in memory only.
+    EXPECT_TRUE(doc.m_pHypo->m_Rec.nFlags & AEH_FLAG_EM);
+    EXPECT_FALSE(RecordOnDisk(0).nFlags & AEH_FLAG_EM);
+  }
+  Run(CWaveView::ID_WAVE_LOCK);  // unlocking is always possible
+  EXPECT_FALSE(RecordOnDisk(0).nFlags & AEH_FLAG_LOCKED);
+}
+
+TEST_F(WaveEvents, EmMarkIsStored) {
+  Open();
+  plat::testing::ScriptedUi ui;
+  Run(CWaveView::ID_WAVE_EM);
+  EXPECT_TRUE(RecordOnDisk(0).nFlags & AEH_FLAG_EM);
+  EXPECT_EQ(Update(CWaveView::ID_WAVE_EM).m_nCheck, 1);
+}
+
+TEST_F(WaveEvents, ReadOnlyCatalogueReportsAFailedSave) {
+  Open();
+  doc.m_pHypo->m_bReadOnly = 1;
+  const std::string before = Catalogue();
+  plat::testing::ScriptedUi ui;
+  ui.ExpectMessage("Can not save data to AED file!", IDOK);
+  Run(CWaveView::ID_WAVE_SAVELOC);
+  EXPECT_EQ(ui.PendingExpectations(), 0u);
+  EXPECT_EQ(Catalogue(), before);
+}
+
+TEST_F(WaveEvents, MarkAsNoiseMovesOnAndTwiceClearsTheMark) {
+  Open(0);
+  plat::testing::ScriptedUi ui;
+  Run(CWaveView::ID_WAVE_NOISE);
+  EXPECT_EQ(RecordOnDisk(0).nArrivals, -1);
+  EXPECT_EQ(doc.m_pWave->m_nEvent, 1);  // the next event was loaded
+  // At the last event no next event loads, so the mark can be given twice.
+  doc.StepEvent(18);
+  ASSERT_EQ(doc.m_pWave->m_nEvent, 19);
+  Run(CWaveView::ID_WAVE_NOISE);
+  EXPECT_EQ(doc.m_pWave->m_pHeader->nStatus, -1);
+  EXPECT_EQ(RecordOnDisk(19).nArrivals, -1);
+  Run(CWaveView::ID_WAVE_NOISE);
+  EXPECT_EQ(doc.m_pWave->m_pHeader->nStatus, 0);
+  EXPECT_EQ(doc.m_pHypo->m_Rec.nArrivals, 0);
+  EXPECT_EQ(RecordOnDisk(19).nArrivals, 0);
+}
+
+TEST_F(WaveEvents, OpenByNumberOpensTheNumberAndCancelReloads) {
+  Open(0);
+  plat::testing::ScriptedUi ui;
+  OnNextDialog([](QDialog* dlg) {
+    SetEdit(dlg, "902", "7");
+    Click(dlg, "1");
+  });
+  Run(CWaveView::ID_WAVE_OPENNO);
+  EXPECT_EQ(doc.m_pWave->m_nEvent, 7);
+  EXPECT_EQ(doc.m_pHypo->m_Rec.nIndex, 7);
+  EXPECT_EQ(doc.m_nCurAE, 7);
+  EXPECT_EQ(host.Hints().back(), 31);
+  EXPECT_EQ(host.title, doc.m_pWave->m_strPath);
+  EXPECT_NE(host.title.find("000007"), std::string::npos) << host.title;
+  // Cancel: the current event is read again from its file.
+  const std::int16_t first = doc.m_pWave->m_pSamples[0];
+  doc.m_pWave->m_pSamples[0] = static_cast<std::int16_t>(first + 1234);
+  OnNextDialog([](QDialog* dlg) {
+    SetEdit(dlg, "902", "3");  // typed, then cancelled: not taken
+    Click(dlg, "2");
+  });
+  Run(CWaveView::ID_WAVE_OPENNO);
+  EXPECT_EQ(doc.m_pWave->m_nEvent, 7);
+  EXPECT_EQ(doc.m_pWave->m_pSamples[0], first);
+}
+
+TEST_F(WaveEvents, OpenByNumberKeepsTheDialogOpenOutOfRange) {
+  Open(0);
+  plat::testing::ScriptedUi ui;
+  ui.ExpectMessage("between 0 and 1000000", IDOK);
+  OnNextDialog([](QDialog* dlg) {
+    SetEdit(dlg, "902", "1000001");
+    Click(dlg, "1");
+    EXPECT_TRUE(dlg->isVisible());
+    SetEdit(dlg, "902", "2");
+    Click(dlg, "1");
+  });
+  Run(CWaveView::ID_WAVE_OPENNO);
+  EXPECT_EQ(doc.m_pWave->m_nEvent, 2);
+}
+
+TEST_F(WaveEvents, NextMaskedEventFindsTheEmFlagOrSaysNotFound) {
+  Open(0);
+  plat::testing::ScriptedUi ui;
+  ASSERT_GE(doc.m_EventList.size(), 6u);
+  doc.m_EventList[5]->flags |= AEH_FLAG_EM;
+  Run(CWaveView::ID_WAVE_NEXTMASKED);
+  EXPECT_EQ(doc.m_pWave->m_nEvent, doc.m_EventList[5]->record);
+  EXPECT_EQ(host.Hints().back(), 15);
+  ui.ExpectMessage("Not found!", IDOK);
+  Run(CWaveView::ID_WAVE_NEXTMASKED);
+  EXPECT_EQ(ui.PendingExpectations(), 0u);
+}
+
+TEST_F(WaveEvents, SpecialEventSearchStopsAtTheTriggerAndSkipsMissingChannels) {
+  Open(0);
+  plat::testing::ScriptedUi ui;
+  // Channel 1 exceeds 1 count somewhere in every event: the next event is found.
+  view.m_dlgFind.m_nTrace1 = 1;
+  view.m_dlgFind.m_nLevel1 = 1;
+  view.m_dlgFind.m_nCount1 = 1;
+  EXPECT_TRUE(Update(CWaveView::ID_WAVE_FINDNEXT).m_bEnabled);
+  Run(CWaveView::ID_WAVE_FINDNEXT);
+  EXPECT_EQ(doc.m_pWave->m_nEvent, 1);
+  // A channel the records lack: every event is skipped with a note, to the last one.
+  view.m_dlgFind.m_nTrace1 = 40;
+  Run(CWaveView::ID_WAVE_FINDNEXT);
+  EXPECT_EQ(doc.m_pWave->m_nEvent, 19);
+  ASSERT_FALSE(ui.PaneTexts().empty());
+  EXPECT_NE(ui.PaneTexts().back().text.find("no channel 40"), std::string::npos);
+}
+
+TEST_F(WaveEvents, VelocityShotSearchStopsOnInput) {
+  Open(0);
+  plat::testing::ScriptedUi ui;
+  ui.InputPendingAfter(2);
+  Run(CWaveView::ID_WAVE_NEXTVEL);
+  EXPECT_EQ(doc.m_pWave->m_nEvent, 3);  // three steps, input seen at the third poll
+  EXPECT_EQ(host.Hints().back(), 15);
+  EXPECT_TRUE(host.modified);
+}
+
+TEST_F(WaveEvents, AutoLoadingWithoutTogglesStampsEachRecordAndStopsAtTheEnd) {
+  Open(17);
+  plat::testing::ScriptedUi ui;
+  Run(CWaveView::ID_FILE_AUTOLOAD);
+  EXPECT_EQ(view.m_nTimer, 2);
+  EXPECT_EQ(view.m_nTimerElapse, 200u);
+  EXPECT_TRUE(view.HasTimer(2));
+  EXPECT_EQ(Update(CWaveView::ID_FILE_AUTOLOAD).m_nCheck, 1);
+
+  view.OnTimer(2);
+  EXPECT_EQ(doc.m_pWave->m_nEvent, 18);
+  EXPECT_EQ(host.Hints(), std::vector<LONG>{31});
+  EXPECT_EQ(view.m_nTimerElapse, 100u);
+  const AEHRecord r = RecordOnDisk(18);
+  EXPECT_EQ(r.nTimeSec, doc.m_pWave->m_pHeader->nSec);
+  EXPECT_EQ(r.nTimeUs, doc.m_pWave->m_pHeader->nUsec);
+
+  // Slow play-back acts from the next tick.
+  Run(CWaveView::ID_WAVE_SLOW);
+  view.OnTimer(2);
+  EXPECT_EQ(doc.m_pWave->m_nEvent, 19);
+  EXPECT_EQ(view.m_nTimerElapse, 2000u);
+
+  // No further file: the timer stops and the item is no longer ticked.
+  view.OnTimer(2);
+  EXPECT_EQ(view.m_nTimer, 0);
+  EXPECT_FALSE(view.HasTimer(2));
+  EXPECT_EQ(Update(CWaveView::ID_FILE_AUTOLOAD).m_nCheck, 0);
+}
+
+TEST_F(WaveEvents, AutoLoadingIntoAnEventWithoutRecordWritesAClearedRecord) {
+  // A catalogue with records for events 0 and 1 only.
+  fs::resize_file(dir + "/Cube.aeh", 2 * 416);
+  Open(1);
+  plat::testing::ScriptedUi ui;
+  doc.m_pHypo->m_Rec.nFlags = AEH_FLAG_EM;
+  doc.m_pHypo->m_Rec.nArrivals = 7;
+  doc.m_pHypo->m_Rec.fX = 12.5f;
+  Run(CWaveView::ID_FILE_AUTOLOAD);
+  view.OnTimer(2);
+  ASSERT_EQ(doc.m_pWave->m_nEvent, 2);
+  const AEHRecord r = RecordOnDisk(2);
+  EXPECT_EQ(r.nFlags, 0);
+  EXPECT_EQ(r.nArrivals, 0);
+  EXPECT_EQ(r.fX, 0.0f);
+  EXPECT_EQ(r.nTimeSec, doc.m_pWave->m_pHeader->nSec);
+  Run(CWaveView::ID_FILE_AUTOLOAD);  // stops
+  EXPECT_EQ(view.m_nTimer, 0);
+}
+
+TEST_F(WaveEvents, AutoLoadingWithLocationSendsHintsByArrivals) {
+  Open(0);
+  plat::testing::ScriptedUi ui;
+  Run(CWaveView::ID_WAVE_LOCATEONLOAD);
+  Run(CWaveView::ID_FILE_AUTOLOAD);
+  host.updates.clear();
+  view.OnTimer(2);
+  ASSERT_EQ(doc.m_pWave->m_nEvent, 1);
+  const LONG expected = doc.m_pHypo->m_Rec.nArrivals > 3 ? 0x1044 : 4;
+  EXPECT_EQ(host.Hints().back(), expected);
+  EXPECT_EQ(expected, 0x1044);  // the synthetic events locate with many arrivals
+
+  // Re-save toggle without location: hint 64.
+  Run(CWaveView::ID_WAVE_LOCATEONLOAD);
+  Run(CWaveView::ID_WAVE_RESAVE);
+  host.updates.clear();
+  view.OnTimer(2);
+  EXPECT_EQ(host.Hints().back(), 64);
+  Run(CWaveView::ID_FILE_AUTOLOAD);
+  EXPECT_EQ(view.m_nTimer, 0);
+}
+
+namespace {
+
+// Fills the design dialog and presses OK.
+void DesignBandPass(QDialog* dlg) {
+  SetEdit(dlg, "1042", "0.1");
+  SetEdit(dlg, "1052", "1");
+  SetEdit(dlg, "1056", "2");
+  SetEdit(dlg, "1060", "0.5");
+  SetEdit(dlg, "1068", "5");
+  Click(dlg, "1");
+}
+
+}  // namespace
+
+TEST_F(WaveEvents, BandPassFiltersOnlyTheFirst4096SamplesAtHalfScale) {
+  Open(0);
+  plat::testing::ScriptedUi ui;
+  CAEWave& wave = *doc.m_pWave;
+  wave.Allocate(2, 8192, 10);
+  std::vector<std::int16_t> raw(2 * 8192);
+  for (int j = 0; j < 8192; ++j) {
+    raw[j] = static_cast<std::int16_t>(3000 * std::sin(0.3 * j) + 2000 * std::sin(0.01 * j));
+    raw[8192 + j] = static_cast<std::int16_t>(j % 97 == 0 ? 20000 : 0);
+  }
+  wave.m_pSamples = raw;
+  OnNextDialog(DesignBandPass);
+  Run(CWaveView::ID_OPT_CREATEFILTER);
+  EXPECT_EQ(host.Hints().back(), 5);
+  const CAEHypo& h = *doc.m_pHypo;
+  EXPECT_FLOAT_EQ(h.m_fFiltLow, 0.1f);
+  EXPECT_FLOAT_EQ(h.m_fFiltHigh, 1.0f);
+  EXPECT_FLOAT_EQ(h.m_fFiltStop, 2.0f);
+
+  // The same design applied to the same input in the page's scale: x 0.001, then x 500.
+  KZ_IIRFilter f;
+  ASSERT_GT(f.Design(2, 0.1f / 10, 0.1f / 10, 1.0f / 10, 2.0f / 10, 0.5f, 5.0f), 0);
+  int changed = 0;
+  for (int c = 0; c < 2; ++c) {
+    std::vector<float> x(4096), y(4096);
+    for (int j = 0; j < 4096; ++j) x[j] = raw[c * 8192 + j] * 0.001f;
+    ASSERT_EQ(f.Filter(x.data(), y.data(), 4096), 1);
+    for (int j = 0; j < 4096; ++j) {
+      EXPECT_EQ(wave.m_pSamples[c * 8192 + j], static_cast<std::int16_t>(std::trunc(y[j] * 500.0)))
+          << c << " " << j;
+      changed += wave.m_pSamples[c * 8192 + j] != raw[c * 8192 + j];
+    }
+    for (int j = 4096; j < 8192; ++j) ASSERT_EQ(wave.m_pSamples[c * 8192 + j], raw[c * 8192 + j]);
+  }
+  EXPECT_GT(changed, 4000);
+  // The slow component (0.01 rad per sample, far below fL) is removed: the filtered
+  // trace of channel 0 swings about zero.
+  double mean = 0;
+  for (int j = 2000; j < 4096; ++j) mean += wave.m_pSamples[j];
+  EXPECT_LT(std::fabs(mean / 2096), 50.0);
+}
+
+TEST_F(WaveEvents, BandPassToggleRefiltersAndLoadNextFilters) {
+  Open(0);
+  plat::testing::ScriptedUi ui;
+  CAEWave& wave = *doc.m_pWave;
+  const std::vector<std::int16_t> raw = wave.m_pSamples;
+  OnNextDialog(DesignBandPass);
+  Run(CWaveView::ID_OPT_BANDPASS);  // on: the dialog, then the filtering
+  EXPECT_EQ(view.m_bBandPass, 1);
+  EXPECT_EQ(Update(CWaveView::ID_OPT_BANDPASS).m_nCheck, 1);
+  const std::vector<std::int16_t> once = wave.m_pSamples;
+  EXPECT_NE(once, raw);
+  Run(CWaveView::ID_OPT_BANDPASS);  // off: nothing else
+  EXPECT_EQ(wave.m_pSamples, once);
+  OnNextDialog(DesignBandPass);
+  Run(CWaveView::ID_OPT_BANDPASS);  // on again: filtered once more
+  EXPECT_NE(wave.m_pSamples, once);
+  // Every event loaded while the toggle is on arrives filtered.
+  Run(CWaveView::ID_FILE_LOADNEXT);
+  ASSERT_EQ(wave.m_nEvent, 1);
+  CAEWave fresh;
+  ASSERT_TRUE(fresh.Load(dir + "/CUBE.00/000001.WAV"));
+  EXPECT_NE(wave.m_pSamples, fresh.m_pSamples);
+}
+
+TEST_F(WaveEvents, FilterDialogRefusesEdgesAboveNyquistAndCancelChangesNothing) {
+  Open(0);
+  plat::testing::ScriptedUi ui;
+  CAEWave& wave = *doc.m_pWave;
+  wave.m_pHeader->nRate = 200;
+  const std::vector<std::int16_t> raw = wave.m_pSamples;
+  const float fH = doc.m_pHypo->m_fFiltHigh;
+  ui.ExpectMessage("between 0 and 100", IDOK);
+  OnNextDialog([](QDialog* dlg) {
+    SetEdit(dlg, "1052", "150");
+    Click(dlg, "1");
+    EXPECT_TRUE(dlg->isVisible());
+    dlg->reject();  // closed without OK
+  });
+  Run(CWaveView::ID_OPT_CREATEFILTER);
+  EXPECT_EQ(ui.PendingExpectations(), 0u);
+  EXPECT_EQ(doc.m_pHypo->m_fFiltHigh, fH);
+  EXPECT_EQ(wave.m_pSamples, raw);
+  EXPECT_TRUE(host.updates.empty());
+}
+
+TEST_F(WaveEvents, FailedDesignLeavesTheSamplesUntouched) {
+  Open(0);
+  plat::testing::ScriptedUi ui;
+  const std::vector<std::int16_t> raw = doc.m_pWave->m_pSamples;
+  OnNextDialog([](QDialog* dlg) {
+    SetEdit(dlg, "1042", "1");  // the stop edge at Nyquist: no design
+    SetEdit(dlg, "1052", "2");
+    SetEdit(dlg, "1056", "5");
+    Click(dlg, "1");
+  });
+  Run(CWaveView::ID_OPT_CREATEFILTER);
+  EXPECT_EQ(doc.m_pWave->m_pSamples, raw);
+  EXPECT_EQ(host.Hints().back(), 5);
+}
+
+TEST(FilterDialog, FieldVisibilityFollowsTheType) {
+  plat::testing::EnsureQtApp();
+  struct Case {
+    int type;
+    bool fP, fL, fH, fS;
+  };
+  const Case cases[] = {{0, false, false, true, true},
+                        {1, true, true, false, false},
+                        {2, false, true, true, true},
+                        {3, false, true, true, true}};
+  for (const Case& c : cases) {
+    const CDlgFft::Visible v = CDlgFft::VisibleFields(c.type);
+    EXPECT_EQ(v.fP, c.fP) << c.type;
+    EXPECT_EQ(v.fL, c.fL) << c.type;
+    EXPECT_EQ(v.fH, c.fH) << c.type;
+    EXPECT_EQ(v.fS, c.fS) << c.type;
+  }
+  // The dialog applies it when the selection changes.
+  CDlgFft dlg;
+  dlg.m_nType = 2;
+  int type = -1;
+  OnNextDialog([&](QDialog* d) {
+    auto* combo = d->findChild<QComboBox*>("1003");
+    ASSERT_NE(combo, nullptr);
+    EXPECT_EQ(combo->currentText(), "Band-Pass");
+    combo->setCurrentIndex(0);
+    EXPECT_FALSE(d->findChild<QLineEdit*>("1005")->isVisibleTo(d));
+    EXPECT_FALSE(d->findChild<QLineEdit*>("1042")->isVisibleTo(d));
+    EXPECT_TRUE(d->findChild<QLineEdit*>("1052")->isVisibleTo(d));
+    combo->setCurrentIndex(1);
+    EXPECT_TRUE(d->findChild<QLineEdit*>("1005")->isVisibleTo(d));
+    EXPECT_FALSE(d->findChild<QLineEdit*>("1056")->isVisibleTo(d));
+    Click(d, "1");
+  });
+  EXPECT_EQ(dlg.DoModal(), IDOK);
+  type = dlg.m_nType;
+  EXPECT_EQ(type, 1);
+}
+
+// ---------------------------------------------------------------------------------------
+// Catalogue batch utilities
+
+namespace {
+
+int CountLines(const std::string& path) {
+  std::ifstream in(path);
+  std::string line;
+  int n = 0;
+  while (std::getline(in, line)) ++n;
+  return n;
+}
+
+// Fills the "Selection" page of the sheet and presses OK.
+std::function<void(QDialog*)> Selection(int from, int m, int to) {
+  return [=](QDialog* dlg) {
+    SetEdit(dlg, "1145", QString::number(from));
+    SetEdit(dlg, "1465", QString::number(m));
+    SetEdit(dlg, "1434", QString::number(to));
+    Click(dlg, "1");
+  };
+}
+
+}  // namespace
+
+TEST(TimeShift, AddsFiveThousandFourHundredTwentyFourAndAHalfSeconds) {
+  struct Case {
+    int sec, usec, wantSec, wantUsec;
+  };
+  const Case cases[] = {{10, 600000, 5435, 100000},
+                        {10, 500000, 5434, 1000000},  // exactly 1 000 000 is kept
+                        {0, 0, 5424, 500000}};
+  for (const Case& c : cases) {
+    AEWHeader h{};
+    h.nSec = c.sec;
+    h.nUsec = c.usec;
+    AE_ShiftEventTime(&h);
+    EXPECT_EQ(h.nSec, c.wantSec) << c.usec;
+    EXPECT_EQ(h.nUsec, c.wantUsec) << c.usec;
+  }
+}
+
+TEST_F(WaveEvents, CreateAedProcessesTheRangeIntoCatalogueFileAndList) {
+  Open(0);
+  plat::testing::ScriptedUi ui;
+  const std::string out = dir + "/aed.txt";
+  ui.ExpectFileDialog(Prompt::SaveFile, "Specify AE data file", out);
+  doc.m_EventList.clear();
+  OnNextDialog(Selection(17, 5, 99999));
+  Run(CWaveView::ID_WAVE_CREATEAED);
+  EXPECT_EQ(ui.PendingExpectations(), 0u);
+  EXPECT_EQ(doc.m_pWave->m_nEvent, 19);
+  int listed = 0;
+  for (int e = 17; e <= 19; ++e) {
+    const AEHRecord r = RecordOnDisk(e);
+    EXPECT_GT(r.nArrivals, 0) << e;  // processed and written
+    listed += r.nArrivals >= 5;
+  }
+  EXPECT_EQ(static_cast<int>(doc.m_EventList.size()), listed);
+  EXPECT_EQ(CountLines(out), listed);
+  EXPECT_GT(listed, 0);
+
+  // The last number below the first: the first event opens, the file is opened for
+  // appending, and nothing is processed.
+  const std::string before = Catalogue();
+  ui.ExpectFileDialog(Prompt::SaveFile, "Specify AE data file", out);
+  OnNextDialog(Selection(3, 5, 2));
+  Run(CWaveView::ID_WAVE_CREATEAED);
+  EXPECT_EQ(doc.m_pWave->m_nEvent, 3);
+  EXPECT_EQ(Catalogue(), before);
+  EXPECT_EQ(CountLines(out), listed);
+}
+
+TEST_F(WaveEvents, CreateAedCancelledSheetWritesNothing) {
+  Open(0);
+  plat::testing::ScriptedUi ui;
+  const std::string before = Catalogue();
+  OnNextDialog([](QDialog* dlg) { Click(dlg, "2"); });
+  Run(CWaveView::ID_WAVE_CREATEAED);
+  EXPECT_EQ(Catalogue(), before);
+  EXPECT_EQ(doc.m_pWave->m_nEvent, 0);
+}
+
+TEST_F(WaveEvents, NoiseScanWritesOneLinePerEventUntilCancel) {
+  Open(17);
+  plat::testing::ScriptedUi ui;
+  const std::string out = dir + "/noise.kv0";
+  ui.ExpectFileDialog(Prompt::SaveFile, "Save to KV0 file", out);
+  ui.ExpectMessage("Can not load: 20, Skip?", IDCANCEL);
+  Run(CWaveView::ID_WAVE_NOISESCAN);
+  EXPECT_EQ(ui.PendingExpectations(), 0u);
+  EXPECT_EQ(CountLines(out), 3 + 3);
+  std::ifstream in(out);
+  std::string first;
+  std::getline(in, first);
+  EXPECT_EQ(first.rfind("KVDATA01 Noise LEVEL of chn#32 ", 0), 0u);
+  EXPECT_TRUE(host.modified);
+  EXPECT_EQ(host.Hints().back(), 15);
+}
+
+TEST_F(WaveEvents, TimeShiftRewritesTheFollowingEventFiles) {
+  Open(18);
+  plat::testing::ScriptedUi ui;
+  CAEWave before18, before19;
+  ASSERT_TRUE(before18.Load(dir + "/CUBE.00/000018.WAV"));
+  ASSERT_TRUE(before19.Load(dir + "/CUBE.00/000019.WAV"));
+  Run(CWaveView::ID_WAVE_TIMESHIFT);
+  CAEWave after18, after19;
+  ASSERT_TRUE(after18.Load(dir + "/CUBE.00/000018.WAV"));
+  ASSERT_TRUE(after19.Load(dir + "/CUBE.00/000019.WAV"));
+  for (auto [b, a] : {std::pair{&before18, &after18}, std::pair{&before19, &after19}}) {
+    const double shift = (a->m_pHeader->nSec - b->m_pHeader->nSec) +
+                         (a->m_pHeader->nUsec - b->m_pHeader->nUsec) * 1e-6;
+    EXPECT_NEAR(shift, 5424.5, 1e-6);
+    EXPECT_EQ(a->m_pSamples, b->m_pSamples);
+  }
+  EXPECT_TRUE(host.modified);
+}
+
+// ---------------------------------------------------------------------------------------
+// Velocity calibration
+
+TEST_F(WaveEvents, VelocityDialogOpensOnTheCurrentRecordAndWrapsItsIndex) {
+  Open(0);
+  plat::testing::ScriptedUi ui;
+  CAEHypo& h = *doc.m_pHypo;
+  h.ClearCalibEvents();
+  h.m_Rec.fX = 1.5f;
+  Run(CWaveView::ID_UTIL_VELDIALOG);  // an empty list first takes the current record
+  ASSERT_TRUE(view.m_pDlgInverse);
+  CDlgInverse& dlg = *view.m_pDlgInverse;
+  EXPECT_EQ(h.m_CalibList.size(), 1u);
+  EXPECT_EQ(dlg.m_nIndex, 0);
+  EXPECT_FLOAT_EQ(dlg.m_fX, 1.5f);
+  EXPECT_TRUE(dlg.isVisible());
+  for (float x : {2.5f, 3.5f}) {
+    h.m_Rec.fX = x;
+    Run(CWaveView::ID_UTIL_MARKSI);
+  }
+  Run(CWaveView::ID_UTIL_VELDIALOG);
+  EXPECT_EQ(dlg.m_nEvents, 3);
+  EXPECT_EQ(dlg.m_nIndex, 2);
+  EXPECT_FLOAT_EQ(dlg.m_fX, 3.5f);
+  dlg.OnNext();
+  EXPECT_EQ(dlg.m_nIndex, 0);
+  EXPECT_FLOAT_EQ(dlg.m_fX, 1.5f);
+  dlg.OnPrevious();
+  EXPECT_EQ(dlg.m_nIndex, 2);
+  // "Application" takes the members as they stand, not an edit not yet stored.
+  dlg.m_fVx = 5.0f;
+  dlg.findChild<QLineEdit*>("926")->setText("6");
+  dlg.OnApply();
+  EXPECT_DOUBLE_EQ(h.m_dVCalib[0], 5.0);
+  // An edit is stored into the record by the next button.
+  dlg.findChild<QLineEdit*>("904")->setText("9");
+  dlg.OnNext();
+  EXPECT_FLOAT_EQ(h.GetCalibEvent(2)->fX, 9.0f);
+  Run(CWaveView::ID_UTIL_CLEARSI);
+  dlg.OnNext();  // nothing to show: does nothing
+  EXPECT_TRUE(h.m_CalibList.empty());
+}
+
+// ---------------------------------------------------------------------------------------
+// Waveform file utilities
+
+TEST_F(WaveEvents, RenumberingWritesNumberedFilesAndOpensAFolderPerThousand) {
+  Open(17);
+  plat::testing::ScriptedUi ui;
+  // The dialog's path holds at most 64 characters.
+  const std::string out = (fs::temp_directory_path() / "tv_renumber").string();
+  fs::remove_all(out);
+  fs::create_directories(out + "/SET.00");
+  OnNextDialog([&](QDialog* dlg) {
+    SetEdit(dlg, "770", "SET");
+    SetEdit(dlg, "771", QString::fromStdString(out));
+    SetEdit(dlg, "773", "999");
+    Click(dlg, "1");
+  });
+  ui.ExpectMessage("Can not load: 20, Skip?", IDCANCEL);
+  Run(CWaveView::ID_WAVE_RENUMBER);
+  EXPECT_EQ(ui.PendingExpectations(), 0u);
+  EXPECT_TRUE(fs::exists(out + "/SET.00/000999.WAV"));
+  EXPECT_TRUE(fs::exists(out + "/SET.01/001000.WAV"));  // the folder of the next thousand
+  EXPECT_TRUE(fs::exists(out + "/SET.01/001001.WAV"));
+  CAEWave w;
+  ASSERT_TRUE(w.Load(out + "/SET.01/001001.WAV"));
+  CAEWave src;
+  ASSERT_TRUE(src.Load(dir + "/CUBE.00/000019.WAV"));
+  EXPECT_EQ(w.m_pSamples, src.m_pSamples);
+  EXPECT_EQ(w.m_pHeader->nEvent16, 1001);
+}
+
+TEST_F(WaveEvents, ShootingRunRenamesFilesAndKeepsExistingTargets) {
+  Open(0);
+  plat::testing::ScriptedUi ui;
+  OnNextDialog([](QDialog* dlg) {
+    SetEdit(dlg, "1070", "5,6");
+    SetEdit(dlg, "1072", "3");
+    Click(dlg, "1");
+  });
+  Run(CWaveView::ID_WAVE_SHOOTRUN);
+  const std::string folder = dir + "/CUBE.00/";
+  // The extension is kept as the current path spells it.
+  const auto exists = [&](const std::string& name) {
+    return fs::exists(folder + name + ".WAV") || fs::exists(folder + name + ".wav");
+  };
+  EXPECT_TRUE(exists("003_P05"));
+  EXPECT_TRUE(exists("003_P06"));
+  EXPECT_FALSE(fs::exists(folder + "000000.WAV"));
+  EXPECT_FALSE(fs::exists(folder + "000001.WAV"));
+  EXPECT_EQ(view.m_nShootNo, 4);
+  EXPECT_EQ(view.m_strShootPZT, "5,6");
+  // The same number again: the target exists, nothing is replaced.
+  const std::string p05 =
+      folder + (fs::exists(folder + "003_P05.WAV") ? "003_P05.WAV" : "003_P05.wav");
+  const std::string kept = ReadBytes(p05);
+  OnNextDialog([](QDialog* dlg) {
+    SetEdit(dlg, "1072", "3");
+    Click(dlg, "1");
+  });
+  Run(CWaveView::ID_WAVE_SHOOTRUN);
+  EXPECT_EQ(ReadBytes(p05), kept);
+  EXPECT_TRUE(fs::exists(folder + "000002.WAV"));
+  ASSERT_FALSE(ui.PaneTexts().empty());
+  EXPECT_NE(ui.PaneTexts().back().text.find("exists"), std::string::npos);
+  // More than 32 entries are refused.
+  ui.ExpectMessage("At most 32", IDOK);
+  OnNextDialog([](QDialog* dlg) {
+    QString list;
+    for (int i = 0; i < 33; ++i) list += QString::number(i) + ",";
+    SetEdit(dlg, "1070", list);
+    SetEdit(dlg, "1072", "7");
+    Click(dlg, "1");
+  });
+  Run(CWaveView::ID_WAVE_SHOOTRUN);
+  EXPECT_EQ(ui.PendingExpectations(), 0u);
+  EXPECT_TRUE(fs::exists(folder + "000002.WAV"));
+}
