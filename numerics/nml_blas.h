@@ -106,32 +106,29 @@ int Iamax(int n, const T* x, int incx) {
   return best;
 }
 
+// The argument tests shared by the matrix-vector product and the rank-one update, first
+// failure only; false after posting.
+inline bool MatrixVectorArgsOk(const char* name, int m, int n, int lda, int incx, int incy) {
+  auto fail = [name](int code, int v1, int v2 = 0, bool two = false) {
+    nml_error_set_int(1, v1);
+    if (two) nml_error_set_int(2, v2);
+    PostKernelError(name, code);
+    return false;
+  };
+  if (m < 0) return fail(2033, m);
+  if (n < 0) return fail(2014, n);
+  if (lda < m || lda == 0) return fail(1020, lda, m, true);
+  if (incx == 0) return fail(2015, incx);
+  if (incy == 0) return fail(2016, incy);
+  return true;
+}
+
 // y = alpha*op(A)*x + beta*y with the argument tests of the matrix-vector kernel; `name` is
 // the name its errors are posted under.
 template <class T>
 void Gemv(const char* name, const char* trans, int m, int n, T alpha, const T* a, int lda,
           const T* x, int incx, T beta, T* y, int incy) {
-  if (m < 0) {
-    nml_error_set_int(1, m);
-    return PostKernelError(name, 2033);
-  }
-  if (n < 0) {
-    nml_error_set_int(1, n);
-    return PostKernelError(name, 2014);
-  }
-  if (lda < m || lda == 0) {
-    nml_error_set_int(1, lda);
-    nml_error_set_int(2, m);
-    return PostKernelError(name, 1020);
-  }
-  if (incx == 0) {
-    nml_error_set_int(1, incx);
-    return PostKernelError(name, 2015);
-  }
-  if (incy == 0) {
-    nml_error_set_int(1, incy);
-    return PostKernelError(name, 2016);
-  }
+  if (!MatrixVectorArgsOk(name, m, n, lda, incx, incy)) return;
   const bool notrans = nml_lsame(trans, 1, "N", 1);
   if (!notrans && !nml_lsame(trans, 1, "T", 1) && !nml_lsame(trans, 1, "C", 1)) {
     nml_error_set_string(1, trans);
@@ -164,27 +161,7 @@ void Gemv(const char* name, const char* trans, int m, int n, T alpha, const T* a
 template <class T>
 void Ger(const char* name, int m, int n, T alpha, const T* x, int incx, const T* y, int incy, T* a,
          int lda) {
-  if (m < 0) {
-    nml_error_set_int(1, m);
-    return PostKernelError(name, 2033);
-  }
-  if (n < 0) {
-    nml_error_set_int(1, n);
-    return PostKernelError(name, 2014);
-  }
-  if (lda < m || lda == 0) {
-    nml_error_set_int(1, lda);
-    nml_error_set_int(2, m);
-    return PostKernelError(name, 1020);
-  }
-  if (incx == 0) {
-    nml_error_set_int(1, incx);
-    return PostKernelError(name, 2015);
-  }
-  if (incy == 0) {
-    nml_error_set_int(1, incy);
-    return PostKernelError(name, 2016);
-  }
+  if (!MatrixVectorArgsOk(name, m, n, lda, incx, incy)) return;
   if (m == 0 || n == 0 || alpha == T(0)) return;
   long jy = Start(n, incy);
   const long kx = Start(m, incx);

@@ -8,6 +8,7 @@
 #include <cstdarg>
 #include <cstdlib>
 
+#include "numerics/further/nml_row_order.h"
 #include "numerics/nml_kernels.h"
 #include "numerics/nml_nlsq.h"
 
@@ -83,12 +84,6 @@ struct Request {
   T* uX = nullptr;
 };
 
-void PostNull(int code, const char* arg, const char* option) {
-  nml_error_set_string(1, arg);
-  nml_error_set_string(2, option);
-  nml_error_post(NML_TERMINAL, code);
-}
-
 void PostDim(int code, int m, int dim) {
   nml_error_set_int(1, m);
   nml_error_set_int(2, dim);
@@ -107,8 +102,8 @@ bool ReadRequest(int m, int n, const T* a, const T* b, nml::OptionReader& opt, R
         q->factor = Out::New;
         q->pQraux = opt.Pointer<T*>();
         q->pQr = opt.Pointer<T*>();
-        if (!q->pQraux) PostNull(104, "qraux", "NML_FACTOR");
-        if (!q->pQr) PostNull(105, "qr", "NML_FACTOR");
+        if (!q->pQraux) nml::PostNullArgument(104, "qraux", "NML_FACTOR");
+        if (!q->pQr) nml::PostNullArgument(105, "qr", "NML_FACTOR");
         break;
       case NML_QR_COL_DIM:
         q->qrCol = opt.Int();
@@ -123,48 +118,48 @@ bool ReadRequest(int m, int n, const T* a, const T* b, nml::OptionReader& opt, R
         q->factor = Out::User;
         q->qraux = opt.Pointer<T>();
         q->qr = opt.Pointer<T>();
-        if (!q->qraux) PostNull(104, "qraux", "NML_FACTOR_USER");
-        if (!q->qr) PostNull(105, "qr", "NML_FACTOR_USER");
+        if (!q->qraux) nml::PostNullArgument(104, "qraux", "NML_FACTOR_USER");
+        if (!q->qr) nml::PostNullArgument(105, "qr", "NML_FACTOR_USER");
         break;
       case NML_TOL_AND_RANK:
         q->hasRank = true;
         q->tol = static_cast<T>(opt.Real());
         q->rank = opt.Pointer<int>();
-        if (!q->rank) PostNull(104, "rank", "NML_TOL_AND_RANK");
+        if (!q->rank) nml::PostNullArgument(104, "rank", "NML_TOL_AND_RANK");
         break;
       case NML_TOL_AND_RANK_ADR: {
         q->hasRank = true;
         const T* tol = opt.Pointer<T>();
         q->rank = opt.Pointer<int>();
         if (tol) q->tol = *tol;
-        if (!tol) PostNull(104, "tol", "NML_TOL_AND_RANK_ADR");
-        if (!q->rank) PostNull(104, "rank", "NML_TOL_AND_RANK_ADR");
+        if (!tol) nml::PostNullArgument(104, "tol", "NML_TOL_AND_RANK_ADR");
+        if (!q->rank) nml::PostNullArgument(104, "rank", "NML_TOL_AND_RANK_ADR");
         break;
       }
       case NML_PIVOT:
         q->hasPivot = true;
         q->ipvt = opt.Pointer<int>();
-        if (!q->ipvt) PostNull(104, "ipvt", "NML_PIVOT");
+        if (!q->ipvt) nml::PostNullArgument(104, "ipvt", "NML_PIVOT");
         break;
       case NML_RESIDUAL:
         q->res = Out::New;
         q->pRes = opt.Pointer<T*>();
-        if (!q->pRes) PostNull(104, "res", "NML_RESIDUAL");
+        if (!q->pRes) nml::PostNullArgument(104, "res", "NML_RESIDUAL");
         break;
       case NML_RESIDUAL_USER:
         q->res = Out::User;
         q->uRes = opt.Pointer<T>();
-        if (!q->uRes) PostNull(104, "res", "NML_RESIDUAL_USER");
+        if (!q->uRes) nml::PostNullArgument(104, "res", "NML_RESIDUAL_USER");
         break;
       case NML_Q:
         q->q = Out::New;
         q->pQ = opt.Pointer<T*>();
-        if (!q->pQ) PostNull(105, "q", "NML_Q");
+        if (!q->pQ) nml::PostNullArgument(105, "q", "NML_Q");
         break;
       case NML_Q_USER:
         q->q = Out::User;
         q->uQ = opt.Pointer<T>();
-        if (!q->uQ) PostNull(105, "q", "NML_Q_USER");
+        if (!q->uQ) nml::PostNullArgument(105, "q", "NML_Q_USER");
         break;
       case NML_Q_COL_DIM:
         q->qCol = opt.Int();
@@ -172,7 +167,7 @@ bool ReadRequest(int m, int n, const T* a, const T* b, nml::OptionReader& opt, R
       case NML_RETURN_USER:
         q->returnUser = true;
         q->uX = opt.Pointer<T>();
-        if (!q->uX) PostNull(104, "x", "NML_RETURN_USER");
+        if (!q->uX) nml::PostNullArgument(104, "x", "NML_RETURN_USER");
         break;
       default:
         // The words after an unknown code cannot be read safely: the walk ends here.
@@ -209,14 +204,8 @@ bool ReadRequest(int m, int n, const T* a, const T* b, nml::OptionReader& opt, R
   return nml_error_code(0) == 0;
 }
 
-template <class T>
-void ToColumns(int rows, int cols, T* p) {
-  M1RAN_F(rows, cols, p, p);
-}
-template <class T>
-void ToRows(int rows, int cols, T* p) {
-  M1RAN_F(cols, rows, p, p);
-}
+using nml::ToColumns;
+using nml::ToRows;
 
 template <class T>
 class Solver {

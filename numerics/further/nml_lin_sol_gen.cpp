@@ -5,6 +5,7 @@
 #include <cstdarg>
 #include <cstdlib>
 
+#include "numerics/further/nml_row_order.h"
 #include "numerics/nml_kernels.h"
 
 namespace {
@@ -28,12 +29,6 @@ struct Request {
   bool wantCond = false;
   double* cond = nullptr;
 };
-
-void PostNull(int code, const char* arg, const char* option) {
-  nml_error_set_string(1, arg);
-  nml_error_set_string(2, option);
-  nml_error_post(NML_TERMINAL, code);
-}
 
 void PostDim(int n, int dim, const char* name) {
   nml_error_set_int(1, n);
@@ -107,15 +102,15 @@ bool ReadRequest(int n, const double* a, const double* b, nml::OptionReader& opt
 
   // Null output addresses would be written through: refused like the caller's arrays.
   if (q->factor == Out::User) {
-    if (!q->uPvt) PostNull(104, "ipvt", "NML_FACTOR");
-    if (!q->uFac) PostNull(105, "factor", "NML_FACTOR");
+    if (!q->uPvt) nml::PostNullArgument(104, "ipvt", "NML_FACTOR");
+    if (!q->uFac) nml::PostNullArgument(105, "factor", "NML_FACTOR");
   } else if (q->factor == Out::New && (!q->pPvt || !q->pFac)) {
-    PostNull(104, q->pPvt ? "p_factor" : "p_pvt", "NML_FACTOR");
+    nml::PostNullArgument(104, q->pPvt ? "p_factor" : "p_pvt", "NML_FACTOR");
   }
-  if (q->inverse == Out::User && !q->uInv) PostNull(104, "inva", "NML_INVERSE_USER");
-  if (q->inverse == Out::New && !q->pInv) PostNull(104, "p_inva", "NML_INVERSE");
-  if (q->returnUser && !q->uX) PostNull(104, "x", "NML_RETURN_USER");
-  if (q->wantCond && !q->cond) PostNull(104, "cond", "NML_CONDITION");
+  if (q->inverse == Out::User && !q->uInv) nml::PostNullArgument(104, "inva", "NML_INVERSE_USER");
+  if (q->inverse == Out::New && !q->pInv) nml::PostNullArgument(104, "p_inva", "NML_INVERSE");
+  if (q->returnUser && !q->uX) nml::PostNullArgument(104, "x", "NML_RETURN_USER");
+  if (q->wantCond && !q->cond) nml::PostNullArgument(104, "cond", "NML_CONDITION");
 
   // An inverse is always computed from a, also when solving from a given factor.
   const bool needA = !q->solveOnly || q->inverse != Out::None;
@@ -148,9 +143,8 @@ bool ReadRequest(int n, const double* a, const double* b, nml::OptionReader& opt
   return !Pending();
 }
 
-// Row-ordered rows x cols <-> column-ordered with leading dimension rows, in place.
-void ToColumns(int rows, int cols, double* p) { M1RAN_F(rows, cols, p, p); }
-void ToRows(int rows, int cols, double* p) { M1RAN_F(cols, rows, p, p); }
+using nml::ToColumns;
+using nml::ToRows;
 
 // Sets columns n..cols-1 of a row-ordered n-row matrix to zero.
 void ZeroPadding(int n, int cols, double* p) {

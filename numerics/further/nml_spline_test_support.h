@@ -3,9 +3,6 @@
 // the further tables).
 #pragma once
 
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -16,39 +13,11 @@ namespace splinetest {
 inline std::vector<furthertest::Case> Cases(const std::string& kind) {
   static const std::vector<furthertest::Case> all = [] {
     std::vector<furthertest::Case> out;
-    std::string line;
-    furthertest::Case c;
-    std::ifstream splines(TV_SOURCE_DIR "/numerics/further/testdata/spline_reference.txt");
-    std::ifstream special(TV_SOURCE_DIR "/numerics/further/testdata/special_reference.txt");
-    for (std::ifstream* in : {&splines, &special})
-      while (std::getline(*in, line)) {
-        if (line.empty() || line[0] == '#') continue;
-        std::istringstream s(line);
-        std::string key;
-        s >> key;
-        if (key == "case") {
-          c = furthertest::Case{};
-          s >> c.kind >> c.name;
-        } else if (key == "end") {
-          out.push_back(c);
-        } else {
-          std::size_t count = 0;
-          s >> count;
-          std::vector<double> vals(count);
-          for (auto& x : vals) {
-            std::string t;
-            s >> t;
-            x = std::strtod(t.c_str(), nullptr);
-          }
-          c.v[key] = vals;
-        }
-      }
+    furthertest::ReadCases(TV_SOURCE_DIR "/numerics/further/testdata/spline_reference.txt", &out);
+    furthertest::ReadCases(TV_SOURCE_DIR "/numerics/further/testdata/special_reference.txt", &out);
     return out;
   }();
-  std::vector<furthertest::Case> out;
-  for (const auto& c : all)
-    if (c.kind == kind) out.push_back(c);
-  return out;
+  return furthertest::OfKind(all, kind);
 }
 
 template <class T>
