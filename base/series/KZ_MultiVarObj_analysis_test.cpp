@@ -107,7 +107,7 @@ TEST(ColumnSpectrum, RowCountsFollowThePaddedLength) {
 }
 
 TEST(ColumnSpectrum, MatchesNumpyAndTheAutoregressiveModel) {
-  tv_test::Table t("base/series/testdata/analysis_spectrum.txt");
+  tv_test::Table t("base/series/testdata/analysis_power.txt");
   const int n = t.integer();
   const double dt = t.num(), t0 = t.num();
   const std::vector<double> y = t.nums(n);

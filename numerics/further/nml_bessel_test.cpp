@@ -1,5 +1,5 @@
 // Real Bessel and Kelvin functions against mpmath (tables by
-// tools/numerics_splines/gen_special_tables.py), their symmetries, continuity where the
+// tools/numerics_splines/gen_function_tables.py), their symmetries, continuity where the
 // series change, the term counts of the Chebyshev series, and the argument errors.
 #include "numerics/further/nml_bessel.h"
 

@@ -1,5 +1,5 @@
 // Incomplete gamma and beta functions against mpmath (tables by
-// tools/numerics_splines/gen_special_tables.py) and their closed forms.
+// tools/numerics_splines/gen_function_tables.py) and their closed forms.
 #include "numerics/further/nml_gamma_inc.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 // Reference tables of the spline and special-function tests, made by
-// tools/numerics_splines/gen_spline_tables.py and gen_special_tables.py (same case format as
+// tools/numerics_splines/gen_spline_tables.py and gen_function_tables.py (same case format as
 // the further tables).
 #pragma once
 
@@ -14,7 +14,7 @@ inline std::vector<furthertest::Case> Cases(const std::string& kind) {
   static const std::vector<furthertest::Case> all = [] {
     std::vector<furthertest::Case> out;
     furthertest::ReadCases(TV_SOURCE_DIR "/numerics/further/testdata/spline_reference.txt", &out);
-    furthertest::ReadCases(TV_SOURCE_DIR "/numerics/further/testdata/special_reference.txt", &out);
+    furthertest::ReadCases(TV_SOURCE_DIR "/numerics/further/testdata/function_reference.txt", &out);
     return out;
   }();
   return furthertest::OfKind(all, kind);

@@ -243,7 +243,7 @@ def ssa(f):
 def main():
     jobs = [
         (NUM, "model_functions.txt", model_functions),
-        (SER, "analysis_spectrum.txt", spectrum),
+        (SER, "analysis_power.txt", spectrum),
         (SER, "analysis_histogram.txt", histogram),
         (SER, "analysis_fits.txt", curve_fits),
         (SER, "analysis_ssa.txt", ssa),

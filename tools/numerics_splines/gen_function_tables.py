@@ -2,8 +2,8 @@
 """Reference values for the special-function tests of numerics/further (mpmath at 40 digits).
 
 Run from the repository root:
-    /usr/bin/python3 tools/numerics_splines/gen_special_tables.py
-It writes numerics/further/testdata/special_reference.txt in the case format of the further
+    /usr/bin/python3 tools/numerics_splines/gen_function_tables.py
+It writes numerics/further/testdata/function_reference.txt in the case format of the further
 tests ("case KIND NAME", "key COUNT values...", "end").
 """
 import os
@@ -12,7 +12,7 @@ import mpmath as mp
 
 mp.mp.dps = 40
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-OUT = os.path.join(ROOT, "numerics", "further", "testdata", "special_reference.txt")
+OUT = os.path.join(ROOT, "numerics", "further", "testdata", "function_reference.txt")
 
 lines = []
 
@@ -61,6 +61,6 @@ gamma_incomplete()
 bessel()
 
 with open(OUT, "w") as f:
-    f.write("# made by tools/numerics_splines/gen_special_tables.py\n")
+    f.write("# made by tools/numerics_splines/gen_function_tables.py\n")
     f.write("\n".join(lines) + "\n")
 print("wrote", OUT)
