@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "aecore/aecore_test_support.h"
+#include "aecore/waveform/Seg2TestFile.h"
 #include "aecore/waveform/AEWaveSeg2.h"
 #include "aecore/waveform/KZ_WaveData.h"
 #include "platform/ByteOrder.h"
@@ -28,41 +29,12 @@ const char* const kSample =
 const char* const kSampleDat =
     TV_SOURCE_DIR "/aecore/waveform/testdata/seg2/20130107_103041000.CET.3c.cont.0.DAT";
 
-struct Trace {
-  std::vector<std::string> strings;
-  int format = 4;
-  std::vector<std::uint8_t> data;
-  std::uint32_t samples = 0;
-};
-
-// A SEG-2 file laid out by the standard, built here independently of the writer.
-std::vector<std::uint8_t> BuildSeg2(const std::vector<std::string>& fileStrings,
-                                    const std::vector<Trace>& traces) {
-  std::vector<std::uint8_t> b(32 + 4 * traces.size(), 0);
-  le::PutU16(b.data(), 0x3A55);
-  le::PutU16(b.data() + 2, 1);
-  le::PutU16(b.data() + 4, static_cast<std::uint16_t>(4 * traces.size()));
-  le::PutU16(b.data() + 6, static_cast<std::uint16_t>(traces.size()));
-  for (const auto& s : fileStrings) Seg2_WriteString(b, s);
-  b.resize(b.size() + 2, 0);
-  for (std::size_t k = 0; k < traces.size(); ++k) {
-    const std::size_t p = b.size();
-    le::PutU32(b.data() + 32 + 4 * k, static_cast<std::uint32_t>(p));
-    b.resize(p + 32, 0);
-    for (const auto& s : traces[k].strings) Seg2_WriteString(b, s);
-    b.resize(b.size() + 2, 0);
-    le::PutU16(b.data() + p, 0x4422);
-    le::PutU16(b.data() + p + 2, static_cast<std::uint16_t>(b.size() - p));
-    le::PutU32(b.data() + p + 4, static_cast<std::uint32_t>(traces[k].data.size()));
-    le::PutU32(b.data() + p + 8, traces[k].samples);
-    b[p + 12] = static_cast<std::uint8_t>(traces[k].format);
-    b.insert(b.end(), traces[k].data.begin(), traces[k].data.end());
-  }
-  return b;
-}
+using Trace = tv_test::Seg2Trace;
+using tv_test::BuildSeg2;
 
 Trace F32Trace(std::vector<float> v, std::vector<std::string> strings = {}) {
   Trace t;
+  t.format = 4;
   t.strings = std::move(strings);
   t.samples = static_cast<std::uint32_t>(v.size());
   t.data.resize(4 * v.size());
