@@ -166,6 +166,13 @@ void Kernel::Run() {
     return;
   }
 
+  // Entries that cannot be computed (underflow of I, overflow of K) read as NaN.
+  {
+    const nml_f_complex nan = nml_c_make(nml_amach(6), nml_amach(6));
+    const int one = 1;
+    nml_c_fill(&n, &nan, I, &one);
+    if (wantK) nml_c_fill(&n, &nan, K, &one);
+  }
   int computed = 0;  // entries 1..computed written
   auto finish = [&] {
     if (computed == 0) {
@@ -235,7 +242,8 @@ void Kernel::Run() {
       val *= st.r;
       neumann *= st.r;
       dsum *= st.r;
-      for (int i = std::max(j + 1, 1); i <= n; ++i) y[i] = L1(y[i]) < st.r ? C(0.0f) : y[i] * st.r;
+      // From the current index on: its entry was stored before the scaling.
+      for (int i = std::max(j, 1); i <= n; ++i) y[i] = L1(y[i]) < st.r ? C(0.0f) : y[i] * st.r;
     }
   }
   C y0 = val;

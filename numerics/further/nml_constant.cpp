@@ -170,16 +170,14 @@ const Row* Find(const Row (&table)[N], const std::string& key) {
   return it != end && key == it->name ? it : nullptr;
 }
 
-// True when `a` equals `b` or is a prefix of it, letters compared without regard to case.
-bool KeywordMatches(const char* a, const char* b) {
-  for (; *a; ++a, ++b)
-    if (std::toupper(static_cast<unsigned char>(*a)) !=
-        std::toupper(static_cast<unsigned char>(*b)))
-      return false;
-  return true;
+// Only these texts ask for SI units: a keyword match on "SI" would take "s" (seconds) for SI
+// and return the value unconverted and unchecked.
+bool IsSI(const char* units) {
+  return std::strcmp(units, "SI") == 0 || std::strcmp(units, "si") == 0 || *units == '\0';
 }
 
-bool IsSI(const char* units) { return KeywordMatches(units, "SI"); }
+// Longest constant name (after normalisation) and unit text, and most factors of a unit text.
+constexpr std::size_t kMaxName = 51, kMaxUnits = 255, kMaxFactors = 10;
 
 float Nan() { return nml_amach(6); }
 
@@ -247,7 +245,13 @@ void l_c3nit(const char* units, int dims[5], float* factor) {
   for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   std::fill(dims, dims + 5, 0);
   *factor = 1.0f;
-  for (Factor& f : SplitFactors(text)) {
+  std::vector<Factor> factors = SplitFactors(text);
+  if (text.size() > kMaxUnits || factors.size() > kMaxFactors) {
+    nml_error_set_string(1, units);
+    nml_error_post(NML_TERMINAL, 12114);
+    return;
+  }
+  for (Factor& f : factors) {
     // A factor that is a unit's own name is taken whole, so "au" and "micron" are reachable.
     const Unit* row = Find(kUnits, f.text);
     float multiplier = 1.0f;
@@ -304,7 +308,7 @@ void l_constant(const char* name, const char* units, float* result) {
     if (*p == ' ' || *p == '_') continue;
     key += static_cast<char>(std::toupper(static_cast<unsigned char>(*p)));
   }
-  const Constant* row = Find(kConstants, key);
+  const Constant* row = key.size() <= kMaxName ? Find(kConstants, key) : nullptr;
   if (row == nullptr) {
     nml_error_set_string(1, name ? name : "");
     nml_error_post(NML_TERMINAL, 12111);

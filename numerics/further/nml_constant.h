@@ -5,7 +5,7 @@
 // integer power with "^"; a factor is a unit name, optionally with a metric prefix (one
 // letter on a two-letter factor such as "km", "deka" as "dk", or spelled out such as "kilo").
 // Names and units are case-insensitive; blanks and underscores in a constant's name are
-// ignored. Conversions check the dimensions over length, mass, time, current and
+// ignored. "SI", "si" or an empty text ask for SI units. Conversions check the dimensions over length, mass, time, current and
 // temperature; mass and weight meet through standard gravity (with a warning). Temperatures
 // convert as differences.
 #pragma once

@@ -6,10 +6,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
 
 #include "numerics/nml_test_util.h"
 
 namespace {
+
+// 256 characters, one more than a unit text may have.
+const std::string kLongUnits = "m/s" + std::string(253, ' ');
 
 class Constant : public testing::Test {
  protected:
@@ -74,6 +78,12 @@ TEST_F(Constant, WeightAndErrors) {
       {"ATM", "kilo*pascal", NML_TERMINAL, 12114, NAN},
       {"C", "m / s", NML_TERMINAL, 12114, NAN},
       {"C", "m//s", NML_TERMINAL, 12114, NAN},
+      // "s" is seconds, not SI: the dimension check applies (and the gravity bridge, which
+      // joins any two units an acceleration apart).
+      {"ELECTRONMASS", "s", NML_TERMINAL, 12112, NAN},
+      {"C", "S", NML_WARNING, 12113, 2.9979245e8 / 9.80665},
+      {"C", "m*m*m*m*m*m*m*m*m*m/m^9/s", NML_TERMINAL, 12114, NAN},  // 11 factors
+      {"C", kLongUnits.c_str(), NML_TERMINAL, 12114, NAN},
       {"an_unknown_name_far_longer_than_any_constant_in_the_table_at_all", nullptr, NML_TERMINAL,
        12111, NAN},
   };
@@ -89,18 +99,61 @@ TEST_F(Constant, WeightAndErrors) {
   }
 }
 
+// The table holds older values of the physical constants; today's (scipy.constants, CODATA
+// 2018) agree within 3e-4.
+TEST_F(Constant, CloseToTodaysValues) {
+  struct Row {
+    const char* name;
+    double today;
+  } rows[] = {{"PLANCK", 6.62607015e-34},
+              {"GRAVITY", 6.6743e-11},
+              {"BOLTZMANN", 1.380649e-23},
+              {"AVOGADRO", 6.02214076e23},
+              {"ELECTRONCHARGE", 1.602176634e-19},
+              {"ELECTRONMASS", 9.1093837015e-31},
+              {"C", 299792458.0},
+              {"GAS", 8.314462618},
+              {"HBAR", 1.054571817e-34},
+              {"PROTONMASS", 1.67262192369e-27},
+              {"RYDBERG", 10973731.568160},
+              {"STEFANBOLTZMANN", 5.670374419e-8},
+              {"FARADAY", 96485.33212},
+              {"FINESTRUCTURE", 0.0072973525693},
+              {"AMU", 1.66053906660e-27},
+              {"EULER", 0.5772156649015329},
+              {"CATALAN", 0.915965594177219},
+              {"E", 2.718281828459045}};
+  for (const Row& r : rows)
+    EXPECT_NEAR(nml_f_constant(r.name, nullptr), r.today, 3e-4 * r.today) << r.name;
+}
+
 TEST_F(Constant, UnitTexts) {
   struct Row {
     const char* units;
     int dims[5];
     double factor;
   } rows[] = {
-      {"N*m^2/kg^2", {3, -1, -2, 0, 0}, 1.0}, {"J/mole/K", {2, 1, -2, 0, -1}, 1.0},
-      {"W/K^4/m^2", {0, 1, -3, 0, -4}, 1.0},  {"ms", {0, 0, 1, 0, 0}, 1e-3},
-      {"kg", {0, 1, 0, 0, 0}, 1.0},           {"cm^3", {3, 0, 0, 0, 0}, 1e-6},
-      {"dm", {1, 0, 0, 0, 0}, 0.1},           {"nanosecond", {0, 0, 1, 0, 0}, 1e-9},
-      {"myriameter", {1, 0, 0, 0, 0}, 1e4},   {"Hz", {0, 0, -1, 0, 0}, 1.0},
+      {"N*m^2/kg^2", {3, -1, -2, 0, 0}, 1.0},
+      {"J/mole/K", {2, 1, -2, 0, -1}, 1.0},
+      {"W/K^4/m^2", {0, 1, -3, 0, -4}, 1.0},
+      {"ms", {0, 0, 1, 0, 0}, 1e-3},
+      {"kg", {0, 1, 0, 0, 0}, 1.0},
+      {"cm^3", {3, 0, 0, 0, 0}, 1e-6},
+      {"dm", {1, 0, 0, 0, 0}, 0.1},
+      {"nanosecond", {0, 0, 1, 0, 0}, 1e-9},
+      {"myriameter", {1, 0, 0, 0, 0}, 1e4},
+      {"Hz", {0, 0, -1, 0, 0}, 1.0},
       {"in", {1, 0, 0, 0, 0}, 0.0254},
+      // Factors as scipy.constants gives them (foot, inch, mile, pound, atm, bar, erg, Btu_th).
+      {"ft", {1, 0, 0, 0, 0}, 0.3048},
+      {"mile", {1, 0, 0, 0, 0}, 1609.344},
+      {"lb", {0, 1, 0, 0, 0}, 0.45359237},
+      {"atm", {-1, 1, -2, 0, 0}, 101325.0},
+      {"bar", {-1, 1, -2, 0, 0}, 1e5},
+      {"erg", {2, 1, -2, 0, 0}, 1e-7},
+      {"btu", {2, 1, -2, 0, 0}, 1054.3502644888889},
+      {"micron", {1, 0, 0, 0, 0}, 1e-6},
+      {"au", {1, 0, 0, 0, 0}, 1.496e11},
   };
   for (const Row& r : rows) {
     nmltest::FreshRuntime();

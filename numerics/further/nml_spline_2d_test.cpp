@@ -10,8 +10,10 @@
 #include <cstdlib>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
+#include "numerics/further/further_test_support.h"
 #include "numerics/nml_test_util.h"
 
 namespace {
@@ -79,6 +81,50 @@ TEST_F(Spline2d, ReproducesPolynomialAndItsDerivatives) {
             << "grid " << i << " " << j;
       }
     std::free(out);
+  }
+}
+
+// Weighted fits against the tensor design matrix solved by numpy, values and derivatives
+// against FITPACK's bisplev (tools/numerics_further/gen_spline2d_table.py).
+TEST_F(Spline2d, MatchesScipy) {
+  std::vector<furthertest::Case> cases;
+  furthertest::ReadCases(TV_SOURCE_DIR "/numerics/further/testdata/spline2d_reference.txt", &cases);
+  ASSERT_EQ(cases.size(), 2u);
+  auto floats = [](const std::vector<double>& v) { return std::vector<float>(v.begin(), v.end()); };
+  for (const auto& c : cases) {
+    nmltest::FreshRuntime();
+    std::vector<float> x = floats(c["x"]), y = floats(c["y"]), f = floats(c["f"]),
+                       wx = floats(c["wx"]), wy = floats(c["wy"]), tx = floats(c["tx"]),
+                       ty = floats(c["ty"]), px = floats(c["px"]), py = floats(c["py"]);
+    const int nx = static_cast<int>(x.size()), ny = static_cast<int>(y.size());
+    const int kx = static_cast<int>(c["order"][0]), ky = static_cast<int>(c["order"][1]);
+    const int ncx = static_cast<int>(c["ncoef"][0]), ncy = static_cast<int>(c["ncoef"][1]);
+    auto sp = Own(c.Int("given")
+                      ? nml_f_spline_2d_least_squares(
+                            nx, x.data(), ny, y.data(), f.data(), ncx, ncy, NML_ORDER, kx, ky,
+                            NML_WEIGHTS, wx.data(), wy.data(), NML_KNOTS, tx.data(), ty.data(), 0)
+                      : nml_f_spline_2d_least_squares(nx, x.data(), ny, y.data(), f.data(), ncx,
+                                                      ncy, NML_ORDER, kx, ky, NML_WEIGHTS,
+                                                      wx.data(), wy.data(), 0));
+    ASSERT_TRUE(sp) << c.name << " " << nml_error_code(1);
+    for (std::size_t i = 0; i < tx.size(); ++i) EXPECT_FLOAT_EQ(sp->knots[0][i], tx[i]) << c.name;
+    for (std::size_t i = 0; i < ty.size(); ++i) EXPECT_FLOAT_EQ(sp->knots[1][i], ty[i]) << c.name;
+    const auto& coef = c["coef"];
+    for (int i = 0; i < ncx * ncy; ++i)
+      // The normal equations in single precision square the design's condition.
+      EXPECT_NEAR(sp->coef[0][i], coef[i], 5e-4 * (1 + std::fabs(coef[i]))) << c.name << " " << i;
+    for (int dx = 0; dx <= 1; ++dx)
+      for (int dy = 0; dy <= 1; ++dy) {
+        const auto& want = c["value" + std::to_string(dx) + std::to_string(dy)];
+        std::vector<float> got(want.size());
+        nml_f_spline_2d_value(0, 0, sp.get(), NML_DERIV, dx, dy, NML_GRID_USER, 5, px.data(), 4,
+                              py.data(), got.data(), 0);
+        // Each derivative loses about a digit to the knot spacing.
+        const double tol = dx + dy == 0 ? 1e-4 : 1e-3 * (dx + dy);
+        for (std::size_t i = 0; i < want.size(); ++i)
+          EXPECT_NEAR(got[i], want[i], tol * (1 + std::fabs(want[i])))
+              << c.name << " d" << dx << dy << " " << i;
+      }
   }
 }
 
