@@ -163,8 +163,16 @@ class KZ_WaveData {
   virtual const char* GetDescription() const { return "Waveform File"; }
   virtual int RotateToRT();
   virtual int RotateToEN();
+  // Writes by the path's last three characters: TXT (channels text when a is 1, else the
+  // tab table), GSE, SAC (one file per channel into the path's folder), ACS (".sacs"),
+  // anything else SEG-2 under the path ending in "sg2". Result of the writer chosen.
+  virtual int SaveAs(const std::string& path, int a, int first, int count);
   virtual int Append(KZ_WaveData& other);
   virtual int Load(const std::string& path, int clear, std::int64_t first, std::int64_t last);
+  // Loads the next existing file of the numbered series the path belongs to (six digits
+  // before the ending), `step` numbers on; then, by mode, deletes (1) or renames the file
+  // left ("S_" 2, "X_" 3, plain number -1). The number of the first candidate, or -1.
+  virtual int StepFile(int step, int mode);
   virtual int GetEventNumber() const;
   virtual float GetSampleInterval() const;
   virtual int GetNumSamples(int channel) const;
@@ -198,6 +206,12 @@ class KZ_WaveData {
 class KZ_WaveDataAE : public KZ_WaveData {
  public:
   ~KZ_WaveDataAE() override = default;
+  // The program's event files: ".aew" (AEW01 layout) and numbered event files. Channels
+  // first..last counted from 1 (both 0: all).
+  int Load(const std::string& path, int clear, std::int64_t first, std::int64_t last) override;
+  int ReadEventFile(const std::string& path, KZ_WaveHeader& header,
+                    std::vector<std::unique_ptr<KZ_WaveTrace>>& traces, std::int64_t first,
+                    std::int64_t last);
 };
 
 class KZ_WaveDataSeg2 : public KZ_WaveDataAE {
@@ -232,6 +246,14 @@ int KZ_WriteTxtTab(const std::string& path, const KZ_WaveHeader& header,
                    const std::vector<std::unique_ptr<KZ_WaveTrace>>& traces, int first, int count);
 
 using KZ_TraceList = std::vector<std::unique_ptr<KZ_WaveTrace>>;
+
+// Event files of the program. Both append channels first..last (counted from 1; 0 and 0
+// mean all) and give the file's event number through `event` when it is not null; 0,
+// appending nothing, when the file cannot be read or its counts do not fit its length.
+int KZ_ReadAEWaveFile(const std::string& path, KZ_WaveHeader& header, KZ_TraceList& traces,
+                      int first, int last, std::int32_t* event);
+int KZ_ReadAew01File(const std::string& path, KZ_WaveHeader& header, KZ_TraceList& traces,
+                     int first, int last, std::int32_t* event);
 
 // Samples start..end-1 of every channel of a long recording. The file name decides the
 // kind: "saq" raw segmented files (KZ_ReadRawBlock, "tdms" among them), "any" paired
