@@ -399,3 +399,38 @@ TEST(SaveAs, TheExtensionChoosesTheWriter) {
   EXPECT_TRUE(w.SaveAs(dir + "/x.gse", 0, 0, 0));
   EXPECT_TRUE(fs::exists(dir + "/201301071030.GSE"));
 }
+
+// ---------------------------------------------------------------- damaged input
+
+TEST(AEEventFile, EveryTruncationAndCorruptedHeaderByteIsRefusedOrReadConsistently) {
+  const std::string dir = TmpDir("ae_event_damage");
+  AEFileSpec old;
+  old.oldLayout = true;
+  old.odd = true;
+  old.magic = "AEWAVE0";
+  const std::vector<std::pair<std::string, std::vector<std::uint8_t>>> files = {
+      {"v5.wav", AEFile(AEFileSpec{})}, {"old.wav", AEFile(old)}, {"e.aew", AewSpec{}.Build()}};
+  auto check = [&](const std::string& name, const std::vector<std::uint8_t>& bytes) {
+    const std::string path = dir + "/" + name;
+    WriteBytes(path, bytes);
+    KZ_WaveDataAE w;
+    const int r = Load(w, path);
+    // Refused: nothing appended. Read: the header counts what was appended.
+    EXPECT_EQ(r == 0 ? 0 : w.Count(), w.m_header.nChannels) << name << " " << bytes.size();
+    if (r == 0) {
+      EXPECT_EQ(0, w.Count()) << name << " " << bytes.size();
+    }
+    for (int i = 0; i < w.Count(); ++i)
+      EXPECT_LE(2 * w.GetTrace(i)->m_n, static_cast<int>(bytes.size()));
+  };
+  for (const auto& [name, bytes] : files) {
+    for (std::size_t cut = 0; cut < bytes.size(); ++cut)
+      check(name, {bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(cut)});
+    for (std::size_t at = 0; at < 120 && at < bytes.size(); ++at)
+      for (std::uint8_t v : {0x00, 0x7F, 0x80, 0xFF}) {
+        std::vector<std::uint8_t> b = bytes;
+        b[at] = v;
+        check(name, b);
+      }
+  }
+}

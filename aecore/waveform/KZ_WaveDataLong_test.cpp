@@ -314,3 +314,40 @@ TEST(AnyWindow, WithoutTriggerKeepsTheLastWindowAndRefusesBadRanges) {
   EXPECT_EQ(0, KZ_ReadAnyWindow(dir + "/solo_A.dat", missingPartner.h, missingPartner.t, 0, 100));
   EXPECT_TRUE(missingPartner.t.empty());
 }
+
+// ---------------------------------------------------------------- damaged input
+
+TEST(LongRange, TruncatedOrCorruptedFilesAppendNothingWhenRefused) {
+  const std::string dir = TmpDir("long_range_damage");
+  WriteDescription(dir + "/rec.sg2", 2, "0 0");
+  struct File {
+    std::string name;
+    std::vector<std::uint8_t> bytes;
+    std::int64_t start, end;
+  };
+  const File files[] = {
+      {"rec.lng", LongRecord(2, 300), 100, 150},
+      {"saq_chn2_seg100.bin", RawFile(2, 2, 100, 3, Tag), 100, 150},
+      {"saq_tdms_bit24_chn3_seg64.tdms", TdmsFile(4, 3, 200, 5, Tag), 10, 60},
+      {"any_x.dat", AnyFile(7000, [](int, int) { return 0; }), 0, 100},
+  };
+  for (const File& f : files) {
+    const std::size_t step = std::max<std::size_t>(1, f.bytes.size() / 200);
+    for (std::size_t cut = 0; cut <= f.bytes.size(); cut += step) {
+      for (int corrupt : {0, 1}) {
+        std::vector<std::uint8_t> b(f.bytes.begin(),
+                                    f.bytes.begin() + static_cast<std::ptrdiff_t>(cut));
+        if (corrupt && !b.empty()) b[(cut * 7919) % std::min<std::size_t>(b.size(), 40)] ^= 0xA5;
+        WriteBytes(dir + "/" + f.name, b);
+        Reading r;
+        const int got = KZ_WaveData_ReadLongRange(dir + "/" + f.name, r.h, r.t, f.start, f.end);
+        if (got == 0) {
+          EXPECT_TRUE(r.t.empty()) << f.name << " " << cut;
+        }
+        EXPECT_EQ(static_cast<int>(r.t.size()), r.h.nChannels) << f.name << " " << cut;
+        for (const auto& t : r.t)
+          EXPECT_LE(t->m_n, static_cast<int>(t->m_pData.size())) << f.name << " " << cut;
+      }
+    }
+  }
+}
