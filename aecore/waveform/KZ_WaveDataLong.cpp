@@ -3,6 +3,7 @@
 // 16-channel window files. Every range is checked against the file before anything is
 // appended, so a request outside the recording leaves the caller's traces as they were.
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 
@@ -28,6 +29,23 @@ bool NameHas(const std::string& path, const char* key) {
 // Reads exactly `bytes` at `offset`; false when the file does not hold them.
 bool ReadAt(plat::File& f, long long offset, std::uint8_t* dst, std::size_t bytes) {
   return f.Seek(offset, SEEK_SET) && f.Read(dst, bytes) == bytes;
+}
+
+// `count` 16-bit little-endian samples at `offset` into the trace, through `scratch`
+// (count values, shared by the channels of one call). The conversion is a plain loop
+// over 16-bit values so that it vectorises: long ranges are read over and over.
+bool ReadChannel(plat::File& f, long long offset, KZ_WaveTrace& t, std::int64_t count,
+                 std::int16_t* scratch) {
+  const std::size_t n = static_cast<std::size_t>(count);
+  if (!f.Seek(offset, SEEK_SET) || f.Read(scratch, 2 * n) != 2 * n) return false;
+  if constexpr (std::endian::native != std::endian::little)
+    for (std::size_t j = 0; j < n; ++j) scratch[j] = le::GetI16(scratch + j);
+  float* x = t.m_pData.data();
+  std::size_t j = 0;
+  for (; j + 16 <= n; j += 16)  // fixed blocks: the compiler converts each block at once
+    for (std::size_t k = 0; k < 16; ++k) x[j + k] = scratch[j + k];
+  for (; j < n; ++j) x[j] = scratch[j];
+  return true;
 }
 
 void ResetForRaw(KZ_WaveHeader& h) {
@@ -160,15 +178,7 @@ int KZ_WaveData_ReadLongRange(const std::string& path, KZ_WaveHeader& header, KZ
   const std::int64_t block = start / count;
   // The range must also end inside its channel: past it lie the next channel's samples.
   if (block >= blocks || (start + count) * 2 > perChannel) return 0;
-  std::vector<std::vector<std::uint8_t>> raw(channels);
-  for (std::size_t i = 0; i < channels; ++i) {
-    raw[i].resize(static_cast<std::size_t>(count) * 2);
-    if (!ReadAt(f, static_cast<long long>(i) * perChannel + 2 * start, raw[i].data(),
-                raw[i].size()))
-      return 0;
-  }
-  f.Close();
-
+  const std::unique_ptr<std::int16_t[]> scratch(new std::int16_t[count]);
   if (fresh) {
     KZ_TraceList made;
     for (const auto& src : d.m_traces) {
@@ -205,12 +215,24 @@ int KZ_WaveData_ReadLongRange(const std::string& path, KZ_WaveHeader& header, KZ
       t->m_pStation = src->m_pStation;
       made.push_back(std::move(t));
     }
+    for (std::size_t i = 0; i < channels; ++i)
+      if (!ReadChannel(f, static_cast<long long>(i) * perChannel + 2 * start, *made[i], count,
+                       scratch.get()))
+        return 0;
     header = d.m_header;
     for (auto& t : made) traces.push_back(std::move(t));
   } else {
-    for (auto& t : traces)
-      if (t->m_n != count && !t->Resize(static_cast<int>(count))) return 0;
+    // The range lies inside the record (checked above): only a failing disk leaves the
+    // traces partly refilled.
+    for (std::size_t i = 0; i < channels; ++i) {
+      KZ_WaveTrace& t = *traces[i];
+      if (t.m_n != count && !t.Resize(static_cast<int>(count))) return 0;
+      if (!ReadChannel(f, static_cast<long long>(i) * perChannel + 2 * start, t, count,
+                       scratch.get()))
+        return 0;
+    }
   }
+  f.Close();
 
   KZ_CopyText(header.szComments, plat::Format("%lld / %lld from %s", static_cast<long long>(block),
                                               static_cast<long long>(blocks), path.c_str())
@@ -223,11 +245,6 @@ int KZ_WaveData_ReadLongRange(const std::string& path, KZ_WaveHeader& header, KZ
   header.nStartUsec =
       static_cast<std::int32_t>(T - static_cast<std::int64_t>(header.nStartSec) * 1000000);
   header.nFirstSample = start;
-  const std::size_t base = traces.size() - channels;
-  for (std::size_t i = 0; i < channels; ++i) {
-    float* x = traces[base + i]->m_pData.data();
-    for (std::int64_t j = 0; j < count; ++j) x[j] = le::GetI16(raw[i].data() + 2 * j);
-  }
   return 1;
 }
 
