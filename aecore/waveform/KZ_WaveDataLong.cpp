@@ -6,6 +6,7 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <new>
 
 #include "aecore/waveform/KZ_WaveData.h"
 #include "base/types/KZ_TextParse.h"
@@ -45,6 +46,17 @@ bool ReadChannel(plat::File& f, long long offset, KZ_WaveTrace& t, std::int64_t 
   for (; j + 16 <= n; j += 16)  // fixed blocks: the compiler converts each block at once
     for (std::size_t k = 0; k < 16; ++k) x[j + k] = scratch[j + k];
   for (; j < n; ++j) x[j] = scratch[j];
+  return true;
+}
+
+// A zeroed buffer of `bytes`; false when there is no memory for it (the layout keys of a
+// file name can ask for a great deal).
+bool Allocate(std::vector<std::uint8_t>& v, std::size_t bytes) {
+  try {
+    v.assign(bytes, 0);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
   return true;
 }
 
@@ -178,7 +190,8 @@ int KZ_WaveData_ReadLongRange(const std::string& path, KZ_WaveHeader& header, KZ
   const std::int64_t block = start / count;
   // The range must also end inside its channel: past it lie the next channel's samples.
   if (block >= blocks || (start + count) * 2 > perChannel) return 0;
-  const std::unique_ptr<std::int16_t[]> scratch(new std::int16_t[count]);
+  const std::unique_ptr<std::int16_t[]> scratch(new (std::nothrow) std::int16_t[count]);
+  if (!scratch) return 0;
   if (fresh) {
     KZ_TraceList made;
     for (const auto& src : d.m_traces) {
@@ -262,7 +275,9 @@ int KZ_ReadRawBlock(const std::string& path, KZ_WaveHeader& header, KZ_TraceList
   // The traces hold one segment, and a segment's channels lie one after the other: a
   // range must start at a segment and stay within it.
   if (start < 0 || start + count >= perChannel || count > l.seg || start % l.seg != 0) return 0;
-  std::vector<std::uint8_t> raw(static_cast<std::size_t>(l.seg) * l.channels * b);
+  if (start + l.seg > perChannel) return 0;  // the segment itself must be in the file
+  std::vector<std::uint8_t> raw;
+  if (!Allocate(raw, static_cast<std::size_t>(l.seg) * l.channels * b)) return 0;
   if (!ReadAt(f, start * l.channels * b, raw.data(), raw.size())) return 0;
   f.Close();
   KZ_TraceList made;
@@ -303,16 +318,16 @@ int KZ_ReadTdmsBlock(const std::string& path, KZ_WaveHeader& header, KZ_TraceLis
   // Frames after the range up to a whole segment are read when the file holds them.
   const long long frames = std::min<long long>(l.seg, perChannel - start);
   const std::size_t frameBytes = static_cast<std::size_t>(l.channels) * b;
-  std::vector<std::uint8_t> raw(static_cast<std::size_t>(l.seg) * frameBytes, 0);
-  if (!ReadAt(f, dataStart + start * static_cast<long long>(frameBytes), raw.data(),
-              static_cast<std::size_t>(frames) * frameBytes))
+  std::vector<std::uint8_t> raw;
+  if (!Allocate(raw, static_cast<std::size_t>(frames) * frameBytes)) return 0;
+  if (!ReadAt(f, dataStart + start * static_cast<long long>(frameBytes), raw.data(), raw.size()))
     return 0;
   f.Close();
   KZ_TraceList made;
   for (int c = 0; c < l.channels; ++c) {
     auto t = RawTrace(l.seg, c, l.bits, static_cast<int>(count));
     if (!t) return 0;
-    for (int j = 0; j < l.seg; ++j)
+    for (long long j = 0; j < frames; ++j)
       t->m_pData[j] = RawSample(raw.data() + j * frameBytes + static_cast<std::size_t>(c) * b, b);
     made.push_back(std::move(t));
   }

@@ -214,6 +214,12 @@ TEST(RawBlock, RefusesRangesTheSegmentsDoNotHold) {
     EXPECT_EQ(0, KZ_ReadRawBlock(path, r.h, r.t, c.start, c.end)) << c.start << ".." << c.end;
     EXPECT_TRUE(r.t.empty());
   }
+  // A name asking for segments far longer than the file.
+  const std::string huge = dir + "/saq_chn2_seg100000000.bin";
+  WriteBytes(huge, RawFile(2, 2, 100, 3, Tag));
+  Reading none;
+  EXPECT_EQ(0, KZ_ReadRawBlock(huge, none.h, none.t, 0, 50));
+  EXPECT_TRUE(none.t.empty());
   Reading r;
   ASSERT_EQ(1, KZ_ReadRawBlock(path, r.h, r.t, 100, 100));  // empty range: one segment
   EXPECT_EQ(100, r.t[0]->m_n);
