@@ -9,7 +9,7 @@ packages=(
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   # libraries
-  qt6-base-dev qt6-multimedia-dev libgl1-mesa-dev libglu1-mesa-dev
+  qt6-base-dev qt6-multimedia-dev libqt6opengl6-dev libgl1-mesa-dev libglu1-mesa-dev
   zlib1g-dev libcurl4-openssl-dev libgeotiff-dev
   # fonts metric-compatible with the ones the pictures name, and a display for GUI tests
   fonts-liberation2 xvfb xauth
