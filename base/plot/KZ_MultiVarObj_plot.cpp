@@ -98,6 +98,16 @@ void MakeAllPlotValues(KZ_MultiVarObj& t) {
 int ColumnsInUse(const KZ_MultiVarObj& t) {
   return std::min(t.m_nColumns, static_cast<int>(t.m_Columns.size()));
 }
+
+// The row filter of every row a drawing may visit, evaluated once instead of once per
+// column (the filter looks at every column of the row).
+std::vector<char> RowFilter(const KZ_MultiVarObj& t) {
+  int rows = 0;
+  for (int c = 0; c < ColumnsInUse(t); ++c) rows = std::max(rows, t.m_Columns[c].m_nCount);
+  std::vector<char> ok(static_cast<std::size_t>(rows));
+  for (int i = 0; i < rows; ++i) ok[i] = t.IsRowInRange(i) ? 1 : 0;
+  return ok;
+}
 }  // namespace
 
 void KZ_MultiVarObj::DrawXY(plat::CDC* dc, int x, int y, int w, int h, char grid) {
@@ -195,6 +205,7 @@ void KZ_MultiVarObj::DrawXYCurves(plat::CDC* dc, int x, int y, int w, int h, cha
   }
   KZ_Pal1C rainbow;
   rainbow.SetRange(0.0, X0.m_nCount, 0.0, 360.0, 3);
+  const std::vector<char> rowOk = RowFilter(*this);
   const int s = static_cast<int>(m_fSizeScale);
 
   // What each drawn Y column used, for the iso-Z lines.
@@ -274,7 +285,7 @@ void KZ_MultiVarObj::DrawXYCurves(plat::CDC* dc, int x, int y, int w, int h, cha
       if (xi < xlo || xi > xhi) continue;
       if (zc && (i >= zc->m_nCount || PlotValue(*zc, i) < zmin || PlotValue(*zc, i) > zmax))
         continue;
-      if (!IsRowInRange(i)) continue;
+      if (!rowOk[i]) continue;
       const double yi = PlotValue(Y, i);
       const int px = PX(xi), py = PY(std::max(yi, lower));
       if (style & 1) {
@@ -404,6 +415,7 @@ void KZ_MultiVarObj::DrawProfiles(plat::CDC* dc, int x, int y, int w, int h, cha
   KZ_DrawAxisY(dc, x + w, y0, h, -1, static_cast<float>(ymin), static_cast<float>(ymax), 10,
                yLabel.c_str(), 0);
 
+  const std::vector<char> rowOk = RowFilter(*this);
   struct Drawn {
     int xc, yc;
     double xmin, sx;
@@ -464,7 +476,7 @@ void KZ_MultiVarObj::DrawProfiles(plat::CDC* dc, int x, int y, int w, int h, cha
       const double yi = Sample(Y, i);
       if (yi < ylo || yi > yhi) continue;
       if (zc && (i >= zc->m_nCount || Sample(*zc, i) < zmin || Sample(*zc, i) > zmax)) continue;
-      if (!IsRowInRange(i)) continue;
+      if (!rowOk[i]) continue;
       const double xi = Sample(X, i);
       const int px = PX(std::min(xi, xmax)), py = PY(yi);
       if (style & 1) {
