@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -153,6 +154,70 @@ TEST(TableXYPlot, CurveCases) {
     plat::RecordingDc dc;
     t.DrawXY(&dc, X, Y, W, H, 1);
     EXPECT_EQ(dc.OpsOf(DcOpKind::Ellipse)[0]->state.pen.Width(), 0);
+  }
+}
+
+// Vertical strokes drawn in the columns' colour (the axes draw black), as (x, y0, y1).
+std::vector<std::array<int, 3>> ColumnStrokes(const plat::RecordingDc& dc) {
+  std::vector<std::array<int, 3>> out;
+  for (const auto* op : dc.OpsOf(DcOpKind::LineTo))
+    if (op->state.pen.Color() == RGB(0, 0, 200))
+      out.push_back({op->points[0].x, op->points[0].y, op->points[1].y});
+  return out;
+}
+
+TEST(TableXYPlot, BarsAndErrorBars) {
+  const int sy = H / 10;  // Y ranges 0..10 below
+  {
+    SCOPED_TRACE("bars between the midpoints, the outer ones mirrored");
+    KZ_MultiVarObj t;
+    Fill(t, {{"x", "m", 1, {1, 2, 3}, 0, 4}, {"y", "m", 2, {2, 4, 6}, 0, 10, 4}});
+    plat::RecordingDc dc;
+    t.DrawXY(&dc, X, Y, W, H, 1);
+    auto bars = dc.OpsOf(DcOpKind::Rectangle);
+    ASSERT_EQ(bars.size(), 3u);
+    const int edges[] = {1250, 3750, 6250, 8750};  // x 0.5, 1.5, 2.5, 3.5
+    for (int i = 0; i < 3; ++i) {
+      EXPECT_EQ(bars[i]->rect.left, X + edges[i]);
+      EXPECT_EQ(bars[i]->rect.right, X + edges[i + 1]);
+      EXPECT_EQ(bars[i]->rect.top, Y0);
+      EXPECT_EQ(bars[i]->rect.bottom, Y0 + (2 + 2 * i) * sy);
+    }
+  }
+  {
+    SCOPED_TRACE("half-widths: values in the column before, 'mi' in the column after");
+    KZ_MultiVarObj t;
+    Fill(t, {{"x", "m", 1, {0, 1, 2}, 0, 2},
+             {"val", "m", 0, {2, 4, 12}},
+             {"err", "m", 2, {1, 1, 1}, 0, 10, 8},
+             {"min", "m", 0, {0, 0, 1}}});
+    plat::RecordingDc dc;
+    t.DrawXY(&dc, X, Y, W, H, 1);
+    const auto strokes = ColumnStrokes(dc);
+    ASSERT_EQ(strokes.size(), 2u);  // the value 12 lies outside the range
+    EXPECT_EQ(strokes[0], (std::array<int, 3>{X, Y0 + 1 * sy, Y0 + 3 * sy}));
+    EXPECT_EQ(strokes[1], (std::array<int, 3>{X + W / 2, Y0 + 3 * sy, Y0 + 5 * sy}));
+  }
+  {
+    SCOPED_TRACE("bounds in the two columns after; bounds beyond the range are left out");
+    KZ_MultiVarObj t;
+    Fill(t, {{"x", "m", 1, {0, 1, 2}, 0, 2},
+             {"y", "m", 2, {5, 5, 5}, 0, 10, 8},
+             {"low", "m", 0, {4, -1, 3}},
+             {"high", "m", 0, {6, 7, 11}}});
+    plat::RecordingDc dc;
+    t.DrawXY(&dc, X, Y, W, H, 1);
+    const auto strokes = ColumnStrokes(dc);
+    ASSERT_EQ(strokes.size(), 1u);
+    EXPECT_EQ(strokes[0], (std::array<int, 3>{X, Y0 + 4 * sy, Y0 + 6 * sy}));
+  }
+  {
+    SCOPED_TRACE("error bars at the table's edge: none");
+    KZ_MultiVarObj t;
+    Fill(t, {{"x", "m", 1, {0, 1, 2}, 0, 2}, {"y", "m", 2, {5, 5, 5}, 0, 10, 8}});
+    plat::RecordingDc dc;
+    t.DrawXY(&dc, X, Y, W, H, 1);
+    EXPECT_TRUE(ColumnStrokes(dc).empty());
   }
 }
 
@@ -422,6 +487,27 @@ TEST(TablePolarPlot, OnlyPureYColumnsAreDrawnAndFitsOverlay) {
   EXPECT_EQ(lines[1]->state.pen.Color(), RGB(255, 0, 0));
   EXPECT_EQ(lines[1]->state.pen.Width(), 50);
   EXPECT_EQ(lines[1]->points.size(), 181u);  // closed
+}
+
+TEST(TablePolarPlot, SineFitFollowsTheModelInCompassAngles) {
+  // A fit y = 2 sin(azimuth + 30 deg) + 5 over compass azimuths: every point of the
+  // drawn curve lies at the model's radius for its own compass direction.
+  KZ_MultiVarObj t;
+  Fill(t, {{"Az", "deg", 1, {0, 120, 240}}, {"v", "km/s", 2, {4, 6, 5}, 0, 10, 1}});
+  t.m_nHeaders = 2;
+  t.m_strHeader[1] = "Fitting(iX=0, iY=1): y=2.0000*sin(x + 30.0000) + 5.0000";
+  plat::RecordingDc dc;
+  t.DrawPolar(&dc, X, Y, W, H);
+  auto lines = dc.OpsOf(DcOpKind::Polyline);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0]->state.pen.Width(), 30);
+  EXPECT_EQ(lines[0]->points.size(), 181u);
+  const int cx = X + 5000, cy = Y - 5000;
+  for (POINT p : lines[0]->points) {
+    const double azimuth = std::atan2(p.x - cx, p.y - cy);
+    const double model = (2 * std::sin(azimuth + 30 * kPi / 180) + 5) * 500;  // 5000 / range 10
+    EXPECT_NEAR(std::hypot(p.x - cx, p.y - cy), model, 2.0) << p.x << "," << p.y;
+  }
 }
 
 TEST(TableRose, Cases) {
