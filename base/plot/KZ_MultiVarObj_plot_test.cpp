@@ -221,6 +221,33 @@ TEST(TableXYPlot, BarsAndErrorBars) {
   }
 }
 
+TEST(TableXYPlot, ZColumnFiltersRowsSizesSymbolsAndDrawsIsoLines) {
+  KZ_MultiVarObj t;
+  Fill(t, {{"x", "m", 1, {0, 1, 2, 3}},
+           {"up", "m", 2, {1, 2, 3, 4}, 0, 0, 1},
+           {"down", "m", 2, {4, 3, 2, 1}, 0, 0, 1},
+           {"z", "MPa", 4, {0, 0.5, 1.0, 2.0}, 0, 1}});
+  plat::RecordingDc dc;
+  t.DrawXY(&dc, X, Y, W, H, 1);
+  auto symbols = dc.OpsOf(DcOpKind::Ellipse);
+  ASSERT_EQ(symbols.size(), 6u);  // z = 2 lies above the Z range
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(symbols[i]->rect.right - symbols[i]->rect.left, 2 * 25 * i);
+  // Ten levels, one point per Y column: z rises linearly with x, so the level z = 0.1 L
+  // is reached at x = 0.2 L, where "up" is 1 + x and "down" 4 - x (both ranges 1..4).
+  auto iso = dc.OpsOf(DcOpKind::Polyline);
+  ASSERT_EQ(iso.size(), 10u);
+  for (int L = 1; L <= 10; ++L) {
+    const auto& p = iso[L - 1]->points;
+    ASSERT_EQ(p.size(), 2u);
+    const double x = 0.2 * L;
+    EXPECT_NEAR(p[0].x, X + x * W / 3, 1.5) << L;
+    EXPECT_NEAR(p[0].y, Y0 + x * H / 3, 1.5) << L;
+    EXPECT_NEAR(p[1].x, X + x * W / 3, 1.5) << L;
+    EXPECT_NEAR(p[1].y, Y0 + (3 - x) * H / 3, 1.5) << L;
+    EXPECT_EQ(iso[L - 1]->state.pen.Width(), 30);
+  }
+}
+
 TEST(TableXYPlot, CalendarAxisNeedsATimeTitleAndAStartLine) {
   struct Case {
     const char* title;
