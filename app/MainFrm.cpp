@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "app/DlgOper.h"
 #include "app/GridViewData.h"
 #include "app/TremviaApp.h"
 #include "app/TremviaDocument.h"
@@ -172,8 +173,16 @@ void CMainFrame::ShowDataSheet() {
 }
 
 void CMainFrame::OnWorkingSheet() {
-  // The working-sheet dialog comes with the working sheet; until then there is nothing
-  // to show.
+  if (!m_pDlgOper) {
+    auto dlg = std::make_unique<CDlgOper>();
+    if (!dlg->Create()) return;
+    m_pDlgOper = std::move(dlg);
+    // The tabs are laid out once; later uses show the same cells again.
+    m_pDlgOper->m_Grid.BuildAllSheets();
+  }
+  m_pDlgOper->update();
+  m_pDlgOper->showNormal();
+  m_pDlgOper->raise();
 }
 
 void CMainFrame::OnUpdateWorkingSheet(plat::CCmdUI* pCmdUI) { pCmdUI->Enable(GetDoc() != nullptr); }
