@@ -278,6 +278,16 @@ TEST(WorkingSheet, RealTypingAndPastingReachTheOptionBlock) {
   for (int i = 0; i < 5; ++i) QApplication::processEvents();
   EXPECT_EQ(use.Text(2, 1), "Ns=6");
   EXPECT_EQ(h.m_nMinArrivals, 6);
+  // A key typed on the cell opens the editor and is the edit's first character.
+  g.GotoCell(2, 1);
+  QTest::keyClick(cells, 'N');
+  for (int i = 0; i < 5; ++i) QApplication::processEvents();
+  ASSERT_TRUE(g.m_editInProgress);
+  QTest::keyClicks(editor, "s=7");
+  QTest::keyClick(editor, Qt::Key_Return);
+  for (int i = 0; i < 5; ++i) QApplication::processEvents();
+  EXPECT_EQ(use.Text(2, 1), "Ns=7");
+  EXPECT_EQ(h.m_nMinArrivals, 7);
 
   // Pasting over a handled cell stores the first number of what was pasted.
   g.GotoCell(2, 1);
