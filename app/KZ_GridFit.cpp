@@ -300,7 +300,7 @@ void KZ_GridFit::SetOptionRow(long row, const char* title, const char* list, int
   const std::string current = OptionLine(list, selected);
   if (notes) {
     SetCellText(0, row, OrEmpty(title));
-    SetCellAlignment(0, row, SG_ALIGN_RIGHT | SG_ALIGN_VCENTER);
+    SetCellAlignment(0, row, SG_ALIGN_VCENTER);
     SetEditFlag(0, row, 0);
     if (Has(title, "=.") || Has(title, "..")) SetButtonCell(0, row, nullptr);
     SetOptionCell(1, row, list, current.c_str());
@@ -317,7 +317,6 @@ void KZ_GridFit::SetOptionRow(long row, const char* title, const char* list, int
   int optionCol = 1;
   if (title && *title) {
     SetCellText(0, row, title);
-    SetCellAlignment(0, row, SG_ALIGN_RIGHT | SG_ALIGN_VCENTER);
     SetEditFlag(0, row, 0);
     JoinCells(1, row, 2, row);
   } else {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <tuple>
@@ -352,6 +353,20 @@ TEST(KZ_GridFit, RowOperationsLayOutTypesJoinsColoursAndFlags) {
   EXPECT_EQ(s.Text(3, 14), "n=-4");
   g.SetFloat(3, 15, "x=%.2f", 1.5f);
   EXPECT_EQ(s.Text(3, 15), "x=1.50");
+}
+
+TEST(KZ_GridFit, RowNumbersStayInTheSideHeading) {
+  Sheet s;
+  s.grid.SetCellText(1, 2, "text");
+  SGHeadlessPort* cells = s.system.PortOf(*s.grid.m_CUGGrid);
+  SGHeadlessPort* side = s.system.PortOf(*s.grid.m_CUGSideHdg);
+  cells->ClearRecord();
+  side->ClearRecord();
+  s.grid.RedrawAll();
+  // The empty cells of column 0 show nothing of the numbers left of them.
+  EXPECT_EQ(cells->Texts(), std::vector<std::string>{"text"});
+  const std::vector<std::string> numbers = side->Texts();
+  EXPECT_NE(std::find(numbers.begin(), numbers.end(), "3"), numbers.end());
 }
 
 TEST(KZ_GridFit, HeadingClicksOpenHelpAndButtonsFlash) {

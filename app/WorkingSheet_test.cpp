@@ -151,7 +151,10 @@ TEST(WorkingSheet, AParameterFileAloneLeavesTheDrawingTabEmptyAndTheDialogIsMade
   ASSERT_EQ(tabs.GetTabCount(), 6);
   const char* labels[] = {"Draw Opt.", "File", "VM, reLoc", "Mec", "T-M", "AE DP"};
   for (int i = 0; i < 6; ++i) EXPECT_EQ(tabs.m_tabLabels[i], labels[i]);
-  // The grid fills the client area.
+  // The grid fills the client area, also after the dialog is resized.
+  EXPECT_EQ(SGWidgetOf(g)->geometry(), dlg->rect());
+  dlg->resize(dlg->width() + 120, dlg->height() + 80);
+  QApplication::processEvents();
   EXPECT_EQ(SGWidgetOf(g)->geometry(), dlg->rect());
   // Sheet 0 is current, laid out but without rows of options.
   EXPECT_EQ(g.GetCurrentSheet(), 0);
@@ -190,6 +193,10 @@ TEST(WorkingSheet, DrawOptShowsTheOpenExperimentsOptions) {
   EXPECT_FALSE(g.IsCellEditable(2, 2));  // "-"
   EXPECT_FALSE(g.IsCellEditable(1, 3));
   EXPECT_FALSE(g.IsCellEditable(4, 1));
+  // The tab as the user sees it, kept beside the test's other files.
+  use.Dialog()->resize(900, 560);
+  QApplication::processEvents();
+  use.Dialog()->grab().save(QString(TV_TEST_TMPDIR) + "/working-sheet-draw-opt.png");
 }
 
 TEST(WorkingSheet, EditedOptionCellsAreWrittenAtOnce) {
