@@ -336,12 +336,21 @@ TEST(WorkingSheet, RedrawReadsEveryDrawingOptionFromItsCell) {
       {2, 13, "0"},
       {0, 14, "0"},
       {2, 14, "1"},
-      {0, 15, "0"},
       {2, 15, "D=0.5 m^2/s"},
       {0, 16, "0"},
       {1, 1, "F=01"},  // read only when typed, never by "Redraw.."
   };
   for (const Cell& c : cells) g.SetCellText(c.col, c.row, c.text);
+  // "Diffusive front" unticked by a click on its box.
+  CDlgOper* dlg = use.Dialog();
+  dlg->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(dlg));
+  ASSERT_EQ(use.Text(0, 15), "1");
+  RECT box{};
+  g.GetCellRect(0, 15, &box);
+  QTest::mouseClick(SGWidgetOf(*g.m_CUGGrid), Qt::LeftButton, Qt::NoModifier,
+                    QPoint(box.left + 9, (box.top + box.bottom) / 2));
+  EXPECT_EQ(g.GetCellNumber(0, 15), 0.0);
   use.PressRedraw();
   EXPECT_EQ(h.m_fSampleScale, 2.5f);
   EXPECT_EQ(h.m_fHypoScale, 44.0f);
