@@ -174,7 +174,9 @@ void CMainFrame::ShowDataSheet() {
 
 void CMainFrame::OnWorkingSheet() {
   if (!m_pDlgOper) {
-    auto dlg = std::make_unique<CDlgOper>();
+    // Owned by the frame's window, as a dialog made without a parent is by the main
+    // window: it stays above it and does not keep the program running once it closes.
+    auto dlg = std::make_unique<CDlgOper>(this);
     if (!dlg->Create()) return;
     m_pDlgOper = std::move(dlg);
     // The tabs are laid out once; later uses show the same cells again.
