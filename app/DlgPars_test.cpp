@@ -94,6 +94,8 @@ TEST(DlgPars, TheTimeCorrectionLayoutHasFourRows) {
     EXPECT_EQ(RowTexts(g, 3), (V{"Reset..", "Help..", "Stop..", " ", " "}));
     EXPECT_TRUE(g.IsCellEditable(1, 1));
     EXPECT_FALSE(g.IsCellEditable(2, 1));
+    // The dialog as the user sees it, kept beside the test's other files.
+    d.grab().save(QString(TV_TEST_TMPDIR) + "/parameters-time-correction.png");
   });
 }
 

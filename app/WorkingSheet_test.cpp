@@ -162,6 +162,17 @@ TEST(WorkingSheet, AParameterFileAloneLeavesTheDrawingTabEmptyAndTheDialogIsMade
   EXPECT_EQ(g.GetColumnWidth(1), 100);
   for (long r = 0; r < 17; ++r) EXPECT_EQ(use.Text(0, r), "") << r;
 
+  // A click on a sheet tab shows that sheet.
+  QWidget* tabWidget = SGWidgetOf(*g.m_CUGTab);
+  int x = 0;
+  while (x < tabWidget->width() && tabs.HitTab(x) != CGridFun::kMec) ++x;
+  ASSERT_LT(x, tabWidget->width());
+  QTest::mouseClick(tabWidget, Qt::LeftButton, Qt::NoModifier,
+                    QPoint(x + 2, tabWidget->height() / 2));
+  EXPECT_EQ(g.GetCurrentSheet(), CGridFun::kMec);
+  EXPECT_EQ(g.GetRowCount(), 40);
+  g.OnSheetTabClicked(CGridFun::kDrawOpt);
+
   // Closing hides it; the next use shows the same dialog with the same cells.
   g.SetCellText(1, 30, "kept");
   dlg->close();
