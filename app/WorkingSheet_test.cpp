@@ -420,7 +420,14 @@ TEST(WorkingSheet, ListChoicesSetThePlotTypeAndRelabelTheRange) {
   EXPECT_EQ(h.m_nColorMode, 0);
   EXPECT_EQ(use.Text(2, 8), "mi=0.0");
   EXPECT_EQ(use.Text(3, 8), "mx=1.0");
-  EXPECT_TRUE(use.recorder.hints.empty());  // the colour mode waits for "Redraw.."
+  // A ticked box, like the colour mode, waits for "Redraw..".
+  const int unselected = h.m_bUnselected;
+  use.Grid().SetCellText(0, 13, unselected ? "0" : "1");
+  EXPECT_EQ(use.Notify(0, 13, SGN_CHECK_CHANGED, unselected ? 0 : 1), 1);
+  EXPECT_EQ(h.m_bUnselected, unselected);
+  EXPECT_TRUE(use.recorder.hints.empty());
+  use.PressRedraw();
+  EXPECT_EQ(h.m_bUnselected, unselected ? 0 : 1);
 }
 
 TEST(WorkingSheet, SideHeadingsReachNoExecutorAndFormHelpAddresses) {
