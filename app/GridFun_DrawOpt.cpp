@@ -3,6 +3,7 @@
 // stereo distances live in the page itself.
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
