@@ -426,7 +426,7 @@ void KZ_GridFit::SetOptionCell(int col, long row, const char* list, const char* 
   SetCellType(col, row, kDropListType);
   SetCellLabel(col, row, OrEmpty(list));
   SetCellText(col, row, OrEmpty(current));
-  SetCellAlignment(col, row, SG_ALIGN_LEFT | SG_ALIGN_VCENTER);
+  SetCellAlignment(col, row, SG_ALIGN_VCENTER);
   SetEditFlag(col, row, 0);
 }
 
