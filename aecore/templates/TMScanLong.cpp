@@ -1,0 +1,3 @@
+#include "aecore/templates/TMContext.h"
+
+int TMContext::ScanLongRecord(const std::string&, const std::string&, TMPars&) { return 0; }
