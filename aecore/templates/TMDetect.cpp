@@ -389,7 +389,10 @@ int TMContext::WriteDetections(KZ_WaveDataSeg2& rec, TMTemplateArray& templates,
     // The stations of the entry's own template (the arrays hold the last one examined).
     int minPick = 0, maxPick = 0;
     const int nUsed = SelectStations(*tpl, rec, M, p, &minPick, &maxPick);
-    KZ_Vector3D D(e.m_iX * dX, e.m_iY * dY, e.m_iZ * dZ);
+    // Picks follow the grid point the stack was measured at; the location is spread
+    // within its grid cell so that locations do not pile up on the grid.
+    const KZ_Vector3D grid(e.m_iX * dX, e.m_iY * dY, e.m_iZ * dZ);
+    KZ_Vector3D D = grid;
     if (e.m_fCC < 0.99f) {
       D.x += KZ_RandUniform(-0.5, 0.5) * dX;
       D.y += KZ_RandUniform(-0.5, 0.5) * dY;
@@ -411,7 +414,7 @@ int TMContext::WriteDetections(KZ_WaveDataSeg2& rec, TMTemplateArray& templates,
       KZ_WaveTrace& A = *rec.GetTrace(s);
       const int pick =
           static_cast<int>(e.m_nIndex) + m_nBefore + (T.m_nPick - minPick) +
-          static_cast<int>(-KZ_Dot(m_pSlowness[static_cast<std::size_t>(j)], D) / m_fDt);
+          static_cast<int>(-KZ_Dot(m_pSlowness[static_cast<std::size_t>(j)], grid) / m_fDt);
       if (pick < 0 || pick >= A.m_n) continue;
       A.SetPick(pick, static_cast<float>(T.m_fSNR * e.m_fCC));
       A.WindowValue(0, pick, nullptr);

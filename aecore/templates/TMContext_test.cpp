@@ -1,0 +1,344 @@
+#include "aecore/templates/TMContext.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstring>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "aecore/aecore_test_support.h"
+#include "aecore/templates/TMSynth_testkit.h"
+#include "base/series/KZ_MultiVarObj.h"
+#include "platform/FileSystem.h"
+#include "platform/testing/ScriptedUi.h"
+
+using tv_test::ReadBytes;
+using tv_test::ReadText;
+using tv_test::TmpDir;
+using tv_test::WriteText;
+
+namespace {
+
+constexpr int kLen = 6000;  // samples per channel: 1.2 ms
+constexpr int kLocated = 12;
+
+TMPars RunPars(const std::string& dir) {
+  TMPars p;
+  InitTMParameters(p);
+  p.m_fTimeBefore = 2.0f;
+  p.m_fTimeAfter = 6.0f;
+  p.m_fTimeShift = 1.0f;
+  p.m_fThresholdCC = 0.5f;
+  p.m_fThresholdSNR = 2.0f;
+  p.m_fInterevent = 250.0f;
+  p.m_fLowCorner = 0.05f;
+  p.m_fHighCorner = 1.5f;
+  p.m_fSearchX = p.m_fSearchY = p.m_fSearchZ = 2.0f;
+  p.m_nGridX = p.m_nGridY = p.m_nGridZ = 1;
+  // The loader replaces a file's NOTE, so the velocities come from the block.
+  p.m_fVx = p.m_fVy = p.m_fVz = static_cast<float>(tmsynth::kV);
+  p.m_strTemplatePath = dir + "/tpl/";
+  p.m_strWavePath = dir + "/wave/";
+  p.m_strOutputPath = dir + "/out/";
+  return p;
+}
+
+void MakeFolders(const std::string& dir) {
+  for (const char* sub : {"/tpl", "/wave", "/out"}) plat::CreateFolder(dir + sub);
+}
+
+void WriteTemplates(const std::string& dir, const std::vector<tmsynth::Template>& tpl,
+                    const char* pattern = "%06d.sg2") {
+  for (std::size_t i = 0; i < tpl.size(); ++i) {
+    KZ_WaveDataSeg2 w;
+    tmsynth::FillTemplate(w, tpl[i], kLen, kLocated, 8.0, 500 + static_cast<unsigned>(i));
+    char name[64];
+    std::snprintf(name, sizeof name, pattern, tpl[i].number);
+    ASSERT_EQ(w.SaveSeg2(dir + "/tpl/" + name, 0, 0, 1), 1);
+  }
+}
+
+void WriteEvent(const std::string& dir, int number, const std::vector<tmsynth::Template>& tpl,
+                const std::vector<tmsynth::Copy>& copies, const char* comments, unsigned seed) {
+  KZ_WaveDataSeg2 w;
+  tmsynth::FillRecord(w, tpl, copies, kLen, 8.0, seed);
+  KZ_CopyText(w.m_header.szComments, comments);
+  char name[32];
+  std::snprintf(name, sizeof name, "/wave/%06d.sg2", number);
+  ASSERT_EQ(w.SaveSeg2(dir + name, 0, 0, 1), 1);
+}
+
+// Where the detector reports a copy: the stack index is the window start of the
+// template's earliest used station, moved by the copy's origin time.
+double ExpectedTime(const tmsynth::Template& t, const tmsynth::Copy& c) {
+  int minPick = 1 << 30;
+  tmsynth::Copy own;
+  own.t0 = t.t0;
+  for (int k = 0; k < kLocated; ++k)
+    minPick = std::min(minPick, tmsynth::PickOf(tmsynth::Onset(t, own, k)));
+  return (c.t0 - t.t0) + (minPick - 10) * tmsynth::kDt;
+}
+
+struct Row {
+  int ae;
+  double t0, x, y, z, mw, cc, snr1, snr2, dx, dy, dz, dmw;
+  int tpl;
+  double mwT;
+};
+
+// The detection table through the program's KV reader.
+std::vector<Row> ReadTable(const std::string& path) {
+  KZ_MultiVarObj t;
+  std::vector<Row> rows;
+  const int n = t.LoadFile(path);
+  if (n < 1 || t.m_nColumns != 15) return rows;
+  for (int r = 0; r < n; ++r) {
+    auto v = [&](int c) { return t.m_ppData[static_cast<std::size_t>(c)][r]; };
+    rows.push_back({static_cast<int>(v(0)), v(1), v(2), v(3), v(4), v(5), v(6), v(7), v(8), v(9),
+                    v(10), v(11), v(12), static_cast<int>(v(13)), v(14)});
+  }
+  return rows;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- pairwise comparison
+
+TEST(TMPairCorrelation, StationWindowsCases) {
+  const auto tpl = tmsynth::MakeTemplates(2, 11);
+  KZ_WaveDataSeg2 a, b, other, few;
+  tmsynth::FillTemplate(a, tpl[0], 2000, 16, 5.0, 1);
+  tmsynth::FillTemplate(b, tpl[0], 2000, 16, 5.0, 1);  // identical
+  tmsynth::FillTemplate(other, tpl[1], 2000, 16, 5.0, 2);
+  tmsynth::FillTemplate(few, tpl[0], 2000, 16, 5.0, 1);
+  while (few.Count() > 4) few.RemoveTrace(few.Count() - 1);
+  TMPars p;
+  InitTMParameters(p);
+  p.m_fTimeBefore = 2.0f;
+  p.m_fTimeAfter = 6.0f;
+  const std::string dir = TmpDir("tm_pairs");
+  struct Case {
+    const char* name;
+    const KZ_WaveData* x;
+    const KZ_WaveData* y;
+    float shift;
+    const char* line;  // the report line, or null to check the value only
+  };
+  const Case cases[] = {
+      {"identical records", &a, &b, 2.0f,
+       "CC_mean=1.0000, CC_max=1.0000, CC_min=1.0000, numSta=6, Tshift=0.0000\n"},
+      {"shift below one sample", &a, &b, 0.1f,
+       "CC_mean=0.0000, CC_max=0.0000, CC_min=0.0000, numSta=6, Tshift=0.0000\n"},
+      {"four channels", &a, &few, 2.0f,
+       "CC_mean=1.0000, CC_max=1.0000, CC_min=1.0000, numSta=4, Tshift=0.0000\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    p.m_fTimeShift = c.shift;
+    plat::File f;
+    ASSERT_TRUE(f.Open(dir + "/r.txt", "wt"));
+    TMContext::CorrelateStationWindows(*c.x, *c.y, p, &f);
+    f.Close();
+    EXPECT_EQ(ReadText(dir + "/r.txt"), c.line);
+  }
+  p.m_fTimeShift = 2.0f;
+  EXPECT_LT(TMContext::CorrelateStationWindows(a, other, p, nullptr), 0.8f);
+  // A pick so close to the start that the windows leave the trace: the station is left out.
+  a.GetTrace(0)->m_nPick = 3;
+  plat::File f;
+  ASSERT_TRUE(f.Open(dir + "/r.txt", "wt"));
+  EXPECT_FLOAT_EQ(TMContext::CorrelateStationWindows(a, b, p, &f), 1.0f);
+  f.Close();
+  EXPECT_NE(ReadText(dir + "/r.txt").find("numSta=5"), std::string::npos);
+}
+
+// The matrix file read back field by field as another program would.
+TEST(TMPairCorrelation, ReportToMatrixFile) {
+  const std::string dir = TmpDir("tm_matrix");
+  WriteText(dir + "/CC_templates.txt",
+            "Cross-Correlation of events waveforms in /x/\n"
+            "Number of events=3, Tshift=2.00, Tb=5.00, Ta=10.00, Pb=0.00, Pa=0.30, fL=0.10, "
+            "fH=3.00\n"
+            "Waveform file path=\"/x/\"\n"
+            "T_000001.sg2\nT_000002.sg2\nT_000003.sg2\n"
+            "Events[0, 1]\nCC_mean=0.5000, CC_max=0.9, CC_min=0.1, numSta=6, Tshift=0.0\n\n"
+            "Events[0, 2]\nCC_mean=-0.5000, CC_max=0.9, CC_min=0.1, numSta=6, Tshift=0.0\n\n"
+            "Events[1, 2]\nCC_mean=0.9000, CC_max=0.9, CC_min=0.1, numSta=6, Tshift=0.0\n\n"
+            "Events[7, 1]\nCC_mean=0.7000, CC_max=0.9, CC_min=0.1, numSta=6, Tshift=0.0\n\n");
+  ASSERT_EQ(TMContext::ReadCCTemplates(dir + "/CC_templates.txt", dir + "/CC_templates.lm3"), 3);
+  const std::vector<std::uint8_t> b = ReadBytes(dir + "/CC_templates.lm3");
+  ASSERT_EQ(b.size(), 28u + 18u);
+  auto u16 = [&](std::size_t o) { return static_cast<int>(b[o] | (b[o + 1] << 8)); };
+  auto i16 = [&](std::size_t o) { return static_cast<int>(static_cast<std::int16_t>(u16(o))); };
+  auto f32 = [&](std::size_t o) {
+    std::uint32_t u =
+        b[o] | (b[o + 1] << 8) | (b[o + 2] << 16) | (static_cast<std::uint32_t>(b[o + 3]) << 24);
+    float f;
+    std::memcpy(&f, &u, 4);
+    return f;
+  };
+  EXPECT_EQ(u16(0), 20);
+  EXPECT_EQ(u16(2), 37);
+  EXPECT_EQ(u16(4), 3);
+  EXPECT_EQ(u16(8), 3);
+  EXPECT_EQ(u16(10), 3);
+  EXPECT_EQ(u16(12), 1);
+  EXPECT_EQ(f32(16), 1000.0f);
+  EXPECT_EQ(f32(24), 1000.0f);
+  const int want[9] = {0, 5000, -5000, 0, 0, 8999, 0, 0, 0};
+  for (int k = 0; k < 9; ++k) EXPECT_EQ(i16(28 + 2 * static_cast<std::size_t>(k)), want[k]) << k;
+
+  // A report announcing no events, or none at all, leaves the matrix alone.
+  WriteText(dir + "/empty.txt", "head\nNumber of events=0, Tshift=2.00\n");
+  EXPECT_EQ(TMContext::ReadCCTemplates(dir + "/empty.txt", dir + "/e.lm3"), 0);
+  EXPECT_EQ(TMContext::ReadCCTemplates(dir + "/missing.txt", dir + "/e.lm3"), 0);
+  EXPECT_FALSE(plat::FileExists(dir + "/e.lm3"));
+}
+
+TEST(TMPairCorrelation, AllPairsOfATemplateFolder) {
+  const std::string dir = TmpDir("tm_allpairs");
+  plat::CreateFolder(dir + "/T");
+  auto tpl = tmsynth::MakeTemplates(3, 5);
+  tpl[2] = tpl[0];  // a near duplicate of the first, with other noise
+  tpl[2].number = 3;
+  for (int i = 0; i < 3; ++i) {
+    KZ_WaveDataSeg2 w;
+    tmsynth::FillTemplate(w, tpl[static_cast<std::size_t>(i)], 2000, 16, 5.0,
+                          40 + static_cast<unsigned>(i));
+    char name[32];
+    std::snprintf(name, sizeof name, "/T/T_%06d.sg2", i + 1);
+    ASSERT_EQ(w.SaveSeg2(dir + name, 0, 0, 1), 1);
+  }
+  WriteText(dir + "/T/notes.txt", "not a template\n");
+  TMPars p;
+  InitTMParameters(p);
+  p.m_fHighCorner = 1.5f;  // below the Nyquist frequency of 5 MHz sampling
+  EXPECT_EQ(TMContext::CrossCorrelateTemplates(dir + "/T/", p), 3);
+  const std::string report = ReadText(dir + "/CC_templates.txt");
+  const std::size_t p01 = report.find("Events[0, 1]\n"), p02 = report.find("Events[0, 2]\n"),
+                    p12 = report.find("Events[1, 2]\n");
+  ASSERT_NE(p01, std::string::npos);
+  EXPECT_LT(p01, p02);
+  EXPECT_LT(p02, p12);
+  EXPECT_NE(report.find("Number of events=3, Tshift=2.00, Tb=5.00, Ta=10.00, Pb=0.00, Pa=0.30, "
+                        "fL=0.10, fH=1.50\n"),
+            std::string::npos);
+  EXPECT_NE(report.find("T_000001.sg2\nT_000002.sg2\nT_000003.sg2\n"), std::string::npos);
+  const std::vector<std::uint8_t> b = ReadBytes(dir + "/CC_templates.lm3");
+  ASSERT_EQ(b.size(), 28u + 18u);
+  auto v = [&](int i, int j) {
+    const std::size_t o = 28 + 2 * static_cast<std::size_t>(i * 3 + j);
+    return static_cast<int>(static_cast<std::int16_t>(b[o] | (b[o + 1] << 8)));
+  };
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j <= i; ++j) EXPECT_EQ(v(i, j), 0);
+  EXPECT_GT(v(0, 2), 9000);  // the duplicate
+  EXPECT_LT(v(0, 1), 8000);
+}
+
+// ---------------------------------------------------------------- the run on synthetic truth
+
+TEST(TMRun, FindsEveryPlantedCopyOnce) {
+  plat::testing::ScriptedUi ui;
+  const std::string dir = TmpDir("tm_run");
+  MakeFolders(dir);
+  const auto tpl = tmsynth::MakeTemplates(5, 77);
+  WriteTemplates(dir, tpl);
+
+  std::mt19937 rng(4242);
+  std::uniform_real_distribution<double> u(0.0, 1.0);
+  std::map<int, std::vector<tmsynth::Copy>> planted;
+  const int first = 100, count = 60;
+  for (int i = 0; i < count; ++i) {
+    std::vector<tmsynth::Copy> copies;
+    if (i % 10 != 9) {  // every tenth record holds noise only
+      tmsynth::Copy c;
+      c.tpl = i % 5;
+      c.dx = 2.0 * (static_cast<int>(u(rng) * 3) - 1);
+      c.dy = 2.0 * (static_cast<int>(u(rng) * 3) - 1);
+      c.dz = 2.0 * (static_cast<int>(u(rng) * 3) - 1);
+      c.scale = 0.7 + 1.8 * u(rng);
+      // Origin times on the sample grid (onsets still fall between samples): a pick is a
+      // whole sample, and a copy moved by a fraction of one could not be picked within
+      // one sample of its truth.
+      c.t0 = std::round((40.0 + 100.0 * u(rng)) / tmsynth::kDt) * tmsynth::kDt;
+      copies.push_back(c);
+      if (i % 6 == 0) {  // a second copy 1 ms later
+        c.t0 += 1000.0;
+        c.scale *= 0.8;
+        copies.push_back(c);
+      }
+    }
+    planted[first + i] = copies;
+    WriteEvent(dir, first + i, tpl, copies, "AE#=0", 900 + static_cast<unsigned>(i));
+  }
+
+  TMPars p = RunPars(dir);
+  p.m_nFirstAE = first;
+  p.m_nLastAE = first + count - 1;
+  TMContext ctx;
+  const int detected = ctx.RunTemplateMatching(p.m_strWavePath, p.m_strTemplatePath, p);
+  EXPECT_EQ(detected, 54);
+  EXPECT_TRUE(plat::FileExists(dir + "/out/Log_000100_000159_OK.txt"));
+  EXPECT_FALSE(plat::FileExists(dir + "/out/Log_000100_000159.txt"));
+
+  const std::vector<Row> rows = ReadTable(dir + "/out/ML_detect.kv0");
+  int copiesTotal = 0;
+  for (const auto& [ev, copies] : planted) {
+    SCOPED_TRACE("event " + std::to_string(ev));
+    std::vector<const Row*> mine;
+    for (const Row& r : rows)
+      if (r.ae == ev) mine.push_back(&r);
+    ASSERT_EQ(mine.size(), copies.size());
+    copiesTotal += static_cast<int>(copies.size());
+    for (std::size_t n = 0; n < mine.size(); ++n) {
+      const Row& r = *mine[n];
+      // Rows are in time order here; each matches one copy.
+      const tmsynth::Copy* c = nullptr;
+      for (const auto& cc : copies)
+        if (std::fabs(r.t0 - ExpectedTime(tpl[static_cast<std::size_t>(cc.tpl)], cc)) < 1.5)
+          c = &cc;
+      ASSERT_NE(c, nullptr) << "t0 " << r.t0;
+      const tmsynth::Template& t = tpl[static_cast<std::size_t>(c->tpl)];
+      EXPECT_GT(r.cc, 0.9);
+      EXPECT_EQ(r.tpl, t.number);
+      EXPECT_NEAR(r.x, t.x + c->dx, 2.0);
+      EXPECT_NEAR(r.y, t.y + c->dy, 2.0);
+      EXPECT_NEAR(r.z, t.z + c->dz, 2.0);
+      EXPECT_NEAR(r.mw, t.mw + std::log10(c->scale), 0.05);
+      EXPECT_NEAR(r.mwT, t.mw, 0.005);
+
+      // The event file written for this detection: picks, polarities and its note.
+      char name[64];
+      if (n == 0)
+        std::snprintf(name, sizeof name, "/wave/%06d.sg2", ev);
+      else
+        std::snprintf(name, sizeof name, "/wave/%06d_%02d.sg2", ev, static_cast<int>(n));
+      KZ_WaveDataSeg2 w;
+      ASSERT_EQ(w.Load(dir + name, 1, 0, 0), 1) << name;
+      EXPECT_EQ(std::strncmp(w.m_header.szComments, "detected: AE#=", 14), 0);
+      for (int k = 0; k < kLocated; ++k) {
+        const int truth = tmsynth::PickOf(tmsynth::Onset(t, *c, k));
+        EXPECT_NEAR(w.GetTrace(k)->m_nPick, truth, 1) << "station " << k;
+      }
+      EXPECT_EQ(w.GetTrace(kLocated)->m_nPick, 0);  // unused stations keep no pick
+    }
+  }
+  EXPECT_EQ(static_cast<int>(rows.size()), copiesTotal);
+
+  // The table's head once, the samples of the written files raw (not band-passed).
+  const std::string table = ReadText(dir + "/out/ML_detect.kv0");
+  EXPECT_EQ(table.rfind("KVDATA02\n", 0), 0u);
+  EXPECT_EQ(table.find("KVDATA02", 1), std::string::npos);
+  KZ_WaveDataSeg2 raw, written;
+  tmsynth::FillRecord(raw, tpl, planted[first], kLen, 8.0, 900);
+  ASSERT_EQ(written.Load(dir + "/wave/000100.sg2", 1, 0, 0), 1);
+  for (int i = 0; i < kLen; i += 37)
+    ASSERT_EQ(written.GetTrace(3)->m_pData[static_cast<std::size_t>(i)],
+              raw.GetTrace(3)->m_pData[static_cast<std::size_t>(i)]);
+}
