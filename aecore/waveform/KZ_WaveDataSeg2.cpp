@@ -363,7 +363,9 @@ int KZ_Seg2Read(const std::string& path, KZ_WaveHeader& header,
 int KZ_WaveDataSeg2::Load(const std::string& path, int clear, std::int64_t first,
                           std::int64_t last) {
   if (clear > 0) Clear(false);
-  return KZ_Seg2Read(path, m_header, m_traces, first, last);
+  if (!KZ_Seg2Read(path, m_header, m_traces, first, last)) return 0;
+  m_strPath = path;
+  return 1;
 }
 
 int KZ_WaveDataSeg2::SaveSeg2(const std::string& path, int first, int count, int code) {
