@@ -342,3 +342,171 @@ TEST(TMRun, FindsEveryPlantedCopyOnce) {
     ASSERT_EQ(written.GetTrace(3)->m_pData[static_cast<std::size_t>(i)],
               raw.GetTrace(3)->m_pData[static_cast<std::size_t>(i)]);
 }
+
+// ---------------------------------------------------------------- skip rules
+
+TEST(TMRun, SkipRulesRedoAndLogName) {
+  plat::testing::ScriptedUi ui;
+  const std::string dir = TmpDir("tm_skip");
+  MakeFolders(dir);
+  auto tpl = tmsynth::MakeTemplates(2, 31);
+  tpl[1].number = 6;  // a template that is also event 6 of the range
+  WriteTemplates(dir, tpl);
+  tmsynth::Copy c;
+  c.t0 = 80.0;
+  struct Case {
+    int number;
+    const char* comments;
+    bool copy;
+    const char* log;  // what the log says about the event
+    bool rewritten;   // the file is written by the run
+  };
+  const Case cases[] = {
+      {3, "AE#=3, M=12", true, "  Skip well located event (Mid=12)\n", false},
+      {4, "AE#=4, M=11", true, "000004.sg2... !\n", true},
+      {5, "AE#=5", true, "000005.sg2... !\n", true},
+      {6, "AE#=6", true, "  Skip template event (AE#=6)\n", false},
+      {7, "detected: AE#=7, CC=0.95", true, "  Skip event detected by prev. run(s)\n", false},
+  };
+  for (const Case& k : cases)
+    WriteEvent(dir, k.number, tpl,
+               k.copy ? std::vector<tmsynth::Copy>{c} : std::vector<tmsynth::Copy>{}, k.comments,
+               70 + static_cast<unsigned>(k.number));
+  std::map<int, std::string> before;
+  for (const Case& k : cases)
+    before[k.number] =
+        ReadText(dir + "/wave/" + std::string(6 - 1, '0') + std::to_string(k.number) + ".sg2");
+
+  TMPars p = RunPars(dir);
+  p.m_nFirstAE = 3;
+  p.m_nLastAE = 8;  // 8 does not exist
+  TMContext ctx;
+  EXPECT_EQ(ctx.RunTemplateMatching(p.m_strWavePath, p.m_strTemplatePath, p), 2);
+  const std::string log = ReadText(dir + "/out/Log_000003_000008_OK.txt");
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.number);
+    EXPECT_NE(log.find(k.log), std::string::npos);
+    const std::string now = ReadText(dir + "/wave/00000" + std::to_string(k.number) + ".sg2");
+    EXPECT_EQ(now != before[k.number], k.rewritten);
+  }
+  EXPECT_NE(log.find("000008.sg2... failed or non-existent!\n"), std::string::npos);
+  EXPECT_NE(log.find(" Ended: 2 / 2 events scanned/detected."), std::string::npos);
+  // The templates in memory were not changed by the detections.
+  EXPECT_EQ(ReadTable(dir + "/out/ML_detect.kv0").size(), 2u);
+
+  // Redo: a marked event without a copy loses its mark; its samples stay raw.
+  WriteEvent(dir, 9, tpl, {}, "detected: AE#=9, CC=0.95", 99);
+  KZ_WaveDataSeg2 raw;
+  ASSERT_EQ(raw.Load(dir + "/wave/000009.sg2", 1, 0, 0), 1);
+  p.m_nFirstAE = p.m_nLastAE = 9;
+  p.m_bRedo = 1;
+  TMContext again;
+  EXPECT_EQ(again.RunTemplateMatching(p.m_strWavePath, p.m_strTemplatePath, p), 0);
+  KZ_WaveDataSeg2 now;
+  ASSERT_EQ(now.Load(dir + "/wave/000009.sg2", 1, 0, 0), 1);
+  EXPECT_STREQ(now.m_header.szComments, " ");
+  for (int i = 0; i < kLen; i += 101)
+    ASSERT_EQ(now.GetTrace(2)->m_pData[static_cast<std::size_t>(i)],
+              raw.GetTrace(2)->m_pData[static_cast<std::size_t>(i)]);
+}
+
+TEST(TMRun, TemplateLoadingRangesAndFailures) {
+  plat::testing::ScriptedUi ui;
+  const std::string dir = TmpDir("tm_load");
+  MakeFolders(dir);
+  WriteTemplates(dir, tmsynth::MakeTemplates(4, 8));
+  WriteText(dir + "/tpl/000009.sg2", "not a SEG-2 file");
+  struct Case {
+    const char* name;
+    int nTemplates, iTS, iTE;
+    int taken;
+    std::vector<int> loaded;  // indices holding channels after loading
+  };
+  const Case cases[] = {
+      {"all", 1000, -1, -1, 4, {0, 1, 2, 3}},
+      {"at most two", 2, -1, -1, 2, {0, 1}},
+      // Files outside the range are taken unread: the damaged one as well.
+      {"explicit range", 1000, 1, 2, 5, {1, 2}},
+      {"lazy", 0, -1, -1, 0, {}},
+      {"lazy three", -3, -1, -1, 3, {0}},
+      // The lazy mode loads the first template of its range: the run's reference.
+      {"lazy from the second", -3, 1, -1, 3, {1}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TMPars p = RunPars(dir);
+    p.m_nTemplates = c.nTemplates;
+    p.m_iTS = c.iTS;
+    p.m_iTE = c.iTE;
+    TMContext ctx;
+    TMTemplateArray set = ctx.LoadTemplates(p.m_strTemplatePath, p);
+    EXPECT_EQ(p.m_nTemplates, c.taken);
+    ASSERT_EQ(static_cast<int>(set.size()), c.taken);
+    std::vector<int> loaded;
+    for (int i = 0; i < c.taken; ++i) {
+      if (set[static_cast<std::size_t>(i)]->Count() > 0) loaded.push_back(i);
+      EXPECT_EQ(set[static_cast<std::size_t>(i)]->m_nEvent, i < 4 ? i + 1 : 9);
+    }
+    EXPECT_EQ(loaded, c.loaded);
+  }
+  // A folder without templates: the run says so and its log keeps the plain name.
+  TMPars p = RunPars(dir);
+  p.m_strTemplatePath = dir + "/wave/";
+  TMContext ctx;
+  EXPECT_EQ(ctx.RunTemplateMatching(p.m_strWavePath, p.m_strTemplatePath, p), 0);
+  EXPECT_NE(ReadText(dir + "/out/Log_000000_000499.txt").find(" !Number of templates is 0 in "),
+            std::string::npos);
+}
+
+// Four processes append to one table at once: one head, every row whole.
+TEST(TMRun, ParallelRunsShareOneTable) {
+  plat::testing::ScriptedUi ui;
+  const std::string dir = TmpDir("tm_parallel");
+  MakeFolders(dir);
+  const auto tpl = tmsynth::MakeTemplates(1, 3);
+  WriteTemplates(dir, tpl);
+  tmsynth::Copy c;
+  for (int e = 10; e < 22; ++e) {
+    c.t0 = 50.0 + 4.0 * e;
+    c.scale = 1.0 + 0.05 * e;
+    WriteEvent(dir, e, tpl, {c}, "AE#=0", 300 + static_cast<unsigned>(e));
+  }
+  std::vector<pid_t> kids;
+  for (int k = 0; k < 4; ++k) {
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      TMPars p = RunPars(dir);
+      p.m_nFirstAE = 10 + 3 * k;
+      p.m_nLastAE = 12 + 3 * k;
+      TMContext ctx;
+      const int n = ctx.RunTemplateMatching(p.m_strWavePath, p.m_strTemplatePath, p);
+      _exit(n == 3 ? 0 : 1);
+    }
+    kids.push_back(pid);
+  }
+  for (pid_t pid : kids) {
+    int status = -1;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  const std::string table = ReadText(dir + "/out/ML_detect.kv0");
+  EXPECT_EQ(table.rfind("KVDATA02\nDetecte event\nSAMPLES 777\n", 0), 0u);
+  EXPECT_EQ(table.find("KVDATA02", 1), std::string::npos);
+  const std::vector<Row> rows = ReadTable(dir + "/out/ML_detect.kv0");
+  ASSERT_EQ(rows.size(), 12u);
+  std::vector<int> seen;
+  for (const Row& r : rows) seen.push_back(r.ae);
+  std::sort(seen.begin(), seen.end());
+  for (int e = 10; e < 22; ++e) EXPECT_EQ(seen[static_cast<std::size_t>(e - 10)], e);
+  // Every line after the head holds fifteen fields.
+  std::size_t at = 0;
+  int lines = 0;
+  for (std::size_t nl; (nl = table.find('\n', at)) != std::string::npos; at = nl + 1, ++lines)
+    if (lines >= 7) {
+      EXPECT_EQ(std::count(table.begin() + static_cast<long>(at),
+                           table.begin() + static_cast<long>(nl), '\t'),
+                14);
+    }
+  EXPECT_EQ(lines, 19);
+}

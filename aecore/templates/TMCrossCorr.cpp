@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "aecore/templates/TMContext.h"
+#include "aecore/waveform/AEWaveSac.h"
 #include "base/types/KZ_TextParse.h"
 #include "base/util/KZ_InetFile.h"
 #include "platform/ByteOrder.h"
@@ -175,7 +176,11 @@ int TMContext::ReadCCTemplates(const std::string& reportPath, const std::string&
   return n;
 }
 
-int TMWriteStack(const std::string&, const std::vector<const float*>&,
-                 const std::vector<std::string>&, int, int, float, double) {
-  return 0;
+int TMWriteStack(const std::string& path, const std::vector<const float*>& rows,
+                 const std::vector<std::string>& labels, int first, int columns, float dt,
+                 double julianDay) {
+  std::vector<const char*> names;
+  for (const std::string& l : labels) names.push_back(l.c_str());
+  return WriteSACStack(path, rows.data(), names.data(), static_cast<int>(rows.size()), first,
+                       columns, dt, julianDay);
 }
