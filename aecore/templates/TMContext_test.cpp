@@ -53,10 +53,10 @@ void MakeFolders(const std::string& dir) {
 }
 
 void WriteTemplates(const std::string& dir, const std::vector<tmsynth::Template>& tpl,
-                    const char* pattern = "%06d.sg2") {
+                    const char* pattern = "%06d.sg2", int samples = kLen) {
   for (std::size_t i = 0; i < tpl.size(); ++i) {
     KZ_WaveDataSeg2 w;
-    tmsynth::FillTemplate(w, tpl[i], kLen, kLocated, 8.0, 500 + static_cast<unsigned>(i));
+    tmsynth::FillTemplate(w, tpl[i], samples, kLocated, 8.0, 500 + static_cast<unsigned>(i));
     char name[64];
     std::snprintf(name, sizeof name, pattern, tpl[i].number);
     ASSERT_EQ(w.SaveSeg2(dir + "/tpl/" + name, 0, 0, 1), 1);
@@ -509,4 +509,94 @@ TEST(TMRun, ParallelRunsShareOneTable) {
                 14);
     }
   EXPECT_EQ(lines, 19);
+}
+
+// ---------------------------------------------------------------- long recordings
+
+// A recording of 3.5 chunks with events on both sides of chunk boundaries and between
+// them: each is found once, and the scan ends at the end of the file.
+TEST(TMLongRecord, EventsAtAndBetweenChunkBoundaries) {
+  plat::testing::ScriptedUi ui;
+  const std::string dir = TmpDir("tm_long");
+  MakeFolders(dir);
+  const auto tpl = tmsynth::MakeTemplates(2, 61);
+  WriteTemplates(dir, tpl, "%06d.sg2", 3000);  // chunks of 3300 samples
+  const int chunk = 3300, total = chunk * 7 / 2;
+  // Stack positions (samples) of the planted events.
+  const int at[] = {1400, 3298, 4800, 6601, 8100, 9899, 11200};
+  std::vector<tmsynth::Copy> copies;
+  std::vector<double> expected;
+  std::mt19937 rng(5);
+  for (int k = 0; k < 7; ++k) {
+    tmsynth::Copy c;
+    c.tpl = k % 2;
+    const tmsynth::Template& t = tpl[static_cast<std::size_t>(c.tpl)];
+    c.dx = 2.0 * (static_cast<int>(rng() % 3) - 1);
+    c.dy = 2.0 * (static_cast<int>(rng() % 3) - 1);
+    c.scale = 0.8 + 0.2 * k;
+    c.t0 = 0.0;
+    c.t0 = at[k] * tmsynth::kDt - ExpectedTime(t, c);
+    copies.push_back(c);
+    expected.push_back(at[k] * tmsynth::kDt);
+  }
+  KZ_WaveDataSeg2 whole;
+  tmsynth::FillRecord(whole, tpl, copies, total, 8.0, 17);
+  // The recording: 16-bit samples channel after channel, described by a SEG-2 file.
+  std::vector<std::uint8_t> bytes;
+  for (int ch = 0; ch < whole.Count(); ++ch)
+    for (int i = 0; i < total; ++i) {
+      const auto v =
+          static_cast<std::int16_t>(whole.GetTrace(ch)->m_pData[static_cast<std::size_t>(i)]);
+      bytes.push_back(static_cast<std::uint8_t>(v & 0xFF));
+      bytes.push_back(static_cast<std::uint8_t>((v >> 8) & 0xFF));
+    }
+  tv_test::WriteBytes(dir + "/wave/rec.lng", bytes);
+  KZ_WaveDataSeg2 desc;
+  tmsynth::FillRecord(desc, tpl, {}, 16, 1.0, 1);
+  ASSERT_EQ(desc.SaveSeg2(dir + "/wave/rec.sg2", 0, 0, 1), 1);
+
+  TMPars p = RunPars(dir);
+  p.m_nFirstAE = 0;
+  p.m_nLastAE = 20;
+  TMContext ctx;
+  const int files = ctx.RunTemplateMatching(dir + "/wave/rec.lng", p.m_strTemplatePath, p);
+  const std::string log = ReadText(dir + "/out/Log_000000_000020_OK.txt");
+  EXPECT_NE(log.find(": 4... EOF reached !\n"), std::string::npos);
+  EXPECT_NE(log.find(" Ended: 4 / "), std::string::npos);
+
+  const std::vector<Row> rows = ReadTable(dir + "/out/ML_detect.kv0");
+  std::map<int, int> perFile;
+  std::vector<int> found(7, 0);
+  for (const Row& r : rows) {
+    // The chunk a detection was written with is found in the recording by its samples.
+    const int n = perFile[r.ae]++;
+    char name[64];
+    if (n == 0)
+      std::snprintf(name, sizeof name, "/out/%06d.sg2", r.ae);
+    else
+      std::snprintf(name, sizeof name, "/out/%06d_%02d.sg2", r.ae, n);
+    KZ_WaveDataSeg2 w;
+    ASSERT_EQ(w.Load(dir + name, 1, 0, 0), 1) << name;
+    const std::vector<float>& a = whole.GetTrace(0)->m_pData;
+    const std::vector<float>& b = w.GetTrace(0)->m_pData;
+    int offset = -1;
+    for (int o = 0; o + 16 <= total && offset < 0; ++o)
+      if (std::equal(b.begin(), b.begin() + 16, a.begin() + o)) offset = o;
+    ASSERT_GE(offset, 0);
+    const double t = offset * tmsynth::kDt + r.t0;
+    int k = -1;
+    for (int j = 0; j < 7; ++j)
+      if (std::fabs(t - expected[static_cast<std::size_t>(j)]) < 1.5) k = j;
+    ASSERT_GE(k, 0) << "detection at " << t << " us";
+    ++found[static_cast<std::size_t>(k)];
+    EXPECT_GT(r.cc, 0.9);
+    EXPECT_EQ(r.tpl, tpl[static_cast<std::size_t>(copies[static_cast<std::size_t>(k)].tpl)].number);
+    EXPECT_NEAR(r.mw,
+                tpl[static_cast<std::size_t>(copies[static_cast<std::size_t>(k)].tpl)].mw +
+                    std::log10(copies[static_cast<std::size_t>(k)].scale),
+                0.05);
+  }
+  for (int k = 0; k < 7; ++k)
+    EXPECT_EQ(found[static_cast<std::size_t>(k)], 1) << "event at " << at[k];
+  EXPECT_EQ(files, static_cast<int>(perFile.size()));
 }
