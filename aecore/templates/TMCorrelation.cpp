@@ -6,19 +6,32 @@
 
 using cd = std::complex<double>;
 
+namespace {
+
+// Complex product without the library's handling of infinities (a call per product).
+inline cd Mul(cd a, cd b) {
+  return {a.real() * b.real() - a.imag() * b.imag(), a.real() * b.imag() + a.imag() * b.real()};
+}
+
+}  // namespace
+
 // ---------------------------------------------------------------- transforms
 
 void TMRealFFT::Resize(int size) {
   if (size == m_n) return;
   m_n = size;
   m_half = size / 2;
-  m_tw.clear();
+  m_stage.clear();
   m_split.clear();
   m_rev.clear();
   m_work.assign(static_cast<std::size_t>(std::max(m_half, 1)), cd());
   if (size < 4) return;
   const double pi = std::numbers::pi;
-  for (int k = 0; k < m_half / 2; ++k) m_tw.push_back(std::polar(1.0, -2.0 * pi * k / m_half));
+  // Stage with half-length h keeps e^(-2 pi i j / 2h), j < h, at positions h - 1 + j.
+  m_stage.assign(static_cast<std::size_t>(std::max(m_half - 1, 1)), cd());
+  for (int h = 1; h < m_half; h <<= 1)
+    for (int j = 0; j < h; ++j)
+      m_stage[static_cast<std::size_t>(h - 1 + j)] = std::polar(1.0, -pi * j / h);
   for (int k = 0; k <= m_half; ++k) m_split.push_back(std::polar(1.0, -2.0 * pi * k / m_n));
   int bits = 0;
   while ((1 << bits) < m_half) ++bits;
@@ -37,16 +50,51 @@ void TMRealFFT::Complex(cd* z, bool inverse) const {
     const int r = m_rev[static_cast<std::size_t>(i)];
     if (r > i) std::swap(z[i], z[r]);
   }
-  for (int len = 2; len <= n; len <<= 1) {
-    const int h = len / 2, stride = n / len;
+  // Plain real arithmetic (the library's complex product also handles infinities, which
+  // costs a call per butterfly). The first two stages need no multiplications; later
+  // stages read their twiddles from a table of their own, in order.
+  double* d = reinterpret_cast<double*>(z);
+  for (int s = 0; s + 1 < n; s += 2) {
+    const double ar = d[2 * s], ai = d[2 * s + 1], br = d[2 * s + 2], bi = d[2 * s + 3];
+    d[2 * s] = ar + br;
+    d[2 * s + 1] = ai + bi;
+    d[2 * s + 2] = ar - br;
+    d[2 * s + 3] = ai - bi;
+  }
+  if (n >= 4) {
+    // Twiddles 1 and -i (+i inverse).
+    const double sg = inverse ? -1.0 : 1.0;
+    for (int s = 0; s < n; s += 4) {
+      double* p = d + 2 * s;
+      const double ar = p[0], ai = p[1], br = p[4], bi = p[5];
+      p[0] = ar + br;
+      p[1] = ai + bi;
+      p[4] = ar - br;
+      p[5] = ai - bi;
+      const double cr = p[2], ci = p[3];
+      const double vr = sg * p[7], vi = -sg * p[6];  // (p6 + i p7) * (-i sg)
+      p[2] = cr + vr;
+      p[3] = ci + vi;
+      p[6] = cr - vr;
+      p[7] = ci - vi;
+    }
+  }
+  const double sign = inverse ? -1.0 : 1.0;
+  for (int len = 8; len <= n; len <<= 1) {
+    const int h = len / 2;
+    const double* tw = reinterpret_cast<const double*>(m_stage.data() + (h - 1));
     for (int s = 0; s < n; s += len) {
+      double* lo = d + 2 * s;
+      double* hi = d + 2 * (s + h);
       for (int j = 0; j < h; ++j) {
-        cd w = m_tw[static_cast<std::size_t>(j * stride)];
-        if (inverse) w = std::conj(w);
-        const cd u = z[s + j];
-        const cd v = z[s + j + h] * w;
-        z[s + j] = u + v;
-        z[s + j + h] = u - v;
+        const double wr = tw[2 * j], wi = sign * tw[2 * j + 1];
+        const double vr = hi[2 * j] * wr - hi[2 * j + 1] * wi;
+        const double vi = hi[2 * j] * wi + hi[2 * j + 1] * wr;
+        const double ur = lo[2 * j], ui = lo[2 * j + 1];
+        lo[2 * j] = ur + vr;
+        lo[2 * j + 1] = ui + vi;
+        hi[2 * j] = ur - vr;
+        hi[2 * j + 1] = ui - vi;
       }
     }
   }
@@ -60,9 +108,10 @@ void TMRealFFT::Forward(const double* x, cd* X) {
   // Even and odd samples' spectra from the packed transform, then joined.
   for (int k = 0; k <= n / 2; ++k) {
     const cd zk = z[k % n], zn = std::conj(z[(n - k) % n]);
-    const cd e = 0.5 * (zk + zn), o = cd(0, -0.5) * (zk - zn);
-    X[k] = e + m_split[static_cast<std::size_t>(k)] * o;
-    X[n - k] = std::conj(e - m_split[static_cast<std::size_t>(k)] * o);
+    const cd e = 0.5 * (zk + zn), o = Mul(cd(0, -0.5), zk - zn);
+    const cd wo = Mul(m_split[static_cast<std::size_t>(k)], o);
+    X[k] = e + wo;
+    X[n - k] = std::conj(e - wo);
   }
 }
 
@@ -72,8 +121,8 @@ void TMRealFFT::Inverse(cd* X, double* x) {
   for (int k = 0; k < n; ++k) {
     const cd xk = X[k], xn = std::conj(X[n - k]);
     const cd e = 0.5 * (xk + xn);
-    const cd o = 0.5 * (xk - xn) * std::conj(m_split[static_cast<std::size_t>(k)]);
-    z[k] = e + cd(0, 1) * o;
+    const cd o = Mul(0.5 * (xk - xn), std::conj(m_split[static_cast<std::size_t>(k)]));
+    z[k] = e + cd(-o.imag(), o.real());
   }
   Complex(z, true);
   const double scale = 1.0 / n;
@@ -118,9 +167,22 @@ void TMCorrelator::SetRecord(const std::vector<const float*>& channels,
   m_nWin = std::max(w, 1);
   int longest = 0;
   for (int n : counts) longest = std::max(longest, n);
-  // One block covers a record of up to 2^14 samples; longer ones go in blocks of 2^14.
+  // The block size that transforms the record's lags at the least cost (blocks of at
+  // most 2^14 samples, each giving f - w + 1 lags).
   int f = 64;
-  while (f < 2 * m_nWin || (f < longest && f < (1 << 14))) f <<= 1;
+  while (f < 2 * m_nWin) f <<= 1;
+  double bestCost = -1.0;
+  int best = f;
+  const long long lags = std::max(longest - m_nWin + 1, 1);
+  for (int g = f; g <= std::max(f, 1 << 14); g <<= 1) {
+    const long long blocks = (lags + (g - m_nWin)) / (g - m_nWin + 1);
+    const double cost = static_cast<double>(blocks) * g * std::log2(static_cast<double>(g));
+    if (bestCost < 0.0 || cost < bestCost) {
+      bestCost = cost;
+      best = g;
+    }
+  }
+  f = best;
   m_fft.Resize(f);
   m_nStep = f - m_nWin + 1;
   m_ch.resize(channels.size());
@@ -131,6 +193,8 @@ void TMCorrelator::SetRecord(const std::vector<const float*>& channels,
     PrefixSums(c.a, c.n, false, c.s1h, c.s1l);
     PrefixSums(c.a, c.n, true, c.s2h, c.s2l);
     c.blocks.clear();
+    c.inv[0].clear();
+    c.inv[1].clear();
   }
   m_buf.assign(static_cast<std::size_t>(f), 0.0);
   m_prod.assign(static_cast<std::size_t>(f / 2 + 1), cd());
@@ -172,6 +236,25 @@ const std::vector<cd>& TMCorrelator::Block(Channel& c, int k) {
   return s;
 }
 
+const std::vector<double>& TMCorrelator::InverseNorms(Channel& c, bool mean) {
+  std::vector<double>& v = c.inv[mean ? 1 : 0];
+  const int w = m_nWin;
+  if (!v.empty() || c.n < w) return v;
+  v.resize(static_cast<std::size_t>(c.n - w + 1));
+  for (int at = 0; at + w <= c.n; ++at) {
+    double saa = WindowSum(c.s2h, c.s2l, at, w);
+    if (mean) {
+      const double s1 = WindowSum(c.s1h, c.s1l, at, w);
+      const double s2 = saa;
+      saa = s2 - s1 * s1 / w;
+      // A window that is constant to within rounding carries no waveform.
+      if (saa <= 1e-12 * s2) saa = 0.0;
+    }
+    v[static_cast<std::size_t>(at)] = saa > 0.0 ? 1.0 / std::sqrt(saa) : 0.0;
+  }
+  return v;
+}
+
 bool TMCorrelator::Correlate(int ch, const TMWindowSpectrum& b, int offset, int count, float* cc) {
   if (ch < 0 || static_cast<std::size_t>(ch) >= m_ch.size() || count < 0 || offset < 0)
     return false;
@@ -185,6 +268,7 @@ bool TMCorrelator::Correlate(int ch, const TMWindowSpectrum& b, int offset, int 
     return true;
   }
   const int half = m_fft.Size() / 2;
+  const std::vector<double>& norms = InverseNorms(c, b.m_bMean);
   int t = 0;
   while (t < count) {
     const int m = offset + t;
@@ -192,23 +276,20 @@ bool TMCorrelator::Correlate(int ch, const TMWindowSpectrum& b, int offset, int 
     const int first = m - k * m_nStep;
     const int take = std::min(count - t, m_nStep - first);
     const std::vector<cd>& a = Block(c, k);
-    for (int j = 0; j <= half; ++j)
-      m_prod[static_cast<std::size_t>(j)] =
-          a[static_cast<std::size_t>(j)] * std::conj(b.m_spec[static_cast<std::size_t>(j)]);
-    m_fft.Inverse(m_prod.data(), m_buf.data());
-    for (int i = 0; i < take; ++i) {
-      const int at = m + i;
-      const double sab = m_buf[static_cast<std::size_t>(first + i)];
-      double saa = WindowSum(c.s2h, c.s2l, at, w);
-      if (b.m_bMean) {
-        const double s1 = WindowSum(c.s1h, c.s1l, at, w);
-        const double s2 = saa;
-        saa = s2 - s1 * s1 / w;
-        // A window that is constant to within rounding carries no waveform.
-        if (saa <= 1e-12 * s2) saa = 0.0;
+    {
+      const double* x = reinterpret_cast<const double*>(a.data());
+      const double* y = reinterpret_cast<const double*>(b.m_spec.data());
+      double* z = reinterpret_cast<double*>(m_prod.data());
+      for (int j = 0; j <= half; ++j) {  // x * conj(y)
+        z[2 * j] = x[2 * j] * y[2 * j] + x[2 * j + 1] * y[2 * j + 1];
+        z[2 * j + 1] = x[2 * j + 1] * y[2 * j] - x[2 * j] * y[2 * j + 1];
       }
-      cc[t + i] = saa > 0.0 ? static_cast<float>(sab / std::sqrt(saa * b.m_dEnergy)) : 0.0f;
     }
+    m_fft.Inverse(m_prod.data(), m_buf.data());
+    const double invB = 1.0 / std::sqrt(b.m_dEnergy);
+    const double* inv = norms.data() + m;
+    for (int i = 0; i < take; ++i)
+      cc[t + i] = static_cast<float>(m_buf[static_cast<std::size_t>(first + i)] * inv[i] * invB);
     t += take;
   }
   return true;

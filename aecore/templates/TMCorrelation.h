@@ -24,7 +24,7 @@ class TMRealFFT {
   void Complex(std::complex<double>* z, bool inverse) const;
   int m_n = 0;                                // real size
   int m_half = 0;                             // complex size
-  std::vector<std::complex<double>> m_tw;     // e^(-2 pi i k / half), k < half / 2
+  std::vector<std::complex<double>> m_stage;  // twiddles of each stage, in order
   std::vector<std::complex<double>> m_split;  // e^(-2 pi i k / n), k <= half
   std::vector<int> m_rev;
   std::vector<std::complex<double>> m_work;
@@ -62,8 +62,12 @@ class TMCorrelator {
     int n = 0;
     std::vector<double> s1h, s1l, s2h, s2l;                 // compensated prefix sums of a and a^2
     std::vector<std::vector<std::complex<double>>> blocks;  // made on first use
+    // 1 / sqrt(window energy) per window start (0 without energy), about zero and about
+    // the window mean; the same for every template, so made once per record.
+    std::vector<double> inv[2];
   };
   const std::vector<std::complex<double>>& Block(Channel& c, int k);
+  const std::vector<double>& InverseNorms(Channel& c, bool mean);
   int m_nWin = 0;
   int m_nStep = 0;  // valid lags per block
   TMRealFFT m_fft;
