@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <random>
 #include <string>
@@ -599,4 +600,137 @@ TEST(TMLongRecord, EventsAtAndBetweenChunkBoundaries) {
   for (int k = 0; k < 7; ++k)
     EXPECT_EQ(found[static_cast<std::size_t>(k)], 1) << "event at " << at[k];
   EXPECT_EQ(files, static_cast<int>(perFile.size()));
+}
+
+// ---------------------------------------------------------------- detector cases
+
+namespace {
+
+struct Outcome {
+  std::vector<Row> rows;
+  std::string log;
+  std::vector<std::string> outputs;  // names in the output folder
+};
+
+// One event file (number 10) scanned with the given templates.
+Outcome RunOne(const std::string& name, const std::vector<tmsynth::Template>& tpl,
+               const std::vector<tmsynth::Copy>& copies, int samples,
+               const std::function<void(TMPars&)>& tweak) {
+  const std::string dir = TmpDir(name);
+  MakeFolders(dir);
+  WriteTemplates(dir, tpl, "%06d.sg2", samples);
+  KZ_WaveDataSeg2 w;
+  tmsynth::FillRecord(w, tpl, copies, samples, 8.0, 123);
+  KZ_CopyText(w.m_header.szComments, "AE#=10");
+  EXPECT_EQ(w.SaveSeg2(dir + "/wave/000010.sg2", 0, 0, 1), 1);
+  TMPars p = RunPars(dir);
+  p.m_nFirstAE = p.m_nLastAE = 10;
+  tweak(p);
+  TMContext ctx;
+  ctx.RunTemplateMatching(p.m_strWavePath, p.m_strTemplatePath, p);
+  Outcome o;
+  o.rows = ReadTable(dir + "/out/ML_detect.kv0");
+  o.log = ReadText(dir + "/out/Log_000010_000010_OK.txt");
+  for (const auto& f : plat::FindFiles(dir + "/out/*.*")) o.outputs.push_back(f.name);
+  return o;
+}
+
+int Count(const std::string& text, const std::string& what) {
+  int n = 0;
+  for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+}  // namespace
+
+TEST(TMDetect, PeaksMergeWithinTheIntereventTime) {
+  plat::testing::ScriptedUi ui;
+  const auto tpl = tmsynth::MakeTemplates(1, 21);
+  tmsynth::Copy strong, weak;
+  strong.t0 = 100.0;
+  weak.t0 = 200.0;  // 100 us later, off the grid: a lower stacked correlation
+  weak.dx = 1.0;
+  weak.dy = -1.0;
+  weak.scale = 0.8;
+  for (bool mean : {false, true}) {
+    SCOPED_TRACE(mean ? "mean removed" : "plain");
+    const Outcome o = RunOne("tm_merge", tpl, {strong, weak}, 3000, [&](TMPars& p) {
+      p.m_bMeanRemoval = mean ? 1 : 0;
+      p.m_nOutputFlag = 2;
+    });
+    ASSERT_EQ(o.rows.size(), 1u);
+    EXPECT_NEAR(o.rows[0].t0, ExpectedTime(tpl[0], strong), 1.0);
+    EXPECT_GT(o.rows[0].cc, 0.9);
+    EXPECT_GT(Count(o.log, " Potential event detected at "), 1);
+  }
+}
+
+// A table filled by more peaks than it holds keeps the strongest: the real copy, placed
+// after a hundred noise peaks, survives.
+TEST(TMDetect, FullCandidateTableKeepsTheStrongest) {
+  plat::testing::ScriptedUi ui;
+  const auto tpl = tmsynth::MakeTemplates(1, 22);
+  tmsynth::Copy late;
+  late.t0 = 380.0;
+  const Outcome o = RunOne("tm_full", tpl, {late}, 2200, [](TMPars& p) {
+    p.m_fThresholdCC = 0.0f;
+    p.m_fThresholdSNR = 0.0f;
+    p.m_fInterevent = 0.5f;
+    p.m_nGridX = p.m_nGridY = p.m_nGridZ = 0;
+    p.m_nOutputFlag = 2;
+  });
+  ASSERT_EQ(o.rows.size(), 100u);
+  // The table was full before the copy was reached.
+  const std::size_t full = o.log.find("n=100, Templ=0"), copy = o.log.find("CC=0.99");
+  ASSERT_NE(copy, std::string::npos);
+  EXPECT_LT(full, copy);
+  int real = 0;
+  for (const Row& r : o.rows)
+    if (r.cc > 0.9 && std::fabs(r.t0 - ExpectedTime(tpl[0], late)) < 1.0) ++real;
+  EXPECT_EQ(real, 1);
+}
+
+// A best correlation above 0.99 ends the template loop for the record.
+TEST(TMDetect, NearPerfectMatchStopsTheTemplateLoop) {
+  plat::testing::ScriptedUi ui;
+  auto tpl = tmsynth::MakeTemplates(2, 23);
+  tpl[1] = tpl[0];
+  tpl[1].number = 2;
+  tmsynth::Copy c;
+  c.t0 = 90.0;
+  const Outcome o = RunOne("tm_stop", tpl, {c}, 3000, [](TMPars& p) {
+    p.m_fLowCorner = p.m_fHighCorner = 0.0f;  // no band-pass: the copy is exact
+  });
+  ASSERT_EQ(o.rows.size(), 1u);
+  EXPECT_GT(o.rows[0].cc, 0.99);
+  EXPECT_EQ(o.rows[0].tpl, 1);
+  EXPECT_EQ(Count(o.log, " Final event detected: "), 1);
+  EXPECT_EQ(Count(o.log, "Templ=1"), 0);
+}
+
+// Verbose output: correlation traces of every candidate and the unshifted mean stack, as
+// multi-trace SAC files of the station rows and the stack.
+TEST(TMDetect, CorrelationTraceFiles) {
+  plat::testing::ScriptedUi ui;
+  const auto tpl = tmsynth::MakeTemplates(1, 24);
+  tmsynth::Copy c;
+  c.t0 = 90.0;
+  const Outcome o = RunOne("tm_sacs", tpl, {c}, 3000, [](TMPars& p) {
+    p.m_nOutputFlag = 6;
+    p.m_nGridX = p.m_nGridY = p.m_nGridZ = 0;
+  });
+  ASSERT_EQ(o.rows.size(), 1u);
+  int mean = 0, candidates = 0;
+  for (const std::string& n : o.outputs) {
+    if (n.size() == 22 && n.substr(14) == "_CC.sacs") ++mean;
+    if (n.find("_CC0.") != std::string::npos || n.find("_CC1.") != std::string::npos) {
+      ++candidates;
+      const std::vector<std::uint8_t> b =
+          ReadBytes(std::string(TV_TEST_TMPDIR) + "/tm_sacs/out/" + n);
+      ASSERT_GE(b.size(), 4u);
+      EXPECT_EQ(b[0], kLocated + 1);  // twelve stations and the stack
+    }
+  }
+  EXPECT_GE(mean, 1);
+  EXPECT_GE(candidates, 1);
 }
