@@ -615,12 +615,14 @@ struct Outcome {
 // One event file (number 10) scanned with the given templates.
 Outcome RunOne(const std::string& name, const std::vector<tmsynth::Template>& tpl,
                const std::vector<tmsynth::Copy>& copies, int samples,
-               const std::function<void(TMPars&)>& tweak) {
+               const std::function<void(TMPars&)>& tweak, int recordSamples = 0,
+               int recordChannels = tmsynth::kSensors) {
   const std::string dir = TmpDir(name);
   MakeFolders(dir);
   WriteTemplates(dir, tpl, "%06d.sg2", samples);
   KZ_WaveDataSeg2 w;
-  tmsynth::FillRecord(w, tpl, copies, samples, 8.0, 123);
+  tmsynth::FillRecord(w, tpl, copies, recordSamples > 0 ? recordSamples : samples, 8.0, 123);
+  while (w.Count() > recordChannels) w.RemoveTrace(w.Count() - 1);
   KZ_CopyText(w.m_header.szComments, "AE#=10");
   EXPECT_EQ(w.SaveSeg2(dir + "/wave/000010.sg2", 0, 0, 1), 1);
   TMPars p = RunPars(dir);
@@ -733,4 +735,33 @@ TEST(TMDetect, CorrelationTraceFiles) {
   }
   EXPECT_GE(mean, 1);
   EXPECT_GE(candidates, 1);
+}
+
+// Records that do not fit the templates: what lies outside is left out, never read.
+TEST(TMDetect, RecordsShorterOrNarrowerThanTheTemplates) {
+  plat::testing::ScriptedUi ui;
+  const auto tpl = tmsynth::MakeTemplates(1, 25);
+  tmsynth::Copy c;
+  c.t0 = 60.0;
+  struct Case {
+    const char* name;
+    int samples, channels;
+    std::size_t rows;
+  };
+  const Case cases[] = {
+      {"shorter record", 1500, 16, 1},  // the template has 3000 samples
+      {"ten channels", 3000, 10, 1},    // the template has 16, twelve of them located
+      {"three channels", 3000, 3, 0},   // fewer stations than a template needs
+      {"too short for a window", 30, 16, 0},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.name);
+    const Outcome o = RunOne(
+        "tm_fit", tpl, {c}, 3000, [](TMPars&) {}, k.samples, k.channels);
+    ASSERT_EQ(o.rows.size(), k.rows);
+    if (k.rows) {
+      EXPECT_GT(o.rows[0].cc, 0.9);
+      EXPECT_NEAR(o.rows[0].t0, ExpectedTime(tpl[0], c), 1.0);
+    }
+  }
 }
