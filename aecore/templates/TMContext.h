@@ -117,6 +117,6 @@ class TMContext {
   int m_nCand = 0;
   TMCorrelator m_corr;
   std::vector<std::vector<TMWindowSpectrum>> m_spec;  // per template and station (cached)
-  std::vector<int> m_specBlock;                       // block size the cache was made for
+  std::vector<int> m_specBlock;   // 2 x block size (+1 with mean removal) of the cache
   std::vector<double> m_written;  // absolute times (us) of detections written by the scan
 };

@@ -184,10 +184,10 @@ int TMContext::Detect(KZ_WaveDataSeg2& rec, TMTemplateArray& templates, int coun
     std::vector<TMWindowSpectrum>* spec = &local;
     if (inMemory) {
       spec = &m_spec[static_cast<std::size_t>(k)];
-      if (m_specBlock[static_cast<std::size_t>(k)] != m_corr.BlockSize() ||
-          (!spec->empty() && (*spec)[0].m_bMean != mean)) {
+      const int key = 2 * m_corr.BlockSize() + (mean ? 1 : 0);
+      if (m_specBlock[static_cast<std::size_t>(k)] != key) {
         spec->clear();
-        m_specBlock[static_cast<std::size_t>(k)] = m_corr.BlockSize();
+        m_specBlock[static_cast<std::size_t>(k)] = key;
       }
     }
     if (spec->size() < static_cast<std::size_t>(tpl->Count()))
