@@ -247,9 +247,10 @@ int KZ_WriteTxtTab(const std::string& path, const KZ_WaveHeader& header,
 
 using KZ_TraceList = std::vector<std::unique_ptr<KZ_WaveTrace>>;
 
-// Event files of the program. Both append channels first..last (counted from 1; 0 and 0
-// mean all) and give the file's event number through `event` when it is not null; 0,
-// appending nothing, when the file cannot be read or its counts do not fit its length.
+// Event files of the program. Numbered event files append channels first..last (counted
+// from 1; 0 and 0 mean all), AEW01 files all their channels; both give the file's event
+// number through `event` when it is not null. 0, appending nothing, when the file cannot
+// be read or its counts do not fit its length.
 int KZ_ReadAEWaveFile(const std::string& path, KZ_WaveHeader& header, KZ_TraceList& traces,
                       int first, int last, std::int32_t* event);
 int KZ_ReadAew01File(const std::string& path, KZ_WaveHeader& header, KZ_TraceList& traces,

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "aecore/waveform/AEWaveGse2.h"
 #include "aecore/waveform/AEWaveSac.h"
@@ -34,7 +35,12 @@ std::vector<std::uint8_t> ReadWhole(const std::string& path, bool* ok) {
   if (!f.Open(path, "rb")) return {};
   const long long length = f.GetLength();
   if (length < 0 || length > (1LL << 31)) return {};
-  std::vector<std::uint8_t> b(static_cast<std::size_t>(length));
+  std::vector<std::uint8_t> b;
+  try {
+    b.resize(static_cast<std::size_t>(length));
+  } catch (const std::bad_alloc&) {
+    return {};
+  }
   *ok = f.Read(b.data(), b.size()) == b.size();
   return b;
 }

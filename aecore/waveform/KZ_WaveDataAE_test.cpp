@@ -367,6 +367,13 @@ TEST(StepFile, AsksAfterEveryThousandMissesAndStopsOnNo) {
   EXPECT_EQ(-1, w.StepFile(1, 1));
   EXPECT_TRUE(fs::exists(dir + "/000001.wav"));
   EXPECT_EQ(dir + "/000001.wav", w.m_strPath);
+  // A key pressed during the search offers to stop it.
+  const int polls = ui.InputPolls();
+  ui.InputPendingAfter(5);
+  ui.ExpectMessage("Are you sure to exit loop?", IDYES);
+  EXPECT_EQ(-1, w.StepFile(1, 1));
+  EXPECT_EQ(polls + 6, ui.InputPolls());
+  EXPECT_EQ(0u, ui.PendingExpectations());
 }
 
 // ---------------------------------------------------------------- saving by extension
@@ -402,7 +409,7 @@ TEST(SaveAs, TheExtensionChoosesTheWriter) {
 
 // ---------------------------------------------------------------- damaged input
 
-TEST(AEEventFile, EveryTruncationAndCorruptedHeaderByteIsRefusedOrReadConsistently) {
+TEST(AEEventFile, TruncatedAndCorruptedFilesAreRefusedOrReadConsistently) {
   const std::string dir = TmpDir("ae_event_damage");
   AEFileSpec old;
   old.oldLayout = true;
@@ -424,10 +431,11 @@ TEST(AEEventFile, EveryTruncationAndCorruptedHeaderByteIsRefusedOrReadConsistent
       EXPECT_LE(2 * w.GetTrace(i)->m_n, static_cast<int>(bytes.size()));
   };
   for (const auto& [name, bytes] : files) {
-    for (std::size_t cut = 0; cut < bytes.size(); ++cut)
+    // Every length through the headers, then every seventh.
+    for (std::size_t cut = 0; cut < bytes.size(); cut += cut < 120 ? 1 : 7)
       check(name, {bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(cut)});
     for (std::size_t at = 0; at < 120 && at < bytes.size(); ++at)
-      for (std::uint8_t v : {0x00, 0x7F, 0x80, 0xFF}) {
+      for (std::uint8_t v : {0x00, 0xFF}) {
         std::vector<std::uint8_t> b = bytes;
         b[at] = v;
         check(name, b);

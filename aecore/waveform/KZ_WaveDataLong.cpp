@@ -3,8 +3,10 @@
 // 16-channel window files. Every range is checked against the file before anything is
 // appended, so a request outside the recording leaves the caller's traces as they were.
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
+#include <new>
 
 #include "aecore/waveform/KZ_WaveData.h"
 #include "base/types/KZ_TextParse.h"
@@ -28,6 +30,34 @@ bool NameHas(const std::string& path, const char* key) {
 // Reads exactly `bytes` at `offset`; false when the file does not hold them.
 bool ReadAt(plat::File& f, long long offset, std::uint8_t* dst, std::size_t bytes) {
   return f.Seek(offset, SEEK_SET) && f.Read(dst, bytes) == bytes;
+}
+
+// `count` 16-bit little-endian samples at `offset` into the trace, through `scratch`
+// (count values, shared by the channels of one call). The conversion is a plain loop
+// over 16-bit values so that it vectorises: long ranges are read over and over.
+bool ReadChannel(plat::File& f, long long offset, KZ_WaveTrace& t, std::int64_t count,
+                 std::int16_t* scratch) {
+  const std::size_t n = static_cast<std::size_t>(count);
+  if (!f.Seek(offset, SEEK_SET) || f.Read(scratch, 2 * n) != 2 * n) return false;
+  if constexpr (std::endian::native != std::endian::little)
+    for (std::size_t j = 0; j < n; ++j) scratch[j] = le::GetI16(scratch + j);
+  float* x = t.m_pData.data();
+  std::size_t j = 0;
+  for (; j + 16 <= n; j += 16)  // fixed blocks: the compiler converts each block at once
+    for (std::size_t k = 0; k < 16; ++k) x[j + k] = scratch[j + k];
+  for (; j < n; ++j) x[j] = scratch[j];
+  return true;
+}
+
+// A zeroed buffer of `bytes`; false when there is no memory for it (the layout keys of a
+// file name can ask for a great deal).
+bool Allocate(std::vector<std::uint8_t>& v, std::size_t bytes) {
+  try {
+    v.assign(bytes, 0);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  return true;
 }
 
 void ResetForRaw(KZ_WaveHeader& h) {
@@ -160,15 +190,8 @@ int KZ_WaveData_ReadLongRange(const std::string& path, KZ_WaveHeader& header, KZ
   const std::int64_t block = start / count;
   // The range must also end inside its channel: past it lie the next channel's samples.
   if (block >= blocks || (start + count) * 2 > perChannel) return 0;
-  std::vector<std::vector<std::uint8_t>> raw(channels);
-  for (std::size_t i = 0; i < channels; ++i) {
-    raw[i].resize(static_cast<std::size_t>(count) * 2);
-    if (!ReadAt(f, static_cast<long long>(i) * perChannel + 2 * start, raw[i].data(),
-                raw[i].size()))
-      return 0;
-  }
-  f.Close();
-
+  const std::unique_ptr<std::int16_t[]> scratch(new (std::nothrow) std::int16_t[count]);
+  if (!scratch) return 0;
   if (fresh) {
     KZ_TraceList made;
     for (const auto& src : d.m_traces) {
@@ -205,12 +228,24 @@ int KZ_WaveData_ReadLongRange(const std::string& path, KZ_WaveHeader& header, KZ
       t->m_pStation = src->m_pStation;
       made.push_back(std::move(t));
     }
+    for (std::size_t i = 0; i < channels; ++i)
+      if (!ReadChannel(f, static_cast<long long>(i) * perChannel + 2 * start, *made[i], count,
+                       scratch.get()))
+        return 0;
     header = d.m_header;
     for (auto& t : made) traces.push_back(std::move(t));
   } else {
-    for (auto& t : traces)
-      if (t->m_n != count && !t->Resize(static_cast<int>(count))) return 0;
+    // The range lies inside the record (checked above): only a failing disk leaves the
+    // traces partly refilled.
+    for (std::size_t i = 0; i < channels; ++i) {
+      KZ_WaveTrace& t = *traces[i];
+      if (t.m_n != count && !t.Resize(static_cast<int>(count))) return 0;
+      if (!ReadChannel(f, static_cast<long long>(i) * perChannel + 2 * start, t, count,
+                       scratch.get()))
+        return 0;
+    }
   }
+  f.Close();
 
   KZ_CopyText(header.szComments, plat::Format("%lld / %lld from %s", static_cast<long long>(block),
                                               static_cast<long long>(blocks), path.c_str())
@@ -223,11 +258,6 @@ int KZ_WaveData_ReadLongRange(const std::string& path, KZ_WaveHeader& header, KZ
   header.nStartUsec =
       static_cast<std::int32_t>(T - static_cast<std::int64_t>(header.nStartSec) * 1000000);
   header.nFirstSample = start;
-  const std::size_t base = traces.size() - channels;
-  for (std::size_t i = 0; i < channels; ++i) {
-    float* x = traces[base + i]->m_pData.data();
-    for (std::int64_t j = 0; j < count; ++j) x[j] = le::GetI16(raw[i].data() + 2 * j);
-  }
   return 1;
 }
 
@@ -245,7 +275,9 @@ int KZ_ReadRawBlock(const std::string& path, KZ_WaveHeader& header, KZ_TraceList
   // The traces hold one segment, and a segment's channels lie one after the other: a
   // range must start at a segment and stay within it.
   if (start < 0 || start + count >= perChannel || count > l.seg || start % l.seg != 0) return 0;
-  std::vector<std::uint8_t> raw(static_cast<std::size_t>(l.seg) * l.channels * b);
+  if (start + l.seg > perChannel) return 0;  // the segment itself must be in the file
+  std::vector<std::uint8_t> raw;
+  if (!Allocate(raw, static_cast<std::size_t>(l.seg) * l.channels * b)) return 0;
   if (!ReadAt(f, start * l.channels * b, raw.data(), raw.size())) return 0;
   f.Close();
   KZ_TraceList made;
@@ -286,16 +318,16 @@ int KZ_ReadTdmsBlock(const std::string& path, KZ_WaveHeader& header, KZ_TraceLis
   // Frames after the range up to a whole segment are read when the file holds them.
   const long long frames = std::min<long long>(l.seg, perChannel - start);
   const std::size_t frameBytes = static_cast<std::size_t>(l.channels) * b;
-  std::vector<std::uint8_t> raw(static_cast<std::size_t>(l.seg) * frameBytes, 0);
-  if (!ReadAt(f, dataStart + start * static_cast<long long>(frameBytes), raw.data(),
-              static_cast<std::size_t>(frames) * frameBytes))
+  std::vector<std::uint8_t> raw;
+  if (!Allocate(raw, static_cast<std::size_t>(frames) * frameBytes)) return 0;
+  if (!ReadAt(f, dataStart + start * static_cast<long long>(frameBytes), raw.data(), raw.size()))
     return 0;
   f.Close();
   KZ_TraceList made;
   for (int c = 0; c < l.channels; ++c) {
     auto t = RawTrace(l.seg, c, l.bits, static_cast<int>(count));
     if (!t) return 0;
-    for (int j = 0; j < l.seg; ++j)
+    for (long long j = 0; j < frames; ++j)
       t->m_pData[j] = RawSample(raw.data() + j * frameBytes + static_cast<std::size_t>(c) * b, b);
     made.push_back(std::move(t));
   }
