@@ -381,8 +381,10 @@ TEST(TMRun, SkipRulesRedoAndLogName) {
   TMPars p = RunPars(dir);
   p.m_nFirstAE = 3;
   p.m_nLastAE = 8;  // 8 does not exist
+  const std::string cwd = plat::GetCurrentFolder();
   TMContext ctx;
   EXPECT_EQ(ctx.RunTemplateMatching(p.m_strWavePath, p.m_strTemplatePath, p), 2);
+  EXPECT_EQ(plat::GetCurrentFolder(), cwd);  // paths are built from the folders
   const std::string log = ReadText(dir + "/out/Log_000003_000008_OK.txt");
   for (const Case& k : cases) {
     SCOPED_TRACE(k.number);
