@@ -26,6 +26,8 @@ packages=(
   poppler-utils
   # xmllint checks the viewer XML file of the AE list; numpy reads the exported KV tables back
   libxml2-utils python3-numpy
+  # ffprobe reads back the recorded AVI videos, Pillow the BMP pictures and snapshots
+  ffmpeg python3-pil
 )
 
 missing=()
