@@ -220,10 +220,6 @@ class CLocView : public KZ_View {
   bool WideEnough() const;
   // Runs a pending play-back outside the drawing that found it.
   void RunScheduledPlayBack();
-  // A background picture file stretched into the rectangle; nothing when it cannot be
-  // loaded.
-  static void DrawPicture(plat::CDC* dc, const std::string& path, int left, int top, int right,
-                          int bottom);
 
   CTremviaDoc* m_pData = nullptr;
   bool m_bCacheStale = true;      // the page picture must be rendered before the next paint

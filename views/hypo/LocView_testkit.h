@@ -7,6 +7,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "aecore/document/TremviaDoc.h"
 #include "platform/CrtRand.h"
@@ -14,6 +15,13 @@
 #include "platform/qt/testing/QtTestApp.h"
 #include "platform/testing/FakeDocumentHost.h"
 #include "views/hypo/LocView.h"
+
+// The page with its play-back waits recorded instead of waited.
+class TestLocView : public CLocView {
+ public:
+  void PlayWait(int n) override { waits.push_back(n); }
+  std::vector<int> waits;
+};
 
 class HypoPage : public testing::Test {
  protected:
@@ -79,5 +87,5 @@ class HypoPage : public testing::Test {
 
   plat::testing::FakeDocumentHost host;
   CTremviaDoc doc{host};
-  CLocView view;
+  TestLocView view;
 };
