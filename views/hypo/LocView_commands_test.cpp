@@ -247,6 +247,27 @@ TEST_F(HypoPage, ListCommandsNeedEventsAndPicturesRepaintNothing) {
   EXPECT_TRUE(host.updates.empty());
 }
 
+TEST_F(HypoPage, LocationErrorEstimationWritesItsSyntheticCatalogueWhereAsked) {
+  const std::string dir = TempDir("locerror");
+  plat::testing::ScriptedUi ui;
+  ui.ExpectFileDialog(Prompt::SaveFile, "", std::nullopt);
+  view.OnCmdMsg(CLocView::ID_ADV_LOCERROR, nullptr);
+  EXPECT_TRUE(fs::is_empty(dir));
+  ui.ExpectFileDialog(Prompt::SaveFile, "", dir + "/synthetic.aeh");
+  view.OnCmdMsg(CLocView::ID_ADV_LOCERROR, nullptr);
+  const std::string bytes = ReadBytes(dir + "/synthetic.aeh");
+  constexpr int kSize = 128 + 18 * 14;
+  ASSERT_EQ(bytes.size(), 100u * kSize);
+  AEHRecord rec{};
+  AEH_DecodeRecord(reinterpret_cast<const std::uint8_t*>(bytes.data()) + 11 * kSize, 14, &rec);
+  EXPECT_EQ(rec.fX, -80);  // x runs in the inner loop
+  EXPECT_EQ(rec.fY, -80);
+  EXPECT_EQ(rec.nArrivals, 14);
+  EXPECT_EQ(rec.fTime[13], 650);
+  EXPECT_EQ(rec.nSensor[13], 13);
+  EXPECT_TRUE(host.updates.empty());
+}
+
 // VRML page.
 namespace {
 
@@ -317,6 +338,11 @@ TEST_F(HypoPage, VrmlWorldOfTheCurrentRecord) {
              "          diffuseColor  0.5 0.5 0.5\n",
              "      geometry Cylinder { radius 1 height 0.5}\n");
   EXPECT_EQ(LocView_VrmlWorld(h, &wave), expected);
+  // A sensor index outside the sensor table is placed at the origin, not read from
+  // beyond the table.
+  rec.nSensor[2] = 100;
+  EXPECT_NE(LocView_VrmlWorld(h, &wave).find("  translation  0.00  0.00 -0.00\n"),
+            std::string::npos);
 }
 
 TEST_F(HypoPage, VrmlPageEmbedsTheWorldWrittenBesideItAndIsOpened) {
