@@ -18,6 +18,7 @@
 // a resize and a refresh render anew and a paint only copies; the current-event flash
 // and the play-back draw straight into the view's window image.
 #pragma once
+#include <QImage>
 #include <array>
 #include <cstdint>
 #include <string>
@@ -80,6 +81,8 @@ class CLocView : public KZ_View {
   // A non-zero hint without HINT_LOC is ignored. With HINT_NOW only the current record
   // flashes; otherwise the page picture is rendered anew before the next paint.
   void OnUpdate(plat::CView* sender, LONG hint, void* object) override;
+  // On screen: copies the page picture, rendering it first when an update, resize or
+  // refresh has made it stale; printing draws the page.
   void OnDraw(plat::CDC* dc) override;
   void Refresh() override;
   // Prepares the drawing state and calls the renderer of the plot type (or schedules a
@@ -221,7 +224,11 @@ class CLocView : public KZ_View {
   // Runs a pending play-back outside the drawing that found it.
   void RunScheduledPlayBack();
 
+  // Renders the whole page at the screen's resolution into m_PageImage.
+  void RenderPagePicture();
+
   CTremviaDoc* m_pData = nullptr;
+  QImage m_PageImage;             // the page picture the screen paints copy
   bool m_bCacheStale = true;      // the page picture must be rendered before the next paint
   bool m_bPlayScheduled = false;  // a play-back is queued to run after the current drawing
   bool m_bPlaying = false;
