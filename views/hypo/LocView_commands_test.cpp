@@ -434,4 +434,17 @@ TEST(HypoPageCatalogue, DrawingLeavesTheCatalogueAndTheCurrentRecordAlone) {
   }
   doc.m_pHypo.reset();  // closes the catalogue
   EXPECT_EQ(ReadBytes(dir + "/Cube.aeh"), catalogue);
+
+  // A double click on an event whose waveform file is there loads it and tells the pages.
+  const AEEventEntry& e = *doc.m_EventList.at(1);
+  view.AddHit(&e, 6000, -6000);
+  plat::RecordingDc probe;
+  view.OnPrepareDC(&probe);
+  POINT client{6000, -6000};
+  probe.LPtoDP(&client);
+  host.updates.clear();
+  view.OnLButtonDblClk(0, client);
+  EXPECT_EQ(host.Hints(), std::vector<LONG>{15});
+  EXPECT_EQ(doc.m_nCurAE, e.record);
+  EXPECT_EQ(doc.m_pWave->m_nEvent, e.record);
 }

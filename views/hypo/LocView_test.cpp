@@ -407,3 +407,43 @@ TEST_F(HypoPage, UnrolledCylinderColoursTheWindowByRunningNumber) {
   EXPECT_EQ(discs[1]->state.brush.Color(), pal.ValueToColor(0, 1));
   EXPECT_EQ(discs[2]->state.brush.Color(), pal.ValueToColor(1, 1));
 }
+
+TEST_F(HypoPage, TitleLineGivesTheWindowStartAndLength) {
+  doc.m_fTimeStart = 3723.25;
+  Record();
+  for (int selected : {0, 7}) {
+    plat::RecordingDc dc;
+    dc.SetMapMode(MM_HIMETRIC);
+    view.DrawTitleLine(&dc, 100, -200, selected);
+    const auto texts = dc.OpsOf(DcOpKind::Text);
+    ASSERT_EQ(texts.size(), 1u);
+    EXPECT_EQ(texts[0]->text, selected ? "Test 01:02:03 250000  1000.00000 PEAKs:0, N(sld):7"
+                                       : "Test 01:02:03 250000  1000.00000 PEAKs:0");
+    EXPECT_EQ(texts[0]->state.textAlign, 24u);
+  }
+}
+
+TEST_F(HypoPage, BoxFramesFollowTheEdgesAlongAndAcrossTheViewingAzimuth) {
+  CAEHypo& h = *doc.m_pHypo;
+  h.m_nShape = 4;
+  h.m_fDiameter = h.m_fSizeX = 60;
+  h.m_fSizeY = 40;
+  view.OnInitialUpdate();  // s = 100: half sides 3000 and 2000
+  Add(0, 0, 0, 10);
+  struct Case {
+    float az;
+    int w2, w3;
+  } cases[] = {{0, 3000, 2000}, {90, 2000, 3000}, {30, 3464, 2309}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.az);
+    view.m_fViewAz = c.az;
+    const auto dc = Record();
+    const auto rects = dc->OpsOf(DcOpKind::Rectangle);
+    ASSERT_GE(rects.size(), 3u);
+    auto width = [](const DcOp* op) { return std::abs(op->rect.right - op->rect.left); };
+    EXPECT_EQ(width(rects[0]), 2 * c.w2);  // section along A
+    EXPECT_EQ(width(rects[1]), 6000);      // the map, not turned
+    EXPECT_EQ(std::abs(rects[1]->rect.bottom - rects[1]->rect.top), 4000);
+    EXPECT_EQ(width(rects[2]), 2 * c.w3);  // section across A
+  }
+}
