@@ -70,6 +70,9 @@ void CLocView::OnUpdate(plat::CView* /*sender*/, LONG hint, void* /*object*/) {
     if (doc && doc->m_pHypo) FlashRecord(doc->m_pHypo->m_Rec);
     return;
   }
+  // The hit records point into the event list, which may have been rebuilt: they are
+  // dropped until the next drawing makes new ones.
+  m_pHits[0].pEntry = nullptr;
   m_bCacheStale = true;
   Invalidate(TRUE);
 }

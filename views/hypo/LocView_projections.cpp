@@ -267,6 +267,9 @@ void CLocView::DrawProjections(plat::CDC* dc) {
     m_bFlashScheduled = true;
     QTimer::singleShot(0, this, [this] {
       m_bFlashScheduled = false;
+      // The last entry of the list as it stands then: the one marked here may have been
+      // freed by a rebuilt list in between.
+      m_pFlashEntry = nullptr;
       FlashCurrentEvent();
     });
   }

@@ -297,6 +297,9 @@ TEST_F(HypoPage, HitTableFindsMarkersWithin99UnitsAndSaturatesItsCoordinates) {
     const LocHitRecord* r = view.FindHit(c.p);
     EXPECT_EQ(r ? r->pEntry : nullptr, c.hit) << c.p.x << "," << c.p.y;
   }
+  // An update drops them: the list they point into may have been rebuilt.
+  view.OnUpdate(nullptr, HINT_LOC, nullptr);
+  EXPECT_EQ(view.FindHit({5000, -5000}), nullptr);
   // Only 999 records are kept.
   for (int i = 0; i < 1200; ++i) view.AddHit(&a, 0, 0);
   EXPECT_EQ(view.m_pHits[998].pEntry, &a);
