@@ -117,8 +117,9 @@ class CLocView : public KZ_View {
   // saturates at the 16-bit range.
   void AddHit(const AEEventEntry* e, int x, int y);
 
-  // Renderers of the plot types. Those not listed in LocView.cpp's own files draw
-  // nothing yet.
+  // Renderers of the plot types, called by DrawPlot with the drawing state set. Types 1
+  // and 6 are in LocView_cylinder.cpp and LocView_projections.cpp; the others are still
+  // empty (LocView_renderers.cpp) and draw nothing.
   void DrawPZTMapCylinder(plat::CDC* dc);
   void DrawPZTMapBox(plat::CDC* dc);
   void DrawCylinderMap(plat::CDC* dc);
