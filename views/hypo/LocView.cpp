@@ -1,5 +1,6 @@
 #include "views/hypo/LocView.h"
 
+#include <QPainter>
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
@@ -69,6 +70,9 @@ void CLocView::OnUpdate(plat::CView* /*sender*/, LONG hint, void* /*object*/) {
     if (doc && doc->m_pHypo) FlashRecord(doc->m_pHypo->m_Rec);
     return;
   }
+  // The hit records point into the event list, which may have been rebuilt: they are
+  // dropped until the next drawing makes new ones.
+  m_pHits[0].pEntry = nullptr;
   m_bCacheStale = true;
   Invalidate(TRUE);
 }
@@ -81,13 +85,44 @@ void CLocView::Refresh() {
 void CLocView::OnSize(UINT /*type*/, int /*cx*/, int /*cy*/) { m_bCacheStale = true; }
 
 void CLocView::OnDraw(plat::CDC* dc) {
+  if (dc->IsPrinting()) {
+    DrawWithViewFont(dc);
+    return;
+  }
   // The page picture is rendered at most once per paint, however many updates came
   // before it.
-  if (!dc->IsPrinting() && (m_bCacheStale || m_hDIB.empty())) {
+  if (m_bCacheStale || m_PageImage.isNull()) {
     m_bCacheStale = false;
-    RenderPageToDIB();
+    RenderPagePicture();
   }
-  KZ_View::OnDraw(dc);
+  auto* qt = dynamic_cast<plat::QtPainterDevice*>(dc->Device());
+  QPainter* painter = qt ? qt->Painter() : nullptr;
+  if (m_PageImage.isNull() || !painter) {
+    DrawWithViewFont(dc);
+    return;
+  }
+  POINT origin{0, 0};
+  dc->LPtoDP(&origin);
+  painter->drawImage(QPoint(origin.x, origin.y), m_PageImage);
+}
+
+void CLocView::RenderPagePicture() {
+  m_PageImage = QImage();
+  if (GetMapMode() == 0) return;
+  plat::RecordingOptions o;
+  o.dpiX = LogPixelsX();
+  o.dpiY = LogPixelsY();
+  plat::RecordingDc probe(o);
+  probe.SetMapMode(MM_HIMETRIC);
+  SIZE size{m_nScrollW, m_nScrollH};
+  probe.LPtoDP(&size);
+  const int w = std::abs(static_cast<int>(size.cx)), h = std::abs(static_cast<int>(size.cy));
+  if (w <= 0 || h <= 0) return;
+  m_PageImage = QImage(w, h, QImage::Format_RGB32);
+  m_PageImage.fill(Qt::white);
+  plat::CImageDC dc(&m_PageImage, o.dpiX, o.dpiY);
+  dc.SetMapMode(MM_HIMETRIC);
+  DrawWithViewFont(&dc);
 }
 
 bool CLocView::WideEnough() const {

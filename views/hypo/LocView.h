@@ -18,6 +18,7 @@
 // a resize and a refresh render anew and a paint only copies; the current-event flash
 // and the play-back draw straight into the view's window image.
 #pragma once
+#include <QImage>
 #include <array>
 #include <cstdint>
 #include <string>
@@ -80,6 +81,8 @@ class CLocView : public KZ_View {
   // A non-zero hint without HINT_LOC is ignored. With HINT_NOW only the current record
   // flashes; otherwise the page picture is rendered anew before the next paint.
   void OnUpdate(plat::CView* sender, LONG hint, void* object) override;
+  // On screen: copies the page picture, rendering it first when an update, resize or
+  // refresh has made it stale; printing draws the page.
   void OnDraw(plat::CDC* dc) override;
   void Refresh() override;
   // Prepares the drawing state and calls the renderer of the plot type (or schedules a
@@ -114,8 +117,9 @@ class CLocView : public KZ_View {
   // saturates at the 16-bit range.
   void AddHit(const AEEventEntry* e, int x, int y);
 
-  // Renderers of the plot types. Those not listed in LocView.cpp's own files draw
-  // nothing yet.
+  // Renderers of the plot types, called by DrawPlot with the drawing state set. Types 1
+  // and 6 are in LocView_cylinder.cpp and LocView_projections.cpp; the others are still
+  // empty (LocView_renderers.cpp) and draw nothing.
   void DrawPZTMapCylinder(plat::CDC* dc);
   void DrawPZTMapBox(plat::CDC* dc);
   void DrawCylinderMap(plat::CDC* dc);
@@ -220,12 +224,12 @@ class CLocView : public KZ_View {
   bool WideEnough() const;
   // Runs a pending play-back outside the drawing that found it.
   void RunScheduledPlayBack();
-  // A background picture file stretched into the rectangle; nothing when it cannot be
-  // loaded.
-  static void DrawPicture(plat::CDC* dc, const std::string& path, int left, int top, int right,
-                          int bottom);
+
+  // Renders the whole page at the screen's resolution into m_PageImage.
+  void RenderPagePicture();
 
   CTremviaDoc* m_pData = nullptr;
+  QImage m_PageImage;             // the page picture the screen paints copy
   bool m_bCacheStale = true;      // the page picture must be rendered before the next paint
   bool m_bPlayScheduled = false;  // a play-back is queued to run after the current drawing
   bool m_bPlaying = false;

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "base/plot/KZ_DIB.h"
 #include "views/hypo/LocView.h"
 #include "views/hypo/LocView_util.h"
 
@@ -45,7 +46,7 @@ void CLocView::DrawCylinderMap(plat::CDC* dc) {
   const plat::CBrush oldBrush = dc->SelectObject(plat::CBrush(RGB(255, 255, 255)));
   dc->Rectangle(x0, yc + hh, x0 + W, yc - hh);
   if (!h.m_strDisplayText2.empty() && dc->HasAttributeDc())
-    DrawPicture(dc, h.m_strDisplayText2, x0, yc + hh, x0 + W, yc - hh);
+    KZ_DrawPictureFile(dc, h.m_strDisplayText2, x0, yc + hh, x0 + W, yc - hh);
 
   dc->SelectObject(plat::CPen(PS_SOLID, 10, RGB(128, 128, 128)));
   dc->MoveTo(x0, yc);
@@ -107,5 +108,3 @@ void CLocView::DrawCylinderMap(plat::CDC* dc) {
   dc->SelectObject(oldBrush);
   dc->SelectObject(oldPen);
 }
-
-void CLocView::DrawPicture(plat::CDC*, const std::string&, int, int, int, int) {}

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/plot/KZ_DIB.h"
 #include "platform/SoundPlayer.h"
 #include "platform/Strings.h"
 #include "platform/UiServices.h"
@@ -119,7 +120,8 @@ void CLocView::DrawProjectionFrames(plat::CDC* dc, int flag) {
   dc->SelectObject(oldBrush);
   dc->SelectObject(oldPen);
   if (!hypo.m_strDisplayText1.empty() && dc->HasAttributeDc())
-    DrawPicture(dc, hypo.m_strDisplayText1, g.P2.x - g.S, g.yP + g.h, g.P2.x + g.S, g.yP - g.h);
+    KZ_DrawPictureFile(dc, hypo.m_strDisplayText1, g.P2.x - g.S, g.yP + g.h, g.P2.x + g.S,
+                       g.yP - g.h);
   DrawFrameAxes(dc, g, m_fCosAz, m_fSinAz, hypo.m_bColorBG != 0);
 }
 
@@ -172,7 +174,8 @@ void CLocView::DrawProjectionFramesBox(plat::CDC* dc, int /*flag*/) {
   dc->SelectObject(oldBrush);
   dc->SelectObject(oldPen);
   if (!hypo.m_strDisplayText1.empty() && dc->HasAttributeDc())
-    DrawPicture(dc, hypo.m_strDisplayText1, g.P2.x - g.S, g.yP + g.h, g.P2.x + g.S, g.yP - g.h);
+    KZ_DrawPictureFile(dc, hypo.m_strDisplayText1, g.P2.x - g.S, g.yP + g.h, g.P2.x + g.S,
+                       g.yP - g.h);
   DrawFrameAxes(dc, g, cA, sA, hypo.m_bColorBG != 0);
 }
 
@@ -264,6 +267,9 @@ void CLocView::DrawProjections(plat::CDC* dc) {
     m_bFlashScheduled = true;
     QTimer::singleShot(0, this, [this] {
       m_bFlashScheduled = false;
+      // The last entry of the list as it stands then: the one marked here may have been
+      // freed by a rebuilt list in between.
+      m_pFlashEntry = nullptr;
       FlashCurrentEvent();
     });
   }
