@@ -10,6 +10,7 @@
 #include "platform/Shell.h"
 #include "platform/UiServices.h"
 #include "views/wave/WaveView.h"
+#include "wincomp/splash/WCSplashWnd.h"
 
 namespace {
 // The maker's home page.
@@ -24,7 +25,7 @@ CTremviaApp::CTremviaApp() : plat::CWinApp("Tremvia") {
   MapCommand(ID_HOME_PAGE, &CTremviaApp::OnHomePage);
 }
 
-CTremviaApp::~CTremviaApp() = default;
+CTremviaApp::~CTremviaApp() { delete CWCSplashWnd::s_pGlobalSplash; }
 
 const plat::CRuntimeClass* CTremviaApp::WaveViewClass() { return RUNTIME_CLASS(CWaveView); }
 
@@ -38,13 +39,13 @@ int CTremviaApp::OpenModeOf(const std::string& path) {
 }
 
 void CTremviaApp::LoadAboutPicture() {
-  if (!m_pAbout) m_pAbout = std::make_unique<CAboutWindow>();
-  m_pAbout->LoadPicture(MakeAboutPicture(), qRgb(255, 255, 255));
+  RegisterAboutPicture();
+  CWCSplashWnd::LoadGlobalBitmap(IDB_ABOUT, RGB(255, 255, 255), nullptr, 0);
 }
 
 BOOL CTremviaApp::InitInstance() {
   RegisterTremviaResources();
-  // 1. The About picture goes into its window, which is not shown now.
+  // 1. The About picture goes into the splash window, which is not shown now.
   LoadAboutPicture();
   // 2., 3. Nothing to initialise for embedded objects or controls.
   // 4., 5. Settings store and the recent-file list.
@@ -83,8 +84,10 @@ void CTremviaApp::OnFileOpen() {
 }
 
 void CTremviaApp::OnAppAbout() {
+  // The window deleted itself when it last closed: the picture goes into a new one,
+  // shown until a key or a click.
   LoadAboutPicture();
-  if (m_pAbout) m_pAbout->ShowPicture();
+  if (CWCSplashWnd::s_pGlobalSplash) CWCSplashWnd::s_pGlobalSplash->Show(-1, nullptr, nullptr);
 }
 
 void CTremviaApp::OnHomePage() {

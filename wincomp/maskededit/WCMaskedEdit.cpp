@@ -170,6 +170,7 @@ BOOL CWCMaskedEdit::FillInput(const std::string& text, int keepFirst, BOOL promp
 }
 
 BOOL CWCMaskedEdit::SetInputData(const std::string& text, int keepFirst, BOOL promptAllowed) {
+  if (!HasMask()) return SetWindowText(text);  // a plain edit: the text as given
   const BOOL ok = FillInput(text, keepFirst, promptAllowed);
   Update(0);
   return ok;

@@ -186,6 +186,8 @@ TEST(MaskedEdit, TextSetFromOutsideWithOrWithoutSeparatorsGivesTheSameTime) {
   QTest::keyClicks(&plain, "x");
   EXPECT_EQ(plain.GetWindowText(), "12:34x");
   EXPECT_EQ(plain.GetInputData(), "12:34x");
+  EXPECT_TRUE(plain.SetInputData("ab", 0, TRUE));
+  EXPECT_EQ(plain.GetWindowText(), "ab");
 }
 
 TEST(MaskedEdit, GetTimeReadsAllThreeFieldsWhateverTheTimeSeparator) {
