@@ -25,7 +25,14 @@ CTremviaApp::CTremviaApp() : plat::CWinApp("Tremvia") {
   MapCommand(ID_HOME_PAGE, &CTremviaApp::OnHomePage);
 }
 
-CTremviaApp::~CTremviaApp() { delete CWCSplashWnd::s_pGlobalSplash; }
+CTremviaApp::~CTremviaApp() = default;
+
+int CTremviaApp::ExitInstance() {
+  // The About window, when it was never shown (or never closed), goes with the program's
+  // other windows, before the window system does.
+  delete CWCSplashWnd::s_pGlobalSplash;
+  return plat::CWinApp::ExitInstance();
+}
 
 const plat::CRuntimeClass* CTremviaApp::WaveViewClass() { return RUNTIME_CLASS(CWaveView); }
 

@@ -15,6 +15,7 @@ class CTremviaApp : public plat::CWinApp {
   ~CTremviaApp() override;
 
   BOOL InitInstance() override;
+  int ExitInstance() override;
   void OnFileNew() override;
   void OnFileOpen() override;
   void OnAppAbout();

@@ -89,9 +89,12 @@ BOOL CWCSplashWnd::BuildRegion(const POINT*) {
       img.width(), img.height(),
       [this](int x, int y, bool dflt) { return IsBorderColour(x, y, dflt) != FALSE; }, &pts);
   m_rgn.clear();
-  // Fewer than three points enclose nothing: such a shape would hide the whole window.
-  if (!ok || pts.size() < 3) return FALSE;
-  for (const POINT& p : pts) m_rgn << QPoint(p.x, p.y);
+  if (!ok) return FALSE;
+  QPolygon poly;
+  for (const POINT& p : pts) poly << QPoint(p.x, p.y);
+  // An outline that encloses nothing (a line of pixels) would hide the whole window.
+  if (QRegion(poly, Qt::OddEvenFill).isEmpty()) return FALSE;
+  m_rgn = poly;
   return TRUE;
 }
 

@@ -163,6 +163,27 @@ std::vector<BYTE> TopDown(std::vector<BYTE> bmp) {
   return out;
 }
 
+// The 8-bit fixture repacked with 4 bits per pixel (its indices are below 16).
+std::vector<BYTE> FourBit(const std::vector<BYTE>& bmp8) {
+  const std::size_t off8 = bmp8[10] | bmp8[11] << 8, row8 = (kW + 3) / 4 * 4;
+  const std::size_t row4 = (kW * 4 + 31) / 32 * 4, off4 = 14 + 40 + 16 * 4;
+  std::vector<BYTE> out(off4 + row4 * kH, 0);
+  std::copy_n(bmp8.begin(), 14 + 40, out.begin());
+  std::copy_n(bmp8.begin() + 14 + 40, 16 * 4, out.begin() + 14 + 40);
+  Put32(out, 2, static_cast<DWORD>(out.size()));
+  Put32(out, 10, static_cast<DWORD>(off4));
+  Put16(out, 14 + 14, 4);
+  Put32(out, 14 + 20, static_cast<DWORD>(row4 * kH));
+  Put32(out, 14 + 32, 16);
+  for (int y = 0; y < kH; ++y)
+    for (int x = 0; x < kW; ++x) {
+      const BYTE index = bmp8[off8 + y * row8 + x];
+      EXPECT_LT(index, 16);
+      out[off4 + y * row4 + x / 2] |= static_cast<BYTE>(x % 2 ? index : index << 4);
+    }
+  return out;
+}
+
 TEST(SplashBitmap, PixelsReadBackFromFilesWrittenByAnotherTool) {
   plat::testing::EnsureQtApp();
   struct {
@@ -175,6 +196,7 @@ TEST(SplashBitmap, PixelsReadBackFromFilesWrittenByAnotherTool) {
       {"1 bit", Fixture("lshape1.bmp"), true},
       {"24 bits top-down", WriteTemp("topdown.bmp", TopDown(ReadAll(Fixture("lshape24.bmp")))),
        false},
+      {"4 bits", WriteTemp("four.bmp", FourBit(ReadAll(Fixture("lshape8.bmp")))), false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -320,6 +342,17 @@ TEST(SplashWnd, TransparentColourChoicesShapeTheWindow) {
   EXPECT_EQ(w.size(), QSize(kW, kH));
   w.Hide();
   EXPECT_FALSE(w.isVisible());
+  // An outline that encloses nothing (a diagonal line of pixels) keeps the window
+  // rectangular rather than hiding it.
+  std::vector<BYTE> line = white;
+  const std::size_t row = (kW * 3 + 3) / 4 * 4;
+  for (int i = 0; i < 3; ++i) {
+    const std::size_t at = 54 + (kH - 1 - (2 + i)) * row + (2 + i) * 3;
+    line[at] = line[at + 1] = line[at + 2] = 0;
+  }
+  RegisterPicture(kPicture + 2, line);
+  EXPECT_FALSE(w.LoadBitmap(kPicture + 2, RGB(255, 255, 255), nullptr, 0));
+  EXPECT_TRUE(w.GetRegionPolygon().isEmpty());
   // An unknown resource does not load; a window without a picture does not show.
   CWCSplashWnd none;
   EXPECT_FALSE(none.LoadBitmap(4242, RGB(255, 255, 255), nullptr, 0));
