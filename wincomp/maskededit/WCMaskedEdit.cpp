@@ -527,6 +527,9 @@ void CWCMaskedEdit::inputMethodEvent(QInputMethodEvent* e) {
 }
 
 void CWCMaskedEdit::focusInEvent(QFocusEvent* e) {
+  // A click gives the focus before the press itself arrives: the press still counts as
+  // one into an edit without the focus.
+  m_bFocusByClick = e->reason() == Qt::MouseFocusReason;
   QLineEdit::focusInEvent(e);
   if (!Masked()) return;
   // Tabbing in selects the whole text: the caret goes to the first input position.
@@ -551,7 +554,9 @@ void CWCMaskedEdit::focusOutEvent(QFocusEvent* e) {
 }
 
 void CWCMaskedEdit::mousePressEvent(QMouseEvent* e) {
-  if (Masked() && !hasFocus() && IsInputEmpty()) {
+  const bool hadFocus = hasFocus() && !m_bFocusByClick;
+  m_bFocusByClick = false;
+  if (Masked() && !hadFocus && IsInputEmpty()) {
     setFocus(Qt::MouseFocusReason);
     SetCaretToInput(0);
     e->accept();

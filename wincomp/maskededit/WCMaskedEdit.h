@@ -174,7 +174,9 @@ class CWCMaskedEdit : public QLineEdit {
   UINT m_nID = 0;
 
  private:
+  bool m_bFocusByClick = false;  // the focus came with a click not yet delivered
   bool Masked() const { return HasMask() && !isReadOnly(); }
+
   // Fills the input positions as SetInputData does, without showing the text.
   BOOL FillInput(const std::string& text, int keepFirst, BOOL promptAllowed);
   void GetSel(int* start, int* end) const;

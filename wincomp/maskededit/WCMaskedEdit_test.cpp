@@ -95,6 +95,8 @@ const EditCase kCases[] = {
      3, 1},
     {"Delete on a separator deletes the next input", nullptr, "123456", 2, 2, nullptr, "{Del}",
      "12:45:6 ", 3, 0},
+    {"Delete takes a selection's input", nullptr, "123456", 1, 4, nullptr, "{Del}", "14:56:  ", 1,
+     0},
     {"Delete at the end does nothing", nullptr, "123456", 8, 8, nullptr, "{Del}", "12:34:56", 8, 0},
     {"Backspace after a separator deletes the input before it", nullptr, "123456", 3, 3, nullptr,
      "{Bs}", "13:45:6 ", 1, 0},
@@ -262,6 +264,31 @@ TEST(MaskedEdit, FocusLossAsksTheParentAndARejectionKeepsTheFocus) {
   EXPECT_EQ(e->cursorPosition(), 3);
   EXPECT_EQ(ui.Beeps(), std::vector<UINT>{MB_ICONEXCLAMATION});
   e->m_fnValidate = nullptr;
+}
+
+TEST(MaskedEdit, AClickIntoAnEmptyUnfocusedEditGoesToTheFirstInputPosition) {
+  plat::testing::EnsureQtApp();
+  QLocale::setDefault(QLocale::c());
+  QWidget dlg;
+  auto* e = new CWCMaskedEdit(&dlg);
+  e->SetMask("(###)");
+  e->resize(200, 30);
+  auto* other = new QLineEdit(&dlg);
+  other->move(0, 40);
+  dlg.show();
+  QApplication::setActiveWindow(&dlg);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
+  other->setFocus();
+  QApplication::processEvents();
+  QTest::mouseClick(e, Qt::LeftButton, {}, QPoint(190, 15));
+  EXPECT_TRUE(e->hasFocus());
+  EXPECT_EQ(e->cursorPosition(), 1);
+  // With input, a click is the line edit's own: the caret goes where it was clicked.
+  QTest::keyClicks(e, "7");
+  other->setFocus();
+  QApplication::processEvents();
+  QTest::mouseClick(e, Qt::LeftButton, {}, QPoint(190, 15));
+  EXPECT_EQ(e->cursorPosition(), 5);
 }
 
 TEST(MaskedEdit, PlainMaskedEditDefaultsAndAutoTab) {
