@@ -1,12 +1,12 @@
 #include "app/AboutPicture.h"
 
-#include <QBitmap>
-#include <QGuiApplication>
 #include <QPainter>
 #include <QPainterPath>
-#include <QPixmap>
-#include <QScreen>
 #include <cmath>
+
+#include "app/TremviaResources.h"
+#include "platform/qt/QtDc.h"
+#include "platform/qt/Resources.h"
 
 QImage MakeAboutPicture() {
   QImage img(420, 240, QImage::Format_RGB32);
@@ -39,23 +39,9 @@ QImage MakeAboutPicture() {
   return img;
 }
 
-CAboutWindow::CAboutWindow() {
-  setWindowFlags(Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
-  setAttribute(Qt::WA_DeleteOnClose, false);
+void RegisterAboutPicture() {
+  plat::Resources& res = plat::Resources::Get();
+  if (res.Bitmap(plat::Resources::BitmapName(IDB_ABOUT))) return;
+  const plat::MemBlock dib = plat::ImageToPackedDib(MakeAboutPicture(), 24);
+  res.SetBitmap(IDB_ABOUT, dib.Bytes());
 }
-
-void CAboutWindow::LoadPicture(const QImage& picture, QRgb transparent) {
-  const QPixmap pm = QPixmap::fromImage(picture);
-  setPixmap(pm);
-  resize(pm.size());
-  setMask(QBitmap::fromImage(picture.createMaskFromColor(transparent, Qt::MaskOutColor)));
-}
-
-void CAboutWindow::ShowPicture() {
-  if (QScreen* s = QGuiApplication::primaryScreen()) move(s->geometry().center() - rect().center());
-  show();
-  raise();
-}
-
-void CAboutWindow::keyPressEvent(QKeyEvent*) { hide(); }
-void CAboutWindow::mousePressEvent(QMouseEvent*) { hide(); }

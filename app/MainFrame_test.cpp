@@ -7,9 +7,9 @@
 #include <QTest>
 #include <filesystem>
 
-#include "app/AboutPicture.h"
 #include "app/GridViewData.h"
 #include "app/MainFrm.h"
+#include "wincomp/splash/WCSplashWnd.h"
 #include "app/TremviaApp.h"
 #include "app/TremviaDocument.h"
 #include "app/TremviaResources.h"
@@ -209,13 +209,16 @@ TEST(MainFrame, CommandsAreRoutedAndItemsWithoutAHandlerStayDisabled) {
     EXPECT_EQ(shell.calls[0].verb, "open");
     EXPECT_EQ(shell.calls[0].showCmd, plat::SW_SHOWMAXIMIZED);
   }
-  // Help > About shows the About picture until a key or a click; twice in a row works.
-  CAboutWindow* about = App().GetAboutWindow();
-  ASSERT_NE(about, nullptr);
-  EXPECT_FALSE(about->isVisible());
+  // Help > About shows the About picture until a key or a click; the window deletes
+  // itself when it closes and the next About makes a new one.
+  ASSERT_NE(CWCSplashWnd::s_pGlobalSplash, nullptr);
+  EXPECT_FALSE(CWCSplashWnd::s_pGlobalSplash->isVisible());
   for (int round = 0; round < 2; ++round) {
     EXPECT_TRUE(f.SendCommand(ID_APP_ABOUT));
+    CWCSplashWnd* about = CWCSplashWnd::s_pGlobalSplash;
+    ASSERT_NE(about, nullptr);
     EXPECT_TRUE(about->isVisible());
+    EXPECT_FALSE(about->GetRegionPolygon().isEmpty());
     QTest::qWait(50);
     EXPECT_TRUE(about->isVisible());
     if (round == 0)
@@ -223,7 +226,10 @@ TEST(MainFrame, CommandsAreRoutedAndItemsWithoutAHandlerStayDisabled) {
     else
       QTest::mouseClick(about, Qt::LeftButton);
     EXPECT_FALSE(about->isVisible());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(CWCSplashWnd::s_pGlobalSplash, nullptr);
   }
+  QTest::qWait(10);
   // View > Toolbar hides and shows the toolbar.
   QToolBar* tb = f.m_wndToolBar.GetToolBar();
   f.show();

@@ -10,6 +10,7 @@
 #include "platform/Shell.h"
 #include "platform/UiServices.h"
 #include "views/wave/WaveView.h"
+#include "wincomp/splash/WCSplashWnd.h"
 
 namespace {
 // The maker's home page.
@@ -26,6 +27,13 @@ CTremviaApp::CTremviaApp() : plat::CWinApp("Tremvia") {
 
 CTremviaApp::~CTremviaApp() = default;
 
+int CTremviaApp::ExitInstance() {
+  // The About window, when it was never shown (or never closed), goes with the program's
+  // other windows, before the window system does.
+  delete CWCSplashWnd::s_pGlobalSplash;
+  return plat::CWinApp::ExitInstance();
+}
+
 const plat::CRuntimeClass* CTremviaApp::WaveViewClass() { return RUNTIME_CLASS(CWaveView); }
 
 int CTremviaApp::OpenModeOf(const std::string& path) {
@@ -38,13 +46,13 @@ int CTremviaApp::OpenModeOf(const std::string& path) {
 }
 
 void CTremviaApp::LoadAboutPicture() {
-  if (!m_pAbout) m_pAbout = std::make_unique<CAboutWindow>();
-  m_pAbout->LoadPicture(MakeAboutPicture(), qRgb(255, 255, 255));
+  RegisterAboutPicture();
+  CWCSplashWnd::LoadGlobalBitmap(IDB_ABOUT, RGB(255, 255, 255), nullptr, 0);
 }
 
 BOOL CTremviaApp::InitInstance() {
   RegisterTremviaResources();
-  // 1. The About picture goes into its window, which is not shown now.
+  // 1. The About picture goes into the splash window, which is not shown now.
   LoadAboutPicture();
   // 2., 3. Nothing to initialise for embedded objects or controls.
   // 4., 5. Settings store and the recent-file list.
@@ -83,8 +91,10 @@ void CTremviaApp::OnFileOpen() {
 }
 
 void CTremviaApp::OnAppAbout() {
+  // The window deleted itself when it last closed: the picture goes into a new one,
+  // shown until a key or a click.
   LoadAboutPicture();
-  if (m_pAbout) m_pAbout->ShowPicture();
+  if (CWCSplashWnd::s_pGlobalSplash) CWCSplashWnd::s_pGlobalSplash->Show(-1, nullptr, nullptr);
 }
 
 void CTremviaApp::OnHomePage() {

@@ -9,14 +9,13 @@
 
 #include "platform/qt/WinApp.h"
 
-class CAboutWindow;
-
 class CTremviaApp : public plat::CWinApp {
  public:
   CTremviaApp();
   ~CTremviaApp() override;
 
   BOOL InitInstance() override;
+  int ExitInstance() override;
   void OnFileNew() override;
   void OnFileOpen() override;
   void OnAppAbout();
@@ -31,10 +30,8 @@ class CTremviaApp : public plat::CWinApp {
   // Cursors 137, 142, 139, 143, 141, 144, 145, in this order.
   std::array<QCursor, 7> m_hViewCursors;
   int m_nOpenMode = 0;
-  // The About window, made at start-up and shown by Help > About.
-  CAboutWindow* GetAboutWindow() const { return m_pAbout.get(); }
 
  private:
+  // The About picture into the global splash window (made when there is none).
   void LoadAboutPicture();
-  std::unique_ptr<CAboutWindow> m_pAbout;
 };

@@ -48,4 +48,9 @@ QCursor Resources::Cursor(UINT id) const {
   return it == cursors_.end() ? QCursor(Qt::ArrowCursor) : it->second;
 }
 
+const std::vector<BYTE>* Resources::Bitmap(const std::string& name) const {
+  auto it = bitmaps_.find(name);
+  return it == bitmaps_.end() ? nullptr : &it->second;
+}
+
 }  // namespace plat

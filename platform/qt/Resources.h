@@ -77,6 +77,11 @@ class Resources {
   void SetString(UINT id, std::string text) { strings_[id] = std::move(text); }
   void SetIcon(UINT commandId, QIcon icon) { icons_[commandId] = std::move(icon); }
   void SetCursor(UINT id, QCursor cursor) { cursors_[id] = std::move(cursor); }
+  // Bitmap resources as packed DIBs (header, colour table, rows), found by name; a
+  // numeric id is the name "#id", as the resource functions take it.
+  void SetBitmap(const std::string& name, std::vector<BYTE> dib) { bitmaps_[name] = std::move(dib); }
+  void SetBitmap(UINT id, std::vector<BYTE> dib) { SetBitmap(BitmapName(id), std::move(dib)); }
+  static std::string BitmapName(UINT id) { return "#" + std::to_string(id); }
 
   const MenuResource* Menu(UINT id) const;
   const ToolBarResource* ToolBar(UINT id) const;
@@ -90,6 +95,7 @@ class Resources {
   QIcon Icon(UINT commandId) const;  // null when none was given
   QCursor Cursor(UINT id) const;     // the arrow when none was given
   bool HasCursor(UINT id) const { return cursors_.count(id) != 0; }
+  const std::vector<BYTE>* Bitmap(const std::string& name) const;  // null when missing
 
  private:
   std::map<UINT, MenuResource> menus_;
@@ -98,6 +104,7 @@ class Resources {
   std::map<UINT, std::string> strings_;
   std::map<UINT, QIcon> icons_;
   std::map<UINT, QCursor> cursors_;
+  std::map<std::string, std::vector<BYTE>> bitmaps_;
 };
 
 // LoadString: the string table's text (empty when missing).
