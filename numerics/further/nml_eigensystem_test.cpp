@@ -158,6 +158,7 @@ TEST_F(EigenSystem, SmallCasesHaveTheirExactAnswers) {
 }
 
 TEST_F(EigenSystem, ArgumentErrorsAreTerminalAndReturnNull) {
+  nmltest::ExitTrap noExit;  // a failure returns; it never ends the program
   double a[4] = {1, 2, 3, 4};
   static nml_d_complex vecs[4];
   struct Bad {
@@ -190,6 +191,7 @@ TEST_F(EigenSystem, ArgumentErrorsAreTerminalAndReturnNull) {
 }
 
 TEST_F(EigenSystem, AStalledIterationGivesNaNsOrAFailureNeverUnsetValues) {
+  nmltest::ExitTrap noExit;
   // Row 4 is isolated by the balancing (eigenvalue 5); a NaN in the block of rows 1..3
   // keeps every subdiagonal element from becoming negligible.
   const double nan = std::numeric_limits<double>::quiet_NaN();

@@ -412,6 +412,7 @@ TEST_F(Fit, ScalesAndOutputsThroughTheOptions) {
 }
 
 TEST_F(Fit, ArgumentErrorsAreTerminalAndCallNothing) {
+  nmltest::ExitTrap noExit;  // a failure returns; it never ends the program
   double lo[2] = {0, 0}, hi[2] = {1, 1}, bad_lo[2] = {0, 2};
   int rank = 0;
   double* inv = nullptr;
@@ -447,5 +448,39 @@ TEST_F(Fit, ArgumentErrorsAreTerminalAndCallNothing) {
     EXPECT_EQ(nml_error_type(1), NML_TERMINAL) << b.what;
     EXPECT_EQ(nml_error_code(1), b.code) << b.what;
     EXPECT_EQ(g_p.calls, 0) << b.what;
+  }
+}
+
+// The points the residual function sees, to read the difference steps off.
+std::vector<Vec> g_points;
+void Record(int m, int n, double x[], double f[]) {
+  g_points.emplace_back(x, x + n);
+  for (int i = 0; i < m; ++i) f[i] = x[i % n] * x[i % n] + i + 1;
+}
+
+TEST_F(Fit, DifferenceStepsFollowTheGoodDigitsAndTheScale) {
+  // step = sqrt(max(10^-digits, eps)) * max(|x_j|, 1/xscale_j), negated for x_j < 0.
+  struct Step {
+    int digits;
+    double xscale1;
+    double h0, h1;
+  };
+  const Step steps[] = {
+      {15, 1, std::sqrt(1e-15), -4 * std::sqrt(1e-15)},
+      {8, 1, 1e-4, -4e-4},
+      {15, 0.01, std::sqrt(1e-15), -100 * std::sqrt(1e-15)},
+  };
+  for (const auto& s : steps) {
+    g_points.clear();
+    double start[2] = {0, -4}, scale[2] = {1, s.xscale1};
+    Take(nml_d_nonlin_least_squares(Record, 3, 2, NML_INITIAL_GUESS, start, NML_GOOD_DIGITS,
+                                    s.digits, NML_X_SCALE, scale, NML_MAX_ITERATIONS, 1, 0),
+         2);
+    ASSERT_GE(g_points.size(), 3u);
+    EXPECT_EQ(g_points[0], Vec({0, -4}));
+    EXPECT_DOUBLE_EQ(g_points[1][0], s.h0) << s.digits;
+    EXPECT_EQ(g_points[1][1], -4);
+    EXPECT_EQ(g_points[2][0], 0);
+    EXPECT_DOUBLE_EQ(g_points[2][1], -4 + s.h1) << s.digits;
   }
 }
