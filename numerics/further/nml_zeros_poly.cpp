@@ -454,7 +454,7 @@ void JenkinsTraub(int ndeg, double* coef, nml_d_complex* zero) {
       const double xm = 0.1 * x;
       double ff = pt[1];
       for (int i = 2; i <= z.nn; ++i) ff = ff * xm + pt[i];
-      if (ff <= 0) break;
+      if (!(ff > 0)) break;  // also ends on a NaN
       x = xm;
     }
     double dx = x;

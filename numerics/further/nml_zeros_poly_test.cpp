@@ -194,3 +194,16 @@ TEST_F(ZerosPoly, DegreeLimitsAndOptionErrors) {
     EXPECT_EQ(nml_error_code(1), b.code) << b.what;
   }
 }
+
+TEST_F(ZerosPoly, NonFiniteCoefficientsEndWithoutHanging) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  for (double bad : {nan, kInf}) {
+    for (bool companion : {false, true}) {
+      std::vector<double> coef = {1, bad, -2, 0.5, 3};
+      nml_d_complex* z = companion ? nml_d_zeros_poly(4, coef.data(), NML_COMPANION, 0)
+                                   : nml_d_zeros_poly(4, coef.data(), 0);
+      std::free(z);
+      EXPECT_NE(nml_error_code(1), 0) << bad << " " << companion;
+    }
+  }
+}
