@@ -414,7 +414,9 @@ void TrustRegionUpdate(typename K::Fcn fcn, int m, int n, const T* x, T f, const
     return rel;
   };
 
-  if (*icode == 5 && (*f_c >= st->doubled_f || df > T(1e-4) * slope)) {
+  // Written so that a trial point whose residuals are not finite (NaN) never counts as a
+  // decrease: the doubled step falls back to the saved point, and a plain step shrinks.
+  if (*icode == 5 && (!(*f_c < st->doubled_f) || df > T(1e-4) * slope)) {
     *icode = 0;
     for (int j = 0; j < n; ++j) xc[j] = xsaved[j];
     for (int i = 0; i < m; ++i) fc[i] = fsaved[i];
@@ -423,7 +425,7 @@ void TrustRegionUpdate(typename K::Fcn fcn, int m, int n, const T* x, T f, const
     return;
   }
 
-  if (df >= T(1e-4) * slope) {
+  if (!(df < T(1e-4) * slope)) {
     const T rel = relative_step();
     const bool too_short = bounds ? rel < tol->steptol : rel <= tol->steptol;
     if (too_short) {
@@ -438,12 +440,13 @@ void TrustRegionUpdate(typename K::Fcn fcn, int m, int n, const T* x, T f, const
         t = -slope * steplen / T(2.0);
       else
         t = -slope * steplen / (T(2.0) * (df - slope));
+      // A t that is not a number (the trial residuals were not) halves the radius.
       if (t < T(0.1) * *delta)
         *delta *= T(0.1);
-      else if (t > T(0.5) * *delta)
-        *delta *= T(0.5);
-      else
+      else if (t < T(0.5) * *delta)
         *delta = t;
+      else
+        *delta *= T(0.5);
     }
     return;
   }

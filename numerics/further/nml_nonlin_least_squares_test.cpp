@@ -494,3 +494,24 @@ TEST_F(Fit, DifferenceStepsFollowTheGoodDigitsAndTheScale) {
     EXPECT_DOUBLE_EQ(g_points[2][1], -4 + s.h1) << s.digits;
   }
 }
+
+// Residuals that are NaN for x0 < 1 (a logarithm), zero at x = (1 + e^-3, 0): the steps
+// that land there are rejected as no decrease, and both fits reach the solution.
+void LogResiduals(int m, int, double x[], double f[]) {
+  for (int i = 0; i < m; ++i) f[i] = (std::log(x[0] - 1) + 3) * (i + 1) + x[1] * i;
+}
+
+TEST_F(Fit, TrialPointsWithNaNResidualsAreRejectedNotAccepted) {
+  for (bool bounded : {false, true}) {
+    SCOPED_TRACE(bounded);
+    double start[2] = {5, 1}, lo[2] = {0, -10}, hi[2] = {10, 10};
+    const Vec x =
+        Take(bounded ? nml_d_bounded_least_squares(LogResiduals, 3, 2, 0, lo, hi, NML_INITIAL_GUESS,
+                                                   start, 0)
+                     : nml_d_nonlin_least_squares(LogResiduals, 3, 2, NML_INITIAL_GUESS, start, 0),
+             2);
+    ASSERT_EQ(x.size(), 2u) << nml_error_code(1);
+    EXPECT_NEAR(x[0], 1 + std::exp(-3.0), 1e-7);
+    EXPECT_NEAR(x[1], 0, 1e-7);
+  }
+}
