@@ -365,6 +365,13 @@ void HookStep(int n, const T* g, T* r, int ld, const int* p, const T* d, const T
         break;
       }
       if (done) break;
+      // A step length that is not a number (non-finite residuals or Jacobian) can never
+      // come into the bracket: the search fails instead of running forever.
+      if (!std::isfinite(len) || !std::isfinite(*mu)) {
+        nml_error_set_int(1, pass + 1);
+        nml_error_post(4, 12115);
+        break;
+      }
     }
   }
   st->delta_prev = *delta;

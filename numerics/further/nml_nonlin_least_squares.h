@@ -39,7 +39,8 @@ double* nml_d_nonlin_least_squares(nml_d_nlsq_fcn fcn, int m, int n, const nml_o
 
 // ibtype 0 uses xlb and xub as given; 1 (x >= 0), 2 (x <= 0) and 3 (every bound the first
 // pair) write the bounds used into the arrays. A lower bound above its upper bound is
-// TERMINAL 8023. The rank, (J'J)^-1 and pass-limit options are not taken here.
+// TERMINAL 8023. The rank, (J'J)^-1 and pass-limit options are not taken here: the step
+// search has no pass limit, but one that meets a NaN ends with FATAL 12115.
 double* nml_d_bounded_least_squares(nml_d_nlsq_fcn fcn, int m, int n, int ibtype, double* xlb,
                                     double* xub, ...);
 double* nml_d_bounded_least_squares(nml_d_nlsq_fcn fcn, int m, int n, int ibtype, double* xlb,

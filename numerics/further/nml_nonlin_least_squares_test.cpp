@@ -515,3 +515,28 @@ TEST_F(Fit, TrialPointsWithNaNResidualsAreRejectedNotAccepted) {
     EXPECT_NEAR(x[1], 0, 1e-7);
   }
 }
+
+TEST_F(Fit, ANaNJacobianEndsTheStepSearchWithAFailure) {
+  // The bounded fit's step search has no pass limit; a Jacobian entry that is NaN must
+  // still end it, as a failure.
+  auto f = [](int m, int, double x[], double r[]) {
+    for (int i = 0; i < m; ++i) r[i] = x[0] * (i + 1) + x[1] * x[1] - 3 * i;
+  };
+  auto jac = [](int m, int, double x[], double fj[], int ld) {
+    for (int i = 0; i < m; ++i) {
+      fj[i * ld] = i + 1;
+      fj[i * ld + 1] = i == 1 ? std::nan("") : 2 * x[1];
+    }
+  };
+  nmltest::ExitTrap noExit;
+  for (bool bounded : {false, true}) {
+    double start[2] = {5, 1}, lo[2] = {-10, -10}, hi[2] = {10, 10};
+    double* x = bounded ? nml_d_bounded_least_squares(f, 3, 2, 0, lo, hi, NML_INITIAL_GUESS, start,
+                                                      NML_JACOBIAN_FCN, +jac, 0)
+                        : nml_d_nonlin_least_squares(f, 3, 2, NML_INITIAL_GUESS, start,
+                                                     NML_JACOBIAN_FCN, +jac, 0);
+    EXPECT_EQ(x, nullptr) << bounded;
+    EXPECT_EQ(nml_error_type(1), NML_FATAL) << bounded;
+    EXPECT_EQ(nml_error_code(1), 12115) << bounded;
+  }
+}
