@@ -6,6 +6,7 @@
 
 #include "numerics/nml.h"
 #include "numerics/nml_nlsq.h"
+#include "numerics/nml_nlsq_t.h"
 
 // Calls the caller's function with the error state marked as user code.
 inline void l_call_fcn(nml_nlsq_fcn fcn, int m, int n, float* x, float* f) {
@@ -14,13 +15,8 @@ inline void l_call_fcn(nml_nlsq_fcn fcn, int m, int n, float* x, float* f) {
   nml_error_user_code("OFF");
 }
 
-// True when the routine that returned last ended with a FATAL or TERMINAL error. The
-// pending type of the caller cannot tell: an earlier immediate warning (type 6) outranks
-// a later FATAL (type 4) there.
-inline bool l_callee_failed() {
-  const int t = nml_error_type(1);
-  return t == 4 || t == 5;
-}
+// True when the routine that returned last ended with a FATAL or TERMINAL error.
+inline bool l_callee_failed() { return nml::nlsq::CalleeFailed(); }
 
 // Half the squared Euclidean norm of f[0..m-1]: the objective of the fits.
 inline float l_half_sq_norm(int m, const float* f) {
@@ -28,36 +24,10 @@ inline float l_half_sq_norm(int m, const float* f) {
   return 0.5f * nrm * nrm;
 }
 
-// g = J' E^2 f for the m by n Jacobian fjac (column order, leading dimension ld) and the
-// row weights e: the gradient of the weighted objective.
-inline void l_weighted_gradient(int m, int n, const float* fjac, int ld, const float* e,
-                                const float* f, float* g) {
-  for (int j = 0; j < n; ++j) {
-    const float* col = fjac + static_cast<std::size_t>(j) * ld;
-    float sum = 0.0f;
-    for (int i = 0; i < m; ++i) sum += col[i] * e[i] * e[i] * f[i];
-    g[j] = sum;
-  }
-}
-
-// State shared by the step, the update and the stopping tests during one fit.
-struct l_step_state {
-  int rank;          // rank of R used by the Gauss-Newton step
-  float delta_prev;  // trust radius at the end of the last step computation
-  float gn_len;      // ||D*sn||
-  float phi;         // scaled step length minus radius, last pass
-  float phi_prime;   // its derivative, last pass
-  float phi_prime0;  // derivative at mu = 0 (Gauss-Newton step)
-  float ginv_norm;   // ||D^-1 g||
-  float doubled_f;   // f of the last doubled trial point (0: none)
-  int maxsteps;      // count of maximum-length steps
-};
-
-// Tolerances and limits handed to the stopping tests.
-struct l_tolerance_block {
-  float gtol, steptol, rftol, aftol, fctol;
-  int itmax, maxfcn, maxjac;
-};
+// The step state, the tolerance block and the bounded fit's additions, in single precision.
+using l_step_state = nml::nlsq::StepState<float>;
+using l_tolerance_block = nml::nlsq::Tolerances<float>;
+using l_bound_ctx = nml::nlsq::BoundCtx<float>;
 
 // The predicted reduction of a trial step. The library's own form multiplies each row sum
 // of R by the step component of that row's pivot; the standard form is 0.5*||R P's||^2.
@@ -65,15 +35,6 @@ struct l_tolerance_block {
 enum l_prediction_form { l_prediction_row_sum = 0, l_prediction_standard = 1 };
 l_prediction_form l_nlsq_prediction_form();
 void l_nlsq_set_prediction_form(l_prediction_form form);
-
-// What the bounded fit adds to the trust-region update.
-struct l_bound_ctx {
-  const float* xlb;
-  const float* xub;
-  int nfree;
-  const int* freeidx;  // 0-based full index of each compressed position
-  const float* sc;     // compressed step as the step computation returned it
-};
 
 void l_scale_vector(int n, const float* d, int k, const float* x, float* y);
 void l_update_scaling(int iteration, int n, const float* norms, float* d);
