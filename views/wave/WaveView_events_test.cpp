@@ -6,11 +6,14 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <string>
+#include <vector>
 
 #include "aecore/document/TremviaDoc.h"
 #include "platform/Strings.h"
@@ -420,6 +423,82 @@ TEST_F(WaveEvents, BandPassFiltersOnlyTheFirst4096SamplesAtHalfScale) {
   double mean = 0;
   for (int j = 2000; j < 4096; ++j) mean += wave.m_pSamples[j];
   EXPECT_LT(std::fabs(mean / 2096), 50.0);
+}
+
+namespace {
+
+// A band-pass design with scipy's impulse response of the same Butterworth filter.
+struct BandPassReference {
+  std::string rate, fL, fH, fS, Ap, As;  // as typed into the dialog
+  int order = 0;
+  std::vector<double> h;  // h[j] for an impulse 1 at sample 0; later values are 0
+};
+
+std::vector<BandPassReference> ReadBandPassReferences() {
+  std::ifstream in(TV_SOURCE_DIR "/views/wave/testdata/bandpass_impulse.txt");
+  std::vector<BandPassReference> refs;
+  BandPassReference r;
+  std::size_t length = 0;
+  while (in >> r.rate >> r.fL >> r.fH >> r.fS >> r.Ap >> r.As >> r.order >> length) {
+    r.h.resize(length);
+    for (double& v : r.h) in >> v;
+    refs.push_back(r);
+  }
+  return refs;
+}
+
+}  // namespace
+
+// An impulse filtered by the page matches scipy's Butterworth band-pass designed
+// independently from the same dialog values: the order, the band edges and the gain.
+TEST_F(WaveEvents, BandPassImpulseMatchesTheReferenceButterworth) {
+  Open(0);
+  plat::testing::ScriptedUi ui;
+  const std::vector<BandPassReference> refs = ReadBandPassReferences();
+  ASSERT_EQ(refs.size(), 3u);
+  CAEWave& wave = *doc.m_pWave;
+  constexpr int kAt = 40;  // the impulse's sample
+  constexpr std::int16_t kAmp = 20000;
+  for (const BandPassReference& ref : refs) {
+    SCOPED_TRACE("rate " + ref.rate + ", band " + ref.fL + " .. " + ref.fH);
+    ASSERT_TRUE(wave.Allocate(1, 4096, static_cast<std::int16_t>(std::stoi(ref.rate))));
+    std::vector<std::int16_t> raw(4096, 0);
+    raw[kAt] = kAmp;
+    wave.m_pSamples = raw;
+    OnNextDialog([&ref](QDialog* dlg) {
+      SetEdit(dlg, "1042", QString::fromStdString(ref.fL));
+      SetEdit(dlg, "1052", QString::fromStdString(ref.fH));
+      SetEdit(dlg, "1056", QString::fromStdString(ref.fS));
+      SetEdit(dlg, "1060", QString::fromStdString(ref.Ap));
+      SetEdit(dlg, "1068", QString::fromStdString(ref.As));
+      Click(dlg, "1");
+    });
+    Run(CWaveView::ID_OPT_CREATEFILTER);
+    ASSERT_EQ(view.m_Filter.m_nOrder, ref.order);
+
+    double peak = 0;
+    for (double v : ref.h) peak = std::max(peak, std::fabs(v));
+    auto expected = [&ref](int j) { return j < static_cast<int>(ref.h.size()) ? ref.h[j] : 0.0; };
+
+    // The page's design on a unit impulse, in floats.
+    std::vector<float> x(4096, 0.0f), y(4096);
+    x[0] = 1.0f;
+    ASSERT_EQ(view.m_Filter.Filter(x.data(), y.data(), 4096), 1);
+    for (int j = 0; j < 4096; ++j) ASSERT_NEAR(y[j], expected(j), 1e-5 * peak) << j;
+
+    // The page's samples: x 0.001, filtered, x 500 and truncated toward zero.
+    for (int j = 0; j < kAt; ++j) ASSERT_EQ(wave.m_pSamples[j], 0) << j;
+    for (int j = kAt; j < 4096; ++j) {
+      const double want = 0.5 * kAmp * expected(j - kAt);
+      const double tol = 1e-5 * 0.5 * kAmp * peak;
+      const double got = wave.m_pSamples[j];
+      ASSERT_LE(std::fabs(got), std::fabs(want) + tol) << j;
+      ASSERT_GT(std::fabs(got), std::fabs(want) - 1 - tol) << j;
+      if (got != 0) {
+        ASSERT_EQ(got > 0, want > 0) << j;
+      }
+    }
+  }
 }
 
 TEST_F(WaveEvents, BandPassToggleRefiltersAndLoadNextFilters) {
