@@ -9,6 +9,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <cstdint>
+#include <string>
 
 #include "platform/Strings.h"
 #include "platform/UiServices.h"
@@ -174,13 +175,82 @@ QWidget* CPropPageFields::Create() {
   return m_pPage;
 }
 
+namespace {
+
+// The value of a field, kept so that a refused exchange can put it back.
+struct Saved {
+  double number = 0;
+  std::string text;
+};
+
+Saved Keep(const PPField& f) {
+  Saved s;
+  switch (f.type) {
+    case PPType::Uint:
+      s.number = *static_cast<unsigned*>(f.value);
+      break;
+    case PPType::Int:
+    case PPType::Check:
+      s.number = *static_cast<int*>(f.value);
+      break;
+    case PPType::Byte:
+      s.number = *static_cast<std::uint8_t*>(f.value);
+      break;
+    case PPType::Float:
+      s.number = *static_cast<float*>(f.value);
+      break;
+    case PPType::Double:
+      s.number = *static_cast<double*>(f.value);
+      break;
+    case PPType::Text:
+      s.text = *static_cast<std::string*>(f.value);
+      break;
+  }
+  return s;
+}
+
+void Restore(const PPField& f, const Saved& s) {
+  switch (f.type) {
+    case PPType::Uint:
+      *static_cast<unsigned*>(f.value) = static_cast<unsigned>(s.number);
+      break;
+    case PPType::Int:
+    case PPType::Check:
+      *static_cast<int*>(f.value) = static_cast<int>(s.number);
+      break;
+    case PPType::Byte:
+      *static_cast<std::uint8_t*>(f.value) = static_cast<std::uint8_t>(s.number);
+      break;
+    case PPType::Float:
+      *static_cast<float*>(f.value) = static_cast<float>(s.number);
+      break;
+    case PPType::Double:
+      *static_cast<double*>(f.value) = s.number;
+      break;
+    case PPType::Text:
+      *static_cast<std::string*>(f.value) = s.text;
+      break;
+  }
+}
+
+}  // namespace
+
 bool CPropPageFields::UpdateData(bool save) {
   if (!m_pPage) return false;
-  for (const PPField& f : Fields()) {
-    if (save) {
-      if (!ReadField(m_pPage, f)) return false;
-      continue;
+  const std::vector<PPField> fields = Fields();
+  if (save) {
+    // A refused field stops the reading; the fields read before it are put back, so that
+    // a refused page holds what it was filled with.
+    std::vector<Saved> kept;
+    for (const PPField& f : fields) kept.push_back(Keep(f));
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+      if (ReadField(m_pPage, fields[i])) continue;
+      for (std::size_t j = 0; j <= i; ++j) Restore(fields[j], kept[j]);
+      return false;
     }
+    return true;
+  }
+  for (const PPField& f : fields) {
     const QString name = QString::number(f.id);
     if (f.type == PPType::Check) {
       if (auto* box = m_pPage->findChild<QCheckBox*>(name))

@@ -53,7 +53,7 @@ class CPropPageFields : public CPropPage {
   bool Save() override { return UpdateData(true); }
   // Writes the fields into the controls (save false) or reads them back in table order;
   // a field that does not parse or lies outside its range stops the reading with the
-  // framework's message and the focus on its control (earlier fields keep what was read).
+  // framework's message and the focus on its control, and the fields keep their values.
   bool UpdateData(bool save);
   QWidget* Page() const { return m_pPage; }
 
