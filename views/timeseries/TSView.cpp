@@ -19,13 +19,6 @@
 #include "views/proppages/PropPgSS.h"
 #include "views/proppages/PropPgSel.h"
 
-int TS_Trunc(double v) {
-  if (!(v == v)) return 0;
-  // Far outside any page, but small enough that devices can still transform it.
-  constexpr double kLimit = 1 << 28;
-  return static_cast<int>(std::trunc(std::clamp(v, -kLimit, kLimit)));
-}
-
 namespace {
 
 std::int64_t ToTime(std::tm tm) {

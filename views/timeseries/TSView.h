@@ -221,5 +221,12 @@ class CTSView : public KZ_View {
   CTremviaDoc* m_pData = nullptr;
 };
 
-// Page coordinates from floating point: truncated toward zero, saturated, 0 for NaN.
-int TS_Trunc(double v);
+// Page coordinates from floating point: truncated toward zero, saturated far outside any
+// page (where devices can still transform them), 0 for NaN.
+inline int TS_Trunc(double v) {
+  constexpr double kLimit = 1 << 28;
+  if (!(v == v)) return 0;
+  if (v > kLimit) v = kLimit;
+  if (v < -kLimit) v = -kLimit;
+  return static_cast<int>(v);  // the conversion truncates toward zero
+}

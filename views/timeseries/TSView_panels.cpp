@@ -57,41 +57,49 @@ int CTSView::DrawPeakPanels(plat::CDC* dc) {
       while (i1 < pk->m_nCount && pk->GetTime(i1) <= we) ++i1;
       cur = i1 - 1;
       pk->m_nCurrent = cur;
-      // Sticks standing at one page x overlap: only the tallest of a run is drawn.
-      auto sticks = [&](bool valid) {
-        int runX = 0, runTop = 0;
-        bool run = false;
-        auto flush = [&] {
-          if (!run) return;
-          dc->MoveTo(runX, slot);
-          dc->LineTo(runX, runTop);
-        };
-        for (int i = i0; i < i1; ++i) {
-          const std::uint8_t level = pk->m_pLevel[static_cast<std::size_t>(i)];
-          const bool flagged = pk->m_pFlag[static_cast<std::size_t>(i)] != 0;
-          if (valid ? !(flagged && level >= m_nPeakD) : flagged) continue;
-          const int x = X(pk->GetTime(i));
-          const int top = slot + level * unit;
-          if (run && x == runX) {
-            runTop = std::max(runTop, top);
-            continue;
+      // Sticks standing at one page x overlap: only the tallest of a run is drawn. Valid
+      // and noise sticks are collected in one walk and drawn with their own pens.
+      struct Run {
+        std::vector<POINT> tops;  // x and top of each stick drawn
+        bool open = false;
+        int x = 0, top = 0;
+        void Add(int px, int ptop) {
+          if (open && px == x) {
+            top = std::max(top, ptop);
+            return;
           }
-          flush();
-          run = true;
-          runX = x;
-          runTop = top;
+          Flush();
+          open = true;
+          x = px;
+          top = ptop;
         }
-        flush();
-      };
-      {
-        plat::CPen pen(PS_SOLID, 20, RGB(0, 0, 0));
-        const plat::CPen old = dc->SelectObject(pen);
-        sticks(true);
-        plat::CPen noise(PS_SOLID, 20, RGB(214, 214, 255));
-        dc->SelectObject(noise);
-        sticks(false);
-        dc->SelectObject(old);
+        void Flush() {
+          if (open) tops.push_back({x, top});
+          open = false;
+        }
+      } valid, noise;
+      for (int i = i0; i < i1; ++i) {
+        const auto k = static_cast<std::size_t>(i);
+        const std::uint8_t level = pk->m_pLevel[k];
+        const bool flagged = pk->m_pFlag[k] != 0;
+        if (flagged && level < m_nPeakD) continue;
+        const double t = pk->m_pSec[k] + pk->m_pUSec[k] * 1e-6;
+        const int x = TS_Trunc(left + (t - ws) * m_fTimeScale);
+        (flagged ? valid : noise).Add(x, slot + level * unit);
       }
+      valid.Flush();
+      noise.Flush();
+      auto draw = [&](const Run& run, COLORREF colour) {
+        plat::CPen pen(PS_SOLID, 20, colour);
+        const plat::CPen old = dc->SelectObject(pen);
+        for (const POINT& p : run.tops) {
+          dc->MoveTo(p.x, slot);
+          dc->LineTo(p.x, p.y);
+        }
+        dc->SelectObject(old);
+      };
+      draw(valid, RGB(0, 0, 0));
+      draw(noise, RGB(214, 214, 255));
     }
 
     // Located events: a tick per event, hanging by its arrival count.
@@ -164,13 +172,15 @@ int CTSView::DrawRatePanel(plat::CDC* dc, CTremviaDoc& doc, int slot) {
   const double dt = len / N;
   if (pk && dt > 0) {
     const double inv = 1.0 / dt;
+    float release[256];  // 10^(q M) of every magnitude byte
+    for (int l = 0; l < 256; ++l) release[l] = std::pow(10.0f, m_fQ * 0.25f * l);
     for (int i = 0; i < pk->m_nCount; ++i) {
       if (pk->m_pFlag[static_cast<std::size_t>(i)] == 0) continue;
-      const double kk = std::trunc((pk->GetTime(i) - ws) * inv);
+      const auto s = static_cast<std::size_t>(i);
+      const double kk = std::trunc((pk->m_pSec[s] + pk->m_pUSec[s] * 1e-6 - ws) * inv);
       if (kk < 0) continue;
       if (kk >= N) break;
-      bin[static_cast<int>(kk)] +=
-          std::pow(10.0f, m_fQ * 0.25f * pk->m_pLevel[static_cast<std::size_t>(i)]);
+      bin[static_cast<int>(kk)] += release[pk->m_pLevel[static_cast<std::size_t>(i)]];
     }
     for (int k = 0; k < N; ++k) bin[k] *= static_cast<float>(inv);
   }

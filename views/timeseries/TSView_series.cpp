@@ -130,7 +130,8 @@ void CTSView::DrawPeakCount(plat::CDC* dc, CTremviaDoc& doc, int sb, double kN,
   int k = 0;
   for (int i = 0; i < pk->m_nCount; ++i) {
     if (pk->m_pFlag[static_cast<std::size_t>(i)] == 0) continue;
-    const double d = pk->GetTime(i) - ws;
+    const auto s = static_cast<std::size_t>(i);
+    const double d = pk->m_pSec[s] + pk->m_pUSec[s] * 1e-6 - ws;
     if (d < 0) continue;
     if (d > len) break;
     line.Add(TS_Trunc(m_nPlotLeft + d * m_fTimeScale), std::min(TS_Trunc(sb + k * kN), 0));
