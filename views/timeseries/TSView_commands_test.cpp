@@ -1,6 +1,7 @@
 #include <QListWidget>
 #include <QTabWidget>
 #include <filesystem>
+#include <optional>
 
 #include "platform/testing/FakeShell.h"
 #include "views/timeseries/TSView.h"
@@ -263,6 +264,50 @@ TEST_F(TSCommands, SeriesLoadsKeepTheLoadedStateOnBadFiles) {
   plat::CCmdUI clear(CTSView::ID_TS_CLEARTS);
   view.OnCmdMsg(CTSView::ID_TS_CLEARTS, &clear);
   EXPECT_FALSE(clear.m_bEnabled);
+}
+
+// Save dialogs offer the extension of their filter as the default one, so that a name
+// typed without extension gets one the load dialogs list.
+TEST_F(TSCommands, SaveDialogsDefaultToTheFiltersExtension) {
+  struct Recording : plat::testing::ScriptedUi {
+    std::optional<std::string> FileDialog(const plat::FileDialogOptions& o) override {
+      options.push_back(o);
+      return ScriptedUi::FileDialog(o);
+    }
+    std::vector<plat::FileDialogOptions> options;
+  } ui;
+  doc.m_pTS = MakeSeries(Start(), {"Stress", "CP", "Strain1a", "Strain1c"}, {0, 1000}, {});
+  const std::vector<std::pair<UINT, std::string>> cases = {
+      {CTSView::ID_TS_SAVEKURVO, "kv0"}, {CTSView::ID_TS_SAVEAVG, "kv0"},
+      {CTSView::ID_TS_RATES10, "kv0"},   {CTSView::ID_TS_SAVEB, "kv0"},
+      {CTSView::ID_TS_MN, "mfr"},        {CTSView::ID_TS_FRACTALTIME, "mfr"},
+      {CTSView::ID_TS_MNAUTO, "kvp"},    {CTSView::ID_TS_SELFEXCITING, "kv0"},
+      {CTSView::ID_TS_SAVEPEAK, "pkf"}};
+  for (const auto& [id, ext] : cases) {
+    SCOPED_TRACE(id);
+    ui.ExpectFileDialog(Prompt::SaveFile, "", std::nullopt);
+    ui.options.clear();
+    view.OnCmdMsg(id, nullptr);
+    ASSERT_EQ(ui.options.size(), 1u);
+    EXPECT_EQ(ui.options[0].defExt, ext);
+    EXPECT_FALSE(ui.options[0].open);
+  }
+}
+
+// The automatic rate table goes beside the parameter file under its name without the
+// extension; a name too short to have one is used whole.
+TEST_F(TSCommands, AutomaticRateTableBesideTheParameterFile) {
+  plat::testing::ScriptedUi ui;
+  doc.m_pTS = MakeSeries(Start(), {"Stress", "CP", "AE1"}, {0, 1000, 2000}, {});
+  for (const auto& [par, table] : std::vector<std::pair<std::string, std::string>>{
+           {"Cube.pad", "Cube.kv0"}, {"ab", "ab.kv0"}}) {
+    SCOPED_TRACE(par);
+    const std::string dir = Tmp("experiment");
+    std::filesystem::create_directories(dir);
+    doc.m_pHypo->m_strParFile = dir + "/" + par;
+    view.OnCmdMsg(CTSView::ID_TS_RATESAUTO, nullptr);
+    EXPECT_TRUE(std::filesystem::exists(dir + "/" + table));
+  }
 }
 
 // The property sheet: a month of 13 is refused and keeps the sheet open, Cancel then

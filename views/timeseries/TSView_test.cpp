@@ -265,6 +265,31 @@ TEST_F(TSCore, ZeroWidthRangesDrawNothingUnbounded) {
     }
 }
 
+// Dragging with the left button inverts the selection band in the view's picture; the
+// next press inverts it back before a new band starts.
+TEST_F(TSCore, SelectionBandIsInvertedInTheViewsPicture) {
+  view.OnInitialUpdate();
+  const double px = 96.0 / 2540;
+  auto client = [&](int x, int y) {
+    return POINT{static_cast<LONG>(std::lround(x * px)), static_cast<LONG>(std::lround(-y * px))};
+  };
+  auto lightness = [&](int x, int y) {
+    const POINT p = client(x, y);
+    return view.ClientImage().pixelColor(static_cast<int>(p.x), static_cast<int>(p.y)).lightness();
+  };
+  view.BackingImage();  // the page painted
+  EXPECT_GT(lightness(8600, -2000), 200);
+  view.OnLButtonDown(MK_LBUTTON, client(8000, -2000));
+  view.OnLButtonUp(0, client(9200, -2000));
+  EXPECT_NEAR(view.m_fSelStart, 50, 0.5);
+  EXPECT_NEAR(view.m_fSelEnd, 60, 0.5);
+  EXPECT_LT(lightness(8600, -2000), 50);
+  EXPECT_LT(lightness(8600, -6500), 50);   // down to 2 H + 500 below the top margin
+  EXPECT_GT(lightness(8600, -7200), 200);  // not below
+  view.OnLButtonDown(MK_LBUTTON, client(3000, -2000));
+  EXPECT_GT(lightness(8600, -2000), 200);
+}
+
 // The page drawn into an image at 96 dpi: the stick of a level-12 peak reaches the top of
 // the first panel and the page's time axis stands below the series.
 TEST_F(TSCore, PageInAnImage) {
