@@ -293,8 +293,26 @@ TEST_F(TSCore, SelectionBandIsInvertedInTheViewsPicture) {
 // The page drawn into an image at 96 dpi: the stick of a level-12 peak reaches the top of
 // the first panel and the page's time axis stands below the series.
 TEST_F(TSCore, PageInAnImage) {
-  SetPeaks(Peaks(), {{50, 12}});
-  view.m_bBMLH = 0;
+  // Peaks of rising size up to 40 s, one of level 12 at 50 s, a loading record with one
+  // strain pair, and located events: every group of the page has something to show.
+  std::vector<Peak> peaks;
+  for (int i = 0; i < 200; ++i) peaks.push_back({i * 0.2, i % 9});
+  peaks.push_back({50, 12});
+  SetPeaks(Peaks(), peaks);
+  for (int i = 0; i < 40; ++i)
+    doc.AddEventEntry(0, 0, 0, 0, 0, 0, 0, 2.0 * i, 12, static_cast<std::uint32_t>(i), 1);
+  std::vector<double> ms;
+  std::vector<std::vector<int>> values(5);
+  for (int i = 0; i <= 100; ++i) {
+    ms.push_back(i * 1000.0);
+    values[0].push_back(4 * i);
+    values[1].push_back(50);
+    values[2].push_back(60 * i);
+    values[3].push_back(-20 * i);
+    values[4].push_back(i * 10);
+  }
+  doc.m_pTS =
+      tstest::MakeSeries(Start(), {"Stress", "CP", "Strain1a", "Strain1c", "AE"}, ms, values);
   view.OnInitialUpdate();
   const double px = 96.0 / 2540;
   const int w = static_cast<int>(view.m_nScrollW * px) + 1,
