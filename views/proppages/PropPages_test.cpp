@@ -34,6 +34,8 @@ void OnNextDialog(std::function<void(QDialog*)> act) {
     auto* dlg = qobject_cast<QDialog*>(QApplication::activeModalWidget());
     ASSERT_NE(dlg, nullptr);
     act(dlg);
+    // A script that stopped early (a failed check) must not leave the test waiting.
+    if (dlg->isVisible()) dlg->reject();
   });
 }
 
