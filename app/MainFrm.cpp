@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "app/DlgOper.h"
 #include "app/GridViewData.h"
 #include "app/TremviaApp.h"
 #include "app/TremviaDocument.h"
@@ -172,8 +173,18 @@ void CMainFrame::ShowDataSheet() {
 }
 
 void CMainFrame::OnWorkingSheet() {
-  // The working-sheet dialog comes with the working sheet; until then there is nothing
-  // to show.
+  if (!m_pDlgOper) {
+    // Owned by the frame's window, as a dialog made without a parent is by the main
+    // window: it stays above it and does not keep the program running once it closes.
+    auto dlg = std::make_unique<CDlgOper>(this);
+    if (!dlg->Create()) return;
+    m_pDlgOper = std::move(dlg);
+    // The tabs are laid out once; later uses show the same cells again.
+    m_pDlgOper->m_Grid.BuildAllSheets();
+  }
+  m_pDlgOper->update();
+  m_pDlgOper->showNormal();
+  m_pDlgOper->raise();
 }
 
 void CMainFrame::OnUpdateWorkingSheet(plat::CCmdUI* pCmdUI) { pCmdUI->Enable(GetDoc() != nullptr); }

@@ -2,6 +2,8 @@
 // a tab container of pages (nine pages in all), accessors through which the working
 // sheet and the grids reach the document and three pages, and the frame's own commands.
 #pragma once
+#include <memory>
+
 #include "platform/qt/FrameWnd.h"
 #include "wincomp/docking/WCFrameWndSizeDock.h"
 #include "wincomp/tabview/WCTabViewContainer.h"
@@ -43,6 +45,8 @@ class CMainFrame : public CWCFrameWndSizeDock {
   void OnUpdateWorkingSheet(plat::CCmdUI* pCmdUI);
   void OnRelocationVp();
 
+  // The working-sheet dialog, made on the first Utilities > Working sheet.
+  std::unique_ptr<CDlgOper> m_pDlgOper;
   plat::CStatusBar m_wndStatusBar;
   plat::CToolBar m_wndToolBar;
   plat::CSplitterWnd m_wndSplitter;

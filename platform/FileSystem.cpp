@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/syscall.h>
@@ -339,6 +340,27 @@ std::string TempFileName(const std::string& folder, const std::string& prefix) {
     if (errno != EEXIST) return std::string();
   }
   return std::string();
+}
+
+FileLock::FileLock(const std::string& path) {
+  const std::string p = ResolvePath(path);
+  fd_ = ::open(p.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  if (fd_ < 0) return;
+  NoteFolderChanged(p);
+  while (::flock(fd_, LOCK_EX) != 0) {
+    if (errno != EINTR) {
+      ::close(fd_);
+      fd_ = -1;
+      return;
+    }
+  }
+}
+
+FileLock::~FileLock() {
+  if (fd_ >= 0) {
+    ::flock(fd_, LOCK_UN);
+    ::close(fd_);
+  }
 }
 
 }  // namespace plat

@@ -65,6 +65,21 @@ std::string TempFolder();
 // returns its path (GetTempFileName with unique 0); empty on failure.
 std::string TempFileName(const std::string& folder, const std::string& prefix);
 
+// An exclusive lock on a file, shared with other processes that lock the same file (they
+// wait until it is released). The file is created when missing; the lock is held until
+// the object goes. Held() is false when the file cannot be opened.
+class FileLock {
+ public:
+  explicit FileLock(const std::string& path);
+  ~FileLock();
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
+  bool Held() const { return fd_ >= 0; }
+
+ private:
+  int fd_ = -1;
+};
+
 // Forgets every cached folder listing.
 void InvalidateFolderCache();
 // Tells the cache that this program changed the folder holding `path`.

@@ -9,7 +9,7 @@ packages=(
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   # libraries
-  qt6-base-dev qt6-multimedia-dev libgl1-mesa-dev libglu1-mesa-dev
+  qt6-base-dev qt6-multimedia-dev libqt6opengl6-dev libgl1-mesa-dev libglu1-mesa-dev
   zlib1g-dev libcurl4-openssl-dev libgeotiff-dev
   # fonts metric-compatible with the ones the pictures name, and a display for GUI tests
   fonts-liberation2 xvfb xauth
@@ -26,6 +26,8 @@ packages=(
   poppler-utils
   # xmllint checks the viewer XML file of the AE list; numpy reads the exported KV tables back
   libxml2-utils python3-numpy
+  # ffprobe reads back the recorded AVI videos, Pillow the BMP pictures and snapshots
+  ffmpeg python3-pil
 )
 
 missing=()

@@ -8,6 +8,7 @@
 
 #include "base/numerics/KZ_IIRDesign.h"
 #include "base/util/KZ_FileUtil.h"
+#include "platform/ByteOrder.h"
 
 // ---------------------------------------------------------------- SAC header, station
 
@@ -27,6 +28,24 @@ std::string KZ_SacHeader::Text(int offset) const {
   std::string s(k + offset, 8);
   while (!s.empty() && (s.back() == ' ' || s.back() == 0)) s.pop_back();
   return s;
+}
+
+std::string KZ_SacHeader::EventName() const {
+  std::string s(k + KEVNM, 16);
+  while (!s.empty() && (s.back() == ' ' || s.back() == 0)) s.pop_back();
+  return s;
+}
+
+void KZ_SacHeader::Encode(std::uint8_t* bytes) const {
+  for (int i = 0; i < 70; ++i) le::PutF32(bytes + 4 * i, f[i]);
+  for (int i = 0; i < 40; ++i) le::PutI32(bytes + 280 + 4 * i, n[i]);
+  std::memcpy(bytes + 440, k, 192);
+}
+
+void KZ_SacHeader::Decode(const std::uint8_t* bytes) {
+  for (int i = 0; i < 70; ++i) f[i] = le::GetF32(bytes + 4 * i);
+  for (int i = 0; i < 40; ++i) n[i] = le::GetI32(bytes + 280 + 4 * i);
+  std::memcpy(k, bytes + 440, 192);
 }
 
 CStationObj::CStationObj(const std::string& station, const std::string& channel)

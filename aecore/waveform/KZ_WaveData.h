@@ -15,7 +15,21 @@
 // words and 24 texts of 8 characters (the event name takes two), all initialised to the
 // format's "undefined" values.
 struct KZ_SacHeader {
-  enum Float { DELTA = 0, B = 5, E = 6, T1 = 11, USER1 = 41, CMPAZ = 57, CMPINC = 58 };
+  enum Float {
+    DELTA = 0,
+    B = 5,
+    E = 6,
+    O = 7,
+    T1 = 11,
+    T2 = 12,
+    EVLA = 35,
+    EVLO = 36,
+    EVDP = 38,
+    USER0 = 40,
+    USER1 = 41,
+    CMPAZ = 57,
+    CMPINC = 58
+  };
   enum Int {
     NZYEAR = 0,
     NZJDAY,
@@ -26,15 +40,22 @@ struct KZ_SacHeader {
     NVHDR,
     NPTS = 9,
     IFTYPE = 15,
+    IDEP = 16,
+    IZTYPE = 17,
     LEVEN = 35
   };
-  enum Text { KSTNM = 0, KUSER1 = 144, KCMPNM = 160, KNETWK = 168 };
+  // Byte offsets in the text block; KEVNM is 16 characters long.
+  enum Text { KSTNM = 0, KEVNM = 8, KUSER1 = 144, KCMPNM = 160, KNETWK = 168 };
+  static constexpr int kBytes = 632;
   float f[70];
   std::int32_t n[40];
   char k[192];
   KZ_SacHeader();
   void SetText(int offset, const std::string& text);  // 8 characters, blank-padded
   std::string Text(int offset) const;                 // without trailing blanks
+  std::string EventName() const;                      // KEVNM, without trailing blanks
+  void Encode(std::uint8_t* bytes) const;             // little-endian, kBytes
+  void Decode(const std::uint8_t* bytes);
 };
 
 // Station and channel description used by the GSE2.1 writer.
@@ -142,8 +163,16 @@ class KZ_WaveData {
   virtual const char* GetDescription() const { return "Waveform File"; }
   virtual int RotateToRT();
   virtual int RotateToEN();
+  // Writes by the path's last three characters: TXT (channels text when a is 1, else the
+  // tab table), GSE, SAC (one file per channel into the path's folder), ACS (".sacs"),
+  // anything else SEG-2 under the path ending in "sg2". Result of the writer chosen.
+  virtual int SaveAs(const std::string& path, int a, int first, int count);
   virtual int Append(KZ_WaveData& other);
   virtual int Load(const std::string& path, int clear, std::int64_t first, std::int64_t last);
+  // Loads the next existing file of the numbered series the path belongs to (six digits
+  // before the ending), `step` numbers on; then, by mode, deletes (1) or renames the file
+  // left ("S_" 2, "X_" 3, plain number -1). The number of the first candidate, or -1.
+  virtual int StepFile(int step, int mode);
   virtual int GetEventNumber() const;
   virtual float GetSampleInterval() const;
   virtual int GetNumSamples(int channel) const;
@@ -177,6 +206,12 @@ class KZ_WaveData {
 class KZ_WaveDataAE : public KZ_WaveData {
  public:
   ~KZ_WaveDataAE() override = default;
+  // The program's event files: ".aew" (AEW01 layout) and numbered event files. Channels
+  // first..last counted from 1 (both 0: all).
+  int Load(const std::string& path, int clear, std::int64_t first, std::int64_t last) override;
+  int ReadEventFile(const std::string& path, KZ_WaveHeader& header,
+                    std::vector<std::unique_ptr<KZ_WaveTrace>>& traces, std::int64_t first,
+                    std::int64_t last);
 };
 
 class KZ_WaveDataSeg2 : public KZ_WaveDataAE {
@@ -209,6 +244,44 @@ int KZ_WriteChannelsText(const std::string& path, const KZ_WaveHeader& header,
                          int count);
 int KZ_WriteTxtTab(const std::string& path, const KZ_WaveHeader& header,
                    const std::vector<std::unique_ptr<KZ_WaveTrace>>& traces, int first, int count);
+
+using KZ_TraceList = std::vector<std::unique_ptr<KZ_WaveTrace>>;
+
+// Event files of the program. Numbered event files append channels first..last (counted
+// from 1; 0 and 0 mean all), AEW01 files all their channels; both give the file's event
+// number through `event` when it is not null. 0, appending nothing, when the file cannot
+// be read or its counts do not fit its length.
+int KZ_ReadAEWaveFile(const std::string& path, KZ_WaveHeader& header, KZ_TraceList& traces,
+                      int first, int last, std::int32_t* event);
+int KZ_ReadAew01File(const std::string& path, KZ_WaveHeader& header, KZ_TraceList& traces,
+                     int first, int last, std::int32_t* event);
+
+// Samples start..end-1 of every channel of a long recording. The file name decides the
+// kind: "saq" raw segmented files (KZ_ReadRawBlock, "tdms" among them), "any" paired
+// 16-channel windows (KZ_ReadAnyWindow), else a ".lng" record of 16-bit samples whose
+// channels are described by the SEG-2 file of the same name ending in "sg2". With an
+// empty header the traces are made from that description; later calls with the same
+// header and traces refill them (resized when the range length changes). The header
+// gets the start time of the range and its first sample index. 1, or 0 when the range
+// does not lie inside the recording (nothing appended then).
+int KZ_WaveData_ReadLongRange(const std::string& path, KZ_WaveHeader& header, KZ_TraceList& traces,
+                              std::int64_t start, std::int64_t end);
+// Raw files of 1 MHz samples named with their layout: "bit<n>" bits per sample (16;
+// above 16 four bytes a sample), "chn<n>" channels (1), "seg<n>" samples per channel in
+// each segment (10000). start must be a multiple of seg and end - start at most seg.
+int KZ_ReadRawBlock(const std::string& path, KZ_WaveHeader& header, KZ_TraceList& traces,
+                    std::int64_t start, std::int64_t end);
+// One TDMS segment of interleaved samples, named with the same keys; at most 32 channels.
+int KZ_ReadTdmsBlock(const std::string& path, KZ_WaveHeader& header, KZ_TraceList& traces,
+                     std::int64_t start, std::int64_t end);
+// Frames of 16 unsigned 16-bit values at 3 MHz, eight of them used; an "_A" file is read
+// with its "_B" partner. From start on, windows of up to 6000 frames are read 3000 frames
+// apart until more than three channels trigger (above 50 counts in samples 2000-2999);
+// the traces of that window, or of the last one read, stay.
+int KZ_ReadAnyWindow(const std::string& path, KZ_WaveHeader& header, KZ_TraceList& traces,
+                     std::int64_t start, std::int64_t end);
+// The one process-wide container that holds the description of a long recording.
+KZ_WaveDataSeg2& KZ_LongRecordDescription();
 
 template <std::size_t N>
 void KZ_CopyText(char (&dst)[N], const char* src) {

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "aecore/waveform/AESeg2Keywords.h"
 #include "aecore/waveform/AEWaveSeg2.h"
@@ -68,10 +69,21 @@ void PutString(std::vector<std::uint8_t>& out, std::string text) {
 
 void PutEndMark(std::vector<std::uint8_t>& out) { out.insert(out.end(), {0, 0}); }
 
+// The bytes of a whole file, not zero-filled first: the file is read over them.
+struct FileBytes {
+  explicit FileBytes(std::size_t size) : bytes(new std::uint8_t[size]), n(size) {}
+  std::unique_ptr<std::uint8_t[]> bytes;
+  std::size_t n;
+  const std::uint8_t* data() const { return bytes.get(); }
+  std::uint8_t* data() { return bytes.get(); }
+  std::size_t size() const { return n; }
+  std::uint8_t operator[](std::size_t i) const { return bytes[i]; }
+};
+
 // Strings of a list from `pos` while below `end`: stops at a length of 0 or 256 and
 // above, and at one that cannot hold its own length word or runs past `end`.
-std::vector<std::string> ReadStrings(const std::vector<std::uint8_t>& b, std::size_t pos,
-                                     std::size_t end) {
+template <class Bytes>
+std::vector<std::string> ReadStrings(const Bytes& b, std::size_t pos, std::size_t end) {
   std::vector<std::string> out;
   end = std::min(end, b.size());
   while (pos + 2 <= end) {
@@ -257,30 +269,30 @@ std::size_t KZ_Seg2DataBytes(int code, std::size_t n) {
 int KZ_Seg2ReadTraceData(const std::uint8_t* b, int code, int n, KZ_WaveTrace& t) {
   float* x = t.m_pData.data();
   n = std::min(n, t.m_n);
-  for (int i = 0; i < n; ++i) {
-    switch (code) {
-      case 1:
-        x[i] = le::GetI16(b + 2 * i);
-        break;
-      case 2:
-        x[i] = static_cast<float>(le::GetI32(b + 4 * i));
-        break;
-      case 4:
-        x[i] = le::GetF32(b + 4 * i);
-        break;
-      case 5:
-        x[i] = static_cast<float>(le::GetF64(b + 8 * i));
-        break;
-      case 3: {
+  // One loop per code, so that each converts without a test per sample.
+  switch (code) {
+    case 1:
+      for (int i = 0; i < n; ++i) x[i] = le::GetI16(b + 2 * i);
+      break;
+    case 2:
+      for (int i = 0; i < n; ++i) x[i] = static_cast<float>(le::GetI32(b + 4 * i));
+      break;
+    case 4:
+      for (int i = 0; i < n; ++i) x[i] = le::GetF32(b + 4 * i);
+      break;
+    case 5:
+      for (int i = 0; i < n; ++i) x[i] = static_cast<float>(le::GetF64(b + 8 * i));
+      break;
+    case 3:
+      for (int i = 0; i < n; ++i) {
         const std::uint8_t* group = b + i / 4 * 10;
         const int exponent = (le::GetU16(group) >> (4 * (i % 4))) & 0xF;
         const int mantissa = le::GetI16(group + 2 + 2 * (i % 4));
         x[i] = static_cast<float>(std::ldexp(static_cast<double>(mantissa), exponent));
-        break;
       }
-      default:
-        break;
-    }
+      break;
+    default:
+      break;
   }
   t.ComputeStats(false);
   return 1;
@@ -295,7 +307,7 @@ int KZ_Seg2Read(const std::string& path, KZ_WaveHeader& header,
   if (!f.Open(path, "rb")) return 0;
   const long long length = f.GetLength();
   if (length < 32 || length > kMaxFileBytes) return 0;
-  std::vector<std::uint8_t> b(static_cast<std::size_t>(length));
+  FileBytes b(static_cast<std::size_t>(length));
   if (f.Read(b.data(), b.size()) != b.size()) return 0;
   f.Close();
   if (le::GetU16(b.data()) != kFileBlockId) return 0;
@@ -363,7 +375,9 @@ int KZ_Seg2Read(const std::string& path, KZ_WaveHeader& header,
 int KZ_WaveDataSeg2::Load(const std::string& path, int clear, std::int64_t first,
                           std::int64_t last) {
   if (clear > 0) Clear(false);
-  return KZ_Seg2Read(path, m_header, m_traces, first, last);
+  if (!KZ_Seg2Read(path, m_header, m_traces, first, last)) return 0;
+  m_strPath = path;
+  return 1;
 }
 
 int KZ_WaveDataSeg2::SaveSeg2(const std::string& path, int first, int count, int code) {

@@ -9,6 +9,10 @@
 
 #include "base/types/KZ_Vector3D.h"
 
+namespace plat {
+class CDC;
+}
+
 struct KZ_NodalPlane {
   double strike = 0.0;
   double dip = 0.0;
@@ -55,6 +59,16 @@ class KZ_EQMT {
   void ComputeAxes();
   // Mechanism type in [-1, 1]: +1 pure thrust, -1 pure normal, 0 pure strike-slip.
   float GetRakeType() const;
+
+  // Drawing into a DC whose y axis points up (+y north, +x east), lower hemisphere in
+  // the stereographic projection, in the DC's logical units.
+  // The focal sphere of radius R at (cx, cy): mode <= 0 both nodal planes with the P
+  // (disc) and T (plus) marks; mode >= 1 only the steeper plane (none for equal dips).
+  void DrawBeachBall(plat::CDC* dc, int cx, int cy, int R, int mode);
+  // The radiation of component 1 P, 2 SV, 3 SH, 4 S, 5 S/P of Plane1's double couple as
+  // 20-unit cells coloured on a -1..1 palette, the beach ball on top, and with bar > 0
+  // a vertical colour bar beside it.
+  void DrawRadiation(plat::CDC* dc, int cx, int cy, int R, int component, int bar);
 };
 
 // Position of a mechanism in the ternary diagram from the plunges of its P, T and B axes

@@ -1,13 +1,58 @@
 #include "base/plot/KZ_DIB.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
+#include "base/util/KZ_FileUtil.h"
+#include "base/util/KZ_InetFile.h"
+#include "imagefiles/ImageFormatTable.h"
 #include "platform/ByteOrder.h"
 #include "platform/CDC.h"
+#include "platform/File.h"
 
 namespace {
-bool IsInfoHeader(const BYTE* dib) { return le::GetU32(dib) == 40; }
+
+bool IsInfoHeader(const BYTE* dib) { return le::GetU32(dib) == BITMAPINFOHEADER::kSize; }
+
+int BitCount(const BYTE* dib) {
+  return IsInfoHeader(dib) ? le::GetU16(dib + 14) : le::GetU16(dib + 10);
+}
+
+std::size_t RowBytes(long long width, int bits) {
+  return static_cast<std::size_t>((width * bits + 31) / 32) * 4;
+}
+
+// Header, colour table and (for uncompressed pictures) all rows lie inside the block,
+// and the dimensions are ones a picture can have.
+bool DibFits(const BYTE* dib, std::size_t size) {
+  if (size < BITMAPCOREHEADER::kSize) return false;
+  const DWORD headerSize = le::GetU32(dib);
+  if (headerSize != BITMAPINFOHEADER::kSize && headerSize != BITMAPCOREHEADER::kSize) return false;
+  if (size < headerSize) return false;
+  const long long width = KZ_DIBWidth(dib);
+  const long long height = std::llabs(static_cast<long long>(KZ_DIBHeight(dib)));
+  const int bits = BitCount(dib);
+  if (width <= 0 || height <= 0) return false;
+  if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) return false;
+  const bool info = headerSize == BITMAPINFOHEADER::kSize;
+  const long long colors = KZ_DIBNumColors(dib);
+  if (colors > 65536) return false;
+  const long long head = headerSize + colors * (info ? 4 : 3);
+  long long image = static_cast<long long>(RowBytes(width, bits)) * height;
+  if (info) {
+    const DWORD compression = le::GetU32(dib + 16);
+    if (compression == BI_RLE8 || compression == BI_RLE4) {
+      if ((compression == BI_RLE8) != (bits == 8) || (compression == BI_RLE4) != (bits == 4))
+        return false;
+      image = le::GetU32(dib + 20);
+    } else if (compression != BI_RGB) {
+      return false;
+    }
+  }
+  return head + image <= static_cast<long long>(size);
+}
+
 }  // namespace
 
 int KZ_DIBWidth(const BYTE* dib) {
@@ -18,34 +63,96 @@ int KZ_DIBHeight(const BYTE* dib) {
   return IsInfoHeader(dib) ? le::GetI32(dib + 8) : le::GetU16(dib + 6);
 }
 
+int KZ_DIBNumColors(const BYTE* dib) {
+  if (IsInfoHeader(dib)) {
+    const DWORD used = le::GetU32(dib + 32);
+    if (used != 0) return static_cast<int>(std::min<DWORD>(used, 0x7FFFFFFF));
+  }
+  switch (BitCount(dib)) {
+    case 1:
+      return 2;
+    case 4:
+      return 16;
+    case 8:
+      return 256;
+    default:
+      return 0;
+  }
+}
+
+const BYTE* KZ_FindDIBBits(const BYTE* dib) {
+  const std::size_t entry = IsInfoHeader(dib) ? 4 : 3;
+  return dib + le::GetU32(dib) + static_cast<std::size_t>(KZ_DIBNumColors(dib)) * entry;
+}
+
+BYTE* KZ_FindDIBBits(BYTE* dib) {
+  return const_cast<BYTE*>(KZ_FindDIBBits(static_cast<const BYTE*>(dib)));
+}
+
+void KZ_InitBitmapInfoHeader(BITMAPINFOHEADER* header, int width, int height, int bits) {
+  *header = BITMAPINFOHEADER{};
+  header->biSize = BITMAPINFOHEADER::kSize;
+  header->biWidth = width;
+  header->biHeight = height;
+  header->biPlanes = 1;
+  header->biBitCount = static_cast<WORD>(bits <= 1 ? 1 : bits <= 4 ? 4 : bits <= 8 ? 8 : 24);
+  header->biCompression = BI_RGB;
+  header->biSizeImage = static_cast<DWORD>(RowBytes(width, header->biBitCount) *
+                                           static_cast<std::size_t>(std::max(height, 0)));
+}
+
 plat::MemBlock KZ_CopyHandle(const plat::MemBlock& block) { return block.Copy(); }
 
 plat::MemBlock KZ_BitmapToDIB(const plat::CBitmap& bitmap, const void* /*palette*/) {
-  if (bitmap.IsNull()) return {};
-  return bitmap.ToPackedDib(24);
+  BITMAP bm;
+  if (bitmap.IsNull() || !bitmap.GetBitmap(&bm)) return {};
+  BITMAPINFOHEADER h;
+  KZ_InitBitmapInfoHeader(&h, bm.bmWidth, bm.bmHeight, bm.bmPlanes * bm.bmBitsPixel);
+  BYTE probe[BITMAPINFOHEADER::kSize];
+  WriteInfoHeader(h, probe);
+  const std::size_t head =
+      BITMAPINFOHEADER::kSize + static_cast<std::size_t>(KZ_DIBNumColors(probe)) * 4;
+  plat::MemBlock block(head + h.biSizeImage);
+  std::memcpy(block.data(), probe, sizeof probe);
+  const int lines =
+      plat::GetDIBits(bitmap, 0, static_cast<UINT>(bm.bmHeight), block.data() + head, h);
+  if (lines != bm.bmHeight) return {};
+  return block;
+}
+
+int KZ_SaveDIB(const plat::MemBlock& dib, plat::File* file) {
+  if (!file || dib.Size() < BITMAPINFOHEADER::kSize || !IsInfoHeader(dib.data())) return 0;
+  plat::MemBlock copy = dib.Copy();
+  BYTE* info = copy.data();
+  const std::size_t head =
+      BITMAPINFOHEADER::kSize + static_cast<std::size_t>(KZ_DIBNumColors(info)) * 4;
+  const DWORD compression = le::GetU32(info + 16);
+  std::size_t image;
+  if (compression == BI_RLE8 || compression == BI_RLE4) {
+    image = le::GetU32(info + 20);
+  } else {
+    image = RowBytes(KZ_DIBWidth(info), BitCount(info)) *
+            static_cast<std::size_t>(std::llabs(static_cast<long long>(KZ_DIBHeight(info))));
+    le::PutU32(info + 20, static_cast<DWORD>(image));
+  }
+  // A block shorter than its header says would put bytes from outside it into the file.
+  if (head + image > copy.Size()) return 0;
+  BYTE fileHeader[BITMAPFILEHEADER::kSize];
+  BITMAPFILEHEADER fh;
+  fh.bfSize = static_cast<DWORD>(BITMAPFILEHEADER::kSize + head + image);
+  fh.bfOffBits = static_cast<DWORD>(BITMAPFILEHEADER::kSize + head);
+  WriteFileHeader(fh, fileHeader);
+  if (file->Write(fileHeader, sizeof fileHeader) != sizeof fileHeader) return 0;
+  if (file->Write(info, head + image) != head + image) return 0;
+  return file->Flush() ? 1 : 0;
 }
 
 int KZ_SaveDIBFile(const plat::MemBlock& dib, const std::string& path) {
-  plat::PackedDibLayout l;
-  if (dib.Size() < 40 || !IsInfoHeader(dib.data()) || !plat::GetPackedDibLayout(dib.data(), &l))
-    return 0;
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) return 0;
-  const std::size_t head = l.colorTableOffset + static_cast<std::size_t>(l.colors) * 4;
-  std::size_t image = l.imageBytes;
-  plat::MemBlock copy = dib.Copy();
-  const DWORD compression = l.header.biCompression;
-  if (compression != BI_RLE8 && compression != BI_RLE4)
-    le::PutU32(copy.data() + 20, static_cast<DWORD>(image));
-  else
-    image = le::GetU32(copy.data() + 20);
-  image = std::min(image, copy.Size() - std::min(head, copy.Size()));
-  BYTE fileHeader[14] = {'B', 'M'};
-  le::PutU32(fileHeader + 2, static_cast<DWORD>(14 + head + image));
-  le::PutU32(fileHeader + 10, static_cast<DWORD>(14 + head));
-  const bool ok = std::fwrite(fileHeader, 1, 14, f) == 14 &&
-                  std::fwrite(copy.data(), 1, head + image, f) == head + image;
-  return std::fclose(f) == 0 && ok ? 1 : 0;
+  plat::File file;
+  if (!file.Open(path, "w+b")) return 0;
+  const int ok = KZ_SaveDIB(dib, &file);
+  file.Close();
+  return ok;
 }
 
 int KZ_PaintDIB(plat::CDC* dc, const RECT* destination, const plat::MemBlock& dib,
@@ -69,4 +176,49 @@ int KZ_PaintDIB(plat::CDC* dc, const RECT* destination, const plat::MemBlock& di
                              source->bottom - source->top, bits, info, DIB_RGB_COLORS, SRCCOPY);
   return dc->StretchDIBits(destination->left, destination->top, dw, dh, 0, 0, width, height, bits,
                            info, DIB_RGB_COLORS, SRCCOPY);
+}
+
+int KZ_ReadDIBFile(plat::MemBlock* out, const std::string& path) {
+  if (!out) return 0;
+  *out = plat::MemBlock();
+  KZ_InetFile inet;
+  plat::File* file = inet.Open(path, "rb");
+  if (!file) return 0;
+  BYTE head[BITMAPFILEHEADER::kSize];
+  if (file->Read(head, sizeof head) != sizeof head || head[0] != 'B' || head[1] != 'M') return 0;
+  const BITMAPFILEHEADER fh = ReadFileHeader(head);
+  if (fh.bfSize < BITMAPFILEHEADER::kSize + BITMAPCOREHEADER::kSize) return 0;
+  const std::size_t want = fh.bfSize - BITMAPFILEHEADER::kSize;
+  // The size field is only a claim: the block grows with the bytes that really arrive,
+  // so a forged size never makes a large allocation.
+  plat::MemBlock block;
+  std::size_t got = 0;
+  while (got < want) {
+    const std::size_t chunk = std::min<std::size_t>(want - got, 1 << 20);
+    block.Resize(got + chunk);
+    const std::size_t n = file->Read(block.data() + got, chunk);
+    got += n;
+    if (n < chunk) break;
+  }
+  if (got != want || !DibFits(block.data(), block.Size())) return 0;
+  const std::size_t bitsOffset = static_cast<std::size_t>(
+      KZ_FindDIBBits(static_cast<const BYTE*>(block.data())) - block.data());
+  if (fh.bfOffBits != BITMAPFILEHEADER::kSize + bitsOffset) return 0;
+  *out = std::move(block);
+  return 1;
+}
+
+int KZ_LoadPicture(plat::MemBlock* out, const std::string& path) {
+  if (!out) return 0;
+  if (KZ_HasSuffix(path, ".BMP")) return KZ_ReadDIBFile(out, path);
+  *out = LoadImageToDIB(path.c_str());
+  return out->empty() ? 0 : 1;
+}
+
+void KZ_DrawPictureFile(plat::CDC* dc, const std::string& path, int left, int top, int right,
+                        int bottom) {
+  plat::MemBlock dib;
+  if (!dc || !KZ_LoadPicture(&dib, path)) return;
+  const RECT destination{left, top, right, bottom};
+  KZ_PaintDIB(dc, &destination, dib, nullptr);
 }

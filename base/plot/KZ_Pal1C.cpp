@@ -5,6 +5,7 @@
 #include <string>
 
 #include "base/plot/KZ_Axis.h"
+#include "base/plot/KZ_DIB.h"
 #include "imagefiles/ImageDescriptor.h"
 #include "imagefiles/ImageFormatTable.h"
 #include "platform/CDC.h"
@@ -100,7 +101,7 @@ void PaintCells(plat::CDC* dc, int x, int y, int w, int h, int cells, bool verti
   mem.SelectObject(old);
   // Bitmap to packed DIB, to the image library's descriptor, painted into the
   // destination (its height negative: the rectangle runs downward in a y-up mapping).
-  plat::MemBlock dib = bitmap.ToPackedDib(24);
+  plat::MemBlock dib = KZ_BitmapToDIB(bitmap);
   if (!dib) return;
   ImageDescriptor image;
   if (!DIBToImageDescriptor(&image, dib) || !image.header) return;

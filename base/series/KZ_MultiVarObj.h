@@ -16,6 +16,7 @@
 #include "base/types/KZ_Var1D.h"
 
 namespace plat {
+class CDC;
 class File;
 }
 
@@ -102,6 +103,17 @@ class KZ_MultiVarObj {
   // column, the model is unknown, or there is no room for the two columns (nothing
   // changes then); 1 otherwise.
   int Fit(int model, int lag, const float* c);
+
+  // Drawings into a DC in 0.01 mm with y up; the frame's top-left corner is (x, y)
+  // (KZ_MultiVarObj_plot.cpp in base/plot). DrawXY chooses by the table's shape among
+  // the colour map, the profiles and the curves; DrawPolar and DrawValueVsAngle draw a
+  // 10000-unit diagram centred at (x + 5000, y - 5000).
+  void DrawXY(plat::CDC* dc, int x, int y, int w, int h, char grid);
+  void DrawXYCurves(plat::CDC* dc, int x, int y, int w, int h, char grid);
+  void DrawProfiles(plat::CDC* dc, int x, int y, int w, int h, char grid);
+  void DrawColourMap(plat::CDC* dc, int x, int y, int w, int h, char grid);
+  void DrawPolar(plat::CDC* dc, int x, int y, int w, int h);
+  void DrawValueVsAngle(plat::CDC* dc, int x, int y, int w, int h);
 
   // KV text files.
   int WriteKVData(plat::File* file);

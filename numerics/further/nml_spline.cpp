@@ -1073,6 +1073,11 @@ void nml_bchslv(const T* q, const int* nbands, const int* nrow, T* b) {
   Bchslv(q, *nbands, *nrow, b);
 }
 
+template <class T>
+bool nml_knot_runs(const int* k, const T* t, const int* n, const char* xname) {
+  return KnotRuns(*k, t, *n, xname, nullptr, nullptr);
+}
+
 #define NML_SPLINE_KERNELS(T)                                                                      \
   template void NML_B3INT<T>(const int*, const T*, const int*);                                    \
   template void nml_bsplvb<T>(const T*, const int*, const T*, const int*, T*, T*, T*);             \
@@ -1100,7 +1105,8 @@ void nml_bchslv(const T* q, const int* nbands, const int* nrow, T* b) {
                              const int*, T*, T*, T*);                                              \
   template void nml_lsq_check<T>(const int*, const int*, const T*, const T*, const int*);          \
   template void nml_bchfac<T>(T*, const int*, const int*);                                         \
-  template void nml_bchslv<T>(const T*, const int*, const int*, T*);
+  template void nml_bchslv<T>(const T*, const int*, const int*, T*);                               \
+  template bool nml_knot_runs<T>(const int*, const T*, const int*, const char*);
 
 NML_SPLINE_KERNELS(float)
 NML_SPLINE_KERNELS(double)

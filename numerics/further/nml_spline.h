@@ -120,6 +120,11 @@ T NML_PPDER(int ideriv, T x, int k, int l, const T* brk, const T* pp);
 template <class T>
 void nml_interv_break(int k, int l, const T* brk, T x, int* left);
 
+// Run test of the knots t(1..n+k) of order k: fatal 3028 (a knot repeated more than k times)
+// or 3029 (decreasing), naming the axis xname. False after posting.
+template <class T>
+bool nml_knot_runs(const int* k, const T* t, const int* n, const char* xname);
+
 // Least squares with fixed knots; work k*(n+3), xs, fs, ws, iperm ndata each.
 template <class T>
 void NML_B2LSQ(const int* ndata, const T* x, const T* f, const T* w, const int* k, const T* t,

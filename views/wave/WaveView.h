@@ -67,6 +67,10 @@ class CWaveView : public KZ_View {
   static constexpr UINT ID_UTIL_MARKSI = 34023;
   static constexpr UINT ID_UTIL_CLEARSI = 34025;
   static constexpr UINT ID_WAVE_RENUMBER = 34199;
+  static constexpr UINT ID_WAVE_TIMEMARK = 34018;
+  static constexpr UINT ID_WAVE_REPAIR = 34768;
+  static constexpr UINT ID_WAVE_POLARITY = 34969;
+  static constexpr UINT ID_WAVE_OLDTONEW = 34263;
   static constexpr UINT ID_WAVE_SHOOTRUN = 35798;
   static constexpr UINT ID_WAVE_OSKTAM = 34224;
   static constexpr UINT ID_WAVE_CREATEAED = 34149;
@@ -135,6 +139,12 @@ class CWaveView : public KZ_View {
   void OnTimeShift();
   // Waveform file utilities.
   void OnRenumber();
+  void OnTimeMarkCorrection();
+  void OnRepairChannelGroups();
+  void OnCorrectPolarity();
+  void OnConvertOldLayout();
+  // Reload the last event written by a utility, title, hint 15, modified flag and beep.
+  void EndFileUtility(int lastWritten);
   void OnShootingRun();
   // Velocity calibration.
   void OnVelocityDialog();

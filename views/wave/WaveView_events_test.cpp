@@ -13,6 +13,7 @@
 #include <iterator>
 
 #include "aecore/document/TremviaDoc.h"
+#include "platform/Strings.h"
 #include "platform/qt/testing/QtTestApp.h"
 #include "platform/testing/FakeDocumentHost.h"
 #include "platform/testing/ScriptedUi.h"
@@ -757,4 +758,164 @@ TEST_F(WaveEvents, ShootingRunRenamesFilesAndKeepsExistingTargets) {
   Run(CWaveView::ID_WAVE_SHOOTRUN);
   EXPECT_EQ(ui.PendingExpectations(), 0u);
   EXPECT_TRUE(fs::exists(folder + "000002.WAV"));
+}
+
+namespace {
+
+// A short temp folder for a written set (the dialog's path holds at most 64 characters).
+std::string OutFolder(const std::string& leaf) {
+  const std::string out = (fs::temp_directory_path() / leaf).string();
+  fs::remove_all(out);
+  fs::create_directories(out);
+  return out;
+}
+
+void AnswerFileSet(const std::string& id, const std::string& out, int startAE) {
+  OnNextDialog([=](QDialog* dlg) {
+    SetEdit(dlg, "770", QString::fromStdString(id));
+    SetEdit(dlg, "771", QString::fromStdString(out));
+    SetEdit(dlg, "773", QString::number(startAE));
+    Click(dlg, "1");
+  });
+}
+
+}  // namespace
+
+TEST_F(WaveEvents, TimeMarkCorrectionCarriesTheClockOverAReset) {
+  // Seconds counts 100, 160, 5 (the recorder's mark was reset) and 65, one minute apart.
+  const int secs[] = {100, 160, 5, 65};
+  for (int i = 0; i < 4; ++i) {
+    CAEWave w;
+    const std::string path = dir + plat_Format(i);
+    ASSERT_TRUE(w.Load(path));
+    w.m_pHeader->nSec = secs[i];
+    w.m_pHeader->nYear = 2026;
+    w.m_pHeader->nMonth = 3;
+    w.m_pHeader->nDay = 4;
+    w.m_pHeader->nHour = 10;
+    w.m_pHeader->nMinute = static_cast<std::int16_t>(20 + i);
+    w.m_pHeader->nSecond = 0;
+    ASSERT_TRUE(w.SaveAs(path));
+  }
+  // The last source event ends the walk.
+  for (int i = 4; i < 20; ++i) fs::remove(dir + plat_Format(i));
+  Open(0);
+  plat::testing::ScriptedUi ui;
+  const std::string out = OutFolder("tv_timemark");
+  AnswerFileSet("TM", out, 0);
+  ui.ExpectMessage("Can not load: 4, Skip?", IDCANCEL);
+  Run(CWaveView::ID_WAVE_TIMEMARK);
+  EXPECT_EQ(ui.PendingExpectations(), 0u);
+  const int corrected[] = {100, 160, 220, 280};
+  for (int i = 0; i < 4; ++i) {
+    CAEWave w;
+    ASSERT_TRUE(w.Load(out + plat_Format(i).replace(1, 4, "TM"))) << i;
+    EXPECT_EQ(w.m_pHeader->nSec, corrected[i]) << i;
+    EXPECT_EQ(w.m_pHeader->nEvent, i);
+    EXPECT_GT(RecordOnDisk(i).nArrivals, 0) << i;  // the catalogue got the event
+  }
+  // The last written event is shown, from the written set.
+  EXPECT_EQ(doc.m_pWave->m_nEvent, 3);
+  EXPECT_EQ(doc.m_pWave->m_pHeader->nSec, 280);
+  ASSERT_FALSE(host.updates.empty());
+  EXPECT_EQ(host.updates.back().hint, 15);
+}
+
+TEST_F(WaveEvents, PolarityCorrectionNegatesTheChannelsOfMinusSensors) {
+  for (int i = 2; i < 20; ++i) fs::remove(dir + plat_Format(i));
+  Open(0);
+  doc.m_pHypo->m_pSensorName[3] = "-";
+  doc.m_pHypo->m_pSensorName[5] = "--";  // only a lone "-" marks a reversed sensor
+  plat::testing::ScriptedUi ui;
+  const std::string out = OutFolder("tv_polarity");
+  fs::create_directories(out + "/POL.00");  // a set's folder is made only at its first number
+  AnswerFileSet("POL", out, 10);
+  Run(CWaveView::ID_WAVE_POLARITY);
+  for (int i = 0; i < 2; ++i) {
+    CAEWave src, w;
+    ASSERT_TRUE(src.Load(dir + plat_Format(i)));
+    ASSERT_TRUE(w.Load(out + plat_Format(10 + i).replace(1, 4, "POL"))) << i;
+    const std::size_t ns = static_cast<std::size_t>(src.m_pHeader->nSamples);
+    for (std::size_t k = 0; k < src.m_pSamples.size(); ++k) {
+      const int c = static_cast<int>(k / ns);
+      EXPECT_EQ(w.m_pSamples[k], c == 3 ? -src.m_pSamples[k] : src.m_pSamples[k]) << k;
+      if (HasFailure()) return;
+    }
+  }
+}
+
+TEST_F(WaveEvents, ChannelGroupRepairTakesChannelsFromTheNextTwoFiles) {
+  // Five 32-channel events whose every sample tells its file and channel.
+  fs::create_directories(dir + "/R32.00");
+  for (int f = 0; f < 5; ++f) {
+    CAEWave w;
+    ASSERT_TRUE(w.Allocate(32, 64, 10));
+    for (int c = 0; c < 32; ++c)
+      for (int s = 0; s < 64; ++s)
+        w.m_pSamples[c * 64 + s] = static_cast<std::int16_t>(f * 100 + c);
+    ASSERT_TRUE(w.SaveAs(dir + plat::Format("/R32.00/%06d.WAV", f)));
+  }
+  plat::testing::ScriptedUi open;
+  open.ExpectFileDialog(Prompt::OpenFile, "Load parameters", dir + "/Cube.pad");
+  ASSERT_TRUE(doc.OnOpenDocument(dir + "/R32.00/000000.WAV"));
+  view.SetData(&doc);
+  plat::testing::ScriptedUi ui;
+  const std::string out = OutFolder("tv_repair");
+  AnswerFileSet("FIX", out, 0);
+  Run(CWaveView::ID_WAVE_REPAIR);
+  // Written: events 0, 1 and 2 (event 3 would need file 5).
+  for (int n = 0; n < 3; ++n) {
+    CAEWave w;
+    ASSERT_TRUE(w.Load(out + plat::Format("/FIX.00/%06d.WAV", n))) << n;
+    for (int c = 0; c < 32; ++c) {
+      const int from = c < 8 ? n : (c < 16 ? n + 2 : n + 1);
+      EXPECT_EQ(w.m_pSamples[c * 64 + 5], from * 100 + c) << n << " " << c;
+    }
+  }
+  EXPECT_FALSE(fs::exists(out + "/FIX.00/000003.WAV"));
+  // Records of fewer channels have no groups to exchange: nothing is written.
+  Open(0);
+  const std::string none = OutFolder("tv_repair16");
+  AnswerFileSet("FIX", none, 0);
+  Run(CWaveView::ID_WAVE_REPAIR);
+  EXPECT_FALSE(fs::exists(none + "/FIX.00"));
+  EXPECT_NE(ui.PaneTexts().back().text.find("32 channels"), std::string::npos);
+}
+
+TEST_F(WaveEvents, OldLayoutConversionWalksTheOldFolders) {
+  // Old files: a 56-byte header (counts at byte 34) and unsigned 12-bit samples.
+  const std::string old = dir + "/old/ABCDEFGH.002/ABCDEFGH.20";
+  fs::create_directories(old);
+  for (int k = 2000; k < 2002; ++k) {
+    std::string bytes(56, '\0');
+    auto put = [&](int at, int v) {
+      bytes[at] = static_cast<char>(v & 0xff);
+      bytes[at + 1] = static_cast<char>((v >> 8) & 0xff);
+    };
+    put(34, 2);    // channels
+    put(36, 12);   // ADC bits
+    put(38, 100);  // samples per channel
+    put(40, 10);   // rate
+    put(42, k);
+    for (int i = 0; i < 200; ++i) {
+      bytes += static_cast<char>((2048 + i + k) & 0xff);
+      bytes += static_cast<char>(((2048 + i + k) >> 8) & 0xff);
+    }
+    std::ofstream(old + plat::Format("/%d.wav", k), std::ios::binary) << bytes;
+  }
+  Open(0);
+  plat::testing::ScriptedUi ui;
+  ui.ExpectFolder("Select the ist folder", dir + "/old/ABCDEFGH.002");
+  Run(CWaveView::ID_WAVE_OLDTONEW);
+  for (int k = 2000; k < 2002; ++k) {
+    CAEWave w;
+    ASSERT_TRUE(w.Load(dir + plat::Format("/old/ABCDEFGH.02/%06d.WAV", k))) << k;
+    EXPECT_EQ(w.m_pSamples[7], 7 + k) << k;  // unsigned 2048 + v read as v
+  }
+  EXPECT_FALSE(fs::exists(dir + "/old/ABCDEFGH.02/002002.WAV"));
+  // A folder name too short to hold a name and a number is refused.
+  ui.ExpectFolder("Select the ist folder", dir + "/old/ABC.002");
+  ui.ExpectMessage("ABCDEFGH.000", IDOK);
+  Run(CWaveView::ID_WAVE_OLDTONEW);
+  EXPECT_EQ(ui.PendingExpectations(), 0u);
 }

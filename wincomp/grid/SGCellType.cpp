@@ -78,7 +78,8 @@ int CSGCellType::FindOverlapSource(CDC* dc, int col, long row, int* sourceCol, C
   if (!gi || !gi->m_enableCellOverLap || !gi->m_defDataSource) return 0;
   int src = col;
   if (gi->m_defDataSource->GetPrevNonBlankColumn(&src, static_cast<int>(row)) != 0) return 0;
-  if (src >= col) return 0;
+  // Text spills over from cells of the sheet only, never from a side heading.
+  if (src < 0 || src >= col) return 0;
   m_ctrl->GetCellWithDefaults(src, static_cast<int>(row), cell);
   plat::CFont oldFont = dc->GetCurrentFont();
   if (cell->GetFont()) dc->SelectObject(*cell->GetFont());

@@ -282,6 +282,11 @@ bool SGQtEditWidget::event(QEvent* e) {
 void SGQtEditWidget::keyPressEvent(QKeyEvent* e) {
   const UINT vk = VirtualKey(e->key());
   e->accept();
+  inKeyPress = true;
+  struct Done {
+    bool& flag;
+    ~Done() { flag = false; }
+  } done{inKeyPress};
   if (vk) {
     passOn = false;
     wnd_->OnKeyDown(vk, e->isAutoRepeat() ? 2 : 1, 0);
@@ -546,8 +551,15 @@ void SGQtPort::DefaultKeyDown(UINT /*key*/) {
   if (auto* l = dynamic_cast<SGQtListWidget*>(widget_.data())) l->passOn = true;
 }
 
-void SGQtPort::DefaultChar(UINT /*ch*/) {
-  if (auto* e = dynamic_cast<SGQtEditWidget*>(widget_.data())) e->passOn = true;
+void SGQtPort::DefaultChar(UINT ch) {
+  auto* e = dynamic_cast<SGQtEditWidget*>(widget_.data());
+  if (!e) return;
+  if (e->inKeyPress) {
+    e->passOn = true;
+  } else {
+    // The key that opened the editor was typed on the cell area: it goes in here.
+    e->insertPlainText(QString(QChar(static_cast<char16_t>(ch))));
+  }
 }
 
 RECT SGQtPort::GetWindowRect() const {

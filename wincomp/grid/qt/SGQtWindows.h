@@ -66,7 +66,8 @@ class SGQtScrollBar : public QScrollBar {
 class SGQtEditWidget : public QPlainTextEdit {
  public:
   SGQtEditWidget(CSGWnd* wnd, QWidget* parent);
-  bool passOn = false;  // set when the grid's editor passes the key or character on
+  bool passOn = false;      // set when the grid's editor passes the key or character on
+  bool inKeyPress = false;  // a key of this widget is being handled
 
  protected:
   bool event(QEvent* e) override;

@@ -1,0 +1,235 @@
+#include "base/plot/glview/KZ_glView.h"
+
+#include <GL/gl.h>
+#include <GL/glu.h>
+
+#include <QInputDialog>
+#include <QResizeEvent>
+
+#include "base/plot/glview/KZ_glText.h"
+#include "platform/AviWriter.h"
+#include "platform/Strings.h"
+#include "platform/UiServices.h"
+#include "platform/qt/Clipboard.h"
+#include "platform/qt/GLHost.h"
+#include "platform/qt/QtDc.h"
+#include "platform/qt/Resources.h"
+
+namespace {
+// One frame at a time in the whole program: drawing may be asked for again by events
+// handled while a frame is drawn.
+bool g_bRendering = false;
+constexpr int kMaxAviFrames = 1000;
+}  // namespace
+
+KZ_glView::KZ_glView(QWidget* parent) : plat::CView(parent) {
+  m_pHost = new plat::CGLHost(this);
+  m_pHost->setGeometry(rect());
+  m_pHost->onInitialize = [this] { SetUpContext(); };
+  m_pHost->onPaint = [this] { RenderScene(1); };
+  MapCommand(ID_EDIT_COPY, [this] { OnEditCopy(); });
+}
+
+KZ_glView::~KZ_glView() {
+  if (m_nTimerMode && HasTimer(static_cast<UINT>(m_nTimerMode)))
+    KillTimer(static_cast<UINT>(m_nTimerMode));
+  // A recording still running is completed, so the file stays a valid video.
+  AviClose();
+}
+
+bool KZ_glView::MakeCurrent() { return m_pHost && m_pHost->MakeCurrent(); }
+
+void KZ_glView::SwapBuffers() {
+  if (m_pHost) m_pHost->update();
+}
+
+void KZ_glView::InitGL() {
+  RECT r;
+  GetClientRect(&r);
+  m_rcClient = r;
+  m_fAspect = r.bottom > 0 ? static_cast<float>(r.right) / static_cast<float>(r.bottom) : 1.0f;
+  m_fNear = 0.01f;
+  m_fFar = 1000.0f;
+  m_fThird = 30.0f;
+  m_fZoom = 20.0f;
+  const float bounds[6] = {-7.5f, 7.5f, -7.5f, 7.5f, -10.0f, 0.0f};
+  std::copy(bounds, bounds + 6, m_fBounds);
+  m_fScale = 1.0f;
+  m_fUnit = 1.0f;
+  m_Direction = KZ_Vector3D(135.0, 60.0);
+  m_fRotY = 0.0f;
+  m_fRotX = -45.0f;
+  m_fRotZ = 0.0f;
+  m_fPanX = m_fPanY = 0.0f;
+  m_bInitDone = true;
+  if (m_pHost && m_pHost->isVisible() && !m_pHost->isValid()) {
+    plat::AfxMessageBox("ChoosePixelFormat failed");
+    return;
+  }
+  SetUpContext();
+}
+
+void KZ_glView::SetUpContext() {
+  if (!m_bInitDone || !MakeCurrent()) return;
+  glClearDepth(3.0);  // clamped to 1 by OpenGL
+  glEnable(GL_DEPTH_TEST);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  gluPerspective(45.0, m_fAspect, m_fNear, m_fFar);
+  glMatrixMode(GL_MODELVIEW);
+}
+
+void KZ_glView::RenderScene(int /*mode*/) {
+  if (g_bRendering || !MakeCurrent()) return;
+  g_bRendering = true;
+  glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glMatrixMode(GL_MODELVIEW);
+  glPushMatrix();
+  glLoadIdentity();
+  glTranslatef(m_fPanX, m_fPanY, -m_fZoom);
+  glRotatef(m_fRotX, 1.0f, 0.0f, 0.0f);
+  glRotatef(m_fRotY, 0.0f, 1.0f, 0.0f);
+  glRotatef(m_fRotZ, 0.0f, 0.0f, 1.0f);
+  // Placeholder scene of the base: the three axes in red, green and blue.
+  glBegin(GL_LINES);
+  glColor3f(1.0f, 0.0f, 0.0f);
+  glVertex3f(0.0f, 0.0f, 0.0f);
+  glVertex3f(5.0f, 0.0f, 0.0f);
+  glColor3f(0.0f, 1.0f, 0.0f);
+  glVertex3f(0.0f, 0.0f, 0.0f);
+  glVertex3f(0.0f, 5.0f, 0.0f);
+  glColor3f(0.0f, 0.0f, 1.0f);
+  glVertex3f(0.0f, 0.0f, 0.0f);
+  glVertex3f(0.0f, 0.0f, 5.0f);
+  glEnd();
+  glPopMatrix();
+  glFinish();
+  SwapBuffers();
+  g_bRendering = false;
+}
+
+void KZ_glView::OnDraw(plat::CDC* /*dc*/) { RenderScene(1); }
+
+void KZ_glView::OnUpdate(plat::CView* /*sender*/, LONG /*hint*/, void* /*object*/) {
+  RenderScene(1);
+}
+
+void KZ_glView::resizeEvent(QResizeEvent* e) {
+  // The surface fills the view before the view hears of its new size.
+  if (m_pHost) m_pHost->setGeometry(0, 0, e->size().width(), e->size().height());
+  plat::CView::resizeEvent(e);
+}
+
+void KZ_glView::OnSize(UINT type, int cx, int cy) {
+  plat::CView::OnSize(type, cx, cy);
+  if (cy <= 0) return;
+  if (MakeCurrent()) glViewport(0, 0, cx, cy);
+  if (cx < m_rcClient.right || cy < m_rcClient.bottom) {
+    Invalidate();
+    UpdateWindow();
+  }
+  m_rcClient.right = cx;
+  m_rcClient.bottom = cy;
+  if (MakeCurrent()) {
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(45.0, static_cast<double>(cx) / cy, 3.0, 1000.0);
+    glMatrixMode(GL_MODELVIEW);
+  }
+}
+
+void KZ_glView::OnLButtonDown(UINT /*flags*/, POINT point) { m_ptLast = point; }
+
+void KZ_glView::OnLButtonUp(UINT /*flags*/, POINT /*point*/) { RenderScene(1); }
+
+void KZ_glView::OnMouseMove(UINT flags, POINT point) {
+  if (!(flags & (MK_LBUTTON | MK_RBUTTON))) {
+    plat::Ui().SetPaneText(0, "Drag: Rotate, <Shift>+Drag: Move, R-Drag: Zoom.", false);
+    return;
+  }
+  const int dx = point.x - m_ptLast.x, dy = point.y - m_ptLast.y;
+  if (std::abs(dx) < 3 && std::abs(dy) < 3) return;
+  if (flags & MK_RBUTTON) {
+    m_fZoom *= dy < 0 ? 1.1f : 0.9f;
+  } else if (flags & MK_SHIFT) {
+    m_fPanX += 0.01f * dx;
+    m_fPanY -= 0.01f * dy;
+  } else {
+    m_fRotZ += 0.5f * dx;
+    m_fRotX -= 0.5f * dy;
+  }
+  RenderScene(4);
+  m_ptLast = point;
+  plat::Ui().SetPaneText(0, plat::Format("Az=%.0f, Ax=%.0f", m_fRotZ, m_fRotX), false);
+}
+
+void KZ_glView::OnTimer(UINT /*id*/) {
+  if (m_nTimerMode > 10) {
+    RenderScene(1);
+    return;
+  }
+  // Timer ticks never pile up here (a late tick replaces the waiting one), so nothing
+  // queued needs removing after a slow frame.
+  m_fRotZ += 2.0f;
+  RenderScene(1);
+  if (m_nTimerMode == 2) {
+    AviAddFrame();
+    m_fRotZ += 2.0f;
+    if (RecordedFrames() >= kMaxAviFrames || m_bAviFull) {
+      KillTimer(2);
+      m_nTimerMode = 0;
+      AviClose();
+    }
+  }
+}
+
+void KZ_glView::OnEditCopy() {
+  if (!m_pHost || !m_pHost->isValid()) return;
+  const QImage picture = m_pHost->grabFramebuffer();
+  plat::SetClipboardDib(plat::ImageToPackedDib(picture, 24));
+}
+
+bool KZ_glView::ChooseCompressor() {
+  bool ok = false;
+  QInputDialog::getItem(this, "Video Compression",
+                        "Compressor:", QStringList{"Full frames (uncompressed)"}, 0, false, &ok);
+  return ok;
+}
+
+int KZ_glView::AviOpen(const std::string& path, int frames) {
+  AviClose();
+  m_bAviFull = false;
+  if (!MakeCurrent()) return 0;
+  GLint viewport[4] = {0, 0, 0, 0};
+  glGetIntegerv(GL_VIEWPORT, viewport);
+  if (!ChooseCompressor()) return 0;  // cancelled: no file
+  auto writer = std::make_unique<plat::AviWriter>();
+  if (!writer->Open(path, viewport[2], viewport[3], 30, frames)) return 0;
+  m_nAviWidth = viewport[2];
+  m_nAviHeight = viewport[3];
+  m_pAviFile = std::move(writer);
+  return 0;
+}
+
+int KZ_glView::AviAddFrame() {
+  if (!m_pAviFile || !m_pAviFile->IsOpen() || !MakeCurrent()) return 0;
+  int w = 0, h = 0;
+  GLint viewport[4] = {0, 0, 0, 0};
+  glGetIntegerv(GL_VIEWPORT, viewport);
+  if (viewport[2] != m_nAviWidth || viewport[3] != m_nAviHeight) return 0;  // size changed: dropped
+  const std::vector<unsigned char> frame = KZ_glReadFrame(&w, &h);
+  if (frame.size() != m_pAviFile->FrameBytes()) return 0;
+  if (!m_pAviFile->AddFrame(frame.data())) m_bAviFull = true;
+  return 0;
+}
+
+int KZ_glView::AviClose() {
+  if (m_pAviFile) m_pAviFile->Close();
+  m_pAviFile.reset();
+  return 0;
+}
+
+bool KZ_glView::IsRecording() const { return m_pAviFile && m_pAviFile->IsOpen(); }
+
+int KZ_glView::RecordedFrames() const { return m_pAviFile ? m_pAviFile->Frames() : 0; }
