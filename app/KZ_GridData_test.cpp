@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QTimer>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -12,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "app/DlgPars.h"
 #include "platform/qt/testing/QtTestApp.h"
 #include "platform/testing/ScriptedUi.h"
 #include "views/graph/GraphView.h"
@@ -474,6 +477,44 @@ TEST(KZ_GridData, DensityOfAnglesIsAPolarPlotOfTheSecondTable) {
   s.grid.OnSheetTabClicked(1);
   EXPECT_FALSE(s.Offers(1, -1, 2, KZ_GridData::kDensity));
   EXPECT_TRUE(s.Offers(1, -1, 2, KZ_GridData::kSmooth1));
+}
+
+// The density function asks its bin count in the parameters dialog; the range rows
+// only show the column's limits.
+TEST(KZ_GridData, DensityAsksTheBinCountInTheParametersDialog) {
+  plat::testing::EnsureQtApp();
+  KZ_GridData grid;
+  for (const bool ok : {true, false}) {
+    std::vector<std::string> titles, notes;
+    std::vector<float> values;
+    std::string caption;
+    QTimer::singleShot(0, [&] {
+      auto* dlg = dynamic_cast<CDlgPars*>(QApplication::activeModalWidget());
+      ASSERT_NE(dlg, nullptr);
+      caption = dlg->m_strCaption;
+      for (int i = 0; i < dlg->m_Grid.m_nNumbers; ++i) {
+        titles.push_back(dlg->m_Grid.m_Numbers[i].title);
+        notes.push_back(dlg->m_Grid.m_Numbers[i].note);
+        values.push_back(dlg->m_Grid.m_Numbers[i].value);
+      }
+      EXPECT_EQ(dlg->m_Grid.m_bOutputFolderRow, 0);
+      dlg->m_Grid.m_Numbers[2].value = 12.7f;
+      if (ok)
+        dlg->accept();
+      else
+        dlg->reject();
+    });
+    int bins = 20;
+    EXPECT_EQ(grid.AskDensityBins(-5, 40, &bins), ok);
+    EXPECT_EQ(bins, ok ? 12 : 20);
+    EXPECT_EQ(caption, "Probabity Density Function");
+    EXPECT_EQ(titles, (std::vector<std::string>{"min", "max", "max"}));
+    EXPECT_EQ(values, (std::vector<float>{-5, 40, 20}));
+    ASSERT_EQ(notes.size(), 3u);
+    EXPECT_EQ(notes[0][0], 'X');
+    EXPECT_EQ(notes[1][0], 'X');
+    EXPECT_EQ(notes[2], "Number of bins");
+  }
 }
 
 TEST(KZ_GridData, PowerSpectrumOfASinePeaksAtItsFrequency) {
