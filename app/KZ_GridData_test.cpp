@@ -556,6 +556,46 @@ TEST(KZ_GridData, PowerSpectrumOfASinePeaksAtItsFrequency) {
   EXPECT_FALSE(s.Offers(1, -1, 2, KZ_GridData::kSaveSac));
 }
 
+// A series between frequency bins, zero-padded: every bin's frequency and density as
+// numpy's FFT gives them (tools/app_datasheet/make_spectrum_table.py).
+TEST(KZ_GridData, PowerSpectrumAgreesWithNumpy) {
+  std::ifstream in(std::string(TV_SOURCE_DIR) + "/app/testdata/sheet_spectrum.txt");
+  ASSERT_TRUE(in) << "missing reference table";
+  std::string comment;
+  std::getline(in, comment);
+  int n = 0, bins = 0;
+  double dt = 0;
+  in >> n >> dt;
+  std::vector<double> x(n), y(n);
+  for (int i = 0; i < n; ++i) in >> x[i] >> y[i];
+  in >> bins;
+  std::vector<double> freq(bins), psd(bins);
+  for (int k = 0, kk = 0; k < bins; ++k) in >> kk >> freq[k] >> psd[k];
+  ASSERT_TRUE(in);
+
+  Sheet s;
+  KZ_MultiVarObj t;
+  Fill(t, {{x, KZ_AXIS_X, 0, 0, "t"}, {y, KZ_AXIS_Y, 0, 3, "a"}});
+  s.Show(t);
+  s.Choose(1, -1, 2, KZ_GridData::kPowerSpectrum);
+  ASSERT_TRUE(t.m_pSubTable);
+  const KZ_MultiVarObj& p = *t.m_pSubTable;
+  ASSERT_EQ(p.m_Columns[3].m_nCount, bins);
+  int peak = 1, want = 1;
+  for (int k = 0; k < bins; ++k) {
+    EXPECT_NEAR(p.m_ppData[0][k], freq[k], 1e-9 * freq.back()) << k;
+    EXPECT_NEAR(p.m_ppData[3][k], psd[k], 1e-9 * psd[0]) << k;
+    if (k > 0 && p.m_ppData[3][k] > p.m_ppData[3][peak]) peak = k;
+    if (k > 0 && psd[k] > psd[want]) want = k;
+  }
+  EXPECT_EQ(peak, want);
+  EXPECT_EQ(p.m_strHeader[0].rfind("Power spectrum density of a", 0), 0u) << p.m_strHeader[0];
+  // Sheet-2 shows it: the frequency column and the density of the peak bin.
+  s.grid.OnSheetTabClicked(1);
+  EXPECT_EQ(s.Text(3, 0), "PSD(fft)");
+  EXPECT_NEAR(s.grid.GetCellNumber(3, want + 4), psd[want], 1e-3 * psd[want]);
+}
+
 TEST(KZ_GridData, CornerMenuFilesAndSchemes) {
   Sheet s;
   KZ_MultiVarObj t;
