@@ -557,9 +557,9 @@ TEST(KZ_GridData, PowerSpectrumOfASinePeaksAtItsFrequency) {
 }
 
 // A series between frequency bins, zero-padded: every bin's frequency and density as
-// numpy's FFT gives them (tools/app_datasheet/make_spectrum_table.py).
+// numpy's FFT gives them (tools/app_datasheet/make_power_table.py).
 TEST(KZ_GridData, PowerSpectrumAgreesWithNumpy) {
-  std::ifstream in(std::string(TV_SOURCE_DIR) + "/app/testdata/sheet_spectrum.txt");
+  std::ifstream in(std::string(TV_SOURCE_DIR) + "/app/testdata/sheet_power_table.txt");
   ASSERT_TRUE(in) << "missing reference table";
   std::string comment;
   std::getline(in, comment);

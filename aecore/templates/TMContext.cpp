@@ -174,24 +174,31 @@ void TMContext::EndRun(int scanned, int detected) {
   }
 }
 
+bool TMContext::StartScan(const std::string& templateFolder, TMPars& p,
+                          TMTemplateArray* templates) {
+  OpenLog(p.m_strOutputPath + Format("Log_%06d_%06d.txt", p.m_nFirstAE, p.m_nLastAE));
+  *templates = LoadTemplates(templateFolder, p);
+  if (p.m_nTemplates < 1) {
+    Log(" !Number of templates is 0 in %s\n", templateFolder.c_str());
+    m_fpLog.reset();
+    return false;
+  }
+  if (p.m_fLowCorner < p.m_fHighCorner) {
+    Log("  Start IIR filtering  %s...\n", Now().c_str());
+    for (auto& t : *templates)
+      if (t->Count() > 0) t->Filter(p.m_fLowCorner, p.m_fHighCorner);
+    Log("  End of IIR filtering %s.", Now().c_str());
+  }
+  return true;
+}
+
 int TMContext::RunTemplateMatching(const std::string& wavePath, const std::string& templateFolder,
                                    TMPars& p) {
   if (wavePath.find(".lng") != std::string::npos)
     return ScanLongRecord(wavePath, templateFolder, p);
-  OpenLog(p.m_strOutputPath + Format("Log_%06d_%06d.txt", p.m_nFirstAE, p.m_nLastAE));
-  TMTemplateArray templates = LoadTemplates(templateFolder, p);
-  if (p.m_nTemplates < 1) {
-    Log(" !Number of templates is 0 in %s\n", templateFolder.c_str());
-    m_fpLog.reset();
-    return 0;
-  }
+  TMTemplateArray templates;
+  if (!StartScan(templateFolder, p, &templates)) return 0;
   const bool filter = p.m_fLowCorner < p.m_fHighCorner;
-  if (filter) {
-    Log("  Start IIR filtering  %s...\n", Now().c_str());
-    for (auto& t : templates)
-      if (t->Count() > 0) t->Filter(p.m_fLowCorner, p.m_fHighCorner);
-    Log("  End of IIR filtering %s.", Now().c_str());
-  }
   // The reference sets the window lengths: the first template of the range, or the first
   // one loaded when that is empty.
   const KZ_WaveDataSeg2* ref =

@@ -59,6 +59,9 @@ class TMContext {
   int RunTemplateMatching(const std::string& wavePath, const std::string& templateFolder,
                           TMPars& p);
   int ScanLongRecord(const std::string& path, const std::string& templateFolder, TMPars& p);
+  // The start shared by both scans: the log of the AE range opened, the templates loaded
+  // and band-passed. False (log closed) when the folder holds no template.
+  bool StartScan(const std::string& templateFolder, TMPars& p, TMTemplateArray* templates);
   // The detector for one scanned record (path and event number set, picks cleared):
   // 1 when a detection was written, else 0.
   int DetectEvents(KZ_WaveDataSeg2& rec, TMTemplateArray& templates, int count, TMPars& p);

@@ -3,15 +3,9 @@
 #include <cstdio>
 
 #include "aecore/templates/TMContext.h"
-#include "base/util/KZ_DateTime.h"
 #include "platform/FileSystem.h"
 
 namespace {
-
-std::string Now() {
-  std::string s;
-  return KZ_NowString(s, false);
-}
 
 std::string Numbered(const std::string& folder, int n) {
   char name[32];
@@ -23,22 +17,9 @@ std::string Numbered(const std::string& folder, int n) {
 
 int TMContext::ScanLongRecord(const std::string& path, const std::string& templateFolder,
                               TMPars& p) {
-  char logName[64];
-  std::snprintf(logName, sizeof logName, "Log_%06d_%06d.txt", p.m_nFirstAE, p.m_nLastAE);
-  OpenLog(p.m_strOutputPath + logName);
-  TMTemplateArray templates = LoadTemplates(templateFolder, p);
-  if (p.m_nTemplates < 1) {
-    Log(" !Number of templates is 0 in %s\n", templateFolder.c_str());
-    m_fpLog.reset();
-    return 0;
-  }
+  TMTemplateArray templates;
+  if (!StartScan(templateFolder, p, &templates)) return 0;
   const bool filter = p.m_fLowCorner < p.m_fHighCorner;
-  if (filter) {
-    Log("  Start IIR filtering  %s...\n", Now().c_str());
-    for (auto& t : templates)
-      if (t->Count() > 0) t->Filter(p.m_fLowCorner, p.m_fHighCorner);
-    Log("  End of IIR filtering %s.", Now().c_str());
-  }
   const KZ_WaveDataSeg2* ref = templates[0].get();
   if (ref->Count() == 0)
     for (auto& t : templates)

@@ -2,8 +2,8 @@
 """Reference table for the data sheet's power spectrum item.
 
 Run with Debian's python3 (numpy):
-    /usr/bin/python3 tools/app_datasheet/make_spectrum_table.py
-Writes app/testdata/sheet_spectrum.txt: a 100-sample series at 0.01 s (a constant, a
+    /usr/bin/python3 tools/app_datasheet/make_power_table.py
+Writes app/testdata/sheet_power_table.txt: a 100-sample series at 0.01 s (a constant, a
 5.3 Hz sine that falls between frequency bins and a 17 Hz cosine), then for every bin of
 the one-sided spectrum of the series zero-padded to 128 samples its frequency and its
 density |X_k|^2 dt / 64^2 (bin 0 halved), X from numpy.fft.fft.
@@ -13,7 +13,7 @@ import os
 import numpy as np
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-OUT = os.path.join(ROOT, "app", "testdata", "sheet_spectrum.txt")
+OUT = os.path.join(ROOT, "app", "testdata", "sheet_power_table.txt")
 
 n, dt, nfft = 100, 0.01, 128
 half = nfft // 2
