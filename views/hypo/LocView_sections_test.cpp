@@ -232,7 +232,8 @@ TEST_F(HypoPlots, DistanceTimeFrontsStartAtTheBandAndStopAtItsEdge) {
   }
   // A front that leaves the band at its second step is its starting point alone.
   h.m_fDiffusivity = 1e6f;
-  for (const DcOp* f : Draw(8)->OpsOf(DcOpKind::Polyline)) EXPECT_EQ(f->points.size(), 1u);
+  const auto steep = Draw(8);
+  for (const DcOp* f : steep->OpsOf(DcOpKind::Polyline)) EXPECT_EQ(f->points.size(), 1u);
   h.m_fDiffusivity = 0;
   auto dc = Draw(8);
   EXPECT_TRUE(dc->OpsOf(DcOpKind::Polyline).empty());
