@@ -121,7 +121,7 @@ class CLocView : public KZ_View {
   // cache that every update drops and the next use refills in one pass over the catalogue.
   float UDRatioOf(const AEEventEntry& e);
 
-  // Renderers of the plot types.
+  // Renderers of the plot types, called by DrawPlot with the drawing state set.
   void DrawPZTMapCylinder(plat::CDC* dc);
   void DrawPZTMapBox(plat::CDC* dc);
   void DrawCylinderMap(plat::CDC* dc);

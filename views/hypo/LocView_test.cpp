@@ -126,6 +126,23 @@ TEST_F(HypoPage, MarkerRadiusAndStereoProjection) {
   EXPECT_FLOAT_EQ(o1, -25);
   EXPECT_FLOAT_EQ(o2, 25);
   EXPECT_FLOAT_EQ(o3, 20);
+  // In the plane of the screen there is no perspective: the right image is the left one
+  // shifted by Dlr (75 mm here).
+  POINT left, right;
+  view.StereoPoint(0, 3, -4, &left, &right);
+  EXPECT_EQ(left.x, 300);
+  EXPECT_EQ(left.y, -400);
+  EXPECT_EQ(right.x, 7800);
+  EXPECT_EQ(right.y, -400);
+  plat::RecordingDc dc;
+  view.StereoLine(&dc, 1000, -1000, 0, 0, 0, 0, 3, -4);
+  const auto lines = dc.OpsOf(DcOpKind::LineTo);
+  ASSERT_EQ(lines.size(), 2u);
+  auto xy = [](const DcOp* op) {
+    return std::vector<int>{op->points[0].x, op->points[0].y, op->points[1].x, op->points[1].y};
+  };
+  EXPECT_EQ(xy(lines[0]), (std::vector<int>{1000, -1000, 1300, -1400}));
+  EXPECT_EQ(xy(lines[1]), (std::vector<int>{8500, -1000, 8800, -1400}));
 }
 
 TEST_F(HypoPage, CountTextAndPanelLabels) {
