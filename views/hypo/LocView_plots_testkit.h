@@ -2,6 +2,8 @@
 // x, so S = y, R = z and the distance from the plane is |x|) and an in-memory catalogue
 // whose records carry chosen first motions.
 #pragma once
+#include <omp.h>
+
 #include <cstring>
 #include <utility>
 #include <vector>
@@ -12,6 +14,9 @@ class HypoPlots : public HypoPage {
  protected:
   void SetUp() override {
     HypoPage::SetUp();
+    // The density map's smooth field opens a parallel region per sub-cell; on a busy
+    // machine the thread hand-over dominates, and these tests are about what is drawn.
+    omp_set_num_threads(1);
     CAEHypo& h = *doc.m_pHypo;
     h.m_fFaultX = h.m_fFaultY = h.m_fFaultZ = 0;
     h.m_fFaultAzimuth = 0;

@@ -1,6 +1,5 @@
 // Fault-plane plots: sections (types 10, 11), density (12), section-time box (13) and
 // distance-time plots (8, 9).
-#include <omp.h>
 
 #include <algorithm>
 #include <cmath>
@@ -152,9 +151,6 @@ TEST_F(HypoPlots, DensityCountsCellsTruncatedTowardZeroAndNormalisesToOne) {
   CAEHypo& h = *doc.m_pHypo;
   h.m_fFaultWidth = h.m_fFaultLen = 62.5f;  // 62 x 62 cells of 125/62 mm
   view.m_fHalfWidth = 1;                    // not used: half the specimen length is
-  // The smooth field opens a parallel region per sub-cell; on a busy machine the thread
-  // hand-over dominates, and this test is about the counts.
-  omp_set_num_threads(1);
   const double dS = 125.0 / 62;
   auto colours = [&] {
     std::map<COLORREF, int> out;
