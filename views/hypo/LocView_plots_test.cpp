@@ -79,6 +79,24 @@ TEST_F(HypoPlots, StereoFaultFrameOfAHorizontalPlaneTakesTheAzimuthAsUpDip) {
   EXPECT_NEAR(frame[2]->points[1].y, cy + l.y, 1);
 }
 
+TEST_F(HypoPlots, StereoFaultTracesAreDrawnWholeHoweverLong) {
+  CAEHypo& h = *doc.m_pHypo;
+  h.m_nFaults = 2;
+  h.m_nFaultPoints[0] = 80;
+  h.m_nFaultPoints[1] = 3;
+  h.m_strFaultName[0] = "Main";
+  h.m_strFaultName[1] = "Pre-cut";
+  for (int p = 0; p < 83; ++p) h.m_pFaultXYZ[p] = KZ_Point3D{0, p * 0.5 - 20, p * 0.5 - 20};
+  Add(0, 0, 0, 10);
+  const auto dc = Draw(5);
+  const auto traces = dc->OpsOf(DcOpKind::Polyline);
+  ASSERT_EQ(traces.size(), 4u);  // two traces in two images
+  EXPECT_EQ(traces[0]->points.size(), 80u);
+  EXPECT_EQ(traces[1]->points.size(), 80u);
+  EXPECT_EQ(traces[2]->points.size(), 3u);
+  EXPECT_EQ(traces[2]->state.pen.Color(), RGB(128, 64, 64));
+}
+
 TEST_F(HypoPlots, SlicesPlaceEventsByHeightAndRadius) {
   CAEHypo& h = *doc.m_pHypo;
   h.m_fAirMargin = 0;

@@ -167,7 +167,9 @@ void CLocView::DrawSectionDensity(plat::CDC* dc) {
   // A plane under 1 mm in either half size has no cells: only its frame is drawn.
   if (nS >= 1 && nR >= 1) {
     const double dS = 2 * W / nS, dR = 2 * L / nR;
-    const double f = 100.0 / (dS * dR * (t1 - t0));
+    // Counts per cell to events per square centimetre and second; a window without
+    // length has no rate, and its cells stay at zero rather than becoming undefined.
+    const double f = t1 > t0 ? 100.0 / (dS * dR * (t1 - t0)) : 0.0;
     double** m = KZ_AllocMatrix64(nS, nR);
     if (m) {
       for (const auto& p : doc->m_EventList) {
