@@ -9,6 +9,8 @@
 #include <random>
 #include <sstream>
 
+#include "base/numerics/KZ_MecaFit.h"
+#include "base/types/KZ_Vector3D.h"
 #include "views/hypo/LocView_plots_testkit.h"
 
 using plat::DcOp;
@@ -289,6 +291,49 @@ TEST_F(HypoPlots, MeanMechanismKeepsTheCurrentRecordAndSkipsWeakSensors) {
   dc = Draw(20);
   EXPECT_TRUE(HasText(*dc, "Test"));
   EXPECT_FALSE(HasText(*dc, "Fault("));
+}
+
+TEST_F(HypoPlots, MeanMechanismFindsTheMechanismThatMadeTheFirstMotions) {
+  CAEHypo& h = *doc.m_pHypo;
+  const int n = h.m_nSensors;  // 16 on two rings above and below the source
+  double M[9];
+  MomentTensorFromAngles(0, 0, 30, 60, 90, M);  // a thrust
+  AEHRecord r{};
+  r.nArrivals = static_cast<std::int8_t>(n);
+  for (int k = 0; k < n; ++k) {
+    const double a = k * 2 * std::numbers::pi / 8 + (k / 8) * 0.4;
+    const double z = k < 8 ? -40.0 : 40.0;
+    h.m_pSensorXYZ[k] = KZ_Point3D{25 * std::cos(a), 25 * std::sin(a), z};
+    h.m_pSensorSign[k] = 1;
+    // The ray as the search takes it: compass azimuth, take-off from below.
+    KZ_Vector3D ray(25 * std::cos(a), 25 * std::sin(a), z);
+    ray.Normalize();
+    double phi = 0, theta = 0;
+    ray.GetAxisAngles(&phi, &theta);
+    const double deg = 180 / std::numbers::pi;
+    const double amp = RadiationAmplitude(M, 180 - theta * deg, 90 - phi * deg, 1);
+    r.nSensor[k] = static_cast<std::int8_t>(k);
+    r.nPolarity[k] = static_cast<std::int8_t>(amp >= 0 ? 1 : -1);
+    r.fSN[k] = 10;
+  }
+  std::vector<BYTE> bytes(static_cast<std::size_t>(AEH_HEADER_SIZE + 18 * n));
+  AEH_EncodeRecord(r, n, bytes.data());
+  h.m_fpAEH = std::make_unique<plat::File>();
+  ASSERT_TRUE(h.m_fpAEH->OpenMemory(bytes, false));
+  h.m_nRecSize = static_cast<int>(bytes.size());
+  h.m_nAE = 1;
+  Add(0, 0, 0, 10, n);
+  auto dc = Draw(20);
+  std::string solution;
+  for (const DcOp* op : dc->OpsOf(DcOpKind::Text))
+    if (op->text.rfind("Fault(", 0) == 0) solution = op->text;
+  ASSERT_FALSE(solution.empty());
+  float s1, d1, r1, s2, d2, r2;
+  ASSERT_EQ(std::sscanf(solution.c_str(), "Fault(Strike/dip/rake): %f/%f/%f,  %f/%f/%f", &s1, &d1,
+                        &r1, &s2, &d2, &r2),
+            6);
+  EXPECT_GT(r1, 0) << solution;  // a thrust on either plane
+  EXPECT_GT(r2, 0) << solution;
 }
 
 TEST_F(HypoPlots, TriangleDiagramPrintsZeroCounts) {
