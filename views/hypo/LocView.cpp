@@ -61,6 +61,8 @@ void CLocView::OnInitialUpdate() {
 }
 
 void CLocView::OnUpdate(plat::CView* /*sender*/, LONG hint, void* /*object*/) {
+  // Any update may follow a catalogue write.
+  m_bUDCacheValid = false;
   if (hint != 0 && !(hint & HINT_LOC)) return;
   if (hint & HINT_NOW) {
     // Bring a pending repaint to the window first, so that it cannot paint over the
@@ -78,6 +80,7 @@ void CLocView::OnUpdate(plat::CView* /*sender*/, LONG hint, void* /*object*/) {
 }
 
 void CLocView::Refresh() {
+  m_bUDCacheValid = false;
   m_bCacheStale = true;
   Invalidate(TRUE);
 }

@@ -117,9 +117,11 @@ class CLocView : public KZ_View {
   // saturates at the 16-bit range.
   void AddHit(const AEEventEntry* e, int x, int y);
 
-  // Renderers of the plot types, called by DrawPlot with the drawing state set. Types 1
-  // and 6 are in LocView_cylinder.cpp and LocView_projections.cpp; the others are still
-  // empty (LocView_renderers.cpp) and draw nothing.
+  // U/(U+D) first-motion ratio of the entry's catalogue record (-1 without one), from a
+  // cache that every update drops and the next use refills in one pass over the catalogue.
+  float UDRatioOf(const AEEventEntry& e);
+
+  // Renderers of the plot types, called by DrawPlot with the drawing state set.
   void DrawPZTMapCylinder(plat::CDC* dc);
   void DrawPZTMapBox(plat::CDC* dc);
   void DrawCylinderMap(plat::CDC* dc);
@@ -234,6 +236,8 @@ class CLocView : public KZ_View {
   bool m_bPlayScheduled = false;  // a play-back is queued to run after the current drawing
   bool m_bPlaying = false;
   bool m_bFlashScheduled = false;  // the plot's flash is queued to run after the drawing
+  std::vector<float> m_UDCache;    // first-motion ratios by catalogue index
+  bool m_bUDCacheValid = false;
 };
 
 // The VRML world written by the page's "VRML" command, for the engine's current record

@@ -1,0 +1,345 @@
+// Stereo specimen (type 5), slices (7), sensor map (0), magnitude-frequency (2-4),
+// correlation integrals (14, 15), first motions (16-19), mean mechanism (20) and the
+// triangle diagram (21).
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <numbers>
+#include <random>
+#include <sstream>
+
+#include "base/numerics/KZ_MecaFit.h"
+#include "base/types/KZ_Vector3D.h"
+#include "views/hypo/LocView_plots_testkit.h"
+
+using plat::DcOp;
+using plat::DcOpKind;
+
+namespace {
+
+bool HasText(const plat::RecordingDc& dc, const std::string& prefix) {
+  for (const DcOp* op : dc.OpsOf(DcOpKind::Text))
+    if (op->text.rfind(prefix, 0) == 0) return true;
+  return false;
+}
+
+std::string ReadText(const std::string& path) {
+  std::ifstream in(path);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+}  // namespace
+
+TEST_F(HypoPlots, StereoSpecimenDrawsEachEventInExactlyOneTTypePass) {
+  CAEHypo& h = *doc.m_pHypo;
+  h.m_bTTypeOpen = 1;
+  h.m_nColorMode = 1;
+  // Ratios 0.25, 0.75, 1, -1, 0.1; the last event is detected with too low a CC.
+  Catalogue({{3, 9}, {9, 3}, {10, 0}, {0, 0}, {1, 9}, {5, 5}});
+  for (int i = 0; i < 5; ++i) Add(0, 0, static_cast<float>(i), 10 + i);
+  Add(0, 0, 0, 20, 10, 16).CC = 0.1f;
+  auto dc = Draw(5);
+  std::vector<COLORREF> brushes;
+  for (const DcOp* op : dc->OpsOf(DcOpKind::Ellipse)) brushes.push_back(op->state.brush.Color());
+  const COLORREF w = RGB(255, 255, 255);
+  const std::vector<COLORREF> expect{view.m_Palette.ValueToColor(1, 1.0),
+                                     view.m_Palette.ValueToColor(1, 1.0),
+                                     view.m_Palette.ValueToColor(5, 1.0),
+                                     view.m_Palette.ValueToColor(5, 1.0),
+                                     w,
+                                     w,
+                                     w,
+                                     w,
+                                     RGB(64, 64, 64),
+                                     RGB(64, 64, 64)};
+  EXPECT_EQ(brushes, expect);
+  EXPECT_TRUE(HasText(*dc, "Np/Ns/Nae:00005/00005/00006"));
+  h.m_bTTypeOpen = 0;
+  dc = Draw(5);
+  EXPECT_EQ(dc->OpsOf(DcOpKind::Ellipse).size(), 10u);
+}
+
+TEST_F(HypoPlots, StereoFaultFrameOfAHorizontalPlaneTakesTheAzimuthAsUpDip) {
+  CAEHypo& h = *doc.m_pHypo;
+  h.m_fFaultDip = 0;
+  h.m_fFaultAzimuth = 30;
+  h.m_fFaultLen = 20;
+  Add(0, 0, 0, 10);
+  auto dc = Draw(5);
+  std::vector<const DcOp*> frame;
+  for (const DcOp* op : dc->OpsOf(DcOpKind::LineTo))
+    if (op->state.pen.Width() == 40 && op->state.pen.Color() == RGB(0, 0, 255)) frame.push_back(op);
+  ASSERT_EQ(frame.size(), 6u);  // normal, up-dip, strike in both images
+  const int cx = static_cast<int>(3000 + 100 * 25.0), cy = -2000 - 5000;
+  POINT l, r;
+  view.StereoPoint(static_cast<float>(-20 * std::cos(30 * 0.0174533)),
+                   static_cast<float>(-20 * std::sin(30 * 0.0174533)), 0, &l, &r);
+  EXPECT_NEAR(frame[2]->points[1].x, cx + l.x, 1);
+  EXPECT_NEAR(frame[2]->points[1].y, cy + l.y, 1);
+}
+
+TEST_F(HypoPlots, StereoFaultTracesAreDrawnWholeHoweverLong) {
+  CAEHypo& h = *doc.m_pHypo;
+  h.m_nFaults = 2;
+  h.m_nFaultPoints[0] = 80;
+  h.m_nFaultPoints[1] = 3;
+  h.m_strFaultName[0] = "Main";
+  h.m_strFaultName[1] = "Pre-cut";
+  for (int p = 0; p < 83; ++p) h.m_pFaultXYZ[p] = KZ_Point3D{0, p * 0.5 - 20, p * 0.5 - 20};
+  Add(0, 0, 0, 10);
+  const auto dc = Draw(5);
+  const auto traces = dc->OpsOf(DcOpKind::Polyline);
+  ASSERT_EQ(traces.size(), 4u);  // two traces in two images
+  EXPECT_EQ(traces[0]->points.size(), 80u);
+  EXPECT_EQ(traces[1]->points.size(), 80u);
+  EXPECT_EQ(traces[2]->points.size(), 3u);
+  EXPECT_EQ(traces[2]->state.pen.Color(), RGB(128, 64, 64));
+}
+
+TEST_F(HypoPlots, SlicesPlaceEventsByHeightAndRadius) {
+  CAEHypo& h = *doc.m_pHypo;
+  h.m_fAirMargin = 0;
+  const int Rp = 2500;
+  Add(0, 0, -50, 10);        // bottom face: slice 9
+  Add(0, 0, 50, 20);         // top face: no slice
+  Add(25, 0, 0, 30);         // on the mantle
+  Add(27, 0, 45, 40);        // 8 % outside
+  Add(0, 0, 45, 50, 10, 3);  // flag 2: green, after the others
+  auto c = Centres(*Draw(7));
+  ASSERT_EQ(c.size(), 10u + 3u);
+  EXPECT_EQ(c[10].x, 3000 + 2 * Rp + 1000);
+  EXPECT_EQ(c[10].y, -2000 - Rp - 4 * (2 * Rp + 500));
+  EXPECT_EQ(c[11].x, 3000 + 2500);  // slice 4 or 5 holds z = 0: the right column
+  const auto slices = Draw(7);
+  EXPECT_EQ(slices->OpsOf(DcOpKind::Ellipse).back()->state.brush.Color(), RGB(0, 255, 0));
+  h.m_fAirMargin = 0.1f;
+  EXPECT_EQ(Centres(*Draw(7)).size(), 10u + 4u);
+}
+
+TEST_F(HypoPlots, BoxSensorMapPutsEdgeSensorsOnTheFirstFaceInOrder) {
+  CAEHypo& h = *doc.m_pHypo;
+  h.m_nShape = 1;
+  h.m_nSensors = 3;
+  h.m_nExtraPoints1 = h.m_nExtraPoints2 = 0;
+  h.m_pSensorXYZ[0] = KZ_Point3D{25, -25, 0};  // edge of Y- and X+: on Y-
+  h.m_pSensorXYZ[1] = KZ_Point3D{0, 0, 50};    // Z+
+  h.m_pSensorXYZ[2] = KZ_Point3D{0, 0, 0};     // inside: on no face
+  for (auto& n : h.m_pSensorName) n.clear();
+  auto c = Centres(*Draw(0));
+  const int left = 4000, hX = 2500, hL = 5000, yc = -2000 - hL - 2000;
+  ASSERT_EQ(c.size(), 2u);
+  EXPECT_EQ(c[0].x, 100 * 25 + left + hX);
+  EXPECT_EQ(c[0].y, yc);
+  EXPECT_EQ(c[1].x, left + hX);
+  EXPECT_EQ(c[1].y, yc - hL - 500 - 2500);
+}
+
+TEST_F(HypoPlots, CylinderSensorMapLinesAndEventSizes) {
+  CAEHypo& h = *doc.m_pHypo;
+  h.m_nSensors = 1;
+  h.m_pSensorXYZ[0] = KZ_Point3D{25, 0, 0};
+  auto lines = [&] {
+    int n = 0;
+    const auto dc = Draw(0);
+    for (const DcOp* op : dc->OpsOf(DcOpKind::LineTo))
+      if (op->state.pen.Color() == RGB(255, 128, 128) && op->points[0].y == op->points[1].y) ++n;
+    return n;
+  };
+  EXPECT_EQ(lines(), 8);  // 10 .. 40 mm above and below
+  h.m_fSizeZ = 20;
+  EXPECT_EQ(lines(), 0);
+  h.m_fSizeZ = 100;
+  h.m_fHypoScale = 1000;
+  view.m_fHalfWidth = 5;
+  Add(25, 0, 0, 10, 10, 1, 0.3f);  // Mw 0.3: sized as 0.5
+  Add(25, 0, 0, 20, 40, 1, 6.0f);  // Mw 6: by 40 arrivals, 0.8
+  Add(0, 0, 0, 30);                // far from the mantle
+  const auto map = Draw(0);
+  const auto discs = map->OpsOf(DcOpKind::Ellipse);
+  ASSERT_EQ(discs.size(), 3u);  // the sensor and two events
+  EXPECT_EQ(discs[1]->rect.right - discs[1]->rect.left, 1000);
+  EXPECT_EQ(discs[2]->rect.right - discs[2]->rect.left, 1600);
+}
+
+TEST_F(HypoPlots, MagnitudeFrequencyLineStaysInTheFrame) {
+  CAEHypo& h = *doc.m_pHypo;
+  h.m_fMagMin = 0;
+  h.m_fMagMax = 3;
+  std::mt19937 rng(5);
+  std::exponential_distribution<double> gr(std::log(10.0));  // b = 1
+  for (int i = 0; i < 3000; ++i) Add(0, 0, 0, i * 0.3, 10, 1, static_cast<float>(gr(rng)));
+  auto dc = Draw(3);
+  const int left = 4500, bottom = -12000;
+  const auto lines = dc->OpsOf(DcOpKind::LineTo);
+  bool found = false;
+  for (const DcOp* op : lines) {
+    if (op->points[0].x == op->points[1].x || op->points[0].y == op->points[1].y) continue;
+    found = true;
+    for (const POINT& p : op->points) {
+      EXPECT_GE(p.x, left);
+      EXPECT_LE(p.x, left + 12000);
+      EXPECT_GE(p.y, bottom);
+      EXPECT_LE(p.y, -2000);
+    }
+  }
+  EXPECT_TRUE(found);
+  int N = 0;
+  float b = 0, relErr = 0;
+  for (const DcOp* op : dc->OpsOf(DcOpKind::Text))
+    std::sscanf(op->text.c_str(), "N=%d, b(ML)=%f(%f)", &N, &b, &relErr);
+  ASSERT_GT(N, 1000);
+  EXPECT_NEAR(relErr, 1 / std::sqrt(N), 0.005);  // 1 / sqrt(N) whatever b is
+  EXPECT_NEAR(b, 1.0, 0.15);
+  // Too few events: no bins, so no points and no line, but frame and texts.
+  doc.m_EventList.resize(5);
+  dc = Draw(4);
+  EXPECT_TRUE(dc->OpsOf(DcOpKind::Ellipse).empty());
+  EXPECT_EQ(dc->OpsOf(DcOpKind::Rectangle).size(), 1u);
+  EXPECT_TRUE(HasText(*dc, " M(Fc) = "));
+}
+
+TEST_F(HypoPlots, CorrelationIntegralWritesItsCurveFileAndWrapsTheRedShades) {
+  CAEHypo& h = *doc.m_pHypo;
+  h.m_nMinArrivals = 0;
+  const std::string path = testing::TempDir() + "/curve.kv0";
+  view.m_strCurveFile = path;
+  for (int i = 0; i < 5; ++i) Add(static_cast<float>(i), 0, 0, 10 + i);
+  EXPECT_TRUE(Draw(15)->Ops().empty());  // too few events: nothing at all
+  std::mt19937 rng(3);
+  std::uniform_real_distribution<float> u(-20, 20);
+  for (int i = 0; i < 300; ++i) Add(u(rng), u(rng), u(rng), 20 + i);
+  auto dc = Draw(15);
+  std::set<COLORREF> shades;
+  for (const DcOp* op : dc->OpsOf(DcOpKind::Ellipse)) shades.insert(op->state.brush.Color());
+  EXPECT_EQ(shades, (std::set<COLORREF>{RGB(0, 0, 0), RGB(80, 0, 0), RGB(160, 0, 0), RGB(240, 0, 0),
+                                        RGB(64, 0, 0), RGB(144, 0, 0)}));
+  const std::string text = ReadText(path);
+  EXPECT_EQ(text.rfind("KVDATA01 ", 0), 0u);
+  EXPECT_NE(text.find("SAMPLES 00041\nLog10(r),mm  Log10(C(R>r)),q=02 Log10(C(R>r)),q=06 "
+                      "Log10(C(R>r)),q=10 Log10(C(R>r)),q=14 Log10(C(R>r)),q=18 "
+                      "Log10(C(R>r)),q=22\n0.000000 "),
+            std::string::npos);
+  EXPECT_NE(text.find("\n[PARAMETERS]\nmin=0.0 -4.0 -4.0 -4.0 -4.0 -4.0 -4.0\n"
+                      "max=2.0  0.0 0.0   0.0  0.0  0.0 -0.0\n"),
+            std::string::npos);
+  std::filesystem::remove(path);
+  Draw(14);
+  EXPECT_NE(ReadText(path).find("\nSAMPLES 00026\nLog10(r),msec  Log10(C(T>t)),q=02\n"),
+            std::string::npos);
+}
+
+TEST_F(HypoPlots, UpDownRatioLeavesOutEventsWithFewPolarities) {
+  Catalogue({{5, 5}, {4, 4}, {9, 3}});
+  Add(0, 0, 0, 0);
+  Add(0, 0, 0, 500);
+  Add(0, 0, 0, 1000);
+  auto c = Centres(*Draw(16));
+  ASSERT_EQ(c.size(), 4u);  // two events in two panels
+  const int W = 120 * 100, left = 3500, bottom = -2000 - 5000;
+  EXPECT_EQ(c[0].x, left);
+  EXPECT_EQ(c[0].y, bottom + 2500);
+  EXPECT_EQ(c[1].x, left + W);
+  EXPECT_EQ(c[1].y, bottom + 3750);
+  EXPECT_EQ(c[3].x, left + W / 2);  // second of two in event order
+  EXPECT_EQ(c[3].y, bottom - 5000 - 4000 + 3750);
+}
+
+TEST_F(HypoPlots, FirstMotionFramesAreTheSameForTypes17To19) {
+  Add(0, 0, 0, 10);
+  auto shape = [&](int type) {
+    std::vector<std::pair<int, std::vector<int>>> out;
+    const auto dc = Draw(type);
+    for (const DcOp& op : dc->Ops()) {
+      std::vector<int> v{op.rect.left, op.rect.top, op.rect.right, op.rect.bottom};
+      for (const POINT& p : op.points) v.insert(v.end(), {p.x, p.y});
+      out.emplace_back(static_cast<int>(op.kind), v);
+    }
+    return out;
+  };
+  const auto a = shape(17);
+  EXPECT_FALSE(a.empty());
+  EXPECT_EQ(shape(18), a);
+  EXPECT_EQ(shape(19), a);
+}
+
+TEST_F(HypoPlots, MeanMechanismKeepsTheCurrentRecordAndSkipsWeakSensors) {
+  CAEHypo& h = *doc.m_pHypo;
+  for (int k = 0; k < 16; ++k) {
+    const double a = k * 2 * std::numbers::pi / 16;
+    h.m_pSensorXYZ[k] = KZ_Point3D{25 * std::cos(a), 25 * std::sin(a), (k % 3 - 1) * 30.0};
+    h.m_pSensorSign[k] = 1;
+  }
+  h.m_pSensorSign[0] = 0.05f;  // neither counts nor contributes
+  Catalogue({{5, 5}, {2, 1}});
+  Add(0, 0, 0, 10);
+  Add(0, 0, 0, 20);
+  h.m_Rec.nArrivals = 3;  // n_min 0: the second event counts too
+  const AEHRecord before = h.m_Rec;
+  auto dc = Draw(20);
+  int circles = 0, pluses = 0;
+  for (const DcOp* op : dc->OpsOf(DcOpKind::Ellipse))
+    if (op->rect.right - op->rect.left == 100) ++circles;
+  for (const DcOp* op : dc->OpsOf(DcOpKind::LineTo))
+    if (op->state.pen.Color() == RGB(128, 128, 128)) ++pluses;
+  EXPECT_EQ(circles, 5 + 1) << pluses;
+  EXPECT_EQ(pluses / 2, 4 + 1);
+  EXPECT_EQ(std::memcmp(&h.m_Rec, &before, sizeof before), 0);
+  h.m_Rec.nArrivals = 40;  // n_min 10: nobody qualifies, only the frame remains
+  dc = Draw(20);
+  EXPECT_TRUE(HasText(*dc, "Test"));
+  EXPECT_FALSE(HasText(*dc, "Fault("));
+}
+
+TEST_F(HypoPlots, MeanMechanismFindsTheMechanismThatMadeTheFirstMotions) {
+  CAEHypo& h = *doc.m_pHypo;
+  const int n = h.m_nSensors;  // 16 on two rings above and below the source
+  double M[9];
+  MomentTensorFromAngles(0, 0, 30, 60, 90, M);  // a thrust
+  AEHRecord r{};
+  r.nArrivals = static_cast<std::int8_t>(n);
+  for (int k = 0; k < n; ++k) {
+    const double a = k * 2 * std::numbers::pi / 8 + (k / 8) * 0.4;
+    const double z = k < 8 ? -40.0 : 40.0;
+    h.m_pSensorXYZ[k] = KZ_Point3D{25 * std::cos(a), 25 * std::sin(a), z};
+    h.m_pSensorSign[k] = 1;
+    // The ray as the search takes it: compass azimuth, take-off from below.
+    KZ_Vector3D ray(25 * std::cos(a), 25 * std::sin(a), z);
+    ray.Normalize();
+    double phi = 0, theta = 0;
+    ray.GetAxisAngles(&phi, &theta);
+    const double deg = 180 / std::numbers::pi;
+    const double amp = RadiationAmplitude(M, 180 - theta * deg, 90 - phi * deg, 1);
+    r.nSensor[k] = static_cast<std::int8_t>(k);
+    r.nPolarity[k] = static_cast<std::int8_t>(amp >= 0 ? 1 : -1);
+    r.fSN[k] = 10;
+  }
+  std::vector<BYTE> bytes(static_cast<std::size_t>(AEH_HEADER_SIZE + 18 * n));
+  AEH_EncodeRecord(r, n, bytes.data());
+  h.m_fpAEH = std::make_unique<plat::File>();
+  ASSERT_TRUE(h.m_fpAEH->OpenMemory(bytes, false));
+  h.m_nRecSize = static_cast<int>(bytes.size());
+  h.m_nAE = 1;
+  Add(0, 0, 0, 10, n);
+  auto dc = Draw(20);
+  std::string solution;
+  for (const DcOp* op : dc->OpsOf(DcOpKind::Text))
+    if (op->text.rfind("Fault(", 0) == 0) solution = op->text;
+  ASSERT_FALSE(solution.empty());
+  float s1, d1, r1, s2, d2, r2;
+  ASSERT_EQ(std::sscanf(solution.c_str(), "Fault(Strike/dip/rake): %f/%f/%f,  %f/%f/%f", &s1, &d1,
+                        &r1, &s2, &d2, &r2),
+            6);
+  EXPECT_GT(r1, 0) << solution;  // a thrust on either plane
+  EXPECT_GT(r2, 0) << solution;
+}
+
+TEST_F(HypoPlots, TriangleDiagramPrintsZeroCounts) {
+  Add(0, 0, 0, 10);
+  auto dc = Draw(21);
+  EXPECT_TRUE(HasText(*dc, "Test, Normal:0, Reverse:0, Strike-slip:0, Other:0"));
+  EXPECT_GT(dc->OpsOf(DcOpKind::FillSolidRect).size(), 100u);
+  EXPECT_EQ(dc->OpsOf(DcOpKind::Polyline).size(), 3u);
+}
