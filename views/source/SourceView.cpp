@@ -102,11 +102,17 @@ void CSourceView::OnContextMenu(POINT screenPoint) {
   frame->TrackPopupMenu((*menu)[kMenuPopup].items, screenPoint);
 }
 
+CTremviaDoc* CSourceView::GetData() const {
+  if (m_pData) return m_pData;
+  return dynamic_cast<CTremviaDoc*>(GetDocument());
+}
+
 // ---- Commands ----
 
 void CSourceView::OnNextEvent() {
-  if (!m_pData || !m_pData->m_pHypo) return;
-  CAEHypo& h = *m_pData->m_pHypo;
+  CTremviaDoc* doc = GetData();
+  if (!doc || !doc->m_pHypo) return;
+  CAEHypo& h = *doc->m_pHypo;
   // A failed read past the end keeps the record and moves the index on regardless.
   ++h.m_nCurAE;
   h.GetAEH(h.m_nCurAE);
@@ -114,8 +120,9 @@ void CSourceView::OnNextEvent() {
 }
 
 void CSourceView::OnShearSearch(int step) {
-  if (!m_pData || !m_pData->m_pHypo) return;
-  CAEHypo& h = *m_pData->m_pHypo;
+  CTremviaDoc* doc = GetData();
+  if (!doc || !doc->m_pHypo) return;
+  CAEHypo& h = *doc->m_pHypo;
   auto qualifies = [&h] {
     if (IsShearType(h.m_Rec.nMecType)) return true;
     int up = 0, down = 0;
@@ -138,14 +145,15 @@ void CSourceView::OnShearSearch(int step) {
     }
   }
   if (i < h.GetNumAE() && i != start) {
-    if (m_pData->m_pWave) m_pData->m_pWave->OpenEvent(h.m_Rec.nIndex);
-    m_pData->m_Host.UpdateAllViews(nullptr, 31, nullptr);
+    if (doc->m_pWave) doc->m_pWave->OpenEvent(h.m_Rec.nIndex);
+    doc->m_Host.UpdateAllViews(nullptr, 31, nullptr);
   }
 }
 
 void CSourceView::Classify(bool (*set)(CAEHypo&)) {
-  if (!m_pData || !m_pData->m_pHypo) return;
-  CAEHypo& h = *m_pData->m_pHypo;
+  CTremviaDoc* doc = GetData();
+  if (!doc || !doc->m_pHypo) return;
+  CAEHypo& h = *doc->m_pHypo;
   if (h.m_Rec.nFlags & AEH_FLAG_LOCKED) {
     plat::AfxMessageBox("Locked event!", MB_OK);
     return;
@@ -164,7 +172,7 @@ void CSourceView::Classify(bool (*set)(CAEHypo&)) {
   }
   if (!set(h)) return;
   h.PutAEH(h.m_Rec.nIndex, true);
-  m_pData->m_Host.UpdateAllViews(nullptr, 16, nullptr);
+  doc->m_Host.UpdateAllViews(nullptr, 16, nullptr);
 }
 
 void CSourceView::OnShearCrack() {
@@ -216,14 +224,16 @@ UINT CSourceView::ZoneCommand(POINT pt) const {
 void CSourceView::OnLButtonDown(UINT, POINT point) { m_ptDown = PageFromClient(point); }
 
 void CSourceView::OnLButtonUp(UINT, POINT point) {
-  if (!m_pData || !m_pData->m_pHypo) return;
+  CTremviaDoc* doc = GetData();
+  if (!doc || !doc->m_pHypo) return;
   const POINT pt = PageFromClient(point);
   if (std::abs(pt.x - m_ptDown.x) >= 100 || std::abs(pt.y - m_ptDown.y) >= 100) return;
   OnCmdMsg(ZoneCommand(pt), nullptr);
 }
 
 void CSourceView::OnMouseMove(UINT flags, POINT point) {
-  if (!m_pData || !m_pData->m_pHypo) return;
+  CTremviaDoc* doc = GetData();
+  if (!doc || !doc->m_pHypo) return;
   const POINT pt = PageFromClient(point);
   if (pt.x < 0 || pt.y > 0)
     m_hCursor = IDC_OFFPAGE;
@@ -241,9 +251,10 @@ void CSourceView::OnMouseMove(UINT flags, POINT point) {
 // ---- Drawing ----
 
 void CSourceView::DrawPlot(plat::CDC* dc) {
-  if (!m_pData || !m_pData->m_pHypo || !m_pData->m_pWave) return;
-  CAEHypo& h = *m_pData->m_pHypo;
-  const CAEWave& wave = *m_pData->m_pWave;
+  CTremviaDoc* doc = GetData();
+  if (!doc || !doc->m_pHypo || !doc->m_pWave) return;
+  CAEHypo& h = *doc->m_pHypo;
+  const CAEWave& wave = *doc->m_pWave;
   const AEHRecord& rec = h.m_Rec;
 
   dc->SetTextAlign(TA_CENTER | TA_TOP);

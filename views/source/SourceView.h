@@ -34,7 +34,7 @@ class CSourceView : public KZ_View {
   explicit CSourceView(QWidget* parent = nullptr);
 
   void SetData(CTremviaDoc* doc) { m_pData = doc; }
-  CTremviaDoc* GetData() const { return m_pData; }
+  CTremviaDoc* GetData() const;
 
   void OnInitialUpdate() override;
   void OnUpdate(plat::CView* pSender, LONG lHint, void* pHint) override;
