@@ -54,6 +54,8 @@ void CGLview::OnUpdate(plat::CView*, LONG, void*) {
   InitGL();
   RebuildScene();
   RenderScene(1);
+  // The page counts as repainted for the document's other pages and the frame.
+  Invalidate(FALSE);
   plat::Ui().SetPaneText(0, "CGLview::OnUpdate()", false);
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QImage>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -10,8 +11,10 @@
 
 #include "aecore/catalogue/AEHypo.h"
 #include "aecore/waveform/AEWave.h"
+#include "base/numerics/KZ_EQMT.h"
 #include "platform/File.h"
 #include "platform/RecordingDc.h"
+#include "platform/qt/QtDc.h"
 #include "platform/qt/testing/QtTestApp.h"
 #include "platform/testing/FakeDocumentHost.h"
 #include "platform/testing/ScriptedUi.h"
@@ -284,4 +287,46 @@ TEST_F(SourcePage, ShearSearches) {
     EXPECT_EQ(h.m_nCurAE, c.endRecord);
     EXPECT_EQ(host.Hints(), c.hint ? std::vector<LONG>{31} : std::vector<LONG>{});
   }
+}
+
+// The page drawn at 96 dpi: the radiation pattern is red (compressional first motions)
+// around the mechanism's T axis and blue (dilatational) around its P axis.
+TEST_F(SourcePage, BeachBallQuadrantsAgreeWithTheAxes) {
+  CAEHypo& h = *doc.m_pHypo;
+  h.m_nSensors = 0;  // no sensor marks over the sphere
+  h.m_Rec.nMecType = 1;
+  // Both axes plunge about 43 degrees: each lies well inside the ball, in the middle of
+  // its quadrant.
+  h.m_Rec.fStrike = 20;
+  h.m_Rec.fDip = 15;
+  h.m_Rec.fRake = 0;
+  KZ_EQMT mt;
+  const double deg = std::numbers::pi / 180;
+  mt.SetMechanism(20 * deg, 15 * deg, 0);
+
+  const double px = 96.0 / 2540;
+  QImage image(static_cast<int>(20000 * px) + 1, static_cast<int>(20000 * px) + 1,
+               QImage::Format_RGB32);
+  image.fill(Qt::white);
+  {
+    plat::CImageDC dc(&image, 96, 96);
+    dc.SetMapMode(MM_HIMETRIC);
+    view.DrawWithViewFont(&dc);
+  }
+  // An axis (pointing down) in the stereographic lower-hemisphere projection on the
+  // radiation sphere at (5000, -4500), moved 250 units sideways off the axis' own mark.
+  auto probe = [&](const KZ_Vector3D& axis) {
+    const double theta = std::acos(-axis.z), hr = std::hypot(axis.x, axis.y);
+    EXPECT_GT(theta, 15 * deg);
+    EXPECT_LT(theta, 75 * deg);
+    const double r = 4000 * std::tan(theta / 2);
+    const double ux = axis.x / hr, uy = axis.y / hr;
+    const double x = 5000 + r * ux - 250 * uy, y = -4500 + r * uy + 250 * ux;
+    return image.pixelColor(static_cast<int>(x * px), static_cast<int>(-y * px));
+  };
+  const QColor t = probe(mt.T), p = probe(mt.P);
+  EXPECT_GT(t.red(), 200);
+  EXPECT_LT(t.blue(), 80);
+  EXPECT_GT(p.blue(), 200);
+  EXPECT_LT(p.red(), 80);
 }
