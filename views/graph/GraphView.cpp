@@ -1,6 +1,106 @@
 #include "views/graph/GraphView.h"
 
+#include "platform/UiServices.h"
+#include "platform/qt/Document.h"
+#include "platform/qt/FrameWnd.h"
+#include "platform/qt/Resources.h"
+#include "platform/qt/WinApp.h"
+#include "views/proppages/PPMap.h"
+#include "views/proppages/PropPage.h"
+
+CGraphView::CGraphView(QWidget* parent) : KZ_View(parent) {
+  m_nHintMask = HINT_GRAPH;
+  m_nPlotLeft = 3000;
+  m_nPlotTop = -1500;
+  m_nScrollW = 32000;
+  m_nScrollH = 45000;
+  m_nPlotW = 12000;
+  m_nPlotH = 8000;
+
+  struct Mode {
+    UINT id;
+    int mode;
+  };
+  for (const Mode m : {Mode{ID_GRAPH_YYX, 0}, Mode{ID_GRAPH_POLAR, 1}, Mode{ID_GRAPH_VANG, 2}}) {
+    MapCommand(m.id, [this, m] { SetDrawMode(m.mode); });
+    // The current mode is checked and cannot be chosen again.
+    MapUpdate(m.id, [this, m](plat::CCmdUI* ui) {
+      ui->SetCheck(m_nDrawMode == m.mode ? 1 : 0);
+      ui->Enable(m_nDrawMode != m.mode);
+    });
+  }
+  MapCommand(ID_GRAPH_PROPERTY, [this] { OnProperty(); });
+  MapCommand(ID_VIEW_FONT, [this] { ChooseViewFont(); });
+}
+
+void CGraphView::OnInitialUpdate() {
+  KZ_View::OnInitialUpdate();
+  m_nScrollW = 32000;
+  m_nScrollH = 48000;
+  SetPageScrollSizes();
+  RenderPageToDIB();
+}
+
 void CGraphView::OnUpdate(plat::CView*, LONG lHint, void*) {
-  if (!(lHint & m_nHintMask)) return;
-  Invalidate();
+  if (!(static_cast<std::uint32_t>(lHint) & HINT_GRAPH)) return;
+  RenderPageToDIB();
+  Invalidate(TRUE);
+}
+
+void CGraphView::SetData(KZ_MultiVarObj* pData) {
+  m_pData = pData;
+  RenderPageToDIB();
+  Invalidate(TRUE);
+}
+
+void CGraphView::SetDrawMode(int mode) {
+  m_nDrawMode = mode;
+  if (!m_pData) return;
+  m_pData->m_nGraphMode = mode;
+  Refresh();
+}
+
+void CGraphView::DrawPlot(plat::CDC* dc) {
+  RECT rc{};
+  GetClientRect(&rc);
+  if (rc.right - rc.left < 10) return;
+  SetPageScrollSizes();
+  if (!m_pData) return;
+  switch (m_pData->m_nGraphMode) {
+    case 0:
+      m_pData->DrawXY(dc, m_nPlotLeft, m_nPlotTop, m_nPlotW, m_nPlotH, 1);
+      break;
+    case 1:
+      m_pData->DrawPolar(dc, m_nPlotLeft, m_nPlotTop, m_nPlotW, m_nPlotH);
+      break;
+    default:
+      m_pData->DrawValueVsAngle(dc, m_nPlotLeft, m_nPlotTop, m_nPlotW, m_nPlotH);
+      break;
+  }
+}
+
+void CGraphView::OnProperty() {
+  CPPMap page;
+  page.m_nMarginX = m_nPlotLeft / 100;
+  page.m_nMarginY = -m_nPlotTop / 100;
+  page.m_nPlotWidth = static_cast<unsigned>(m_nPlotW / 100);
+  page.m_nPlotHeight = static_cast<unsigned>(m_nPlotH / 100);
+  if (PropSheet_DoModal(plat::Resources::Get().String(57344), {&page}, this) != IDOK) return;
+  m_nPlotLeft = page.m_nMarginX * 100;
+  m_nPlotTop = page.m_nMarginY * -100;
+  m_nPlotW = static_cast<std::int32_t>(page.m_nPlotWidth) * 100;
+  m_nPlotH = static_cast<std::int32_t>(page.m_nPlotHeight) * 100;
+  SetPageScrollSizes();
+  if (m_pDocument)
+    m_pDocument->UpdateAllViews(nullptr, HINT_GRAPH, nullptr);
+  else
+    OnUpdate(nullptr, HINT_GRAPH, nullptr);
+}
+
+void CGraphView::OnContextMenu(POINT screenPoint) {
+  if (plat::CFrameWnd* parent = GetParentFrame()) parent->ActivateFrame();
+  plat::CFrameWnd* frame = plat::AfxGetMainWnd();
+  const plat::MenuResource* menu = plat::Resources::Get().Menu(IDR_GRAPH_MENU);
+  if (!frame || !menu || menu->empty()) return;
+  frame->TrackPopupMenu((*menu)[0].items, screenPoint);
 }

@@ -4,6 +4,7 @@
 #include <GL/glu.h>
 
 #include <QInputDialog>
+#include <QOpenGLContext>
 #include <QResizeEvent>
 
 #include "base/plot/glview/KZ_glText.h"
@@ -22,11 +23,26 @@ bool g_bRendering = false;
 constexpr int kMaxAviFrames = 1000;
 }  // namespace
 
+namespace {
+// Whether the windowing platform gives OpenGL contexts at all (the offscreen platform does
+// not, and a window holding an OpenGL widget then cannot even be painted).
+bool PlatformHasOpenGL() {
+  static const bool has = [] {
+    QOpenGLContext probe;
+    return probe.create();
+  }();
+  return has;
+}
+}  // namespace
+
 KZ_glView::KZ_glView(QWidget* parent) : plat::CView(parent) {
-  m_pHost = new plat::CGLHost(this);
-  m_pHost->setGeometry(rect());
-  m_pHost->onInitialize = [this] { SetUpContext(); };
-  m_pHost->onPaint = [this] { RenderScene(1); };
+  // Without OpenGL the view stays an empty page: every drawing finds no context.
+  if (PlatformHasOpenGL()) {
+    m_pHost = new plat::CGLHost(this);
+    m_pHost->setGeometry(rect());
+    m_pHost->onInitialize = [this] { SetUpContext(); };
+    m_pHost->onPaint = [this] { RenderScene(1); };
+  }
   MapCommand(ID_EDIT_COPY, [this] { OnEditCopy(); });
 }
 
