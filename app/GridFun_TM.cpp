@@ -2,6 +2,7 @@
 // file, the all-pairs correlation, matching in this process or in slices run by the
 // matching program, and reading matching results back into the catalogue.
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -234,8 +235,9 @@ int CGridFun::Seg2ToAEF() {
     // A locked record keeps its contents: the new flag byte would pass the lock check.
     if (h.m_Rec.nFlags & AEH_FLAG_LOCKED) continue;
     if (!w.OpenEvent(i)) continue;
-    // The SEG-2 notes text, at most 126 characters of it.
-    const std::string text(w.m_szComment, strnlen(w.m_szComment, 126));
+    // The whole notes text: the detector's notes run past 126 characters, and the arrival
+    // count and template index stand at their end.
+    const std::string text(w.m_szComment, strnlen(w.m_szComment, sizeof w.m_szComment));
     const char* notes = text.c_str();
     if (!std::strstr(notes, "tected")) continue;
     const int channels = std::min(w.GetNumChannels(), static_cast<int>(w.m_pPickTime.size()));
@@ -268,6 +270,9 @@ int CGridFun::Seg2ToAEF() {
     const int m = static_cast<int>(KZ_GetKeyFloat(notes, "M=", 0.0f));
     rec.nArrivals = static_cast<std::int8_t>(std::clamp(m, 0, h.m_nSensors));
     rec.nFlags = AEH_FLAG_DETECTED;
+    // A record never located has no velocities: take those of its time, or every travel
+    // time, and with them the origin time, would be infinite.
+    if (!(rec.fVx > 0.0f && rec.fVy > 0.0f && rec.fVz > 0.0f)) h.SetVelocityForTime();
     std::vector<float> residual;
     for (int ch = 0; ch < n; ++ch) {
       rec.fTime[ch] = w.m_pPickTime[ch];
@@ -275,7 +280,8 @@ int CGridFun::Seg2ToAEF() {
       rec.fSN[ch] = w.m_pPickSN[ch];
       rec.nPolarity[ch] = static_cast<std::int8_t>(w.m_pPolarity[ch] & 0xFF);
       rec.nSensor[ch] = static_cast<std::int8_t>(sensor[ch]);
-      residual.push_back(w.m_pPickTime[ch] - h.TravelTime(ch));
+      const float r = w.m_pPickTime[ch] - h.TravelTime(ch);
+      if (std::isfinite(r)) residual.push_back(r);
     }
     if (!residual.empty()) rec.fT0 = KZ_MedianF(residual.data(), static_cast<int>(residual.size()));
     h.PutAEH(i, true);

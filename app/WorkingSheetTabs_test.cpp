@@ -14,9 +14,11 @@
 
 #include "aecore/document/TremviaDoc.h"
 #include "aecore/templates/TMPars.h"
+#include "aecore/waveform/AEWaveSeg2.h"
 #include "aecore/waveform/KZ_WaveData.h"
 #include "app/WorkingSheet_testkit.h"
 #include "platform/Runtime.h"
+#include "platform/Strings.h"
 #include "platform/testing/FakeShell.h"
 
 namespace fs = std::filesystem;
@@ -433,6 +435,68 @@ TEST(WorkingSheetTM, LoadLeavesTheCellsAndSaveWritesThemWithoutVelocities) {
   EXPECT_FLOAT_EQ(back.m_fInterevent, 123.0f);  // no cell: the loaded value
   EXPECT_FLOAT_EQ(back.m_fVx, -1.0f);
   EXPECT_NE(ReadAll(saved).find("P velocity Vx = -1.00"), std::string::npos);
+}
+
+// Detections written by the matching run come back into the catalogue; locked records,
+// events whose template record cannot be read and events that were not detected stay.
+TEST(WorkingSheetTM, DetectionsAreReadBackIntoTheCatalogue) {
+  Session& s = Open();
+  Use use(s);
+  CAEHypo& h = use.Hypo();
+  CAEWave& w = *Doc(s).m_pWave;
+  ClearRecords(h);
+  const fs::path det = Scratch("detected");
+  ASSERT_TRUE(w.OpenEvent(0));
+  {
+    ScriptedUi ui;
+    ui.ExpectFolder("Select folder for SG2 files", Slash(det));
+    ui.ExpectMessage("Contineously jumped", IDYES);
+    RunUtility(use, "11: WAV/aew -> Seg2");
+  }
+  auto comment = [&](int i, const char* tpl) {
+    KZ_WaveDataSeg2 r;
+    const std::string path = (det / plat::Format("%06d.sg2", i)).string();
+    ASSERT_EQ(r.Load(path, 1, 0, 0), 1);
+    std::snprintf(r.m_header.szComments, sizeof r.m_header.szComments,
+                  "detected: AE#=%d, Mw=-11.00, x=1.500, y=-2.000, z=3.000, t0=0.000, CC=0.85, "
+                  "sn1=3.0, sn2=4.0, dX=0.10, dY=0.20, dZ=0.30, dMw=0.00, M=99, Tpl=%s",
+                  i, tpl);
+    ASSERT_EQ(r.SaveSeg2(path, 0, 0, 1), 1);
+  };
+  comment(1, "-1");
+  comment(2, "-1");    // its record is locked
+  comment(3, "5000");  // no such template record
+  comment(5, "1(Mw-11.00)");
+  PutRecord(h, 2, 0, AEH_FLAG_LOCKED);
+  // The document's wave becomes the folder of detected events for the run.
+  auto seg2 = std::make_unique<CAEWaveSeg2>((det / "000000.sg2").string());
+  ASSERT_EQ(seg2->GetNumChannels(), w.GetNumChannels());
+  std::unique_ptr<CAEWave> original = std::move(Doc(s).m_pWave);
+  Doc(s).m_pWave = std::move(seg2);
+  CAEWave& d = *Doc(s).m_pWave;
+
+  EXPECT_EQ(use.Grid().Seg2ToAEF(), 2);
+  ASSERT_TRUE(h.GetAEH(1));
+  const AEHRecord r = h.m_Rec;
+  EXPECT_EQ(r.nFlags, AEH_FLAG_DETECTED);
+  EXPECT_FLOAT_EQ(r.fX, 1.5f);
+  EXPECT_FLOAT_EQ(r.fY, -2.0f);
+  EXPECT_FLOAT_EQ(r.fCC, 0.85f);
+  EXPECT_FLOAT_EQ(r.fSN2, 4.0f);
+  EXPECT_FLOAT_EQ(r.fDZ, 0.3f);
+  EXPECT_EQ(r.nArrivals, h.m_nSensors);  // "M=99" held to the sensors there are
+  EXPECT_TRUE(std::isfinite(r.fT0));
+  const struct { int record, flags; } kept[] = {{2, AEH_FLAG_LOCKED}, {3, 0}, {4, 0}};
+  for (const auto& k : kept) {
+    ASSERT_TRUE(h.GetAEH(k.record));
+    EXPECT_EQ(h.m_Rec.nFlags, k.flags) << k.record;
+    EXPECT_EQ(h.m_Rec.fX, 0.0f) << k.record;
+  }
+  ASSERT_TRUE(h.GetAEH(5));
+  EXPECT_EQ(h.m_Rec.nFlags, AEH_FLAG_DETECTED);
+  EXPECT_EQ(d.m_nEvent, 0);
+  Doc(s).m_pWave = std::move(original);
+  ClearRecords(h);
 }
 
 // ---------------------------------------------------------------- AE DP
