@@ -36,6 +36,15 @@ std::string Numbered(const std::string& folder, int n, const char* ext) {
 
 void Note(const std::string& text) { plat::Ui().SetPaneText(0, text, true); }
 
+// Files that could not be written are reported, never passed over in silence.
+void ReportUnwritten(int failed, const std::string& folder) {
+  if (failed <= 0) return;
+  char text[600];
+  std::snprintf(text, sizeof text, "%d file(s) could not be written to %.500s", failed,
+                folder.c_str());
+  plat::AfxMessageBox(text);
+}
+
 // A rename that never replaces a file; a refused one is noted in the status bar.
 bool RenameKeeping(const std::string& from, const std::string& to) {
   if (plat::RenameFile(from, to)) return true;
@@ -142,15 +151,18 @@ int CGridFun::DoFileUtility(long, int, long row, long msg, long) {
       if (drop.empty()) plat::AfxMessageBox("Check off bad trace(s)!");
       const std::string to = folder("Folder for new SG2 files");
       if (to.empty()) break;
-      KZ_Seg2DropTracesInFolder(waveFolder, drop.data(), static_cast<int>(drop.size()), to);
+      ReportUnwritten(
+          KZ_Seg2DropTracesInFolder(waveFolder, drop.data(), static_cast<int>(drop.size()), to),
+          to);
       break;
     }
     case 8: {
       const std::string to = folder("Select folder of SEG2 files to be corrected");
       if (to.empty() || !AskTimeCorrection(&dt)) break;
       plat::Ui().BeginWaitCursor();
-      KZ_Seg2ShiftTimesInFolder(waveFolder, static_cast<float>(dt), to);
+      const int failed = KZ_Seg2ShiftTimesInFolder(waveFolder, static_cast<float>(dt), to);
       plat::Ui().EndWaitCursor();
+      ReportUnwritten(failed, to);
       break;
     }
     case 9: {
@@ -187,11 +199,15 @@ int CGridFun::CollectSeg2Events() {
   if (to.empty()) return 0;
   if (plat::AfxMessageBox("Are sure? Information of TM will be replaced!!", MB_YESNO) != IDYES)
     return 0;
-  int written = 0;
+  int written = 0, failed = 0;
   do {
     if (h.GetAEH(w.m_nEvent)) w.SetPicksFromRecord(h.m_Rec);
-    if (w.SaveSeg2Event(Numbered(to, w.m_nEvent, "sg2"), h.m_Rec, h)) ++written;
+    if (w.SaveSeg2Event(Numbered(to, w.m_nEvent, "sg2"), h.m_Rec, h))
+      ++written;
+    else
+      ++failed;
   } while (w.Step(1));
+  ReportUnwritten(failed, to);
   return written;
 }
 
@@ -342,7 +358,7 @@ int CGridFun::ConvertEventFiles(const std::string& folder, bool aew) {
   CAEHypo& h = *doc->m_pHypo;
   CAEWave& w = *doc->m_pWave;
   const int s = w.m_nEvent;
-  int last = -1, written = 0;
+  int last = -1, written = 0, failed = 0;
   for (int i = s; i <= 999999; ++i) {
     if (w.OpenEvent(i)) {
       int ok = 0;
@@ -353,6 +369,7 @@ int CGridFun::ConvertEventFiles(const std::string& folder, bool aew) {
         ok = w.SaveSeg2Event(Numbered(folder, w.m_nEvent, "sg2"), h.m_Rec, h);
       }
       written += ok ? 1 : 0;
+      failed += ok ? 0 : 1;
       last = i;
     } else if (i - last > 500) {
       if (plat::AfxMessageBox(kJumpQuestion, MB_YESNO) == IDYES) break;
@@ -361,5 +378,6 @@ int CGridFun::ConvertEventFiles(const std::string& folder, bool aew) {
   }
   h.GetAEH(s);
   w.OpenEvent(s);
+  ReportUnwritten(failed, folder);
   return written;
 }

@@ -178,7 +178,8 @@ int CGridFun::DoTM(long, int, long row, long msg, long) {
     case 0: {
       const std::string path =
           KZ_OpenFileDialog("Open parameter file for Template-Matching", kTMFilter);
-      if (!path.empty()) ReadTMParameters(path, p);
+      if (!path.empty() && !ReadTMParameters(path, p))
+        plat::AfxMessageBox("Can not read the parameter file " + path);
       break;
     }
     case 1: {

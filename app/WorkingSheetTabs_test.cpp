@@ -675,6 +675,33 @@ TEST(WorkingSheetFile, ConvertedEventsAreReadBackByTheReaders) {
   EXPECT_EQ(files, 20);
 }
 
+// A folder that does not exist and a SEG-2 file that does not read: messages or skips,
+// and every file stays as it was.
+TEST(WorkingSheetFile, BadFoldersAndFilesAreReportedAndLeftIntact) {
+  Session& s = Open();
+  Use use(s);
+  ASSERT_TRUE(Doc(s).m_pWave->OpenEvent(0));
+  const std::string catalogue = ReadAll(Experiment() / "Cube.aeh");
+  {
+    ScriptedUi ui;
+    ui.ExpectFolder("Select folder for SG2 files", "/no/such/folder/");
+    ui.ExpectMessage("Contineously jumped", IDYES);
+    RunUtility(use, "11: WAV/aew -> Seg2");
+    const std::vector<std::string> texts = ui.MessageTexts();
+    ASSERT_FALSE(texts.empty());
+    EXPECT_NE(texts.back().find("20 file(s) could not be written to /no/such/folder/"),
+              std::string::npos)
+        << texts.back();
+  }
+  EXPECT_EQ(ReadAll(Experiment() / "Cube.aeh"), catalogue);
+  EXPECT_FALSE(fs::exists("/no/such/folder"));
+
+  const fs::path dir = Scratch("unreadable");
+  std::ofstream(dir / "000000.sg2") << "not a SEG-2 file";
+  EXPECT_EQ(use.Grid().MarkSeg2Files(Slash(dir)), 0);
+  EXPECT_EQ(ReadAll(dir / "000000.sg2"), "not a SEG-2 file");
+}
+
 TEST(WorkingSheetFile, TemplatesAreCollectedInsideTheCylinderOnly) {
   Session& s = Open();
   Use use(s);
