@@ -147,6 +147,35 @@ TEST(MainFrame, FourPanesHoldTheNinePagesOfACommandLineStart) {
   f.m_tabBottomRight.SetActivePageIndex(0);
 }
 
+// A working-sheet result: the document's table shown on the "Output: sheet" page and
+// plotted on the "X-Ys graph" page, both brought to the front.
+TEST(MainFrame, ShowDataSheetBringsTheDocumentsTableToTheSheetAndTheGraph) {
+  CMainFrame& f = Frame();
+  KZ_MultiVarObj* t = f.GetDoc()->m_pCurSheet;
+  ASSERT_NE(t, nullptr);
+  t->m_nColumns = 2;
+  t->m_nRows = 3;
+  for (int c = 0; c < 2; ++c) {
+    for (int r = 0; r < 3; ++r) t->m_ppData[c][r] = 10 * c + r;
+    t->m_Columns[c].SetAll(3, 0, 30, c ? "rate" : "time", "s", c ? KZ_AXIS_Y : KZ_AXIS_X);
+  }
+  f.ShowDataSheet();
+  CGridViewData* page = f.GetGridDataView(FALSE);
+  ASSERT_NE(page, nullptr);
+  EXPECT_EQ(f.m_tabTopRight.GetActivePageIndex(), 2);
+  EXPECT_EQ(page->GetData(), t);
+  EXPECT_EQ(page->Grid().GetCellText(1, 0), std::string("rate"));
+  EXPECT_DOUBLE_EQ(page->Grid().GetCellNumber(1, 6), 12);
+  EXPECT_EQ(page->Grid().GetCellText(1, -1), std::string("Y:1"));
+  EXPECT_EQ(f.GetGraphView(FALSE)->GetData(), t);
+  page->ForgetTable(t);
+  t->SetSize(0, 0);
+  t->m_nColumns = 0;
+  t->m_nRows = 0;
+  f.m_tabTopRight.SetActivePageIndex(0);
+  f.m_tabBottomRight.SetActivePageIndex(0);
+}
+
 TEST(MainFrame, AFirstFileOfMode3LeavesOutTheOpenGLPageAndShowsWave) {
   CTremviaApp& app = App();
   plat::testing::ScriptedUi ui;
