@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -148,6 +149,15 @@ TEST(EndToEnd, ThreeEventsArePickedLocatedSavedShownAndTabulated) {
     listed.push_back(static_cast<int>(table->m_ppData[0][r]));
   for (int k = 0; k < kEvents; ++k)
     EXPECT_NE(std::find(listed.begin(), listed.end(), k), listed.end()) << k;
+  // And the page's grid shows them: the first column of the data rows holds the records.
+  KZ_GridData& cells = sheetView->Grid();
+  std::vector<int> shownRecords;
+  for (long r = KZ_GridData::kHeadRows; r < cells.GetRowCount(); ++r) {
+    const char* text = cells.GetCellText(0, r);
+    if (text && *text) shownRecords.push_back(std::atoi(text));
+  }
+  for (int k = 0; k < kEvents; ++k)
+    EXPECT_NE(std::find(shownRecords.begin(), shownRecords.end(), k), shownRecords.end()) << k;
 
   // The questions came in the order of the script, and none is left.
   ASSERT_GE(ui.Shown().size(), 2u);
