@@ -292,6 +292,44 @@ TEST(WorkingSheetMec, GaugeReadingsBeyondTheLimitAreLeftOutOfTheMeans) {
   doc.m_pTS.reset();
 }
 
+TEST(WorkingSheetMec, TheCombinedTableJoinsTheAdditionalSeriesAtTheMainSeriesTimes) {
+  Session& s = Open();
+  Use use(s);
+  CTremviaDoc& doc = Doc(s);
+  CAEHypo& h = use.Hypo();
+  doc.m_fTimeStart = 0.0;
+  doc.m_fTimeSpan = 1000.0;
+  std::vector<std::vector<int>> main;
+  for (int i = 0; i < 200; ++i) main.push_back({i, 1, 0, 10 * i, -5 * i, 10 * i, -5 * i});
+  doc.m_pTS = GaugeSeries(h, main);
+  KZ_MultiVarObj& t = *doc.m_pSheet[0];
+  for (int samples : {50, 100}) {
+    auto add = std::make_unique<KZ_TSdata>();
+    ASSERT_TRUE(add->Alloc(2, samples + 2, false, nullptr));
+    for (int c = 0; c < 2; ++c) add->m_pChannel[c].dScale = 1.0;
+    for (int j = 0; j < samples; ++j) {
+      add->m_pTime[j] = 1000.0 * j;
+      add->m_ppData[0][j] = 3 * j;
+      add->m_ppData[1][j] = -j;
+    }
+    add->m_nSamples = samples;
+    add->m_tStart = doc.m_pTS->m_tStart;
+    doc.m_pAddTS[0] = std::move(add);
+    ASSERT_EQ(use.Grid().CombinedDataSheet(&t), samples) << samples;
+    EXPECT_EQ(t.m_nColumns, 9);
+    // Sample 7 of the additional series meets the main series' sample 7.
+    EXPECT_DOUBLE_EQ(t.m_ppData[0][7], 7.0);
+    EXPECT_DOUBLE_EQ(t.m_ppData[1][7], 7.0);
+    EXPECT_NEAR(t.m_ppData[4][7], 70 * 1e-4, 1e-12);
+    EXPECT_DOUBLE_EQ(t.m_ppData[7][7], 21.0);
+    EXPECT_DOUBLE_EQ(t.m_ppData[8][7], -7.0);
+    EXPECT_EQ(t.m_Columns[7].m_nPlotStyle, samples < 100 ? 3 : 2) << samples;
+    EXPECT_EQ(t.m_strHeader[1].rfind("START_TIME: ", 0), 0u);
+  }
+  doc.m_pAddTS[0].reset();
+  doc.m_pTS.reset();
+}
+
 TEST(WorkingSheetMec, SelectedEventsAfterTheListRunOverEveryRecord) {
   Session& s = Open();
   Use use(s);
