@@ -241,6 +241,40 @@ TEST(WorkingSheetVM, ShotsTakeTheDetonatorsInTurnAndNextShowsTheShot) {
   ASSERT_TRUE(doc.m_pWave->OpenEvent(0));
 }
 
+TEST(WorkingSheetVM, CheckBoxesAndListsReachTheOptionBlock) {
+  Session& s = Open();
+  Use use(s);
+  CAEHypo& h = use.Hypo();
+  const struct {
+    int sheet;
+    long row;
+    int* field;
+  } checks[] = {{CGridFun::kVMReloc, 11, &h.m_bFixX},
+                {CGridFun::kVMReloc, 12, &h.m_bFixY},
+                {CGridFun::kVMReloc, 13, &h.m_bFixZ}};
+  for (const auto& c : checks)
+    for (int v : {1, 0}) {
+      use.Grid().SetCurrentSheet(c.sheet);
+      use.Grid().SetCellText(0, c.row, v ? "1" : "0");
+      use.Notify(0, c.row, SGN_CHECK_CHANGED);
+      EXPECT_EQ(*c.field, v) << c.row;
+    }
+  const struct {
+    int sheet;
+    long row;
+    const char* line;
+    int* field;
+    int want;
+  } lists[] = {{CGridFun::kVMReloc, 16, "2: cos(A)^2", &h.m_nMwFcSensCorr, 2},
+               {CGridFun::kMec, 3, "1: Amplitude", &h.m_nMecData, 1},
+               {CGridFun::kMec, 4, "0: 1", &h.m_nMecSensCorr, 0},
+               {CGridFun::kMec, 4, "2: cos(A)^2", &h.m_nMecSensCorr, 2}};
+  for (const auto& l : lists) {
+    use.Choose(1, l.row, l.line, l.sheet);
+    EXPECT_EQ(*l.field, l.want) << l.line;
+  }
+}
+
 // ---------------------------------------------------------------- Mec
 
 // A main series of three samples with two gauge pairs in micro-strain.
