@@ -8,10 +8,12 @@
 #pragma once
 #include <string>
 
+#include "aecore/templates/TMPars.h"
 #include "app/KZ_GridFit.h"
 
 class CMainFrame;
 class CTremviaDoc;
+class KZ_MultiVarObj;
 
 class CGridFun : public KZ_GridFit {
  public:
@@ -46,6 +48,42 @@ class CGridFun : public KZ_GridFit {
   int DoTM(long typeIndex, int col, long row, long msg, long param);
   void SetupTTFSheet();
   int DoTTF(long typeIndex, int col, long row, long msg, long param);
+
+  // "File" tab: its batch utilities.
+  int CollectSeg2Events();
+  int CollectTemplates();
+  int ResetRecordFlags();
+  int ShiftRecordTimes(double dt);
+  int MarkSeg2Files(const std::string& folder);
+  int RenumberSeg2Files(const std::string& firstFile);
+  int ConvertEventFiles(const std::string& folder, bool aew);
+  // The time-correction dialog; false when not confirmed.
+  virtual bool AskTimeCorrection(double* dt);
+
+  // "VM, reLoc" tab: the velocity and the shot-location tables, the source re-estimation.
+  int VMDataSheet(KZ_MultiVarObj* table, int P, float T0, int append);
+  int VMLocationSheet(KZ_MultiVarObj* table);
+  void ReestimateSourceParameters();
+
+  // "Mec" tab.
+  int SolveMechanisms(int n);
+  int MeanStrainSheet(KZ_MultiVarObj* table);
+  int CombinedDataSheet(KZ_MultiVarObj* table);
+
+  // "T-M" tab.
+  void ShowTMParameters(const TMPars& p);
+  void GetTMParameters(TMPars& p);
+  int Seg2ToAEF();
+  TMPars m_TMPars{};
+  // The wait after each start of a matching slice, in units of 1/1024 s.
+  void (*m_pfnWait)(int) = nullptr;
+
+  // "AE DP" tab.
+  void FitTTFData(KZ_MultiVarObj* table);
+  void PredictTTF(KZ_MultiVarObj* table, int uc);
+
+  // The catalogue window [t0, t1] on the catalogue clock (seconds after its reference).
+  static void CatalogueWindow(const CTremviaDoc& doc, double* t0, double* t1);
 
   // The address the last "?" help button formed ("page/word.htm#part_row").
   std::string m_strHelpAddress;

@@ -16,6 +16,7 @@
 #include "app/TremviaApp.h"
 #include "app/TremviaDocument.h"
 #include "app/TremviaResources.h"
+#include "app/WorkingSheet_testkit.h"
 #include "platform/qt/testing/QtTestApp.h"
 #include "platform/testing/ScriptedUi.h"
 #include "views/graph/GraphView.h"
@@ -26,112 +27,28 @@
 
 namespace fs = std::filesystem;
 using plat::testing::Prompt;
+using wstest::HintRecorder;
+using wstest::Session;
+using wstest::Use;
 
 namespace {
 
 // A copy of the sample experiment of its own, so that nothing written reaches the repo.
 fs::path Experiment() {
-  static const fs::path dir = [] {
-    const fs::path dst = fs::path(TV_TEST_TMPDIR) / "WorkingSheet";
-    fs::remove_all(dst);
-    fs::copy(fs::path(TV_SOURCE_DIR) / "examples/SynthCube", dst, fs::copy_options::recursive);
-    return dst;
-  }();
+  static const fs::path dir = wstest::CopyExperiment("WorkingSheet");
   return dir;
 }
 
-// Records the hints the document sends.
-class HintRecorder : public plat::CView {
- public:
-  std::vector<LONG> hints;
-  void OnUpdate(plat::CView*, LONG hint, void*) override { hints.push_back(hint); }
-};
-
-// A main frame with its document opened on a file of the experiment; while a test uses
-// it, it is the application's main window, through which the working sheet finds it.
-struct Session {
-  explicit Session(const std::string& file) {
-    plat::testing::EnsureQtApp();
-    RegisterTremviaResources();
-    if (!plat::AfxGetApp()) new CTremviaApp;  // kept for the whole run
-    plat::testing::ScriptedUi ui;
-    if (file.find(".pad") == std::string::npos)
-      ui.ExpectFileDialog(Prompt::OpenFile, "Load parameters",
-                          (Experiment() / "Cube.pad").string());
-    plat::CWinApp* app = plat::AfxGetApp();
-    plat::CFrameWnd* previous = app->m_pMainWnd;
-    app->m_pMainWnd = nullptr;
-    tmpl = new plat::CSingleDocTemplate(IDR_MAINFRAME, RUNTIME_CLASS(CTremviaDocument),
-                                        RUNTIME_CLASS(CMainFrame), CTremviaApp::WaveViewClass());
-    EXPECT_NE(tmpl->OpenDocumentFile(file, FALSE), nullptr);
-    app->m_pMainWnd = previous;
-    frame = dynamic_cast<CMainFrame*>(tmpl->GetFrame());
-    host = frame ? dynamic_cast<CTremviaDocument*>(frame->GetGraphView(FALSE)->GetDocument())
-                 : nullptr;
-  }
-  plat::CSingleDocTemplate* tmpl = nullptr;  // kept for the whole run
-  CMainFrame* frame = nullptr;
-  CTremviaDocument* host = nullptr;
-};
-
 Session& WithEvent() {
-  static Session* s = new Session((Experiment() / "CUBE.00/000000.WAV").string());
+  static Session* s = new Session((Experiment() / "CUBE.00/000000.WAV").string(),
+                                  (Experiment() / "Cube.pad").string());
   return *s;
 }
 
 Session& ParameterFileOnly() {
-  static Session* s = new Session((Experiment() / "Cube.pad").string());
+  static Session* s = new Session((Experiment() / "Cube.pad").string(), "");
   return *s;
 }
-
-// Makes the session's frame the main window for one test and opens the working sheet.
-class Use {
- public:
-  explicit Use(Session& s) : s_(s) {
-    app_ = plat::AfxGetApp();
-    previous_ = app_->m_pMainWnd;
-    app_->m_pMainWnd = s.frame;
-    s.host->AddView(&recorder);
-    EXPECT_TRUE(s.frame->SendCommand(ID_WORKING_SHEET));
-  }
-  ~Use() {
-    s_.host->RemoveView(&recorder);
-    app_->m_pMainWnd = previous_;
-  }
-  CGridFun& Grid() { return s_.frame->m_pDlgOper->m_Grid; }
-  CDlgOper* Dialog() { return s_.frame->m_pDlgOper.get(); }
-  CAEHypo& Hypo() { return *s_.host->m_pHypo; }
-  std::string Text(int col, long row) {
-    const char* t = Grid().GetCellText(col, row);
-    return t ? t : "";
-  }
-  // What the user's finished edit of a cell does: the sheet hears of it, then stores it.
-  void Type(int sheet, int col, long row, const char* text) {
-    Grid().SetCurrentSheet(sheet);
-    if (Grid().OnEditFinish(col, row, nullptr, text, 0)) Grid().SetCellText(col, row, text);
-  }
-  int Notify(int col, long row, long msg, long param = 0) {
-    return Grid().OnCellTypeNotify(Grid().m_nButtonIndex, col, row, msg, param);
-  }
-  void PressRedraw() {
-    Grid().SetCurrentSheet(CGridFun::kDrawOpt);
-    Notify(0, 3, SGN_BUTTON_DOWN);
-    Notify(0, 3, SGN_BUTTON_UP);
-    Notify(0, 3, SGN_BUTTON_CLICK);
-  }
-  void Choose(int col, long row, const std::string& line) {
-    Grid().SetCurrentSheet(CGridFun::kDrawOpt);
-    std::string chosen = line;
-    Grid().OnCellTypeNotify(1, col, row, SGN_DROPLIST_SELECTED,
-                            static_cast<long>(reinterpret_cast<std::intptr_t>(&chosen)));
-  }
-  HintRecorder recorder;
-
- private:
-  Session& s_;
-  plat::CWinApp* app_ = nullptr;
-  plat::CFrameWnd* previous_ = nullptr;
-};
 
 TEST(WorkingSheet, AParameterFileAloneLeavesTheDrawingTabEmptyAndTheDialogIsMadeOnce) {
   Session& s = ParameterFileOnly();
