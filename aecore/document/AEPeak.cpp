@@ -155,11 +155,19 @@ int CAEPeak::WindowStatistics(double t1, double t2, int cum[kLevelSlots], double
                               double* relErr, double* aLSQ, double* bLSQ, double* bLSQErr,
                               double* logRate, double* releaseRate, double f, int* firstIndex,
                               int* n) const {
+  return WindowStatisticsFrom(0, t1, t2, cum, logN, bML, relErr, aLSQ, bLSQ, bLSQErr, logRate,
+                              releaseRate, f, firstIndex, n);
+}
+
+int CAEPeak::WindowStatisticsFrom(int from, double t1, double t2, int cum[kLevelSlots],
+                                  double* logN, double* bML, double* relErr, double* aLSQ,
+                                  double* bLSQ, double* bLSQErr, double* logRate,
+                                  double* releaseRate, double f, int* firstIndex, int* n) const {
   std::fill(cum, cum + kLevelSlots, 0);
   int N = 0;
   double S = 0.0, E = 0.0;
   int first = m_nCount;
-  for (int k = 0; k < m_nCount; ++k) {
+  for (int k = std::max(from, 0); k < m_nCount; ++k) {
     if (m_pFlag[k] != 0 && GetTime(k) >= t1) {
       first = k;
       break;
@@ -248,13 +256,20 @@ void CAEPeak::MovingWindowStatistics(int n, int step) {
   if (m_nCount == 0) return;
   int cum[kLevelSlots];
   int rows = 0;
+  // A window's first peak is the first flagged one at or after its start. No peak before
+  // the previous window's first one qualifies for a start that is not earlier, so the
+  // search resumes there; a start that goes back (an unordered list) searches from 0.
+  int from = 0;
+  double lastStart = 0.0;
   for (int i = 0; i < m_nCount; i += step) {
     AEPeakWindowRow& row = m_pRows[rows++];
     row.tStart = GetTime(i);
     row.tEnd = GetTime(i + n);
     row.tMiddle = GetTime(n / 2 + i);
-    WindowStatistics(row.tStart, row.tEnd, cum, &row.logN, &row.bML, &row.relErr, &row.aLSQ,
-                     &row.bLSQ, &row.bLSQErr, nullptr, nullptr, 0.0, nullptr, nullptr);
+    if (rows == 1 || !(row.tStart >= lastStart)) from = 0;
+    lastStart = row.tStart;
+    WindowStatisticsFrom(from, row.tStart, row.tEnd, cum, &row.logN, &row.bML, &row.relErr,
+                         &row.aLSQ, &row.bLSQ, &row.bLSQErr, nullptr, nullptr, 0.0, &from, nullptr);
   }
   m_nRows = rows;
 }

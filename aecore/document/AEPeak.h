@@ -78,4 +78,10 @@ class CAEPeak {
 
  private:
   void SetEntry(int k, double time, std::uint8_t level, std::uint8_t flag);
+  // WindowStatistics with the search for the window's first peak starting at `from`,
+  // which must not lie beyond that peak.
+  int WindowStatisticsFrom(int from, double t1, double t2, int cum[kLevelSlots], double* logN,
+                           double* bML, double* relErr, double* aLSQ, double* bLSQ, double* bLSQErr,
+                           double* logRate, double* releaseRate, double f, int* firstIndex,
+                           int* n) const;
 };

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <fstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/File.h"
 
@@ -159,6 +161,41 @@ TEST(AEPeak, MovingWindowRowsAndLookup) {
   EXPECT_EQ(p.FindWindowRow(600.0), &p.m_pRows[1]);
   EXPECT_EQ(p.FindWindowRow(2000.0), nullptr);
   EXPECT_EQ(p.CountInWindow(10, 19.5), 10);
+}
+
+// Every row equals WindowStatistics over the row's own window, also where peaks share a
+// time, are excluded, or where the list goes back in time.
+TEST(AEPeak, MovingWindowRowsMatchTheirWindowsStatistics) {
+  std::vector<double> t;
+  std::vector<int> levels, flags;
+  for (int i = 0; i < 400; ++i) {
+    t.push_back(i < 250 ? (i / 3) * 0.5 : 20.0 + (i % 7) * 0.25 + (i - 250) * 0.1);
+    levels.push_back((i * 7) % 15);
+    flags.push_back(i % 5 == 2 ? 0 : 1);
+  }
+  t[120] = 3.0;  // a backward step in the middle
+  for (const auto& [n, step] : {std::pair{40, 10}, {7, 3}, {500, 125}, {1, 1}}) {
+    CAEPeak p = MakeList(t, levels, flags);
+    p.MovingWindowStatistics(n, step);
+    ASSERT_EQ(p.m_nRows, (400 + step - 1) / step);
+    for (int r = 0; r < p.m_nRows; ++r) {
+      const AEPeakWindowRow& row = p.m_pRows[r];
+      const int i = r * step;
+      ASSERT_EQ(row.tStart, p.GetTime(i));
+      ASSERT_EQ(row.tEnd, p.GetTime(i + n));
+      ASSERT_EQ(row.tMiddle, p.GetTime(n / 2 + i));
+      int cum[CAEPeak::kLevelSlots];
+      AEPeakWindowRow ref;
+      p.WindowStatistics(row.tStart, row.tEnd, cum, &ref.logN, &ref.bML, &ref.relErr, &ref.aLSQ,
+                         &ref.bLSQ, &ref.bLSQErr, nullptr, nullptr, 0.0, nullptr, nullptr);
+      ASSERT_EQ(row.logN, ref.logN) << n << " " << r;
+      ASSERT_EQ(row.bML, ref.bML) << n << " " << r;
+      ASSERT_EQ(row.relErr, ref.relErr) << n << " " << r;
+      ASSERT_EQ(row.aLSQ, ref.aLSQ) << n << " " << r;
+      ASSERT_EQ(row.bLSQ, ref.bLSQ) << n << " " << r;
+      ASSERT_EQ(row.bLSQErr, ref.bLSQErr) << n << " " << r;
+    }
+  }
 }
 
 TEST(AEPeak, BinaryFileRoundTripKeepsTheFlaggedPeaksOfTheWindow) {

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <vector>
 
 void KZ_SLCluster::SetPoints(int n, const double xyz[], float maxDist, int nBins) {
   m_pNode.clear();
@@ -18,32 +19,74 @@ void KZ_SLCluster::SetPoints(int n, const double xyz[], float maxDist, int nBins
   BuildLinkDistribution(maxDist, nBins);
 }
 
+namespace {
+
+// Squared distance of two nodes, the first one earlier in the working list.
+double Dist2(const KZ_ClusterNode& a, const KZ_ClusterNode& b) {
+  const double dx = a.m_Pos.x - b.m_Pos.x;
+  const double dy = a.m_Pos.y - b.m_Pos.y;
+  const double dz = a.m_Pos.z - b.m_Pos.z;
+  return dx * dx + dy * dy + dz * dz;
+}
+
+}  // namespace
+
 void KZ_SLCluster::MergeClosest() {
-  std::vector<KZ_ClusterNode>& nodes = m_pNode;
-  for (int k = 0; k < m_nLinks && nodes.size() >= 2; ++k) {
-    const int m = static_cast<int>(nodes.size());
-    // The search starts from infinity so that pairs of any distance can be found.
-    double best = std::numeric_limits<double>::infinity();
-    int bi = 0, bj = 1;
-    for (int i = 0; i < m; ++i) {
-      for (int j = i + 1; j < m; ++j) {
-        const double dx = nodes[i].m_Pos.x - nodes[j].m_Pos.x;
-        const double dy = nodes[i].m_Pos.y - nodes[j].m_Pos.y;
-        const double dz = nodes[i].m_Pos.z - nodes[j].m_Pos.z;
-        const double d2 = dx * dx + dy * dy + dz * dz;
-        if (d2 < best) {
-          best = d2;
-          bi = i;
-          bj = j;
-        }
+  // Each merge takes the closest pair, the earliest in list order (first node, then second)
+  // among equally close ones. Rather than comparing all pairs for every merge, each node
+  // keeps its closest later node (the earliest of equally close ones); the pair sought is
+  // that of the earliest node with the smallest such distance.
+  //
+  // Removing two nodes keeps the order of the others and the merged node goes last, so a
+  // node's place in the list follows from the slot it was created in: input points take
+  // slots 0..n-1, the merged nodes the slots after them in merge order.
+  const int n = static_cast<int>(m_pNode.size());
+  if (n < 2 || m_nLinks < 1) return;
+  constexpr double kNone = std::numeric_limits<double>::infinity();
+  std::vector<KZ_ClusterNode> slot(m_pNode);
+  slot.reserve(static_cast<std::size_t>(2 * n));
+  std::vector<char> alive(static_cast<std::size_t>(n), 1);
+  std::vector<int> near(static_cast<std::size_t>(n), -1);  // closest later slot, -1 for none
+  std::vector<double> nearD2(static_cast<std::size_t>(n), kNone);
+
+  // The search starts from infinity so that pairs of any distance can be found.
+  auto findNear = [&](int p) {
+    near[p] = -1;
+    nearD2[p] = kNone;
+    for (int q = p + 1; q < static_cast<int>(slot.size()); ++q) {
+      if (!alive[q]) continue;
+      const double d2 = Dist2(slot[p], slot[q]);
+      if (d2 < nearD2[p]) {
+        nearD2[p] = d2;
+        near[p] = q;
       }
     }
+  };
+  for (int p = 0; p < n; ++p) findNear(p);
+
+  int m = n;  // nodes in the list
+  for (int k = 0; k < m_nLinks && m >= 2; ++k) {
+    const int slots = static_cast<int>(slot.size());
+    double best = kNone;
+    int bi = -1, bj = -1;
+    for (int p = 0; p < slots; ++p) {
+      if (alive[p] && nearD2[p] < best) {
+        best = nearD2[p];
+        bi = p;
+        bj = near[p];
+      }
+    }
+    if (bi < 0) {
+      // No pair closer than infinity: the first two nodes of the list.
+      for (int p = 0; p < slots && bj < 0; ++p)
+        if (alive[p]) (bi < 0 ? bi : bj) = p;
+    }
     KZ_ClusterLink link;
-    link.m_A = nodes[bi];
-    link.m_B = nodes[bj];
+    link.m_A = slot[bi];
+    link.m_B = slot[bj];
     link.m_fLength = static_cast<float>(std::sqrt(best));
-    const KZ_ClusterNode& a = nodes[bi];
-    const KZ_ClusterNode& b = nodes[bj];
+    const KZ_ClusterNode a = slot[bi];
+    const KZ_ClusterNode b = slot[bj];
     const double w =
         m_nWeight == 1 ? static_cast<double>(a.m_nCount) / (a.m_nCount + b.m_nCount) : 0.5;
     KZ_ClusterNode merged;
@@ -53,10 +96,32 @@ void KZ_SLCluster::MergeClosest() {
     merged.m_nCount = a.m_nCount + b.m_nCount;
     merged.m_nId = k;
     m_pLink.push_back(link);
-    nodes.erase(nodes.begin() + bj);
-    nodes.erase(nodes.begin() + bi);
-    nodes.push_back(merged);
+
+    alive[bi] = alive[bj] = 0;
+    slot.push_back(merged);
+    alive.push_back(1);
+    near.push_back(-1);
+    nearD2.push_back(kNone);
+    m -= 1;
+    const int s = slots;
+    for (int p = 0; p < s; ++p) {
+      if (!alive[p]) continue;
+      if (near[p] == bi || near[p] == bj) {
+        findNear(p);  // lost its closest node; the merged one is among those searched
+      } else {
+        // The others keep theirs unless the merged node, the last one, is strictly closer.
+        const double d2 = Dist2(slot[p], merged);
+        if (d2 < nearD2[p]) {
+          nearD2[p] = d2;
+          near[p] = s;
+        }
+      }
+    }
   }
+
+  m_pNode.clear();
+  for (std::size_t p = 0; p < slot.size(); ++p)
+    if (alive[p]) m_pNode.push_back(slot[p]);
 }
 
 void KZ_SLCluster::BuildLinkDistribution(float maxDist, int nBins) {

@@ -105,3 +105,82 @@ TEST(KZ_SLCluster, DistributionCorrelationSumAndLevel) {
   KZ_SLCluster empty;
   EXPECT_EQ(empty.LinkLengthAtLevel(0.5f), 0.0f);
 }
+
+namespace {
+
+// The merges as a plain search over all pairs for every merge: the earliest closest pair
+// of the working list, both removed, the merged node appended.
+std::vector<KZ_ClusterLink> ReferenceMerges(const std::vector<double>& xyz, int weight,
+                                            KZ_ClusterNode* last) {
+  std::vector<KZ_ClusterNode> nodes(xyz.size() / 3);
+  for (std::size_t i = 0; i < nodes.size(); ++i)
+    nodes[i].m_Pos = {xyz[3 * i], xyz[3 * i + 1], xyz[3 * i + 2]};
+  std::vector<KZ_ClusterLink> links;
+  for (int k = 0; nodes.size() >= 2; ++k) {
+    double best = INFINITY;
+    std::size_t bi = 0, bj = 1;
+    for (std::size_t i = 0; i < nodes.size(); ++i)
+      for (std::size_t j = i + 1; j < nodes.size(); ++j) {
+        const double dx = nodes[i].m_Pos.x - nodes[j].m_Pos.x;
+        const double dy = nodes[i].m_Pos.y - nodes[j].m_Pos.y;
+        const double dz = nodes[i].m_Pos.z - nodes[j].m_Pos.z;
+        const double d2 = dx * dx + dy * dy + dz * dz;
+        if (d2 < best) best = d2, bi = i, bj = j;
+      }
+    const KZ_ClusterNode a = nodes[bi], b = nodes[bj];
+    links.push_back({a, b, static_cast<float>(std::sqrt(best))});
+    const double w =
+        weight == 1 ? static_cast<double>(a.m_nCount) / (a.m_nCount + b.m_nCount) : 0.5;
+    KZ_ClusterNode merged;
+    merged.m_Pos = {w * a.m_Pos.x + (1.0 - w) * b.m_Pos.x, w * a.m_Pos.y + (1.0 - w) * b.m_Pos.y,
+                    w * a.m_Pos.z + (1.0 - w) * b.m_Pos.z};
+    merged.m_nCount = a.m_nCount + b.m_nCount;
+    merged.m_nId = k;
+    nodes.erase(nodes.begin() + static_cast<std::ptrdiff_t>(bj));
+    nodes.erase(nodes.begin() + static_cast<std::ptrdiff_t>(bi));
+    nodes.push_back(merged);
+  }
+  if (!nodes.empty()) *last = nodes[0];
+  return links;
+}
+
+void ExpectSameNode(const KZ_ClusterNode& got, const KZ_ClusterNode& ref, int k) {
+  EXPECT_EQ(got.m_Pos.x, ref.m_Pos.x) << k;
+  EXPECT_EQ(got.m_Pos.y, ref.m_Pos.y) << k;
+  EXPECT_EQ(got.m_Pos.z, ref.m_Pos.z) << k;
+  EXPECT_EQ(got.m_nCount, ref.m_nCount) << k;
+  EXPECT_EQ(got.m_nId, ref.m_nId) << k;
+}
+
+}  // namespace
+
+TEST(KZ_SLCluster, MergesEqualTheAllPairsSearch) {
+  // Random clouds, and integer grids with duplicates where many pairs are equally close,
+  // so that the choice among ties shows.
+  unsigned state = 12345;
+  auto next = [&state] {
+    state = state * 1103515245u + 12345u;
+    return (state >> 8) & 0xffff;
+  };
+  for (int c = 0; c < 8; ++c) {
+    const int n = 2 + c * 23;
+    std::vector<double> xyz;
+    for (int i = 0; i < 3 * n; ++i)
+      xyz.push_back(c % 2 ? static_cast<double>(next() % 4) : next() / 655.36 - 50.0);
+    for (int weight : {0, 1}) {
+      KZ_SLCluster cl;
+      cl.m_nWeight = weight;
+      cl.SetPoints(n, xyz.data(), 50.0f, 50);
+      KZ_ClusterNode last;
+      const std::vector<KZ_ClusterLink> ref = ReferenceMerges(xyz, weight, &last);
+      ASSERT_EQ(cl.m_pLink.size(), ref.size());
+      for (std::size_t k = 0; k < ref.size(); ++k) {
+        ExpectSameNode(cl.m_pLink[k].m_A, ref[k].m_A, static_cast<int>(k));
+        ExpectSameNode(cl.m_pLink[k].m_B, ref[k].m_B, static_cast<int>(k));
+        ASSERT_EQ(cl.m_pLink[k].m_fLength, ref[k].m_fLength) << c << " " << weight << " " << k;
+      }
+      ASSERT_EQ(cl.m_pNode.size(), 1u);
+      ExpectSameNode(cl.m_pNode[0], last, -1);
+    }
+  }
+}

@@ -254,6 +254,30 @@ TEST(TSdata, ValuesScalesAndFormulas) {
   EXPECT_EQ(cyc.Value(0, 0, true), 111.0f);  // A + C + B
   EXPECT_EQ(cyc.Value(3, 0, true), 5.0f);    // itself
 
+  // The formula is found wherever the name's text holds it, and only there: the text ends
+  // at the first NUL or, for a name that fills the field, at the field's end.
+  struct NameCase {
+    std::string name;
+    float value;  // own raw 1 plus a times channel 2's 10
+  };
+  const std::string fills = "CHN(2)" + std::string(53, 'x') + "FUN=4";  // 64 bytes, no NUL
+  ASSERT_EQ(fills.size(), 64u);
+  const NameCase cases[] = {
+      {"FUN=2 CHN(2)", 21.0f},
+      {"xFFUN=3 CHN(2)", 31.0f},                      // an F just before the key
+      {"FUN 2 CHN(2)", 1.0f},                         // no "=": no formula
+      {"FUNFUN=5 CHN(2)", 51.0f},                     // the key after a partial one
+      {std::string("Load\0FUN=2 CHN(2)", 18), 1.0f},  // after the end of the text
+      {fills, 41.0f},
+  };
+  for (const NameCase& c : cases) {
+    KZ_TSdata f;
+    Make(f, {"", "Target"}, {{1}, {10}});
+    std::memset(f.m_pChannel[0].szName, 0, sizeof f.m_pChannel[0].szName);
+    std::memcpy(f.m_pChannel[0].szName, c.name.data(), c.name.size());
+    EXPECT_EQ(f.Value(0, 0, true), c.value) << c.name;
+  }
+
   int index = -1;
   KZ_TSdata t;
   Make(t, {"x", "y"}, {{1, 2, 3}, {4, 5, 6}});
