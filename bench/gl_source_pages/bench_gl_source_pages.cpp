@@ -5,13 +5,14 @@
 // Foc page: the page picture of a shear event with 16 sensors rendered after an update:
 // target under 20 ms.
 //
-//   xvfb-run -a -s "-screen 0 1024x768x24" env QT_QPA_PLATFORM=xcb \
+//   xvfb-run -a -s "-screen 0 1024x768x24" env QT_QPA_PLATFORM=xcb
 //       LIBGL_ALWAYS_SOFTWARE=1 bench_gl_source_pages [benchmark options]
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
 #include <QTest>
 #include <cmath>
+#include <cstdio>
 #include <memory>
 #include <random>
 
@@ -57,7 +58,7 @@ struct GLPage {
     view.SetData(&doc);
     view.resize(800, 600);
     view.show();
-    QTest::qWaitForWindowExposed(&view);
+    if (!QTest::qWaitForWindowExposed(&view)) std::fprintf(stderr, "window not shown\n");
     QCoreApplication::processEvents();
     view.OnInitialUpdate();
     view.OnUpdate(nullptr, 0, nullptr);
