@@ -28,23 +28,6 @@ bool OnPath(const FormulaPath* p, int channel) {
   return false;
 }
 
-constexpr std::size_t kNoFormula = static_cast<std::size_t>(-1);
-
-// Offset of the first "FUN=" within the name's text (which ends at its first NUL or at the
-// end of the field), kNoFormula when there is none.
-std::size_t FindFormula(const char (&name)[64]) {
-  const std::size_t len = strnlen(name, sizeof name);
-  const char* p = name;
-  const char* const end = name + len;
-  while (end - p >= 4) {
-    p = static_cast<const char*>(std::memchr(p, 'F', static_cast<std::size_t>(end - p - 3)));
-    if (!p) break;
-    if (p[1] == 'U' && p[2] == 'N' && p[3] == '=') return static_cast<std::size_t>(p - name);
-    ++p;
-  }
-  return kNoFormula;
-}
-
 // Device coordinates are truncated toward zero; values beyond an int are held at its ends.
 int Trunc(double v) {
   if (!(v == v)) return 0;
@@ -226,14 +209,11 @@ float KZ_TSdata::ValueOnPath(int c, int i, bool relative, const void* pathPtr) c
   if (std::fabs(ch.dScale) < 1e-20) return static_cast<float>(raw);
   float v = static_cast<float>(raw * ch.dScale + ch.fOffset);
   if (relative) v -= ch.fBase;
-  // Most channels carry no formula; this runs for every sample drawn, so the name is
-  // searched in place and only copied and parsed when it holds one.
-  const std::size_t at = FindFormula(ch.szName);
-  if (at == kNoFormula) return v;
   char name[sizeof(ch.szName) + 1];
   std::memcpy(name, ch.szName, sizeof(ch.szName));
   name[sizeof(ch.szName)] = '\0';
-  const char* fun = name + at;
+  const char* fun = std::strstr(name, "FUN=");
+  if (!fun) return v;
   const float a = KZ_GetKeyFloat(fun, "=", 0.0f);
   int k = 0;
   KZ_GetKeyInt(name, "CHN(", &k);
