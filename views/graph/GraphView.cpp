@@ -49,8 +49,8 @@ void CGraphView::OnUpdate(plat::CView*, LONG lHint, void*) {
 
 void CGraphView::SetData(KZ_MultiVarObj* pData) {
   m_pData = pData;
-  RenderPageToDIB();
-  Invalidate(TRUE);
+  // Drawn as any graph update is, so a view watching the updates sees the new table too.
+  OnUpdate(nullptr, HINT_GRAPH, nullptr);
 }
 
 void CGraphView::SetDrawMode(int mode) {
