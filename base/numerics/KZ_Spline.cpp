@@ -73,8 +73,10 @@ void KZ_SplineEval2D(const double x1[], const double x2[], double* const ya[], d
   std::vector<double> rows(static_cast<std::size_t>(m));
   std::vector<double> rows2(static_cast<std::size_t>(m));
   double* out = rows.data();
-  // Each iteration reads the shared grids and writes only its own element.
-#pragma omp parallel for schedule(static)
+  // Each iteration reads the shared grids and writes only its own element. One evaluation
+  // is a few hundred operations: threads pay off only for very tall grids, and a region
+  // opened per point (the colour fields evaluate one per sub-cell) stalls a busy machine.
+#pragma omp parallel for schedule(static) if (m >= 4096)
   for (int j = 0; j < m; ++j) KZ_SplineEval(x2, ya[j], y2a[j], n, p2, &out[j]);
   KZ_Spline(x1, rows.data(), m, kNatural, kNatural, rows2.data());
   KZ_SplineEval(x1, rows.data(), rows2.data(), m, p1, y);
