@@ -22,6 +22,26 @@ void PostInts(int type, int code, int a, int b) {
   nml_error_post(type, code);
 }
 
+// The count checks of one axis of the fit, in their two groups (data count and order, then
+// coefficient count); false after posting.
+bool AxisCountsOk(const char* name, int n, int k, int nc) {
+  nml_error_set_string(1, name);
+  if (n < 1) {
+    nml_error_set_int(1, n);
+    nml_error_post(NML_TERMINAL, 3042);
+  } else if (k < 1) {
+    nml_error_set_int(1, k);
+    nml_error_post(NML_TERMINAL, 3043);
+  }
+  if (nml_error_code(0) != 0) return false;
+  nml_error_set_string(1, name);
+  if (nc < k)
+    PostInts(NML_TERMINAL, 3010, nc, k);
+  else if (nc > n)
+    PostInts(NML_TERMINAL, 3044, nc, n);
+  return nml_error_code(0) == 0;
+}
+
 // The checks shared by both evaluators; false when the call must end.
 bool EvalChecks(int ixder, int iyder, int kx, int ky, int ncx, int ncy) {
   if (kx < 1) {
@@ -190,28 +210,7 @@ nml_f_spline* LeastSquaresPublic(int nx, const float* xdata, int ny, const float
       }
     }
     if (nml_error_code(0) != 0) return;
-    struct Axis {
-      const char* name;
-      int n, k, nc;
-    } axes[2] = {{"X", nx, kx, ncx}, {"Y", ny, ky, ncy}};
-    for (const Axis& a : axes) {
-      nml_error_set_string(1, a.name);
-      if (a.n < 1) {
-        nml_error_set_int(1, a.n);
-        nml_error_post(NML_TERMINAL, 3042);
-      } else if (a.k < 1) {
-        nml_error_set_int(1, a.k);
-        nml_error_post(NML_TERMINAL, 3043);
-      }
-      if (nml_error_code(0) != 0) return;
-      nml_error_set_string(1, a.name);
-      if (a.nc < a.k) {
-        PostInts(NML_TERMINAL, 3010, a.nc, a.k);
-      } else if (a.nc > a.n) {
-        PostInts(NML_TERMINAL, 3044, a.nc, a.n);
-      }
-      if (nml_error_code(0) != 0) return;
-    }
+    if (!AxisCountsOk("X", nx, kx, ncx) || !AxisCountsOk("Y", ny, ky, ncy)) return;
     std::vector<float> onesX, onesY;
     if (!wx || !wy) {
       onesX.assign(static_cast<std::size_t>(nx), 1.0f);
@@ -440,21 +439,7 @@ void B22GD(const int* ixder, const int* iyder, const int* nx, const float* xvec,
 void nml_b3ls2(const int* n, const float* data, const int* k, const float* t, const int* nc,
                const float* w, const char* name, const int*) {
   nml::NameScope scope("nml_b3ls2");
-  nml_error_set_string(1, name);
-  if (*n < 1) {
-    nml_error_set_int(1, *n);
-    nml_error_post(NML_TERMINAL, 3042);
-  } else if (*k < 1) {
-    nml_error_set_int(1, *k);
-    nml_error_post(NML_TERMINAL, 3043);
-  }
-  if (nml_error_code(0) != 0) return;
-  nml_error_set_string(1, name);
-  if (*nc < *k)
-    PostInts(NML_TERMINAL, 3010, *nc, *k);
-  else if (*nc > *n)
-    PostInts(NML_TERMINAL, 3044, *nc, *n);
-  if (nml_error_code(0) != 0) return;
+  if (!AxisCountsOk(name, *n, *k, *nc)) return;
   if (!nml_knot_runs(k, t, nc, name)) return;
   bool any = false;
   for (int i = 0; i < *n; ++i) {
