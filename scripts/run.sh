@@ -6,4 +6,4 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/install-deps.sh"
 "$root/scripts/build.sh"
-exec "$root/build/app/tremvia" "$root/examples/SynthCube/Cube.pad"
+exec "$root/build/app/tremvia" "$root/examples/SynthFault/Fault.pad"

@@ -34,7 +34,9 @@ int CAEStress::Read(const std::string& path) {
     int yy, mo, dd, hh, mi, ss;
     if (plat::ScanC(line, "[BASE TIME]%2d/%2d/%d %2d:%2d:%2d", &yy, &mo, &dd, &hh, &mi, &ss) == 6) {
       m_tmBase = std::tm{};
-      m_tmBase.tm_year = yy;
+      // Two digits of the year: 69-99 are the 1900s, 00-68 this century (as strptime's %y),
+      // so that a record of 2026 lies where its events lie.
+      m_tmBase.tm_year = yy < 69 ? yy + 100 : yy;
       m_tmBase.tm_mon = mo - 1;
       m_tmBase.tm_mday = dd;
       m_tmBase.tm_hour = hh;

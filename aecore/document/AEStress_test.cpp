@@ -3,10 +3,22 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <utility>
 
 namespace {
 
 std::string TmpPath(const std::string& name) { return std::string(TV_TEST_TMPDIR) + "/" + name; }
+
+// Two-digit years: a record of this century lies in this century, an old one in the last.
+TEST(AEStress, BaseTimeYearsOfBothCenturies) {
+  for (auto [text, year] : {std::pair{"98", 98}, {"69", 69}, {"26", 126}, {"00", 100}}) {
+    std::string path = TmpPath("years.STS");
+    std::ofstream(path) << "[BASE TIME]" << text << "/12/10 10:00:00\n";
+    CAEStress s;
+    ASSERT_EQ(s.Read(path), 1);
+    EXPECT_EQ(s.m_tmBase.tm_year, year) << text;
+  }
+}
 
 TEST(AEStress, ReadsRowsOfFourteenAndSixteenValues) {
   std::string path = TmpPath("run.STS");

@@ -13,6 +13,7 @@
 #include "platform/File.h"
 #include "platform/FileSystem.h"
 #include "platform/Strings.h"
+#include "tools/synth/SynthLab.h"
 
 namespace synthcube {
 
@@ -28,36 +29,6 @@ constexpr double kPi = 3.14159265358979323846;
 constexpr double kNoise = 10.0;
 constexpr double kDecay = 50.0;              // us: the coda rings on to the end of the record
 constexpr double kReferenceDistance = 30.0;  // mm: about 8000 counts across the cube
-
-// Uniform deviates from a generator whose sequence the C++ standard fixes, so the
-// experiment is the same on every system.
-class Random {
- public:
-  explicit Random(std::uint64_t seed) : engine_(seed) {}
-  double Uniform() { return (engine_() >> 11) * (1.0 / 9007199254740992.0); }
-  double Uniform(double lo, double hi) { return lo + (hi - lo) * Uniform(); }
-  double Gauss() {
-    if (spare_) {
-      spare_ = false;
-      return kept_;
-    }
-    double u, v, s;
-    do {
-      u = 2 * Uniform() - 1;
-      v = 2 * Uniform() - 1;
-      s = u * u + v * v;
-    } while (s >= 1 || s == 0);
-    const double f = std::sqrt(-2 * std::log(s) / s);
-    kept_ = v * f;
-    spare_ = true;
-    return u * f;
-  }
-
- private:
-  std::mt19937_64 engine_;
-  bool spare_ = false;
-  double kept_ = 0;
-};
 
 // P radiation pattern 2 (g.n)(g.s) of a double couple for the unit ray g, all in the
 // specimen frame (z up); n and s from strike, dip and rake in the north-east-down frame
@@ -115,9 +86,13 @@ int Write(const Options& o, std::string* error) {
   {
     plat::File f;
     if (!f.Open(pad, "wt")) return Failed(error, "cannot write " + pad);
-    f.Printf("Synthetic cube 50 mm, 16 sensors, %s P velocity, seed %llu\n",
-             aniso ? "Vx 5.0 Vy 5.5 Vz 6.0 mm/us" : "5.5 mm/us",
-             static_cast<unsigned long long>(seed));
+    if (o.lab)
+      f.Printf("Synthetic loading test: 50 mm cube, 16 sensors, failure at 11:30, seed %llu\n",
+               static_cast<unsigned long long>(seed));
+    else
+      f.Printf("Synthetic cube 50 mm, 16 sensors, %s P velocity, seed %llu\n",
+               aniso ? "Vx 5.0 Vy 5.5 Vz 6.0 mm/us" : "5.5 mm/us",
+               static_cast<unsigned long long>(seed));
     f.Printf("Written by tv_synth; truth.txt holds the sources\n");
     f.Printf("Sensors: number, x, y, z (mm), sign, name, sensitivity\n");
     f.Printf("0\n%d\n0\n%d 0 0\n", kSamples, kSensors);
@@ -140,7 +115,8 @@ int Write(const Options& o, std::string* error) {
   // Sources.
   Random rnd(seed);
   std::vector<Source> list = o.sources;
-  for (int i = 0; o.sources.empty() && i < events; ++i) {
+  if (o.sources.empty() && o.lab) list = LabSources(events, rnd);
+  for (int i = 0; o.sources.empty() && !o.lab && i < events; ++i) {
     Source e{};
     if (i < 27) {
       e.x = -15.0 + 15.0 * (i % 3);
@@ -170,7 +146,8 @@ int Write(const Options& o, std::string* error) {
     return Failed(error, "cannot write the truth files");
   truth.Printf(
       "# index x y z (mm) t0 (us) amplitude_factor strike dip rake (deg; north = y, east = x, "
-      "down = -z)\n");
+      "down = -z)%s\n",
+      o.lab ? " time (s after 10:00:00) magnitude_above_smallest" : "");
   onsets.Printf("# index channel onset (us) polarity amplitude (counts)\n");
 
   CAEWave wave;
@@ -181,14 +158,17 @@ int Write(const Options& o, std::string* error) {
   if (!plat::FolderExists(setFolder)) plat::CreateFolder(setFolder);
   for (int i = 0; i < written; ++i) {
     const Source& e = list[i];
-    truth.Printf("%d %.4f %.4f %.4f %.5f %.4f %.2f %.2f %.2f\n", i, e.x, e.y, e.z, e.t0, e.factor,
+    truth.Printf("%d %.4f %.4f %.4f %.5f %.4f %.2f %.2f %.2f", i, e.x, e.y, e.z, e.t0, e.factor,
                  e.strike, e.dip, e.rake);
+    if (o.lab) truth.Printf(" %.6f %.3f", e.time, e.dM);
+    truth.Printf("\n");
     AEWHeader& h = *wave.m_pHeader;
     h.nBits = 16;
     h.fScale = 1.0f;
-    const int seconds = 1 + 7 * i;
+    const int seconds = e.time >= 0 ? static_cast<int>(e.time) : 1 + 7 * i;
     h.nSec = seconds;
-    h.nUsec = static_cast<std::int32_t>(rnd.Uniform(0, 999999));
+    h.nUsec = e.time >= 0 ? static_cast<std::int32_t>((e.time - seconds) * 1e6)
+                          : static_cast<std::int32_t>(rnd.Uniform(0, 999999));
     h.nYear = 2026;
     h.nMonth = 12;
     h.nDay = 10;
@@ -242,6 +222,8 @@ int Write(const Options& o, std::string* error) {
       return Failed(error, "cannot write catalogue record " + std::to_string(i));
   }
   if (!truth.Flush() || !onsets.Flush()) return Failed(error, "cannot write the truth files");
+  if (o.lab && !WriteLabSideFiles(folder, name, seed))
+    return Failed(error, "cannot write the side files of " + pad);
   return written;
 }
 

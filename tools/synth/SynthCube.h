@@ -35,6 +35,9 @@ extern const double kSensorXYZ[kSensors][3];  // mm, specimen frame (z up)
 struct Source {
   double x = 0, y = 0, z = 0, t0 = 25.05, factor = 1.0, strike = 0, dip = 90, rake = 0;
   int liveChannels = kSensors;  // the channels from this one on are flat (dead)
+  // Event time in seconds after the reference time (below 0: 1 + 7 i for event i) and,
+  // in the laboratory test, the magnitude above its smallest event.
+  double time = -1, dM = 0;
 };
 
 struct Options {
@@ -48,7 +51,19 @@ struct Options {
   int copy = -1;
   // When given, these events in place of the grid and the random points.
   std::vector<Source> sources;
+  // A laboratory loading test in place of the grid and the random points: event times
+  // that accelerate towards failure and decay after it, most sources clustered on a fault
+  // plane with normal-fault mechanisms, Gutenberg-Richter magnitudes, and the stress-strain
+  // (".STS") and AE peak (".PK1") side files beside the parameter file.
+  bool lab = false;
 };
+
+// The laboratory test's history (seconds after the reference time 10:00:00).
+constexpr double kLabDuration = 7200.0;
+constexpr double kLabFailure = 5400.0;
+// Its fault plane (degrees, north = y, east = x, down = -z) through the cube's centre.
+constexpr double kLabStrike = 30.0, kLabDip = 60.0;
+
 
 // P velocities along the axes, mm/us.
 void Velocities(bool aniso, double& vx, double& vy, double& vz);
@@ -59,5 +74,13 @@ double TravelTime(bool aniso, double x, double y, double z, int k);
 // Writes the experiment; returns the number of events written, or 0 with the reason in
 // *error.
 int Write(const Options& options, std::string* error);
+
+// Runs every event of a written experiment through the program's own road (full
+// processing: picks, location, magnitudes, corner frequency, first motions, mechanism,
+// flags) and stores each record in its catalogue; then, with keepFiles >= 0, deletes the
+// event files from number keepFiles on. Returns the number of located events, or -1 with
+// the reason in *error.
+int Process(const std::string& folder, const std::string& name, int keepFiles,
+            std::string* error);
 
 }  // namespace synthcube
