@@ -93,6 +93,14 @@ class UiServices {
   // The font dialog over screen fonts, starting from *lf; on OK *lf is the choice.
   // False when cancelled (and where there is no dialog).
   virtual bool ChooseFont(LOGFONT* /*lf*/) { return false; }
+
+  // The folder a file dialog starts in when it is given no folder of its own: the
+  // folder of the document opened last, or of the file chosen in a dialog last.
+  void SetDialogFolder(const std::string& folder) { dialogFolder_ = folder; }
+  const std::string& DialogFolder() const { return dialogFolder_; }
+
+ private:
+  std::string dialogFolder_;
 };
 
 // The installed services (the headless ones when nothing is installed).

@@ -227,7 +227,15 @@ BOOL CTremviaDoc::OnOpenDocument(const std::string& path) {
 }
 
 int CTremviaDoc::StepEvent(int n) {
-  if (!m_pWave || !m_pWave->Step(n)) return 0;
+  if (!m_pWave) return 0;
+  if (!m_pWave->Step(n)) {
+    if (m_pWave->m_pHeader && n != 0)
+      plat::Ui().SetPaneText(0,
+                             plat::Format("No event file %s event %d", n > 0 ? "after" : "before",
+                                          m_pWave->m_nEvent),
+                             true);
+    return 0;
+  }
   ReadRecordOfEvent();
   m_Host.SetTitle(m_pWave->m_strPath);
   m_Host.UpdateAllViews(nullptr, 31, nullptr);

@@ -1,7 +1,9 @@
 #include "platform/qt/Document.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "platform/FileSystem.h"
 #include "platform/UiServices.h"
@@ -41,6 +43,7 @@ void CDocument::SetTitle(const std::string& title) {
 void CDocument::SetPathName(const std::string& path, bool addToMru) {
   m_strPathName = path;
   std::size_t slash = path.find_last_of("/\\");
+  if (slash != std::string::npos) Ui().SetDialogFolder(path.substr(0, slash));
   SetTitle(slash == std::string::npos ? path : path.substr(slash + 1));
   if (addToMru && AfxGetApp()) AfxGetApp()->AddToRecentFileList(path);
 }
@@ -69,7 +72,8 @@ BOOL CDocument::OnOpenDocument(const std::string& path) {
   std::string real = ResolvePath(path);
   FILE* f = std::fopen(real.c_str(), "rb");
   if (!f) {
-    AfxMessageBox("Failed to open document.", MB_OK | MB_ICONEXCLAMATION);
+    AfxMessageBox("Failed to open document.\n\n" + path + "\n" + std::strerror(errno),
+                  MB_OK | MB_ICONEXCLAMATION);
     return FALSE;
   }
   std::fclose(f);

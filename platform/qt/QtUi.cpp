@@ -197,6 +197,8 @@ std::optional<std::string> QtUiServices::FileDialog(const FileDialogOptions& o) 
   if (!filter.isEmpty()) dlg.setNameFilter(filter);
   if (!o.open && !(o.flags & OFN_OVERWRITEPROMPT))
     dlg.setOption(QFileDialog::DontConfirmOverwrite, true);
+  if (!DialogFolder().empty() && o.fileName.find_first_of("/\\") == std::string::npos)
+    dlg.setDirectory(ToQ(DialogFolder()));
   if (!o.fileName.empty()) dlg.selectFile(ToQ(o.fileName));
   if (o.title.empty()) dlg.setWindowTitle(o.open ? "Open" : "Save As");
   if (dlg.exec() != QDialog::Accepted) return std::nullopt;
@@ -204,6 +206,8 @@ std::optional<std::string> QtUiServices::FileDialog(const FileDialogOptions& o) 
   if (files.isEmpty()) return std::nullopt;
   std::string path = files.front().toStdString();
   if (!o.open) path = ApplyDefaultExtension(path, o.defExt);
+  if (std::size_t slash = path.find_last_of('/'); slash != std::string::npos)
+    SetDialogFolder(path.substr(0, slash));
   return path;
 }
 

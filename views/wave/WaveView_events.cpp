@@ -196,7 +196,10 @@ void CWaveView::OnOpenByNumber() {
   dlg.m_nAE = doc->m_pWave->m_nEvent;
   dlg.DoModal(this);
   // Whatever closed the dialog, its number is opened: Cancel reopens the current event.
-  if (OpenEventWithRecord(*doc, dlg.m_nAE, 31)) doc->m_Host.SetModifiedFlag(false);
+  if (OpenEventWithRecord(*doc, dlg.m_nAE, 31))
+    doc->m_Host.SetModifiedFlag(false);
+  else
+    plat::Ui().SetPaneText(0, plat::Format("Event %d: no event file", dlg.m_nAE), true);
 }
 
 void CWaveView::OnNextMasked() {
