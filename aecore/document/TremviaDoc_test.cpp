@@ -180,6 +180,10 @@ TEST(TremviaDoc, WaveformOpenReadsTheRecordAndStepsThroughTheEvents) {
   EXPECT_EQ(doc.StepEvent(1), 0);  // the last event: nothing moves, no hint
   EXPECT_TRUE(host.updates.empty());
   EXPECT_EQ(doc.m_nCurAE, 2);
+  // ... but the status bar says why.
+  ASSERT_FALSE(ui.PaneTexts().empty());
+  EXPECT_EQ(ui.PaneTexts().back().pane, 0);
+  EXPECT_EQ(ui.PaneTexts().back().text, "No event file after event 2");
 }
 
 TEST(TremviaDoc, CancellingTheParametersDetachesThePreviousCatalogue) {

@@ -41,6 +41,7 @@ std::vector<std::pair<std::string, std::string>> Tree(const fs::path& dir) {
 TEST(SynthLab, SameSeedSameBytes) {
   const fs::path root = fs::path(TV_TEST_TMPDIR) / "lab_repeat";
   fs::remove_all(root);
+  fs::create_directories(root);
   std::vector<std::vector<std::pair<std::string, std::string>>> runs;
   for (const char* run : {"a", "b"}) {
     synthcube::Options o;
