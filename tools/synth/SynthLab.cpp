@@ -13,7 +13,7 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kStep = 0.5;  // s: the grid on which the event rate is integrated
-constexpr double kPeakStress = 180.0, kResidualStress = 70.0;  // MPa
+constexpr double kPeakStress = 45.0, kResidualStress = 18.0;  // MPa (a sandstone)
 constexpr double kModulus = 60000.0;                            // MPa
 constexpr int kPeaks = 6000;
 
