@@ -48,6 +48,35 @@ read -r _ width height _ < <(pngtopnm "$artefacts/main-window.png" | pnmfile | s
 [ "$width" -ge 600 ] && [ "$height" -ge 400 ] || fail "screenshot is $width x $height"
 colours=$(pngtopnm "$artefacts/main-window.png" | ppmhist -noheader | wc -l)
 [ "$colours" -ge 8 ] || fail "screenshot has only $colours colours"
+# The sample's data on the pages shown at start: the coloured pixels (the drawings'
+# curves, markers and radiation colours; frames and text are black on white) in the
+# areas of the "TS" page (bottom left), the "Hypo" page (top right) and the "Foc" page
+# (bottom right).
+pngtopnm "$artefacts/main-window.png" | python3 -c '
+import sys
+data = sys.stdin.buffer.read()
+fields, pos = [], 0
+while len(fields) < 4:
+    while data[pos:pos + 1].isspace(): pos += 1
+    end = pos
+    while not data[end:end + 1].isspace(): end += 1
+    fields.append(data[pos:end]); pos = end
+pos += 1
+w, h = int(fields[1]), int(fields[2])
+px = data[pos:]
+def coloured(x0, y0, x1, y1):
+    n = 0
+    for y in range(int(y0 * h), int(y1 * h), 2):
+        row = y * w * 3
+        for x in range(int(x0 * w), int(x1 * w), 2):
+            r, g, b = px[row + 3 * x:row + 3 * x + 3]
+            n += max(r, g, b) - min(r, g, b) > 80
+    return n
+areas = {"TS": (0.03, 0.3, 0.45, 0.9), "Hypo": (0.5, 0.1, 0.97, 0.5), "Foc": (0.5, 0.55, 0.97, 0.9)}
+bad = [f"{k} ({coloured(*a)})" for k, a in areas.items() if coloured(*a) < 100]
+print("pages without data: " + ", ".join(bad) if bad else "TS, Hypo and Foc pages show data")
+sys.exit(1 if bad else 0)
+' || fail "the sample's pages are empty"
 xdotool windowfocus --sync "$win" key alt+f
 sleep 0.5
 xdotool key x
