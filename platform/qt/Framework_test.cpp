@@ -7,6 +7,7 @@
 #include <QTest>
 
 #include "platform/qt/testing/QtTestApp.h"
+#include "platform/testing/ScriptedUi.h"
 
 namespace plat {
 namespace {
@@ -289,6 +290,7 @@ TEST_F(FrameworkTest, SingleDocumentTemplateOpenFlow) {
   EXPECT_EQ(view->updates[0].hint, 0);
   EXPECT_EQ(doc->GetTitle(), "first.wav");
   EXPECT_EQ(app.m_pMainWnd->GetActiveView(), view);
+  EXPECT_EQ(Ui().DialogFolder(), "/x");  // the next file dialog starts beside it
 
   CFrameWnd* frame = app.m_pMainWnd;
   EXPECT_EQ(app.OpenDocumentFile("/x/second.loc"), doc);
@@ -301,6 +303,17 @@ TEST_F(FrameworkTest, SingleDocumentTemplateOpenFlow) {
   EXPECT_EQ(app.GetRecentFileList()->GetCount(), 2);
   EXPECT_EQ((*app.GetRecentFileList())[0], "/x/second.loc");
   app.CloseAllDocuments();
+}
+
+// A file that cannot be read is refused with its name and the system's reason.
+TEST_F(FrameworkTest, FailedOpenNamesTheFileAndTheReason) {
+  plat::testing::ScriptedUi ui;
+  ui.ExpectMessage("Failed to open document.", IDOK);
+  CDocument doc;
+  EXPECT_FALSE(doc.OnOpenDocument("/no/such/folder/run.pad"));
+  ASSERT_EQ(ui.MessageTexts().size(), 1u);
+  EXPECT_NE(ui.MessageTexts()[0].find("/no/such/folder/run.pad"), std::string::npos);
+  EXPECT_NE(ui.MessageTexts()[0].find("No such file or directory"), std::string::npos);
 }
 
 TEST_F(FrameworkTest, NextAndPreviousPaneMoveTheActiveView) {
