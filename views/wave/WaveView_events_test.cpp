@@ -254,6 +254,15 @@ TEST_F(WaveEvents, OpenByNumberKeepsTheDialogOpenOutOfRange) {
   });
   Run(CWaveView::ID_WAVE_OPENNO);
   EXPECT_EQ(doc.m_pWave->m_nEvent, 2);
+  // A number without an event file keeps the event and says why.
+  OnNextDialog([](QDialog* dlg) {
+    SetEdit(dlg, "902", "500");
+    Click(dlg, "1");
+  });
+  Run(CWaveView::ID_WAVE_OPENNO);
+  EXPECT_EQ(doc.m_pWave->m_nEvent, 2);
+  ASSERT_FALSE(ui.PaneTexts().empty());
+  EXPECT_EQ(ui.PaneTexts().back().text, "Event 500: no event file");
 }
 
 TEST_F(WaveEvents, NextMaskedEventFindsTheEmFlagOrSaysNotFound) {
