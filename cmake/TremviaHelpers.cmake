@@ -40,6 +40,18 @@ function(tv_library target)
   endif()
 endfunction()
 
+# tv_nml_message_file(<target>)
+# Puts a copy of the numerical library's message file beside the target's executable,
+# where the library finds it (nothing when the library's box is not part of the build).
+function(tv_nml_message_file target)
+  if(TARGET nml_messages)
+    add_dependencies(${target} nml_messages)
+    add_custom_command(TARGET ${target} POST_BUILD
+      COMMAND ${CMAKE_COMMAND} -E copy_if_different ${TV_NML_MESSAGE_FILE} $<TARGET_FILE_DIR:${target}>
+      VERBATIM)
+  endif()
+endfunction()
+
 # tv_tests(<name> LABEL <label> DIRS <dir>... LIBS <target>...)
 # One test binary of every *_test.cpp in the folders, registered as one CTest entry.
 # Tests find their fixtures through TV_SOURCE_DIR (the project root) and may write
@@ -72,6 +84,7 @@ function(tv_tests name)
     TV_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
     TV_TEST_TMPDIR="${CMAKE_BINARY_DIR}/test-tmp/${name}")
   file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/test-tmp/${name})
+  tv_nml_message_file(${name})
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES LABELS "${ARG_LABEL}"
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/test-tmp/${name}

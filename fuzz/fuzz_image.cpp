@@ -8,6 +8,9 @@
 #include "imagefiles/ImageFormatTable.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  // Pictures are held to 64 MiB, so that libFuzzer's allocation limit shows any buffer a
+  // file could have sized beyond it.
+  img_set_max_image_bytes(std::uint64_t{64} << 20);
   const std::string path = tv_fuzz::Write(data, size, std::string("in") + TV_FUZZ_EXT);
   {
     ImageDescriptor d;

@@ -1,5 +1,7 @@
 #include "imagefiles/ImageDescriptor.h"
 
+#include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cstdint>
 #include <new>
@@ -27,6 +29,30 @@ int dib_color_count(const BITMAPINFOHEADER* h) {
   return 1 << h->biBitCount;
 }
 
+namespace {
+std::atomic<std::uint64_t> g_maxImageBytes{IMG_DEFAULT_MAX_IMAGE_BYTES};
+}  // namespace
+
+void img_set_max_image_bytes(std::uint64_t bytes) { g_maxImageBytes = bytes; }
+
+std::uint64_t img_max_image_bytes() { return g_maxImageBytes; }
+
+std::uint64_t img_dib_bytes(std::uint64_t width, std::uint64_t height, int bits) {
+  if (bits == 4) bits = 8;
+  if (bits <= 0 || bits > 64) bits = 64;
+  // Sizes from 32-bit header fields: the products below stay far from overflowing.
+  width = std::min<std::uint64_t>(width, 0xFFFFFFFFu);
+  height = std::min<std::uint64_t>(height, 0xFFFFFFFFu);
+  const std::uint64_t rowBytes = ((width * static_cast<std::uint64_t>(bits) + 31) >> 3) & ~std::uint64_t{3};
+  const std::uint64_t colours = bits < 16 ? (std::uint64_t{1} << bits) : 0;
+  return 40 + 4 * colours + rowBytes * height;
+}
+
+bool img_size_allowed(std::uint64_t width, std::uint64_t height, int bits, std::uint64_t workBytes) {
+  const std::uint64_t limit = g_maxImageBytes;
+  return img_dib_bytes(width, height, bits) <= limit && workBytes <= limit;
+}
+
 int img_alloc(ImageDescriptor* d, int width, int height, int bits) {
   img_zero(d);
   if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24) return IMG_BAD_DEPTH;
@@ -37,6 +63,8 @@ int img_alloc(ImageDescriptor* d, int width, int height, int bits) {
   std::uint64_t image = rowBytes * static_cast<std::uint64_t>(height);
   // biSizeImage is a 32-bit field; larger images cannot be described.
   if (image > 0x7FFFFFF0u) return IMG_NO_MEMORY;
+  if (!img_size_allowed(static_cast<std::uint64_t>(width), static_cast<std::uint64_t>(height), bits))
+    return IMG_NO_MEMORY;
   std::size_t total = 40 + 4 * static_cast<std::size_t>(colors) + static_cast<std::size_t>(image);
   ImgMem block = ImgMemAlloc(total);
   BYTE* base = block ? ImgMemLock(block) : nullptr;

@@ -2,6 +2,8 @@
 // colour table, bottom-up pixel rows padded to 4 bytes) in a library memory block,
 // described by an ImageDescriptor, plus the result codes that every codec returns.
 #pragma once
+#include <cstdint>
+
 #include "platform/WinTypes.h"
 
 // Result codes of the whole library: 0 is success, every failure is negative.
@@ -39,6 +41,21 @@ enum : int {
 // the file's data cannot possibly decode to, are refused with the format's code before any
 // pixel buffer is made; uncompressed files must hold all their pixel data.
 constexpr unsigned long long IMG_MAX_COMPRESSED_PIXELS = 1ull << 28;
+
+// The largest decoded picture, in bytes of its packed DIB (header, colour table and padded
+// rows), that the loaders make: a file that claims a larger one is refused with its
+// format's code before any buffer is sized for it, and img_alloc refuses such a block
+// with -14. The caller sets it for the whole process (the fuzz targets hold it to 64 MiB);
+// IMG_DEFAULT_MAX_IMAGE_BYTES until then.
+constexpr std::uint64_t IMG_DEFAULT_MAX_IMAGE_BYTES = std::uint64_t{1} << 30;
+void img_set_max_image_bytes(std::uint64_t bytes);
+std::uint64_t img_max_image_bytes();
+// Bytes of the packed DIB of a width x height picture of `bits` per pixel (4 counts as 8).
+std::uint64_t img_dib_bytes(std::uint64_t width, std::uint64_t height, int bits);
+// True when such a picture, and a decoder's working copy of `workBytes`, stay within the
+// limit.
+bool img_size_allowed(std::uint64_t width, std::uint64_t height, int bits,
+                      std::uint64_t workBytes = 0);
 
 // Bit 0 of `flags`: the image is grey-scale.
 constexpr DWORD IMG_GREY = 1;

@@ -2,7 +2,9 @@
 // justify. (This binary also runs under AddressSanitizer.)
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <fstream>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -191,6 +193,63 @@ TEST(BadInput, TinyFilesClaimingHugePicturesAllocateNothing) {
     EXPECT_EQ(d.header, nullptr);  // not even the stand-in picture of a failed allocation
     img_free(&d);
   }
+}
+
+// The caller's limit on a decoded picture's bytes: a picture one byte above it is refused
+// with its format's code before any block is made, one at the limit loads.
+TEST(BadInput, PicturesAboveTheCallersLimitAreRefusedBeforeAllocating) {
+  struct LimitGuard {
+    ~LimitGuard() { img_set_max_image_bytes(IMG_DEFAULT_MAX_IMAGE_BYTES); }
+  } guard;
+  const struct {
+    const char* fixture;
+    int result;
+  } cases[] = {
+      {"bmp_24.bmp", IMG_NOT_BMP},       {"bmp_rle8.bmp", IMG_NOT_BMP},
+      {"bmp_1.bmp", IMG_NOT_BMP},        {"pcx_24.pcx", IMG_NOT_PCX},
+      {"pcx_8.pcx", IMG_NOT_PCX},        {"tga_24rle.tga", IMG_BAD_TGA},
+      {"tga_16.tga", IMG_BAD_TGA},       {"gif/im_89a.gif", IMG_NOT_GIF},
+      {"png/basn2c08.png", IMG_PNG_ERROR}, {"png/basn0g08.png", IMG_PNG_ERROR},
+      {"jpeg/b420.jpg", IMG_NOT_JPEG},   {"tiff/pal4_none.tif", IMG_NOT_TIFF},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.fixture);
+    const std::string path = codec_test::Fixture(c.fixture);
+    img_set_max_image_bytes(IMG_DEFAULT_MAX_IMAGE_BYTES);
+    ImageDescriptor d;
+    ASSERT_EQ(LoadImageFile(path.c_str(), &d), IMG_OK);
+    const std::uint64_t need = img_dib_bytes(static_cast<std::uint64_t>(d.header->biWidth),
+                                             static_cast<std::uint64_t>(d.header->biHeight),
+                                             d.header->biBitCount);
+    img_free(&d);
+    img_set_max_image_bytes(need - 1);
+    EXPECT_EQ(LoadImageFile(path.c_str(), &d), c.result);
+    EXPECT_EQ(d.header, nullptr);  // not even the stand-in picture of a failed allocation
+    img_free(&d);
+    img_set_max_image_bytes(need);
+    EXPECT_EQ(LoadImageFile(path.c_str(), &d), IMG_OK);
+    img_free(&d);
+  }
+
+  // Sparse run-length data is legal: 60 bytes may claim a 16384 x 16384 picture (256 MiB).
+  // Held to 64 MiB it is refused; under the default it still loads as mostly index 0.
+  Bytes rle = {'B', 'M'};
+  auto put = [&rle](std::initializer_list<Bytes> parts) {
+    for (const Bytes& p : parts) rle.insert(rle.end(), p.begin(), p.end());
+  };
+  put({U32(0), U32(0), U32(14 + 40 + 4 * 2), U32(40), U32(16384), U32(16384), U16(1), U16(8),
+       U32(1), U32(0), U32(0), U32(0), U32(2), U32(0), U32(0), U32(0x00FFFFFF),
+       {3, 1, 0, 1}});
+  const std::string path = std::string(TV_TEST_TMPDIR) + "/sparse.bmp";
+  codec_test::WriteBytes(path, rle);
+  EXPECT_LE(rle.size(), 70u);
+  img_set_max_image_bytes(64u << 20);
+  ImageDescriptor d;
+  EXPECT_EQ(LoadImageFile(path.c_str(), &d), IMG_NOT_BMP);
+  EXPECT_EQ(d.header, nullptr);
+  img_free(&d);
+  EXPECT_EQ(img_alloc(&d, 8192, 8193, 8), IMG_NO_MEMORY);  // the block itself is held to it
+  EXPECT_EQ(d.header, nullptr);
 }
 
 TEST(BadInput, MissingAndEmptyFiles) {

@@ -133,6 +133,8 @@ int ReadHeaders(StreamBinding* b, BmpFile* f) {
   } else if (f->mode != kNone) {
     if (static_cast<std::uint64_t>(RowSize(h.biWidth, bits)) * f->height > data) return IMG_NOT_BMP;
   }
+  if (!img_size_allowed(static_cast<std::uint64_t>(h.biWidth), f->height, bits < 16 ? bits : 24))
+    return IMG_NOT_BMP;
   return IMG_OK;
 }
 

@@ -94,7 +94,9 @@ int ParseHeader(const std::vector<BYTE>& f, GifInfo* info, GifLayout* layout) {
       // picture the rest of the file cannot fill is refused before a buffer is sized.
       const std::uint64_t pixels = static_cast<std::uint64_t>(info->width) * info->height;
       const std::uint64_t data = f.size() - (pos + 1);
-      if (pixels > IMG_MAX_COMPRESSED_PIXELS || pixels > data * 8 * 4096) return IMG_NOT_GIF;
+      if (pixels > IMG_MAX_COMPRESSED_PIXELS || pixels > data * 8 * 4096 ||
+          !img_size_allowed(info->width, info->height, info->bitsPerPixel == 1 ? 1 : 8))
+        return IMG_NOT_GIF;
       info->imagerBitsPerPixel = info->bitsPerPixel == 1 ? 1 : 8;
       // A colour table that the file does not hold in full is not used.
       if (layout->table >= 0 && layout->table + 3 * layout->tableEntries > static_cast<std::int64_t>(f.size()))

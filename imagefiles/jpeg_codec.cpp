@@ -257,6 +257,9 @@ int CheckClaimedSize(const JpegCodec& c, std::int64_t fileLength) {
       static_cast<std::uint64_t>(std::max(c.width, 0)) * std::max(c.height, 0);
   const std::uint64_t length = fileLength > 0 ? static_cast<std::uint64_t>(fileLength) : 0;
   if (pixels > IMG_MAX_COMPRESSED_PIXELS || pixels > 64 * 8 * length) return -43;
+  if (!img_size_allowed(static_cast<std::uint64_t>(std::max(c.width, 0)),
+                        static_cast<std::uint64_t>(std::max(c.height, 0)), c.components == 1 ? 8 : 24))
+    return -43;
   return 0;
 }
 

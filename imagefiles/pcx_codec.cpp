@@ -51,6 +51,9 @@ int ReadHeader(StreamHandle h, Header* out) {
     return IMG_NOT_PCX;
   std::int64_t decoded = static_cast<std::int64_t>(i.bytesPerLine) * i.planes * i.height;
   if (decoded > 32 * (out->length - 128)) return IMG_NOT_PCX;
+  if (!img_size_allowed(static_cast<std::uint64_t>(i.width), static_cast<std::uint64_t>(i.height),
+                        i.imagerBitsPerPixel))
+    return IMG_NOT_PCX;
   return IMG_OK;
 }
 

@@ -178,7 +178,8 @@ int WalkChunks(StreamBinding* b, ChunkReader& r, PngInfo* info, ChunkPositions* 
       // is sized for it.
       const std::uint64_t pixels = static_cast<std::uint64_t>(info->width) * info->height;
       if (pixels > IMG_MAX_COMPRESSED_PIXELS ||
-          pixels * info->bitsPerPixel / 8 > 1032 * (idatBytes + 1))
+          pixels * info->bitsPerPixel / 8 > 1032 * (idatBytes + 1) ||
+          !img_size_allowed(info->width, info->height, static_cast<int>(info->imagerBitsPerPixel)))
         return -109;
       return 0;
     } else if (IsType(type, "IDAT")) {

@@ -69,6 +69,7 @@ int ReadHeader(StreamHandle h, TgaFile* f) {
   } else if (pixels * EntryBytes(i.pixelDepth) > data) {
     return IMG_BAD_TGA;
   }
+  if (!img_size_allowed(i.width, i.height, i.imagerBitsPerPixel)) return IMG_BAD_TGA;
   return IMG_OK;
 }
 

@@ -126,6 +126,9 @@ bool SizeFitsTheFile(const TiffInfo& info, std::int64_t fileLength) {
   const std::uint64_t bits = std::min<std::uint32_t>(info.bitsPerSample, 64);
   const std::uint64_t rowBytes = (static_cast<std::uint64_t>(info.width) * samples * bits + 7) / 8;
   const std::uint64_t length = fileLength > 0 ? static_cast<std::uint64_t>(fileLength) : 0;
+  // The decoded picture, and the file's rows before they become one, within the limit.
+  if (!img_size_allowed(info.width, rows, static_cast<int>(info.imagerBitsPerPixel), rows * rowBytes))
+    return false;
   if (info.compression == 1) return rows * rowBytes <= length;
   if (static_cast<std::uint64_t>(info.width) * rows > IMG_MAX_COMPRESSED_PIXELS) return false;
   switch (info.compression) {

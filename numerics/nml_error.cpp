@@ -81,7 +81,7 @@ void Runtime::Reset() {
   ResetFlags();
   hook_ = nullptr;
   trapSwitch_ = 1;
-  trapLevel_ = 0;
+  while (trapLevel_ > 0) SignalTrap(0);  // a call abandoned by an exit hook
   loadStatus_ = 0;
   loadedPath_.clear();
   swapped_ = false;
@@ -321,13 +321,85 @@ void Runtime::Print(int type, int code, const char* name, const char* text) {
 // ---------------------------------------------------------------------------------------
 // Signal trap
 
+namespace {
+
+constexpr int kTrappedSignals[2] = {SIGILL, SIGSEGV};
+
+// The run times whose handlers are installed, innermost last: a signal belongs to the
+// side whose trap was installed last (both sides share the process's handlers).
+Runtime* g_trapOwners[2 * Runtime::kTrapLevels];
+int g_trapOwnerCount = 0;
+int g_trapOwnerOverflow = 0;
+
+extern "C" void TrapSignal(int sig) {
+  if (g_trapOwnerCount > 0) g_trapOwners[g_trapOwnerCount - 1]->SignalHandler(sig);
+}
+
+}  // namespace
+
 void Runtime::SignalTrap(int on) {
   if (on) {
-    if (trapLevel_ < kTrapLevels) ++trapLevel_;
+    if (trapLevel_ < kTrapLevels) {
+#if NML_SIGNAL_TRAP_INSTALLS
+      struct sigaction sa {};
+      sa.sa_handler = TrapSignal;
+      sigemptyset(&sa.sa_mask);
+      for (int k = 0; k < 2; ++k) sigaction(kTrappedSignals[k], &sa, &replaced_[trapLevel_][k]);
+#endif
+      if (g_trapOwnerCount < 2 * kTrapLevels)
+        g_trapOwners[g_trapOwnerCount++] = this;
+      else
+        ++g_trapOwnerOverflow;
+    }
+    // Deeper levels keep the handlers already installed; they are counted so that the
+    // matching restores leave the outer levels' handlers in place.
+    ++trapLevel_;
     caught_ = 0;
   } else if (trapLevel_ > 0) {
     --trapLevel_;
+    if (trapLevel_ < kTrapLevels) {
+#if NML_SIGNAL_TRAP_INSTALLS
+      for (int k = 0; k < 2; ++k) sigaction(kTrappedSignals[k], &replaced_[trapLevel_][k], nullptr);
+#endif
+      if (g_trapOwnerOverflow > 0)
+        --g_trapOwnerOverflow;
+      else if (g_trapOwnerCount > 0)
+        --g_trapOwnerCount;
+    }
   }
+}
+
+void Runtime::RunPublicImpl(const char* name, void (*call)(void*), void* body) {
+  PushName(name);
+  if (Type(0) == 0) {
+    if (TrapEnabled() && recoveryDepth_ < kRecoveryPoints)
+      RunTrapped(call, body);
+    else
+      call(body);
+  }
+  PopName(name);
+}
+
+// Kept out of line and free of locals that live across the jump: after a trapped signal
+// the handler resumes here through siglongjmp (which also unblocks the signal).
+void Runtime::RunTrapped(void (*call)(void*), void* body) {
+  const int point = recoveryDepth_++;
+  recoveryTop_[point] = top_;
+  if (sigsetjmp(recovery_[point], 1) == 0) {
+    SignalTrap(1);
+    call(body);
+    --recoveryDepth_;
+  } else {
+    // The handler lowered the depth. The entries of the routines that the jump skipped are
+    // dropped first, so that both errors land on this routine's own entry and reach its
+    // caller. The signal's error is posted here rather than in the handler: formatting a
+    // message allocates, which a signal handler must not do.
+    top_ = recoveryTop_[point];
+    PostSignal(signalled_);
+    signalled_ = 0;
+    Post(NML_TERMINAL, 102);
+  }
+  SignalTrap(0);
 }
 
 void Runtime::SetTrapEnabled(int v) {
@@ -337,8 +409,15 @@ void Runtime::SetTrapEnabled(int v) {
 
 void Runtime::SignalHandler(int sig) {
   caught_ = 1;
-  // Nothing jumps: the body returns normally and the wrapper then posts TERMINAL 102.
-  signalled_ = 1;
+  if (trapLevel_ > 0 && recoveryDepth_ > 0) {
+    signalled_ = sig;
+    --recoveryDepth_;
+    siglongjmp(recovery_[recoveryDepth_], 1);
+  }
+  PostSignal(sig);
+}
+
+void Runtime::PostSignal(int sig) {
   SetInt(1, sig);
   int code = 0;
   switch (sig) {

@@ -115,7 +115,12 @@ void Runtime::LoadMessages() {
   } else if (auto v = plat::GetEnv(cfg_.envVar)) {
     list = *v;
   } else {
-    list = kDefaultDirectories;
+    // The program's own folder first: the library's message file is shipped beside every
+    // program that uses it.
+    const std::string program = plat::ProgramPath();
+    const std::size_t slash = program.find_last_of("/\\");
+    if (slash != std::string::npos) list = program.substr(0, slash) + ";";
+    list += kDefaultDirectories;
   }
   // Drive-letter folders name nothing here (on this platform they would be relative to the
   // current folder).

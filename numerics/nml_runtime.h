@@ -12,6 +12,9 @@
 // tell the caller what happened.
 #pragma once
 
+#include <setjmp.h>
+#include <signal.h>
+
 #include <cstdarg>
 #include <cstddef>
 #include <cstdio>
@@ -19,6 +22,20 @@
 #include <type_traits>
 #include <typeinfo>
 #include <vector>
+
+// The signal trap catches illegal instructions and segmentation faults inside a public
+// routine and turns them into TERMINAL errors and a return. Under the address and
+// undefined-behaviour sanitizers it is bookkeeping only: the sanitizers own those signals.
+#if defined(__SANITIZE_ADDRESS__)
+#define NML_SIGNAL_TRAP_INSTALLS 0
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define NML_SIGNAL_TRAP_INSTALLS 0
+#endif
+#endif
+#ifndef NML_SIGNAL_TRAP_INSTALLS
+#define NML_SIGNAL_TRAP_INSTALLS 1
+#endif
 
 // ---------------------------------------------------------------------------------------
 // Error types
@@ -333,13 +350,15 @@ class Runtime {
   FILE* Unit(int unit);
   void SetUnit(int unit, FILE* f);
 
-  // Signal trap (a no-op on this platform: no handlers are installed and nothing jumps;
-  // the switch, the nesting and the handler's postings are kept so that a trapped signal
-  // still ends in TERMINAL 102 and an orderly return).
+  // Signal trap: SignalTrap(1) installs the library's handlers for SIGILL and SIGSEGV and
+  // keeps the replaced ones per nesting level; SignalTrap(0) puts them back. A trapped
+  // signal resumes at the innermost wrapper's recovery point, which posts the signal's
+  // TERMINAL error and TERMINAL 102 and returns.
   void SignalTrap(int on);
   int TrapEnabled() const { return trapSwitch_; }
   void SetTrapEnabled(int v);
   void SignalHandler(int sig);
+  void PostSignal(int sig);  // the signal's TERMINAL error (502, 504, 506, 508 or 511)
 
   // Messages
   const char* MessageText(long code);
@@ -355,23 +374,9 @@ class Runtime {
   // The public-routine wrapper: push, run the body (under the trap when it is on), pop.
   template <class Body>
   void RunPublic(const char* name, Body&& body) {
-    PushName(name);
-    if (Type(0) == 0) {
-      if (TrapEnabled()) {
-        ++recoveryDepth_;
-        SignalTrap(1);
-        body();
-        --recoveryDepth_;
-        if (signalled_) {
-          signalled_ = 0;
-          Post(NML_TERMINAL, 102);
-        }
-        SignalTrap(0);
-      } else {
-        body();
-      }
-    }
-    PopName(name);
+    using B = std::remove_reference_t<Body>;
+    RunPublicImpl(name, [](void* b) { (*static_cast<B*>(b))(); },
+                  const_cast<void*>(static_cast<const void*>(&body)));
   }
 
   // Back to the state of a fresh process (used after an exit hook abandoned a call).
@@ -381,6 +386,8 @@ class Runtime {
   const Entry& At(int i) const { return stack_[i]; }
 
  private:
+  void RunPublicImpl(const char* name, void (*call)(void*), void* body);
+  void RunTrapped(void (*call)(void*), void* body);
   void Print(int type, int code, const char* name, const char* text);
   void WriteStream(const std::string& s);
   const char* CalledRoutine() const;
@@ -392,7 +399,9 @@ class Runtime {
   const SideConfig& cfg_;
   int recoveryDepth_ = 0;
   int caught_ = 0;
-  int signalled_ = 0;  // a signal was handled while the innermost trapped body ran
+  int signalled_ = 0;  // the signal that came back through a recovery point
+  sigjmp_buf recovery_[kRecoveryPoints];
+  int recoveryTop_[kRecoveryPoints] = {};  // the name-stack top of each recovery point
   int intArgs_[9] = {};
   double realArgs_[9] = {};
   double complexArgs_[9][2] = {};
@@ -414,6 +423,7 @@ class Runtime {
   // trap
   int trapSwitch_ = 1;
   int trapLevel_ = 0;
+  struct sigaction replaced_[kTrapLevels][2];  // the handlers each level replaced
 
   // message file
   int loadStatus_ = 0;  // 0 not tried, 1 failed, 2 loaded

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <csignal>
 #include <cstring>
 #include <fstream>
 #include <functional>
@@ -306,6 +307,48 @@ TEST_F(NmlRuntime, TrappedSignalEndsInTerminal102AndAnOrderlyReturn) {
   EXPECT_EQ(nml_signal_trap_enabled(), 0);
 }
 
+#if NML_SIGNAL_TRAP_INSTALLS
+// A fault inside a public routine's body comes back as its TERMINAL error and TERMINAL 102
+// from the routine the user called; the skipped names are unwound, the handlers that were
+// there before are back, and the next call works.
+TEST_F(NmlRuntime, SegmentationFaultInABodyReturnsWithBothErrors) {
+  struct sigaction before {};
+  sigaction(SIGSEGV, nullptr, &before);
+  for (int sig : {SIGSEGV, SIGILL}) {
+    SCOPED_TRACE(sig);
+    StdErrCapture err;
+    bool after = false;
+    nml_public("probe", [&] {
+      nml_error_push_name("deeper");
+      nml_public("inner", [sig] { std::raise(sig); });
+      // The inner routine caught it; this body goes on and faults for real.
+      volatile int* volatile nowhere = nullptr;
+      if (sig == SIGSEGV) *nowhere = 1;
+      std::raise(sig);
+      after = true;
+    });
+    EXPECT_FALSE(after);
+    EXPECT_EQ(nml_error_type(1), NML_TERMINAL);
+    EXPECT_EQ(nml_error_code(1), 102);
+    EXPECT_EQ(nml::Runtime::Math().Depth(), 0);
+    const std::string own = sig == SIGSEGV ? "Error code 511." : "Error code 504.";
+    const std::string& text = err.text();
+    const std::size_t first = text.find(own);
+    ASSERT_NE(first, std::string::npos) << text;
+    EXPECT_NE(text.find("Error code 102.", first), std::string::npos) << text;
+    EXPECT_NE(text.find("from probe."), std::string::npos) << text;
+
+    err.clear();
+    EXPECT_NEAR(nml_d_erf(0.5), 0.5204998778130465, 1e-15);
+    EXPECT_EQ(nml_error_type(1), 0);
+    EXPECT_EQ(err.text(), "");
+  }
+  struct sigaction now {};
+  sigaction(SIGSEGV, nullptr, &now);
+  EXPECT_EQ(now.sa_handler, before.sa_handler);
+}
+#endif
+
 TEST_F(NmlRuntime, MessageArgumentsAndPlaceholders) {
   nml_error_set_int(2, 7);
   nml_error_set_double(1, 2.5);
@@ -494,18 +537,19 @@ TEST_F(NmlMessageFile, MissingOrBrokenFilesAreReportedOnce) {
   }
 }
 
-TEST_F(NmlMessageFile, CurrentFolderIsSearchedAfterTheLibrarysOwnFolders) {
+TEST_F(NmlMessageFile, ProgramFolderComesBeforeTheLibraryFoldersAndTheCurrentFolder) {
   const std::string lib = Dir("libdir");
-  WriteMessageFile(lib + "/nmlerr.bin", false, 0, {{1, {"from LIB", "ONE"}}});
+  WriteMessageFile(lib + "/nmlerr.bin", false, 0, {{9042, {"from LIB", "ONE"}}});
   // The tests run in TV_TEST_TMPDIR: a file there is the current folder's.
-  WriteMessageFile(std::string(TV_TEST_TMPDIR) + "/nmlerr.bin", false, 0, {{1, {"from cwd", "ONE"}}});
+  WriteMessageFile(std::string(TV_TEST_TMPDIR) + "/nmlerr.bin", false, 0, {{9042, {"from cwd", "ONE"}}});
   nml::Runtime::Math().Reset();
   nml_error_set_stop_fatal(0);
   plat::SetEnvLookup([lib](const std::string& name) -> std::optional<std::string> {
     if (name == "LIB") return lib;
     return std::nullopt;
   });
-  EXPECT_STREQ(nml_error_message_text(1), "from LIB");
+  // The build puts the library's own file beside every program that uses it.
+  EXPECT_STREQ(nml_error_message_text(9042), "The degrees of freedom, %(r1), must be at least 1.");
   std::remove((std::string(TV_TEST_TMPDIR) + "/nmlerr.bin").c_str());
 }
 

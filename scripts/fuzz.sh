@@ -5,6 +5,7 @@
 # time, each as one process; a fuzzer that stops on a fault is restarted on its corpus
 # until its time is used. Prints inputs, crashes, hangs, leaks and out-of-memory stops per
 # family; inputs that stopped a run are kept in build-fuzz/fuzz-runs/FAMILY/artifacts/.
+# FUZZ_MALLOC_LIMIT_MB sets the largest single allocation allowed (default 2048).
 # The corpora persist between runs. Not part of the build or of CI.
 set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -20,6 +21,9 @@ families=("$@")
 [ ${#families[@]} -eq 0 ] && families=("${all_families[@]}")
 parallel=${FUZZ_PARALLEL:-3}
 timeout_s=${FUZZ_TIMEOUT:-25}
+# A single allocation above this stops a run as out-of-memory (the image targets hold
+# decoded pictures to 64 MiB, so FUZZ_MALLOC_LIMIT_MB=65 shows any buffer beyond that).
+malloc_limit=${FUZZ_MALLOC_LIMIT_MB:-2048}
 build="$root/build-fuzz"
 runs="$build/fuzz-runs"
 
@@ -90,7 +94,7 @@ run_family() {
     ( cd "$dir" && ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1 \
         UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
         "$bin" corpus seeds -max_total_time="$left" -timeout="$timeout_s" \
-          -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix=artifacts/ >"$log" 2>&1 )
+          -rss_limit_mb=2048 -malloc_limit_mb="$malloc_limit" -print_final_stats=1 -artifact_prefix=artifacts/ >"$log" 2>&1 )
     local rc=$? done
     done=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | tail -1 | grep -o '[0-9]*$')
     [ -z "$done" ] && done=$(grep -o '^#[0-9]*' "$log" | tail -1 | tr -d '#')

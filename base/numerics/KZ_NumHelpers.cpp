@@ -1,5 +1,6 @@
 #include "base/numerics/KZ_NumHelpers.h"
 
+#include <cfloat>
 #include <cmath>
 #include <cstddef>
 #include <cstdlib>
@@ -241,6 +242,7 @@ float KZ_MedianF(float a[], int n) { return Median<float>(a, n, KZ_QuickSortF); 
 double KZ_MedianD(double a[], int n) { return Median<double>(a, n, KZ_QuickSortD); }
 
 double KZ_NiceCeil(double x) {
+  if (!std::isfinite(x)) return x;  // NaN and the infinities have no nicer neighbour
   if (std::fabs(x) <= 1e-25) return 0.0;
   if (x < 0) return -KZ_NiceFloor(-x);
   const double p = std::pow(10.0, std::floor(std::log10(x)));
@@ -248,15 +250,21 @@ double KZ_NiceCeil(double x) {
   double v = p;
   // Reached by repeated addition: fractional results keep the rounding of the sums.
   for (int k = 0; k < 10 && v < x; ++k) v += p;
-  return v;
+  // Above 1e308 the next multiple lies beyond the double range: the largest finite value
+  // is the nearest bound that still is a number.
+  return std::isinf(v) ? DBL_MAX : v;
 }
 
 double KZ_NiceFloor(double x) {
+  if (!std::isfinite(x)) return x;  // NaN and the infinities have no nicer neighbour
   if (std::fabs(x) <= 1e-25) return 0.0;
   if (x < 0) return -KZ_NiceCeil(-x);
   double p = std::pow(10.0, std::floor(std::log10(x)));
   if (p > x) p *= 0.1;  // log10 rounded up across a power of ten
   const double top = 10.0 * p;
+  // From 1e308 on, 10p is infinite and stepping down from it would never reach x; only
+  // p itself fits below DBL_MAX (= 1.8p).
+  if (std::isinf(top)) return p;
   if (x >= top) return top;
   double v = top;
   // Stepping down by repeated subtraction keeps the rounding of the differences, but the
@@ -271,6 +279,7 @@ double KZ_NiceFloor(double x) {
 }
 
 float KZ_NiceCeilF(float x) {
+  if (!std::isfinite(x)) return x;
   if (std::fabs(x) <= 1e-25f) return 0.0f;
   if (x < 0) return -KZ_NiceFloorF(-x);
   const float p =
@@ -278,10 +287,11 @@ float KZ_NiceCeilF(float x) {
   if (x <= p) return p;
   float v = p;
   for (int k = 0; k < 10 && v < x; ++k) v = static_cast<float>(v + p);
-  return v;
+  return std::isinf(v) ? FLT_MAX : v;
 }
 
 float KZ_NiceFloorF(float x) {
+  if (!std::isfinite(x)) return x;
   if (std::fabs(x) <= 1e-25f) return 0.0f;
   if (x < 0) return -KZ_NiceCeilF(-x);
   float p = static_cast<float>(std::pow(10.0, std::floor(std::log10(static_cast<double>(x)))));

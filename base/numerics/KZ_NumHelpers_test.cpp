@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cfloat>
+#include <cmath>
+#include <limits>
 #include <random>
 #include <vector>
 
@@ -51,6 +54,41 @@ TEST(NiceNumbers, FloatTwinsBracketTheValue) {
   }
   EXPECT_EQ(KZ_NiceCeilF(347.0f), 400.0f);
   EXPECT_EQ(KZ_NiceFloorF(-347.0f), -400.0f);
+}
+
+// Values at and beyond the ends of the range come back at once: the infinities and NaN
+// as they are, and a finite value as a finite bound on its own side (from 1e308 on the
+// next multiple of the power of ten is beyond the range).
+TEST(NiceNumbers, ExtremeAndNonFiniteValuesReturn) {
+  const double inf = std::numeric_limits<double>::infinity();
+  struct Case {
+    double x, ceil, floor;
+  };
+  const Case cases[] = {
+      {DBL_MAX, DBL_MAX, 1e308},       {-DBL_MAX, -1e308, -DBL_MAX},
+      {1e308, 1e308, 1e308},           {1.5e308, DBL_MAX, 1e308},
+      {inf, inf, inf},                 {-inf, -inf, -inf},
+      {DBL_MIN, 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.x);
+    EXPECT_EQ(KZ_NiceCeil(c.x), c.ceil);
+    EXPECT_EQ(KZ_NiceFloor(c.x), c.floor);
+  }
+  EXPECT_TRUE(std::isnan(KZ_NiceCeil(std::nan(""))));
+  EXPECT_TRUE(std::isnan(KZ_NiceFloor(std::nan(""))));
+
+  const float finf = std::numeric_limits<float>::infinity();
+  for (float x : {FLT_MAX, -FLT_MAX, 3e38f, finf, -finf}) {
+    SCOPED_TRACE(x);
+    const float c = KZ_NiceCeilF(x), f = KZ_NiceFloorF(x);
+    EXPECT_GE(c, x);
+    EXPECT_LE(f, x);
+    EXPECT_EQ(std::isinf(c), std::isinf(x));
+    EXPECT_EQ(std::isinf(f), std::isinf(x));
+  }
+  EXPECT_TRUE(std::isnan(KZ_NiceCeilF(std::nanf(""))));
+  EXPECT_TRUE(std::isnan(KZ_NiceFloorF(std::nanf(""))));
 }
 
 template <class T>

@@ -155,6 +155,10 @@ struct FitBufferScope {
 // Measured on NIST problems and decay models from both start values: fits at their
 // minimum end with a share below 1e-6, stalled ones at 0.07 and above.
 constexpr double kGradientShare = 1e-3;
+// Runs of the library after the first, from the point the previous one returned, and the
+// relative fall of the RSS that makes a further run worth its cost.
+constexpr int kRestarts = 8;
+constexpr double kRestartGain = 1e-5;
 
 bool Converged(nml_nlsq_fcn model, int m, int n, const float* x, const float* x0, const float* y,
                const float* fres, const float lower[], const float upper[]) {
@@ -467,30 +471,62 @@ double KZ_Stati::NonlinFit(const double X[], const double Y[], int m, nml_nlsq_f
   double yy = 0.0;
   for (int i = 0; i < m; ++i) yy += static_cast<double>(fy[i]) * fy[i];
   const double aftol = std::max(0.125 * eps * eps * yy, static_cast<double>(nml_amach(1)));
+  // One run of the library from `start`; the residuals, the rank and the inverse of J'J
+  // of the run that is kept are those of the returned point.
+  using Solution = std::unique_ptr<float, decltype(&std::free)>;
   int rank = 0;
-  const nml_options opts = nml_opts(NML_INITIAL_GUESS, xguess, NML_RESIDUALS_USER, f.data(),
-                                    NML_JACOBIAN_RANK, &rank, NML_JTJ_INVERSE_USER, jtj.data(),
-                                    NML_X_SCALE, xscale, NML_ABSOLUTE_FUNCTION_TOLERANCE, aftol, 0);
-  float* x = nullptr;
-  if (lower && upper) {
-    std::vector<float> lo(lower, lower + n), hi(upper, upper + n);
-    x = nml_f_bounded_least_squares(model, m, n, 0, lo.data(), hi.data(), opts);
-  } else {
-    x = nml_f_nonlin_least_squares(model, m, n, opts);
-  }
+  auto run = [&](float* start, std::vector<float>* res, std::vector<float>* inv, int* rk) {
+    const nml_options opts = nml_opts(NML_INITIAL_GUESS, start, NML_RESIDUALS_USER, res->data(),
+                                      NML_JACOBIAN_RANK, rk, NML_JTJ_INVERSE_USER, inv->data(),
+                                      NML_X_SCALE, xscale, NML_ABSOLUTE_FUNCTION_TOLERANCE, aftol, 0);
+    float* sol = nullptr;
+    if (lower && upper) {
+      std::vector<float> lo(lower, lower + n), hi(upper, upper + n);
+      sol = nml_f_bounded_least_squares(model, m, n, 0, lo.data(), hi.data(), opts);
+    } else {
+      sol = nml_f_nonlin_least_squares(model, m, n, opts);
+    }
+    return Solution(sol, &std::free);
+  };
+  auto sumOfSquares = [m](const std::vector<float>& r) {
+    double s = 0.0;
+    for (int i = 0; i < m; ++i) s += static_cast<double>(r[i]) * r[i];
+    return s;
+  };
+  Solution x = run(xguess, &f, &jtj, &rank);
   if (!x) return -1.0;
-  const std::unique_ptr<float, decltype(&std::free)> owned(x, &std::free);
-  const int code = nml_error_code(1);
+  // The library's stops (a small step, the relative function test, the iteration or
+  // evaluation limit) also end fits that creep along a curved valley well short of its
+  // minimum. Starting again from the returned point gives the iteration fresh limits and
+  // a fresh trust region; it is repeated while that lowers the RSS noticeably.
+  double rss = sumOfSquares(f);
+  for (int again = 0; again < kRestarts && std::isfinite(rss) && rss > 0.0; ++again) {
+    std::vector<float> f2(f.size()), jtj2(jtj.size());
+    std::vector<float> start(x.get(), x.get() + n);
+    int rank2 = 0;
+    Solution x2 = run(start.data(), &f2, &jtj2, &rank2);
+    if (!x2) break;
+    const double rss2 = sumOfSquares(f2);
+    if (!(rss2 < rss)) break;
+    const bool progress = rss2 < rss * (1.0 - kRestartGain);
+    x = std::move(x2);
+    f.swap(f2);
+    jtj.swap(jtj2);
+    rank = rank2;
+    rss = rss2;
+    if (!progress) break;
+  }
   const int dof = m - rank;
-  if (dof <= 0 || code == 8017 || code == 8029 ||
-      !Converged(model, m, n, x, xguess, fy.data(), f.data(), lower, upper))
+  // However the last run stopped (on a step or function test, or on the iteration or
+  // evaluation limit), the fit is good when it stands at a stationary point.
+  if (dof <= 0 || !Converged(model, m, n, x.get(), xguess, fy.data(), f.data(), lower, upper))
     return -1.0;
   float ss = 0.0f;
   for (int i = 0; i < m; ++i) ss += f[i] * f[i];
   const double s2 = ss / static_cast<float>(dof);
   const float t = nml_f_t_inverse(0.95f, static_cast<float>(dof));
   for (int k = 0; k < n; ++k) {
-    params[k] = x[k];
+    params[k] = x.get()[k];
     params[n + k] = t * std::sqrt(s2 * jtj[k * n + k]);
   }
   return s2;

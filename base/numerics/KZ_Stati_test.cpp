@@ -503,3 +503,68 @@ TEST_F(KZ_StatiFit, FitsReachTheMinimumOrReportFailure) {
   }
   std::printf("reached %d, reported failed %d, neither %d\n", counts[0], counts[1], counts[2]);
 }
+
+namespace {
+
+double Ttf(double x, const double* b) {
+  const double xa = std::pow(x, b[3]);
+  return 1.0 + b[0] * xa + b[1] * xa * std::cos(b[4] * std::log(x) + b[2]);
+}
+
+}  // namespace
+
+// Fits that end on the library's iteration or evaluation limit are judged by where they
+// stand, not by how the iteration stopped: the time-to-failure and Omori models over noise
+// levels of 0 to 5 % and three seeds, against the minimum scipy's least_squares reaches from
+// the same start. A fit reported good is within 1 % of that RSS; up to 2 % noise every fit
+// from the program's start gets there. The time-to-failure fit of a plain power law with
+// 0.5 % noise, which ends on the evaluation limit at a stationary point, used to fail.
+TEST_F(KZ_StatiFit, FitsEndingOnALimitAreGoodWhenAtAMinimum) {
+  tv_test::Table t("base/numerics/testdata/nonlin_limit_fits.txt");
+  const int cases = t.integer();
+  int counts[3] = {0, 0, 0};
+  for (int c = 0; c < cases; ++c) {
+    const std::string name = t.word();
+    const double noise = t.num();
+    const int seed = t.integer(), m = t.integer(), n = t.integer();
+    std::vector<double> x = t.nums(m);
+    const std::vector<double> y = t.nums(m), start = t.nums(n), minimum = t.nums(n);
+    const double reference = t.num();
+    SCOPED_TRACE(testing::Message() << name << " noise " << noise << " seed " << seed);
+    ASSERT_EQ(minimum.size(), start.size());
+    const bool pure = name == "ttfpure";
+    const bool ttf = name == "ttf" || pure;
+    double (*model)(double, const double*) = ttf ? Ttf : Omori;
+    std::vector<double> params(2 * n, 0.0);
+    std::copy(start.begin(), start.end(), params.begin());
+    x.push_back(0.0);
+    const double v = KZ_Stati::NonlinFit(x.data(), y.data(), m, ttf ? KZ_ResLogPeriodic : KZ_ResPower,
+                                         params.data(), n, nullptr, nullptr);
+    Outcome outcome = Outcome::Failed;
+    double rss = -1.0;
+    if (v >= 0.0) {
+      rss = 0.0;
+      double floor = 0.0;
+      const double eps = std::numeric_limits<float>::epsilon();
+      for (int i = 0; i < m; ++i) {
+        const double r = y[i] - model(x[i], params.data());
+        rss += r * r;
+        floor += (eps * y[i]) * (eps * y[i]);
+      }
+      outcome = rss <= reference * 1.01 + 10.0 * floor ? Outcome::Reached : Outcome::Neither;
+    }
+    if (pure) {
+      // Frequency and phase of the ripple are all but free here: the fit ends on the
+      // evaluation limit in a valley next to scipy's, at a stationary point, and is good.
+      EXPECT_GE(v, 0.0);
+      EXPECT_LE(rss, reference * 1.05);
+      continue;
+    }
+    ++counts[static_cast<int>(outcome)];
+    EXPECT_NE(outcome, Outcome::Neither) << "reported good at RSS " << rss << " against " << reference;
+    if (noise <= 0.02) {
+      EXPECT_EQ(outcome, Outcome::Reached) << "RSS " << rss << " against " << reference;
+    }
+  }
+  EXPECT_EQ(counts[0] + counts[1], cases - 3);
+}

@@ -68,7 +68,7 @@ int AdjustTicks(int n, double first, double last, bool horizontal) {
   if (n == 0) n = 10;
   const int sign = n < 0 ? -1 : 1;
   const double a = std::fabs(last - first);
-  if (std::ceil(a) - std::trunc(a) < 0.1) {
+  if (a < 1e9 && std::ceil(a) - std::trunc(a) < 0.1) {
     const int span = static_cast<int>(std::lround(a));
     const int lo = horizontal ? 4 : 6;
     if (span == 360 || span == 12 || span == 24) return 12 * sign;
@@ -303,11 +303,17 @@ void KZ_DrawAxisInclined(plat::CDC* dc, int x, int y, int length, float angle, i
 
 namespace {
 
+constexpr int kMaxDecade = 330;
+
 // Minor ticks at log10(2..9) of each decade and labelled major ticks at the boundaries,
 // along a horizontal (vertical = false) or vertical axis.
 void LogAxis(plat::CDC* dc, int x, int y, int length, int side, int e0, int e1, const char* title,
              bool vertical) {
   const int s = side > 0 ? 1 : -1;
+  // Decades come from casts of data ranges; doubles span about -324 .. 308, and a wider
+  // request (a cast of an infinite or absurd range) would tick billions of decades.
+  e0 = std::clamp(e0, -kMaxDecade, kMaxDecade);
+  e1 = std::clamp(e1, -kMaxDecade, kMaxDecade);
   const int decades = std::abs(e1 - e0);
   const int dw = decades > 0 ? length / decades : length;
   // Position of decade boundary k along the axis.
@@ -369,7 +375,9 @@ void KZ_DrawLogAxisY(plat::CDC* dc, int x, int y, int length, int side, int e0, 
 void KZ_DrawTimeAxis(plat::CDC* dc, int x, int y, int length, float angle, int side,
                      double startOffset, double span, const std::int64_t* start,
                      const char* title) {
-  if (!(std::fabs(span) >= 1e-5)) return;
+  if (!(std::fabs(span) >= 1e-5) || !std::isfinite(span)) return;
+  // A start that is no time (an offset beyond some 30 million years) is left out.
+  if (!(std::fabs(startOffset) < 1e15)) start = nullptr;
   enum Range { kYear, kDay, kHour, kMin, kSec, kMsec, kUsec };
   struct Unit {
     double above;
@@ -459,7 +467,9 @@ void KZ_DrawTimeAxis(plat::CDC* dc, int x, int y, int length, float angle, int s
 
 void KZ_DrawTimeAxis2(plat::CDC* dc, int x, int y, int length, float angle, int side, double start,
                       double span, const char* title) {
-  if (!(span > 0)) return;
+  // Julian days beyond 1e10 have no calendar (and an infinite or NaN end would let the
+  // tick loops run forever).
+  if (!(span > 0) || !(std::fabs(start) < 1e10) || !(span < 1e10)) return;
   if (title && std::strstr(title, "log")) {
     // Elapsed days over the three decades below the span's.
     const int e1 = static_cast<int>(std::ceil(std::log10(span)));

@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cfloat>
+#include <climits>
+#include <cmath>
+#include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -330,4 +335,53 @@ TEST(Axis, MultilineTextStepsByTheWorkingFontAndStopsLow) {
   y = 0;
   KZ_DrawMultilineText(&dc, 0, &y, "\nx");  // a newline first does not split
   EXPECT_EQ(dc.Texts(), std::vector<std::string>{"\nx"});
+}
+
+// Plot bounds come from data files: every axis returns (with a bounded drawing) for
+// infinite, NaN and the largest finite bounds, and for the decades that casts of such
+// bounds make.
+TEST(Axis, ExtremeAndNonFiniteBoundsReturn) {
+  const float finf = std::numeric_limits<float>::infinity();
+  const float fnan = std::numeric_limits<float>::quiet_NaN();
+  const float fbad[] = {finf, -finf, fnan, FLT_MAX, -FLT_MAX, 0.0f, 1.0f};
+  const double dinf = std::numeric_limits<double>::infinity();
+  const double dbad[] = {dinf, -dinf, std::nan(""), DBL_MAX, -DBL_MAX, 1e300, 0.0, 2.0};
+  const int decades[] = {INT_MIN, INT_MAX, -2147483647, 0, 3};
+  const std::size_t kBound = 100000;  // far above any real axis, far below a runaway loop
+  plat::RecordingDc dc;
+  Himetric(dc);
+  for (float a : fbad)
+    for (float b : fbad) {
+      SCOPED_TRACE(testing::Message() << a << " .. " << b);
+      dc.Clear();
+      KZ_DrawAxisX(&dc, 0, 0, 10000, 1, a, b, 0, "x", 0);
+      KZ_DrawAxisY(&dc, 0, 0, 10000, 1, a, b, 10, "y", 0);
+      KZ_DrawAxisInclined(&dc, 0, 0, 10000, 30.0f, 1, a, b, 10, "t");
+      EXPECT_LT(dc.Ops().size(), kBound);
+    }
+  for (int e0 : decades)
+    for (int e1 : decades) {
+      SCOPED_TRACE(testing::Message() << e0 << " .. " << e1);
+      dc.Clear();
+      KZ_DrawLogAxisX(&dc, 0, 0, 10000, 1, e0, e1, "x");
+      KZ_DrawLogAxisY(&dc, 0, 0, 10000, 1, e0, e1, "y");
+      EXPECT_LT(dc.Ops().size(), kBound);
+    }
+  const std::int64_t start = 1262304000;  // 2010-01-01
+  for (double a : dbad)
+    for (double b : dbad) {
+      SCOPED_TRACE(testing::Message() << a << " + " << b);
+      dc.Clear();
+      KZ_DrawTimeAxis(&dc, 0, 0, 10000, 0.0f, 1, a, b, &start, "t");
+      KZ_DrawTimeAxis(&dc, 0, 0, 10000, 0.0f, 1, a, b, nullptr, "t");
+      for (const char* title : {" ", "log"})
+        KZ_DrawTimeAxis2(&dc, 0, 0, 10000, 0.0f, -1, a, b, title);
+      EXPECT_LT(dc.Ops().size(), kBound);
+    }
+  for (double v : dbad) {
+    std::string format;
+    KZ_TickFormat(format, v, -v, 10);
+    EXPECT_FALSE(format.empty());
+    EXPECT_FALSE(KZ_ValueLabelText(v, "").empty());
+  }
 }

@@ -84,6 +84,13 @@ void DrawDisc(plat::CDC* dc, int x, int y, int r) {
 // Dispatcher
 
 namespace {
+// A log axis's decade from a plot bound; an infinite or absurd bound (a table holding
+// values near the ends of the double range) must not reach the integer cast.
+int Decade(double v) {
+  if (!(v == v)) return 0;
+  return static_cast<int>(std::clamp(v, -1000.0, 1000.0));
+}
+
 bool AnyColumnConstant(const KZ_MultiVarObj& t) {
   for (int c = 0; c < t.m_nColumns && c < static_cast<int>(t.m_Columns.size()); ++c)
     if (std::fabs(t.m_Columns[c].m_dMax - t.m_Columns[c].m_dMin) < 1e-20) return true;
@@ -176,9 +183,9 @@ void KZ_MultiVarObj::DrawXYCurves(plat::CDC* dc, int x, int y, int w, int h, cha
   } else if (Has(xLabel, "log") || X0.m_nLog == 1) {
     RemoveText(xLabel, "log");
     if (grid)
-      KZ_DrawLogAxisX(dc, x, y0, w, -1, static_cast<int>(xmin), static_cast<int>(xmax),
+      KZ_DrawLogAxisX(dc, x, y0, w, -1, Decade(xmin), Decade(xmax),
                       xLabel.c_str());
-    KZ_DrawLogAxisX(dc, x, y, w, 1, static_cast<int>(xmin), static_cast<int>(xmax), xLabel.c_str());
+    KZ_DrawLogAxisX(dc, x, y, w, 1, Decade(xmin), Decade(xmax), xLabel.c_str());
   } else {
     if (grid)
       KZ_DrawAxisX(dc, x, y0, w, -1, static_cast<float>(xmin), static_cast<float>(xmax), xTicks,
@@ -250,7 +257,7 @@ void KZ_MultiVarObj::DrawXYCurves(plat::CDC* dc, int x, int y, int w, int h, cha
       const bool logAxis = Y.m_nLog == 1 || (Has(label, "log") && (k == 1 || nY == 2));
       if (logAxis) {
         RemoveText(label, "log");
-        KZ_DrawLogAxisY(dc, ax, y0, h, side, static_cast<int>(ymin), static_cast<int>(ymax),
+        KZ_DrawLogAxisY(dc, ax, y0, h, side, Decade(ymin), Decade(ymax),
                         label.c_str());
       } else {
         KZ_DrawAxisY(dc, ax, y0, h, side, static_cast<float>(ymin), static_cast<float>(ymax), 10,
@@ -616,9 +623,9 @@ void KZ_MultiVarObj::DrawColourMap(plat::CDC* dc, int x, int y, int w, int h, ch
     } else if (Has(xLabel, "log") || H.m_nLog == 1) {
       RemoveText(xLabel, "log");
       if (grid)
-        KZ_DrawLogAxisX(dc, x, y0 - 250, w, -1, static_cast<int>(hmin), static_cast<int>(hmax),
+        KZ_DrawLogAxisX(dc, x, y0 - 250, w, -1, Decade(hmin), Decade(hmax),
                         xLabel.c_str());
-      KZ_DrawLogAxisX(dc, x, y + 250, w, 1, static_cast<int>(hmin), static_cast<int>(hmax),
+      KZ_DrawLogAxisX(dc, x, y + 250, w, 1, Decade(hmin), Decade(hmax),
                       xLabel.c_str());
     } else {
       if (grid) KZ_DrawAxisX(dc, x, y0 - 250, w, -1, hmin, hmax, ticks, xLabel.c_str(), 0);

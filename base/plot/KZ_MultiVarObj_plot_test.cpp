@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -571,3 +572,34 @@ TEST(TableRose, Cases) {
 }
 
 }  // namespace
+
+// A short table file holding values at the ends of the double range loads, and every
+// plot of it (linear, logarithmic and calendar axes, each kind of drawing) returns.
+TEST(TablePlots, ValuesAtTheEndsOfTheDoubleRangeLoadAndDraw) {
+  const char* rows[] = {"1 1e308\n2 -1e308\n", "1.7e308 3\n-1.79e308 4\n",
+                        "1 1.7976931348623157e308\n2 2\n", "1e308 1e308\n1e307 1e306\n"};
+  int k = 0;
+  for (const char* body : rows) {
+    SCOPED_TRACE(body);
+    const std::string path = std::string(TV_TEST_TMPDIR) + "/extreme" + std::to_string(k++) + ".kv0";
+    std::ofstream(path, std::ios::binary) << "KVDATA01\nSAMPLES 2\nTime,sec load,kN\n" << body;
+    KZ_MultiVarObj t;
+    ASSERT_EQ(t.LoadFile(path), 2);
+    t.m_strHeader[t.m_nHeaders] = "START_TIME: 2010/01/01 00:00:00";
+    for (int mode = 0; mode < 3; ++mode)
+      for (int log = 0; log < 2; ++log) {
+        t.m_nGraphMode = mode;
+        for (int c = 0; c < t.m_nColumns; ++c)
+          t.m_Columns[c].m_nLog = static_cast<std::uint16_t>(log);
+        plat::RecordingDc dc;
+        dc.SetMapMode(MM_HIMETRIC);
+        t.DrawXYCurves(&dc, X, Y, W, H, 1);
+        t.DrawProfiles(&dc, X, Y, W, H, 1);
+        t.DrawColourMap(&dc, X, Y, W, H, 1);
+        t.DrawPolar(&dc, X, Y, W, H);
+        t.DrawValueVsAngle(&dc, X, Y, W, H);
+        t.DrawXY(&dc, X, Y, W, H, 1);
+        EXPECT_LT(dc.Ops().size(), 1000000u);
+      }
+  }
+}
