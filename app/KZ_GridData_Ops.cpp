@@ -591,8 +591,12 @@ void KZ_GridData::CommandCorner(UINT item, KZ_MultiVarObj& t) {
     case kContourLine: {
       if (!contourTable || GetCurrentSheet() != 0 || cols < 2) return;
       const KZ_Var1D& c1 = t.m_Columns[1];
-      // The level halfway through the second column's range (its min and max cells).
-      const float level = static_cast<float>((c1.m_dMin + c1.m_dMax) / 2);
+      // The second column's level; a column whose level nobody set is cut halfway
+      // through its range (its min and max cells), so the item never draws at a level
+      // that means nothing for the data.
+      const float level = std::isfinite(c1.m_fLevel)
+                              ? c1.m_fLevel
+                              : static_cast<float>((c1.m_dMin + c1.m_dMax) / 2);
       KZ_MultiVarObj* second = SecondTable(t);
       t.MakeContourLine(second, level);
       ShowSecond(second);

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <map>
 #include <sstream>
 #include <string>
@@ -679,11 +680,28 @@ TEST(KZ_GridData, CornerMenuFilesAndSchemes) {
   EXPECT_DOUBLE_EQ(map.m_Columns[0].m_dMin, 0);
   s.Choose(-1, -1, 4, KZ_GridData::kNormAllY);
   EXPECT_EQ(map.m_Columns[1].m_nLog, 0);
-  // The contour line at level 2 of the second column lands on "Sheet-2".
+  // The contour line at the second column's level lands on "Sheet-2": for each H value,
+  // where that column first reaches the level (column 1 = x reaches 3 at x = 3, column
+  // 2 = 2x at x = 1.5).
+  map.m_Columns[1].m_fLevel = 3.0f;
   s.Choose(-1, -1, 4, KZ_GridData::kContourLine);
   ASSERT_TRUE(map.m_pSubTable);
-  EXPECT_EQ(map.m_pSubTable->m_nColumns, 2);
+  const KZ_MultiVarObj& contour = *map.m_pSubTable;
+  EXPECT_EQ(contour.m_nColumns, 2);
   EXPECT_EQ(s.graph.GetData(), map.m_pSubTable.get());
+  EXPECT_EQ(std::vector<double>(contour.m_ppData[0], contour.m_ppData[0] + 2),
+            (std::vector<double>{10, 20}));
+  EXPECT_EQ(std::vector<double>(contour.m_ppData[1], contour.m_ppData[1] + 2),
+            (std::vector<double>{3, 1.5}));
+  s.grid.SetCurrentSheet(1);
+  EXPECT_DOUBLE_EQ(s.grid.GetCellNumber(1, 5), 1.5);  // shown on "Sheet-2"
+  // A level nobody set: halfway through the column's range (1e-4 .. 4 since "Log All Y").
+  map.m_Columns[1].m_fLevel = std::numeric_limits<float>::quiet_NaN();
+  s.grid.SetCurrentSheet(0);
+  s.Choose(-1, -1, 4, KZ_GridData::kContourLine);
+  const double mid = (1e-4 + 4) / 2;
+  EXPECT_NEAR(contour.m_ppData[1][0], mid, 1e-6);
+  EXPECT_NEAR(contour.m_ppData[1][1], mid / 2, 1e-6);
 
   // "Select all" selects every shown cell.
   s.Choose(-1, -1, 4, KZ_GridData::kSelectAll);
