@@ -6,19 +6,26 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QImage>
+#include <QMenu>
+#include <QTest>
+#include <QtEndian>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTimer>
+#include <cstring>
 #include <memory>
 
 #include "platform/qt/WinApp.h"
 #include "platform/qt/testing/QtTestApp.h"
+#include "platform/testing/ScriptedUi.h"
 #include "views/graph/GraphView.h"
 #include "wincomp/grid/SGGrid.h"
+#include "wincomp/grid/SGHeadings.h"
 #include "wincomp/grid/qt/SGQtWindows.h"
 
 namespace {
@@ -129,6 +136,60 @@ TEST(CGridViewData, PrintPreviewOpens) {
   p.view->OnFilePrintPreview();
   EXPECT_TRUE(opened);
   EXPECT_GE(p.view->PrintedPages(), 1);
+}
+
+// "Save to SAC file..." chosen with the mouse from the popup menu of a column heading:
+// the file holds the column as one trace (read back by its header bytes here; the full
+// field check against the independent reader is in the data sheet's own tests).
+TEST(CGridViewData, SacFileFromTheHeadingPopupMenu) {
+  Page p;
+  p.view->show();
+  KZ_MultiVarObj t;
+  Fill(t, 3, 6);
+  p.view->LoadData(&t, &p.graph);
+  KZ_GridData& g = p.view->Grid();
+  QWidget* heading = SGWidgetOf(*g.m_CUGTopHdg);
+  ASSERT_NE(heading, nullptr);
+  RECT cell{};
+  g.GetCellRect(1, 0, &cell);
+  const QPoint at((cell.left + cell.right) / 2, heading->height() / 2);
+
+  const std::string path = std::string(TV_TEST_TMPDIR) + "/heading.sac";
+  QFile::remove(QString::fromStdString(path));
+  plat::testing::ScriptedUi ui;
+  ui.ExpectFileDialog(plat::testing::Prompt::SaveFile, "Save to SAC file", path);
+  QStringList items;
+  QTimer::singleShot(0, [&items] {
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_NE(menu, nullptr);
+    QAction* save = nullptr;
+    for (QAction* a : menu->actions()) {
+      items << a->text();
+      if (a->text() == "Save to SAC file...") save = a;
+    }
+    ASSERT_NE(save, nullptr);
+    QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(save).center());
+  });
+  QTest::mouseClick(heading, Qt::RightButton, {}, at);
+  EXPECT_TRUE(items.contains("Save to SAC file..."));
+  EXPECT_EQ(ui.PendingExpectations(), 0u);
+
+  QFile f(QString::fromStdString(path));
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  const QByteArray b = f.readAll();
+  ASSERT_EQ(b.size(), 632 + 6 * 4);
+  auto i32 = [&b](int at) { return qFromLittleEndian<qint32>(b.constData() + at); };
+  auto f32 = [&i32](int at) {
+    const qint32 bits = i32(at);
+    float v;
+    std::memcpy(&v, &bits, 4);
+    return v;
+  };
+  EXPECT_EQ(i32(280 + 4 * 9), 6);          // NPTS
+  EXPECT_FLOAT_EQ(f32(0), 1.0f);           // DELTA: column 0 counts 0, 1, 2, ...
+  EXPECT_EQ(b.mid(440 + 8, 4), "col1");    // KEVNM
+  EXPECT_FLOAT_EQ(f32(632), 1000.0f);      // column 1's first sample
+  EXPECT_FLOAT_EQ(f32(632 + 20), 1005.0f);
 }
 
 }  // namespace

@@ -148,6 +148,8 @@ class KZ_GridData : public CSGCtrl {
   void Normalise(int col, long gridRow, KZ_MultiVarObj& t);
   void Density(int col, KZ_MultiVarObj& t);
   void PowerSpectrum(int col, KZ_MultiVarObj& t);
+  // The column as one SAC trace in a file the user names.
+  void SaveColumnSac(int col, KZ_MultiVarObj& t);
   // Raises a log column's lower limit below 1e-20 and writes it into its cell.
   void RaiseLogLimit(int col, KZ_MultiVarObj& t);
   // The second table of sheet 0's table, made when missing.

@@ -7,7 +7,9 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "aecore/waveform/AEWaveSac.h"
 #include "app/KZ_GridData.h"
 #include "base/types/KZ_TextParse.h"
 #include "base/util/KZ_FileUtil.h"
@@ -108,8 +110,7 @@ void KZ_GridData::PopupHeading(int col, KZ_MultiVarObj& t) {
   AddMenuItem(kPowerSpectrum, "Power Spectrum ()...");
   AddMenuItem(kSsaMatrix, "Sigular Spectrum (Matrix)...");
   AddMenuItem(kSsaLambda, "Sigular Spectrum (Ramda)...");
-  // No "Save to SAC file..." here: the sheet has no SAC writer, and an item that asks
-  // for a name and then writes nothing would look like a saved file.
+  AddMenuItem(kSaveSac, "Save to SAC file...");
   std::snprintf(text, sizeof text, "Add Colume(copy[col=%d] ...", col);
   AddMenuItem(kAddCopy, text);
   AddMenuItem(kAddSumX, "Add Colume(SUM[X]) ...");
@@ -400,6 +401,9 @@ bool KZ_GridData::CommandHeading(int col, UINT item, KZ_MultiVarObj& t) {
     case kPowerSpectrum:
       if (sheet0) PowerSpectrum(col, t);
       return true;
+    case kSaveSac:
+      if (sheet0) SaveColumnSac(col, t);
+      return true;
     case kSsaMatrix:
     case kSsaLambda: {
       const int ix = t.GetFirstXColumn();
@@ -528,6 +532,41 @@ void KZ_GridData::PowerSpectrum(int col, KZ_MultiVarObj& t) {
   ShowSecond(second);
 }
 
+// The column as a SAC time series: its samples (magnitudes of vector samples) with its
+// title as the event name. When the first column holds evenly spaced rising values it is
+// taken as the time axis (its step and first value); otherwise the samples are numbered
+// from 0 with step 1.
+void KZ_GridData::SaveColumnSac(int col, KZ_MultiVarObj& t) {
+  const int n = SampleCount(t, col);
+  if (n <= 0) return;
+  const std::string path = KZ_SaveFileDialog("Save to SAC file", "(*.sac)|*.sac||");
+  if (path.empty()) return;
+  float delta = 1.0f, begin = 0.0f;
+  const KZ_Var1D& x = t.m_Columns[0];
+  const int nx = SampleCount(t, 0);
+  if (nx >= 2 && x.m_nComponents == 0) {
+    const double step = x.m_pData[1] - x.m_pData[0];
+    bool even = std::isfinite(step) && step > 0;
+    for (int i = 2; even && i < nx; ++i)
+      even = std::fabs(x.m_pData[i] - x.m_pData[i - 1] - step) <= 1e-6 * step;
+    if (even) {
+      delta = static_cast<float>(step);
+      begin = static_cast<float>(x.m_pData[0]);
+    }
+  }
+  const KZ_Var1D& c = t.m_Columns[col];
+  std::vector<float> samples(n);
+  for (int i = 0; i < n; ++i) samples[i] = static_cast<float>(c.GetMagnitude(i));
+  KZ_SacHeader h;
+  InitSACHeader(h, delta, n, begin);
+  // The event name is the header's one 16-character text.
+  std::memset(h.k + KZ_SacHeader::KEVNM, ' ', 16);
+  std::memcpy(h.k + KZ_SacHeader::KEVNM, c.m_strTitle.data(),
+              std::min<std::size_t>(16, c.m_strTitle.size()));
+  if (WriteSAC(path, h, samples.data(), 1.0f) != 0)
+    plat::AfxMessageBox("Could not write " + path);
+}
+
 void KZ_GridData::CommandCorner(UINT item, KZ_MultiVarObj& t) {
   const int cols = Columns(t);
   const bool contourTable = t.m_pHVar && t.m_pHVar->m_nCount == cols - 1;
@@ -552,8 +591,12 @@ void KZ_GridData::CommandCorner(UINT item, KZ_MultiVarObj& t) {
     case kContourLine: {
       if (!contourTable || GetCurrentSheet() != 0 || cols < 2) return;
       const KZ_Var1D& c1 = t.m_Columns[1];
-      // The level halfway through the second column's range (its min and max cells).
-      const float level = static_cast<float>((c1.m_dMin + c1.m_dMax) / 2);
+      // The second column's level; a column whose level nobody set is cut halfway
+      // through its range (its min and max cells), so the item never draws at a level
+      // that means nothing for the data.
+      const float level = std::isfinite(c1.m_fLevel)
+                              ? c1.m_fLevel
+                              : static_cast<float>((c1.m_dMin + c1.m_dMax) / 2);
       KZ_MultiVarObj* second = SecondTable(t);
       t.MakeContourLine(second, level);
       ShowSecond(second);

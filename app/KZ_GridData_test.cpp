@@ -11,6 +11,9 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <limits>
+#include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -553,7 +556,6 @@ TEST(KZ_GridData, PowerSpectrumOfASinePeaksAtItsFrequency) {
   s.Choose(1, -1, 2, KZ_GridData::kAddCorrelation);
   EXPECT_FALSE(u.m_pSubTable);
   EXPECT_EQ(u.m_nColumns, 2);
-  EXPECT_FALSE(s.Offers(1, -1, 2, KZ_GridData::kSaveSac));
 }
 
 // A series between frequency bins, zero-padded: every bin's frequency and density as
@@ -607,7 +609,7 @@ TEST(KZ_GridData, CornerMenuFilesAndSchemes) {
   EXPECT_FLOAT_EQ(t.m_fSizeScale, 50.0f);
   EXPECT_FALSE(s.Offers(-1, -1, 4, KZ_GridData::kContourLine));
 
-  const std::filesystem::path dir = std::filesystem::temp_directory_path() / "tv_griddata";
+  const std::filesystem::path dir = std::filesystem::path(TV_TEST_TMPDIR) / "tv_griddata";
   std::filesystem::create_directories(dir);
   const std::string file = (dir / "table.kv0").string();
   {
@@ -678,11 +680,28 @@ TEST(KZ_GridData, CornerMenuFilesAndSchemes) {
   EXPECT_DOUBLE_EQ(map.m_Columns[0].m_dMin, 0);
   s.Choose(-1, -1, 4, KZ_GridData::kNormAllY);
   EXPECT_EQ(map.m_Columns[1].m_nLog, 0);
-  // The contour line at level 2 of the second column lands on "Sheet-2".
+  // The contour line at the second column's level lands on "Sheet-2": for each H value,
+  // where that column first reaches the level (column 1 = x reaches 3 at x = 3, column
+  // 2 = 2x at x = 1.5).
+  map.m_Columns[1].m_fLevel = 3.0f;
   s.Choose(-1, -1, 4, KZ_GridData::kContourLine);
   ASSERT_TRUE(map.m_pSubTable);
-  EXPECT_EQ(map.m_pSubTable->m_nColumns, 2);
+  const KZ_MultiVarObj& contour = *map.m_pSubTable;
+  EXPECT_EQ(contour.m_nColumns, 2);
   EXPECT_EQ(s.graph.GetData(), map.m_pSubTable.get());
+  EXPECT_EQ(std::vector<double>(contour.m_ppData[0], contour.m_ppData[0] + 2),
+            (std::vector<double>{10, 20}));
+  EXPECT_EQ(std::vector<double>(contour.m_ppData[1], contour.m_ppData[1] + 2),
+            (std::vector<double>{3, 1.5}));
+  s.grid.SetCurrentSheet(1);
+  EXPECT_DOUBLE_EQ(s.grid.GetCellNumber(1, 5), 1.5);  // shown on "Sheet-2"
+  // A level nobody set: halfway through the column's range (1e-4 .. 4 since "Log All Y").
+  map.m_Columns[1].m_fLevel = std::numeric_limits<float>::quiet_NaN();
+  s.grid.SetCurrentSheet(0);
+  s.Choose(-1, -1, 4, KZ_GridData::kContourLine);
+  const double mid = (1e-4 + 4) / 2;
+  EXPECT_NEAR(contour.m_ppData[1][0], mid, 1e-6);
+  EXPECT_NEAR(contour.m_ppData[1][1], mid / 2, 1e-6);
 
   // "Select all" selects every shown cell.
   s.Choose(-1, -1, 4, KZ_GridData::kSelectAll);
@@ -690,6 +709,92 @@ TEST(KZ_GridData, CornerMenuFilesAndSchemes) {
   auto clip = s.system.GetClipboardText();
   ASSERT_TRUE(clip.has_value());
   EXPECT_EQ(clip->substr(0, 2), "c\t");
+  std::filesystem::remove_all(dir);
+}
+
+// The fields of the one trace of a SAC file as the independent reader (tools/sac) gives
+// them; empty when Debian's Python is not there.
+std::map<std::string, std::string> SacFields(const std::string& path) {
+  std::map<std::string, std::string> f;
+  if (!std::filesystem::exists("/usr/bin/python3")) return f;
+  const std::string cmd =
+      "/usr/bin/python3 " TV_SOURCE_DIR "/tools/sac/sac_header.py '" + path + "' 2>&1";
+  std::string out;
+  if (FILE* p = popen(cmd.c_str(), "r")) {
+    char buf[4096];
+    std::size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+    pclose(p);
+  }
+  std::istringstream in(out);
+  std::string line;
+  while (std::getline(in, line)) {
+    const std::size_t blank = line.find(' ');
+    if (blank != std::string::npos) f[line.substr(0, blank)] = line.substr(blank + 1);
+  }
+  return f;
+}
+
+TEST(KZ_GridData, ColumnSavedAsSacTraceReadsBackIndependently) {
+  if (!std::filesystem::exists("/usr/bin/python3")) GTEST_SKIP() << "no /usr/bin/python3";
+  Sheet s;
+  const std::filesystem::path dir = std::filesystem::path(TV_TEST_TMPDIR) / "sheet_sac";
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+
+  // Time column 0.5, 0.75, ... (step 0.25 s) and a signal column with a long title.
+  const std::vector<double> y = {3, -1.5, 4, 1, -5, 9, 2.25};
+  KZ_MultiVarObj t;
+  Fill(t, {{Ramp(7, 0.5, 0.25), KZ_AXIS_X, 0, 0, "Time"},
+           {y, KZ_AXIS_Y, 0, 0, "Displacement-N12"},
+           {{0, 1, 3, 4, 5, 6, 7}, 0, 0, 0, "uneven"}});
+  s.Show(t);
+  const std::string file = (dir / "col1.sac").string();
+  {
+    ScriptedUi ui;
+    ui.ExpectFileDialog(Prompt::SaveFile, "Save to SAC file", file);
+    s.Choose(1, -1, 2, KZ_GridData::kSaveSac);
+    ASSERT_EQ(ui.Shown().size(), 1u);
+    EXPECT_EQ(ui.Shown()[0].filter, "(*.sac)|*.sac||");
+  }
+  auto f = SacFields(file);
+  EXPECT_EQ(f["NPTS"], "7");
+  EXPECT_DOUBLE_EQ(std::stod(f["DELTA"]), 0.25);
+  EXPECT_DOUBLE_EQ(std::stod(f["B"]), 0.5);
+  EXPECT_DOUBLE_EQ(std::stod(f["E"]), 2.0);
+  EXPECT_EQ(f["KEVNM"], "'Displacement-N12'");
+  EXPECT_EQ(f["LEVEN"], "1");
+  EXPECT_EQ(f["data"], "7 3 2.25 12.75");  // count, first, last, sum
+  EXPECT_EQ(f["bytes"], "660 used 660");
+
+  // With a first column that is not evenly spaced the samples are numbered from 0.
+  Fill(t, {{{0, 1, 3, 4}, KZ_AXIS_X, 0, 0, "uneven"}, {{1, 2, 3, 4}, KZ_AXIS_Y, 0, 0, "y"}});
+  s.Show(t);
+  const std::string file2 = (dir / "numbered.sac").string();
+  {
+    ScriptedUi ui;
+    ui.ExpectFileDialog(Prompt::SaveFile, "", file2);
+    s.Choose(1, -1, 2, KZ_GridData::kSaveSac);
+  }
+  f = SacFields(file2);
+  EXPECT_DOUBLE_EQ(std::stod(f["DELTA"]), 1.0);
+  EXPECT_DOUBLE_EQ(std::stod(f["B"]), 0.0);
+  EXPECT_EQ(f["KEVNM"], "'y               '");
+
+  // Cancelled: nothing written. A file that cannot be created is reported.
+  const std::string never = (dir / "never.sac").string();
+  {
+    ScriptedUi ui;
+    ui.ExpectFileDialog(Prompt::SaveFile, "", std::nullopt);
+    s.Choose(1, -1, 2, KZ_GridData::kSaveSac);
+    ui.ExpectFileDialog(Prompt::SaveFile, "", (dir / "no-such-folder" / "x.sac").string());
+    ui.ExpectMessage("Could not write", IDOK);
+    s.Choose(1, -1, 2, KZ_GridData::kSaveSac);
+    EXPECT_EQ(ui.PendingExpectations(), 0u);
+  }
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir),
+                          std::filesystem::directory_iterator()),
+            2);
   std::filesystem::remove_all(dir);
 }
 

@@ -111,9 +111,13 @@ int ParseHeader(const std::vector<BYTE>& f, GifInfo* info, GifLayout* layout) {
   return IMG_NOT_GIF;
 }
 
-int Open(const char* path, std::vector<BYTE>* file, GifInfo* info, GifLayout* layout) {
+// The whole file (or, without a path, the memory block) with its header parsed.
+int Open(const char* path, const void* data, std::size_t size, std::vector<BYTE>* file,
+         GifInfo* info, GifLayout* layout) {
+  // Without a path the block must be there at all; a small block is read as it is.
+  if (!path && !data) return IMG_BAD_SOURCE;
   StreamBinding b;
-  if (stream_open_read(&b, path, nullptr, 0) != 0) return IMG_OPEN_FAILED;
+  if (stream_open_read(&b, path, data, size) != 0) return IMG_OPEN_FAILED;
   const bool ok = ReadAll(&b, file);
   stream_close(&b);
   if (!ok) return IMG_OPEN_FAILED;
@@ -133,21 +137,25 @@ int InterlacedRow(int r, int h) {
 
 }  // namespace
 
-int gif_info(const char* path, GifInfo* info) {
+int gif_read_info(const char* path, const void* data, std::size_t size, GifInfo* info) {
   plat::CriticalSectionLock lock(GifLock());
   std::vector<BYTE> file;
   GifLayout layout;
-  return Open(path, &file, info, &layout);
+  return Open(path, data, size, &file, info, &layout);
 }
 
-int gif_load(const char* path, ImageDescriptor* d) {
+int gif_info(const char* path, GifInfo* info) { return gif_read_info(path, nullptr, 0, info); }
+
+int gif_load(const char* path, ImageDescriptor* d) { return gif_load_stream(path, nullptr, 0, d); }
+
+int gif_load_stream(const char* path, const void* block, std::size_t blockSize, ImageDescriptor* d) {
   if (int r = img_check_1_8_24(d)) return r;
   if (img_bits(d) == 24) return IMG_BAD_DEPTH;
   plat::CriticalSectionLock lock(GifLock());
   std::vector<BYTE> file;
   GifInfo info;
   GifLayout layout;
-  if (int r = Open(path, &file, &info, &layout)) return r;
+  if (int r = Open(path, block, blockSize, &file, &info, &layout)) return r;
   const int rows = static_cast<int>(std::min<DWORD>(img_rect_height(d), static_cast<DWORD>(info.height)));
   const int columns = static_cast<int>(std::min<DWORD>(img_rect_width(d), static_cast<DWORD>(info.width)));
   // The contents of the data sub-blocks, joined; a block cut by the end of the file
@@ -205,6 +213,11 @@ int gif_load(const char* path, ImageDescriptor* d) {
 }
 
 int gif_save(const char* path, ImageDescriptor* d, int options, int transparent) {
+  return gif_save_stream(path, nullptr, d, options, transparent);
+}
+
+int gif_save_stream(const char* path, ImgMem* out, ImageDescriptor* d, int options, int transparent) {
+  if (out) *out = nullptr;
   if ((options & 2) && (transparent < 0 || transparent > 255)) return IMG_BAD_TRANSPARENT;
   if ((options & 4) && d->colorCount >= 17) return IMG_BAD_ARGUMENT;
   if (int r = img_check_1_8_24(d)) return r;
@@ -255,11 +268,8 @@ int gif_save(const char* path, ImageDescriptor* d, int options, int transparent)
   f.push_back(0);
   f.push_back(0x3B);
   StreamBinding b;
-  ImgMem block = nullptr;
-  if (stream_open_write(&b, path, &block) != 0) return IMG_CREATE_FAILED;
+  if (stream_open_write(&b, path, out) != 0) return IMG_CREATE_FAILED;
   int result = stream_write_all(&b, f.data(), f.size()) ? 0 : IMG_WRITE_FAILED;
   if (!path && result == IMG_WRITE_FAILED) result = IMG_NO_MEMORY;
-  result = stream_finish_write(&b, path, &block, result);
-  if (block) ImgMemFree(block);
-  return result;
+  return stream_finish_write(&b, path, out, result);
 }

@@ -159,3 +159,64 @@ TEST(GifCodec, DamagedFilesGiveCodes) {
 }
 
 }  // namespace
+
+namespace {
+
+// The memory forms read a block as the file forms read a file, and write into a block
+// exactly the bytes they write into a file.
+TEST(GifCodec, MemoryFormsMatchTheFileForms) {
+  for (const auto& e : ReadExpected("gif")) {
+    SCOPED_TRACE(e.file);
+    const Bytes file = ReadBytes(Fixture("gif", e.file));
+    GifInfo fromFile{}, fromMemory{};
+    ASSERT_EQ(gif_info(Fixture("gif", e.file).c_str(), &fromFile), 0);
+    ASSERT_EQ(gif_read_info(nullptr, file.data(), file.size(), &fromMemory), 0);
+    EXPECT_EQ(0, std::memcmp(&fromFile, &fromMemory, sizeof(GifInfo)));
+    ImageDescriptor d;
+    ASSERT_EQ(img_alloc(&d, fromMemory.width, fromMemory.height, fromMemory.imagerBitsPerPixel), 0);
+    ASSERT_EQ(gif_load_stream(nullptr, file.data(), file.size(), &d), 0);
+    EXPECT_EQ(Crc(RgbPixels(d)), e.crc);  // the pixels Pillow sees
+    img_free(&d);
+  }
+
+  // Saved into memory: the file's bytes; loaded back from them: the picture. A 2 x 2
+  // two-colour picture makes a block far below 100 bytes, which still loads.
+  struct Case {
+    int width, height, bits, options, transparent;
+  };
+  for (const Case c : {Case{31, 20, 8, 9, -1}, Case{17, 9, 1, 0, -1}, Case{12, 7, 8, 2, 3},
+                       Case{2, 2, 1, 9, -1}}) {
+    SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << ", options " << c.options);
+    ImageDescriptor src;
+    Synthetic(&src, c.width, c.height, c.bits);
+    const std::string path = TempPath("memory_twin.gif");
+    ASSERT_EQ(gif_save(path.c_str(), &src, c.options, c.transparent), 0);
+    ImgMem block = nullptr;
+    ASSERT_EQ(gif_save_stream(nullptr, &block, &src, c.options, c.transparent), 0);
+    ASSERT_NE(block, nullptr);
+    const BYTE* p = ImgMemLock(block);
+    const Bytes saved(p, p + ImgMemSize(block));
+    ImgMemUnlock(block);
+    EXPECT_EQ(saved, ReadBytes(path));
+    ImageDescriptor back;
+    ASSERT_EQ(img_alloc(&back, c.width, c.height, c.bits), 0);
+    ASSERT_EQ(gif_load_stream(nullptr, saved.data(), saved.size(), &back), 0);
+    EXPECT_EQ(RgbPixels(back), RgbPixels(src));
+    ImgMemFree(block);
+    img_free(&back);
+    img_free(&src);
+  }
+
+  // No block: -52. A failed save hands back no block.
+  GifInfo info{};
+  EXPECT_EQ(gif_read_info(nullptr, nullptr, 0, &info), -52);
+  ImageDescriptor d;
+  ASSERT_EQ(img_alloc(&d, 4, 4, 8), 0);
+  EXPECT_EQ(gif_load_stream(nullptr, nullptr, 0, &d), -52);
+  ImgMem block = reinterpret_cast<ImgMem>(&d);  // anything: must come back null
+  EXPECT_EQ(gif_save_stream(nullptr, &block, &d, 2, 300), -5);
+  EXPECT_EQ(block, nullptr);
+  img_free(&d);
+}
+
+}  // namespace

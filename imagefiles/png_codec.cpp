@@ -256,10 +256,11 @@ int WalkChunks(StreamBinding* b, ChunkReader& r, PngInfo* info, ChunkPositions* 
   }
 }
 
-// Opens the file and walks its chunks. 0, -4, or -63 with the detail set.
-int OpenAndWalk(const char* path, StreamBinding* b, PngInfo* info, ChunkPositions* pos) {
+// Opens the file (or, without a path, the memory block) and walks its chunks. 0, -4, or -63 with the detail set.
+int OpenAndWalk(const char* path, const void* data, std::size_t size, StreamBinding* b,
+                PngInfo* info, ChunkPositions* pos) {
   g_detail = 0;
-  if (stream_open_read(b, path, nullptr, 0) != 0) return IMG_OPEN_FAILED;
+  if (stream_open_read(b, path, data, size) != 0) return IMG_OPEN_FAILED;
   ChunkReader r(b);
   const int e = WalkChunks(b, r, info, pos);
   if (e) {
@@ -589,22 +590,26 @@ int SavePixels(StreamBinding* b, ImageDescriptor* d, int options) {
 
 }  // namespace
 
-int png_info(const char* path, PngInfo* info) {
+int png_read_info(const char* path, const void* data, std::size_t size, PngInfo* info) {
   plat::CriticalSectionLock lock(PngLock());
   StreamBinding b;
   ChunkPositions pos;
-  const int r = OpenAndWalk(path, &b, info, &pos);
+  const int r = OpenAndWalk(path, data, size, &b, info, &pos);
   if (r == 0) stream_close(&b);
   return r;
 }
 
-int png_read_palette(const char* path, RGBQUAD* palette) {
+int png_info(const char* path, PngInfo* info) { return png_read_info(path, nullptr, 0, info); }
+
+namespace {
+
+int ReadPaletteFrom(const char* path, const void* data, std::size_t size, RGBQUAD* palette) {
   plat::CriticalSectionLock lock(PngLock());
   StreamBinding b;
   ChunkPositions pos;
   PngInfo info;
   const int saved = g_detail;
-  if (OpenAndWalk(path, &b, &info, &pos) != 0) {
+  if (OpenAndWalk(path, data, size, &b, &info, &pos) != 0) {
     g_detail = saved;
     return 0;
   }
@@ -613,7 +618,13 @@ int png_read_palette(const char* path, RGBQUAD* palette) {
   return n;
 }
 
-int png_load(const char* path, ImageDescriptor* d) {
+}  // namespace
+
+int png_read_palette(const char* path, RGBQUAD* palette) {
+  return ReadPaletteFrom(path, nullptr, 0, palette);
+}
+
+int png_load_stream(const char* path, const void* data, std::size_t size, ImageDescriptor* d) {
   if (int r = img_check_1_8_24(d)) return r;
   int result;
   {
@@ -621,7 +632,7 @@ int png_load(const char* path, ImageDescriptor* d) {
     StreamBinding b;
     ChunkPositions pos;
     PngInfo info;
-    result = OpenAndWalk(path, &b, &info, &pos);
+    result = OpenAndWalk(path, data, size, &b, &info, &pos);
     if (result) return result;
     // Rows of one depth never go into an image of another.
     if (info.imagerBitsPerPixel != static_cast<DWORD>(img_bits(d))) {
@@ -634,7 +645,7 @@ int png_load(const char* path, ImageDescriptor* d) {
   if (result == 0 && img_bits(d) <= 8) {
     // The image's table has room for 2^bits entries, whatever the file's PLTE holds.
     RGBQUAD palette[256];
-    const int n = std::min(png_read_palette(path, palette), 1 << img_bits(d));
+    const int n = std::min(ReadPaletteFrom(path, data, size, palette), 1 << img_bits(d));
     if (n > 0) {
       std::copy(palette, palette + n, d->palette);
       d->colorCount = n;
@@ -646,22 +657,26 @@ int png_load(const char* path, ImageDescriptor* d) {
   return result;
 }
 
-int png_save(const char* path, ImageDescriptor* d, int options) {
+int png_load(const char* path, ImageDescriptor* d) { return png_load_stream(path, nullptr, 0, d); }
+
+int png_save_stream(const char* path, ImgMem* out, ImageDescriptor* d, int options) {
+  if (out) *out = nullptr;
   if (int r = img_check_1_8_24(d)) return r;
   plat::CriticalSectionLock lock(PngLock());
   g_detail = 0;
   StreamBinding b;
-  ImgMem block = nullptr;
-  if (stream_open_write(&b, path, &block) != 0) return IMG_CREATE_FAILED;
+  if (stream_open_write(&b, path, out) != 0) return IMG_CREATE_FAILED;
   int result = SavePixels(&b, d, options);
   if (!path) {
     // Into memory a failed write can only mean that memory ran out.
     if (result == IMG_WRITE_FAILED) result = IMG_NO_MEMORY;
     if (g_detail == -117) g_detail = -114;
   }
-  result = stream_finish_write(&b, path, &block, result);
-  if (block) ImgMemFree(block);
-  return result;
+  return stream_finish_write(&b, path, out, result);
+}
+
+int png_save(const char* path, ImageDescriptor* d, int options) {
+  return png_save_stream(path, nullptr, d, options);
 }
 
 int png_last_error() {

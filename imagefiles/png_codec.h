@@ -1,6 +1,9 @@
 // PNG files (".png").
 #pragma once
+#include <cstddef>
+
 #include "imagefiles/ImageDescriptor.h"
+#include "imagefiles/img_memory.h"
 
 // The information record of a PNG file: 26 32-bit fields.
 struct PngInfo {
@@ -39,5 +42,13 @@ int png_save(const char* path, ImageDescriptor* d, int options);
 // Reads the first PLTE of a palette file (up to 256 entries) into `palette`; returns the
 // number of entries, 0 when there are none.
 int png_read_palette(const char* path, RGBQUAD* palette);
+
+// The same on a file (path) or, without a path, on a block of memory: `data` and `size`
+// for reading, and for writing a new locked block handed back through `out` (which the
+// caller frees with ImgMemFree; null after a failure). A save without a path and without
+// `out` builds the file and discards it.
+int png_read_info(const char* path, const void* data, std::size_t size, PngInfo* info);
+int png_load_stream(const char* path, const void* data, std::size_t size, ImageDescriptor* d);
+int png_save_stream(const char* path, ImgMem* out, ImageDescriptor* d, int options);
 // The detail code of the last -63 or -64 result.
 int png_last_error();

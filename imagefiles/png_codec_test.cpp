@@ -306,4 +306,61 @@ TEST(PngCodec, LoadAndSaveUseTheWorkingRectangle) {
   img_free(&deep);
 }
 
+
+// The memory forms read a block as the file forms read a file, and write into a block
+// exactly the bytes they write into a file.
+TEST(PngCodec, MemoryFormsMatchTheFileForms) {
+  for (const auto& e : ReadExpected("png")) {
+    SCOPED_TRACE(e.file);
+    const Bytes file = ReadBytes(Fixture("png", e.file));
+    PngInfo fromFile{}, fromMemory{};
+    ASSERT_EQ(png_info(Fixture("png", e.file).c_str(), &fromFile), 0);
+    ASSERT_EQ(png_read_info(nullptr, file.data(), file.size(), &fromMemory), 0);
+    EXPECT_EQ(0, std::memcmp(&fromFile, &fromMemory, sizeof(PngInfo)));
+    ImageDescriptor d;
+    ASSERT_EQ(img_alloc(&d, static_cast<int>(fromMemory.width), static_cast<int>(fromMemory.height),
+                        static_cast<int>(fromMemory.imagerBitsPerPixel)),
+              0);
+    ASSERT_EQ(png_load_stream(nullptr, file.data(), file.size(), &d), 0) << png_last_error();
+    EXPECT_EQ(Crc(RgbPixels(d)), e.crc);  // the pixels Pillow sees, palette included
+    img_free(&d);
+  }
+
+  struct Case {
+    int bits;
+    bool grey;
+    int options;
+  };
+  for (const Case c : {Case{1, false, 0}, Case{8, false, 1}, Case{8, true, 0}, Case{24, false, 1}}) {
+    SCOPED_TRACE(testing::Message() << c.bits << " bits, options " << c.options);
+    ImageDescriptor src;
+    Synthetic(&src, 37, 23, c.bits, c.grey);
+    const std::string path = TempPath("memory_twin.png");
+    ASSERT_EQ(png_save(path.c_str(), &src, c.options), 0);
+    ImgMem block = nullptr;
+    ASSERT_EQ(png_save_stream(nullptr, &block, &src, c.options), 0);
+    ASSERT_NE(block, nullptr);
+    const BYTE* p = ImgMemLock(block);
+    const Bytes saved(p, p + ImgMemSize(block));
+    ImgMemUnlock(block);
+    EXPECT_EQ(saved, ReadBytes(path));
+    ImageDescriptor back;
+    ASSERT_EQ(img_alloc(&back, 37, 23, c.bits), 0);
+    ASSERT_EQ(png_load_stream(nullptr, saved.data(), saved.size(), &back), 0);
+    EXPECT_EQ(RgbPixels(back), RgbPixels(src));
+    ImgMemFree(block);
+    img_free(&back);
+    img_free(&src);
+  }
+
+  // A block cut short fails as a cut file does; no block at all cannot be read.
+  const Bytes file = ReadBytes(Fixture("png", "basn2c08.png"));
+  ImageDescriptor d;
+  ASSERT_EQ(img_alloc(&d, 32, 32, 24), 0);
+  EXPECT_EQ(png_load_stream(nullptr, file.data(), file.size() / 2, &d), -63);
+  PngInfo info{};
+  EXPECT_NE(png_read_info(nullptr, nullptr, 0, &info), 0);
+  img_free(&d);
+}
+
 }  // namespace

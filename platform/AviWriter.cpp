@@ -12,7 +12,9 @@ namespace {
 // LIST strl(12) strh(8+56) strf(8+40) strn(8+10) LIST movi(12).
 constexpr long kRiffSize = 4;
 constexpr long kAvihTotalFrames = 12 + 12 + 8 + 16;
+constexpr long kAvihBuffer = 12 + 12 + 8 + 28;
 constexpr long kStrhLength = 12 + 12 + 64 + 12 + 8 + 32;
+constexpr long kStrhBuffer = kStrhLength + 4;
 constexpr long kHeaderBytes = 12 + 12 + 64 + 12 + 64 + 48 + 18 + 12;
 constexpr std::uint32_t kKeyFrame = 0x10;
 constexpr std::uint32_t kHasIndex = 0x10;
@@ -45,9 +47,12 @@ bool AviWriter::PutU32(std::uint32_t v) {
   return Put(q, 4);
 }
 
-bool AviWriter::Open(const std::string& path, int width, int height, int rate, int expectedFrames) {
+bool AviWriter::Open(const std::string& path, int width, int height, int rate, int expectedFrames,
+                     const AviCompressor* compressor) {
   Close();
   if (width <= 0 || height <= 0 || rate <= 0) return false;
+  compressed_ = compressor && compressor->encode;
+  compressor_ = compressed_ ? *compressor : AviCompressor{};
   f_ = std::fopen(ResolvePath(path).c_str(), "wb");
   if (!f_) return false;
   width_ = width;
@@ -56,6 +61,7 @@ bool AviWriter::Open(const std::string& path, int width, int height, int rate, i
   frameBytes_ = ((static_cast<std::size_t>(width) * 24 + 31) / 32) * 4 * height;
   failed_ = false;
   index_.clear();
+  largest_ = compressed_ ? 0 : static_cast<std::uint32_t>(frameBytes_);
 
   std::vector<BYTE> h;
   Fourcc(h, "RIFF");
@@ -83,7 +89,7 @@ bool AviWriter::Open(const std::string& path, int width, int height, int rate, i
   Fourcc(h, "strh");
   U32(h, 56);
   Fourcc(h, "vids");
-  Fourcc(h, "DIB ");
+  h.insert(h.end(), compressor_.handler, compressor_.handler + 4);
   U32(h, 0);  // flags
   U16(h, 0);  // priority
   U16(h, 0);  // language
@@ -93,7 +99,7 @@ bool AviWriter::Open(const std::string& path, int width, int height, int rate, i
   U32(h, 0);                                                                    // start
   U32(h, static_cast<std::uint32_t>(expectedFrames > 0 ? expectedFrames : 0));  // length
   U32(h, static_cast<std::uint32_t>(frameBytes_));
-  U32(h, 0xFFFFFFFFu);  // quality: the default
+  U32(h, static_cast<std::uint32_t>(compressor_.quality));  // -1: the default
   U32(h, 0);            // sample size
   U16(h, 0);
   U16(h, 0);
@@ -105,7 +111,14 @@ bool AviWriter::Open(const std::string& path, int width, int height, int rate, i
   bi.biWidth = width;
   bi.biHeight = height;
   bi.biBitCount = 24;
-  bi.biSizeImage = static_cast<DWORD>(frameBytes_);
+  if (compressed_) {
+    // The frames' compression code is the handler, and the picture they decode to has
+    // rows of 3 bytes a pixel without padding.
+    bi.biCompression = le::GetU32(reinterpret_cast<const BYTE*>(compressor_.handler));
+    bi.biSizeImage = static_cast<DWORD>(3ull * width * height);
+  } else {
+    bi.biSizeImage = static_cast<DWORD>(frameBytes_);
+  }
   BYTE bib[40];
   WriteInfoHeader(bi, bib);
   h.insert(h.end(), bib, bib + 40);
@@ -129,16 +142,26 @@ bool AviWriter::Open(const std::string& path, int width, int height, int rate, i
 
 bool AviWriter::AddFrame(const BYTE* rows) {
   if (!f_ || failed_ || !rows) return false;
-  // The frame, the index entry it adds and the index's own header must still fit.
-  const std::uint64_t after = size_ + 8 + frameBytes_ + 8 + 16ull * (index_.size() + 1);
-  if (after > limit_) return false;
-  index_.push_back(static_cast<std::uint32_t>(size_ - (moviStart_ + 4)));
-  if (!Put("00db", 4) || !PutU32(static_cast<std::uint32_t>(frameBytes_)) ||
-      !Put(rows, frameBytes_)) {
-    index_.pop_back();
-    return false;
+  const BYTE* data = rows;
+  std::size_t bytes = frameBytes_;
+  if (compressed_) {
+    packed_.clear();
+    if (!compressor_.encode(rows, &packed_) || packed_.empty()) return false;
+    data = packed_.data();
+    bytes = packed_.size();
   }
-  size_ += 8 + frameBytes_;  // frames are whole multiples of 4 bytes: no pad byte
+  const std::size_t pad = bytes & 1;
+  // The frame, the index entry it adds and the index's own header must still fit.
+  const std::uint64_t after = size_ + 8 + bytes + pad + 8 + 16ull * (index_.size() + 1);
+  if (after > limit_) return false;
+  const std::uint32_t offset = static_cast<std::uint32_t>(size_ - (moviStart_ + 4));
+  const BYTE zero = 0;
+  if (!Put(compressed_ ? "00dc" : "00db", 4) || !PutU32(static_cast<std::uint32_t>(bytes)) ||
+      !Put(data, bytes) || (pad && !Put(&zero, 1)))
+    return false;
+  index_.push_back({offset, static_cast<std::uint32_t>(bytes)});
+  size_ += 8 + bytes + pad;
+  if (bytes > largest_) largest_ = static_cast<std::uint32_t>(bytes);
   return true;
 }
 
@@ -148,10 +171,10 @@ bool AviWriter::Close() {
   if (ok) {
     const std::uint32_t moviSize = static_cast<std::uint32_t>(size_ - (moviStart_ + 4));
     ok = Put("idx1", 4) && PutU32(static_cast<std::uint32_t>(16 * index_.size()));
-    for (std::uint32_t offset : index_) {
+    for (const Entry& e : index_) {
       if (!ok) break;
-      ok = Put("00db", 4) && PutU32(kKeyFrame) && PutU32(offset) &&
-           PutU32(static_cast<std::uint32_t>(frameBytes_));
+      ok = Put(compressed_ ? "00dc" : "00db", 4) && PutU32(kKeyFrame) && PutU32(e.offset) &&
+           PutU32(e.size);
     }
     size_ += 8 + 16 * index_.size();
     auto patch = [&](long at, std::uint32_t v) {
@@ -160,6 +183,7 @@ bool AviWriter::Close() {
     ok = patch(kRiffSize, static_cast<std::uint32_t>(size_ - 8)) &&
          patch(kAvihTotalFrames, static_cast<std::uint32_t>(index_.size())) &&
          patch(kStrhLength, static_cast<std::uint32_t>(index_.size())) &&
+         patch(kAvihBuffer, largest_) && patch(kStrhBuffer, largest_) &&
          patch(moviStart_, moviSize);
   }
   ok = std::fclose(f_) == 0 && ok;

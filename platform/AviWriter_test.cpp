@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -95,6 +96,59 @@ TEST(AviWriter, ChunksSizesAndIndexAfterClose) {
     EXPECT_EQ(le::GetU32(e + 4), 0x10u);  // key frame
     EXPECT_EQ(movi + le::GetU32(e + 8), byId["00db"][k].at - 8);
     EXPECT_EQ(b[byId["00db"][k].at], k + 1);
+  }
+}
+
+// Through a compressor every frame is a chunk of its own size (odd sizes padded to even),
+// indexed with that size; the handler names the stream and the frames' compression.
+TEST(AviWriter, CompressedFramesKeepTheirOwnSizes) {
+  const std::string path = Tmp("packed.avi");
+  plat::AviCompressor c;
+  std::memcpy(c.handler, "MJPG", 4);
+  c.quality = 7500;
+  int calls = 0;
+  c.encode = [&calls](const BYTE* rows, std::vector<BYTE>* out) {
+    ++calls;
+    if (rows[0] == 0) return false;  // a frame the compressor cannot take
+    out->assign(static_cast<std::size_t>(rows[0]), static_cast<BYTE>(rows[0] + 100));
+    return true;
+  };
+  plat::AviWriter avi;
+  ASSERT_TRUE(avi.Open(path, 5, 2, 30, 0, &c));
+  std::vector<BYTE> frame(avi.FrameBytes());
+  for (BYTE n : {3, 0, 8, 5}) {
+    frame[0] = n;
+    EXPECT_EQ(avi.AddFrame(frame.data()), n != 0);
+  }
+  EXPECT_EQ(calls, 4);
+  EXPECT_EQ(avi.Frames(), 3);
+  ASSERT_TRUE(avi.Close());
+  const auto b = Bytes(path);
+  EXPECT_EQ(le::GetU32(b.data() + 4), b.size() - 8);
+  std::vector<Chunk> chunks;
+  Walk(b, 0, b.size(), &chunks);
+  std::map<std::string, std::vector<Chunk>> byId;
+  for (const Chunk& k : chunks) byId[k.id].push_back(k);
+  const BYTE* strh = b.data() + byId["strh"][0].at;
+  EXPECT_EQ(std::string(strh, strh + 8), "vidsMJPG");
+  EXPECT_EQ(le::GetU32(strh + 36), 8u);  // suggested buffer: the largest frame
+  EXPECT_EQ(le::GetU32(strh + 40), 7500u);
+  const BYTE* strf = b.data() + byId["strf"][0].at;
+  EXPECT_EQ(std::string(strf + 16, strf + 20), "MJPG");
+  EXPECT_EQ(le::GetU32(strf + 20), 30u);  // 5 x 2 pixels of 3 bytes
+  EXPECT_TRUE(byId["00db"].empty());
+  ASSERT_EQ(byId["00dc"].size(), 3u);
+  const std::size_t movi = byId["LIST:movi"][0].at;
+  const std::uint32_t sizes[3] = {3, 8, 5};
+  for (int k = 0; k < 3; ++k) {
+    const Chunk& f = byId["00dc"][k];
+    EXPECT_EQ(f.size, sizes[k]);
+    EXPECT_EQ(b[f.at], sizes[k] + 100);
+    const BYTE* e = b.data() + byId["idx1"][0].at + 16 * k;
+    EXPECT_EQ(std::string(e, e + 4), "00dc");
+    EXPECT_EQ(le::GetU32(e + 4), 0x10u);
+    EXPECT_EQ(movi + le::GetU32(e + 8), f.at - 8);
+    EXPECT_EQ(le::GetU32(e + 12), sizes[k]);
   }
 }
 

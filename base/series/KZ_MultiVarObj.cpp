@@ -25,6 +25,7 @@ void KZ_CopyColumnSettings(KZ_Var1D& to, const KZ_Var1D& from) {
   to.m_fPlotSpan = from.m_fPlotSpan;
   for (int k = 0; k < 3; ++k) to.m_nPlot[k] = from.m_nPlot[k];
   to.m_nAxisFlags = from.m_nAxisFlags;
+  to.m_fLevel = from.m_fLevel;
 }
 
 void KZ_MultiVarObj::SetSize(int a, int b) {

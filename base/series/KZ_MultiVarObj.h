@@ -135,5 +135,5 @@ class KZ_MultiVarObj {
 
 // Copies what a column carries from one table to another or within one: count,
 // components, range, scale, title, unit, log mode, plot range and span, the plot integers
-// and the axis flags (not line width, plot style, colours or range filter).
+// the axis flags and the contour level (not line width, plot style, colours or range filter).
 void KZ_CopyColumnSettings(KZ_Var1D& to, const KZ_Var1D& from);

@@ -80,6 +80,7 @@ TEST(MultiVarObj, RemoveColumns) {
   Fill(t, {{1, 2}, {3, 4}, {5, 6}, {7, 8}});
   t.m_Columns[1].m_nLineWidth = 99;
   t.m_Columns[2].m_nRangeFilter = 1;
+  t.m_Columns[2].m_fLevel = 2.5f;
   EXPECT_EQ(t.RemoveColumn(4), 0);
   EXPECT_EQ(t.RemoveColumn(3), 3);  // the last: only the count drops
   EXPECT_EQ(t.RemoveColumn(1), 2);
@@ -87,6 +88,7 @@ TEST(MultiVarObj, RemoveColumns) {
   EXPECT_EQ(t.m_Columns[1].m_strTitle, "c2");
   EXPECT_EQ(t.m_Columns[1].m_nLineWidth, 99);  // stays with the slot
   EXPECT_EQ(t.m_Columns[1].m_nRangeFilter, 0u);
+  EXPECT_EQ(t.m_Columns[1].m_fLevel, 2.5f);  // the contour level moves with the column
 
   KZ_MultiVarObj u;
   Fill(u, {{1}, {2}, {3}, {4}});

@@ -2,6 +2,7 @@
 // values and a small file of its own. Every column of the data table is one of these.
 #pragma once
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,9 @@ class KZ_Var1D : public KZ_Var0D {
   std::vector<double> m_PlotValues;
   std::vector<double> m_PlotErrors;
   double m_dStep = 1.0;  // set by callers; nothing here reads it
+  // The value at which the column is cut by a contour line (the data sheet's "CounterLine"
+  // reads the second column's). NaN until a caller sets it.
+  float m_fLevel = std::numeric_limits<float>::quiet_NaN();
 
   KZ_Var1D() = default;
   ~KZ_Var1D() override = default;

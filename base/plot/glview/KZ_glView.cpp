@@ -3,11 +3,20 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
-#include <QInputDialog>
+#include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFormLayout>
 #include <QOpenGLContext>
 #include <QResizeEvent>
+#include <QSpinBox>
+#include <algorithm>
+#include <cstring>
+#include <memory>
 
 #include "base/plot/glview/KZ_glText.h"
+#include "imagefiles/ImageDescriptor.h"
+#include "imagefiles/jpeg_codec.h"
 #include "platform/AviWriter.h"
 #include "platform/Strings.h"
 #include "platform/UiServices.h"
@@ -207,11 +216,67 @@ void KZ_glView::OnEditCopy() {
 }
 
 bool KZ_glView::ChooseCompressor() {
-  bool ok = false;
-  QInputDialog::getItem(this, "Video Compression",
-                        "Compressor:", QStringList{"Full frames (uncompressed)"}, 0, false, &ok);
-  return ok;
+  QDialog dialog(this);
+  dialog.setObjectName("VideoCompression");
+  dialog.setWindowTitle("Video Compression");
+  auto* form = new QFormLayout(&dialog);
+  auto* compressor = new QComboBox(&dialog);
+  compressor->setObjectName("compressor");
+  compressor->addItems({"Full frames (uncompressed)", "Motion JPEG"});
+  compressor->setCurrentIndex(m_nAviCompressor == 1 ? 1 : 0);
+  form->addRow("Compressor:", compressor);
+  auto* quality = new QSpinBox(&dialog);
+  quality->setObjectName("quality");
+  quality->setRange(1, 100);
+  quality->setValue(std::clamp(m_nAviQuality, 1, 100));
+  form->addRow("Compression Quality:", quality);
+  // Both compressors store whole pictures only, so every frame is a key frame.
+  auto* keyFrames = new QSpinBox(&dialog);
+  keyFrames->setObjectName("keyFrames");
+  keyFrames->setRange(1, 1);
+  keyFrames->setEnabled(false);
+  form->addRow("Key Frame Every:", keyFrames);
+  auto enable = [quality](int index) { quality->setEnabled(index == 1); };
+  enable(compressor->currentIndex());
+  QObject::connect(compressor, &QComboBox::currentIndexChanged, &dialog, enable);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+  QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+  form->addRow(buttons);
+  if (dialog.exec() != QDialog::Accepted) return false;
+  m_nAviCompressor = compressor->currentIndex();
+  m_nAviQuality = quality->value();
+  return true;
 }
+
+namespace {
+
+// Motion JPEG: each frame one baseline JPEG picture made by the image library.
+plat::AviCompressor MotionJpeg(int width, int height, int quality) {
+  std::shared_ptr<ImageDescriptor> picture(new ImageDescriptor, [](ImageDescriptor* d) {
+    img_free(d);
+    delete d;
+  });
+  plat::AviCompressor c;
+  std::memcpy(c.handler, "MJPG", 4);
+  c.quality = quality * 100;
+  if (img_alloc(picture.get(), width, height, 24) != IMG_OK) return c;  // no encoder: fails
+  c.encode = [picture, quality](const BYTE* rows, std::vector<BYTE>* out) {
+    // The frame has the picture's own layout: bottom-up BGR rows padded to 4 bytes.
+    std::memcpy(picture->pixels, rows,
+                static_cast<std::size_t>(picture->rowBytes) * img_height(picture.get()));
+    ImgMem block = nullptr;
+    if (jpeg_save_stream(nullptr, &block, quality, 0, picture.get()) != 0 || !block) return false;
+    const BYTE* p = ImgMemLock(block);
+    out->assign(p, p + ImgMemSize(block));
+    ImgMemUnlock(block);
+    ImgMemFree(block);
+    return true;
+  };
+  return c;
+}
+
+}  // namespace
 
 int KZ_glView::AviOpen(const std::string& path, int frames) {
   AviClose();
@@ -221,7 +286,14 @@ int KZ_glView::AviOpen(const std::string& path, int frames) {
   glGetIntegerv(GL_VIEWPORT, viewport);
   if (!ChooseCompressor()) return 0;  // cancelled: no file
   auto writer = std::make_unique<plat::AviWriter>();
-  if (!writer->Open(path, viewport[2], viewport[3], 30, frames)) return 0;
+  plat::AviCompressor mjpeg;
+  if (m_nAviCompressor == 1) {
+    mjpeg = MotionJpeg(viewport[2], viewport[3], std::clamp(m_nAviQuality, 1, 100));
+    if (!mjpeg.encode) return 0;  // no memory for the picture: no file
+  }
+  if (!writer->Open(path, viewport[2], viewport[3], 30, frames,
+                    m_nAviCompressor == 1 ? &mjpeg : nullptr))
+    return 0;
   m_nAviWidth = viewport[2];
   m_nAviHeight = viewport[3];
   m_pAviFile = std::move(writer);

@@ -70,9 +70,13 @@ class KZ_glView : public plat::CView {
   int AviClose();
   bool IsRecording() const;
   int RecordedFrames() const;
-  // The compressor choice; the only one offered is "Full frames (uncompressed)". False
-  // when cancelled.
+  // The compressor dialog: "Full frames (uncompressed)" or Motion JPEG with its quality;
+  // the choice goes into m_nAviCompressor and m_nAviQuality. False when cancelled.
   virtual bool ChooseCompressor();
+  // The compressor of the next recording: 0 full frames, 1 Motion JPEG (every frame a key
+  // frame) at m_nAviQuality (JPEG quality 1 to 100).
+  int m_nAviCompressor = 0;
+  int m_nAviQuality = 75;
 
   // Message handlers.
   void OnDraw(plat::CDC* dc) override;

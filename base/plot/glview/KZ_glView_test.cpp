@@ -5,10 +5,19 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <QApplication>
+#include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QPushButton>
+#include <QSpinBox>
 #include <QTest>
+#include <QTimer>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -331,6 +340,92 @@ TEST(KZ_glView, AviStopsAfter1000FramesAndCancelCreatesNoFile) {
   EXPECT_FALSE(v->HasTimer(2));
   if (!HaveFfprobe()) GTEST_SKIP() << "ffprobe (ffmpeg) is not installed";
   EXPECT_EQ(Probe(path), "width=16\nheight=12\nr_frame_rate=30/1\nnb_read_frames=1000\n");
+}
+
+// The compressor dialog worked with keys and the mouse: Motion JPEG at quality 60 is kept
+// for the next recording; Escape cancels and keeps the earlier choice.
+TEST(KZ_glView, CompressorDialogOffersFullFramesAndMotionJpeg) {
+  auto v = ShownView(40, 30);
+  QStringList offered;
+  bool qualityEnabledAtFirst = true;
+  QTimer::singleShot(0, [&] {
+    auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->windowTitle(), "Video Compression");
+    auto* compressor = dialog->findChild<QComboBox*>("compressor");
+    auto* quality = dialog->findChild<QSpinBox*>("quality");
+    ASSERT_TRUE(compressor && quality);
+    for (int i = 0; i < compressor->count(); ++i) offered << compressor->itemText(i);
+    qualityEnabledAtFirst = quality->isEnabled();
+    compressor->setFocus();
+    QTest::keyClick(compressor, Qt::Key_Down);
+    quality->setFocus();
+    QTest::keyClick(quality, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(quality, "60");
+    auto* box = dialog->findChild<QDialogButtonBox*>();
+    QTest::mouseClick(box->button(QDialogButtonBox::Ok), Qt::LeftButton);
+  });
+  ASSERT_TRUE(v->KZ_glView::ChooseCompressor());
+  EXPECT_EQ(offered, (QStringList{"Full frames (uncompressed)", "Motion JPEG"}));
+  EXPECT_FALSE(qualityEnabledAtFirst);  // full frames have no quality
+  EXPECT_EQ(v->m_nAviCompressor, 1);
+  EXPECT_EQ(v->m_nAviQuality, 60);
+
+  QTimer::singleShot(0, [&] {
+    QWidget* dialog = QApplication::activeModalWidget();
+    ASSERT_NE(dialog, nullptr);
+    auto* compressor = dialog->findChild<QComboBox*>("compressor");
+    EXPECT_EQ(compressor->currentIndex(), 1);  // the last choice is offered again
+    QTest::keyClick(compressor, Qt::Key_Up);
+    QTest::keyClick(dialog, Qt::Key_Escape);
+  });
+  EXPECT_FALSE(v->KZ_glView::ChooseCompressor());
+  EXPECT_EQ(v->m_nAviCompressor, 1);
+}
+
+// A thousand frames of an 800 x 600 view in Motion JPEG: far below the 1 GB limit that
+// stops full frames after about 745, and a video that ffprobe decodes frame by frame.
+TEST(KZ_glView, MotionJpegRecordsAThousandFramesOf800x600) {
+  auto v = ShownView(800, 600);
+  v->halves = true;
+  v->m_nAviCompressor = 1;
+  v->m_nAviQuality = 75;
+  const std::string path = Tmp("mjpeg.avi");
+  std::filesystem::remove(path);
+  v->AviOpen(path, 1000);
+  ASSERT_TRUE(v->IsRecording());
+  v->m_nTimerMode = 2;
+  v->SetTimer(2, 100000);
+  for (int i = 0; i < 1000; ++i) v->OnTimer(2);
+  EXPECT_FALSE(v->IsRecording());  // closed after the thousandth frame
+  const auto size = std::filesystem::file_size(path);
+  EXPECT_LT(size, 100u * 1024 * 1024);
+  if (!HaveFfprobe()) GTEST_SKIP() << "ffprobe (ffmpeg) is not installed";
+  std::string out;
+  RunTool("ffprobe -v error -count_frames -select_streams v:0 -show_entries "
+          "stream=codec_name,codec_tag_string,width,height,r_frame_rate,nb_read_frames "
+          "-of default=nw=1 " +
+              path,
+          &out);
+  EXPECT_EQ(out,
+            "codec_name=mjpeg\ncodec_tag_string=MJPG\nwidth=800\nheight=600\n"
+            "r_frame_rate=30/1\nnb_read_frames=1000\n");
+  // The first frame decoded by ffmpeg: red on the left, blue on the right.
+  const std::string rgb = Tmp("mjpeg_frame0.rgb");
+  ASSERT_EQ(RunTool("ffmpeg -v error -y -i " + path +
+                        " -frames:v 1 -f rawvideo -pix_fmt rgb24 " + rgb,
+                    &out),
+            0)
+      << out;
+  std::ifstream in(rgb, std::ios::binary);
+  const std::vector<unsigned char> px{std::istreambuf_iterator<char>(in),
+                                      std::istreambuf_iterator<char>()};
+  ASSERT_EQ(px.size(), 800u * 600 * 3);
+  auto at = [&px](int x, int y, int c) { return static_cast<int>(px[3 * (800 * y + x) + c]); };
+  EXPECT_GT(at(100, 300, 0), 230);
+  EXPECT_LT(at(100, 300, 2), 25);
+  EXPECT_LT(at(700, 300, 0), 25);
+  EXPECT_GT(at(700, 300, 2), 230);
 }
 
 TEST(KZ_glView, EditCopyPutsTheClientAreaOnTheClipboard) {
