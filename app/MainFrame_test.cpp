@@ -5,11 +5,11 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QTest>
+#include <QToolButton>
 #include <filesystem>
 
 #include "app/GridViewData.h"
 #include "app/MainFrm.h"
-#include "wincomp/splash/WCSplashWnd.h"
 #include "app/TremviaApp.h"
 #include "app/TremviaDocument.h"
 #include "app/TremviaResources.h"
@@ -23,6 +23,7 @@
 #include "views/timeseries/TSView.h"
 #include "views/trace/TraceView.h"
 #include "views/wave/WaveView.h"
+#include "wincomp/splash/WCSplashWnd.h"
 
 namespace fs = std::filesystem;
 using plat::testing::Prompt;
@@ -102,8 +103,36 @@ TEST(MainFrame, GeometryFollowsTheScreenSize) {
   // Two status panes: the stretching message pane and one of a quarter screen width.
   EXPECT_EQ(f.m_wndStatusBar.GetCount(), 2);
   EXPECT_EQ(f.m_wndStatusBar.Pane(1)->width(), screen.width() / 4);
-  EXPECT_EQ(f.toolBarArea(f.m_wndToolBar.GetToolBar()), Qt::TopToolBarArea);
+  EXPECT_EQ(f.dockWidgetArea(f.GetBarFrame(&f.m_wndToolBar)), Qt::TopDockWidgetArea);
   EXPECT_EQ(f.m_wndToolBar.GetToolBar()->actions().size(), 50);
+}
+
+TEST(MainFrame, EveryToolbarButtonSaysWhatItDoes) {
+  CMainFrame& f = Frame();
+  f.show();
+  auto* buttons = dynamic_cast<CWCBarButtons*>(f.GetBarFrame(&f.m_wndToolBar)->widget());
+  ASSERT_NE(buttons, nullptr);
+  int count = 0;
+  for (QToolButton* b : buttons->Buttons()) {
+    if (!b) continue;
+    ++count;
+    const UINT id = b->defaultAction()->data().toUInt();
+    const std::string tip = b->toolTip().toStdString();
+    EXPECT_FALSE(tip.empty()) << id;
+    EXPECT_NE(tip.find_first_not_of("0123456789"), std::string::npos) << id << " " << tip;
+    // Hovering the button puts its prompt into the status bar.
+    f.SetMessageText("Ready");
+    QEnterEvent enter(QPointF(2, 2), QPointF(2, 2), b->mapToGlobal(QPointF(2, 2)));
+    QApplication::sendEvent(b, &enter);
+    const std::string prompt = f.m_wndStatusBar.GetPaneText(0);
+    EXPECT_NE(prompt, "Ready") << id;
+    EXPECT_EQ(prompt, plat::Resources::Get().Prompt(id)) << id;
+  }
+  EXPECT_EQ(count, 37);  // 50 positions, 13 of them separators
+  // The two auto-loading toggles are not speeds.
+  EXPECT_EQ(plat::Resources::Get().ToolTip(32810),
+            "Re-save each event's record while auto-loading (on/off)");
+  EXPECT_EQ(plat::Resources::Get().ToolTip(33434), "Locate each event while auto-loading (on/off)");
 }
 
 TEST(MainFrame, FourPanesHoldTheNinePagesOfACommandLineStart) {
@@ -260,7 +289,7 @@ TEST(MainFrame, CommandsAreRoutedAndItemsWithoutAHandlerStayDisabled) {
   }
   QTest::qWait(10);
   // View > Toolbar hides and shows the toolbar.
-  QToolBar* tb = f.m_wndToolBar.GetToolBar();
+  QWidget* tb = f.GetBarFrame(&f.m_wndToolBar);
   f.show();
   EXPECT_TRUE(f.SendCommand(ID_VIEW_TOOLBAR));
   EXPECT_FALSE(tb->isVisible());

@@ -80,6 +80,8 @@ int CMainFrame::OnCreate() {
   EnableSizeDocking(CBRS_ALIGN_ANY);
   m_wndToolBar.EnableDocking(CBRS_ALIGN_ANY);
   DockControlBar(&m_wndToolBar, AFX_IDW_DOCKBAR_TOP);
+  // The toolbar returns where the user left it in the last run.
+  LoadBarState("BarState");
   return 0;
 }
 

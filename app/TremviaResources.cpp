@@ -75,7 +75,8 @@ const plat::ToolBarResource kToolBar = {
     34012, S,     32840, 32810, 33434, 34009, S,     5006,  S,     34178, 32775, 32776, 34991,
     34992, 34218, S,     34183, 34198, 34205, S,     57607, S,     34184, 57664};
 
-// Status prompts (and tooltips) of the commands the resources name.
+// Status prompts (and tooltips) of the commands the resources name; every toolbar button
+// has one.
 const std::map<UINT, const char*> kPrompts = {
     {57600, "&New"},
     {57601, "&Open..."},
@@ -100,6 +101,18 @@ const std::map<UINT, const char*> kPrompts = {
     {34991, "Zoom &In"},
     {34992, "Zooms &Out"},
     {34205, "Show working sheets"},
+    // Buttons without a menu item: what they do.
+    {32870, "Open an event by its number"},
+    {34217, "Not in use"},
+    {34242, "Set up the special-event search"},
+    {34240, "Find next special event"},
+    {33434, "Locate each event while auto-loading (on/off)"},
+    {32810, "Re-save each event's record while auto-loading (on/off)"},
+    {34009, "Store located results to AEH (on/off)"},
+    {5006, "Spin the 3-D view (on/off)"},
+    {34218, "Set the time window to the selection"},
+    {34183, "Turn the view by dragging (on/off)"},
+    {34198, "Spare toggle (on/off)"},
     {57607, "&Print..."},
     {34184, "&Home Page"},
     {57664, "&About Tremvia..."},
@@ -124,12 +137,12 @@ QIcon LabelIcon(const char* label) {
 }
 
 const std::map<UINT, const char*> kButtonLabels = {
-    {57600, "New"}, {57601, "Opn"}, {57603, "Sav"}, {32860, "<"},   {32870, "<<"},  {34217, "?"},
+    {57600, "New"}, {57601, "Opn"}, {57603, "Sav"}, {32860, "<"},   {32870, "#"},   {34217, "?"},
     {32992, "P"},   {33404, "Loc"}, {34010, "AEH"}, {34222, "Lck"}, {34223, "Nz"},  {34231, "EM"},
-    {32828, ">"},   {34244, ">M"},  {34246, ">V"},  {34242, "42"},  {34240, "40"},  {34019, "Chk"},
-    {34226, "BP"},  {34012, "ART"}, {32840, "Aut"}, {32810, "x1"},  {33434, "x10"}, {34009, "09"},
+    {32828, ">"},   {34244, ">M"},  {34246, ">V"},  {34242, "F?"},  {34240, "F>"},  {34019, "Chk"},
+    {34226, "BP"},  {34012, "ART"}, {32840, "Aut"}, {32810, "Rsv"}, {33434, "AL"},  {34009, "St"},
     {5006, "3D"},   {34178, "1k"},  {32775, "Nx"},  {32776, "Pv"},  {34991, "+"},   {34992, "-"},
-    {34218, "18"},  {34183, "83"},  {34198, "98"},  {34205, "WS"},  {57607, "Prn"}, {34184, "Hm"},
+    {34218, "Sel"}, {34183, "Rot"}, {34198, "Sp"},  {34205, "WS"},  {57607, "Prn"}, {34184, "Hm"},
     {57664, "i"}};
 
 }  // namespace

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QListWidget>
 #include <QTest>
+#include <QWindow>
 #include <climits>
 #include <cmath>
 #include <filesystem>
@@ -345,6 +347,55 @@ TEST(WorkingSheet, ListChoicesSetThePlotTypeAndRelabelTheRange) {
   EXPECT_TRUE(use.recorder.hints.empty());
   use.PressRedraw();
   EXPECT_EQ(h.m_bUnselected, unselected ? 0 : 1);
+}
+
+// Opens the drop list of a cell of the current sheet with a click on its button and
+// clicks the entry `line`, both delivered as the window system delivers them (to the
+// widget that holds the mouse).
+void ClickListEntry(CGridFun& grid, int col, long row, const std::string& line) {
+  grid.GotoCell(col, row);
+  QApplication::processEvents();
+  QWidget* area = SGWidgetOf(*grid.m_CUGGrid);
+  QWidget* top = area->window();
+  QWindow* window = top->windowHandle();
+  ASSERT_NE(window, nullptr);
+  RECT r;
+  grid.GetCellRect(col, row, &r);
+  QTest::mouseClick(window, Qt::LeftButton, {},
+                    area->mapTo(top, QPoint(r.right - 4, (r.top + r.bottom) / 2)));
+  QApplication::processEvents();
+  QListWidget* list = area->findChild<QListWidget*>();
+  ASSERT_NE(list, nullptr);
+  ASSERT_TRUE(list->isVisible());
+  ASSERT_EQ(QWidget::mouseGrabber(), list);
+  const auto found = list->findItems(QString::fromStdString(line), Qt::MatchExactly);
+  ASSERT_EQ(found.size(), 1) << line;
+  list->scrollToItem(found[0]);
+  QTest::mouseClick(window, Qt::LeftButton, {},
+                    list->viewport()->mapTo(top, list->visualItemRect(found[0]).center()));
+  QApplication::processEvents();
+  QApplication::processEvents();
+}
+
+TEST(WorkingSheet, AMouseClickOnADropListEntryChoosesIt) {
+  Session& s = WithEvent();
+  Use use(s);
+  CAEHypo& h = use.Hypo();
+  use.Dialog()->show();
+  use.Dialog()->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(use.Dialog()));
+  // The plot-type chooser of "Draw Opt.".
+  use.Grid().SetCurrentSheet(CGridFun::kDrawOpt);
+  ClickListEntry(use.Grid(), 1, 3, "15: C(r)-r");
+  EXPECT_EQ(h.m_nPlotType, 15);
+  EXPECT_EQ(use.Text(1, 3), "15: C(r)-r");
+  ClickListEntry(use.Grid(), 1, 3, "6: XZ, YZ, XY plot");
+  EXPECT_EQ(h.m_nPlotType, 6);
+  // A "Do.." list of "Mec": the choice is what the button then works on.
+  use.Grid().SetCurrentSheet(CGridFun::kMec);
+  ClickListEntry(use.Grid(), 1, 5, "1: Selected events");
+  EXPECT_EQ(use.Text(1, 5), "1: Selected events");
+  EXPECT_EQ(use.Grid().GetInt(1, 5), 1);
 }
 
 TEST(WorkingSheet, SideHeadingsReachNoExecutorAndFormHelpAddresses) {

@@ -25,6 +25,12 @@ constexpr int AEW_MAX_CHANNELS = 256;
 struct AEPickOptions {
   float fPolarityFactor = 3.0f;
   CAETemplateSet* pTemplates = nullptr;
+  // AR order of the noise and signal models of the change-point pick.
+  int nAROrder = 5;
+  // The change point between the two models places the first pick (the trace page's
+  // "Finds change point" commands); otherwise the noise-model picker places it, which
+  // holds up better on quiet onsets.
+  bool bChangePoint = false;
 };
 
 class CAEWave {

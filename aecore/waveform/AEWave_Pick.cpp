@@ -14,6 +14,8 @@ namespace {
 constexpr int kWindow = 256;
 constexpr int kNoiseLength = 64;
 constexpr int kMaxSeries = 16396;
+// Samples at either end of the series that only the noise or only the signal model sees.
+constexpr int kChangeNoise = 50;
 
 // The dither keeps the AR fits from degenerating on flat, quantised stretches; it has no
 // other purpose, so it is kept well below the channel's own noise. A fixed 100 counts
@@ -81,8 +83,18 @@ int CAEWave::AutoPick(int c, int startPick, int o, int end, const AEPickOptions*
   } else {
     m_nAicFirst = kNoiseLength - 1;
     m_nAicLast = n - kNoiseLength;
+    // Asked for, the change point between a noise and a signal model of the chosen order
+    // places the first pick; the noise-model picker still decides whether there is an
+    // onset at all and gives the signal-to-noise ratio.
+    int changePoint = -1;
+    if (options && options->bChangePoint && options->nAROrder > 0) {
+      const int split = m_AR.PickChangePointAIC(&series, n, options->nAROrder, 1, kChangeNoise,
+                                                n - kChangeNoise, n, m_pAic.data(), 1);
+      if (split >= 0) changePoint = split + kChangeNoise - 1;
+    }
     if (m_AR.PickOnsetAIC(&series, n, kNoiseLength, &P, &q, m_pErrNoise.get(), m_pAic.data()) != 0)
       return 0;
+    if (changePoint > 0) P = changePoint;
   }
 
   int w = std::max(P - kWindow / 2, 1);

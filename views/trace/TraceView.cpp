@@ -125,10 +125,13 @@ void CTraceView::OnPickup(int arOrder) {
   CTremviaDoc* doc = GetData();
   if (!HaveEvent(doc)) return;
   plat::CWaitCursor wait;
-  // The picker chooses its AR order by the information criterion; the order commands
-  // run it with the explicit options record (polarity factor 3.0).
+  // "Pickup" runs the picker's defaults; the "Finds change point" commands an options
+  // record with their AR order, whose change point places the pick, and the polarity
+  // factor 3.0.
   AEPickOptions options;
   options.fPolarityFactor = 3.0f;
+  options.nAROrder = arOrder;
+  options.bChangePoint = true;
   doc->m_pWave->AutoPick(ShownChannel(), 0, 0, -1, arOrder > 0 ? &options : nullptr);
   Invalidate(TRUE);
 }
@@ -401,10 +404,13 @@ void CTraceView::OnAddTemplate() {
   CAEWave& wave = *doc->m_pWave;
   CAETemplateSet& set = doc->m_Templates;
   if (!m_fpTemplates && g_nTemplatesAdded == 0) {
+    // A save-style dialog, so that the user may name a new file as well as pick an
+    // existing one; an existing file is appended to, never replaced.
     plat::FileDialogOptions o;
-    o.open = true;
+    o.open = false;
     o.title = "Template AE signal file";
     o.filter = "*.txt|*.txt||";
+    o.defExt = "txt";
     const auto path = plat::Ui().FileDialog(o);
     if (path) {
       const bool existed = plat::FileExists(*path);

@@ -4,10 +4,15 @@
 
 #include <QImage>
 #include <QPainter>
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <fstream>
+#include <random>
+#include <set>
 
 #include "platform/RecordingDc.h"
+#include "platform/Strings.h"
 #include "platform/qt/QtDc.h"
 #include "platform/qt/testing/QtTestApp.h"
 #include "platform/testing/FakeDocumentHost.h"
@@ -206,4 +211,89 @@ TEST_F(TracePage, RendersTheTraceAndThePickMarkIntoAnImage) {
   int onMiddle = 0;
   for (int y = 190; y <= 210; ++y) onMiddle += qGray(image.pixel(100, y)) < 128;
   EXPECT_GT(onMiddle, 0);
+}
+
+TEST_F(TracePage, AddToTemplatesMayNameANewFile) {
+  ASSERT_EQ(g_nTemplatesAdded, 0);  // the file is asked for once per run
+  doc.m_pWave->SetPick(500, 1000, 1, 20, 1, 0);
+  const fs::path path = fs::path(TV_TEST_TMPDIR) / "new-templates.txt";
+  fs::create_directories(TV_TEST_TMPDIR);
+  fs::remove(path);
+  {
+    plat::testing::ScriptedUi ui;
+    // A save-style dialog: it takes the name of a file that does not exist yet.
+    ui.ExpectFileDialog(Prompt::SaveFile, "Template AE signal file", path.string());
+    EXPECT_TRUE(view.OnCmdMsg(CTraceView::ID_TRACE_TEMPLATE, nullptr));
+    ASSERT_EQ(ui.Shown().size(), 1u);
+    EXPECT_EQ(ui.Shown()[0].filter, "*.txt|*.txt||");
+  }
+  ASSERT_NE(view.m_fpTemplates, nullptr);
+  std::fflush(view.m_fpTemplates);
+  std::ifstream in(path);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  const int n = doc.m_Templates.m_nWindow + 2;
+  ASSERT_EQ(lines.size(), static_cast<std::size_t>(3 + n));
+  EXPECT_EQ(lines[0], "!Template AE wveform with manually determined P-1st motion data");
+  EXPECT_EQ(lines[1], "!numSamples, Samp. rate(MHz), indPick, S/N, Amp. Gain(mm/s/count");
+  EXPECT_EQ(lines[2].substr(0, 12),
+            plat::Format("%4d %d %d ", n, kRate, doc.m_Templates.m_nWindow / 2));
+  EXPECT_EQ(doc.m_Templates.GetCount(), 1);
+}
+
+// A record whose noise is itself an AR(2) process (a resonance of the sensor) and whose
+// signal, a 9-sample wave starting at sample 2000.3, grows over 200 samples out of it:
+// the change point between the noise and the signal model falls differently for models of
+// order 2, 5, 10 and 20. Noise by Box-Muller, so the record does not depend on the
+// library's normal distribution.
+void FillResonantRecord(CAEWave& w) {
+  constexpr int kSamples = 4096;
+  w.Allocate(1, kSamples, kRate);
+  std::mt19937 gen(4);
+  auto uniform = [&gen] { return (gen() + 0.5) / 4294967296.0; };
+  double y1 = 0, y2 = 0;
+  for (int i = 0; i < kSamples; ++i) {
+    const double e = std::sqrt(-2 * std::log(uniform())) * std::cos(2 * M_PI * uniform());
+    const double y = 1.6 * y1 - 0.8 * y2 + 10 * e;
+    y2 = y1;
+    y1 = y;
+    double v = y;
+    const double tau = i - 2000.3;
+    if (tau > 0)
+      v += 120 * std::min(1.0, tau / 200) * std::sin(2 * M_PI * tau / 9.0) * std::exp(-tau / 1500);
+    w.m_pSamples[i] = static_cast<std::int16_t>(std::clamp(std::round(v), -32768.0, 32767.0));
+  }
+}
+
+TEST_F(TracePage, EachARorderCommandPicksWithItsOrder) {
+  FillResonantRecord(*doc.m_pWave);
+  // What the picker gives for each order on its own.
+  auto direct = [&](const AEPickOptions* o) {
+    CAEWave w;
+    FillResonantRecord(w);
+    return w.AutoPick(0, 0, 0, -1, o);
+  };
+  struct Case {
+    UINT id;
+    int order;
+  };
+  std::set<int> picks;
+  for (const Case& c : {Case{CTraceView::ID_TRACE_AR2, 2}, Case{CTraceView::ID_TRACE_AR5, 5},
+                        Case{CTraceView::ID_TRACE_AR10, 10}, Case{CTraceView::ID_TRACE_AR20, 20}}) {
+    doc.m_pWave->m_pPickTime[0] = 0;
+    EXPECT_TRUE(view.OnCmdMsg(c.id, nullptr));
+    const int pick = static_cast<int>(std::lround(doc.m_pWave->GetPickSample(0)));
+    AEPickOptions o;
+    o.nAROrder = c.order;
+    o.bChangePoint = true;
+    EXPECT_EQ(pick, direct(&o)) << c.order;
+    EXPECT_EQ(doc.m_pWave->m_nLastChannel, 0);
+    // Every order finds the onset, within 100 samples of it.
+    EXPECT_NEAR(pick, 2000, 100) << c.order;
+    picks.insert(pick);
+  }
+  EXPECT_EQ(picks.size(), 4u);  // four orders, four picks
+  // "Pickup" is the picker with its defaults.
+  EXPECT_TRUE(view.OnCmdMsg(CTraceView::ID_TRACE_PICKUP, nullptr));
+  EXPECT_EQ(std::lround(doc.m_pWave->GetPickSample(0)), direct(nullptr));
 }

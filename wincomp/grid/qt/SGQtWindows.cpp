@@ -337,19 +337,90 @@ void SGQtListWidget::keyPressEvent(QKeyEvent* e) {
   QListWidget::keyPressEvent(e);
 }
 
+bool SGQtListWidget::event(QEvent* e) {
+  switch (e->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+      // While the list holds the mouse every mouse event comes to the list's frame, which
+      // a scroll area leaves unhandled: hand it to the part of the list under the point.
+      RouteGrabbed(static_cast<QMouseEvent*>(e));
+      return true;
+    default:
+      return QListWidget::event(e);
+  }
+}
+
+void SGQtListWidget::RouteGrabbed(QMouseEvent* e) {
+  const QPoint at = e->position().toPoint();
+  const QEvent::Type type = e->type();
+  if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) {
+    QWidget* part = nullptr;
+    if (viewport()->geometry().contains(at))
+      part = viewport();
+    else if (QScrollBar* bar = verticalScrollBar();
+             bar && bar->isVisible() &&
+             QRect(bar->mapTo(this, QPoint(0, 0)), bar->size()).contains(at))
+      part = bar;
+    pressTarget_ = part;
+    pressSeen_ = true;
+  } else if (!pressSeen_) {
+    // The release of the click that opened the list, or the mouse passing over: the list
+    // keeps the mouse and waits for the user's click.
+    return;
+  }
+  if (type == QEvent::MouseButtonRelease) pressSeen_ = false;
+  QWidget* target = pressTarget_;
+  if (!target) {
+    // A click outside ends the list, as a click on another window would.
+    if (type == QEvent::MouseButtonRelease && !rect().contains(at) && hasFocus())
+      static_cast<CSGLstBox*>(wnd_)->Close();
+    return;
+  }
+  if (target != viewport()) {
+    QMouseEvent copy(type, target->mapFrom(this, e->position()), e->scenePosition(),
+                     e->globalPosition(), e->button(), e->buttons(), e->modifiers());
+    QCoreApplication::sendEvent(target, &copy);
+    return;
+  }
+  QMouseEvent copy(type, viewport()->mapFrom(this, e->position()), e->scenePosition(),
+                   e->globalPosition(), e->button(), e->buttons(), e->modifiers());
+  switch (type) {
+    case QEvent::MouseButtonPress:
+      mousePressEvent(&copy);
+      break;
+    case QEvent::MouseButtonRelease:
+      mouseReleaseEvent(&copy);
+      break;
+    case QEvent::MouseButtonDblClick:
+      mouseDoubleClickEvent(&copy);
+      break;
+    default:
+      mouseMoveEvent(&copy);
+      break;
+  }
+}
+
 void SGQtListWidget::mousePressEvent(QMouseEvent* e) {
-  // Held by the grab, presses outside the list pick nothing.
-  if (!rect().contains(e->position().toPoint())) return;
+  if (!viewport()->rect().contains(e->position().toPoint())) return;
   QListWidget::mousePressEvent(e);
 }
 
+void SGQtListWidget::mouseMoveEvent(QMouseEvent* e) {
+  if (!viewport()->rect().contains(e->position().toPoint())) return;
+  QListWidget::mouseMoveEvent(e);
+}
+
 void SGQtListWidget::mouseReleaseEvent(QMouseEvent* e) {
-  const bool inside = rect().contains(e->position().toPoint());
-  if (inside) QListWidget::mouseReleaseEvent(e);
-  QPointer<SGQtListWidget> self(this);
-  wnd_->OnLButtonUp(0, ToPoint(e->position()));
-  // A click outside ends the list, as a click on another window would.
-  if (self && !inside && self->hasFocus()) static_cast<CSGLstBox*>(wnd_)->Close();
+  const QPoint at = e->position().toPoint();
+  if (!viewport()->rect().contains(at)) return;
+  QListWidget::mouseReleaseEvent(e);
+  // A release on an entry chooses that entry; one elsewhere chooses nothing.
+  if (QListWidgetItem* item = itemAt(at)) {
+    setCurrentItem(item);
+    wnd_->OnLButtonUp(0, ToPoint(e->position()));
+  }
 }
 
 void SGQtListWidget::focusInEvent(QFocusEvent* e) {

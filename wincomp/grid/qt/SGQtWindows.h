@@ -86,14 +86,19 @@ class SGQtListWidget : public QListWidget {
   bool passOn = false;
 
  protected:
+  bool event(QEvent* e) override;
   void keyPressEvent(QKeyEvent* e) override;
   void mousePressEvent(QMouseEvent* e) override;
+  void mouseMoveEvent(QMouseEvent* e) override;
   void mouseReleaseEvent(QMouseEvent* e) override;
   void focusInEvent(QFocusEvent* e) override;
   void focusOutEvent(QFocusEvent* e) override;
 
  private:
+  void RouteGrabbed(QMouseEvent* e);
   CSGWnd* wnd_;
+  QPointer<QWidget> pressTarget_;  // where the last press under the grab went
+  bool pressSeen_ = false;         // a press under the grab waits for its release
 };
 
 class SGQtPort : public SGWindowPort {

@@ -6,11 +6,13 @@
 #include <QApplication>
 #include <QDialog>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
 #include <QVBoxLayout>
 #include <QWheelEvent>
+#include <QWindow>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -236,5 +238,51 @@ TEST(SGQtGrid, ScrolledPixelsEqualAFullRepaint) {
     s.grid.RedrawAll();
     EXPECT_TRUE(scrolled == img) << k.what;
     if (scrolled != img) scrolled.save(QString(TV_TEST_TMPDIR "/scrolled_%1.png").arg(k.what));
+  }
+}
+
+// A drop list takes the mouse when it opens; a click on an entry, delivered as the window
+// system delivers it (to the widget holding the mouse), chooses that entry. A press on an
+// entry with the release outside it chooses nothing and leaves the list open; keys still
+// choose.
+TEST(SGQtGrid, AClickOnADropListEntryChoosesIt) {
+  for (int mode = 0; mode < 3; ++mode) {
+    Shown s(4, 20);
+    s.grid.SetCellType(1, 2, 1);
+    s.grid.SetCellLabel(1, 2, "alpha\nbeta\ngamma\n");
+    s.grid.SetCellText(1, 2, "alpha");
+    s.grid.GotoCell(1, 2);
+    QApplication::processEvents();
+    QWidget* area = s.W(*s.grid.m_CUGGrid);
+    QWindow* window = area->window()->windowHandle();
+    RECT r;
+    s.grid.GetCellRect(1, 2, &r);
+    const QPoint button(r.right - 4, (r.top + r.bottom) / 2);
+    QTest::mouseClick(window, Qt::LeftButton, {}, area->mapTo(area->window(), button));
+    QApplication::processEvents();
+    QPointer<QListWidget> list = area->findChild<QListWidget*>();
+    ASSERT_NE(list, nullptr);
+    ASSERT_TRUE(list->isVisible());
+    EXPECT_EQ(QWidget::mouseGrabber(), list);
+    ASSERT_EQ(list->count(), 3);
+    const QPoint beta =
+        list->viewport()->mapTo(area->window(), list->visualItemRect(list->item(1)).center());
+    if (mode == 0) {
+      QTest::mouseClick(window, Qt::LeftButton, {}, beta);
+    } else if (mode == 1) {
+      QTest::mousePress(window, Qt::LeftButton, {}, beta);
+      QTest::mouseRelease(window, Qt::LeftButton, {}, QPoint(2, 2));
+      QApplication::processEvents();
+      ASSERT_TRUE(list && list->isVisible());
+      QTest::keyClick(list, Qt::Key_Escape);
+    } else {
+      QTest::keyClick(list, Qt::Key_Down);
+      QTest::keyClick(list, Qt::Key_Return);
+    }
+    QApplication::processEvents();
+    QApplication::processEvents();
+    EXPECT_STREQ(s.grid.GetCellText(1, 2), mode == 1 ? "alpha" : "beta") << mode;
+    EXPECT_TRUE(!list || !list->isVisible()) << mode;  // the list closes in every case
+    EXPECT_TRUE(!list || QWidget::mouseGrabber() != list) << mode;
   }
 }
