@@ -10,6 +10,7 @@
 #include "aecore/waveform/AESeg2Keywords.h"
 #include "aecore/waveform/AEWaveSeg2.h"
 #include "aecore/waveform/KZ_WaveData.h"
+#include "aecore/waveform/KZ_WaveDate.h"
 #include "base/util/KZ_DateTime.h"
 #include "platform/ByteOrder.h"
 #include "platform/File.h"
@@ -365,9 +366,15 @@ int KZ_Seg2Read(const std::string& path, KZ_WaveHeader& header,
     ++header.nChannels;
   }
   if (traces.size() > before) {
-    std::string when;
-    KZ_JulianDayString(when, traces[before]->m_fTimeBegin, 0.0f);
-    KZ_CopyText(header.szNote, ("Start: " + when).c_str());
+    // Files of other recorders carry no TIME_BEGIN: their start is the acquisition date
+    // and time. A start that cannot be known leaves the file's own note.
+    double start = traces[before]->m_fTimeBegin;
+    if (!(start > 0.0)) start = KZ_WaveHeaderJulianDay(header, true);
+    if (start > 0.0) {
+      std::string when;
+      KZ_JulianDayString(when, start, 0.0f);
+      KZ_CopyText(header.szNote, ("Start: " + when).c_str());
+    }
   }
   return 1;
 }
