@@ -395,26 +395,35 @@ int CAEPeak::Load(const std::string& path, int minLevel) {
 int CAEPeak::LoadText(const std::string& path, int /*minLevel*/) {
   plat::File f;
   if (!f.Open(path, "rt")) return 0;
-  char line[64];
-  if (!f.Gets(line, sizeof line) || !std::strstr(line, "KVDATA01")) return 0;
-  f.Gets(line, sizeof line);  // START_TIME: the origin stays the document's
-  int n = 0;
-  if (f.Gets(line, sizeof line)) plat::ScanC(line, "SAMPLES %d", &n);
-  f.Gets(line, sizeof line);
+  // Whole lines, however long: the first names the source file.
+  std::string line;
+  if (!f.ReadLine(line) || line.find("KVDATA01") == std::string::npos) return 0;
+  f.ReadLine(line);  // START_TIME: the origin stays the document's
+  int n = -1;
+  if (!f.ReadLine(line) || plat::ScanC(line.c_str(), "SAMPLES %d", &n) != 1 || n < 0) return 0;
+  f.ReadLine(line);
   // A SAMPLES count larger than the file could hold is not trusted for the allocation.
   n = static_cast<int>(std::clamp<long long>(n, 0, f.GetLength()));
-  Alloc(n);
-  m_strSource = path;
+  // Read into a fresh list so that a file without peaks leaves the current one intact.
+  CAEPeak fresh;
+  fresh.Alloc(n);
   int count = 0;
-  while (count < n && f.Gets(line, sizeof line)) {
+  while (count < n && f.ReadLine(line)) {
     double t = 0.0;
     float mag = 0.0f;
-    if (plat::ScanC(line, "%lf\t%f", &t, &mag) < 1) break;
+    if (plat::ScanC(line.c_str(), "%lf\t%f", &t, &mag) < 1) break;
     // The file carries magnitudes; levels are quarter units.
     const long level = KZ_SaturateCast<long>(std::round(4.0 * mag));
-    SetEntry(count++, t, static_cast<std::uint8_t>(std::clamp<long>(level, 0, 255)), 1);
+    fresh.SetEntry(count++, t, static_cast<std::uint8_t>(std::clamp<long>(level, 0, 255)), 1);
   }
+  // Peaks promised and none read: this is not a peak list the program can use.
+  if (n > 0 && count == 0) return 0;
+  m_pSec = std::move(fresh.m_pSec);
+  m_pUSec = std::move(fresh.m_pUSec);
+  m_pLevel = std::move(fresh.m_pLevel);
+  m_pFlag = std::move(fresh.m_pFlag);
   m_nCount = count;
   m_nFirstRecord = 0;
+  m_strSource = path;
   return 1;
 }

@@ -315,6 +315,57 @@ TEST(AEPeak, TextFileRoundTripReadsQuarterLevels) {
   EXPECT_EQ(q.Load(TmpPath("missing.pkf"), 0), 0);
 }
 
+// The first line names the source file, whatever its length; lines end in LF or CRLF.
+TEST(AEPeak, TextFileLinesOfAnyLength) {
+  CAEPeak p = MakeList({1.5, 2.25}, {3, 6});
+  p.m_strSource = "/data/" + std::string(300, 'x') + ".pk1";
+  const std::string path = TmpPath("long.kv0");
+  ASSERT_EQ(p.Save(path, 0, 10), 1);
+  CAEPeak q;
+  ASSERT_EQ(q.Load(path, 0), 1);
+  ASSERT_EQ(q.m_nCount, 2);
+  EXPECT_DOUBLE_EQ(q.GetTime(1), 2.25);
+  EXPECT_EQ(q.m_pLevel[1], 6);
+
+  const std::string crlf = TmpPath("crlf.kv0");
+  std::ofstream(crlf, std::ios::binary)
+      << "KVDATA01 PEAK data from " << std::string(100, 'y') << "\r\nSTART_TIME: x\r\n"
+      << "SAMPLES 1\r\nTime(sec)    mag\r\n000004.000000 0.50\r\n";
+  ASSERT_EQ(q.Load(crlf, 0), 1);
+  ASSERT_EQ(q.m_nCount, 1);
+  EXPECT_DOUBLE_EQ(q.GetTime(0), 4.0);
+  EXPECT_EQ(q.m_pLevel[0], 2);
+}
+
+// A text file from which no peak can be read is refused; the loaded list stays as it was.
+TEST(AEPeak, TextFileWithoutReadablePeaksIsRefused) {
+  const std::string head = "KVDATA01 PEAK data from a.pk1\nSTART_TIME: 2026/12/10 10:00:00\n";
+  const std::vector<std::string> bodies = {
+      "SAMPLES 2\nTime(sec)    mag\nnot a peak\nnor this\n",  // rows unreadable
+      "SAMPLES 2\nTime(sec)    mag\n",                          // rows missing
+      "Time(sec)    mag\n000001.000000 0.25\n",                 // no SAMPLES line
+      "SAMPLES -3\nTime(sec)    mag\n000001.000000 0.25\n",     // negative count
+      "",                                                       // header only
+  };
+  for (std::size_t i = 0; i < bodies.size(); ++i) {
+    const std::string path = TmpPath("nopeak" + std::to_string(i) + ".kv0");
+    std::ofstream(path) << head << bodies[i];
+    CAEPeak p = MakeList({7, 8, 9}, {1, 2, 3});
+    p.m_strSource = "kept.pk1";
+    EXPECT_EQ(p.Load(path, 0), 0) << i;
+    EXPECT_EQ(p.m_nCount, 3) << i;
+    EXPECT_DOUBLE_EQ(p.GetTime(2), 9.0) << i;
+    EXPECT_EQ(p.m_pLevel[2], 3) << i;
+    EXPECT_EQ(p.m_strSource, "kept.pk1") << i;
+  }
+  // An honest empty list (what saving an empty window writes) still loads.
+  const std::string empty = TmpPath("empty.kv0");
+  std::ofstream(empty) << head << "SAMPLES 0\nTime(sec)    mag\n";
+  CAEPeak p = MakeList({7});
+  EXPECT_EQ(p.Load(empty, 0), 1);
+  EXPECT_EQ(p.m_nCount, 0);
+}
+
 TEST(AEPeak, SaveToAnUncreatableFileFails) {
   CAEPeak p = MakeList({1});
   EXPECT_EQ(p.Save(TmpPath("no/such/folder/p.pkf"), 0, 10), 0);

@@ -8,6 +8,7 @@
 #include "base/numerics/KZ_NumHelpers.h"
 #include "base/numerics/KZ_Rand.h"
 #include "base/types/KZ_TextParse.h"
+#include "aecore/waveform/KZ_WaveDate.h"
 #include "base/util/KZ_DateTime.h"
 #include "platform/FileSystem.h"
 
@@ -32,7 +33,7 @@ std::string Format(const char* fmt, ...) {
 double StartJulianDay(const KZ_WaveHeader& h) {
   int y = 0, mo = 0, d = 0, hh = 0, mi = 0;
   float s = 0.0f;
-  std::sscanf(h.szDate, "%4d/%2d/%2d", &y, &mo, &d);
+  KZ_ParseSeg2Date(h.szDate, &y, &mo, &d);
   std::sscanf(h.szTime, "%2d:%2d:%f", &hh, &mi, &s);
   return KZ_JulianDay(y, mo, d, hh, mi, s + h.nStartUsec * 1e-6f, 0.0f);
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "aecore/waveform/KZ_WaveData.h"
+#include "aecore/waveform/KZ_WaveDate.h"
 #include "base/types/KZ_TextParse.h"
 #include "base/util/KZ_DateTime.h"
 #include "base/util/KZ_FileUtil.h"
@@ -91,11 +92,9 @@ bool WriteGSE2(const std::string& path, const KZ_WaveHeader& header,
   // Whole seconds of samples; with intervals above a second every sample starts one.
   const int spu = std::max(1, static_cast<int>(1.0 / dt));
   first -= first % spu;
-  int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
-  std::sscanf(header.szDate, "%d/%d/%d", &y, &mo, &d);
-  std::sscanf(header.szTime, "%d:%d:%d", &h, &mi, &s);
-  const double jd =
-      KZ_JulianDay(y, mo, d, h, mi, static_cast<float>(s), 0.0f) + first * dt / 86400.0;
+  // The record's date in either form, whole seconds of its time.
+  const double jd = KZ_WaveHeaderJulianDay(header, false) + first * dt / 86400.0;
+  int y = 0, mo = 0, d = 0, h = 0, mi = 0;
   float sec = 0.0f;
   KZ_CalendarFromJulianDay(jd, &y, &mo, &d, &h, &mi, &sec, 0.0f);
   int whole = static_cast<int>(std::floor(sec + 0.5));

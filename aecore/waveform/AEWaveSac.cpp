@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/types/KZ_TextParse.h"
+#include "aecore/waveform/KZ_WaveDate.h"
 #include "base/util/KZ_DateTime.h"
 #include "platform/ByteOrder.h"
 #include "platform/File.h"
@@ -53,14 +54,9 @@ std::string EventName(const SacTime& t) {
                       t.msec);
 }
 
-// Julian day of the record's start: its date, whole seconds and microseconds.
-double RecordJulianDay(const KZ_WaveHeader& h) {
-  int y = 0, mo = 0, d = 0, hh = 0, mi = 0, s = 0;
-  std::sscanf(h.szDate, "%d/%d/%d", &y, &mo, &d);
-  std::sscanf(h.szTime, "%d:%d:%d", &hh, &mi, &s);
-  const double usec = h.nStartUsec > 0 ? h.nStartUsec : 0;
-  return KZ_JulianDay(y, mo, d, hh, mi, static_cast<float>(s), 0.0f) + usec * 1e-6 / 86400.0;
-}
+// Julian day of the record's start: its date (either form), whole seconds and
+// microseconds.
+double RecordJulianDay(const KZ_WaveHeader& h) { return KZ_WaveHeaderJulianDay(h, true); }
 
 // The trace's three-character channel code, blank-padded.
 std::string ChannelCode(const KZ_WaveTrace& t) {

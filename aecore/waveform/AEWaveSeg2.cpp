@@ -11,6 +11,7 @@
 #include "aecore/waveform/AESeg2Keywords.h"
 #include "aecore/waveform/AEWaveReaders.h"
 #include "base/types/KZ_TextParse.h"
+#include "aecore/waveform/KZ_WaveDate.h"
 #include "base/util/KZ_DateTime.h"
 #include "base/util/KZ_FileUtil.h"
 #include "platform/ByteOrder.h"
@@ -88,34 +89,6 @@ bool ReadStrings(const std::vector<std::uint8_t>& b, std::size_t pos, std::size_
     out->emplace_back(text, strnlen(text, len - 2));
     pos += len;
   }
-  return true;
-}
-
-// The standard's "DD/MMM/YYYY" (an English month name or its first three letters, in any
-// case; '/', '-' or blanks between the fields). False when the value has no month name.
-bool ParseNamedMonthDate(const char* value, int* year, int* month, int* day) {
-  static const char* const kMonths[] = {"jan", "feb", "mar", "apr", "may", "jun",
-                                        "jul", "aug", "sep", "oct", "nov", "dec"};
-  const char* p = value;
-  while (*p == ' ' || *p == '\t') ++p;
-  char* end = nullptr;
-  const long d = std::strtol(p, &end, 10);
-  if (end == p) return false;
-  p = end;
-  while (*p == '/' || *p == '-' || *p == ' ') ++p;
-  const char* name = p;
-  while (std::isalpha(static_cast<unsigned char>(*p))) ++p;
-  if (p - name < 3) return false;
-  int m = 0;
-  for (int i = 0; i < 12 && m == 0; ++i)
-    if (plat::EqualsNoCase(std::string(name, 3), kMonths[i])) m = i + 1;
-  if (m == 0) return false;
-  while (*p == '/' || *p == '-' || *p == ' ') ++p;
-  const long y = std::strtol(p, &end, 10);
-  if (end == p) return false;
-  *year = static_cast<int>(y);
-  *month = m;
-  *day = static_cast<int>(d);
   return true;
 }
 
@@ -247,7 +220,7 @@ void CAEWave::ParseSeg2FileString(const char* text) {
   switch (MatchKey(text, kFileKeys, &value)) {
     case 0: {  // ACQUISITION_DATE: our yyyy/mm/dd, or dd/MMM/yyyy of other recorders
       int y = h.nYear, m = h.nMonth, d = h.nDay;
-      if (!ParseNamedMonthDate(value, &y, &m, &d)) {
+      if (!KZ_ParseNamedMonthDate(value, &y, &m, &d)) {
         std::strncpy(buf, value, sizeof buf - 1);
         if (std::strlen(buf) > 4) buf[4] = ' ';
         if (std::strlen(buf) > 7) buf[7] = ' ';

@@ -10,6 +10,7 @@
 #include "aecore/waveform/AESeg2Keywords.h"
 #include "aecore/waveform/AEWaveSeg2.h"
 #include "aecore/waveform/KZ_WaveData.h"
+#include "aecore/waveform/KZ_WaveDate.h"
 #include "base/util/KZ_DateTime.h"
 #include "platform/ByteOrder.h"
 #include "platform/File.h"
@@ -117,6 +118,20 @@ int EndOf(const KZ_WaveTrace& t, int to) { return to < 0 ? t.m_n : to; }
 
 double ShiftedDelay(const KZ_WaveTrace& t, int first, int count) {
   return count > 0 ? first * t.m_fInterval + t.m_fDelay : t.m_fDelay;
+}
+
+// Data format code 3, the 20-bit floating point of SEG-D: groups of four samples in five
+// words, the first holding the four 4-bit exponents (lowest nibble for the first sample),
+// then the four 16-bit mantissas in one's complement, so that a negative stored word m
+// stands for m + 1 (0xFFFF is a negative zero). Sample = mantissa x 2^exponent.
+void DecodeFloat20(const std::uint8_t* b, int n, float* x) {
+  for (int i = 0; i < n; ++i) {
+    const std::uint8_t* group = b + i / 4 * 10;
+    const int exponent = (le::GetU16(group) >> (4 * (i % 4))) & 0xF;
+    int mantissa = le::GetI16(group + 2 + 2 * (i % 4));
+    if (mantissa < 0) ++mantissa;
+    x[i] = static_cast<float>(std::ldexp(static_cast<double>(mantissa), exponent));
+  }
 }
 
 }  // namespace
@@ -284,12 +299,7 @@ int KZ_Seg2ReadTraceData(const std::uint8_t* b, int code, int n, KZ_WaveTrace& t
       for (int i = 0; i < n; ++i) x[i] = static_cast<float>(le::GetF64(b + 8 * i));
       break;
     case 3:
-      for (int i = 0; i < n; ++i) {
-        const std::uint8_t* group = b + i / 4 * 10;
-        const int exponent = (le::GetU16(group) >> (4 * (i % 4))) & 0xF;
-        const int mantissa = le::GetI16(group + 2 + 2 * (i % 4));
-        x[i] = static_cast<float>(std::ldexp(static_cast<double>(mantissa), exponent));
-      }
+      DecodeFloat20(b, n, x);
       break;
     default:
       break;
@@ -365,9 +375,15 @@ int KZ_Seg2Read(const std::string& path, KZ_WaveHeader& header,
     ++header.nChannels;
   }
   if (traces.size() > before) {
-    std::string when;
-    KZ_JulianDayString(when, traces[before]->m_fTimeBegin, 0.0f);
-    KZ_CopyText(header.szNote, ("Start: " + when).c_str());
+    // Files of other recorders carry no TIME_BEGIN: their start is the acquisition date
+    // and time. A start that cannot be known leaves the file's own note.
+    double start = traces[before]->m_fTimeBegin;
+    if (!(start > 0.0)) start = KZ_WaveHeaderJulianDay(header, true);
+    if (start > 0.0) {
+      std::string when;
+      KZ_JulianDayString(when, start, 0.0f);
+      KZ_CopyText(header.szNote, ("Start: " + when).c_str());
+    }
   }
   return 1;
 }

@@ -104,6 +104,46 @@ TEST(KZSeg2Read, SampleFileKeepsEachTracesOwnScale) {
   EXPECT_STREQ(part.m_header.szDate, "kept");
 }
 
+// Data format code 3 against the SEG-D definition of the 20-bit word: a 16-bit one's
+// complement mantissa (sign bit set: minus the inverted other 15 bits) times 2 to the
+// 4-bit exponent. Every exponent meets every kind of mantissa, and a last group holds
+// only two samples.
+TEST(KZSeg2Read, Float20GroupsFollowTheOnesComplementDefinition) {
+  const std::uint16_t words[] = {0x0000, 0x0001, 0x7FFF, 0x8000, 0xFFFF, 0xFFFE, 0x1234, 0xEDCB};
+  std::vector<std::uint16_t> mantissa;
+  std::vector<int> exponent;
+  for (int e = 0; e < 16; ++e)
+    for (std::uint16_t w : words) {
+      mantissa.push_back(w);
+      exponent.push_back(e);
+    }
+  mantissa.insert(mantissa.end(), {0x8001, 0x0003});
+  exponent.insert(exponent.end(), {15, 0});
+  const std::size_t n = mantissa.size();  // 130: 32 full groups and one of two
+  Trace t;
+  t.format = 3;
+  t.samples = static_cast<std::uint32_t>(n);
+  t.data.assign((n + 3) / 4 * 10, 0);
+  for (std::size_t i = 0; i < n; ++i) {
+    std::uint8_t* group = t.data.data() + i / 4 * 10;
+    le::PutU16(group, static_cast<std::uint16_t>(le::GetU16(group) | exponent[i] << (4 * (i % 4))));
+    le::PutU16(group + 2 + 2 * (i % 4), mantissa[i]);
+  }
+  t.data.resize(n / 4 * 10 + 2 + 2 * (n % 4));  // the last group stops after its samples
+  const std::string dir = TmpDir("kz_seg2_float20");
+  WriteBytes(dir + "/f.seg", BuildSeg2({}, {t}));
+  KZ_WaveDataSeg2 w;
+  ASSERT_EQ(w.Load(dir + "/f.seg", 1, 0, 0), 1);
+  ASSERT_EQ(w.Count(), 1);
+  ASSERT_EQ(w.GetTrace(0)->m_n, static_cast<int>(n));
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::uint16_t m = mantissa[i];
+    const double value = (m & 0x8000) ? -static_cast<double>(~m & 0x7FFF) : static_cast<double>(m);
+    EXPECT_EQ(w.GetTrace(0)->m_pData[i], static_cast<float>(value * std::pow(2.0, exponent[i])))
+        << "sample " << i << " word " << m << " exponent " << exponent[i];
+  }
+}
+
 TEST(KZSeg2Read, KeywordsAndFloatCodes) {
   // Code 3: one group of four samples; exponents 3, 0, 1, 15 (lowest nibble first).
   Trace t3;
@@ -138,9 +178,9 @@ TEST(KZSeg2Read, KeywordsAndFloatCodes) {
   EXPECT_EQ(w.m_header.nSources, 2);
   EXPECT_STREQ(w.m_header.szUnits, "NONE");
   const KZ_WaveTrace& a = *w.GetTrace(0);
-  EXPECT_EQ(a.m_pData[0], -8.0f);
+  EXPECT_EQ(a.m_pData[0], 0.0f);  // one's complement: 0xFFFF is a negative zero
   EXPECT_EQ(a.m_pData[1], 7.0f);
-  EXPECT_EQ(a.m_pData[2], -600.0f);
+  EXPECT_EQ(a.m_pData[2], -598.0f);
   EXPECT_EQ(a.m_pData[3], 32768.0f);
   EXPECT_EQ(a.m_fInterval, 1.0);  // 0 becomes 1
   EXPECT_STREQ(a.m_szUnit, "mV");

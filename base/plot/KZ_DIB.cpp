@@ -1,6 +1,7 @@
 #include "base/plot/KZ_DIB.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -51,6 +52,95 @@ bool DibFits(const BYTE* dib, std::size_t size) {
     }
   }
   return head + image <= static_cast<long long>(size);
+}
+
+// One colour component of a pixel given by a bit field, scaled to 8 bits.
+BYTE FieldValue(DWORD pixel, DWORD mask) {
+  if (mask == 0) return 0;
+  int shift = 0;
+  while (!((mask >> shift) & 1)) ++shift;
+  const std::uint64_t top = mask >> shift, v = (pixel & mask) >> shift;
+  return static_cast<BYTE>((v * 255 + top / 2) / top);
+}
+
+constexpr DWORD kV4HeaderSize = 108;
+constexpr DWORD kV5HeaderSize = 124;
+
+// The newer info headers (108-byte V4, 124-byte V5, what most tools write today) begin
+// with the 40-byte one; the rest of the program reads only that. The block becomes a
+// 40-byte header, the colour table and the rows from `bitsOffset` (the file's bits
+// offset within the block): the colour-space fields are dropped, and pixels given by bit
+// fields are unpacked into 24-bit rows. A 40-byte or core header is left as it is.
+// False when the picture does not fit the block or its layout is not one a BMP has.
+bool NormaliseInfoHeader(plat::MemBlock& block, std::size_t bitsOffset, bool* changed) {
+  *changed = false;
+  const BYTE* in = block.data();
+  const DWORD headerSize = le::GetU32(in);
+  if (headerSize != kV4HeaderSize && headerSize != kV5HeaderSize) return true;
+  if (block.Size() < headerSize) return false;
+  const long long width = le::GetI32(in + 4);
+  const long long height = std::llabs(static_cast<long long>(le::GetI32(in + 8)));
+  const int bits = le::GetU16(in + 14);
+  const DWORD compression = le::GetU32(in + 16);
+  if (width <= 0 || height <= 0) return false;
+  if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) return false;
+  const DWORD used = le::GetU32(in + 32);
+  const long long colors = bits <= 8 ? (used ? used : 1LL << bits) : used;
+  if (colors > 65536) return false;
+  const std::size_t table = static_cast<std::size_t>(colors) * 4;
+  if (bitsOffset < headerSize + table || bitsOffset > block.Size()) return false;
+  const std::size_t available = block.Size() - bitsOffset;
+  const std::size_t rowBytes = RowBytes(width, bits);
+  const bool fields = compression == BI_BITFIELDS;
+  std::size_t image;
+  if (compression == BI_RLE8 || compression == BI_RLE4) {
+    if ((compression == BI_RLE8) != (bits == 8) || (compression == BI_RLE4) != (bits == 4))
+      return false;
+    image = le::GetU32(in + 20);
+    if (image > available) return false;
+  } else if (compression == BI_RGB || (fields && (bits == 16 || bits == 32))) {
+    if (static_cast<unsigned long long>(height) > available / rowBytes) return false;
+    image = rowBytes * static_cast<std::size_t>(height);
+  } else {
+    return false;
+  }
+
+  BYTE header[BITMAPINFOHEADER::kSize];
+  std::memcpy(header, in, sizeof header);
+  le::PutU32(header, BITMAPINFOHEADER::kSize);
+  const std::size_t outRow = fields ? RowBytes(width, 24) : rowBytes;
+  const std::size_t outImage = fields ? outRow * static_cast<std::size_t>(height) : image;
+  if (fields) {
+    le::PutU16(header + 14, 24);
+    le::PutU32(header + 16, BI_RGB);
+    le::PutU32(header + 20, static_cast<DWORD>(outImage));
+    le::PutU32(header + 32, 0);
+    le::PutU32(header + 36, 0);
+  }
+  plat::MemBlock out(sizeof header + (fields ? 0 : table) + outImage);
+  BYTE* o = out.data();
+  std::memcpy(o, header, sizeof header);
+  o += sizeof header;
+  const BYTE* rows = in + bitsOffset;
+  if (!fields) {
+    std::memcpy(o, in + headerSize, table);
+    std::memcpy(o + table, rows, image);
+  } else {
+    const DWORD masks[3] = {le::GetU32(in + 40), le::GetU32(in + 44), le::GetU32(in + 48)};
+    for (long long y = 0; y < height; ++y) {
+      const BYTE* r = rows + static_cast<std::size_t>(y) * rowBytes;
+      BYTE* d = o + static_cast<std::size_t>(y) * outRow;
+      for (long long x = 0; x < width; ++x, d += 3) {
+        const DWORD v = bits == 16 ? le::GetU16(r + 2 * x) : le::GetU32(r + 4 * x);
+        d[0] = FieldValue(v, masks[2]);
+        d[1] = FieldValue(v, masks[1]);
+        d[2] = FieldValue(v, masks[0]);
+      }
+    }
+  }
+  block = std::move(out);
+  *changed = true;
+  return true;
 }
 
 }  // namespace
@@ -200,10 +290,13 @@ int KZ_ReadDIBFile(plat::MemBlock* out, const std::string& path) {
     got += n;
     if (n < chunk) break;
   }
-  if (got != want || !DibFits(block.data(), block.Size())) return 0;
+  if (got != want || fh.bfOffBits < BITMAPFILEHEADER::kSize) return 0;
+  bool normalised = false;
+  if (!NormaliseInfoHeader(block, fh.bfOffBits - BITMAPFILEHEADER::kSize, &normalised)) return 0;
+  if (!DibFits(block.data(), block.Size())) return 0;
   const std::size_t bitsOffset = static_cast<std::size_t>(
       KZ_FindDIBBits(static_cast<const BYTE*>(block.data())) - block.data());
-  if (fh.bfOffBits != BITMAPFILEHEADER::kSize + bitsOffset) return 0;
+  if (!normalised && fh.bfOffBits != BITMAPFILEHEADER::kSize + bitsOffset) return 0;
   *out = std::move(block);
   return 1;
 }
@@ -215,10 +308,11 @@ int KZ_LoadPicture(plat::MemBlock* out, const std::string& path) {
   return out->empty() ? 0 : 1;
 }
 
-void KZ_DrawPictureFile(plat::CDC* dc, const std::string& path, int left, int top, int right,
+bool KZ_DrawPictureFile(plat::CDC* dc, const std::string& path, int left, int top, int right,
                         int bottom) {
   plat::MemBlock dib;
-  if (!dc || !KZ_LoadPicture(&dib, path)) return;
+  if (!dc || !KZ_LoadPicture(&dib, path)) return false;
   const RECT destination{left, top, right, bottom};
   KZ_PaintDIB(dc, &destination, dib, nullptr);
+  return true;
 }

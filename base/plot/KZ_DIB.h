@@ -43,11 +43,14 @@ int KZ_PaintDIB(plat::CDC* dc, const RECT* destination, const plat::MemBlock& di
                 const RECT* source, const void* palette = nullptr);
 // Reads a BMP file (a local path or an http/ftp address) into *out. 1 when read; 0 with
 // *out empty when the file cannot be opened, does not start with "BM", or its sizes do
-// not agree with each other and with the bytes the file holds.
+// not agree with each other and with the bytes the file holds. Files with the 108- or
+// 124-byte info headers of newer writers are read into a 40-byte header (pixels given by
+// bit fields become 24-bit rows).
 int KZ_ReadDIBFile(plat::MemBlock* out, const std::string& path);
 // A ".BMP" path (any case) through KZ_ReadDIBFile, any other through the image library.
 // 1 when a picture was loaded, else 0.
 int KZ_LoadPicture(plat::MemBlock* out, const std::string& path);
-// The picture of the file stretched into the rectangle; nothing when it cannot be loaded.
-void KZ_DrawPictureFile(plat::CDC* dc, const std::string& path, int left, int top, int right,
+// The picture of the file stretched into the rectangle; nothing, and false, when it
+// cannot be loaded.
+bool KZ_DrawPictureFile(plat::CDC* dc, const std::string& path, int left, int top, int right,
                         int bottom);

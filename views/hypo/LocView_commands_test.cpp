@@ -203,6 +203,25 @@ TEST_F(HypoPage, BadInputLeavesThePageAsItWas) {
   EXPECT_EQ(ui.PendingExpectations(), 0u);
 }
 
+// A background picture that cannot be read is named in the first status pane, on the
+// map (surface picture) and on the sections (section picture) alike.
+TEST_F(HypoPage, UnreadablePictureIsNamedInTheStatusBar) {
+  const std::string dir = TempDir("pictures");
+  const std::string broken = dir + "/broken.bmp";
+  WriteBytes(broken, "BM but no picture follows");
+  Add(1, 2, -3, 10);  // the sections are drawn only with events
+  for (int type : {0, 6}) {
+    doc.m_pHypo->m_nPlotType = type;
+    doc.m_pHypo->m_strDisplayText1 = doc.m_pHypo->m_strDisplayText2 = broken;
+    plat::testing::ScriptedUi ui;
+    view.Refresh();
+    view.BackingImage();
+    bool named = false;
+    for (const auto& p : ui.PaneTexts()) named |= p.pane == 0 && p.text.find(broken) != std::string::npos;
+    EXPECT_TRUE(named) << "plot type " << type;
+  }
+}
+
 TEST_F(HypoPage, SoundFilesFillTheFiveSlotsInNameOrder) {
   const std::string dir = TempDir("sounds");
   for (const char* name : {"g.wav", "a.wav", "C.wav", "b.wav", "e.wav", "D.wav", "f.wav", ".x.wav"})

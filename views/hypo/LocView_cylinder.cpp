@@ -46,7 +46,7 @@ void CLocView::DrawCylinderMap(plat::CDC* dc) {
   const plat::CBrush oldBrush = dc->SelectObject(plat::CBrush(RGB(255, 255, 255)));
   dc->Rectangle(x0, yc + hh, x0 + W, yc - hh);
   if (!h.m_strDisplayText2.empty() && dc->HasAttributeDc())
-    KZ_DrawPictureFile(dc, h.m_strDisplayText2, x0, yc + hh, x0 + W, yc - hh);
+    LocDrawPicture(dc, h.m_strDisplayText2, x0, yc + hh, x0 + W, yc - hh);
 
   dc->SelectObject(plat::CPen(PS_SOLID, 10, RGB(128, 128, 128)));
   dc->MoveTo(x0, yc);

@@ -120,7 +120,7 @@ void CLocView::DrawProjectionFrames(plat::CDC* dc, int flag) {
   dc->SelectObject(oldBrush);
   dc->SelectObject(oldPen);
   if (!hypo.m_strDisplayText1.empty() && dc->HasAttributeDc())
-    KZ_DrawPictureFile(dc, hypo.m_strDisplayText1, g.P2.x - g.S, g.yP + g.h, g.P2.x + g.S,
+    LocDrawPicture(dc, hypo.m_strDisplayText1, g.P2.x - g.S, g.yP + g.h, g.P2.x + g.S,
                        g.yP - g.h);
   DrawFrameAxes(dc, g, m_fCosAz, m_fSinAz, hypo.m_bColorBG != 0);
 }
@@ -174,7 +174,7 @@ void CLocView::DrawProjectionFramesBox(plat::CDC* dc, int /*flag*/) {
   dc->SelectObject(oldBrush);
   dc->SelectObject(oldPen);
   if (!hypo.m_strDisplayText1.empty() && dc->HasAttributeDc())
-    KZ_DrawPictureFile(dc, hypo.m_strDisplayText1, g.P2.x - g.S, g.yP + g.h, g.P2.x + g.S,
+    LocDrawPicture(dc, hypo.m_strDisplayText1, g.P2.x - g.S, g.yP + g.h, g.P2.x + g.S,
                        g.yP - g.h);
   DrawFrameAxes(dc, g, cA, sA, hypo.m_bColorBG != 0);
 }

@@ -11,6 +11,7 @@
 #include "base/plot/KZ_DIB.h"
 #include "views/hypo/LocView.h"
 #include "views/hypo/LocView_shared.h"
+#include "views/hypo/LocView_util.h"
 
 namespace {
 
@@ -68,7 +69,7 @@ void CLocView::DrawPZTMapCylinder(plat::CDC* dc) {
   const plat::CBrush oldBrush = dc->SelectObject(plat::CBrush(RGB(255, 255, 255)));
   dc->Rectangle(left, top, left + W, bottom);
   if (!h.m_strDisplayText2.empty() && dc->HasAttributeDc())
-    KZ_DrawPictureFile(dc, h.m_strDisplayText2, left, top, left + W, bottom);
+    LocDrawPicture(dc, h.m_strDisplayText2, left, top, left + W, bottom);
   dc->MoveTo(left, yc);
   dc->LineTo(left + W, yc);
   for (int k = 1; k <= 3; ++k) {
@@ -176,7 +177,7 @@ void CLocView::DrawPZTMapBox(plat::CDC* dc) {
   const plat::CBrush oldBrush = dc->SelectObject(plat::CBrush(RGB(255, 255, 255)));
   dc->Rectangle(left, top, left + 4 * (hX + hY), bottom);
   if (!h.m_strDisplayText2.empty() && dc->HasAttributeDc())
-    KZ_DrawPictureFile(dc, h.m_strDisplayText2, left, top, left + 4 * (hX + hY), bottom);
+    LocDrawPicture(dc, h.m_strDisplayText2, left, top, left + 4 * (hX + hY), bottom);
   dc->MoveTo(left, yc);
   dc->LineTo(left + 4 * (hX + hY), yc);
   for (const int x : {x1, x2, x3}) {

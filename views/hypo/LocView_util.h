@@ -3,6 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <string>
+
+#include "base/plot/KZ_DIB.h"
+#include "platform/Strings.h"
+#include "platform/UiServices.h"
 
 // Degrees to radians as the plots have always converted them.
 constexpr double kLocDeg = 0.0174533;
@@ -17,4 +22,13 @@ inline int LocTrunc(double v) {
 // A page coordinate kept in a 16-bit field: it saturates rather than wrapping around.
 inline std::int16_t LocSaturate16(int v) {
   return static_cast<std::int16_t>(std::clamp(v, -32768, 32767));
+}
+
+// The background picture of a plot stretched into the rectangle; a picture that cannot
+// be read is named in the first status pane, where the user looks for why it is missing.
+inline void LocDrawPicture(plat::CDC* dc, const std::string& path, int left, int top, int right,
+                           int bottom) {
+  if (!KZ_DrawPictureFile(dc, path, left, top, right, bottom))
+    plat::Ui().SetPaneText(0, plat::Format("Can not read the picture file %s", path.c_str()),
+                           false);
 }
