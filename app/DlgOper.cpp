@@ -2,6 +2,9 @@
 
 #include <QFontMetrics>
 #include <QResizeEvent>
+#include <QScreen>
+#include <QShowEvent>
+#include <algorithm>
 
 #include "wincomp/grid/qt/SGQtWindows.h"
 
@@ -36,6 +39,17 @@ bool CDlgOper::Create() { return OnCreate() == 0; }
 int CDlgOper::OnCreate() {
   if (m_Grid.IsWindow()) return 0;
   return SGCreateGrid(m_Grid, this, rect(), kGridId) ? 0 : -1;
+}
+
+void CDlgOper::showEvent(QShowEvent* e) {
+  QDialog::showEvent(e);
+  if (m_bFitted || !m_Grid.IsWindow() || m_Grid.GetSheetCount() < CGridFun::kSheets) return;
+  if (m_Grid.GetRowCount() < 1) return;  // not laid out yet
+  m_bFitted = true;
+  int w = m_Grid.NeededWidth();
+  if (const QScreen* s = screen())
+    w = std::min(w, s->availableGeometry().width() - (frameGeometry().width() - width()));
+  if (w > width()) resize(w, height());
 }
 
 void CDlgOper::resizeEvent(QResizeEvent* e) {

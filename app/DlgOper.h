@@ -26,4 +26,10 @@ class CDlgOper : public QDialog {
   // The sheet is made as a child covering the whole client area.
   int OnCreate();
   void resizeEvent(QResizeEvent* e) override;
+  // The first time it is shown with its tabs laid out, the dialog widens (within the
+  // screen) to show every tab and the widest tab's columns.
+  void showEvent(QShowEvent* e) override;
+
+ private:
+  bool m_bFitted = false;
 };

@@ -1,5 +1,7 @@
 #include "app/GridFun.h"
 
+#include <QImage>
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -9,7 +11,9 @@
 #include "base/types/KZ_Range.h"
 #include "base/types/KZ_TextParse.h"
 #include "platform/UiServices.h"
+#include "platform/qt/QtDc.h"
 #include "platform/qt/WinApp.h"
+#include "wincomp/grid/SGDefs.h"
 
 namespace {
 
@@ -69,14 +73,37 @@ CTremviaDoc* CGridFun::Doc() {
 
 void CGridFun::OnSetup() {
   KZ_GridFit::OnSetup();
-  SetTabWidth(280);
-  AddTab("Draw Opt.", kDrawOpt);
-  AddTab("File", kFile);
-  AddTab("VM, reLoc", kVMReloc);
-  AddTab("Mec", kMec);
-  AddTab("T-M", kTM);
-  AddTab("AE DP", kTTF);
+  static const char* const labels[kSheets] = {"Draw Opt.", "File", "VM, reLoc",
+                                              "Mec",       "T-M",  "AE DP"};
+  // The tab strip is 280 pixels wide unless its six tabs, measured in the strip's own
+  // font, need more: every tab is to be seen without scrolling the strip.
+  QImage probe(1, 1, QImage::Format_RGB32);
+  plat::CImageDC dc(&probe);
+  plat::CFont font;
+  font.CreateFont(14, 0, 0, 0, 500, 0, 0, 0, 0, 0, 0, 0, 0, "Arial");
+  const plat::CFont old = dc.SelectObject(font);
+  int need = 2 * sgw::SM_CXHSCROLL + 8;
+  for (const char* label : labels) need += dc.GetTextExtent(label).cx + 10;
+  dc.SelectObject(old);
+  m_nTabsWidth = std::max(280, need);
+  SetTabWidth(m_nTabsWidth);
+  for (int s = 0; s < kSheets; ++s) AddTab(labels[s], s);
   SetSheetCount(kSheets);
+}
+
+int CGridFun::NeededWidth() {
+  const int current = GetCurrentSheet();
+  int widest = 0;
+  for (int s = 0; s < GetSheetCount(); ++s) {
+    SetCurrentSheet(s, 0);
+    int w = GetSideHeadingWidth();
+    for (int c = 0; c < GetColumnCount(); ++c) w += GetColumnWidth(c);
+    widest = std::max(widest, w);
+  }
+  SetCurrentSheet(current, 1);
+  // The vertical scroll bar and the window's border beside the columns; the tab strip
+  // and a little of the horizontal scroll bar below them.
+  return std::max(widest + sgw::SM_CXHSCROLL + 4, m_nTabsWidth + 40);
 }
 
 void CGridFun::BuildAllSheets() {

@@ -33,6 +33,10 @@ class CGridFun : public KZ_GridFit {
   virtual void BuildAllSheets();
   // Non-zero when the cell's number is greater than 0 (a ticked check box holds "1").
   int IsCellSet(int col, long row);
+  // Pixels across that show the widest tab's columns whole and every sheet tab.
+  int NeededWidth();
+  // Width of the sheet-tab strip: 280, or what the six tab labels need.
+  int m_nTabsWidth = 280;
 
   // Builders and executors of the tabs (executors get the cell-type notification of a
   // cell of their sheet and return 1).

@@ -431,6 +431,27 @@ TEST(DocumentSheets, EventSheetColumns) {
   }
   EXPECT_EQ(sheet.m_strHeader[0], "Experiment: Test run\n");
   EXPECT_EQ(sheet.m_strHeader[1], "START_TIME: 2020/01/01 10:00:00\n");
+  // Magnitudes inside 0..4 keep the usual axis; those of laboratory events, far below 0,
+  // get a range that holds them, so that the graph draws them inside their axes.
+  e.doc.m_strParFile = "x/run.pad";
+  e.doc.m_pTS.reset();
+  ASSERT_EQ(e.doc.FillEventSheet(&sheet, 8), 3);
+  EXPECT_EQ(sheet.m_Columns[5].m_dMin, 0);
+  EXPECT_EQ(sheet.m_Columns[5].m_dMax, 4);
+  const float mw[] = {-11.5f, -12.2f, -11.0f};
+  for (int i = 0; i < 3; ++i) e.doc.m_EventList[i]->Mw = mw[i];
+  e.h().m_fMagFcConst = -14.0f;  // M(Fc) = -2 log10(0.1) - 14 = -12
+  ASSERT_EQ(e.doc.FillEventSheet(&sheet, 8), 3);
+  for (const int c : {5, 6}) {
+    EXPECT_EQ(sheet.m_Columns[c].m_nAxisFlags, 2u);
+    EXPECT_LT(sheet.m_Columns[c].m_dMin, sheet.m_Columns[c].m_dMax);
+    for (int r = 0; r < 3; ++r) {
+      EXPECT_GE(sheet.m_ppData[c][r], sheet.m_Columns[c].m_dMin) << c;
+      EXPECT_LE(sheet.m_ppData[c][r], sheet.m_Columns[c].m_dMax) << c;
+    }
+  }
+  EXPECT_EQ(sheet.m_Columns[5].m_dMin, -20);
+  EXPECT_EQ(sheet.m_Columns[5].m_dMax, -10);
   KZ_MultiVarObj empty;
   Exp none("sheetnone", 3, {});
   EXPECT_EQ(none.doc.FillEventSheet(&empty, 8), 0);

@@ -89,9 +89,30 @@ int CTremviaDoc::FillEventSheet(KZ_MultiVarObj* sheet, int minArrivals) {
     set(c++, -5, 5, "dY", "mm", kAxisNone);
     set(c++, -5, 5, "dZ", "mm", kAxisNone);
   }
-  set(c++, 0, 4, "M(Amp)", " ", kAxisY);
-  set(c++, 0, 4, "M(Fc)", " ", kAxisY);
-  set(c++, 0, 1, "Fc", "MHz", kAxisY);
+  // The plotted columns keep their usual ranges unless their values leave them (the
+  // magnitudes of laboratory events lie far below 0): then the values' nice range, so
+  // that every point stands inside its axis.
+  auto plotted = [&](int col, double lo, double hi, const char* title, const char* unit) {
+    double mn = lo, mx = hi;
+    for (int i = 0; i < r; ++i) {
+      mn = std::min(mn, sheet->m_ppData[col][i]);
+      mx = std::max(mx, sheet->m_ppData[col][i]);
+    }
+    if (mn < lo || mx > hi) {
+      mn = mx = sheet->m_ppData[col][0];
+      for (int i = 1; i < r; ++i) {
+        mn = std::min(mn, sheet->m_ppData[col][i]);
+        mx = std::max(mx, sheet->m_ppData[col][i]);
+      }
+      lo = KZ_NiceFloor(mn);
+      hi = KZ_NiceCeil(mx);
+      if (!(hi > lo)) hi = lo + 1;
+    }
+    set(col, lo, hi, title, unit, kAxisY);
+  };
+  plotted(c++, 0, 4, "M(Amp)", " ");
+  plotted(c++, 0, 4, "M(Fc)", " ");
+  plotted(c++, 0, 1, "Fc", "MHz");
   set(c++, 0, h.m_nSensors, "Up", " ", kAxisNone);
   set(c++, 0, h.m_nSensors, "Down", " ", kAxisNone);
   set(c++, 0, h.m_nSensors, "N", " ", kAxisNone);

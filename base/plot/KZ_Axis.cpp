@@ -79,6 +79,50 @@ int AdjustTicks(int n, double first, double last, bool horizontal) {
   return n;
 }
 
+// Height of a text line in the DC's current font (logical units), and the space kept
+// between two bands of text.
+int LineHeight(const plat::CDC* dc) {
+  TEXTMETRIC tm;
+  if (!dc->GetTextMetrics(&tm)) return 0;
+  return std::abs(static_cast<int>(tm.tmHeight));
+}
+int Gap(int height) { return std::max(20, height / 8); }
+
+// Distance from an axis to the next band of text beyond one that starts at `previous`
+// (labels at 300, titles further out): the designed offset, or further out when the
+// font is too tall for it. Labels and titles below an axis hang from their top, those
+// above stand on their baseline; either way a band takes one line height.
+int BandOffset(const plat::CDC* dc, int designed, int previous) {
+  const int h = LineHeight(dc);
+  return std::max(designed, previous + h + Gap(h));
+}
+
+// Ascent and height of the rotated title font (Times New Roman at the working view
+// font's height), for placing it beside the labels of a vertical axis.
+void RotatedTitleMetrics(plat::CDC* dc, int* ascent, int* height) {
+  plat::CFont font;
+  font.CreateFont(g_ViewFontScaled.lfHeight, 0, 0, 0, FW_NORMAL, 0, 0, 0, 0, 0, 0, 0, 0,
+                  "Times New Roman");
+  const plat::CFont old = dc->SelectObject(font);
+  TEXTMETRIC tm;
+  if (!dc->GetTextMetrics(&tm)) tm = TEXTMETRIC{};
+  dc->SelectObject(old);
+  *ascent = std::abs(static_cast<int>(tm.tmAscent));
+  *height = std::abs(static_cast<int>(tm.tmHeight));
+}
+
+// The baseline of a vertical axis' title (turned -90 degrees, its tops toward the axis)
+// beside labels that reach `labelsOut` units from the axis: at `designed` units from the
+// axis, or further out when the title's glyphs would reach into the labels. A title on
+// the left stands on its baseline (glyphs reach in by the ascent); one on the right
+// hangs from its top (glyphs reach out by the height).
+int VerticalTitleOffset(plat::CDC* dc, int designed, int labelsOut, int side) {
+  int ascent = 0, height = 0;
+  RotatedTitleMetrics(dc, &ascent, &height);
+  const int need = labelsOut + Gap(height) + (side > 0 ? ascent : height);
+  return std::max(designed, need);
+}
+
 // Selects a solid black pen 20 wide and a white background for the axis, and gives the
 // pen back at the end.
 class AxisPen {
@@ -121,6 +165,25 @@ Direction MakeDirection(int x, int y, float angle, int side) {
 }
 
 UINT LabelAlign(int s) { return s > 0 ? (TA_BASELINE | TA_CENTER) : (TA_TOP | TA_CENTER); }
+
+// Labels along an axis, centred on their ticks: one that would run into the label before
+// it (a tall font, long numbers) is left out. Upright labels along an axis of direction
+// (c, s) take their width times |c| plus their height times |s| of its length.
+struct LabelRoom {
+  double lo = 0, hi = 0;
+  bool any = false;
+  bool Take(const plat::CDC* dc, double centre, const std::string& text, double c = 1,
+            double s = 0) {
+    const SIZE ext = dc->GetTextExtent(text);
+    const double half = 0.5 * (ext.cx * std::fabs(c) + ext.cy * std::fabs(s));
+    const int gap = Gap(LineHeight(dc));
+    if (any && centre - half < hi + gap && lo < centre + half + gap) return false;
+    lo = centre - half;
+    hi = centre + half;
+    any = true;
+    return true;
+  }
+};
 
 // Labels along an axis, skipped when closer than 1501 units to the previous one.
 struct SpacedLabels {
@@ -220,6 +283,48 @@ void KZ_DrawMultilineText(plat::CDC* dc, int x, int* y, const std::string& text)
   dc->TextOut(x, *y, rest);
 }
 
+int KZ_TextLineHeight(const plat::CDC* dc) { return LineHeight(dc); }
+
+int KZ_NextLineY(const plat::CDC* dc, int designed, int previous) {
+  const int h = LineHeight(dc);
+  return std::min(designed, previous - h - Gap(h) / 2);
+}
+
+int KZ_AxisTextDepth(const plat::CDC* dc, int designedTitleOffset) {
+  return BandOffset(dc, designedTitleOffset, 300) + LineHeight(dc);
+}
+
+int KZ_TimeAxisTitleOffset(const plat::CDC* dc) {
+  return BandOffset(dc, 1500, BandOffset(dc, 800, 300));
+}
+
+int KZ_DrawTextWrapped(plat::CDC* dc, int x, int y, const std::string& text, int right) {
+  const UINT oldAlign = dc->SetTextAlign(TA_LEFT | TA_TOP);
+  const int room = right - x;
+  std::string rest = text;
+  while (!rest.empty()) {
+    std::size_t cut = rest.size();
+    if (dc->GetTextExtent(rest).cx > room) {
+      // The longest head that fits and ends at a break point.
+      std::size_t best = 0;
+      for (std::size_t i = 1; i < rest.size(); ++i) {
+        const char c = rest[i];
+        if (c != ' ' && c != '/' && c != '\\') continue;
+        const std::size_t end = c == ' ' ? i : i + 1;
+        if (dc->GetTextExtent(rest.substr(0, end)).cx > room) break;
+        best = end;
+      }
+      if (best > 0) cut = best;
+    }
+    dc->TextOut(x, y, rest.substr(0, cut));
+    rest.erase(0, cut);
+    while (!rest.empty() && rest[0] == ' ') rest.erase(0, 1);
+    if (!rest.empty()) y = KZ_NextLineY(dc, y, y);
+  }
+  dc->SetTextAlign(oldAlign);
+  return y;
+}
+
 void KZ_DrawAxisX(plat::CDC* dc, int x, int y, int length, int side, float first, float last,
                   int ticks, const char* title, COLORREF textColor) {
   const int s = side > 0 ? 1 : -1;
@@ -234,14 +339,17 @@ void KZ_DrawAxisX(plat::CDC* dc, int x, int y, int length, int side, float first
     const double scale = length / (static_cast<double>(last) - first);
     std::string format;
     KZ_TickFormat(format, first, last, count);
+    LabelRoom room;
     for (int i = 0; i <= count; ++i) {
       const double v = first + i * step;
       const int px = Trunc(x + (v - first) * scale);
       Line(dc, {px, y}, {px, y + 150 * s});
-      if (i % 2 == 0 && n > 0 && title) KZ_DrawNumber(dc, px, y + 300 * s, format.c_str(), v);
+      if (i % 2 == 0 && n > 0 && title &&
+          room.Take(dc, px, Compact(FormatThreeDigitExponent(format.c_str(), v))))
+        KZ_DrawNumber(dc, px, y + 300 * s, format.c_str(), v);
     }
   }
-  if (n > 0 && title) dc->TextOut(x + length / 2, y + 1000 * s, title);
+  if (n > 0 && title) dc->TextOut(x + length / 2, y + BandOffset(dc, 1000, 300) * s, title);
   dc->SetTextColor(oldColor);
 }
 
@@ -270,7 +378,8 @@ void KZ_DrawAxisY(plat::CDC* dc, int x, int y, int length, int side, float first
     }
   }
   if (n > 0 && title)
-    KZ_DrawRotatedText(dc, x - (widest + 500) * s, y + length / 2, title, 250, -90, LabelAlign(s));
+    KZ_DrawRotatedText(dc, x - VerticalTitleOffset(dc, widest + 500, widest + 250, s) * s,
+                       y + length / 2, title, 250, -90, LabelAlign(s));
 }
 
 void KZ_DrawAxisInclined(plat::CDC* dc, int x, int y, int length, float angle, int side,
@@ -286,17 +395,19 @@ void KZ_DrawAxisInclined(plat::CDC* dc, int x, int y, int length, float angle, i
   const double scale = length / (static_cast<double>(last) - first);
   std::string format;
   KZ_TickFormat(format, first, last, count);
+  LabelRoom room;
   for (int i = 0; i <= count; ++i) {  // the values first, first + step, ... up to last
     const double v = first + i * step;
     const double pos = (v - first) * scale;
     Line(dc, d.At(pos), d.At(pos, 150));
-    if (i % 2 == 0 && n > 0) {
+    if (i % 2 == 0 && n > 0 &&
+        room.Take(dc, pos, Compact(FormatThreeDigitExponent(format.c_str(), v)), d.c, d.s)) {
       const POINT p = d.At(pos, 300);
       KZ_DrawNumber(dc, p.x, p.y, format.c_str(), v);
     }
   }
   if (n > 0 && title) {
-    const POINT p = d.At(length / 2.0, 750);
+    const POINT p = d.At(length / 2.0, BandOffset(dc, 750, 300));
     dc->TextOut(p.x, p.y, title);
   }
 }
@@ -341,22 +452,26 @@ void LogAxis(plat::CDC* dc, int x, int y, int length, int side, int e0, int e1, 
     dc->SetTextAlign(TA_BASELINE | (s > 0 ? TA_RIGHT : TA_LEFT));
   else
     dc->SetTextAlign(LabelAlign(s));
+  int widest = 0;
+  LabelRoom room;
   for (int k = std::min(e0, e1); k <= std::max(e0, e1); ++k) {
     tick(at(k), 200);
     const double v = std::pow(10.0, k);
-    if (vertical)
-      KZ_DrawValueLabel(dc, x - 300 * s, y + at(k) - 150, v, "");
-    else
+    if (vertical) {
+      const SIZE sz = KZ_DrawValueLabel(dc, x - 300 * s, y + at(k) - 150, v, "");
+      widest = std::max(widest, static_cast<int>(sz.cx));
+    } else if (room.Take(dc, at(k), KZ_ValueLabelText(v, ""))) {
       KZ_DrawValueLabel(dc, x + at(k), y + 300 * s, v, "");
+    }
   }
   if (vertical) {
     Line(dc, {x, y}, {x, y + length});
     if (title)
-      KZ_DrawRotatedText(dc, s > 0 ? x - 2250 : x + 2000, y + length / 2, title, 250, -90,
-                         LabelAlign(s));
+      KZ_DrawRotatedText(dc, x - VerticalTitleOffset(dc, s > 0 ? 2250 : 2000, widest + 300, s) * s,
+                         y + length / 2, title, 250, -90, LabelAlign(s));
   } else {
     Line(dc, {x, y}, {x + length, y});
-    if (title) dc->TextOut(x + length / 2, y + 1000 * s, title);
+    if (title) dc->TextOut(x + length / 2, y + BandOffset(dc, 1000, 300) * s, title);
   }
 }
 
@@ -430,18 +545,22 @@ void KZ_DrawTimeAxis(plat::CDC* dc, int x, int y, int length, float angle, int s
     }
   } else {
     const int n = std::max(1, static_cast<int>(std::lround(span / step)));
+    LabelRoom room;
     for (int i = 0; i <= n; ++i) {
       const double t = i * step;
       const double pos = t * scale;
       Line(dc, d.At(pos), d.At(pos, 150));
-      if (i % 2 == 0) {
+      if (i % 2 == 0 &&
+          room.Take(dc, pos, KZ_ValueLabelText(std::round(t * u.factor * 1e6) / 1e6, ""), d.c,
+                    d.s)) {
         const POINT p = d.At(pos, 300);
         // Rounded to a millionth so that i x step shows as the whole number it stands for.
         KZ_DrawLabel(dc, p.x, p.y, std::round(t * u.factor * 1e6) / 1e6);
       }
     }
   }
-  const POINT mid = d.At(length / 2.0, 800);
+  const int titleOffset = BandOffset(dc, 800, 300);
+  const POINT mid = d.At(length / 2.0, titleOffset);
   dc->TextOut(mid.x, mid.y, u.title);
   if (start) {
     const std::time_t t0 =
@@ -454,12 +573,12 @@ void KZ_DrawTimeAxis(plat::CDC* dc, int x, int y, int length, float angle, int s
             ? plat::Format("%04d/%02d/%02d", tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday)
             : plat::Format("%04d/%02d/%02d %02d:%02d:%02d", tm.tm_year + 1900, tm.tm_mon + 1,
                            tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
-    const POINT p = d.At(0, 800);
+    const POINT p = d.At(0, titleOffset);
     dc->SetTextAlign((d.side > 0 ? TA_BASELINE : TA_TOP) | TA_LEFT);
     dc->TextOut(p.x, p.y, text);
   }
   if (title && title[0] && title[0] != ' ') {
-    const POINT p = d.At(0, 1500);
+    const POINT p = d.At(0, KZ_TimeAxisTitleOffset(dc));
     dc->SetTextAlign((d.side > 0 ? TA_BASELINE : TA_TOP) | TA_LEFT);
     dc->TextOut(p.x, p.y, title);
   }
@@ -555,6 +674,6 @@ void KZ_DrawTimeAxis2(plat::CDC* dc, int x, int y, int length, float angle, int 
       dc->TextOut(p.x, p.y, t.label);
     }
   }
-  const POINT mid = d.At(length / 2.0, 800);
+  const POINT mid = d.At(length / 2.0, BandOffset(dc, 800, 300));
   dc->TextOut(mid.x, mid.y, unitTitle);
 }

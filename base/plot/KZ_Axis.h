@@ -45,6 +45,24 @@ void KZ_DrawRotatedText(plat::CDC* dc, int x, int y, const char* text, float unu
 // before a line that would start below y = -30000. *y ends at the last line drawn.
 void KZ_DrawMultilineText(plat::CDC* dc, int x, int* y, const std::string& text);
 
+// Lines of text in a page with y upward, laid out from the DC's real font metrics.
+// KZ_TextLineHeight: the height of one line of the current font (logical units).
+int KZ_TextLineHeight(const plat::CDC* dc);
+// The y at which a line designed to hang from `designed` (top-aligned text) is drawn
+// when the line before it hangs from `previous`: the designed place, or lower when the
+// font is too tall for it.
+int KZ_NextLineY(const plat::CDC* dc, int designed, int previous);
+// How far from a horizontal axis its labels and title reach, for an axis whose title
+// was designed to stand `designedTitleOffset` units away (1000 for the linear and
+// logarithmic axes, 750 for the inclined one, 800 for the time axes).
+int KZ_AxisTextDepth(const plat::CDC* dc, int designedTitleOffset);
+// The distance from a KZ_DrawTimeAxis axis at which it writes its own title line.
+int KZ_TimeAxisTitleOffset(const plat::CDC* dc);
+// Writes the text top-left aligned from (x, y), broken at blanks or path separators into
+// as many lines as keep it left of `right`, one line height apart; a piece without a
+// break point is written whole. Returns the y of the last line written.
+int KZ_DrawTextWrapped(plat::CDC* dc, int x, int y, const std::string& text, int right);
+
 // Linear axes. `title` null means no title (and, for the horizontal and vertical axes,
 // no labels). The vertical axis does not apply its text colour.
 void KZ_DrawAxisX(plat::CDC* dc, int x, int y, int length, int side, float first, float last,

@@ -2,6 +2,7 @@
 // colour map of columns against the H variable, a polar diagram with the mean
 // orientation of axes and fitted curves, and a value-against-angle rose.
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -53,14 +54,26 @@ double PlotValue(const KZ_Var1D& v, int i) {
   return i < static_cast<int>(v.m_PlotValues.size()) ? v.m_PlotValues[i] : 0.0;
 }
 
-// Shortens the three-digit exponents of "%e" texts; each rule applied twice.
+// Shortens the exponents of "%e" texts. The rules were made for three-digit exponents,
+// so two-digit ones are widened first; each rule is applied twice over the whole text,
+// so that every number of a legend line reads the same way ("1.50e-03" as "1.5e-3").
 std::string TidyExponents(std::string s) {
+  for (std::size_t e = s.find_first_of("eE"); e != std::string::npos;
+       e = s.find_first_of("eE", e + 1)) {
+    if (e == 0 || (!std::isdigit(static_cast<unsigned char>(s[e - 1])) && s[e - 1] != '.'))
+      continue;
+    if (e + 1 >= s.size() || (s[e + 1] != '+' && s[e + 1] != '-')) continue;
+    std::size_t digits = 0;
+    while (e + 2 + digits < s.size() && std::isdigit(static_cast<unsigned char>(s[e + 2 + digits])))
+      ++digits;
+    if (digits == 2) s.insert(e + 2, "0");
+  }
   for (const char* from : {"0e+", "e+0", "0e-", "e-0"}) {
     const std::string to = from[0] == '0' ? std::string(from + 1) : std::string(from, 2);
-    for (int pass = 0; pass < 2; ++pass) {
-      const std::size_t at = s.find(from);
-      if (at != std::string::npos) s.replace(at, 3, to);
-    }
+    for (int pass = 0; pass < 2; ++pass)
+      for (std::size_t at = s.find(from); at != std::string::npos;
+           at = s.find(from, at + to.size()))
+        s.replace(at, 3, to);
   }
   return s;
 }

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <fstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "base/numerics/KZ_NumHelpers.h"
@@ -119,6 +120,18 @@ TEST(TableXYPlot, CurveCases) {
     plat::RecordingDc dc;
     t.DrawXY(&dc, X, Y, W, H, 1);
     EXPECT_TRUE(HasText(dc, "rate, 1/s, [1.5e-3, 2.5e+4]")) << ::testing::PrintToString(dc.Texts());
+    // Both numbers of a line are tidied alike, whatever the first one looks like.
+    for (const auto& [lo, hi, text] : {std::tuple{0.0, 1.0, "rate, 1/s, [0.e+0, 1.e+0]"},
+                                       std::tuple{-12.0, -11.5, "rate, 1/s, [-1.2e+1, -1.15e+1]"},
+                                       std::tuple{0.25, 400.0, "rate, 1/s, [2.5e-1, 4.e+2]"}}) {
+      Fill(t, {{"x", "m", 1, Ramp(3, 0, 2)},
+               {"a", "m", 2, {1, 2, 3}},
+               {"b", "m", 2, {1, 2, 3}},
+               {"rate", "1/s", 2, {0.002, 1, 20000}, lo, hi}});
+      plat::RecordingDc again;
+      t.DrawXY(&again, X, Y, W, H, 1);
+      EXPECT_TRUE(HasText(again, text)) << ::testing::PrintToString(again.Texts());
+    }
   }
   {
     SCOPED_TRACE("X values symmetric about 0: a vertical zero line in the middle");

@@ -58,6 +58,39 @@ void CLocView::OnInitialUpdate() {
   if (largest > 0) h.m_fSampleScale = 100.0f / largest;
   m_fStereoShift = 1.5f * std::max(h.m_fSizeX, h.m_fSizeY);
   m_fViewDist = 10.0f * std::max(h.m_fSizeY, h.m_fSizeZ);
+  FitPageToPlot();
+}
+
+void CLocView::FitPageToPlot() {
+  int w = 32000, hgt = 32000;
+  CTremviaDoc* doc = GetData();
+  if (doc && doc->m_pHypo) {
+    const CAEHypo& h = *doc->m_pHypo;
+    // The sizes DrawPlot works with.
+    const double s = 100.0 * h.m_fSampleScale;
+    const double S = s * (h.m_nShape > 0 ? std::max(h.m_fSizeX, h.m_fSizeY) : h.m_fDiameter) / 2;
+    const double PL = s * h.m_fSizeZ;
+    const bool finite = std::isfinite(S) && std::isfinite(PL);
+    if (h.m_nPlotType == 6 && finite) {
+      // Three panels 2 S wide, then the colour bar at 6 S + 1500 with its labels; the
+      // title line 1500 below the panels.
+      w = std::max(w, LocTrunc(m_ptOrigin.x + 6 * S + 1500 + 500 + 4500));
+      hgt = std::max(hgt, LocTrunc(-m_ptOrigin.y + PL + 1500 + 2500));
+    } else if (h.m_nPlotType == 0 && finite) {
+      // The unrolled specimen from x0 + 1000 (its four faces, or the circumference), the
+      // sensor names beside the marks; below it the two end faces of a box.
+      const double hX = 0.5 * s * h.m_fSizeX, hY = 0.5 * s * h.m_fSizeY;
+      const double across = h.m_nShape > 0 ? 4 * (hX + hY) : 3.14159265358979 * h.m_fDiameter * s;
+      w = std::max(w, LocTrunc(m_ptOrigin.x + 1000 + across + 3000));
+      hgt = std::max(hgt, LocTrunc(-m_ptOrigin.y + 2000 + PL + 500 + 2 * hY + 2500));
+    }
+  }
+  w = std::min(w, 400000);
+  hgt = std::min(hgt, 400000);
+  if (w == m_nScrollW && hgt == m_nScrollH) return;
+  m_nScrollW = w;
+  m_nScrollH = hgt;
+  if (GetMapMode() != 0) SetPageScrollSizes();
 }
 
 void CLocView::OnUpdate(plat::CView* /*sender*/, LONG hint, void* /*object*/) {
@@ -72,6 +105,8 @@ void CLocView::OnUpdate(plat::CView* /*sender*/, LONG hint, void* /*object*/) {
     if (doc && doc->m_pHypo) FlashRecord(doc->m_pHypo->m_Rec);
     return;
   }
+  // The plot type or the specimen's scale may have changed.
+  FitPageToPlot();
   // The hit records point into the event list, which may have been rebuilt: they are
   // dropped until the next drawing makes new ones.
   m_pHits[0].pEntry = nullptr;
@@ -369,7 +404,27 @@ void CLocView::DrawTitleLine(plat::CDC* dc, int x, int y, int nSelected) {
     text = plat::Format("%s %02d:%02d:%02d %05d %11.5f PEAKs:%d", h.m_strTitle.c_str(), tm->tm_hour,
                         tm->tm_min, tm->tm_sec, us, doc->m_fTimeSpan, n);
   dc->SetTextAlign(TA_BASELINE);
+  // A line that would run off the page's right edge is moved left as far as it needs
+  // (never past the page's left margin).
+  const int width = dc->GetTextExtent(text).cx;
+  if (x + width > m_nScrollW - 200) x = std::max(200, m_nScrollW - 200 - width);
   dc->TextOut(x, y, text);
+}
+
+int LocTextBottom(const plat::CDC* dc, int y) {
+  TEXTMETRIC tm;
+  if (!dc->GetTextMetrics(&tm)) return y;
+  const UINT v = dc->GetTextAlign() & (TA_BASELINE | TA_BOTTOM);
+  if (v == TA_BASELINE) return y - std::abs(static_cast<int>(tm.tmDescent));
+  if (v == TA_BOTTOM) return y;
+  return y - std::abs(static_cast<int>(tm.tmHeight));
+}
+
+int LocBaselineBelow(const plat::CDC* dc, int designed, int above) {
+  TEXTMETRIC tm;
+  if (!dc->GetTextMetrics(&tm)) return designed;
+  const int h = std::abs(static_cast<int>(tm.tmHeight));
+  return std::min(designed, above - std::max(20, h / 16) - std::abs(static_cast<int>(tm.tmAscent)));
 }
 
 void CLocView::FlashCurrentEvent() {

@@ -226,6 +226,10 @@ class CLocView : public KZ_View {
   bool WideEnough() const;
   // Runs a pending play-back outside the drawing that found it.
   void RunScheduledPlayBack();
+  // Widens or heightens the page (never below 32000 x 32000) so that the current plot
+  // type, its colour bar and its texts lie on it: on screen it scrolls, the picture
+  // export and the print take it whole.
+  void FitPageToPlot();
 
   // Renders the whole page at the screen's resolution into m_PageImage.
   void RenderPagePicture();

@@ -1,6 +1,7 @@
 // Plot types 8 and 9: the distance of the events from the fault plane's reference point
 // (type 8) or their up-dip coordinate in the plane's slab (type 9) against time, with
 // optional diffusion fronts r = sqrt(4 pi D t). Drawn markers can be picked with the mouse.
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <vector>
@@ -82,6 +83,9 @@ void CLocView::DrawDistanceTime(plat::CDC* dc, int kind) {
     dc->SelectObject(plat::CPen(PS_SOLID, 20, RGB(255, 0, 0)));
     const double dt = (t1 - t0) / 100;
     std::vector<POINT> pts;
+    // Boxes of the curve labels written so far: a label that would cover the one before
+    // moves down by a line.
+    std::vector<RECT> written;
     for (int f = 0; f < 4; ++f) {
       const double Dk = (f + 1) * static_cast<double>(h.m_fDiffusivity);
       const double c = 2 * std::sqrt(std::numbers::pi * Dk);
@@ -95,8 +99,37 @@ void CLocView::DrawDistanceTime(plat::CDC* dc, int kind) {
         pts.push_back(POINT{xl + dx, yb + dy});
       }
       if (!pts.empty()) dc->Polyline(pts.data(), static_cast<int>(pts.size()));
+      if (f == 0 || f == 3) {
+        const std::string label = plat::Format("D=%5.2fm^2/s", Dk);
+        // At the curve's end; a curve that left the frame at the top is labelled at its
+        // last point inside, hanging below it, clear of the time axis along the top.
+        POINT at{xl + dx, yb + dy};
+        UINT align = TA_BASELINE | TA_LEFT;
+        if (dy > hh && !pts.empty()) {
+          at = POINT{pts.back().x + 100, pts.back().y};
+          align = TA_TOP | TA_LEFT;
+        }
+        dc->SetTextAlign(align);
+        const SIZE ext = dc->GetTextExtent(label);
+        TEXTMETRIC tm;
+        if (!dc->GetTextMetrics(&tm)) tm = TEXTMETRIC{};
+        auto boxAt = [&](int y) {
+          const int top = align == (TA_TOP | TA_LEFT) ? y : y + std::abs(int(tm.tmAscent));
+          return RECT{at.x, top, at.x + static_cast<int>(ext.cx), top - static_cast<int>(ext.cy)};
+        };
+        for (int tries = 0; tries < 4; ++tries) {
+          const RECT b = boxAt(at.y);
+          const bool covers = std::any_of(written.begin(), written.end(), [&](const RECT& o) {
+            return b.left < o.right && o.left < b.right && b.bottom < o.top && o.bottom < b.top;
+          });
+          if (!covers) break;
+          at.y -= ext.cy + 40;
+        }
+        written.push_back(boxAt(at.y));
+        dc->TextOut(at.x, at.y, label);
+        dc->SetTextAlign(TA_BASELINE | TA_LEFT);
+      }
       pts.clear();
-      if (f == 0 || f == 3) dc->TextOut(xl + dx, yb + dy, plat::Format("D=%5.2fm^2/s", Dk));
     }
   }
   dc->SelectObject(oldPen);

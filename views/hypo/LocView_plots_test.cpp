@@ -201,6 +201,40 @@ TEST_F(HypoPlots, MagnitudeFrequencyLineStaysInTheFrame) {
   EXPECT_TRUE(HasText(*dc, " M(Fc) = "));
 }
 
+TEST_F(HypoPlots, MagnitudeFrequencyTakesTheLimitsInEitherOrder) {
+  // The defaults store the range upside down (-9, -12); laboratory magnitudes lie in it.
+  CAEHypo& h = *doc.m_pHypo;
+  std::mt19937 rng(7);
+  std::exponential_distribution<double> gr(std::log(10.0) * 1.5);  // b = 1.5
+  for (int i = 0; i < 2000; ++i)
+    Add(0, 0, 0, i * 0.4, 10, 1, static_cast<float>(-12.0 + std::min(gr(rng), 2.99)));
+  const int left = 4500, right = 16500, top = -2000, bottom = -12000;
+  for (const auto& [lo, hi] :
+       {std::pair{-9.0f, -12.0f}, std::pair{-12.0f, -9.0f}, std::pair{-12.0f, -10.0f}}) {
+    SCOPED_TRACE(::testing::Message() << lo << " .. " << hi);
+    h.m_fMagMin = lo;
+    h.m_fMagMax = hi;
+    const auto dc = Draw(3);
+    // The magnitude axis is drawn, its ends labelled.
+    EXPECT_TRUE(HasText(*dc, "-12.")) << ::testing::PrintToString(dc->Texts());
+    EXPECT_TRUE(Texts(*dc).count("M(Wave)"));
+    // The fit line lies inside the frame and is not empty.
+    int lines = 0;
+    for (const DcOp* op : dc->OpsOf(DcOpKind::LineTo)) {
+      if (op->points[0].x == op->points[1].x || op->points[0].y == op->points[1].y) continue;
+      ++lines;
+      for (const POINT& p : op->points) {
+        EXPECT_GE(p.x, left);
+        EXPECT_LE(p.x, right);
+        EXPECT_GE(p.y, bottom);
+        EXPECT_LE(p.y, top);
+      }
+      EXPECT_GT(std::abs(op->points[1].x - op->points[0].x), 1000);
+    }
+    EXPECT_EQ(lines, 1);
+  }
+}
+
 TEST_F(HypoPlots, CorrelationIntegralWritesItsCurveFileAndWrapsTheRedShades) {
   CAEHypo& h = *doc.m_pHypo;
   h.m_nMinArrivals = 0;

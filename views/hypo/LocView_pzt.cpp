@@ -48,6 +48,15 @@ std::string NameOf(const CAEHypo& h, int i) {
   return i < static_cast<int>(h.m_pSensorName.size()) ? h.m_pSensorName[i] : std::string();
 }
 
+// How far above a sensor number's top a name hanging from its top must start so that
+// the two stand one above the other.
+int NameLift(const plat::CDC* dc) {
+  TEXTMETRIC tm;
+  if (!dc->GetTextMetrics(&tm)) return 0;
+  const int h = std::abs(static_cast<int>(tm.tmHeight));
+  return h + std::max(20, h / 16);
+}
+
 }  // namespace
 
 void CLocView::DrawPZTMapCylinder(plat::CDC* dc) {
@@ -127,7 +136,9 @@ void CLocView::DrawPZTMapCylinder(plat::CDC* dc) {
         dc->Rectangle(x - 100, y + 250, x + 100, y - 250);
         KZ_FormatAxisNumber(dc, x, y - 200, n + 1);
       }
-      if (!NameOf(h, i).empty()) dc->TextOut(x + 400, y + 500, NameOf(h, i));
+      // The name stands above the number, higher than designed when the font needs it.
+      if (!NameOf(h, i).empty())
+        dc->TextOut(x + 400, std::max(y + 500, y - 200 + NameLift(dc)), NameOf(h, i));
     }
   }
   dc->SetBkMode(oldBk);
@@ -225,11 +236,17 @@ void CLocView::DrawPZTMapBox(plat::CDC* dc) {
         continue;  // inside the specimen: on no face
       }
       dc->Ellipse(px - r, py + r, px + r, py - r);
+      // Number and name beside the mark, not on it, where the mark is wider than the
+      // designed offset.
+      const int tx = group < 3 ? px + std::max(200, r + 60) : px + 200;
       if (group < 3)
-        KZ_FormatAxisNumber(dc, px + 200, py - 200, n + 1);
+        KZ_FormatAxisNumber(dc, tx, py - 200, n + 1);
       else
         KZ_FormatAxisNumber(dc, px - 100, py + 100, n + 1);
-      if (!NameOf(h, i).empty()) dc->TextOut(px + 200, py + 200, NameOf(h, i));
+      if (!NameOf(h, i).empty()) {
+        const int numberTop = group < 3 ? py - 200 : py + 100;
+        dc->TextOut(tx, std::max(py + 200, numberTop + NameLift(dc)), NameOf(h, i));
+      }
     }
   }
   dc->SetBkMode(oldBk);

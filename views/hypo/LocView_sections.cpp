@@ -78,7 +78,7 @@ void CLocView::DrawSectionPlot(plat::CDC* dc) {
   dc->SelectObject(oldPen);
   dc->SelectObject(oldBrush);
   dc->TextOut(cx, yLow - 1000, LocPlaneText(h, "Fault", m_fViewAz, m_fViewAd, H));
-  DrawTitleLine(dc, cx, yLow - 1750, 0);
+  DrawTitleLine(dc, cx, LocBaselineBelow(dc, yLow - 1750, LocTextBottom(dc, yLow - 1000)), 0);
 }
 
 void CLocView::DrawSectionByB(plat::CDC* dc) {
@@ -142,7 +142,8 @@ void CLocView::DrawSectionByB(plat::CDC* dc) {
   dc->SelectObject(oldPen);
   dc->SelectObject(oldBrush);
   dc->TextOut(m_ptOrigin.x, yLow - 2000, LocPlaneText(h, "R", m_fViewAz, m_fViewAd, H));
-  DrawTitleLine(dc, m_ptOrigin.x, yLow - 2750, 0);
+  DrawTitleLine(dc, m_ptOrigin.x, LocBaselineBelow(dc, yLow - 2750, LocTextBottom(dc, yLow - 2000)),
+                0);
 }
 
 void CLocView::DrawSectionDensity(plat::CDC* dc) {
@@ -204,7 +205,7 @@ void CLocView::DrawSectionDensity(plat::CDC* dc) {
     }
   }
   dc->TextOut(cx, yLow - 1000, LocPlaneText(h, "R", m_fViewAz, m_fViewAd, m_fHalfWidth));
-  DrawTitleLine(dc, cx, yLow - 1750, 0);
+  DrawTitleLine(dc, cx, LocBaselineBelow(dc, yLow - 1750, LocTextBottom(dc, yLow - 1000)), 0);
 }
 
 void CLocView::DrawSectionTime3D(plat::CDC* dc) {
@@ -268,5 +269,5 @@ void CLocView::DrawSectionTime3D(plat::CDC* dc) {
   dc->SelectObject(oldPen);
   dc->SelectObject(oldBrush);
   dc->TextOut(cx, cy - hh - 2000, LocPlaneText(h, "R", h.m_fFaultAzimuth, h.m_fFaultDip, H));
-  DrawTitleLine(dc, cx, cy - hh - 2750, 0);
+  DrawTitleLine(dc, cx, LocBaselineBelow(dc, cy - hh - 2750, LocTextBottom(dc, cy - hh - 2000)), 0);
 }

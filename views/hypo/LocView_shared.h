@@ -42,6 +42,12 @@ bool LocReadRecord(CAEHypo& h, int index, AEHRecord* out);
 // Share of up first motions among the record's up and down ones; -1 with 8 or fewer.
 float LocUDRatio(const AEHRecord& rec);
 
+// The lowest y of a line of text written at y with the DC's current alignment and font.
+int LocTextBottom(const plat::CDC* dc, int y);
+// The baseline of a line designed to stand on `designed`, moved down when the text above
+// it, whose lowest y is `above`, needs the room at the font in use.
+int LocBaselineBelow(const plat::CDC* dc, int designed, int above);
+
 // A disc of radius r around the page point (x, y) with the DC's pen and brush.
 void LocDisc(plat::CDC* dc, double x, double y, double r);
 

@@ -46,7 +46,10 @@ void CLocView::DrawMagFreq(plat::CDC* dc, int kind) {
   int counts[30] = {};
   double logN = 0, bML = 0, relErr = 0, aLSQ = 0, bLSQ = 0, bErr = 0, rate = 0, energy = 0;
   int n = 0;
-  double w = 0.1, Mmin = h.m_fMagMin, Mmax = h.m_fMagMax;
+  // The limits may be stored in either order (the defaults are -9, -12): the statistics
+  // take them as a range, and so does the plot.
+  double w = 0.1, Mmin = std::min(h.m_fMagMin, h.m_fMagMax),
+         Mmax = std::max(h.m_fMagMin, h.m_fMagMax);
   if (kind == 0) {
     w = 0.25;
     Mmin = 0;
@@ -82,33 +85,57 @@ void CLocView::DrawMagFreq(plat::CDC* dc, int kind) {
     }
     const double a = logN, b = bML;
     if (b != 0 && std::isfinite(a) && std::isfinite(b)) {
-      const double M1 = std::max(Mmin, Mmin + (a - 5) / b), M2 = std::min(Mmax, Mmin + a / b);
-      auto pt = [&](double M) {
-        return POINT{LocTrunc((M - Mmin) * xs + left),
-                     LocTrunc((a - b * (M - Mmin)) * 2000 + bottom)};
-      };
-      const POINT p1 = pt(M1), p2 = pt(M2);
-      dc->MoveTo(p1.x, p1.y);
-      dc->LineTo(p2.x, p2.y);
+      // log10 N = a - b (M - Mmin), from log10 N = 5 or Mmin to log10 N = 0 or Mmax, on the
+      // magnitude axis' own scale so that the line stays within the frame whatever the
+      // sign of b and the width of the range.
+      double M1 = Mmin + (a - 5) / b, M2 = Mmin + a / b;
+      if (M1 > M2) std::swap(M1, M2);
+      M1 = std::max(Mmin, M1);
+      M2 = std::min(Mmax, M2);
+      const double span = Mmax - Mmin;
+      if (M1 <= M2 && span > 0) {
+        const double ms = 12000 / span;
+        auto pt = [&](double M) {
+          return POINT{LocTrunc((M - Mmin) * ms + left),
+                       LocTrunc(std::clamp(a - b * (M - Mmin), 0.0, 5.0) * 2000 + bottom)};
+        };
+        const POINT p1 = pt(M1), p2 = pt(M2);
+        dc->MoveTo(p1.x, p1.y);
+        dc->LineTo(p2.x, p2.y);
+      }
     }
   }
   dc->SelectObject(oldPen);
   dc->SelectObject(oldBrush);
 
-  DrawTitleLine(dc, left, bottom - 1800, 0);
+  // The text block under the magnitude axis: each line at its designed place, or lower
+  // when the axis' labels or the line above need the room at the font in use.
   const int N = counts[0];
+  TEXTMETRIC tm;
+  if (!dc->GetTextMetrics(&tm)) tm = TEXTMETRIC{};
+  const int ascent = std::abs(static_cast<int>(tm.tmAscent));
+  const int lineH = KZ_TextLineHeight(dc);
+  dc->SetTextAlign(TA_LEFT | TA_TOP);
+  int y = KZ_NextLineY(dc, bottom - 800, bottom - KZ_AxisTextDepth(dc, 750) + lineH);
   dc->TextOut(
-      left, bottom - 800,
+      left, y,
       plat::Format("N=%d, b(ML)=%4.2f(%4.2f), a(ML)=%.2f, b(LSQ)=%4.2f(%4.2f), a(LSQ)=%.2f", N, bML,
                    N > 0 ? 1 / std::sqrt(static_cast<double>(N)) : 0.0, logN, bLSQ, bErr, aLSQ));
   const std::tm& r = h.m_tmRef;
+  y = KZ_NextLineY(dc, bottom - 1500, y);
   dc->TextOut(
-      left, bottom - 1500,
+      left, y,
       plat::Format(" t[%.6f - %.6f], %04d/%02d/%02d %02d:%02d:%02d\n", t0, t1, r.tm_year + 1900,
                    r.tm_mon + 1, r.tm_mday, r.tm_hour, r.tm_min, r.tm_sec));
-  if (kind == 2)
-    dc->TextOut(left, bottom - 2200,
+  // The title line stands on its baseline.
+  y = KZ_NextLineY(dc, bottom - 1800 + ascent, y);
+  DrawTitleLine(dc, left, y - ascent, 0);
+  dc->SetTextAlign(TA_LEFT | TA_TOP);
+  if (kind == 2) {
+    y = KZ_NextLineY(dc, bottom - 2200, y);
+    dc->TextOut(left, y,
                 plat::Format(" M(Fc) = %.2f log(Fc) + %.2f\n", h.m_fMagFcSlope, h.m_fMagFcConst));
+  }
 }
 
 void CLocView::DrawCorrelationTime(plat::CDC* dc) {

@@ -227,6 +227,6 @@ void CLocView::DrawStereoSpecimen(plat::CDC* dc) {
     }
   const int yt = lowest + cy - 1000;
   dc->TextOut(cx, yt, plat::Format("Np/Ns/Nae:%05d/%05d/%05d", N, Ns, Nae));
-  DrawTitleLine(dc, cx, yt - 800, 0);
+  DrawTitleLine(dc, cx, LocBaselineBelow(dc, yt - 800, LocTextBottom(dc, yt)), 0);
   m_Palette.DrawColorBarH(dc, cx, yt - 2500, 500, 4000, 1.0);
 }

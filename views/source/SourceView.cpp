@@ -8,6 +8,7 @@
 #include "aecore/catalogue/AEHypo.h"
 #include "aecore/waveform/AEWave.h"
 #include "base/numerics/KZ_EQMT.h"
+#include "base/plot/KZ_Axis.h"
 #include "base/types/KZ_Vector3D.h"
 #include "platform/Gdi.h"
 #include "platform/RecordingDc.h"
@@ -262,8 +263,14 @@ void CSourceView::DrawPlot(plat::CDC* dc) {
       plat::Format("S(%d %d %d) AE#(%d)", static_cast<int>(rec.fX), static_cast<int>(rec.fY),
                    static_cast<int>(rec.fZ), rec.nIndex);
   if (const char* label = TypeLabel(rec.nMecType)) heading += plat::Format(", %s", label);
-  dc->TextOut(5000, -9000, heading);
-  dc->TextOut(5000, -9700, h.m_strTitle);
+  // Centred under the sphere, or further right when a line is wider than the room left of
+  // the centre, so that it is never cut at the page's left edge; the second line follows
+  // the first by the font's height.
+  auto centreX = [&](const std::string& text) {
+    return std::max(5000, static_cast<int>(dc->GetTextExtent(text).cx) / 2 + 200);
+  };
+  dc->TextOut(centreX(heading), -9000, heading);
+  dc->TextOut(centreX(h.m_strTitle), KZ_NextLineY(dc, -9700, -9000), h.m_strTitle);
 
   {
     plat::CPen pen(PS_SOLID, 25, RGB(0, 0, 0));
@@ -314,6 +321,11 @@ void CSourceView::DrawPlot(plat::CDC* dc) {
     xCentre = 15000;
   }
 
+  TEXTMETRIC tm;
+  if (!dc->GetTextMetrics(&tm)) tm = TEXTMETRIC{};
+  const int ascent = std::abs(static_cast<int>(tm.tmAscent));
+  const int descent = std::abs(static_cast<int>(tm.tmDescent));
+  std::vector<RECT> numberBoxes;
   const AEWHeader* header = wave.m_pHeader.get();
   const int channels = header ? std::max<int>(header->nChannels, 0) : 0;
   const int samples = header ? std::max<int>(header->nSamples, 0) : 0;
@@ -331,7 +343,31 @@ void CSourceView::DrawPlot(plat::CDC* dc) {
     plat::CBrush brush(pol < 0 ? RGB(0, 0, 0) : RGB(255, 255, 255));
     plat::CPen oldPen = dc->SelectObject(pen);
     plat::CBrush oldBrush = dc->SelectObject(brush);
-    dc->TextOut(X + 200, Y + 10, plat::Format("%d", s + 1));
+    // Transparent: the number stands on the page, not on a box of whatever background
+    // colour the drawing before left. Where two sensors project close together, the
+    // number moves round its mark (left, below right, below left) to stay readable.
+    const int oldBk = dc->SetBkMode(TRANSPARENT);
+    const std::string number = plat::Format("%d", s + 1);
+    const int w = dc->GetTextExtent(number).cx;
+    const POINT places[] = {{X + 200, Y + 10},
+                            {X - 200 - w, Y + 10},
+                            {X + 200, Y - 10 - ascent - descent},
+                            {X - 200 - w, Y - 10 - ascent - descent}};
+    auto boxAt = [&](POINT p) { return RECT{p.x, p.y + ascent, p.x + w, p.y - descent}; };
+    POINT at = places[0];
+    for (const POINT& p : places) {
+      const RECT b = boxAt(p);
+      const bool free = std::none_of(numberBoxes.begin(), numberBoxes.end(), [&](const RECT& o) {
+        return b.left < o.right && o.left < b.right && b.bottom < o.top && o.bottom < b.top;
+      });
+      if (free) {
+        at = p;
+        break;
+      }
+    }
+    numberBoxes.push_back(boxAt(at));
+    dc->TextOut(at.x, at.y, number);
+    dc->SetBkMode(oldBk);
 
     if (m_bShowWave && header && s < channels && s < static_cast<int>(wave.m_pPickTime.size())) {
       const int n = static_cast<int>(wave.m_pPickTime[static_cast<std::size_t>(s)] * header->nRate);

@@ -183,7 +183,12 @@ void CTSView::DrawPlot(plat::CDC* dc) {
   double shown = WindowStart();
   if (doc->m_pTS)
     shown = static_cast<double>(start - doc->m_pTS->m_tStart) + WindowStart() + m_fTSOffset;
-  dc->TextOut(m_nPlotLeft + 500, y - 1700, plat::Format("%13.6f", shown));
+  // Below the axis' title line, lower than designed when the font needs it.
+  dc->SetTextAlign(TA_LEFT | TA_TOP);
+  const int below = title.empty() || title[0] == ' '
+                        ? y - 1700
+                        : KZ_NextLineY(dc, y - 1700, y - KZ_TimeAxisTitleOffset(dc));
+  dc->TextOut(m_nPlotLeft + 500, below, plat::Format("%13.6f", shown));
 }
 
 POINT CTSView::PageFromClient(POINT client) const {

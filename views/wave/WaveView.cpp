@@ -103,6 +103,16 @@ void CWaveView::OnUpdate(plat::CView* /*sender*/, LONG hint, void* /*object*/) {
   if (hint & HINT_NOW) UpdateWindow();
 }
 
+SIZE CWaveView::PrintExtent() const {
+  CTremviaDoc* doc = GetData();
+  const AEWHeader* header = doc && doc->m_pWave ? doc->m_pWave->m_pHeader.get() : nullptr;
+  const int n = header && header->nChannels > 0 ? header->nChannels : 1;
+  const int H = Trunc(m_nTraceHeight / n * 1.4);
+  // Rows from y0 - 2000 down to the time axis at row n + 3, its labels and title below.
+  const int depth = -(m_nPlotTop - 2000) + (n + 3) * H + 2500;
+  return SIZE{m_nScrollW + 2000, std::max(m_nScrollH, depth)};
+}
+
 void CWaveView::DrawPlot(plat::CDC* dc) {
   CTremviaDoc* doc = GetData();
   if (!doc || !doc->m_pWave) return;
@@ -144,21 +154,32 @@ void CWaveView::DrawPlot(plat::CDC* dc) {
                          static_cast<long>(header->nUsec))
           : plat::Format("%s %s (%06ld.%06ld sec)", wave.m_strPath.c_str(), start.c_str(),
                          static_cast<long>(header->nSec), static_cast<long>(header->nUsec));
-  dc->TextOut(1000, -500, title);
+  // The header lines are broken where they would run off the page, and the second one
+  // follows the first however many lines that took.
+  const int right = m_nScrollW - 500;
+  const UINT oldAlign = dc->SetTextAlign(TA_LEFT | TA_TOP);
+  const int titleEnd = KZ_DrawTextWrapped(dc, 1000, -500, title, right);
   if (std::strstr(wave.m_szComment, "tected")) {
-    dc->TextOut(2000, -1000,
-                std::string(wave.m_szComment, strnlen(wave.m_szComment, sizeof wave.m_szComment)));
+    KZ_DrawTextWrapped(
+        dc, 2000, KZ_NextLineY(dc, -1000, titleEnd),
+        std::string(wave.m_szComment, strnlen(wave.m_szComment, sizeof wave.m_szComment)), right);
   } else if (rec.nArrivals > 2) {
     const std::string mwFc =
         rec.fFc > 0.01f && hypo
             ? plat::Format("%.2f", hypo->m_fMagFcSlope * std::log10(rec.fFc) + hypo->m_fMagFcConst)
             : std::string("---");
-    dc->TextOut(2000, -1000,
-                plat::Format("S:(%.2f %.2f %.2f)(%.1f) V:(%.1f %.1f %.1f) Mid=%d Mw(A_med)=%.2f "
-                             "Mw(<A>)=%.2f Mw(Fc)=%s Fc=%.4f MHz ",
-                             rec.fX, rec.fY, rec.fZ, rec.fT0, rec.fVx, rec.fVy, rec.fVz,
-                             rec.nArrivals, rec.fMw, rec.fMw2, mwFc.c_str(), rec.fFc));
+    KZ_DrawTextWrapped(
+        dc, 2000, KZ_NextLineY(dc, -1000, titleEnd),
+        plat::Format("S:(%.2f %.2f %.2f)(%.1f) V:(%.1f %.1f %.1f) Mid=%d Mw(A_med)=%.2f "
+                     "Mw(<A>)=%.2f Mw(Fc)=%s Fc=%.4f MHz ",
+                     rec.fX, rec.fY, rec.fZ, rec.fT0, rec.fVx, rec.fVy, rec.fVz, rec.nArrivals,
+                     rec.fMw, rec.fMw2, mwFc.c_str(), rec.fFc),
+        right);
   }
+  dc->SetTextAlign(oldAlign);
+  // Channel and distance labels hang above their trace's baseline: from 250 above it, or
+  // higher when the font is taller than that.
+  const int labelLift = std::max(250, KZ_TextLineHeight(dc) + 40);
   if (!dc->IsPrinting() && height() < 100) return;
   if (S < 1) return;
 
@@ -184,7 +205,7 @@ void CWaveView::DrawPlot(plat::CDC* dc) {
         }
       }
     }
-    dc->TextOut(xs, yi + 250, plat::Format("%02d", c + 1));
+    dc->TextOut(xs, yi + labelLift, plat::Format("%02d", c + 1));
 
     double g = (c < static_cast<int>(wave.m_pGain.size()) ? wave.m_pGain[c] : 1.0) * A;
     float cosI, dist;
@@ -257,7 +278,7 @@ void CWaveView::DrawPlot(plat::CDC* dc) {
       }
       float cosI, dist;
       if (s >= 0 && s < sensors && geometry->Incidence(s, &cosI, &dist)) {
-        dc->TextOut(xs + 1000, yj + 250, plat::Format("%03d", Trunc(dist)));
+        dc->TextOut(xs + 1000, yj + labelLift, plat::Format("%03d", Trunc(dist)));
         dc->MoveTo(xs + 2000, yj);
         dc->LineTo(Trunc(xs + 2000 + 500 * cosI),
                    Trunc(yj + 500 * std::sqrt(std::max(0.0, 1.0 - double(cosI) * cosI))));

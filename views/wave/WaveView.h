@@ -92,6 +92,8 @@ class CWaveView : public KZ_View {
   void OnInitialUpdate() override;
   // 0 or HINT_WAVE repaints; with HINT_NOW as well the page is painted at once.
   void OnUpdate(plat::CView* sender, LONG hint, void* object) override;
+  // On paper the traces stand 1.4 times as high and 2000 further in (see DrawPlot).
+  SIZE PrintExtent() const override;
   void DrawPlot(plat::CDC* dc) override;
 
   void OnMouseMove(UINT flags, POINT point) override;

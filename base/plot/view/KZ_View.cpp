@@ -74,6 +74,28 @@ void KZ_View::OnDraw(plat::CDC* dc) {
 
 BOOL KZ_View::OnPreparePrinting(plat::CPrintInfo* info) { return DoPreparePrinting(info); }
 
+void KZ_View::OnPrepareDC(plat::CDC* dc, plat::CPrintInfo* info) {
+  plat::CScrollView::OnPrepareDC(dc, info);
+  if (!dc || !info || !dc->IsPrinting() || GetMapMode() != MM_HIMETRIC) return;
+  const int dpiX = dc->GetDeviceCaps(LOGPIXELSX), dpiY = dc->GetDeviceCaps(LOGPIXELSY);
+  const RECT& r = info->m_rectDraw;
+  const SIZE page = PrintExtent();
+  if (dpiX <= 0 || dpiY <= 0 || page.cx <= 0 || page.cy <= 0) return;
+  // The printable area in page units (0.01 mm).
+  const double paperW = (r.right - r.left) * 2540.0 / dpiX;
+  const double paperH = (r.bottom - r.top) * 2540.0 / dpiY;
+  if (paperW <= 0 || paperH <= 0) return;
+  const double f = std::min({1.0, paperW / page.cx, paperH / page.cy});
+  if (f >= 1.0) return;
+  // Page units to printer pixels as MM_HIMETRIC maps them (y up), times f.
+  dc->SetMapMode(MM_ANISOTROPIC);
+  dc->SetWindowOrg(0, 0);
+  dc->SetViewportOrg(0, 0);
+  dc->SetWindowExt(254000, 254000);
+  dc->SetViewportExt(static_cast<int>(std::lround(dpiX * 100 * f)),
+                     -static_cast<int>(std::lround(dpiY * 100 * f)));
+}
+
 void KZ_View::DrawWithViewFont(plat::CDC* dc) {
   const LOGFONT& lf = KZ_ScaleViewFont(*dc);
   plat::CFont font;

@@ -36,6 +36,12 @@ class KZ_View : public plat::CScrollView {
   // Blits the cached picture 1:1 unless printing or none is cached; else draws the page.
   void OnDraw(plat::CDC* dc) override;
   BOOL OnPreparePrinting(plat::CPrintInfo* info) override;
+  // Printing: a page larger than the paper's printable area is scaled down, the same in
+  // both directions, so that it prints whole.
+  void OnPrepareDC(plat::CDC* dc, plat::CPrintInfo* info = nullptr) override;
+  // The page as printed (0.01 mm): the scroll size, unless a page lays itself out
+  // differently on paper.
+  virtual SIZE PrintExtent() const { return SIZE{m_nScrollW, m_nScrollH}; }
 
   // Renders the page into a bitmap of (page x scale x 2.4 / 1000) pixels and caches it.
   virtual void RenderToDIB(double scale);

@@ -1,0 +1,121 @@
+// Layout of the page on the bundled synthetic experiment, measured with the real fonts:
+// no text of any plot type runs into another or off the page, and the three-projection
+// plot (the default) lies whole on the page, on screen, in the picture and on paper.
+#include <omp.h>
+
+#include <filesystem>
+#include <string>
+
+#include "base/plot/view/KZ_View_testkit.h"
+#include "platform/testing/ScriptedUi.h"
+#include "views/hypo/LocView_testkit.h"
+
+namespace fs = std::filesystem;
+using plat::testing::Prompt;
+
+namespace {
+
+class HypoOnSynthCube : public testing::Test {
+ protected:
+  static void SetUpTestSuite() { plat::testing::EnsureQtApp(); }
+  void SetUp() override {
+    omp_set_num_threads(1);
+    const std::string dir = std::string(TV_TEST_TMPDIR) + "/layout_cube";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    fs::copy(std::string(TV_SOURCE_DIR) + "/examples/SynthCube", dir, fs::copy_options::recursive);
+    {
+      plat::testing::ScriptedUi ui;
+      ui.ExpectFileDialog(Prompt::OpenFile, "Load parameters", dir + "/Cube.pad");
+      ASSERT_TRUE(doc.OnOpenDocument(dir + "/CUBE.00/000000.WAV"));
+    }
+    CAEHypo& h = *doc.m_pHypo;
+    ASSERT_TRUE(doc.BuildEventList(0, h.GetNumAE(), 0, 0));
+    ASSERT_FALSE(doc.m_EventList.empty());
+    h.m_nMinArrivals = 0;
+    view.SetData(&doc);
+    view.resize(1000, 800);
+    view.OnInitialUpdate();
+  }
+
+  void Show(int type) {
+    doc.m_pHypo->m_nPlotType = type;
+    view.OnUpdate(nullptr, HINT_LOC, nullptr);
+  }
+
+  static std::string Join(const std::vector<std::string>& lines) {
+    std::string s;
+    for (const std::string& l : lines) s += l + "\n";
+    return s;
+  }
+
+  plat::testing::FakeDocumentHost host;
+  CTremviaDoc doc{host};
+  TestLocView view;
+};
+
+}  // namespace
+
+TEST_F(HypoOnSynthCube, NoTextOfAnyPlotTypeOverlapsOrLeavesThePage) {
+  for (int type = 0; type <= 21; ++type) {
+    SCOPED_TRACE(type);
+    Show(type);
+    const auto faults = kz_test::PageTextFaults(view);
+    EXPECT_TRUE(faults.empty()) << Join(faults);
+  }
+}
+
+TEST_F(HypoOnSynthCube, ThreeProjectionsLieWholeOnThePageThePictureAndThePaper) {
+  doc.m_pHypo->m_bEventNumbers = 1;
+  Show(6);
+  // Everything drawn lies on the page, which the screen scrolls over and the picture
+  // export takes whole.
+  const auto dc = kz_test::RecordPageWithRealFonts(view);
+  RECT all{0, 0, 0, 0};
+  for (const plat::DcOp& op : dc->Ops()) {
+    if (op.kind == plat::DcOpKind::Text && op.text.find_first_not_of(' ') == std::string::npos)
+      continue;
+    const RECT b = plat::OpBounds(op);
+    all.left = std::min(all.left, b.left);
+    all.right = std::max(all.right, b.right);
+    all.top = std::max(all.top, b.top);
+    all.bottom = std::min(all.bottom, b.bottom);
+  }
+  EXPECT_GE(all.left, 0);
+  EXPECT_LE(all.right, view.m_nScrollW);
+  EXPECT_LE(all.top, 0);
+  EXPECT_GE(all.bottom, -view.m_nScrollH);
+  // The colour bar stands right of the third panel, so the page grew for it.
+  EXPECT_GT(view.m_nScrollW, 32000);
+  view.RenderPageToDIB();
+  const QImage picture = plat::PackedDibToImage(view.m_hDIB.data(), view.m_hDIB.Size());
+  ASSERT_FALSE(picture.isNull());
+  EXPECT_NEAR(picture.width(), view.m_nScrollW * 96 / 2540, 1);
+  picture.save(QString::fromStdString(std::string(TV_TEST_TMPDIR) + "/hypo_type6.png"));
+
+  // On A4 paper at 600 dpi, portrait (4760 x 6814 printable pixels) and landscape.
+  for (const RECT paper : {RECT{0, 0, 4760, 6814}, RECT{0, 0, 6814, 4760}}) {
+    SCOPED_TRACE(paper.right);
+    plat::RecordingOptions o;
+    o.dpiX = o.dpiY = 600;
+    o.printing = true;
+    o.horzRes = paper.right;
+    o.vertRes = paper.bottom;
+    plat::RecordingDc printer(o);
+    plat::CPrintInfo info;
+    info.m_rectDraw = paper;
+    view.OnPrepareDC(&printer, &info);
+    view.DrawWithViewFont(&printer);
+    for (const plat::DcOp& op : printer.Ops()) {
+      const RECT b = plat::OpBounds(op);
+      for (POINT p : {POINT{b.left, b.top}, POINT{b.right, b.bottom}}) {
+        plat::DcState s = op.state;
+        const POINT d = s.LPtoDP(p);
+        EXPECT_GE(d.x, -2);
+        EXPECT_LE(d.x, paper.right + 2);
+        EXPECT_GE(d.y, -2);
+        EXPECT_LE(d.y, paper.bottom + 2);
+      }
+    }
+  }
+}
