@@ -1,6 +1,7 @@
 #include "base/numerics/KZ_MecaFit.h"
 
 #include <algorithm>
+#include <array>
 #include <cfloat>
 #include <cmath>
 #include <cstdio>
@@ -301,44 +302,183 @@ int KZ_MecaFit::FitFirstMotions(const KZ_MecaStation st[], int n, float out[3], 
   return count;
 }
 
+namespace {
+
+// Misfit of one cell exactly as the search defines it, station by station in double
+// precision: the reference for the fast fill and its answer for records it cannot take.
+double CellMisfit(const KZ_MecaStation st[], int n, const std::vector<Ray>& rays,
+                  const double M[9], float threshold) {
+  double num = 0.0, den = 0.0;
+  for (int k = 0; k < n; ++k) {
+    const KZ_MecaStation& s = st[k];
+    if (IsRatio(s)) {
+      if (std::fabs(s.m_fAmp) <= 0.001) continue;
+      const double r = std::log10(std::fabs(Amplitude(M, rays[k], 3) / Amplitude(M, rays[k], 1)));
+      const double obs = std::fabs(s.m_fAmp) > 1e-4 ? std::log10(std::fabs(s.m_fAmp)) : -4.0;
+      const double d = std::fabs(r - obs);
+      num += 2.0 * (d < 2.0 ? d : 2.0);  // capped; an undefined ratio counts as the cap
+      den += 2.0;
+    } else {
+      const int type = PhaseType(s);
+      const double a = Amplitude(M, rays[k], type);
+      if (std::fabs(threshold) > std::fabs(a)) continue;
+      const double w =
+          threshold > -0.001 ? (type == 1 ? 20000.0 : 1.0) : std::log10(std::fabs(s.m_fAmp));
+      if (a * Sign(s.m_fPolarity) < 0.0) num += w;
+      den += w;
+    }
+  }
+  // A cell that no station constrains has no misfit and is passed over.
+  return den != 0.0 && std::isfinite(num / den) ? num / den : FLT_MAX;
+}
+
+// The misfit grid (strike outermost, rake innermost) filled station by station per cell.
+void FillMisfitGridExhaustive(const KZ_MecaStation st[], int n, const std::vector<Ray>& rays,
+                              float threshold, int nS, int nD, int nR, double* grid) {
+  double M[9];
+  std::size_t cell = 0;
+  for (int is = 0; is < nS; ++is)
+    for (int id = 0; id < nD; ++id)
+      for (int ir = 0; ir < nR; ++ir, ++cell) {
+        MomentTensorFromAngles(0, 0, is * 5.0, id * 2.5, ir * 5.0, M);
+        grid[cell] = CellMisfit(st, n, rays, M, threshold);
+      }
+}
+
+// The same grid for first motions weighed by phase (threshold above -0.001, no ratio
+// records), where a cell's misfit is a count of disagreeing stations over a count of
+// usable ones, each count per weight (20000 for P, 1 for SV and SH).
+//
+// A double couple's amplitude along r towards e is (n.r)(d.e) + (d.r)(n.e), n the fault
+// normal and d the slip; d = cos(rake) a + sin(rake) b with a and b fixed by strike and
+// dip. So for each strike and dip the six products n.r, a.r, b.r, n.e, a.e, b.e are made
+// once per station, and each rake costs a few float multiplications and two compares per
+// station, without branches. A station whose float amplitude lies so near the threshold
+// (or, with a zero threshold, near zero) that rounding could decide is weighed again in
+// double precision as the reference does, so the grid is the reference's to the last bit.
+void FillMisfitGridFast(const KZ_MecaStation st[], int n, const std::vector<Ray>& rays,
+                        float threshold, int nS, int nD, int nR, double* grid) {
+  // Stations that take part: P first, then SV and SH; a record without polarity still
+  // counts towards the usable ones.
+  std::vector<int> order;
+  for (int k = 0; k < n; ++k)
+    if (PhaseType(st[k]) == 1) order.push_back(k);
+  const int nP = static_cast<int>(order.size());
+  for (int k = 0; k < n; ++k)
+    if (PhaseType(st[k]) != 1) order.push_back(k);
+  const int m = static_cast<int>(order.size());
+  const double t = std::fabs(static_cast<double>(threshold));
+  const float tf = static_cast<float>(t);
+  // Float rounding of the products and their sums stays far below this.
+  constexpr float kDoubt = 1e-5f;
+
+  std::vector<float> pol(static_cast<std::size_t>(m));
+  std::vector<std::array<double, 6>> re(static_cast<std::size_t>(m));  // r and e per station
+  for (int j = 0; j < m; ++j) {
+    const KZ_MecaStation& s = st[order[j]];
+    const Ray& ray = rays[order[j]];
+    const int type = PhaseType(s);
+    const double* e = type == 1 ? ray.r : (type == 2 ? ray.sv : ray.sh);
+    re[j] = {ray.r[0], ray.r[1], ray.r[2], e[0], e[1], e[2]};
+    pol[j] = static_cast<float>(Sign(s.m_fPolarity));
+  }
+  std::vector<float> cr(static_cast<std::size_t>(nR)), sr(static_cast<std::size_t>(nR));
+  for (int ir = 0; ir < nR; ++ir) {
+    cr[ir] = static_cast<float>(std::cos(ir * 5.0 * kDeg));
+    sr[ir] = static_cast<float>(std::sin(ir * 5.0 * kDeg));
+  }
+
+#pragma omp parallel for schedule(static)
+  for (int is = 0; is < nS; ++is) {
+    std::vector<float> nr(static_cast<std::size_t>(m)), ar(nr), br(nr), ne(nr), ae(nr), be(nr);
+    std::vector<int> doubtful;
+    double M[9];
+    for (int id = 0; id < nD; ++id) {
+      const double f = is * 5.0 * kDeg, dl = id * 2.5 * kDeg;
+      const double sf = std::sin(f), cf = std::cos(f), sd = std::sin(dl), cd = std::cos(dl);
+      const double N[3] = {-sd * sf, sd * cf, -cd}, A[3] = {cf, sf, 0.0},
+                   B[3] = {cd * sf, -cd * cf, -sd};
+      for (int j = 0; j < m; ++j) {
+        const double* r = re[j].data();
+        const double* e = r + 3;
+        nr[j] = static_cast<float>(Dot(N, r));
+        ar[j] = static_cast<float>(Dot(A, r));
+        br[j] = static_cast<float>(Dot(B, r));
+        ne[j] = static_cast<float>(Dot(N, e));
+        ae[j] = static_cast<float>(Dot(A, e));
+        be[j] = static_cast<float>(Dot(B, e));
+      }
+      for (int ir = 0; ir < nR; ++ir) {
+        const float c = cr[ir], sn = sr[ir];
+        // Counts per weight class: [0] P, [1] SV and SH.
+        int usable[2] = {0, 0}, against[2] = {0, 0}, doubt = 0;
+        for (int g = 0; g < 2; ++g) {
+          const int lo = g == 0 ? 0 : nP, hi = g == 0 ? nP : m;
+          int u = 0, a = 0, q = 0;
+#pragma omp simd reduction(+ : u, a, q)
+          for (int j = lo; j < hi; ++j) {
+            const float dr = c * ar[j] + sn * br[j];
+            const float de = c * ae[j] + sn * be[j];
+            const float amp = nr[j] * de + dr * ne[j];
+            const float mag = std::fabs(amp);
+            const int use = mag >= tf;
+            u += use;
+            a += use & (amp * pol[j] < 0.0f);
+            q += std::fabs(mag - tf) < kDoubt;
+          }
+          usable[g] = u;
+          against[g] = a;
+          doubt += q;
+        }
+        if (doubt) {
+          // Rare: settle the doubtful stations as the reference would.
+          MomentTensorFromAngles(0, 0, is * 5.0, id * 2.5, ir * 5.0, M);
+          for (int j = 0; j < m; ++j) {
+            const float dr = c * ar[j] + sn * br[j];
+            const float de = c * ae[j] + sn * be[j];
+            const float amp = nr[j] * de + dr * ne[j];
+            const float mag = std::fabs(amp);
+            if (!(std::fabs(mag - tf) < kDoubt)) continue;
+            const int g = j < nP ? 0 : 1;
+            usable[g] -= mag >= tf;
+            against[g] -= (mag >= tf) & (amp * pol[j] < 0.0f);
+            const int k = order[j];
+            const double exact = Amplitude(M, rays[k], PhaseType(st[k]));
+            if (t > std::fabs(exact)) continue;
+            usable[g] += 1;
+            against[g] += exact * Sign(st[k].m_fPolarity) < 0.0;
+          }
+        }
+        const double num = 20000.0 * against[0] + 1.0 * against[1];
+        const double den = 20000.0 * usable[0] + 1.0 * usable[1];
+        grid[(static_cast<std::size_t>(is) * nD + id) * nR + ir] =
+            den != 0.0 && std::isfinite(num / den) ? num / den : FLT_MAX;
+      }
+    }
+  }
+}
+
+}  // namespace
+
+void KZ_MecaMisfitGrid(const KZ_MecaStation st[], int n, float threshold, double grid[],
+                       bool exhaustive) {
+  constexpr int nS = 72, nD = 36, nR = 72;
+  n = std::max(n, 0);
+  std::vector<Ray> rays(static_cast<std::size_t>(n));
+  for (int k = 0; k < n; ++k) rays[k] = MakeRay(st[k].m_fTakeoff, st[k].m_fAzimuth);
+  bool counts = static_cast<double>(threshold) > -0.001;
+  for (int k = 0; k < n && counts; ++k) counts = !IsRatio(st[k]);
+  if (counts && !exhaustive)
+    FillMisfitGridFast(st, n, rays, threshold, nS, nD, nR, grid);
+  else
+    FillMisfitGridExhaustive(st, n, rays, threshold, nS, nD, nR, grid);
+}
+
 int KZ_MecaFit::GridSearch(const KZ_MecaStation st[], int n, float out[3], double* misfit,
                            double curv[6], float threshold) {
   constexpr int nS = 72, nD = 36, nR = 72;
   std::vector<double> grid(static_cast<std::size_t>(nS) * nD * nR);
-  std::vector<Ray> rays(static_cast<std::size_t>(std::max(n, 0)));
-  for (int k = 0; k < n; ++k) rays[k] = MakeRay(st[k].m_fTakeoff, st[k].m_fAzimuth);
-  double M[9];
-  std::size_t cell = 0;
-  for (int is = 0; is < nS; ++is) {
-    for (int id = 0; id < nD; ++id) {
-      for (int ir = 0; ir < nR; ++ir, ++cell) {
-        MomentTensorFromAngles(0, 0, is * 5.0, id * 2.5, ir * 5.0, M);
-        double num = 0.0, den = 0.0;
-        for (int k = 0; k < n; ++k) {
-          const KZ_MecaStation& s = st[k];
-          if (IsRatio(s)) {
-            if (std::fabs(s.m_fAmp) <= 0.001) continue;
-            const double r =
-                std::log10(std::fabs(Amplitude(M, rays[k], 3) / Amplitude(M, rays[k], 1)));
-            const double obs = std::fabs(s.m_fAmp) > 1e-4 ? std::log10(std::fabs(s.m_fAmp)) : -4.0;
-            const double d = std::fabs(r - obs);
-            num += 2.0 * (d < 2.0 ? d : 2.0);  // capped; an undefined ratio counts as the cap
-            den += 2.0;
-          } else {
-            const int type = PhaseType(s);
-            const double a = Amplitude(M, rays[k], type);
-            if (std::fabs(threshold) > std::fabs(a)) continue;
-            const double w =
-                threshold > -0.001 ? (type == 1 ? 20000.0 : 1.0) : std::log10(std::fabs(s.m_fAmp));
-            if (a * Sign(s.m_fPolarity) < 0.0) num += w;
-            den += w;
-          }
-        }
-        // A cell that no station constrains has no misfit and is passed over.
-        grid[cell] = den != 0.0 && std::isfinite(num / den) ? num / den : FLT_MAX;
-      }
-    }
-  }
+  KZ_MecaMisfitGrid(st, n, threshold, grid.data(), false);
   KZ_WriteMecaGridFile("C:/temp1/Meca.lm3", grid.data(), nS, nD, nR);
   const int dims[3] = {nR, nD, nS};
   double res[9];
