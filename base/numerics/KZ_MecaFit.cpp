@@ -388,7 +388,8 @@ void FillMisfitGridFast(const KZ_MecaStation st[], int n, const std::vector<Ray>
     sr[ir] = static_cast<float>(std::sin(ir * 5.0 * kDeg));
   }
 
-#pragma omp parallel for schedule(static)
+  // Threads only where the stations make the grid's work outweigh starting them.
+#pragma omp parallel for schedule(static) if (m >= 32)
   for (int is = 0; is < nS; ++is) {
     std::vector<float> nr(static_cast<std::size_t>(m)), ar(nr), br(nr), ne(nr), ae(nr), be(nr);
     std::vector<int> doubtful;
