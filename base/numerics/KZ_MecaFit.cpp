@@ -345,6 +345,61 @@ void FillMisfitGridExhaustive(const KZ_MecaStation st[], int n, const std::vecto
       }
 }
 
+// Counts for one rake over stations lo..hi-1: usable (|amplitude| >= t), against (usable
+// and of the sign opposite the polarity) and doubtful (|amplitude| within kDoubt of t,
+// where float rounding could decide). P stations give their amplitude as 2 (n.r)(d.r)
+// with nr2 = 2 n.r; the others (n.r)(d.e) + (d.r)(n.e). Compiled for AVX2 as well, the
+// machine picking the variant.
+constexpr float kDoubt = 2e-6f;  // float rounding of the products and sums stays far below
+
+__attribute__((target_clones("avx2", "default"))) void CountP(
+    const float* nr2, const float* ar, const float* br, const float* pol, int lo, int hi, float c,
+    float s, float t, int* usable, int* against, int* doubt) {
+  int u = 0, a = 0, q = 0;
+#pragma omp simd reduction(+ : u, a, q)
+  for (int j = lo; j < hi; ++j) {
+    const float amp = nr2[j] * (c * ar[j] + s * br[j]);
+    const float mag = std::fabs(amp);
+    const int use = mag >= t;
+    u += use;
+    a += use & (amp * pol[j] < 0.0f);
+    q += std::fabs(mag - t) < kDoubt;
+  }
+  *usable = u;
+  *against = a;
+  *doubt = q;
+}
+
+__attribute__((target_clones("avx2", "default"))) void CountS(
+    const float* nr, const float* ar, const float* br, const float* ne, const float* ae,
+    const float* be, const float* pol, int lo, int hi, float c, float s, float t, int* usable,
+    int* against, int* doubt) {
+  int u = 0, a = 0, q = 0;
+#pragma omp simd reduction(+ : u, a, q)
+  for (int j = lo; j < hi; ++j) {
+    const float dr = c * ar[j] + s * br[j];
+    const float de = c * ae[j] + s * be[j];
+    const float amp = nr[j] * de + dr * ne[j];
+    const float mag = std::fabs(amp);
+    const int use = mag >= t;
+    u += use;
+    a += use & (amp * pol[j] < 0.0f);
+    q += std::fabs(mag - t) < kDoubt;
+  }
+  *usable = u;
+  *against = a;
+  *doubt = q;
+}
+
+// Float amplitude of station j as the counting kernels form it.
+float KernelAmplitude(int j, int nP, const float* nr, const float* ar, const float* br,
+                      const float* ne, const float* ae, const float* be, float c, float s) {
+  if (j < nP) return (2.0f * nr[j]) * (c * ar[j] + s * br[j]);
+  const float dr = c * ar[j] + s * br[j];
+  const float de = c * ae[j] + s * be[j];
+  return nr[j] * de + dr * ne[j];
+}
+
 // The same grid for first motions weighed by phase (threshold above -0.001, no ratio
 // records), where a cell's misfit is a count of disagreeing stations over a count of
 // usable ones, each count per weight (20000 for P, 1 for SV and SH).
@@ -369,8 +424,6 @@ void FillMisfitGridFast(const KZ_MecaStation st[], int n, const std::vector<Ray>
   const int m = static_cast<int>(order.size());
   const double t = std::fabs(static_cast<double>(threshold));
   const float tf = static_cast<float>(t);
-  // Float rounding of the products and their sums stays far below this.
-  constexpr float kDoubt = 1e-5f;
 
   std::vector<float> pol(static_cast<std::size_t>(m));
   std::vector<std::array<double, 6>> re(static_cast<std::size_t>(m));  // r and e per station
@@ -391,7 +444,8 @@ void FillMisfitGridFast(const KZ_MecaStation st[], int n, const std::vector<Ray>
   // Threads only where the stations make the grid's work outweigh starting them.
 #pragma omp parallel for schedule(static) if (m >= 32)
   for (int is = 0; is < nS; ++is) {
-    std::vector<float> nr(static_cast<std::size_t>(m)), ar(nr), br(nr), ne(nr), ae(nr), be(nr);
+    std::vector<float> nr(static_cast<std::size_t>(m)), ar(nr), br(nr), ne(nr), ae(nr), be(nr),
+        nr2(nr);
     std::vector<int> doubtful;
     double M[9];
     for (int id = 0; id < nD; ++id) {
@@ -409,35 +463,22 @@ void FillMisfitGridFast(const KZ_MecaStation st[], int n, const std::vector<Ray>
         ae[j] = static_cast<float>(Dot(A, e));
         be[j] = static_cast<float>(Dot(B, e));
       }
+      for (int j = 0; j < nP; ++j) nr2[j] = 2.0f * nr[j];
       for (int ir = 0; ir < nR; ++ir) {
         const float c = cr[ir], sn = sr[ir];
         // Counts per weight class: [0] P, [1] SV and SH.
-        int usable[2] = {0, 0}, against[2] = {0, 0}, doubt = 0;
-        for (int g = 0; g < 2; ++g) {
-          const int lo = g == 0 ? 0 : nP, hi = g == 0 ? nP : m;
-          int u = 0, a = 0, q = 0;
-#pragma omp simd reduction(+ : u, a, q)
-          for (int j = lo; j < hi; ++j) {
-            const float dr = c * ar[j] + sn * br[j];
-            const float de = c * ae[j] + sn * be[j];
-            const float amp = nr[j] * de + dr * ne[j];
-            const float mag = std::fabs(amp);
-            const int use = mag >= tf;
-            u += use;
-            a += use & (amp * pol[j] < 0.0f);
-            q += std::fabs(mag - tf) < kDoubt;
-          }
-          usable[g] = u;
-          against[g] = a;
-          doubt += q;
-        }
-        if (doubt) {
+        int usable[2] = {0, 0}, against[2] = {0, 0}, doubt[2] = {0, 0};
+        CountP(nr2.data(), ar.data(), br.data(), pol.data(), 0, nP, c, sn, tf, &usable[0],
+               &against[0], &doubt[0]);
+        if (nP < m)
+          CountS(nr.data(), ar.data(), br.data(), ne.data(), ae.data(), be.data(), pol.data(), nP,
+                 m, c, sn, tf, &usable[1], &against[1], &doubt[1]);
+        if (doubt[0] + doubt[1]) {
           // Rare: settle the doubtful stations as the reference would.
           MomentTensorFromAngles(0, 0, is * 5.0, id * 2.5, ir * 5.0, M);
           for (int j = 0; j < m; ++j) {
-            const float dr = c * ar[j] + sn * br[j];
-            const float de = c * ae[j] + sn * be[j];
-            const float amp = nr[j] * de + dr * ne[j];
+            const float amp = KernelAmplitude(j, nP, nr.data(), ar.data(), br.data(), ne.data(),
+                                              ae.data(), be.data(), c, sn);
             const float mag = std::fabs(amp);
             if (!(std::fabs(mag - tf) < kDoubt)) continue;
             const int g = j < nP ? 0 : 1;
