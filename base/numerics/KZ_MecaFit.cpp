@@ -346,48 +346,55 @@ void FillMisfitGridExhaustive(const KZ_MecaStation st[], int n, const std::vecto
 }
 
 // Counts for one rake over stations lo..hi-1: usable (|amplitude| >= t), against (usable
-// and of the sign opposite the polarity) and doubtful (|amplitude| within kDoubt of t,
-// where float rounding could decide). P stations give their amplitude as 2 (n.r)(d.r)
+// and of the sign opposite the polarity), agreeing (usable and of the polarity's sign: the
+// stations against the rake 180 degrees on, whose slip and amplitudes are the negatives)
+// and doubtful (|amplitude| within kDoubt of t, where float rounding could decide). P stations give their amplitude as 2 (n.r)(d.r)
 // with nr2 = 2 n.r; the others (n.r)(d.e) + (d.r)(n.e). Compiled for AVX2 as well, the
 // machine picking the variant.
 constexpr float kDoubt = 2e-6f;  // float rounding of the products and sums stays far below
 
 __attribute__((target_clones("avx2", "default"))) void CountP(
     const float* nr2, const float* ar, const float* br, const float* pol, int lo, int hi, float c,
-    float s, float t, int* usable, int* against, int* doubt) {
-  int u = 0, a = 0, q = 0;
-#pragma omp simd reduction(+ : u, a, q)
+    float s, float t, int* usable, int* against, int* agree, int* doubt) {
+  int u = 0, a = 0, g = 0, q = 0;
+#pragma omp simd reduction(+ : u, a, g, q)
   for (int j = lo; j < hi; ++j) {
     const float amp = nr2[j] * (c * ar[j] + s * br[j]);
     const float mag = std::fabs(amp);
+    const float sign = amp * pol[j];
     const int use = mag >= t;
     u += use;
-    a += use & (amp * pol[j] < 0.0f);
+    a += use & (sign < 0.0f);
+    g += use & (sign > 0.0f);
     q += std::fabs(mag - t) < kDoubt;
   }
   *usable = u;
   *against = a;
+  *agree = g;
   *doubt = q;
 }
 
 __attribute__((target_clones("avx2", "default"))) void CountS(
     const float* nr, const float* ar, const float* br, const float* ne, const float* ae,
     const float* be, const float* pol, int lo, int hi, float c, float s, float t, int* usable,
-    int* against, int* doubt) {
-  int u = 0, a = 0, q = 0;
-#pragma omp simd reduction(+ : u, a, q)
+    int* against, int* agree, int* doubt) {
+  int u = 0, a = 0, g = 0, q = 0;
+#pragma omp simd reduction(+ : u, a, g, q)
   for (int j = lo; j < hi; ++j) {
     const float dr = c * ar[j] + s * br[j];
     const float de = c * ae[j] + s * be[j];
     const float amp = nr[j] * de + dr * ne[j];
     const float mag = std::fabs(amp);
+    const float sign = amp * pol[j];
     const int use = mag >= t;
     u += use;
-    a += use & (amp * pol[j] < 0.0f);
+    a += use & (sign < 0.0f);
+    g += use & (sign > 0.0f);
     q += std::fabs(mag - t) < kDoubt;
   }
   *usable = u;
   *against = a;
+  *agree = g;
   *doubt = q;
 }
 
@@ -446,7 +453,6 @@ void FillMisfitGridFast(const KZ_MecaStation st[], int n, const std::vector<Ray>
   for (int is = 0; is < nS; ++is) {
     std::vector<float> nr(static_cast<std::size_t>(m)), ar(nr), br(nr), ne(nr), ae(nr), be(nr),
         nr2(nr);
-    std::vector<int> doubtful;
     double M[9];
     for (int id = 0; id < nD; ++id) {
       const double f = is * 5.0 * kDeg, dl = id * 2.5 * kDeg;
@@ -464,37 +470,46 @@ void FillMisfitGridFast(const KZ_MecaStation st[], int n, const std::vector<Ray>
         be[j] = static_cast<float>(Dot(B, e));
       }
       for (int j = 0; j < nP; ++j) nr2[j] = 2.0f * nr[j];
-      for (int ir = 0; ir < nR; ++ir) {
+      // Each rake and the one 180 degrees on (negated slip, negated amplitudes) from one
+      // pass: the same stations are usable, and those agreeing with the first are against
+      // the second.
+      for (int ir = 0; ir < nR / 2; ++ir) {
         const float c = cr[ir], sn = sr[ir];
-        // Counts per weight class: [0] P, [1] SV and SH.
-        int usable[2] = {0, 0}, against[2] = {0, 0}, doubt[2] = {0, 0};
+        // Counts per weight class: [0] P, [1] SV and SH; per rake of the pair.
+        int usable[2] = {0, 0}, against[2][2] = {{0, 0}, {0, 0}}, doubt[2] = {0, 0};
         CountP(nr2.data(), ar.data(), br.data(), pol.data(), 0, nP, c, sn, tf, &usable[0],
-               &against[0], &doubt[0]);
+               &against[0][0], &against[1][0], &doubt[0]);
         if (nP < m)
           CountS(nr.data(), ar.data(), br.data(), ne.data(), ae.data(), be.data(), pol.data(), nP,
-                 m, c, sn, tf, &usable[1], &against[1], &doubt[1]);
-        if (doubt[0] + doubt[1]) {
-          // Rare: settle the doubtful stations as the reference would.
-          MomentTensorFromAngles(0, 0, is * 5.0, id * 2.5, ir * 5.0, M);
-          for (int j = 0; j < m; ++j) {
-            const float amp = KernelAmplitude(j, nP, nr.data(), ar.data(), br.data(), ne.data(),
-                                              ae.data(), be.data(), c, sn);
-            const float mag = std::fabs(amp);
-            if (!(std::fabs(mag - tf) < kDoubt)) continue;
-            const int g = j < nP ? 0 : 1;
-            usable[g] -= mag >= tf;
-            against[g] -= (mag >= tf) & (amp * pol[j] < 0.0f);
-            const int k = order[j];
-            const double exact = Amplitude(M, rays[k], PhaseType(st[k]));
-            if (t > std::fabs(exact)) continue;
-            usable[g] += 1;
-            against[g] += exact * Sign(st[k].m_fPolarity) < 0.0;
+                 m, c, sn, tf, &usable[1], &against[0][1], &against[1][1], &doubt[1]);
+        for (int half = 0; half < 2; ++half) {
+          const int rake = ir + half * (nR / 2);
+          int use[2] = {usable[0], usable[1]};
+          int cnt[2] = {against[half][0], against[half][1]};
+          if (doubt[0] + doubt[1]) {
+            // Rare: settle the doubtful stations as the reference would.
+            MomentTensorFromAngles(0, 0, is * 5.0, id * 2.5, rake * 5.0, M);
+            const float flip = half ? -1.0f : 1.0f;
+            for (int j = 0; j < m; ++j) {
+              const float amp = flip * KernelAmplitude(j, nP, nr.data(), ar.data(), br.data(),
+                                                       ne.data(), ae.data(), be.data(), c, sn);
+              const float mag = std::fabs(amp);
+              if (!(std::fabs(mag - tf) < kDoubt)) continue;
+              const int g = j < nP ? 0 : 1;
+              use[g] -= mag >= tf;
+              cnt[g] -= (mag >= tf) & (amp * pol[j] < 0.0f);
+              const int k = order[j];
+              const double exact = Amplitude(M, rays[k], PhaseType(st[k]));
+              if (t > std::fabs(exact)) continue;
+              use[g] += 1;
+              cnt[g] += exact * Sign(st[k].m_fPolarity) < 0.0;
+            }
           }
+          const double num = 20000.0 * cnt[0] + 1.0 * cnt[1];
+          const double den = 20000.0 * use[0] + 1.0 * use[1];
+          grid[(static_cast<std::size_t>(is) * nD + id) * nR + rake] =
+              den != 0.0 && std::isfinite(num / den) ? num / den : FLT_MAX;
         }
-        const double num = 20000.0 * against[0] + 1.0 * against[1];
-        const double den = 20000.0 * usable[0] + 1.0 * usable[1];
-        grid[(static_cast<std::size_t>(is) * nD + id) * nR + ir] =
-            den != 0.0 && std::isfinite(num / den) ? num / den : FLT_MAX;
       }
     }
   }
