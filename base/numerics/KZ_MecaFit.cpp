@@ -433,13 +433,19 @@ void FillMisfitGridFast(const KZ_MecaStation st[], int n, const std::vector<Ray>
   const float tf = static_cast<float>(t);
 
   std::vector<float> pol(static_cast<std::size_t>(m));
-  std::vector<std::array<double, 6>> re(static_cast<std::size_t>(m));  // r and e per station
+  // Ray r and polarisation e per station, one array per component.
+  std::vector<double> rx(static_cast<std::size_t>(m)), ry(rx), rz(rx), ex(rx), ey(rx), ez(rx);
   for (int j = 0; j < m; ++j) {
     const KZ_MecaStation& s = st[order[j]];
     const Ray& ray = rays[order[j]];
     const int type = PhaseType(s);
     const double* e = type == 1 ? ray.r : (type == 2 ? ray.sv : ray.sh);
-    re[j] = {ray.r[0], ray.r[1], ray.r[2], e[0], e[1], e[2]};
+    rx[j] = ray.r[0];
+    ry[j] = ray.r[1];
+    rz[j] = ray.r[2];
+    ex[j] = e[0];
+    ey[j] = e[1];
+    ez[j] = e[2];
     pol[j] = static_cast<float>(Sign(s.m_fPolarity));
   }
   std::vector<float> cr(static_cast<std::size_t>(nR)), sr(static_cast<std::size_t>(nR));
@@ -459,17 +465,18 @@ void FillMisfitGridFast(const KZ_MecaStation st[], int n, const std::vector<Ray>
       const double sf = std::sin(f), cf = std::cos(f), sd = std::sin(dl), cd = std::cos(dl);
       const double N[3] = {-sd * sf, sd * cf, -cd}, A[3] = {cf, sf, 0.0},
                    B[3] = {cd * sf, -cd * cf, -sd};
+      // A is horizontal (its z is 0). For P stations e = r: only the r products are made.
       for (int j = 0; j < m; ++j) {
-        const double* r = re[j].data();
-        const double* e = r + 3;
-        nr[j] = static_cast<float>(Dot(N, r));
-        ar[j] = static_cast<float>(Dot(A, r));
-        br[j] = static_cast<float>(Dot(B, r));
-        ne[j] = static_cast<float>(Dot(N, e));
-        ae[j] = static_cast<float>(Dot(A, e));
-        be[j] = static_cast<float>(Dot(B, e));
+        nr[j] = static_cast<float>(N[0] * rx[j] + N[1] * ry[j] + N[2] * rz[j]);
+        ar[j] = static_cast<float>(A[0] * rx[j] + A[1] * ry[j]);
+        br[j] = static_cast<float>(B[0] * rx[j] + B[1] * ry[j] + B[2] * rz[j]);
       }
       for (int j = 0; j < nP; ++j) nr2[j] = 2.0f * nr[j];
+      for (int j = nP; j < m; ++j) {
+        ne[j] = static_cast<float>(N[0] * ex[j] + N[1] * ey[j] + N[2] * ez[j]);
+        ae[j] = static_cast<float>(A[0] * ex[j] + A[1] * ey[j]);
+        be[j] = static_cast<float>(B[0] * ex[j] + B[1] * ey[j] + B[2] * ez[j]);
+      }
       // Each rake and the one 180 degrees on (negated slip, negated amplitudes) from one
       // pass: the same stations are usable, and those agreeing with the first are against
       // the second.
