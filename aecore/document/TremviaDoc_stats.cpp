@@ -1,7 +1,9 @@
 // Catalogue statistics of the document: the views' selection rule, generalized
 // correlation integrals of the hypocentres and the cumulative peak energy.
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <vector>
 
 #include "aecore/document/TremviaDoc.h"
@@ -95,23 +97,48 @@ int CTremviaDoc::FractalDimension(float* L, double logR[41], double G[][41], int
     *L = sl.LinkLengthAtLevel(level) / 100.0f;
   }
 
-  // Every pair is binned once by the first radius index whose circle holds it; both
-  // points of the pair gain one neighbour from that radius on. Distances are the true
-  // ones, and each point counts all the others.
+  // Each point's neighbours binned by the first radius index whose circle holds them;
+  // a point then gains one neighbour per pair from that radius on. Distances are the true
+  // ones, and each point counts all the others. Every point bins all others on its own
+  // (each pair is measured twice, exactly alike), so the rows fill in parallel without
+  // sharing, and the sums below run in the points' order as before.
+  //
+  // The bin of a squared distance d2 without a search: the radii squared lie in [1, 1e4],
+  // so d2 clamped to [1, 2^14) has one of 14 binary exponents; its exponent and first 8
+  // mantissa bits name a slot so narrow (a factor 1 + 1/256) that at most one radius
+  // falls inside it. A table gives the number of radii below the slot, and one compare
+  // with the next radius settles the rest.
+  constexpr int kExponents = 14, kSlots = kExponents << 8;
+  double r2x[kRadii + 1];
+  std::copy(r2, r2 + kRadii, r2x);
+  r2x[kRadii] = HUGE_VAL;
+  std::vector<unsigned char> below(kSlots);
+  for (int slot = 0; slot < kSlots; ++slot) {
+    const double lo = std::ldexp(1.0 + (slot & 255) / 256.0, slot >> 8);
+    below[slot] = static_cast<unsigned char>(std::lower_bound(r2, r2 + kRadii, lo) - r2);
+  }
+  const double top = std::nextafter(std::ldexp(1.0, kExponents), 0.0);
   std::vector<int> hist(static_cast<std::size_t>(got) * (kRadii + 1), 0);
+  // Threads only where the pairs outweigh starting them (the series exports call this
+  // for many small windows).
+#pragma omp parallel for schedule(static) if (got >= 2000)
   for (int a = 0; a < got; ++a) {
     const double xa = p[a].x, ya = p[a].y, za = p[a].z;
-    int* ha = hist.data() + static_cast<std::size_t>(a) * (kRadii + 1);
-    for (int b = a + 1; b < got; ++b) {
+    int ha[kRadii + 1] = {};
+    for (int b = 0; b < got; ++b) {
       const double dx = xa - p[b].x, dy = ya - p[b].y, dz = za - p[b].z;
-      const double d2 = dx * dx + dy * dy + dz * dz;
-      // Number of radii whose square is below d2: the first index that holds the pair.
-      int k = 0;
-      for (int step = 32; step > 0; step >>= 1)
-        if (k + step <= kRadii && r2[k + step - 1] < d2) k += step;
-      ++ha[k];
-      ++hist[static_cast<std::size_t>(b) * (kRadii + 1) + k];
+      // Written so that a distance that is not a number falls to 1, as it falls in the
+      // first bin.
+      double d2 = dx * dx + dy * dy + dz * dz;
+      d2 = d2 >= 1.0 ? d2 : 1.0;
+      d2 = d2 < top ? d2 : top;
+      const int slot = static_cast<int>((std::bit_cast<std::uint64_t>(d2) >> 44) - (1023u << 8));
+      const int k0 = below[slot];
+      ++ha[k0 + (r2x[k0] < d2)];
     }
+    // The point itself (distance 0) landed in bin 0.
+    --ha[0];
+    std::copy(ha, ha + kRadii + 1, hist.data() + static_cast<std::size_t>(a) * (kRadii + 1));
   }
   for (int q = qFirst; q <= qLast; q += 4) {
     if (q == 1) continue;  // the exponent 1 / (q - 1) is not defined

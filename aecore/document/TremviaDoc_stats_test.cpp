@@ -2,6 +2,8 @@
 // counts of seeded clouds, and the b-value statistics against numpy's values.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cmath>
 #include <fstream>
 #include <random>
@@ -150,6 +152,40 @@ TEST(CatalogueStats, CorrelationIntegralsMatchExactPairCounts) {
               1);
     EXPECT_NEAR(D, clouds[c].slope, 1e-6);  // the table keeps 6 decimals
     EXPECT_NEAR(D, expectedSlope[c], tolerance[c]) << clouds[c].kind;
+  }
+}
+
+// Points on a line at each radius of the integrals, a float step to either side of it, and
+// far beyond the largest: every neighbour count agrees with a plain count of the pairs
+// within each radius.
+TEST(CatalogueStats, CorrelationCountsAtTheRadii) {
+  Doc d;
+  d.h().m_nShape = 4;
+  d.h().m_fSizeX = d.h().m_fSizeY = d.h().m_fSizeZ = 2000.0f;
+  std::vector<float> x = {0.0f, 0.25f, 400.0f};
+  for (int k = 0; k <= 40; k += 3) {
+    const float r = static_cast<float>(std::pow(10.0, 0.05 * k));
+    x.insert(x.end(), {r, std::nextafter(r, 0.0f), std::nextafter(r, 1e9f)});
+  }
+  for (std::size_t i = 0; i < x.size(); ++i) d.Add(x[i], 0, 0, static_cast<double>(i));
+  float L = 0;
+  double logR[41], G[4][41];
+  int nR = 0;
+  double t1 = 0, t2 = 1e9;
+  const int n = d.doc.FractalDimension(&L, logR, G, &nR, 2, 2, &t1, &t2, 0, 8, 0.5f);
+  ASSERT_EQ(n, static_cast<int>(x.size()));
+  for (int k = 0; k < 41; ++k) {
+    const double r = std::pow(10.0, 0.05 * k);
+    double sum = 0;
+    for (std::size_t a = 0; a < x.size(); ++a) {
+      int count = 0;
+      for (std::size_t b = 0; b < x.size(); ++b) {
+        const double dx = static_cast<double>(x[a]) - x[b];
+        count += a != b && dx * dx <= r * r;
+      }
+      sum += count / (n - 1.0);
+    }
+    EXPECT_NEAR(G[2][k], std::log10(std::max(1e-8, sum / n)), 1e-12) << k;
   }
 }
 

@@ -1,6 +1,7 @@
 #include "base/numerics/KZ_MecaFit.h"
 
 #include <algorithm>
+#include <array>
 #include <cfloat>
 #include <cmath>
 #include <cstdio>
@@ -301,44 +302,247 @@ int KZ_MecaFit::FitFirstMotions(const KZ_MecaStation st[], int n, float out[3], 
   return count;
 }
 
+namespace {
+
+// Misfit of one cell exactly as the search defines it, station by station in double
+// precision: the reference for the fast fill and its answer for records it cannot take.
+double CellMisfit(const KZ_MecaStation st[], int n, const std::vector<Ray>& rays,
+                  const double M[9], float threshold) {
+  double num = 0.0, den = 0.0;
+  for (int k = 0; k < n; ++k) {
+    const KZ_MecaStation& s = st[k];
+    if (IsRatio(s)) {
+      if (std::fabs(s.m_fAmp) <= 0.001) continue;
+      const double r = std::log10(std::fabs(Amplitude(M, rays[k], 3) / Amplitude(M, rays[k], 1)));
+      const double obs = std::fabs(s.m_fAmp) > 1e-4 ? std::log10(std::fabs(s.m_fAmp)) : -4.0;
+      const double d = std::fabs(r - obs);
+      num += 2.0 * (d < 2.0 ? d : 2.0);  // capped; an undefined ratio counts as the cap
+      den += 2.0;
+    } else {
+      const int type = PhaseType(s);
+      const double a = Amplitude(M, rays[k], type);
+      if (std::fabs(threshold) > std::fabs(a)) continue;
+      const double w =
+          threshold > -0.001 ? (type == 1 ? 20000.0 : 1.0) : std::log10(std::fabs(s.m_fAmp));
+      if (a * Sign(s.m_fPolarity) < 0.0) num += w;
+      den += w;
+    }
+  }
+  // A cell that no station constrains has no misfit and is passed over.
+  return den != 0.0 && std::isfinite(num / den) ? num / den : FLT_MAX;
+}
+
+// The misfit grid (strike outermost, rake innermost) filled station by station per cell.
+void FillMisfitGridExhaustive(const KZ_MecaStation st[], int n, const std::vector<Ray>& rays,
+                              float threshold, int nS, int nD, int nR, double* grid) {
+  double M[9];
+  std::size_t cell = 0;
+  for (int is = 0; is < nS; ++is)
+    for (int id = 0; id < nD; ++id)
+      for (int ir = 0; ir < nR; ++ir, ++cell) {
+        MomentTensorFromAngles(0, 0, is * 5.0, id * 2.5, ir * 5.0, M);
+        grid[cell] = CellMisfit(st, n, rays, M, threshold);
+      }
+}
+
+// Counts for one rake over stations lo..hi-1: usable (|amplitude| >= t), against (usable
+// and of the sign opposite the polarity), agreeing (usable and of the polarity's sign: the
+// stations against the rake 180 degrees on, whose slip and amplitudes are the negatives)
+// and doubtful (|amplitude| within kDoubt of t, where float rounding could decide). P stations give their amplitude as 2 (n.r)(d.r)
+// with nr2 = 2 n.r; the others (n.r)(d.e) + (d.r)(n.e). Compiled for AVX2 as well, the
+// machine picking the variant.
+constexpr float kDoubt = 2e-6f;  // float rounding of the products and sums stays far below
+
+__attribute__((target_clones("avx2", "default"))) void CountP(
+    const float* nr2, const float* ar, const float* br, const float* pol, int lo, int hi, float c,
+    float s, float t, int* usable, int* against, int* agree, int* doubt) {
+  int u = 0, a = 0, g = 0, q = 0;
+#pragma omp simd reduction(+ : u, a, g, q)
+  for (int j = lo; j < hi; ++j) {
+    const float amp = nr2[j] * (c * ar[j] + s * br[j]);
+    const float mag = std::fabs(amp);
+    const float sign = amp * pol[j];
+    const int use = mag >= t;
+    u += use;
+    a += use & (sign < 0.0f);
+    g += use & (sign > 0.0f);
+    q += std::fabs(mag - t) < kDoubt;
+  }
+  *usable = u;
+  *against = a;
+  *agree = g;
+  *doubt = q;
+}
+
+__attribute__((target_clones("avx2", "default"))) void CountS(
+    const float* nr, const float* ar, const float* br, const float* ne, const float* ae,
+    const float* be, const float* pol, int lo, int hi, float c, float s, float t, int* usable,
+    int* against, int* agree, int* doubt) {
+  int u = 0, a = 0, g = 0, q = 0;
+#pragma omp simd reduction(+ : u, a, g, q)
+  for (int j = lo; j < hi; ++j) {
+    const float dr = c * ar[j] + s * br[j];
+    const float de = c * ae[j] + s * be[j];
+    const float amp = nr[j] * de + dr * ne[j];
+    const float mag = std::fabs(amp);
+    const float sign = amp * pol[j];
+    const int use = mag >= t;
+    u += use;
+    a += use & (sign < 0.0f);
+    g += use & (sign > 0.0f);
+    q += std::fabs(mag - t) < kDoubt;
+  }
+  *usable = u;
+  *against = a;
+  *agree = g;
+  *doubt = q;
+}
+
+// Float amplitude of station j as the counting kernels form it.
+float KernelAmplitude(int j, int nP, const float* nr, const float* ar, const float* br,
+                      const float* ne, const float* ae, const float* be, float c, float s) {
+  if (j < nP) return (2.0f * nr[j]) * (c * ar[j] + s * br[j]);
+  const float dr = c * ar[j] + s * br[j];
+  const float de = c * ae[j] + s * be[j];
+  return nr[j] * de + dr * ne[j];
+}
+
+// The same grid for first motions weighed by phase (threshold above -0.001, no ratio
+// records), where a cell's misfit is a count of disagreeing stations over a count of
+// usable ones, each count per weight (20000 for P, 1 for SV and SH).
+//
+// A double couple's amplitude along r towards e is (n.r)(d.e) + (d.r)(n.e), n the fault
+// normal and d the slip; d = cos(rake) a + sin(rake) b with a and b fixed by strike and
+// dip. So for each strike and dip the six products n.r, a.r, b.r, n.e, a.e, b.e are made
+// once per station, and each rake costs a few float multiplications and two compares per
+// station, without branches. A station whose float amplitude lies so near the threshold
+// (or, with a zero threshold, near zero) that rounding could decide is weighed again in
+// double precision as the reference does, so the grid is the reference's to the last bit.
+void FillMisfitGridFast(const KZ_MecaStation st[], int n, const std::vector<Ray>& rays,
+                        float threshold, int nS, int nD, int nR, double* grid) {
+  // Stations that take part: P first, then SV and SH; a record without polarity still
+  // counts towards the usable ones.
+  std::vector<int> order;
+  for (int k = 0; k < n; ++k)
+    if (PhaseType(st[k]) == 1) order.push_back(k);
+  const int nP = static_cast<int>(order.size());
+  for (int k = 0; k < n; ++k)
+    if (PhaseType(st[k]) != 1) order.push_back(k);
+  const int m = static_cast<int>(order.size());
+  const double t = std::fabs(static_cast<double>(threshold));
+  const float tf = static_cast<float>(t);
+
+  std::vector<float> pol(static_cast<std::size_t>(m));
+  // Ray r and polarisation e per station, one array per component.
+  std::vector<double> rx(static_cast<std::size_t>(m)), ry(rx), rz(rx), ex(rx), ey(rx), ez(rx);
+  for (int j = 0; j < m; ++j) {
+    const KZ_MecaStation& s = st[order[j]];
+    const Ray& ray = rays[order[j]];
+    const int type = PhaseType(s);
+    const double* e = type == 1 ? ray.r : (type == 2 ? ray.sv : ray.sh);
+    rx[j] = ray.r[0];
+    ry[j] = ray.r[1];
+    rz[j] = ray.r[2];
+    ex[j] = e[0];
+    ey[j] = e[1];
+    ez[j] = e[2];
+    pol[j] = static_cast<float>(Sign(s.m_fPolarity));
+  }
+  std::vector<float> cr(static_cast<std::size_t>(nR)), sr(static_cast<std::size_t>(nR));
+  for (int ir = 0; ir < nR; ++ir) {
+    cr[ir] = static_cast<float>(std::cos(ir * 5.0 * kDeg));
+    sr[ir] = static_cast<float>(std::sin(ir * 5.0 * kDeg));
+  }
+
+  // Threads only where the stations make the grid's work outweigh starting them.
+#pragma omp parallel for schedule(static) if (m >= 32)
+  for (int is = 0; is < nS; ++is) {
+    std::vector<float> nr(static_cast<std::size_t>(m)), ar(nr), br(nr), ne(nr), ae(nr), be(nr),
+        nr2(nr);
+    double M[9];
+    for (int id = 0; id < nD; ++id) {
+      const double f = is * 5.0 * kDeg, dl = id * 2.5 * kDeg;
+      const double sf = std::sin(f), cf = std::cos(f), sd = std::sin(dl), cd = std::cos(dl);
+      const double N[3] = {-sd * sf, sd * cf, -cd}, A[3] = {cf, sf, 0.0},
+                   B[3] = {cd * sf, -cd * cf, -sd};
+      // A is horizontal (its z is 0). For P stations e = r: only the r products are made.
+      for (int j = 0; j < m; ++j) {
+        nr[j] = static_cast<float>(N[0] * rx[j] + N[1] * ry[j] + N[2] * rz[j]);
+        ar[j] = static_cast<float>(A[0] * rx[j] + A[1] * ry[j]);
+        br[j] = static_cast<float>(B[0] * rx[j] + B[1] * ry[j] + B[2] * rz[j]);
+      }
+      for (int j = 0; j < nP; ++j) nr2[j] = 2.0f * nr[j];
+      for (int j = nP; j < m; ++j) {
+        ne[j] = static_cast<float>(N[0] * ex[j] + N[1] * ey[j] + N[2] * ez[j]);
+        ae[j] = static_cast<float>(A[0] * ex[j] + A[1] * ey[j]);
+        be[j] = static_cast<float>(B[0] * ex[j] + B[1] * ey[j] + B[2] * ez[j]);
+      }
+      // Each rake and the one 180 degrees on (negated slip, negated amplitudes) from one
+      // pass: the same stations are usable, and those agreeing with the first are against
+      // the second.
+      for (int ir = 0; ir < nR / 2; ++ir) {
+        const float c = cr[ir], sn = sr[ir];
+        // Counts per weight class: [0] P, [1] SV and SH; per rake of the pair.
+        int usable[2] = {0, 0}, against[2][2] = {{0, 0}, {0, 0}}, doubt[2] = {0, 0};
+        CountP(nr2.data(), ar.data(), br.data(), pol.data(), 0, nP, c, sn, tf, &usable[0],
+               &against[0][0], &against[1][0], &doubt[0]);
+        if (nP < m)
+          CountS(nr.data(), ar.data(), br.data(), ne.data(), ae.data(), be.data(), pol.data(), nP,
+                 m, c, sn, tf, &usable[1], &against[0][1], &against[1][1], &doubt[1]);
+        for (int half = 0; half < 2; ++half) {
+          const int rake = ir + half * (nR / 2);
+          int use[2] = {usable[0], usable[1]};
+          int cnt[2] = {against[half][0], against[half][1]};
+          if (doubt[0] + doubt[1]) {
+            // Rare: settle the doubtful stations as the reference would.
+            MomentTensorFromAngles(0, 0, is * 5.0, id * 2.5, rake * 5.0, M);
+            const float flip = half ? -1.0f : 1.0f;
+            for (int j = 0; j < m; ++j) {
+              const float amp = flip * KernelAmplitude(j, nP, nr.data(), ar.data(), br.data(),
+                                                       ne.data(), ae.data(), be.data(), c, sn);
+              const float mag = std::fabs(amp);
+              if (!(std::fabs(mag - tf) < kDoubt)) continue;
+              const int g = j < nP ? 0 : 1;
+              use[g] -= mag >= tf;
+              cnt[g] -= (mag >= tf) & (amp * pol[j] < 0.0f);
+              const int k = order[j];
+              const double exact = Amplitude(M, rays[k], PhaseType(st[k]));
+              if (t > std::fabs(exact)) continue;
+              use[g] += 1;
+              cnt[g] += exact * Sign(st[k].m_fPolarity) < 0.0;
+            }
+          }
+          const double num = 20000.0 * cnt[0] + 1.0 * cnt[1];
+          const double den = 20000.0 * use[0] + 1.0 * use[1];
+          grid[(static_cast<std::size_t>(is) * nD + id) * nR + rake] =
+              den != 0.0 && std::isfinite(num / den) ? num / den : FLT_MAX;
+        }
+      }
+    }
+  }
+}
+
+}  // namespace
+
+void KZ_MecaMisfitGrid(const KZ_MecaStation st[], int n, float threshold, double grid[],
+                       bool exhaustive) {
+  constexpr int nS = 72, nD = 36, nR = 72;
+  n = std::max(n, 0);
+  std::vector<Ray> rays(static_cast<std::size_t>(n));
+  for (int k = 0; k < n; ++k) rays[k] = MakeRay(st[k].m_fTakeoff, st[k].m_fAzimuth);
+  bool counts = static_cast<double>(threshold) > -0.001;
+  for (int k = 0; k < n && counts; ++k) counts = !IsRatio(st[k]);
+  if (counts && !exhaustive)
+    FillMisfitGridFast(st, n, rays, threshold, nS, nD, nR, grid);
+  else
+    FillMisfitGridExhaustive(st, n, rays, threshold, nS, nD, nR, grid);
+}
+
 int KZ_MecaFit::GridSearch(const KZ_MecaStation st[], int n, float out[3], double* misfit,
                            double curv[6], float threshold) {
   constexpr int nS = 72, nD = 36, nR = 72;
   std::vector<double> grid(static_cast<std::size_t>(nS) * nD * nR);
-  std::vector<Ray> rays(static_cast<std::size_t>(std::max(n, 0)));
-  for (int k = 0; k < n; ++k) rays[k] = MakeRay(st[k].m_fTakeoff, st[k].m_fAzimuth);
-  double M[9];
-  std::size_t cell = 0;
-  for (int is = 0; is < nS; ++is) {
-    for (int id = 0; id < nD; ++id) {
-      for (int ir = 0; ir < nR; ++ir, ++cell) {
-        MomentTensorFromAngles(0, 0, is * 5.0, id * 2.5, ir * 5.0, M);
-        double num = 0.0, den = 0.0;
-        for (int k = 0; k < n; ++k) {
-          const KZ_MecaStation& s = st[k];
-          if (IsRatio(s)) {
-            if (std::fabs(s.m_fAmp) <= 0.001) continue;
-            const double r =
-                std::log10(std::fabs(Amplitude(M, rays[k], 3) / Amplitude(M, rays[k], 1)));
-            const double obs = std::fabs(s.m_fAmp) > 1e-4 ? std::log10(std::fabs(s.m_fAmp)) : -4.0;
-            const double d = std::fabs(r - obs);
-            num += 2.0 * (d < 2.0 ? d : 2.0);  // capped; an undefined ratio counts as the cap
-            den += 2.0;
-          } else {
-            const int type = PhaseType(s);
-            const double a = Amplitude(M, rays[k], type);
-            if (std::fabs(threshold) > std::fabs(a)) continue;
-            const double w =
-                threshold > -0.001 ? (type == 1 ? 20000.0 : 1.0) : std::log10(std::fabs(s.m_fAmp));
-            if (a * Sign(s.m_fPolarity) < 0.0) num += w;
-            den += w;
-          }
-        }
-        // A cell that no station constrains has no misfit and is passed over.
-        grid[cell] = den != 0.0 && std::isfinite(num / den) ? num / den : FLT_MAX;
-      }
-    }
-  }
+  KZ_MecaMisfitGrid(st, n, threshold, grid.data(), false);
   KZ_WriteMecaGridFile("C:/temp1/Meca.lm3", grid.data(), nS, nD, nR);
   const int dims[3] = {nR, nD, nS};
   double res[9];

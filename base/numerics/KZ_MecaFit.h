@@ -71,6 +71,13 @@ double RadiationAmplitude(const double M[9], double takeoff, double azimuth, int
 // cannot be opened or written.
 bool KZ_WriteMecaGridFile(const std::string& path, const double grid[], int n1, int n2, int n3);
 
+// The grid search's misfit grid: 72 strikes (5 degrees) x 36 dips (2.5 degrees) x 72 rakes
+// (5 degrees), strike outermost and rake innermost, FLT_MAX where no station counts.
+// Polarity records weighed by phase are counted with a fast exact fill; exhaustive, or with
+// S/P ratio records or amplitude weights, every cell weighs every station in turn.
+void KZ_MecaMisfitGrid(const KZ_MecaStation st[], int n, float threshold, double grid[],
+                       bool exhaustive);
+
 class KZ_MecaFit {
  public:
   KZ_MecaFit() = default;

@@ -95,19 +95,39 @@ void KZ_EQMT::DrawRadiation(plat::CDC* dc, int cx, int cy, int R, int component,
   double M[9];
   MomentTensorFromAngles(0.0, 0.0, Plane1.strike * 180.0 / kPi, Plane1.dip * 180.0 / kPi,
                          Plane1.rake * 180.0 / kPi, M);
+  // The cell's ray straight from its position, without angles: at distance r from the
+  // centre the take-off angle is 2 atan(r / R), whose sine and cosine are rational in
+  // r / R, and the azimuth's sine and cosine are i / r and j / r. Only the amplitudes the
+  // component needs are formed.
+  auto project = [&M](const double a[3], const double b[3]) {
+    double s = 0.0;
+    for (int k = 0; k < 3; ++k)
+      s += a[k] * (M[3 * k] * b[0] + M[3 * k + 1] * b[1] + M[3 * k + 2] * b[2]);
+    return s;
+  };
+  const bool needP = component == 1 || component == 5;
+  const bool needSV = component == 2 || component == 4 || component == 5;
+  const bool needSH = component == 3 || component == 4 || component == 5;
   double value = 0.0;
   for (int i = 10 - R; i < R - 10; i += 20) {
     for (int j = 10 - R; j < R - 10; j += 20) {
       if (i == 0 && j == 0) j = 1;  // the centre cell is shifted off the singular ray
       const double r = std::sqrt(static_cast<double>(i) * i + static_cast<double>(j) * j);
       if (r > R) continue;
-      const double takeoff = 2.0 * std::atan(r / R) * 180.0 / kPi;
-      double angle = std::atan2(static_cast<double>(j), static_cast<double>(i)) * 180.0 / kPi;
-      if (angle < 0) angle += 360.0;
-      const double azimuth = 90.0 - angle;
-      const double p = RadiationAmplitude(M, takeoff, azimuth, 1);
-      const double sv = RadiationAmplitude(M, takeoff, azimuth, 2);
-      const double sh = RadiationAmplitude(M, takeoff, azimuth, 3);
+      const double q = r / R, d = 1.0 + q * q;
+      const double si = 2.0 * q / d, ci = (1.0 - q * q) / d;
+      const double sa = i / r, ca = j / r;  // azimuth 90 degrees minus the cell's angle
+      const double ray[3] = {ca * si, sa * si, ci};
+      double p = 0.0, sv = 0.0, sh = 0.0;
+      if (needP) p = project(ray, ray);
+      if (needSV) {
+        const double e[3] = {ca * ci, sa * ci, -si};
+        sv = project(ray, e);
+      }
+      if (needSH) {
+        const double e[3] = {-sa, ca, 0.0};
+        sh = project(ray, e);
+      }
       switch (component) {
         case 1:
           value = p;

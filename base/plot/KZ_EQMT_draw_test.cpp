@@ -2,6 +2,7 @@
 // made by tools/plot/make_mechanism_tables.py) and the closed-form P radiation.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <sstream>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "base/numerics/KZ_EQMT.h"
+#include "base/numerics/KZ_MecaFit.h"
 #include "base/plot/KZ_Pal1C.h"
 #include "platform/RecordingDc.h"
 
@@ -225,6 +227,42 @@ TEST(KZ_EQMT_Draw, RadiationCellsHaveTheSignOfThePRadiation) {
     EXPECT_GT(checked, 1000);
     // The beach ball is drawn over the cells.
     EXPECT_EQ(dc.Ops().back().kind, plat::DcOpKind::Ellipse);
+  }
+}
+
+// Every cell of every component has the colour of the amplitudes along the ray of its
+// take-off angle and azimuth as angles (the reading by angles the cells were first made
+// with).
+TEST(KZ_EQMT_Draw, RadiationCellsMatchTheAmplitudesByAngles) {
+  KZ_EQMT m;
+  SetPlanes(m, 120, 60, 30);
+  double M[9];
+  MomentTensorFromAngles(0, 0, 120, 60, 30, M);
+  KZ_Pal1C pal;
+  pal.SetRange(-1, 1, 0, 360, 7);
+  for (int component = 1; component <= 5; ++component) {
+    SCOPED_TRACE(component);
+    plat::RecordingDc dc;
+    const int R = 1000;
+    m.DrawRadiation(&dc, 0, 0, R, component, 0);
+    const auto cells = dc.OpsOf(plat::DcOpKind::FillSolidRect);
+    ASSERT_GT(cells.size(), 7000u);
+    int differ = 0;
+    for (const auto* cell : cells) {
+      const double i = cell->rect.left + 10, j0 = std::min(cell->rect.top, cell->rect.bottom) + 10;
+      const double j = i == 0 && j0 == 0 ? 1 : j0;
+      const double r = std::hypot(i, j);
+      const double takeoff = 2 * std::atan(r / R) * 180 / kPi;
+      double angle = std::atan2(j, i) * 180 / kPi;
+      if (angle < 0) angle += 360;
+      const double p = RadiationAmplitude(M, takeoff, 90 - angle, 1);
+      const double sv = RadiationAmplitude(M, takeoff, 90 - angle, 2);
+      const double sh = RadiationAmplitude(M, takeoff, 90 - angle, 3);
+      const double s = std::sqrt(sv * sv + sh * sh);
+      const double values[] = {p, sv, sh, s, p != 0 ? s / std::fabs(p) : 1.0};
+      differ += cell->color != pal.ValueToColor(values[component - 1], 1.0);
+    }
+    EXPECT_EQ(differ, 0);
   }
 }
 

@@ -225,6 +225,53 @@ float KZ_TSdata::ValueOnPath(int c, int i, bool relative, const void* pathPtr) c
   return v;
 }
 
+KZ_TSdata::ValueChain KZ_TSdata::ChainOf(int c, bool relative) const {
+  // The walk of ValueOnPath, once: each channel with a formula adds a times the relative
+  // value of channel k - 1, unless that channel is already on the chain.
+  ValueChain chain;
+  if (c < 0 || c >= m_nChannels || !m_ppData) return chain;
+  std::vector<bool> onPath(static_cast<std::size_t>(m_nChannels), false);
+  for (;;) {
+    const KZ_TSchannel& ch = m_pChannel[c];
+    chain.terms.push_back({c, 0.0f, relative});
+    onPath[static_cast<std::size_t>(c)] = true;
+    if (std::fabs(ch.dScale) < 1e-20) break;  // raw values, no formula
+    char name[sizeof(ch.szName) + 1];
+    std::memcpy(name, ch.szName, sizeof(ch.szName));
+    name[sizeof(ch.szName)] = '\0';
+    const char* fun = std::strstr(name, "FUN=");
+    if (!fun) break;
+    const float a = KZ_GetKeyFloat(fun, "=", 0.0f);
+    int k = 0;
+    KZ_GetKeyInt(name, "CHN(", &k);
+    if (!(k >= 2 && k <= m_nChannels) || onPath[static_cast<std::size_t>(k - 1)]) break;
+    chain.terms.back().factor = a;
+    c = k - 1;
+    relative = true;
+  }
+  return chain;
+}
+
+float KZ_TSdata::ChainValue(const ValueChain& chain, int i) const {
+  if (chain.terms.empty() || i < 0 || !m_ppData) return 0.0f;
+  // Innermost first, in the order and precision of the recursive reading.
+  float v = 0.0f;
+  for (std::size_t j = chain.terms.size(); j-- > 0;) {
+    const ValueChain::Term& t = chain.terms[j];
+    const KZ_TSchannel& ch = m_pChannel[t.channel];
+    const std::int32_t raw = m_ppData[t.channel][i];
+    if (std::fabs(ch.dScale) < 1e-20) {
+      v = static_cast<float>(raw);
+      continue;
+    }
+    float w = static_cast<float>(raw * ch.dScale + ch.fOffset);
+    if (t.relative) w -= ch.fBase;
+    if (j + 1 < chain.terms.size()) w += t.factor * v;
+    v = w;
+  }
+  return v;
+}
+
 float KZ_TSdata::ValueAtTime(double ms, int channel, int* index) const {
   int i = 0;
   while (i < m_nSamples && !(m_pTime[i] >= ms)) ++i;
@@ -248,8 +295,9 @@ int KZ_TSdata::ValuesAtTime(double ms, double* values, int* index) const {
 
 float KZ_TSdata::GetRange(int channel, float* max, float* min) const {
   float lo = 0.0f, hi = 0.0f;
+  const ValueChain chain = ChainOf(channel, true);
   for (int i = 0; i < m_nSamples; ++i) {
-    const float v = Value(channel, i, true);
+    const float v = ChainValue(chain, i);
     if (i == 0 || v < lo) lo = v;
     if (i == 0 || v > hi) hi = v;
   }
@@ -307,8 +355,9 @@ void KZ_TSdata::DrawChannel(plat::CDC* dc, int x0, int y0, int w, int h, double 
                             int first, bool relative, int penWidth, COLORREF colour) const {
   if (c < 0 || c >= m_nChannels) return;
   const float r = relative && first >= 0 && first < m_nSamples ? Value(c, first, true) : 0.0f;
+  const ValueChain chain = ChainOf(c, relative);
   DrawCurve(*this, dc, x0, y0, w, h, T, c, t0, first, penWidth, colour,
-            [&](int i) { return Value(c, i, relative) - r; });
+            [&](int i) { return ChainValue(chain, i) - r; });
 }
 
 void KZ_TSdata::DrawChannelSum(plat::CDC* dc, const RECT& rect, double T, int c1, double a, int c2,
@@ -317,10 +366,11 @@ void KZ_TSdata::DrawChannelSum(plat::CDC* dc, const RECT& rect, double T, int c1
   if (c1 < 0 || c1 >= m_nChannels || c2 < 0 || c2 >= m_nChannels) return;
   const bool ref = relative && first >= 0 && first < m_nSamples;
   const float r1 = ref ? Value(c1, first, true) : 0.0f, r2 = ref ? Value(c2, first, true) : 0.0f;
+  const ValueChain chain1 = ChainOf(c1, relative), chain2 = ChainOf(c2, relative);
   DrawCurve(*this, dc, rect.left, rect.bottom, rect.right - rect.left, rect.top - rect.bottom, T,
             c1, t0, first, penWidth, colour, [&](int i) {
-              return static_cast<float>(a * (Value(c1, i, relative) - r1) +
-                                        b * (Value(c2, i, relative) - r2));
+              return static_cast<float>(a * (ChainValue(chain1, i) - r1) +
+                                        b * (ChainValue(chain2, i) - r2));
             });
 }
 

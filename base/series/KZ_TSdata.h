@@ -8,6 +8,7 @@
 #include <ctime>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/File.h"
 #include "platform/WinTypes.h"
@@ -113,6 +114,20 @@ class KZ_TSdata {
   bool ReadKVBinary(const std::string& path);
   // The plotted channels of the samples with t0 <= time <= t1 (ms) as KV text.
   bool WriteKVText(const std::string& path, double t0, double t1) const;
+
+  // A channel's value with its name's formula resolved once, for reading many samples:
+  // the channels the formula chain adds, outermost first, each with its factor.
+  struct ValueChain {
+    struct Term {
+      int channel;
+      float factor;  // of the next term's value (0 for the last)
+      bool relative;
+    };
+    std::vector<Term> terms;
+  };
+  ValueChain ChainOf(int channel, bool relative) const;
+  // Value(channel, sample, relative) for the chain's channel and flag.
+  float ChainValue(const ValueChain& chain, int sample) const;
 
  private:
   bool ReadRaw(const std::string& path, std::int64_t* first, std::int64_t* last);

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cstdint>
+
 #include <climits>
 #include <cstring>
 #include <fstream>
@@ -228,6 +231,32 @@ TEST(TSdata, WriteWindowAndReadBack) {
   EXPECT_DOUBLE_EQ(back.m_pTime[2], 3000);
   EXPECT_FLOAT_EQ(back.Value(1, 2, true), 35.0f);
   EXPECT_FALSE(ts.WriteKVText(TmpPath("no/such/dir.kv0"), 0, 1));
+}
+
+// The chain resolved once per drawing reads every channel, formula or not, cycle or not,
+// relative or not, exactly as the sample-by-sample reading does.
+TEST(TSdata, ResolvedChainReadsAsValue) {
+  KZ_TSdata ts;
+  Make(ts,
+       {"Raw", "Load FUN=0.37 CHN(3)", "Pres FUN=-1.3 CHN(5)", "Bad FUN=2 CHN(1)",
+        "Cyc FUN=0.7 CHN(2)", "Far FUN=2 CHN(9)"},
+       {{7, -3, 12, 40001}, {100, 101, -7, 3}, {40, 41, 1, 2}, {3, 4, 5, 6}, {9, 8, 7, 6},
+        {4, 3, 2, 1}});
+  ts.m_pChannel[0].dScale = 0;
+  const float scales[] = {1, 0.013f, 3.7f, 1, 0.1f, 2};
+  for (int c = 1; c < 6; ++c) {
+    ts.m_pChannel[c].dScale = scales[c];
+    ts.m_pChannel[c].fOffset = 0.3f * c;
+    ts.m_pChannel[c].fBase = 1.1f * c;
+  }
+  for (int c = -1; c <= 6; ++c)
+    for (const bool relative : {false, true}) {
+      const KZ_TSdata::ValueChain chain = ts.ChainOf(c, relative);
+      for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(std::bit_cast<std::uint32_t>(ts.ChainValue(chain, i)),
+                  std::bit_cast<std::uint32_t>(ts.Value(c, i, relative)))
+            << c << " " << relative << " " << i;
+    }
 }
 
 TEST(TSdata, ValuesScalesAndFormulas) {

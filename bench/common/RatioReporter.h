@@ -78,6 +78,29 @@ class RatioReporter : public benchmark::ConsoleReporter {
   std::map<std::string, double> medians_;
 };
 
+// benchmark::Initialize with three repetitions of every benchmark, run interleaved in a
+// random order (so that a change of machine load weighs on both sides of a comparison
+// alike), unless the command line says otherwise; the reporter takes their medians.
+inline void Initialize(int* argc, char** argv) {
+  static std::vector<std::string> text;
+  static std::vector<char*> args;
+  text.assign(argv, argv + *argc);
+  auto given = [&](const char* flag) {
+    for (const std::string& a : text)
+      if (a.rfind(flag, 0) == 0) return true;
+    return false;
+  };
+  if (!given("--benchmark_repetitions")) text.push_back("--benchmark_repetitions=3");
+  if (!given("--benchmark_enable_random_interleaving"))
+    text.push_back("--benchmark_enable_random_interleaving=true");
+  args.clear();
+  for (std::string& a : text) args.push_back(a.data());
+  args.push_back(nullptr);
+  int n = static_cast<int>(text.size());
+  benchmark::Initialize(&n, args.data());
+  *argc = n;
+}
+
 inline bool& AnyCheckFailed() {
   static bool failed = false;
   return failed;
@@ -89,5 +112,16 @@ inline void Check(bool ok, const std::string& what, const std::string& detail) {
 }
 
 inline int ExitCode() { return AnyCheckFailed() ? 1 : 0; }
+
+// Prints a time goal as "goal <what>: <t> ms (limit <l> ms): met|missed"; a time of 0 (the
+// benchmark did not run) prints "not measured".
+inline void Goal(const std::string& what, double seconds, double limitSeconds) {
+  if (seconds <= 0.0) {
+    std::printf("goal %s: not measured\n", what.c_str());
+    return;
+  }
+  std::printf("goal %s: %.4g ms (limit %.4g ms): %s\n", what.c_str(), seconds * 1e3,
+              limitSeconds * 1e3, seconds < limitSeconds ? "met" : "missed");
+}
 
 }  // namespace tv_bench

@@ -158,6 +158,7 @@ GLScene BuildGLScene(const CTremviaDoc& doc, float s) {
     for (const auto& e : doc.m_EventList)
       if (e && counts(*e)) ++N;
     scene.nEvents = N;
+    scene.crosses.reserve(6 * static_cast<std::size_t>(N));
     KZ_Pal1C pal;
     pal.SetRange(0, N, 0, 360, 3);
     auto colour = [&pal](int value) {
@@ -175,20 +176,20 @@ GLScene BuildGLScene(const CTremviaDoc& doc, float s) {
       if (!counts(*e)) continue;
       const float q = radius(*e);
       const P3 p{s * e->x, s * e->y, s * e->z};
-      GLPrim lines = Prim(GLPrim::Lines, colour(j++));
-      Segment(lines, {p[0] - q, p[1], p[2]}, {p[0] + q, p[1], p[2]});
-      Segment(lines, {p[0], p[1] - q, p[2]}, {p[0], p[1] + q, p[2]});
-      Segment(lines, {p[0], p[1], p[2] - q}, {p[0], p[1], p[2] + q});
-      scene.prims.push_back(std::move(lines));
+      const P3 c = colour(j++);
+      scene.crosses.push_back({{p[0] - q, p[1], p[2]}, c});
+      scene.crosses.push_back({{p[0] + q, p[1], p[2]}, c});
+      scene.crosses.push_back({{p[0], p[1] - q, p[2]}, c});
+      scene.crosses.push_back({{p[0], p[1] + q, p[2]}, c});
+      scene.crosses.push_back({{p[0], p[1], p[2] - q}, c});
+      scene.crosses.push_back({{p[0], p[1], p[2] + q}, c});
     }
     // Spheres, coloured from 1 on.
     int k = 0;
+    scene.spheres.reserve(static_cast<std::size_t>(N));
     for (const auto& e : doc.m_EventList) {
       if (!e || !counts(*e)) continue;
-      GLPrim sphere = Prim(GLPrim::Sphere, colour(++k));
-      sphere.points.push_back({s * e->x, s * e->y, s * e->z});
-      sphere.radius = radius(*e);
-      scene.prims.push_back(std::move(sphere));
+      scene.spheres.push_back({{s * e->x, s * e->y, s * e->z}, colour(++k), radius(*e)});
     }
     scene.nSpheres = k;
 

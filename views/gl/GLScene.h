@@ -1,7 +1,8 @@
-// The 3-D page's scene as plain data: line strips, line pairs, spheres and texts with
-// their colours, in scene units (specimen millimetres times the view's scale). Building
-// it needs no OpenGL, so what the page shows can be checked without a display; the page
-// compiles it into OpenGL once per update and replays it for every frame.
+// The 3-D page's scene as plain data, in scene units (specimen millimetres times the
+// view's scale): line strips, line pairs and texts with their colours for the specimen
+// and the sensors, and for the events two flat arrays (the crosses' line vertices and the
+// spheres) that the page draws with one call each, however many events there are.
+// Building it needs no OpenGL, so what the page shows can be checked without a display.
 #pragma once
 #include <array>
 #include <string>
@@ -10,16 +11,30 @@
 class CTremviaDoc;
 
 struct GLPrim {
-  enum Kind { LineStrip, Lines, Sphere, Text };
+  enum Kind { LineStrip, Lines, Text };
   Kind kind = Lines;
   std::array<float, 3> colour{0, 0, 0};
-  std::vector<std::array<float, 3>> points;  // a sphere's or a text's position is points[0]
-  float radius = 0;                          // spheres
+  std::vector<std::array<float, 3>> points;  // a text's position is points[0]
   std::string text;                          // texts
+};
+
+// A vertex of the events' crosses: position and colour side by side, so that the array
+// is handed to OpenGL as it is.
+struct GLVertex {
+  std::array<float, 3> p;
+  std::array<float, 3> colour;
+};
+
+struct GLSphere {
+  std::array<float, 3> centre;
+  std::array<float, 3> colour;
+  float radius;
 };
 
 struct GLScene {
   std::vector<GLPrim> prims;
+  std::vector<GLVertex> crosses;   // three line pairs per event, in the events' order
+  std::vector<GLSphere> spheres;   // one per event
   int nEvents = 0;        // events counted in the window
   int nSpheres = 0;       // spheres drawn
   int nSensorMarks = 0;   // sensors given a mark (cross or lines)

@@ -96,11 +96,8 @@ TEST_F(Scene3D, EventsSensorsAndNumbers) {
     for (int i = 0; i < c.events; ++i) Add(1.0 + i, 1.0f);
     const GLScene scene = BuildGLScene(doc, s);
     EXPECT_EQ(scene.nEvents, c.events);
-    EXPECT_EQ(static_cast<int>(Of(scene, GLPrim::Sphere).size()), c.events);
-    int crosses = 0;
-    for (const GLPrim* p : Of(scene, GLPrim::Lines))
-      crosses += p->points.size() == 6u && p->colour != std::array<float, 3>{0.4f, 0.4f, 0.4f};
-    EXPECT_EQ(crosses, c.events);
+    EXPECT_EQ(static_cast<int>(scene.spheres.size()), c.events);
+    EXPECT_EQ(static_cast<int>(scene.crosses.size()), 6 * c.events);
     EXPECT_EQ(scene.nSensorMarks, c.marks);
     const std::vector<std::string> numbers{"1", "2", "4"};
     EXPECT_EQ(Texts(scene), c.numbers ? numbers : std::vector<std::string>());
@@ -133,25 +130,30 @@ TEST_F(Scene3D, SizesAndColours) {
       {2.0f, 10, 2.0f}, {0.2f, 10, 0.5f}, {-1.0f, 30, 0.6f}, {7.0f, 10, 0.5f}, {5.0f, 10, 5.0f}};
   for (const Case& c : cases) Add(1, c.mw, c.arrivals);
   const GLScene scene = BuildGLScene(doc, s);
-  const auto spheres = Of(scene, GLPrim::Sphere);
-  ASSERT_EQ(spheres.size(), std::size(cases));
+  ASSERT_EQ(scene.spheres.size(), std::size(cases));
+  ASSERT_EQ(scene.crosses.size(), 6 * std::size(cases));
   KZ_Pal1C pal;
   pal.SetRange(0, 5, 0, 360, 3);
-  std::vector<std::array<float, 3>> crossColours;
-  for (const GLPrim* p : Of(scene, GLPrim::Lines))
-    if (p->points.size() == 6u && p->colour != std::array<float, 3>{0.4f, 0.4f, 0.4f})
-      crossColours.push_back(p->colour);
-  ASSERT_EQ(crossColours.size(), std::size(cases));
   for (std::size_t i = 0; i < std::size(cases); ++i) {
     SCOPED_TRACE(i);
-    EXPECT_NEAR(spheres[i]->radius, 0.2f * cases[i].size * s, 1e-6);
+    const GLSphere& sphere = scene.spheres[i];
+    const float q = 0.2f * cases[i].size * s;
+    EXPECT_NEAR(sphere.radius, q, 1e-6);
+    EXPECT_EQ(sphere.centre, (std::array<float, 3>{s * 1, s * 2, s * 3}));
     std::array<float, 3> want{};
     pal.ValueToRGBf(static_cast<float>(i), &want[0], &want[1], &want[2], 1);
-    EXPECT_EQ(crossColours[i], want);
+    // Three line pairs through the centre, q to either side along x, y and z.
+    for (int k = 0; k < 6; ++k) {
+      const GLVertex& v = scene.crosses[6 * i + k];
+      EXPECT_EQ(v.colour, want);
+      std::array<float, 3> offset = sphere.centre;
+      offset[k / 2] += k % 2 ? q : -q;
+      for (int a = 0; a < 3; ++a) EXPECT_NEAR(v.p[a], offset[a], 1e-6);
+    }
     pal.ValueToRGBf(static_cast<float>(i + 1), &want[0], &want[1], &want[2], 1);
-    EXPECT_EQ(spheres[i]->colour, want);
+    EXPECT_EQ(sphere.colour, want);
   }
-  EXPECT_NE(crossColours[0], crossColours[1]);
+  EXPECT_NE(scene.crosses[0].colour, scene.crosses[6].colour);
 }
 
 // Without a catalogue engine there is nothing to draw; sensor counts past the table are cut.

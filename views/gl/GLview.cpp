@@ -3,7 +3,13 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
+#include <QOpenGLContext>
+#include <QOpenGLShaderProgram>
+#include <array>
+#include <cmath>
 #include <cstdlib>
+#include <numbers>
+#include <vector>
 
 #include "base/plot/glview/KZ_glText.h"
 #include "platform/Gdi.h"
@@ -11,12 +17,69 @@
 #include "platform/UiServices.h"
 #include "platform/qt/Document.h"
 #include "platform/qt/FrameWnd.h"
+#include "platform/qt/GLHost.h"
 #include "platform/qt/Resources.h"
 #include "platform/qt/WinApp.h"
 
 namespace {
 // One scene drawing at a time: events handled while a frame is drawn may ask for another.
 bool g_bSceneBusy = false;
+
+// Spheres as round points: each point covers the sphere's projected disc (its size from
+// the radius, the projection and the eye distance), and every fragment of the disc takes
+// the depth of the sphere's surface there, so that what lies inside a sphere (its cross)
+// stays hidden as it does behind a real sphere. Colour unlit, as the scene has no light.
+constexpr const char* kSphereVertex = R"(#version 120
+uniform float u_pixels;  // pixels per scene unit at eye distance 1
+varying vec3 v_centre;
+varying float v_radius;
+void main() {
+  vec4 eye = gl_ModelViewMatrix * gl_Vertex;
+  float r = gl_MultiTexCoord0.x;
+  v_centre = eye.xyz;
+  v_radius = r;
+  gl_Position = gl_ProjectionMatrix * eye;
+  gl_PointSize = max(2.0 * r * u_pixels / max(-eye.z, 1e-6), 1.0);
+  gl_FrontColor = gl_Color;
+}
+)";
+constexpr const char* kSphereFragment = R"(#version 120
+varying vec3 v_centre;
+varying float v_radius;
+void main() {
+  vec2 d = gl_PointCoord * 2.0 - 1.0;
+  float rr = dot(d, d);
+  if (rr > 1.0) discard;
+  vec3 surface = v_centre + vec3(d.x, -d.y, sqrt(1.0 - rr)) * v_radius;
+  vec4 clip = gl_ProjectionMatrix * vec4(surface, 1.0);
+  float ndc = clip.z / clip.w;
+  gl_FragDepth = 0.5 * (gl_DepthRange.diff * ndc + gl_DepthRange.near + gl_DepthRange.far);
+  gl_FragColor = gl_Color;
+}
+)";
+
+// Triangles of a unit sphere of 8 slices and 4 stacks, the faces a quadric sphere of
+// that division has.
+const std::vector<float>& UnitSphereMesh() {
+  static const std::vector<float> mesh = [] {
+    constexpr int slices = 8, stacks = 4;
+    constexpr double pi = std::numbers::pi;
+    auto vertex = [](int i, int j, std::vector<float>& out) {
+      const double rho = i * pi / stacks, theta = (j % slices) * 2 * pi / slices;
+      out.push_back(static_cast<float>(-std::sin(theta) * std::sin(rho)));
+      out.push_back(static_cast<float>(std::cos(theta) * std::sin(rho)));
+      out.push_back(static_cast<float>(std::cos(rho)));
+    };
+    std::vector<float> v;
+    for (int i = 0; i < stacks; ++i)
+      for (int j = 0; j < slices; ++j)
+        for (const auto& [a, b] : {std::array<int, 2>{i, j}, {i + 1, j}, {i + 1, j + 1}, {i, j},
+                                  {i + 1, j + 1}, {i, j + 1}})
+          vertex(a, b, v);
+    return v;
+  }();
+  return mesh;
+}
 }  // namespace
 
 CGLview::CGLview(QWidget* parent) : KZ_glView(parent) {
@@ -28,7 +91,9 @@ CGLview::CGLview(QWidget* parent) : KZ_glView(parent) {
 
 CGLview::~CGLview() {
   if (HasTimer(TIMER_ROTATE)) KillTimer(TIMER_ROTATE);
-  if (m_nSceneList && MakeCurrent()) glDeleteLists(m_nSceneList, 1);
+  if (m_nSceneList && MakeCurrent() && Host()->context() == m_pContext)
+    glDeleteLists(m_nSceneList, 1);
+  m_pSpheres.reset();
 }
 
 CTremviaDoc* CGLview::GetData() const {
@@ -66,14 +131,21 @@ void CGLview::RebuildScene() {
 }
 
 void CGLview::CompileScene() {
+  QOpenGLContext* context = Host()->context();
+  if (context != m_pContext) {
+    // A new context: the old one's list and program went with it.
+    m_nSceneList = 0;
+    m_pSpheres.reset();
+    m_pContext = context;
+    auto program = std::make_unique<QOpenGLShaderProgram>();
+    if (program->addShaderFromSourceCode(QOpenGLShader::Vertex, kSphereVertex) &&
+        program->addShaderFromSourceCode(QOpenGLShader::Fragment, kSphereFragment) &&
+        program->link())
+      m_pSpheres = std::move(program);
+  }
   KZ_glFontGlyphs();  // before the scene's list: lists cannot be made while one is compiled
   if (!m_nSceneList) m_nSceneList = glGenLists(1);
   if (!m_nSceneList) return;
-  GLUquadric* quadric = gluNewQuadric();
-  if (quadric) {
-    gluQuadricNormals(quadric, GLU_SMOOTH);
-    gluQuadricDrawStyle(quadric, GLU_FILL);
-  }
   glNewList(m_nSceneList, GL_COMPILE);
   for (const GLPrim& p : m_Scene.prims) {
     glColor3f(p.colour[0], p.colour[1], p.colour[2]);
@@ -84,13 +156,6 @@ void CGLview::CompileScene() {
         for (const auto& v : p.points) glVertex3f(v[0], v[1], v[2]);
         glEnd();
         break;
-      case GLPrim::Sphere:
-        if (!quadric || p.points.empty()) break;
-        glPushMatrix();
-        glTranslatef(p.points[0][0], p.points[0][1], p.points[0][2]);
-        gluSphere(quadric, p.radius, 8, 4);
-        glPopMatrix();
-        break;
       case GLPrim::Text:
         if (p.points.empty()) break;
         KZ_glDrawText(p.points[0][0], p.points[0][1], p.points[0][2], p.text, 0.5f, TA_CENTER,
@@ -99,14 +164,65 @@ void CGLview::CompileScene() {
     }
   }
   glEndList();
-  if (quadric) gluDeleteQuadric(quadric);
   m_bSceneDirty = false;
+}
+
+void CGLview::DrawEvents() {
+  glEnableClientState(GL_VERTEX_ARRAY);
+  glEnableClientState(GL_COLOR_ARRAY);
+  if (!m_Scene.crosses.empty()) {
+    const GLVertex* v = m_Scene.crosses.data();
+    glVertexPointer(3, GL_FLOAT, sizeof(GLVertex), v->p.data());
+    glColorPointer(3, GL_FLOAT, sizeof(GLVertex), v->colour.data());
+    glDrawArrays(GL_LINES, 0, static_cast<GLsizei>(m_Scene.crosses.size()));
+  }
+  if (!m_Scene.spheres.empty()) {
+    if (m_pSpheres && m_pSpheres->bind()) {
+      // Pixels per scene unit at eye distance 1: the projection's y scale times half the
+      // viewport height.
+      GLfloat projection[16];
+      GLint viewport[4];
+      glGetFloatv(GL_PROJECTION_MATRIX, projection);
+      glGetIntegerv(GL_VIEWPORT, viewport);
+      m_pSpheres->setUniformValue("u_pixels", projection[5] * 0.5f * viewport[3]);
+      glEnable(GL_VERTEX_PROGRAM_POINT_SIZE);
+      glEnable(GL_POINT_SPRITE);
+      const GLSphere* v = m_Scene.spheres.data();
+      glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+      glVertexPointer(3, GL_FLOAT, sizeof(GLSphere), v->centre.data());
+      glColorPointer(3, GL_FLOAT, sizeof(GLSphere), v->colour.data());
+      glTexCoordPointer(1, GL_FLOAT, sizeof(GLSphere), &v->radius);
+      glDrawArrays(GL_POINTS, 0, static_cast<GLsizei>(m_Scene.spheres.size()));
+      glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+      glDisable(GL_POINT_SPRITE);
+      glDisable(GL_VERTEX_PROGRAM_POINT_SIZE);
+      m_pSpheres->release();
+    } else {
+      DrawSphereMeshes();
+    }
+  }
+  glDisableClientState(GL_COLOR_ARRAY);
+  glDisableClientState(GL_VERTEX_ARRAY);
+}
+
+void CGLview::DrawSphereMeshes() {
+  glDisableClientState(GL_COLOR_ARRAY);
+  const std::vector<float>& mesh = UnitSphereMesh();
+  glVertexPointer(3, GL_FLOAT, 0, mesh.data());
+  for (const GLSphere& s : m_Scene.spheres) {
+    glColor3f(s.colour[0], s.colour[1], s.colour[2]);
+    glPushMatrix();
+    glTranslatef(s.centre[0], s.centre[1], s.centre[2]);
+    glScalef(s.radius, s.radius, s.radius);
+    glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(mesh.size() / 3));
+    glPopMatrix();
+  }
 }
 
 void CGLview::RenderScene(int /*mode*/) {
   if (g_bSceneBusy || !MakeCurrent()) return;
   g_bSceneBusy = true;
-  if (m_bSceneDirty) CompileScene();
+  if (m_bSceneDirty || Host()->context() != m_pContext) CompileScene();
   glClearColor(1.0f, 1.0f, 1.0f, 1.0f);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glMatrixMode(GL_MODELVIEW);
@@ -117,6 +233,7 @@ void CGLview::RenderScene(int /*mode*/) {
   glRotatef(m_fRotY, 0.0f, 1.0f, 0.0f);
   glRotatef(m_fRotZ, 0.0f, 0.0f, 1.0f);
   if (m_nSceneList) glCallList(m_nSceneList);
+  DrawEvents();
   glPopMatrix();
   glFinish();
   SwapBuffers();

@@ -181,6 +181,8 @@ void CLocView::DrawStereoSpecimen(plat::CDC* dc) {
   if (h.m_nColorMode == 1) m_Palette.SetRange(0, N, 0, 360, 3);
 
   int Nae = 0, Ns = 0;
+  COLORREF brushColour = 0;
+  bool haveBrush = false;
   for (const auto& p : list) {
     if (p->time < t0) continue;
     if (p->time > t1) break;
@@ -191,7 +193,14 @@ void CLocView::DrawStereoSpecimen(plat::CDC* dc) {
       const float r = UDRatioOf(*p);
       if (r < -0.5f || r > 0.25f) continue;
     }
-    dc->SelectObject(plat::CBrush(m_Palette.ValueToColor(Ns, 1.0)));
+    // A brush is made and selected only when the colour changes: neighbours in time
+    // mostly share one.
+    const COLORREF colour = m_Palette.ValueToColor(Ns, 1.0);
+    if (!haveBrush || colour != brushColour) {
+      dc->SelectObject(plat::CBrush(colour));
+      brushColour = colour;
+      haveBrush = true;
+    }
     disc(*p, false);
   }
   if (h.m_bTTypeOpen) {
@@ -205,10 +214,17 @@ void CLocView::DrawStereoSpecimen(plat::CDC* dc) {
                             {-1e30f, -0.5f, RGB(64, 64, 64), false}};
     for (const Pass& pass : passes) {
       dc->SelectObject(plat::CBrush(pass.brush));
+      COLORREF penColour = 0;
+      bool havePen = false;
       each([&](const AEEventEntry& e, int number) {
         const float r = UDRatioOf(e);
         if (!(r > pass.lo && r <= pass.hi)) return;
-        dc->SelectObject(plat::CPen(PS_SOLID, 0, m_Palette.ValueToColor(number, 1.0)));
+        const COLORREF colour = m_Palette.ValueToColor(number, 1.0);
+        if (!havePen || colour != penColour) {
+          dc->SelectObject(plat::CPen(PS_SOLID, 0, colour));
+          penColour = colour;
+          havePen = true;
+        }
         disc(e, pass.plus);
       });
     }

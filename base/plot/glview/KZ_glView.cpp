@@ -65,7 +65,7 @@ KZ_glView::~KZ_glView() {
 bool KZ_glView::MakeCurrent() { return m_pHost && m_pHost->MakeCurrent(); }
 
 void KZ_glView::SwapBuffers() {
-  if (m_pHost) m_pHost->update();
+  if (m_pHost) m_pHost->Present();
 }
 
 void KZ_glView::InitGL() {
@@ -96,6 +96,16 @@ void KZ_glView::InitGL() {
 
 void KZ_glView::SetUpContext() {
   if (!m_bInitDone || !MakeCurrent()) return;
+  // The projection follows the surface as it is now: the client rectangle seen by InitGL
+  // may be that of a page not shown yet, whose size is not the one it is shown at.
+  if (m_pHost->width() > 0 && m_pHost->height() > 0) {
+    m_rcClient.right = m_pHost->width();
+    m_rcClient.bottom = m_pHost->height();
+    m_fAspect = static_cast<float>(m_rcClient.right) / static_cast<float>(m_rcClient.bottom);
+    const qreal dpr = m_pHost->devicePixelRatioF();
+    glViewport(0, 0, static_cast<GLsizei>(m_rcClient.right * dpr),
+               static_cast<GLsizei>(m_rcClient.bottom * dpr));
+  }
   glClearDepth(3.0);  // clamped to 1 by OpenGL
   glEnable(GL_DEPTH_TEST);
   glMatrixMode(GL_PROJECTION);

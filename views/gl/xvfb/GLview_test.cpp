@@ -2,11 +2,13 @@
 #include "views/gl/GLview.h"
 
 #include <GL/gl.h>
+#include <GL/glu.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
 #include <QImage>
 #include <QTest>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -15,6 +17,7 @@
 
 #include "aecore/catalogue/AEHypo.h"
 #include "base/plot/glview/KZ_glText.h"
+#include "platform/Gdi.h"
 #include "platform/qt/GLHost.h"
 #include "platform/qt/testing/QtTestApp.h"
 #include "platform/testing/FakeDocumentHost.h"
@@ -207,4 +210,169 @@ TEST_F(GLPage, AviRecording) {
           path,
       &out);
   EXPECT_EQ(out, "width=200\nheight=200\nnb_read_frames=3\n");
+}
+
+namespace {
+
+// Counts the frames the page draws.
+class CountingGLview : public CGLview {
+ public:
+  int frames = 0;
+  void RenderScene(int mode) override {
+    ++frames;
+    CGLview::RenderScene(mode);
+  }
+};
+
+// The scene drawn call by call, each event's sphere a quadric of 8 slices and 4 stacks,
+// as the page drew it before it drew from arrays.
+QImage ReferencePicture(CGLview& view) {
+  EXPECT_TRUE(view.MakeCurrent());
+  glClearColor(1, 1, 1, 1);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glMatrixMode(GL_MODELVIEW);
+  glPushMatrix();
+  glLoadIdentity();
+  glTranslatef(view.m_fPanX, view.m_fPanY, -view.m_fZoom);
+  glRotatef(view.m_fRotX, 1, 0, 0);
+  glRotatef(view.m_fRotY, 0, 1, 0);
+  glRotatef(view.m_fRotZ, 0, 0, 1);
+  const GLScene& scene = view.Scene();
+  for (const GLPrim& p : scene.prims) {
+    glColor3f(p.colour[0], p.colour[1], p.colour[2]);
+    if (p.kind == GLPrim::Text) {
+      KZ_glDrawText(p.points[0][0], p.points[0][1], p.points[0][2], p.text, 0.5f, TA_CENTER,
+                    false);
+      continue;
+    }
+    glBegin(p.kind == GLPrim::LineStrip ? GL_LINE_STRIP : GL_LINES);
+    for (const auto& v : p.points) glVertex3f(v[0], v[1], v[2]);
+    glEnd();
+  }
+  glBegin(GL_LINES);
+  for (const GLVertex& v : scene.crosses) {
+    glColor3f(v.colour[0], v.colour[1], v.colour[2]);
+    glVertex3f(v.p[0], v.p[1], v.p[2]);
+  }
+  glEnd();
+  GLUquadric* quadric = gluNewQuadric();
+  gluQuadricNormals(quadric, GLU_SMOOTH);
+  gluQuadricDrawStyle(quadric, GLU_FILL);
+  for (const GLSphere& s : scene.spheres) {
+    glColor3f(s.colour[0], s.colour[1], s.colour[2]);
+    glPushMatrix();
+    glTranslatef(s.centre[0], s.centre[1], s.centre[2]);
+    gluSphere(quadric, s.radius, 8, 4);
+    glPopMatrix();
+  }
+  gluDeleteQuadric(quadric);
+  glPopMatrix();
+  glFinish();
+  int w = 0, h = 0;
+  const std::vector<unsigned char> bgr = KZ_glReadFrame(&w, &h);
+  QImage img(w, h, QImage::Format_RGB32);
+  const int stride = (w * 3 + 3) / 4 * 4;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const unsigned char* p = &bgr[static_cast<std::size_t>((h - 1 - y) * stride + 3 * x)];
+      img.setPixel(x, y, qRgb(p[2], p[1], p[0]));
+    }
+  return img;
+}
+
+bool Near(QRgb a, QRgb b, int tolerance) {
+  return std::abs(qRed(a) - qRed(b)) <= tolerance && std::abs(qGreen(a) - qGreen(b)) <= tolerance &&
+         std::abs(qBlue(a) - qBlue(b)) <= tolerance;
+}
+
+}  // namespace
+
+// Spheres drawn as shaded points from one array, crosses as one line array: the picture
+// is the one the call-per-event drawing made, but for the rim of the spheres (the
+// quadric's 8 slices against a round disc). Turned so the crosses and spheres overlap.
+TEST_F(GLPage, EventArraysDrawWhatTheQuadricsDrew) {
+  CAEHypo& h = *doc.m_pHypo;
+  h.m_fHypoScale = 200;  // f = 1: spheres of 5 mm radius at Mw 5
+  doc.m_EventList.clear();
+  for (int i = 0; i < 60; ++i) {
+    auto e = std::make_unique<AEEventEntry>();
+    e->x = static_cast<float>(20 * std::cos(i * 0.7));
+    e->y = static_cast<float>(20 * std::sin(i * 0.7));
+    e->z = static_cast<float>(-45 + 1.5 * i);
+    e->time = 1 + i;
+    e->Mw = static_cast<float>(1 + i % 5);
+    e->arrivals = 8;
+    doc.m_EventList.push_back(std::move(e));
+  }
+  view.OnUpdate(nullptr, 0, nullptr);
+  view.m_fRotZ = 30;
+  view.RenderScene(1);
+  ASSERT_TRUE(view.DrawsSpherePoints()) << "sphere shader not available";
+  const QImage ours = Frame();
+  const QImage ref = ReferencePicture(view);
+  ASSERT_EQ(ours.size(), ref.size());
+  int inked = 0, differ = 0, spheres = 0, spheresRef = 0;
+  for (int y = 0; y < ref.height(); ++y)
+    for (int x = 0; x < ref.width(); ++x) {
+      const QRgb a = ours.pixel(x, y), b = ref.pixel(x, y);
+      inked += b != qRgb(255, 255, 255);
+      differ += !Near(a, b, 40);
+      // Event colours: neither white, the specimen's blue nor the sensors' grey.
+      auto event = [](QRgb p) {
+        return p != qRgb(255, 255, 255) && !(qRed(p) < 60 && qGreen(p) < 60) &&
+               !(qRed(p) == qGreen(p) && qGreen(p) == qBlue(p));
+      };
+      spheres += event(a);
+      spheresRef += event(b);
+    }
+  ASSERT_GT(spheresRef, 2000);
+  EXPECT_NEAR(spheres, spheresRef, spheresRef / 10);
+  EXPECT_LT(differ, inked / 8) << differ << " of " << inked << " inked pixels differ";
+}
+
+// Shown and left alone, the page draws no further frames.
+TEST(GLPageIdle, AnUnchangedPageDrawsNothing) {
+  plat::testing::EnsureQtApp();
+  plat::testing::ScriptedUi ui;
+  plat::testing::FakeDocumentHost host;
+  CTremviaDoc doc{host};
+  doc.m_pHypo = std::make_unique<CAEHypo>();
+  doc.m_pHypo->m_fDiameter = 50;
+  doc.m_pHypo->m_fSizeZ = 100;
+  CountingGLview view;
+  view.SetData(&doc);
+  view.resize(200, 200);
+  view.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+  view.OnInitialUpdate();
+  view.OnUpdate(nullptr, 0, nullptr);
+  QTest::qWait(200);  // the update's frame shown, any repaint it asked for done
+  view.frames = 0;
+  for (int i = 0; i < 10; ++i) QTest::qWait(50);
+  EXPECT_EQ(view.frames, 0);
+}
+
+// A page updated while hidden at another size takes its projection from the size it is
+// shown at.
+TEST(GLPageAspect, FirstPictureHasTheShownAspect) {
+  plat::testing::EnsureQtApp();
+  plat::testing::ScriptedUi ui;
+  plat::testing::FakeDocumentHost host;
+  CTremviaDoc doc{host};
+  doc.m_pHypo = std::make_unique<CAEHypo>();
+  doc.m_pHypo->m_fDiameter = 50;
+  doc.m_pHypo->m_fSizeZ = 100;
+  CGLview view;
+  view.SetData(&doc);
+  view.resize(150, 300);
+  view.OnInitialUpdate();
+  view.OnUpdate(nullptr, 0, nullptr);
+  view.resize(400, 200);
+  view.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+  QCoreApplication::processEvents();
+  ASSERT_TRUE(view.MakeCurrent());
+  GLfloat p[16];
+  glGetFloatv(GL_PROJECTION_MATRIX, p);
+  EXPECT_NEAR(p[5] / p[0], 2.0, 1e-4);  // y scale over x scale: the aspect
 }
