@@ -362,6 +362,7 @@ TEST(KZ_glView, CompressorDialogOffersFullFramesAndMotionJpeg) {
     quality->setFocus();
     QTest::keyClick(quality, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClicks(quality, "60");
+    dialog->grab().save(QString::fromStdString(Tmp("compressor-dialog.png")));
     auto* box = dialog->findChild<QDialogButtonBox*>();
     QTest::mouseClick(box->button(QDialogButtonBox::Ok), Qt::LeftButton);
   });
