@@ -607,7 +607,7 @@ TEST(KZ_GridData, CornerMenuFilesAndSchemes) {
   EXPECT_FLOAT_EQ(t.m_fSizeScale, 50.0f);
   EXPECT_FALSE(s.Offers(-1, -1, 4, KZ_GridData::kContourLine));
 
-  const std::filesystem::path dir = std::filesystem::temp_directory_path() / "tv_griddata";
+  const std::filesystem::path dir = std::filesystem::path(TV_TEST_TMPDIR) / "griddata";
   std::filesystem::create_directories(dir);
   const std::string file = (dir / "table.kv0").string();
   {
