@@ -4,6 +4,8 @@
 #     kept in the artefact folder, and File > Exit closes it;
 #  2. without a file: the Open dialog appears, cancelling it ends the program and no
 #     main window is ever shown.
+# The program keeps its settings (recent files) in a folder of the run's own: the user's
+# settings file is neither read nor written, and the run checks that.
 # Arguments: the program, the sample experiment's folder, the artefact folder.
 set -euo pipefail
 program=$(realpath "$1")
@@ -18,6 +20,12 @@ pad=$(ls "$work"/sample/*.pad | head -n 1)
 cd "$work"
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
+
+user_settings="${XDG_CONFIG_HOME:-$HOME/.config}/Berit TAM/Tremvia.conf"
+stamp() { { stat -c '%s %.9Y' "$user_settings" && md5sum < "$user_settings"; } 2>/dev/null || echo none; }
+user_before=$(stamp)
+export XDG_CONFIG_HOME="$work/config"
+mkdir -p "$XDG_CONFIG_HOME"
 
 # Waits until a visible window whose name matches $1 exists and prints its id.
 wait_window() {
@@ -89,4 +97,6 @@ pid=$!
 dlg=$(wait_window 'Open Tremvia File') || { kill "$pid"; fail "no Open dialog"; }
 xdotool windowfocus --sync "$dlg" key Escape
 if ! wait_exit "$pid" 20; then kill "$pid"; fail "cancelling the Open dialog did not end the program"; fi
+[ -f "$XDG_CONFIG_HOME/Berit TAM/Tremvia.conf" ] || fail "the run's own settings file was not written"
+[ "$(stamp)" = "$user_before" ] || fail "the user's settings file $user_settings was changed"
 echo "main window $width x $height, $colours colours; cancelled start ended with status $status"

@@ -51,11 +51,15 @@ function(tv_nml_message_file target)
       VERBATIM)
   endif()
 endfunction()
+# Compiled into every test binary (which defines TV_TEST_TMPDIR): points the settings
+# folder (XDG_CONFIG_HOME) into the binary's scratch folder before any test runs.
+set(tv_test_settings_source ${CMAKE_SOURCE_DIR}/platform/testing/home/IsolatedSettings.cpp)
 
 # tv_tests(<name> LABEL <label> DIRS <dir>... LIBS <target>...)
 # One test binary of every *_test.cpp in the folders, registered as one CTest entry.
 # Tests find their fixtures through TV_SOURCE_DIR (the project root) and may write
-# into TV_TEST_TMPDIR (a folder of the build tree).
+# into TV_TEST_TMPDIR (a folder of the build tree); their settings folder lies there too
+# (tv_test_settings_source).
 function(tv_tests name)
   if(NOT TV_BUILD_TESTS)
     return()
@@ -78,7 +82,7 @@ function(tv_tests name)
       list(APPEND libs ${lib})
     endif()
   endforeach()
-  add_executable(${name} ${srcs})
+  add_executable(${name} ${srcs} ${tv_test_settings_source})
   target_link_libraries(${name} PRIVATE ${libs} GTest::gtest GTest::gtest_main GTest::gmock)
   target_compile_definitions(${name} PRIVATE
     TV_SOURCE_DIR="${CMAKE_SOURCE_DIR}"

@@ -50,7 +50,7 @@ std::vector<synth::Source>& Sources() {
 synth::Experiment& Experiment() {
   static synth::Experiment e = [] {
     synth::Experiment x;
-    x.dir = (std::filesystem::temp_directory_path() / "tv_bench_aecore_locate").string();
+    x.dir = std::string(TV_BENCH_TMPDIR) + "/experiment";
     std::filesystem::remove_all(x.dir);
     std::filesystem::create_directories(x.dir);
     x.WritePad();

@@ -75,8 +75,7 @@ void BM_SaveBValueD20k(benchmark::State& state) {
   }
   doc.m_fTimeStart = 0;
   doc.m_fTimeSpan = 10000;
-  const std::string path =
-      (std::filesystem::temp_directory_path() / "tv_bench_bvalued.kv0").string();
+  const std::string path = std::string(TV_BENCH_TMPDIR) + "/bvalued.kv0";
   for (auto _ : state) benchmark::DoNotOptimize(doc.SaveBValueD(path, 1000, 2.0f, 1.5f, 0.5f));
   std::filesystem::remove(path);
 }

@@ -20,7 +20,7 @@ namespace {
 std::string Seg2File() {
   static std::string path;
   if (!path.empty()) return path;
-  path = (std::filesystem::temp_directory_path() / "bench_waveform_16x100000.sg2").string();
+  path = std::string(TV_BENCH_TMPDIR) + "/16x100000.sg2";
   KZ_WaveDataSeg2 w;
   for (int c = 0; c < 16; ++c) {
     auto t = std::make_unique<KZ_WaveTrace>(100000);
@@ -64,8 +64,7 @@ constexpr int kLongRange = 20000;
 std::string LongFile() {
   static std::string path;
   if (!path.empty()) return path;
-  const auto dir = std::filesystem::temp_directory_path();
-  path = (dir / "bench_waveform_16ch.lng").string();
+  path = std::string(TV_BENCH_TMPDIR) + "/16ch.lng";
   std::vector<std::int16_t> x(static_cast<std::size_t>(kLongChannels) * kLongSamples);
   for (std::size_t i = 0; i < x.size(); ++i) x[i] = static_cast<std::int16_t>(i * 7919 % 4001);
   FILE* f = std::fopen(path.c_str(), "wb");
@@ -78,7 +77,7 @@ std::string LongFile() {
     t->m_fInterval = 1.0;
     d.AddTrace(std::move(t));
   }
-  d.SaveSeg2((dir / "bench_waveform_16ch.sg2").string(), 0, 0, 4);
+  d.SaveSeg2(std::string(TV_BENCH_TMPDIR) + "/16ch.sg2", 0, 0, 4);
   return path;
 }
 

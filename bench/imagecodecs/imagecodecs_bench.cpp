@@ -21,8 +21,8 @@ namespace {
 
 constexpr int kWidth = 3000;
 constexpr int kHeight = 2000;
-std::string g_png = "/tmp/tv_bench_imagecodecs.png";
-std::string g_tiff = "/tmp/tv_bench_imagecodecs.tif";
+std::string g_png = TV_BENCH_TMPDIR "/picture.png";
+std::string g_tiff = TV_BENCH_TMPDIR "/picture.tif";
 
 std::vector<unsigned char> Picture() {
   std::vector<unsigned char> rgb(static_cast<std::size_t>(kWidth) * kHeight * 3);

@@ -80,7 +80,7 @@ struct Experiment {
 
 Experiment MakeExperiment(const std::string& name, int templates, int samples, int grid) {
   Experiment e;
-  e.dir = (fs::temp_directory_path() / name).string();
+  e.dir = (fs::path(TV_BENCH_TMPDIR) / name).string();
   fs::remove_all(e.dir);
   fs::create_directories(e.dir + "/tpl");
   fs::create_directories(e.dir + "/out");

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -222,6 +225,17 @@ TEST_F(FrameworkTest, TimersRunPerWindowById) {
   QTest::qWait(60);
   EXPECT_EQ(a.ticks[1], stopped);
   EXPECT_GT(b.ticks[1], 3);
+}
+
+// The program's own settings, opened by a test, are a file in the test binary's scratch
+// folder: tests never touch the user's recent-file list.
+TEST_F(FrameworkTest, TestsKeepTheirSettingsInTheirScratchFolder) {
+  const QString scratch = QDir(TV_TEST_TMPDIR).absolutePath();
+  QSettings s("Berit TAM", "Tremvia");
+  EXPECT_TRUE(QFileInfo(s.fileName()).absoluteFilePath().startsWith(scratch + "/"))
+      << s.fileName().toStdString();
+  EXPECT_FALSE(s.fileName().startsWith(QDir::homePath() + "/.config/"))
+      << s.fileName().toStdString();
 }
 
 TEST_F(FrameworkTest, RecentFilesAndPreviewPagesPersistInTheSettingsFile) {

@@ -238,7 +238,7 @@ TEST_F(HypoPlots, MagnitudeFrequencyTakesTheLimitsInEitherOrder) {
 TEST_F(HypoPlots, CorrelationIntegralWritesItsCurveFileAndWrapsTheRedShades) {
   CAEHypo& h = *doc.m_pHypo;
   h.m_nMinArrivals = 0;
-  const std::string path = testing::TempDir() + "/curve.kv0";
+  const std::string path = std::string(TV_TEST_TMPDIR) + "/curve.kv0";
   view.m_strCurveFile = path;
   for (int i = 0; i < 5; ++i) Add(static_cast<float>(i), 0, 0, 10 + i);
   EXPECT_TRUE(Draw(15)->Ops().empty());  // too few events: nothing at all

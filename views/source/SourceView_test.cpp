@@ -55,8 +55,7 @@ class SourcePage : public testing::Test {
     for (int s = 0; s < 4; ++s) h.m_pSensorSign[s] = 1.0f;
     h.m_strTitle = "Test run";
     ASSERT_TRUE(doc.m_pWave->Allocate(4, 1024, 10));
-    path = (fs::temp_directory_path() / ("source_page_" + std::to_string(::getpid()) + ".aeh"))
-               .string();
+    path = std::string(TV_TEST_TMPDIR) + "/source_page.aeh";
     { std::ofstream(path, std::ios::binary); }
     h.m_fpAEH = std::make_unique<plat::File>();
     ASSERT_TRUE(h.m_fpAEH->Open(path, "r+b"));

@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -27,6 +28,23 @@ namespace fs = std::filesystem;
 using plat::testing::Prompt;
 
 namespace {
+
+// Written sets go below one short folder of this run's own (the dialogs' paths hold at
+// most 64 characters, fewer than the build tree's scratch folder leaves): made unique
+// with mkdtemp, so that two runs never meet, and removed when the tests end.
+const std::string& ShortRunFolder() {
+  static const std::string dir = [] {
+    std::string t = (fs::temp_directory_path() / "tv_XXXXXX").string();
+    return mkdtemp(t.data()) ? t : std::string(TV_TEST_TMPDIR);
+  }();
+  static const struct Cleanup {
+    ~Cleanup() {
+      std::error_code ec;
+      if (dir != TV_TEST_TMPDIR) fs::remove_all(dir, ec);
+    }
+  } cleanup;
+  return dir;
+}
 
 std::string ReadBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -778,7 +796,7 @@ TEST_F(WaveEvents, RenumberingWritesNumberedFilesAndOpensAFolderPerThousand) {
   Open(17);
   plat::testing::ScriptedUi ui;
   // The dialog's path holds at most 64 characters.
-  const std::string out = (fs::temp_directory_path() / "tv_renumber").string();
+  const std::string out = ShortRunFolder() + "/renumber";
   fs::remove_all(out);
   fs::create_directories(out + "/SET.00");
   OnNextDialog([&](QDialog* dlg) {
@@ -852,7 +870,7 @@ namespace {
 
 // A short temp folder for a written set (the dialog's path holds at most 64 characters).
 std::string OutFolder(const std::string& leaf) {
-  const std::string out = (fs::temp_directory_path() / leaf).string();
+  const std::string out = ShortRunFolder() + "/" + leaf;
   fs::remove_all(out);
   fs::create_directories(out);
   return out;
