@@ -112,15 +112,18 @@ void RotatedTitleMetrics(plat::CDC* dc, int* ascent, int* height) {
 }
 
 // The baseline of a vertical axis' title (turned -90 degrees, its tops toward the axis)
-// beside labels that reach `labelsOut` units from the axis: at `designed` units from the
-// axis, or further out when the title's glyphs would reach into the labels. A title on
-// the left stands on its baseline (glyphs reach in by the ascent); one on the right
-// hangs from its top (glyphs reach out by the height).
-int VerticalTitleOffset(plat::CDC* dc, int designed, int labelsOut, int side) {
+// beside labels that reach `labelsOut` units from the axis at x: at `designed` units from
+// the axis, or further out when the title's glyphs would reach into the labels. A title on
+// the left stands on its baseline (glyphs reach in by the ascent) and is kept right of the
+// page's left edge (x = 0) where the labels leave room for that; one on the right hangs
+// from its top (glyphs reach out by the height).
+int VerticalTitleOffset(plat::CDC* dc, int x, int designed, int labelsOut, int side) {
   int ascent = 0, height = 0;
   RotatedTitleMetrics(dc, &ascent, &height);
   const int need = labelsOut + Gap(height) + (side > 0 ? ascent : height);
-  return std::max(designed, need);
+  int offset = std::max(designed, need);
+  if (side > 0 && x >= 0) offset = std::max(need, std::min(offset, x - (height - ascent)));
+  return offset;
 }
 
 // Selects a solid black pen 20 wide and a white background for the axis, and gives the
@@ -378,7 +381,7 @@ void KZ_DrawAxisY(plat::CDC* dc, int x, int y, int length, int side, float first
     }
   }
   if (n > 0 && title)
-    KZ_DrawRotatedText(dc, x - VerticalTitleOffset(dc, widest + 500, widest + 250, s) * s,
+    KZ_DrawRotatedText(dc, x - VerticalTitleOffset(dc, x, widest + 500, widest + 250, s) * s,
                        y + length / 2, title, 250, -90, LabelAlign(s));
 }
 
@@ -467,7 +470,8 @@ void LogAxis(plat::CDC* dc, int x, int y, int length, int side, int e0, int e1, 
   if (vertical) {
     Line(dc, {x, y}, {x, y + length});
     if (title)
-      KZ_DrawRotatedText(dc, x - VerticalTitleOffset(dc, s > 0 ? 2250 : 2000, widest + 300, s) * s,
+      KZ_DrawRotatedText(dc,
+                         x - VerticalTitleOffset(dc, x, s > 0 ? 2250 : 2000, widest + 300, s) * s,
                          y + length / 2, title, 250, -90, LabelAlign(s));
   } else {
     Line(dc, {x, y}, {x + length, y});

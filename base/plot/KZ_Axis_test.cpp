@@ -457,3 +457,40 @@ TEST(Axis, TitlesMoveClearOfTheLabelsForTallFonts) {
     }
   }
 }
+
+TEST(TextLines, ALongLineBreaksAtBlanksOrSeparatorsBeforeTheRightEdge) {
+  plat::RecordingDc dc;
+  Himetric(dc);
+  plat::CFont font;
+  font.CreateFont(-414, 0, 0, 0, FW_NORMAL, 0, 0, 0, 0, 0, 0, 0, 0, "Times New Roman");
+  dc.SelectObject(font);
+  const std::string text =
+      "/data/experiments/granite/run-2024/CUBE.00/000123.WAV 2024/05/06 10:11:12 "
+      "(000001.500000 sec) S:(1.00 2.00 3.00)(4.0) V:(5.5 5.5 5.5) Mid=16";
+  const int right = 20000;
+  const int last = KZ_DrawTextWrapped(&dc, 1000, -500, text, right);
+  const auto lines = dc.OpsOf(DcOpKind::Text);
+  ASSERT_GE(lines.size(), 2u);
+  std::string joined;
+  int y = 1;
+  for (const DcOp* op : lines) {
+    EXPECT_EQ(op->points[0].x, 1000);
+    EXPECT_LE(op->textBox[1].x, right) << op->text;  // nothing past the edge
+    EXPECT_LT(op->points[0].y, y);                   // each line below the one before
+    if (y != 1) {
+      EXPECT_LE(op->points[0].y, y - 414);  // by a line's height at least
+    }
+    y = op->points[0].y;
+    joined += op->text;
+  }
+  EXPECT_EQ(last, y);
+  // Nothing lost but the blanks at the breaks.
+  std::string compact = text, got = joined;
+  compact.erase(std::remove(compact.begin(), compact.end(), ' '), compact.end());
+  got.erase(std::remove(got.begin(), got.end(), ' '), got.end());
+  EXPECT_EQ(got, compact);
+  // A line that fits is written whole, where it was asked for.
+  dc.Clear();
+  EXPECT_EQ(KZ_DrawTextWrapped(&dc, 1000, -500, "short", right), -500);
+  EXPECT_EQ(dc.Texts(), std::vector<std::string>{"short"});
+}

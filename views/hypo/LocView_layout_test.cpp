@@ -3,6 +3,12 @@
 // plot (the default) lies whole on the page, on screen, in the picture and on paper.
 #include <omp.h>
 
+#include <QDir>
+#include <QFile>
+#include <QPrinter>
+#include <QProcess>
+#include <QStandardPaths>
+#include <algorithm>
 #include <filesystem>
 #include <string>
 
@@ -117,5 +123,44 @@ TEST_F(HypoOnSynthCube, ThreeProjectionsLieWholeOnThePageThePictureAndThePaper) 
         EXPECT_LE(d.y, paper.bottom + 2);
       }
     }
+  }
+}
+
+TEST_F(HypoOnSynthCube, ThreeProjectionsPrintWholeToAPdfThatAnotherToolRenders) {
+  const QString pdftoppm = QStandardPaths::findExecutable("pdftoppm");
+  ASSERT_FALSE(pdftoppm.isEmpty()) << "pdftoppm (poppler-utils) is needed";
+  Show(6);
+  const QDir tmp(TV_TEST_TMPDIR);
+  for (const auto orientation : {QPageLayout::Portrait, QPageLayout::Landscape}) {
+    SCOPED_TRACE(orientation);
+    const QString pdf = tmp.filePath("hypo6.pdf");
+    QFile::remove(pdf);
+    QFile::remove(tmp.filePath("hypo6-1.png"));
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(pdf);
+    printer.setPageLayout(
+        QPageLayout(QPageSize(QPageSize::A4), orientation, QMarginsF(0, 0, 0, 0)));
+    ASSERT_TRUE(view.PrintTo(&printer));
+    QProcess p;
+    p.start(pdftoppm, {"-r", "60", "-png", pdf, tmp.filePath("hypo6")});
+    ASSERT_TRUE(p.waitForFinished(30000));
+    ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    const QImage page(tmp.filePath("hypo6-1.png"));
+    ASSERT_FALSE(page.isNull());
+    // The colour bar, at the right end of the drawing, is on the paper: its strongly
+    // coloured cells show there (the event markers stand further left).
+    int rightmostInk = 0;
+    for (int y = 0; y < page.height(); ++y)
+      for (int x = 0; x < page.width(); ++x)
+        if (page.pixelColor(x, y).lightness() < 128) rightmostInk = std::max(rightmostInk, x);
+    int coloured = 0;
+    for (int y = 0; y < page.height(); ++y)
+      for (int x = rightmostInk * 85 / 100; x < page.width(); ++x) {
+        const QColor c = page.pixelColor(x, y);
+        coloured += c.hsvSaturation() > 200 && c.value() > 150;
+      }
+    EXPECT_GT(coloured, 20);
+    EXPECT_LT(rightmostInk, page.width() - 1);
   }
 }

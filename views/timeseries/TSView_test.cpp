@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 
+#include "base/plot/view/KZ_View_testkit.h"
 #include "platform/qt/QtDc.h"
 #include "views/timeseries/TSView_testkit.h"
 
@@ -339,6 +340,11 @@ TEST_F(TSCore, PageInAnImage) {
   EXPECT_LT(at(8000, -1750).lightness(), 100);  // the stick, half way up the panel
   EXPECT_GT(at(9000, -1750).lightness(), 200);  // beside it: white
   EXPECT_LT(at(2000, -1750).lightness(), 100);  // the frame's left edge
+  // Measured with the real fonts, on screen and on a printer: no text of the page runs
+  // into another or off the page (axis titles beside their labels, panel notes).
+  std::string faults;
+  for (const std::string& f : kz_test::PageTextFaults(view)) faults += f + "\n";
+  EXPECT_TRUE(faults.empty()) << faults;
 }
 
 }  // namespace
