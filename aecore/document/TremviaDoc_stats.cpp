@@ -12,7 +12,28 @@
 
 namespace {
 constexpr int kRadii = 41;
+constexpr int kExponents = 14, kSlots = kExponents << 8;
+
+// The bin of the squared distance from (xa, ya, za) to each point b into k[b] (see
+// FractalDimension); no branches, so that it runs four points a step where the machine
+// has AVX2 (the variant is picked at run time).
+__attribute__((target_clones("avx2", "default"))) void BinDistances(
+    const double* x, const double* y, const double* z, int n, double xa, double ya, double za,
+    const std::int64_t* below, const double* r2x, double top, int* k) {
+  for (int b = 0; b < n; ++b) {
+    const double dx = xa - x[b], dy = ya - y[b], dz = za - z[b];
+    // Written so that a distance that is not a number falls to 1, as it falls in the
+    // first bin.
+    double d2 = dx * dx + dy * dy + dz * dz;
+    d2 = d2 >= 1.0 ? d2 : 1.0;
+    d2 = d2 < top ? d2 : top;
+    const std::int64_t slot =
+        static_cast<std::int64_t>(std::bit_cast<std::uint64_t>(d2) >> 44) - (1023 << 8);
+    const std::int64_t k0 = below[slot];
+    k[b] = static_cast<int>(k0 + (r2x[k0] < d2));
+  }
 }
+}  // namespace
 
 bool CTremviaDoc::IsSelectedEvent(const AEEventEntry& e, int minArrivals) const {
   const CAEHypo& h = *m_pHypo;
@@ -108,37 +129,47 @@ int CTremviaDoc::FractalDimension(float* L, double logR[41], double G[][41], int
   // mantissa bits name a slot so narrow (a factor 1 + 1/256) that at most one radius
   // falls inside it. A table gives the number of radii below the slot, and one compare
   // with the next radius settles the rest.
-  constexpr int kExponents = 14, kSlots = kExponents << 8;
   double r2x[kRadii + 1];
   std::copy(r2, r2 + kRadii, r2x);
   r2x[kRadii] = HUGE_VAL;
-  std::vector<unsigned char> below(kSlots);
+  std::vector<std::int64_t> below(kSlots);
   for (int slot = 0; slot < kSlots; ++slot) {
     const double lo = std::ldexp(1.0 + (slot & 255) / 256.0, slot >> 8);
-    below[slot] = static_cast<unsigned char>(std::lower_bound(r2, r2 + kRadii, lo) - r2);
+    below[slot] = std::lower_bound(r2, r2 + kRadii, lo) - r2;
   }
   const double top = std::nextafter(std::ldexp(1.0, kExponents), 0.0);
+  std::vector<double> px(static_cast<std::size_t>(got)), py(px), pz(px);
+  for (int a = 0; a < got; ++a) {
+    px[a] = p[a].x;
+    py[a] = p[a].y;
+    pz[a] = p[a].z;
+  }
   std::vector<int> hist(static_cast<std::size_t>(got) * (kRadii + 1), 0);
   // Threads only where the pairs outweigh starting them (the series exports call this
   // for many small windows).
-#pragma omp parallel for schedule(static) if (got >= 2000)
-  for (int a = 0; a < got; ++a) {
-    const double xa = p[a].x, ya = p[a].y, za = p[a].z;
-    int ha[kRadii + 1] = {};
-    for (int b = 0; b < got; ++b) {
-      const double dx = xa - p[b].x, dy = ya - p[b].y, dz = za - p[b].z;
-      // Written so that a distance that is not a number falls to 1, as it falls in the
-      // first bin.
-      double d2 = dx * dx + dy * dy + dz * dz;
-      d2 = d2 >= 1.0 ? d2 : 1.0;
-      d2 = d2 < top ? d2 : top;
-      const int slot = static_cast<int>((std::bit_cast<std::uint64_t>(d2) >> 44) - (1023u << 8));
-      const int k0 = below[slot];
-      ++ha[k0 + (r2x[k0] < d2)];
+#pragma omp parallel if (got >= 2000)
+  {
+    std::vector<int> k(static_cast<std::size_t>(got));
+#pragma omp for schedule(static)
+    for (int a = 0; a < got; ++a) {
+      BinDistances(px.data(), py.data(), pz.data(), got, px[a], py[a], pz[a], below.data(), r2x,
+                   top, k.data());
+      // Four part-histograms, so that neighbours in one bin do not wait on each other.
+      int part[4][kRadii + 1] = {};
+      int b = 0;
+      for (; b + 4 <= got; b += 4) {
+        ++part[0][k[b]];
+        ++part[1][k[b + 1]];
+        ++part[2][k[b + 2]];
+        ++part[3][k[b + 3]];
+      }
+      for (; b < got; ++b) ++part[0][k[b]];
+      int ha[kRadii + 1];
+      for (int j = 0; j <= kRadii; ++j) ha[j] = part[0][j] + part[1][j] + part[2][j] + part[3][j];
+      // The point itself (distance 0) landed in bin 0.
+      --ha[0];
+      std::copy(ha, ha + kRadii + 1, hist.data() + static_cast<std::size_t>(a) * (kRadii + 1));
     }
-    // The point itself (distance 0) landed in bin 0.
-    --ha[0];
-    std::copy(ha, ha + kRadii + 1, hist.data() + static_cast<std::size_t>(a) * (kRadii + 1));
   }
   for (int q = qFirst; q <= qLast; q += 4) {
     if (q == 1) continue;  // the exponent 1 / (q - 1) is not defined

@@ -108,6 +108,17 @@ void KZ_EQMT::DrawRadiation(plat::CDC* dc, int cx, int cy, int R, int component,
   const bool needP = component == 1 || component == 5;
   const bool needSV = component == 2 || component == 4 || component == 5;
   const bool needSH = component == 3 || component == 4 || component == 5;
+  // Cells follow each other up a column; a run of one colour is filled as one rectangle
+  // (the cells tile it exactly), so a page pays for the colour changes, not for cells far
+  // smaller than a pixel.
+  struct Run {
+    int x = 0, y = 0, n = 0;
+    COLORREF colour = 0;
+  } run;
+  auto flush = [&] {
+    if (run.n > 0) dc->FillSolidRect(run.x, run.y, 20, 20 * run.n, run.colour);
+    run.n = 0;
+  };
   double value = 0.0;
   for (int i = 10 - R; i < R - 10; i += 20) {
     for (int j = 10 - R; j < R - 10; j += 20) {
@@ -148,9 +159,17 @@ void KZ_EQMT::DrawRadiation(plat::CDC* dc, int cx, int cy, int R, int component,
         default:
           break;
       }
-      dc->FillSolidRect(cx + i - 10, cy + j - 10, 20, 20, palette.ValueToColor(value, 1.0));
+      const int x = cx + i - 10, y = cy + j - 10;
+      const COLORREF colour = palette.ValueToColor(value, 1.0);
+      if (run.n > 0 && run.x == x && run.y + 20 * run.n == y && run.colour == colour) {
+        ++run.n;
+      } else {
+        flush();
+        run = Run{x, y, 1, colour};
+      }
     }
   }
+  flush();
   const plat::CBrush oldBrush = dc->SelectObject(plat::CBrush::Stock(NULL_BRUSH));
   DrawBeachBall(dc, cx, cy, R, 0);
   dc->SelectObject(oldBrush);

@@ -184,6 +184,21 @@ double AkiRichardsP(double strike, double dip, double rake, double takeoff, doub
          std::sin(l) * std::cos(2 * d) * std::sin(2 * i) * std::sin(f);
 }
 
+// The radiation pattern's 20 x 20 cells, cut from the filled runs that hold them.
+struct Cell {
+  RECT rect;
+  COLORREF color;
+};
+std::vector<Cell> Cells(const plat::RecordingDc& dc) {
+  std::vector<Cell> out;
+  for (const auto* op : dc.OpsOf(plat::DcOpKind::FillSolidRect)) {
+    const int lo = std::min(op->rect.top, op->rect.bottom), hi = std::max(op->rect.top, op->rect.bottom);
+    for (int y = lo; y < hi; y += 20)
+      out.push_back({RECT{op->rect.left, y, op->rect.right, y + 20}, op->color});
+  }
+  return out;
+}
+
 // The palette value whose colour is nearest to `c`.
 double PaletteValue(const KZ_Pal1C& pal, COLORREF c) {
   double best = 1e30, value = 0;
@@ -207,20 +222,19 @@ TEST(KZ_EQMT_Draw, RadiationCellsHaveTheSignOfThePRadiation) {
     plat::RecordingDc dc;
     const int R = 1000;
     m.DrawRadiation(&dc, 300, -200, R, 1, 0);
-    auto cells = dc.OpsOf(plat::DcOpKind::FillSolidRect);
+    const auto cells = Cells(dc);
     ASSERT_GT(cells.size(), 1000u);
     int checked = 0;
-    for (const auto* cell : cells) {
-      ASSERT_EQ(cell->rect.right - cell->rect.left, 20);
-      const double i = cell->rect.left + 10 - 300,
-                   j = std::min(cell->rect.top, cell->rect.bottom) + 10 + 200;
+    for (const Cell& cell : cells) {
+      ASSERT_EQ(cell.rect.right - cell.rect.left, 20);
+      const double i = cell.rect.left + 10 - 300, j = cell.rect.top + 10 + 200;
       const double r = std::hypot(i, j);
       ASSERT_LE(r, R);
       const double takeoff = 2 * std::atan(r / R) * 180 / kPi;
       const double azimuth = std::atan2(i, j) * 180 / kPi;  // clockwise from north
       const double p = AkiRichardsP(mech[0], mech[1], mech[2], takeoff, azimuth);
       if (std::fabs(p) < 0.15) continue;  // near a nodal line
-      const double v = PaletteValue(pal, cell->color);
+      const double v = PaletteValue(pal, cell.color);
       EXPECT_GT(v * p, 0) << "cell " << i << "," << j << " P " << p << " drawn as " << v;
       ++checked;
     }
@@ -245,11 +259,11 @@ TEST(KZ_EQMT_Draw, RadiationCellsMatchTheAmplitudesByAngles) {
     plat::RecordingDc dc;
     const int R = 1000;
     m.DrawRadiation(&dc, 0, 0, R, component, 0);
-    const auto cells = dc.OpsOf(plat::DcOpKind::FillSolidRect);
+    const auto cells = Cells(dc);
     ASSERT_GT(cells.size(), 7000u);
     int differ = 0;
-    for (const auto* cell : cells) {
-      const double i = cell->rect.left + 10, j0 = std::min(cell->rect.top, cell->rect.bottom) + 10;
+    for (const Cell& cell : cells) {
+      const double i = cell.rect.left + 10, j0 = cell.rect.top + 10;
       const double j = i == 0 && j0 == 0 ? 1 : j0;
       const double r = std::hypot(i, j);
       const double takeoff = 2 * std::atan(r / R) * 180 / kPi;
@@ -260,7 +274,7 @@ TEST(KZ_EQMT_Draw, RadiationCellsMatchTheAmplitudesByAngles) {
       const double sh = RadiationAmplitude(M, takeoff, 90 - angle, 3);
       const double s = std::sqrt(sv * sv + sh * sh);
       const double values[] = {p, sv, sh, s, p != 0 ? s / std::fabs(p) : 1.0};
-      differ += cell->color != pal.ValueToColor(values[component - 1], 1.0);
+      differ += cell.color != pal.ValueToColor(values[component - 1], 1.0);
     }
     EXPECT_EQ(differ, 0);
   }
@@ -275,8 +289,7 @@ TEST(KZ_EQMT_Draw, RadiationComponentsBarAndTinyRadius) {
     // S amplitude never drops below zero: only the upper half of the palette.
     plat::RecordingDc dc;
     m.DrawRadiation(&dc, 0, 0, 800, 4, 0);
-    for (const auto* cell : dc.OpsOf(plat::DcOpKind::FillSolidRect))
-      EXPECT_GE(PaletteValue(pal, cell->color), -0.02);
+    for (const Cell& cell : Cells(dc)) EXPECT_GE(PaletteValue(pal, cell.color), -0.02);
   }
   {
     // S/P on the north-south P nodal line (the column through the centre) takes the
@@ -284,9 +297,9 @@ TEST(KZ_EQMT_Draw, RadiationComponentsBarAndTinyRadius) {
     plat::RecordingDc dc;
     m.DrawRadiation(&dc, 0, 0, 1010, 5, 1);
     int onLine = 0;
-    for (const auto* cell : dc.OpsOf(plat::DcOpKind::FillSolidRect))
-      if (cell->rect.left == -10) {
-        EXPECT_EQ(cell->color, pal.ValueToColor(1.0, 1.0));
+    for (const Cell& cell : Cells(dc))
+      if (cell.rect.left == -10) {
+        EXPECT_EQ(cell.color, pal.ValueToColor(1.0, 1.0));
         ++onLine;
       }
     EXPECT_GT(onLine, 50);
