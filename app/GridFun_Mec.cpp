@@ -109,13 +109,12 @@ void CGridFun::SetupMecSheet() {
   CAEHypo& h = *doc->m_pHypo;
   char buf[64];
   SetRowHeading(0, "Mechanism solution", 1, 0);
-  SetParamRow(1, "minSta", " ", " ", nullptr, "Minimum number of first motions");
+  SetParamRow(1, "minSta", " ", " ", "Minimum number of first motions");
   std::snprintf(buf, sizeof buf, "nP=%d", h.m_nMecMinFM);
   SetParamText(1, 1, buf);
   std::snprintf(buf, sizeof buf, "Acri=%.2f", h.m_fMecAcri);
   SetParamText(2, 1, buf);
-  SetParamRow(2, "shear", " ", " ", nullptr,
-              "Minimum number of Up(push) and Down(pull) for a shear event");
+  SetParamRow(2, "shear", " ", " ", "Minimum number of Up(push) and Down(pull) for a shear event");
   std::snprintf(buf, sizeof buf, "nU=%d", h.m_nMecMinUp);
   SetParamText(1, 2, buf);
   std::snprintf(buf, sizeof buf, "nD=%d", h.m_nMecMinDown);
@@ -132,18 +131,16 @@ void CGridFun::SetupMecSheet() {
     SetTextCell(1, 11, buf);
     std::snprintf(buf, sizeof buf, "Nsel=%d", ts->m_nViewLast - ts->m_nViewFirst + 1);
     SetTextCell(2, 11, buf);
-    SetParamRow(12, "Smoothing..", "nW=10", "-", nullptr, "Smoothing with given window width");
-    SetParamRow(13, "Resampling..", "dT_min=1000", "Sens=50", nullptr,
-                "Resample the data with given minimum interval and sensitivity");
+    SetParamRow(12, "Smoothing..", "nW=10", "-", "Smoothing with given window width");
+    SetParamRow(13, "Resampling..", "dT_min=1000", "Sens=50", "Resample the data with given minimum interval and sensitivity");
     SetOptionRow(16, "Do..", "0: Mean Strain[type=1]\n", 0, "Show mean strain data", nullptr);
   }
   if (KZ_TSdata* add = doc->m_pAddTS[0].get()) {
     SetRow(21, "+TS data", " ", " ", "Total/viewed number of data");
     std::snprintf(buf, sizeof buf, "Ntot=%d", add->m_nSamples);
     SetTextCell(1, 21, buf);
-    SetParamRow(22, "Smoothing..", "nW=10", "-", nullptr, "Smoothing with given window width");
-    SetParamRow(23, "Resampling..", "dT_min=1000", "Sens=50", nullptr,
-                "Resample the data with given minimum interval and sensitivity");
+    SetParamRow(22, "Smoothing..", "nW=10", "-", "Smoothing with given window width");
+    SetParamRow(23, "Resampling..", "dT_min=1000", "Sens=50", "Resample the data with given minimum interval and sensitivity");
     SetOptionRow(26, "Do..", "0: Combined data[type=1]\n", 0, "Making combined data", nullptr);
   }
 }

@@ -66,6 +66,24 @@ void TableSeries(const KZ_MultiVarObj* t, double fScale, std::vector<double>* T,
   }
 }
 
+// Rows 2-4 as the sheet is first laid out; choosing an item of row 1 starts from these.
+void RowAsBuilt(KZ_GridFit& g, long row) {
+  switch (row) {
+    case 2:
+      g.SetParamRow(2, "N.T.", "t=0.001,1,*=1.02", "", "", "Discretization of time to failure");
+      g.JoinCells(1, 2, 3, 2);
+      break;
+    case 3:
+      g.SetParamRow(3, "a,b,c", "a=0.02", "b=0.1", "c=-6.0", "a,b,c of the model");
+      break;
+    case 4:
+      g.SetParamRow(4, "alf, omg", "alf=0.8", "omg=5.0", " ", "Alfa and Omg of the model");
+      break;
+    default:
+      break;
+  }
+}
+
 }  // namespace
 
 void CGridFun::SetupTTFSheet() {
@@ -83,10 +101,7 @@ void CGridFun::SetupTTFSheet() {
   for (int c = 0; c < 4; ++c) SetColumnWidth(c, 100);
   SetRowHeading(0, "Time to failure analysis, Critical point behavior)", 1, 0);
   SetOptionRow(1, "Do..", kTTFItems, 2, "", " ");
-  SetParamRow(2, "N.T.", "t=0.001,1,*=1.02", "", "", "Discretization of time to failure");
-  JoinCells(1, 2, 3, 2);
-  SetParamRow(3, "a,b,c", "a=0.02", "b=0.1", "c=-6.0", "a,b,c of the model");
-  SetParamRow(4, "alf, omg", "alf=0.8", "omg=5.0", " ", "Alfa and Omg of the model");
+  for (long r = 2; r <= 4; ++r) RowAsBuilt(*this, r);
 }
 
 int CGridFun::DoTTF(long, int, long row, long msg, long param) {
@@ -101,6 +116,10 @@ int CGridFun::DoTTF(long, int, long row, long msg, long param) {
         param ? reinterpret_cast<const std::string*>(static_cast<std::intptr_t>(param)) : nullptr;
     const int item = line ? KZ_ParseLeadingInt(line->c_str()) : -1;
     const char* blank = " ";
+    // Every item lays out all three rows, so nothing of the item chosen before stays
+    // behind (its labels, or its "-" cells that would read as zero parameters).
+    if (item >= 0 && item <= 7)
+      for (long r = 2; r <= 4; ++r) RowAsBuilt(*this, r);
     switch (item) {
       case 0:
         SetParamRow(3, "a,b", "a=1.0", "b=-1.0", "-", "a1,a2,fai of the model");

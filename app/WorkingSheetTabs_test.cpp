@@ -3,6 +3,9 @@
 // wait between started programs.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QTest>
+
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -20,6 +23,8 @@
 #include "platform/Runtime.h"
 #include "platform/Strings.h"
 #include "platform/testing/FakeShell.h"
+#include "wincomp/grid/SGGrid.h"
+#include "wincomp/grid/qt/SGQtWindows.h"
 
 namespace fs = std::filesystem;
 using plat::testing::Prompt;
@@ -297,6 +302,63 @@ std::unique_ptr<KZ_TSdata> GaugeSeries(const CAEHypo& h, const std::vector<std::
   ts->m_nSamples = static_cast<int>(v.size());
   ts->m_tStart = plat::MakeLocalTime(h.m_tmStart).value_or(0);
   return ts;
+}
+
+// Every value cell of the tab's parameter rows can be edited and every row keeps its
+// notes, with and without the series rows.
+TEST(WorkingSheetMec, ParameterRowsAreEditableAndKeepTheirNotes) {
+  Session& s = Open();
+  Use use(s);
+  CTremviaDoc& doc = Doc(s);
+  CAEHypo& h = use.Hypo();
+  doc.m_pTS = GaugeSeries(h, {{10, 1, 0, 100, -50, 300, -150}});
+  doc.m_pAddTS[0] = GaugeSeries(h, {{10, 1, 0, 100, -50, 300, -150}});
+  CGridFun& g = use.Grid();
+  g.SetupMecSheet();
+  const struct {
+    long row;
+    bool col2;  // column 2 holds a value too
+    const char* notes;
+  } rows[] = {
+      {1, true, "Minimum number of first motions"},
+      {2, true, "Minimum number of Up(push) and Down(pull) for a shear event"},
+      {12, false, "Smoothing with given window width"},
+      {13, true, "Resample the data with given minimum interval and sensitivity"},
+      {22, false, "Smoothing with given window width"},
+      {23, true, "Resample the data with given minimum interval and sensitivity"},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.row);
+    EXPECT_TRUE(g.IsCellEditable(1, r.row));
+    EXPECT_EQ(g.IsCellEditable(2, r.row), r.col2);
+    EXPECT_FALSE(g.IsCellEditable(3, r.row));
+    EXPECT_EQ(use.Text(3, r.row), r.notes);
+  }
+  EXPECT_EQ(use.Text(2, 1).rfind("Acri=", 0), 0u);
+  EXPECT_EQ(use.Text(2, 2).rfind("nD=", 0), 0u);
+  EXPECT_EQ(use.Text(2, 13), "Sens=50");
+  // The amplitude criterion and the down count typed into their cells reach the options.
+  use.Dialog()->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(use.Dialog()));
+  QWidget* cells = SGWidgetOf(*g.m_CUGGrid);
+  QWidget* editor = SGWidgetOf(g.m_defEditCtrl);
+  for (const auto& [row, typed] : {std::pair{1L, "Acri=0.45"}, std::pair{2L, "nD=3"}}) {
+    RECT r{};
+    g.GetCellRect(2, row, &r);
+    const QPoint at((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    QTest::mouseClick(cells, Qt::LeftButton, Qt::NoModifier, at);
+    QTest::mouseDClick(cells, Qt::LeftButton, Qt::NoModifier, at);
+    for (int i = 0; i < 5; ++i) QApplication::processEvents();
+    ASSERT_TRUE(g.m_editInProgress) << row;
+    QTest::keyClicks(editor, typed);
+    QTest::keyClick(editor, Qt::Key_Return);
+    for (int i = 0; i < 5; ++i) QApplication::processEvents();
+  }
+  EXPECT_NEAR(h.m_fMecAcri, 0.45, 1e-6);
+  EXPECT_EQ(h.m_nMecMinDown, 3);
+  doc.m_pTS.reset();
+  doc.m_pAddTS[0].reset();
+  g.SetupMecSheet();
 }
 
 TEST(WorkingSheetMec, GaugeReadingsBeyondTheLimitAreLeftOutOfTheMeans) {
@@ -595,6 +657,48 @@ TEST(WorkingSheetTTF, TheAMRTestCurveIsRunByAClickOnly) {
   EXPECT_EQ(t.m_Columns[0].m_dMin, 1.0);  // drawn falling
   EXPECT_EQ(t.m_Columns[0].m_dMax, 0.0);
   EXPECT_EQ(Doc(s).m_pCurSheet, &t);
+}
+
+// Each line of row 1 lays out all of rows 2-4: nothing of the line chosen before is left
+// to be read as a model parameter.
+TEST(WorkingSheetTTF, EveryLineLaysOutRowsTwoToFour) {
+  Session& s = Open();
+  Use use(s);
+  KZ_MultiVarObj& t = *Doc(s).m_pSheet[0];
+  auto row = [&](long r) {
+    std::vector<std::string> texts;
+    for (int c = 0; c < 4; ++c) texts.push_back(use.Text(c, r));
+    return texts;
+  };
+  using Texts = std::vector<std::string>;
+  const Texts row2{"N.T.", "t=0.001,1,*=1.02"}, row3{"a,b,c", "a=0.02", "b=0.1", "c=-6.0"},
+      row4{"alf, omg", "alf=0.8", "omg=5.0", " "};
+  ChooseTTF(use, "0: Test AMR");
+  ChooseTTF(use, "2: Test Self-similar extrapolation");
+  EXPECT_EQ(row(3), row3);
+  EXPECT_EQ(row(4), row4);
+  EXPECT_TRUE(use.Grid().IsCellEditable(3, 3));
+  EXPECT_TRUE(use.Grid().IsCellEditable(2, 4));
+  use.Notify(0, 1, SGN_BUTTON_CLICK);
+  EXPECT_EQ(t.m_strHeader[0],
+            "Self-similar extrapolation of NGS: a=0.02, b=0.10, b=-6.00, alfa=0.80, omg=5.00\n");
+
+  for (const char* before : {"5: Test Prediction", "6: Prediction", "7: Prediction_UC"}) {
+    SCOPED_TRACE(before);
+    ChooseTTF(use, before);
+    EXPECT_EQ(use.Text(0, 2), "Time");
+    ChooseTTF(use, "3: Test Fitting");
+    const Texts r2 = row(2);
+    EXPECT_EQ(Texts(r2.begin(), r2.begin() + 2), row2);
+    EXPECT_EQ(row(3), row3);
+    EXPECT_EQ(row(4), row4);
+  }
+  ChooseTTF(use, "4: Fitting");
+  ChooseTTF(use, "1: Test Normalization-group solution");
+  EXPECT_EQ(row(4), (Texts{"alf, omg", "alf=0.3", "omg=5.0", " "}));
+  ChooseTTF(use, "5: Test Prediction");
+  EXPECT_EQ(row(3), row3);
+  EXPECT_EQ(row(4), (Texts{"alf, omg", "alf=0.8", "omg=5.0", "x=0.2"}));
 }
 
 TEST(WorkingSheetTTF, PredictionsTakeTheirPaths) {

@@ -1,5 +1,6 @@
 #include "aecore/catalogue/AEHypo.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 
@@ -11,23 +12,36 @@
 
 namespace {
 
-// True when the catalogue can consist of records of recSize bytes: a whole number of them,
-// each holding its own position as its index (or 0, as the zero-filled records a write past
-// the end leaves). A parameter file whose sensor count was changed gives another size, and
-// writing with it would overwrite parts of the neighbouring records.
-bool RecordsHaveTheSize(plat::File& f, int recSize) {
+// Why the catalogue cannot consist of records of recSize bytes for n sensors, or an empty
+// text when it can. A parameter file whose sensor count was changed gives another size, and
+// writing with it would overwrite parts of the neighbouring records. Records of the right
+// size either hold their own position as their index (or 0, as the zero-filled records a
+// write past the end leaves) or at least name sensors of the table: a record read at the
+// wrong offset fails both, while a record that only carries a stale index (earlier builds
+// stored the source event's number there) is still in its place.
+std::string RecordSizeProblem(plat::File& f, int recSize, int n) {
   const long long length = f.GetLength();
-  if (recSize <= 0 || length % recSize != 0) return false;
+  if (recSize <= 0 || length % recSize != 0)
+    return plat::Format("its %lld bytes are not a whole number of %d-byte records", length,
+                        recSize);
   const long long count = length / recSize;
+  std::vector<std::uint8_t> sensors(static_cast<std::size_t>(std::max(n, 0)));
   for (long long i = 0; i < count; ++i) {
     std::uint8_t b[4];
     if (!f.Seek(i * recSize + static_cast<long long>(offsetof(AEHRecord, nIndex)), SEEK_SET) ||
         f.Read(b, 4) != 4)
-      return false;
+      return plat::Format("record %lld cannot be read", i);
     const std::int32_t index = le::GetI32(b);
-    if (index != i && index != 0) return false;
+    if (index == i || index == 0) continue;
+    bool named = f.Seek(i * recSize + AEH_HEADER_SIZE + 17LL * n, SEEK_SET) &&
+                 f.Read(sensors.data(), sensors.size()) == sensors.size();
+    for (std::uint8_t s : sensors) named = named && static_cast<std::int8_t>(s) >= 0 && s < n;
+    if (!named)
+      return plat::Format("record %lld holds neither its own index (it holds %d) nor sensor "
+                          "numbers below %d, so the records do not lie %d bytes apart",
+                          i, index, n, recSize);
   }
-  return true;
+  return std::string();
 }
 
 }  // namespace
@@ -102,7 +116,12 @@ int CAEHypo::PutAEH(int nAE, bool checkLock) {
     }
   }
   std::vector<std::uint8_t> bytes(static_cast<std::size_t>(AEH_HEADER_SIZE + 18 * n));
-  AEH_EncodeRecord(m_Rec, n, bytes.data());
+  // The record is stored with the index of its position, whatever the record in memory came
+  // from: readers take the position as the index, and the open-time layout check relies on
+  // the two agreeing.
+  AEHRecord stored = m_Rec;
+  stored.nIndex = nAE;
+  AEH_EncodeRecord(stored, n, bytes.data());
   // A write that does not reach the disk (disk full, file turned read-only) must not
   // count as saved: the caller would go on as if the record were stored.
   bool ok = m_fpAEH->Seek(static_cast<long long>(nAE) * m_nRecSize, SEEK_SET) &&
@@ -161,6 +180,7 @@ int CAEHypo::ConvertLegacy(const std::string& oldPath, const std::string& newPat
       if (aed) rec.fAmp[k] = static_cast<float>(rec.nPolarity[k] * value * 2000);
     }
     if (aed) rec.nFlags = rec.nArrivals > 3 ? 1 : rec.nFlags;
+    rec.nIndex = static_cast<std::int32_t>(i);
     AEH_EncodeRecord(rec, n, dst.data());
     if (!out.Seek(i * newSize, SEEK_SET) || out.Write(dst.data(), dst.size()) != dst.size()) break;
     ++done;
@@ -197,20 +217,30 @@ int CAEHypo::OpenCatalogue(const std::string& parPath) {
     if (plat::AfxMessageBox(aeh + " open failed!, create??", MB_YESNO) != IDYES) return 0;
     if (file->Open(aeh, "w+b")) m_fpAEH = std::move(file);
   } else {
+    std::string why;
     if (file->Open(aeh, "r+b")) {
       m_fpAEH = std::move(file);
     } else if (file->Open(aeh, "rb")) {
       m_fpAEH = std::move(file);
       m_bReadOnly = 1;
+      why = plat::Format("%s can not be written (no write permission).",
+                         aeh.c_str());
     }
     if (m_fpAEH) m_nAE = static_cast<int>(m_fpAEH->GetLength() / m_nRecSize);
-    if (m_fpAEH && !m_bReadOnly && !RecordsHaveTheSize(*m_fpAEH, m_nRecSize)) {
-      m_bReadOnly = 1;
+    if (m_fpAEH && !m_bReadOnly) {
+      const std::string problem = RecordSizeProblem(*m_fpAEH, m_nRecSize, m_nSensors);
+      if (!problem.empty()) {
+        m_bReadOnly = 1;
+        why = plat::Format("%s does not fit the %d-byte records of the %d sensors of the "
+                           "parameter file: %s. It was written for another sensor count.",
+                           aeh.c_str(), m_nRecSize, m_nSensors, problem.c_str());
+      }
+    }
+    // Said once, here: every later save into it fails.
+    if (m_bReadOnly) {
+      plat::Ui().SetPaneText(0, "Read-only catalogue: " + aeh, true);
       plat::AfxMessageBox(
-          plat::Format("%s does not consist of the %d-byte records that the %d sensors of the "
-                       "parameter file give: it belongs to another sensor count. The catalogue "
-                       "is opened for reading only; no record is written to it.",
-                       aeh.c_str(), m_nRecSize, m_nSensors),
+          why + " The catalogue is opened for reading only; no record is written to it.",
           MB_ICONEXCLAMATION);
     }
   }

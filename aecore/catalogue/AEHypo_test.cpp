@@ -415,7 +415,7 @@ TEST(AEHCatalogueTest, RecordsSitAtTheirOffsetsByteByByte) {
   EXPECT_EQ(r[67], 0x81);
   EXPECT_EQ(le::GetF32(r + 84), 0.9f);
   EXPECT_EQ(le::GetF32(r + 108), -90.0f);
-  EXPECT_EQ(le::GetI32(r + 112), 77);
+  EXPECT_EQ(le::GetI32(r + 112), 3);  // the position written, not the 77 held in memory
   EXPECT_EQ(le::GetF32(r + 124), 6.0f);
   const int n = 16;
   for (int k = 0; k < n; ++k) {
@@ -524,32 +524,33 @@ TEST(AEHCatalogueTest, ReadOnlyCatalogueOpensForReading) {
 }
 
 // A catalogue whose records cannot have the size its parameter file now gives (a sensor
-// count changed from 16 to 17: 434-byte records over 416-byte ones; or records whose own
-// index is not their position) opens for reading only, with a message, and a save leaves
-// its bytes as they were (it overwrote 38 bytes of the next event's record).
+// count changed from 16 to 17: 434-byte records over 416-byte ones; or from 16 to 20 over a
+// length that happens to be a whole number of both sizes) opens for reading only, with a
+// message that says why, and a save leaves its bytes as they were (it overwrote bytes of the
+// next event's record).
 TEST(AEHCatalogueTest, CatalogueOfAnotherRecordSizeIsNotWritten) {
   std::string dir;
-  {
+  auto written = [&](int records) {
     CAEHypo h;
     dir = OpenNew(h, "recsize");
-    for (int i = 0; i < 6; ++i) {
+    for (int i = 0; i < records; ++i) {
       FillRecord(h.m_Rec, 16);
-      h.m_Rec.nIndex = i;
-      ASSERT_EQ(h.PutAEH(i, false), 1);
+      EXPECT_EQ(h.PutAEH(i, false), 1);
     }
-  }
-  const std::string aeh = dir + "/exp1.aeh";
-  auto shuffled = ReadBytes(aeh);
-  le::PutI32(shuffled.data() + 416 * 4 + 112, 2);
+    return ReadBytes(dir + "/exp1.aeh");
+  };
   struct Case {
     const char* what;
     int sensors;
     std::vector<std::uint8_t> bytes;
+    const char* reason;
   };
+  // 61 records of 416 bytes are 52 records of 488 bytes.
   const Case cases[] = {
-      {"sensor count changed", 17, ReadBytes(aeh)},
-      {"records out of place", 16, shuffled},
+      {"sensor count changed", 17, written(6), "not a whole number of 434-byte records"},
+      {"whole records of another size", 20, written(61), "do not lie 488 bytes apart"},
   };
+  const std::string aeh = dir + "/exp1.aeh";
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     WriteText(dir + "/exp1.pad", MiniPad(c.sensors));
@@ -559,6 +560,7 @@ TEST(AEHCatalogueTest, CatalogueOfAnotherRecordSizeIsNotWritten) {
     ASSERT_EQ(h.LoadPad(dir + "/exp1.pad", false), 1);
     ASSERT_EQ(ui.MessageTexts().size(), 1u);
     EXPECT_NE(ui.MessageTexts()[0].find("reading only"), std::string::npos);
+    EXPECT_NE(ui.MessageTexts()[0].find(c.reason), std::string::npos) << ui.MessageTexts()[0];
     EXPECT_EQ(h.m_bReadOnly, 1);
     ASSERT_EQ(h.GetAEH(3), 1);  // reading stays possible
     h.m_Rec.fMw = -6.0f;
@@ -574,6 +576,40 @@ TEST(AEHCatalogueTest, CatalogueOfAnotherRecordSizeIsNotWritten) {
   EXPECT_TRUE(ui.MessageTexts().empty());
   EXPECT_EQ(h.m_bReadOnly, 0);
   EXPECT_EQ(h.m_nAE, 6);
+}
+
+// Records written from a record in memory that came from elsewhere (the time-mark
+// correction writes the record of source event k as catalogue event n) carry the index of
+// their position, so the catalogue reopens for writing. Records of the right size that hold
+// a stale index (earlier builds wrote one) do not lock the catalogue either.
+TEST(AEHCatalogueTest, CataloguesTheProgramWroteReopenForWriting) {
+  std::string dir;
+  {
+    CAEHypo h;
+    dir = OpenNew(h, "reopen");
+    for (int i = 0; i < 5; ++i) {
+      FillRecord(h.m_Rec, 16);
+      h.m_Rec.nIndex = 40 + 3 * i;  // the source event's number
+      ASSERT_EQ(h.PutAEH(i, true), 1);
+    }
+  }
+  const std::string aeh = dir + "/exp1.aeh";
+  auto reopen = [&] {
+    CAEHypo h;
+    ScriptedUi ui;
+    EXPECT_EQ(h.LoadPad(dir + "/exp1.pad", false), 1);
+    EXPECT_TRUE(ui.MessageTexts().empty());
+    EXPECT_EQ(h.m_bReadOnly, 0);
+    EXPECT_EQ(h.m_nAE, 5);
+    FillRecord(h.m_Rec, 16);
+    EXPECT_EQ(h.PutAEH(4, false), 1);
+  };
+  auto bytes = ReadBytes(aeh);
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(le::GetI32(bytes.data() + 416 * i + 112), i);
+  reopen();
+  for (int i = 1; i < 5; ++i) le::PutI32(bytes.data() + 416 * i + 112, 40 + 3 * i);
+  WriteBytes(aeh, bytes);
+  reopen();
 }
 
 TEST(AEHCatalogueTest, LegacyCataloguesConvert) {

@@ -211,15 +211,17 @@ BOOL CTremviaDoc::OnOpenDocument(const std::string& path) {
   }
   m_bLoaded = 1;
   m_pWave = std::move(wave);
-  m_strParFile = KZ_OpenFileDialog("Load parameters", "Parameter file(*.pad;*.par)|*.pad;*.par||");
-  if (m_strParFile.empty()) {
-    // Without parameters the previous experiment's catalogue must not take this
-    // waveform's records.
-    DetachCatalogue();
-    Report("No parameter file loaded: the catalogue is closed and records are not saved.");
+  const std::string parFile =
+      KZ_OpenFileDialog("Load parameters", "Parameter file(*.pad;*.par)|*.pad;*.par||");
+  if (parFile.empty()) {
+    // Cancelled: the parameters, catalogue, side files and window in use stay, so picks
+    // made on this waveform can be saved. The current record is still made this event's
+    // own: a record left from the previous event would be saved under this index.
+    if (m_pHypo->m_fpAEH) ReadRecordOfEvent();
     FinishOpen();
     return TRUE;
   }
+  m_strParFile = parFile;
   bool ok = LoadExperiment(m_strParFile);
   if (ok) ReadRecordOfEvent();
   FinishOpen();

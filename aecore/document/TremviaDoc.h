@@ -61,6 +61,10 @@ class CTremviaDoc {
   // Processing of the current event: 1 pick, 2 locate, 3 full processing.
   bool ProcessCurrentEvent(int mode, bool save, int p1, int p2, int p4, int p3);
   bool SaveCurrentHypo(int, int, int, bool save);
+  // Auto-loading saves event after event: between these calls only the first refused save
+  // is shown in a message box, the further ones are noted in status pane 0.
+  void BeginSaveBatch();
+  void EndSaveBatch();
 
   // Catalogue statistics of the event list.
   int CountEventsFrom(int minArrivals, double* t1, double* t2, int maxCount);
@@ -112,7 +116,7 @@ class CTremviaDoc {
   int m_bLoaded = 0;
   std::vector<std::unique_ptr<AEEventEntry>> m_EventList;
   int m_nMinArrivals = -1;
-  int m_nCurAE = 0;
+  int m_nCurAE = 0;  // catalogue record index of the current event (not a list position)
 
  private:
   // Reads the parameter file and its side files; false when the parameter file failed.
@@ -125,6 +129,10 @@ class CTremviaDoc {
   void ReadRecordOfEvent();
   void FinishOpen();
   bool SaveRecord();
+  // Reports a refused save of the current record (see BeginSaveBatch).
+  void ReportFailedSave(const char* text);
+  bool m_bSaveBatch = false;
+  int m_nBatchFailures = 0;
 };
 
 // Whole hours at least as long as `seconds`, and at least one hour.

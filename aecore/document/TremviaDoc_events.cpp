@@ -69,9 +69,26 @@ int CTremviaDoc::LoadEventList(const std::string& path) {
   return 1;
 }
 
+// m_nCurAE is a catalogue record index (every page sets it so), not a list position: a list
+// that omits records (a minimum arrival count, a list read from a file) has fewer positions
+// than records. The search starts after the cursor's own entry or, when the list omits the
+// cursor's record, at the first entry of a later record.
 int CTremviaDoc::NextFlaggedEvent(std::uint8_t bits) const {
-  for (std::size_t i = static_cast<std::size_t>(std::max(m_nCurAE + 1, 0)); i < m_EventList.size();
-       ++i)
+  const std::size_t n = m_EventList.size();
+  std::size_t from = n;
+  bool listed = false;
+  for (std::size_t i = 0; i < n && !listed; ++i)
+    if (m_EventList[i]->record == m_nCurAE) {
+      from = i + 1;
+      listed = true;
+    }
+  if (!listed)
+    for (std::size_t i = 0; i < n; ++i)
+      if (m_EventList[i]->record > m_nCurAE) {
+        from = i;
+        break;
+      }
+  for (std::size_t i = from; i < n; ++i)
     if (m_EventList[i]->flags & bits) return m_EventList[i]->record;
   return -1;
 }

@@ -4,6 +4,7 @@
 #include "aecore/catalogue/AEHypo.h"
 #include "aecore/document/TremviaDoc.h"
 #include "aecore/waveform/AEWave.h"
+#include "platform/Strings.h"
 #include "platform/UiServices.h"
 
 bool CTremviaDoc::ProcessCurrentEvent(int mode, bool save, int p1, int p2, int /*p4*/, int p3) {
@@ -71,15 +72,33 @@ bool CTremviaDoc::ProcessCurrentEvent(int mode, bool save, int p1, int p2, int /
 bool CTremviaDoc::SaveRecord() {
   CAEHypo& h = *m_pHypo;
   if (h.m_Rec.nFlags & AEH_FLAG_LOCKED) {
-    plat::AfxMessageBox("Locked event!");
+    ReportFailedSave("Locked event!");
     return false;
   }
   if (!h.PutAEH(m_pWave->m_nEvent, true)) {
-    plat::AfxMessageBox("Can not save data to AED file!");
+    ReportFailedSave("Can not save data to AED file!");
     return false;
   }
   return true;
 }
+
+void CTremviaDoc::ReportFailedSave(const char* text) {
+  if (m_bSaveBatch && m_nBatchFailures++ > 0) {
+    plat::Ui().SetPaneText(0,
+                           plat::Format("%s (event %d; %d records not saved)", text,
+                                        m_pWave ? m_pWave->m_nEvent : -1, m_nBatchFailures),
+                           true);
+    return;
+  }
+  plat::AfxMessageBox(text);
+}
+
+void CTremviaDoc::BeginSaveBatch() {
+  m_bSaveBatch = true;
+  m_nBatchFailures = 0;
+}
+
+void CTremviaDoc::EndSaveBatch() { m_bSaveBatch = false; }
 
 bool CTremviaDoc::SaveCurrentHypo(int, int, int, bool save) {
   if (!m_pWave || !m_pWave->m_pHeader || m_pWave->m_pHeader->nStatus < 0) return false;

@@ -186,8 +186,11 @@ TEST(TremviaDoc, WaveformOpenReadsTheRecordAndStepsThroughTheEvents) {
   EXPECT_EQ(ui.PaneTexts().back().text, "No event file after event 2");
 }
 
-TEST(TremviaDoc, CancellingTheParametersDetachesThePreviousCatalogue) {
-  synth::Experiment e = MakeExperiment("cancel", 1);
+// Cancelling the question for the parameter file keeps the experiment in use: its
+// parameters, catalogue and window stay, the waveform is read, and a pick made afterwards
+// is saved into the event's own record.
+TEST(TremviaDoc, CancellingTheParametersKeepsTheOpenCatalogue) {
+  synth::Experiment e = MakeExperiment("cancel", 2);
   FakeDocumentHost host;
   CTremviaDoc doc(host);
   {
@@ -195,14 +198,35 @@ TEST(TremviaDoc, CancellingTheParametersDetachesThePreviousCatalogue) {
     ui.ExpectMessage("open failed!, create??", IDYES);
     ASSERT_TRUE(doc.OnOpenDocument(e.PadPath()));
   }
+  CAEHypo& h = *doc.m_pHypo;
+  for (int i = 0; i < 2; ++i) {
+    h.ClearRecord(i, nullptr);
+    h.m_Rec.fX = 10.0f + i;
+    h.m_Rec.nFlags = static_cast<std::uint8_t>(i == 0 ? AEH_FLAG_LOCKED : 0);
+    ASSERT_EQ(h.PutAEH(i, false), 1);
+  }
+  ASSERT_TRUE(h.GetAEH(0));  // the locked record is the current one
+  doc.m_fTimeStart = 120.0;
+  const std::string pad = doc.m_strParFile;
+
   ScriptedUi ui;
   ui.ExpectFileDialog(Prompt::OpenFile, "Load parameters", std::nullopt);
-  ASSERT_TRUE(doc.OnOpenDocument(e.EventPath(0)));
+  ASSERT_TRUE(doc.OnOpenDocument(e.EventPath(1)));
+  EXPECT_EQ(ui.PendingExpectations(), 0u);
+  EXPECT_TRUE(ui.MessageTexts().empty());
   EXPECT_EQ(doc.m_pWave->GetNumChannels(), 16);
-  EXPECT_EQ(doc.m_pHypo->m_nSensors, 16);  // the parameters stay
-  EXPECT_FALSE(doc.m_pHypo->m_fpAEH);
-  EXPECT_EQ(doc.m_pHypo->PutAEH(0, false), 0);
-  EXPECT_TRUE(HasMessage(ui, "catalogue is closed"));
+  EXPECT_EQ(h.m_nSensors, 16);
+  ASSERT_TRUE(h.m_fpAEH);
+  EXPECT_EQ(doc.m_strParFile, pad);
+  EXPECT_EQ(doc.m_fTimeStart, 120.0);
+  EXPECT_EQ(doc.m_nCurAE, 1);
+  EXPECT_EQ(h.m_Rec.fX, 11.0f);  // event 1's record, not the locked one of event 0
+  h.m_Rec.fTime[0] = 33.0f;
+  EXPECT_EQ(h.PutAEH(doc.m_pWave->m_nEvent, true), 1);
+  AEHRecord back{};
+  ASSERT_TRUE(h.GetAEH(1, &back));
+  EXPECT_EQ(back.fTime[0], 33.0f);
+  EXPECT_EQ(back.fX, 11.0f);
 }
 
 TEST(TremviaDoc, BadInputIsReportedAndKeepsTheState) {

@@ -386,27 +386,30 @@ int CAEWave::LoadOld(const std::string& path) {
   return 1;
 }
 
+// The name of event i of the current set, built from the current path with "/" and
+// without changing the case of what it keeps; the suffix and ".VEL" tests ignore case.
 std::string CAEWave::EventPath(int i) const {
-  const std::string path = plat::ToUpper(m_strPath);
+  const std::string path = plat::NormalizeSeparators(m_strPath);
   const std::string folder = KZ_GetFolder(path);  // with its trailing separator
   const std::string parent = folder.empty() ? std::string() : folder.substr(0, folder.size() - 1);
   const std::string parentName = LastComponent(parent);
   if (plat::EndsWithNoCase(parentName, ".VEL")) return folder + plat::Format("%06d.vel", i);
   if (KZ_HasSuffix(path, "AEW")) return folder + plat::Format("%06d.aew", i);
   if (KZ_HasSuffix(path, "SG2")) return folder + plat::Format("%06d.sg2", i);
-  // Numbered set: <folder>\<name>.<kk>\<iiiiii>.wav with kk = i / 1000.
+  // Numbered set: <folder>/<name>.<kk>/<iiiiii>.wav with kk = i / 1000.
   std::size_t dot = parentName.rfind('.');
   if (dot != std::string::npos) {
     std::string base = parent.substr(0, parent.size() - parentName.size() + dot + 1);
-    return base + plat::Format("%02d\\%06d.wav", i / 1000, i);
+    return base + plat::Format("%02d/%06d.wav", i / 1000, i);
   }
-  return parent + "." + plat::Format("%d\\%06d.wav", i / 1000, i);
+  return parent + "." + plat::Format("%d/%06d.wav", i / 1000, i);
 }
 
+// The file of event i is found whatever the case of its name on disk, and is then known
+// (path member, titles, headers) by the name it has there.
 int CAEWave::OpenEvent(int event) {
-  m_strPath = plat::ToUpper(m_strPath);
-  std::string path = EventPath(event);
-  if (!plat::FileExists(plat::ResolvePath(path))) return 0;
+  const std::string path = plat::ResolvePath(EventPath(event));
+  if (!plat::FileExists(path)) return 0;
   std::string previous = m_strPath;
   m_strPath = path;
   int r = Load(path);
@@ -428,9 +431,8 @@ int CAEWave::Step(int step) {
 }
 
 int CAEWave::NextFile(int event, std::int16_t* buffer) {
-  m_strPath = plat::ToUpper(m_strPath);
-  std::string path = EventPath(event);
-  if (!plat::FileExists(plat::ResolvePath(path))) {
+  const std::string path = plat::ResolvePath(EventPath(event));
+  if (!plat::FileExists(path)) {
     plat::MessageBeep(MB_ICONHAND);
     return 0;
   }
@@ -440,13 +442,13 @@ int CAEWave::NextFile(int event, std::int16_t* buffer) {
 int CAEWave::SaveNumbered(int event, int velocityNumber) {
   std::string folder, file;
   if (velocityNumber != 0) {
-    folder = plat::Format("%s\\%s.VEL", m_strFolder.c_str(), m_strName.c_str());
+    folder = plat::Format("%s/%s.VEL", m_strFolder.c_str(), m_strName.c_str());
     if (m_nFileNo % 1000 == 0) plat::CreateFolder(folder);
-    file = plat::Format("%s\\%06d.WAV", folder.c_str(), velocityNumber);
+    file = plat::Format("%s/%06d.WAV", folder.c_str(), velocityNumber);
   } else {
-    folder = plat::Format("%s\\%s.%02d", m_strFolder.c_str(), m_strName.c_str(), event / 1000);
+    folder = plat::Format("%s/%s.%02d", m_strFolder.c_str(), m_strName.c_str(), event / 1000);
     if (event % 1000 == 0) plat::CreateFolder(folder);
-    file = plat::Format("%s\\%06d.WAV", folder.c_str(), event);
+    file = plat::Format("%s/%06d.WAV", folder.c_str(), event);
     m_pHeader->nEvent16 = static_cast<std::uint16_t>(event);
     m_pHeader->nEvent = event;
   }

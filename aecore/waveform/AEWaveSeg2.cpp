@@ -147,7 +147,7 @@ int OpenFileClassEvent(CAEWave& w, const std::string& suffix, int event) {
   w.m_pHeader->nEvent = event;
   const std::string path = w.m_strFolder + plat::Format("%06d", event) + suffix;
   if (w.Load(path)) {
-    w.m_strPath = path;
+    w.m_strPath = plat::ResolvePath(path);  // the name as it is on disk
     return 1;
   }
   w.m_nEvent = oldEvent;

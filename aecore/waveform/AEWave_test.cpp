@@ -213,13 +213,16 @@ TEST(AEWaveSetTest, EventPathsOfNumberedSets) {
     int event;
     const char* expected;
   } cases[] = {
-      {"D:\\X\\RUN.05\\005123.WAV", 6000, "D:\\X\\RUN.06\\006000.wav"},
-      {"D:\\X\\RUN.05\\005123.WAV", 123456, "D:\\X\\RUN.123\\123456.wav"},
-      {"D:\\X\\RUN.123\\123456.WAV", 123457, "D:\\X\\RUN.123\\123457.wav"},
-      {"D:\\X\\RUN.VEL\\000003.WAV", 4, "D:\\X\\RUN.VEL\\000004.vel"},
-      {"d:/x.vel/y/000003.aew", 4,
-       "D:/X.VEL/Y/000004.aew"},  // a ".VEL" higher up is not a velocity set
+      {"D:\\X\\RUN.05\\005123.WAV", 6000, "D:/X/RUN.06/006000.wav"},
+      {"D:\\X\\RUN.05\\005123.WAV", 123456, "D:/X/RUN.123/123456.wav"},
+      {"D:\\X\\RUN.123\\123456.WAV", 123457, "D:/X/RUN.123/123457.wav"},
+      {"D:\\X\\RUN.VEL\\000003.WAV", 4, "D:/X/RUN.VEL/000004.vel"},
+      {"d:/x.Vel/y/000003.aew", 4,
+       "d:/x.Vel/y/000004.aew"},  // a ".VEL" higher up is not a velocity set
       {"D:/X/000003.sg2", 12, "D:/X/000012.sg2"},
+      // What the path keeps keeps its case.
+      {"/tmp/Exp/Cube.00/000001.WAV", 2, "/tmp/Exp/Cube.00/000002.wav"},
+      {"/tmp/Exp/run.vel/000001.wav", 2, "/tmp/Exp/run.vel/000002.vel"},
   };
   for (const Case& c : cases) {
     w.m_strPath = c.current;
@@ -270,6 +273,37 @@ TEST(AEWaveSetTest, SavingNumberedAndStepping) {
   }
   CAEWave zero;
   EXPECT_EQ(zero.Step(-1), 0);
+}
+
+// Stepping through a set whose files differ in case from the names built for them: each
+// is found, and is then known by the name it has on disk, with "/" only.
+TEST(AEWaveSetTest, SteppingKeepsTheCaseOfTheFileSystem) {
+  const std::string dir = TmpDir("case");
+  fs::create_directories(dir + "/Exp/Cube.00");
+  plat::InvalidateFolderCache();
+  CAEWave w;
+  Fill(w, 2, 100);
+  ASSERT_EQ(w.SaveAs(dir + "/Exp/Cube.00/000000.WAV"), 1);
+  ASSERT_EQ(w.SaveAs(dir + "/Exp/Cube.00/000001.wav"), 1);
+  ASSERT_EQ(w.SaveAs(dir + "/Exp/Cube.00/000002.Wav"), 1);
+  CAEWave r;
+  ASSERT_EQ(r.Load(dir + "/Exp/Cube.00/000000.WAV"), 1);
+  for (const char* name : {"000001.wav", "000002.Wav"}) {
+    ASSERT_EQ(r.Step(1), 1) << name;
+    EXPECT_EQ(r.m_strPath, dir + "/Exp/Cube.00/" + name);
+  }
+  ASSERT_EQ(r.OpenEvent(0), 1);
+  EXPECT_EQ(r.m_strPath, dir + "/Exp/Cube.00/000000.WAV");
+  std::vector<std::int16_t> buffer(200);
+  EXPECT_EQ(r.NextFile(2, buffer.data()), 1);
+  EXPECT_EQ(r.m_strPath, dir + "/Exp/Cube.00/000000.WAV");  // reading samples moves nothing
+
+  // A set addressed with "\\" and in another case is found all the same.
+  CAEWave b;
+  b.m_strPath = dir + "\\EXP\\CUBE.00\\000000.wav";
+  ASSERT_EQ(b.OpenEvent(1), 1);
+  EXPECT_EQ(b.m_strPath, dir + "/Exp/Cube.00/000001.wav");
+  EXPECT_EQ(b.m_strPath.find('\\'), std::string::npos);
 }
 
 // Damaged event files: each is refused or completed with zeros and a message, the record

@@ -543,7 +543,7 @@ int KZ_MecaFit::GridSearch(const KZ_MecaStation st[], int n, float out[3], doubl
   constexpr int nS = 72, nD = 36, nR = 72;
   std::vector<double> grid(static_cast<std::size_t>(nS) * nD * nR);
   KZ_MecaMisfitGrid(st, n, threshold, grid.data(), false);
-  KZ_WriteMecaGridFile("C:/temp1/Meca.lm3", grid.data(), nS, nD, nR);
+  if (!m_strGridFile.empty()) KZ_WriteMecaGridFile(m_strGridFile, grid.data(), nS, nD, nR);
   const int dims[3] = {nR, nD, nS};
   double res[9];
   int status = 1, nMin = 0, minima[10];

@@ -90,7 +90,7 @@ class KZ_MecaFit {
   // Returns their number, or -1 when none agrees (out then holds 356, 0, 356).
   int FitFirstMotions(const KZ_MecaStation st[], int n, float out[3], float threshold);
   // Weighted polarity and S/P misfit on the 5/2.5/5 degree grid, refined around its best
-  // minimum; writes the grid to "C:/temp1/Meca.lm3" when that path can be opened. Cells
+  // minimum; writes the grid to m_strGridFile when one is named and can be opened. Cells
   // without a usable station carry no misfit and are passed over. Returns the grid-minimum
   // search's status (0: clean minimum; 1 with *misfit = -1: no minimum).
   int GridSearch(const KZ_MecaStation st[], int n, float out[3], double* misfit, double curv[6],
@@ -102,6 +102,9 @@ class KZ_MecaFit {
   // The nested search of Solve: level 0 searches the grid, level L > 0 walks group L - 1.
   KZ_MecaSolution Refine(int level, const KZ_MecaStation st[], int n, KZ_MecaParam* p,
                          KZ_MecaGrid grid, int refine);
+
+  // The grid file of GridSearch (a ".lm3" file); empty: the grid is not written.
+  std::string m_strGridFile;
 
  private:
   // Kept texts and buffer of the object; nothing in the fits uses them.

@@ -167,20 +167,17 @@ TEST(KZ_MecaFit, GridSearchFindsTheDoubleCouple) {
   EXPECT_EQ(misfit, -1.0);
 }
 
-// Cells of the misfit grid that the search leaves in "C:/temp1/Meca.lm3" when that path
-// can be opened (here below the test's own folder).
+// Cells of the misfit grid that the search leaves in its grid file.
 std::vector<unsigned> GridSearchCells(const std::vector<KZ_MecaStation>& st, float threshold) {
   namespace fs = std::filesystem;
-  const fs::path old = fs::current_path();
-  fs::current_path(TV_TEST_TMPDIR);
-  fs::create_directories("C:/temp1");
-  fs::remove("C:/temp1/Meca.lm3");
+  const fs::path file = fs::path(TV_TEST_TMPDIR) / "Meca.lm3";
+  fs::remove(file);
   KZ_MecaFit fit;
+  fit.m_strGridFile = file.string();
   float out[3];
   double misfit = 0, curv[6];
   fit.GridSearch(st.data(), static_cast<int>(st.size()), out, &misfit, curv, threshold);
-  const std::vector<unsigned char> b = ReadBytes("C:/temp1/Meca.lm3");
-  fs::current_path(old);
+  const std::vector<unsigned char> b = ReadBytes(file.string());
   std::vector<unsigned> cells;
   if (b.size() != 28 + 2 * 72 * 36 * 72) return cells;
   for (std::size_t i = 28; i < b.size(); i += 2) cells.push_back(b[i] | (b[i + 1] << 8));

@@ -11,6 +11,7 @@
 #include "base/numerics/KZ_EQMT.h"
 #include "base/numerics/KZ_MecaFit.h"
 #include "base/plot/KZ_Axis.h"
+#include "base/util/KZ_FileUtil.h"
 #include "platform/Runtime.h"
 #include "platform/Strings.h"
 #include "views/hypo/LocView.h"
@@ -237,6 +238,9 @@ void CLocView::DrawFMMeanSolution(plat::CDC* dc) {
   }
 
   KZ_MecaFit fit;
+  // The misfit grid goes beside the experiment's parameter file, never into the current
+  // folder.
+  if (!h.m_strParFile.empty()) fit.m_strGridFile = KZ_GetFolder(h.m_strParFile) + "Meca.lm3";
   float out[3] = {};
   double misfit = 0, curv[6] = {};
   const int status =

@@ -5,12 +5,14 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <numbers>
 #include <random>
 #include <sstream>
 
 #include "base/numerics/KZ_MecaFit.h"
 #include "base/types/KZ_Vector3D.h"
+#include "platform/FileSystem.h"
 #include "views/hypo/LocView_plots_testkit.h"
 
 using plat::DcOp;
@@ -368,6 +370,29 @@ TEST_F(HypoPlots, MeanMechanismFindsTheMechanismThatMadeTheFirstMotions) {
             6);
   EXPECT_GT(r1, 0) << solution;  // a thrust on either plane
   EXPECT_GT(r2, 0) << solution;
+}
+
+// The mean mechanism's misfit grid is written beside the experiment's parameter file and
+// nowhere in the current folder (not even where "C:/temp1" would lead there).
+TEST_F(HypoPlots, MeanMechanismGridFileGoesBesideTheParameterFile) {
+  namespace fs = std::filesystem;
+  const fs::path root = fs::path(TV_TEST_TMPDIR) / "MeanMechanismGridFile";
+  fs::remove_all(root);
+  fs::create_directories(root / "exp");
+  fs::create_directories(root / "cwd" / "C:" / "temp1");
+  CAEHypo& h = *doc.m_pHypo;
+  h.m_strParFile = (root / "exp" / "Cube.pad").string();
+  Catalogue({{5, 5}});
+  Add(0, 0, 0, 10);
+  const std::string previous = plat::GetCurrentFolder();
+  ASSERT_TRUE(plat::SetCurrentFolder((root / "cwd").string()));
+  Draw(20);
+  plat::SetCurrentFolder(previous);
+  EXPECT_FALSE(fs::exists(root / "cwd" / "C:" / "temp1" / "Meca.lm3"));
+  EXPECT_EQ(std::distance(fs::recursive_directory_iterator(root / "cwd"), {}), 2);  // C:, temp1
+  const fs::path grid = root / "exp" / "Meca.lm3";
+  ASSERT_TRUE(fs::exists(grid));
+  EXPECT_EQ(fs::file_size(grid), 28u + 2u * 72 * 36 * 72);
 }
 
 TEST_F(HypoPlots, TriangleDiagramPrintsZeroCounts) {

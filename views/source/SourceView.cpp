@@ -338,7 +338,9 @@ void CSourceView::DrawPlot(plat::CDC* dc) {
     const double R = kRadius * std::tan(theta / 2.0);
     const int X = static_cast<int>(xCentre + R * std::cos(phi));
     const int Y = static_cast<int>(kCentreY + R * std::sin(phi));
-    const int pol = rec.nPolarity[s];
+    // Polarity and S/N belong to the arrival slot; only the amplitude array is kept by
+    // sensor index. Location reorders the slots, so the two differ.
+    const int pol = rec.nPolarity[i];
     plat::CPen pen(PS_SOLID, 0, RGB(128, 0, 0));
     plat::CBrush brush(pol < 0 ? RGB(0, 0, 0) : RGB(255, 255, 255));
     plat::CPen oldPen = dc->SelectObject(pen);
@@ -372,7 +374,7 @@ void CSourceView::DrawPlot(plat::CDC* dc) {
     if (m_bShowWave && header && s < channels && s < static_cast<int>(wave.m_pPickTime.size())) {
       const int n = static_cast<int>(wave.m_pPickTime[static_cast<std::size_t>(s)] * header->nRate);
       if (n > 10) {
-        const int L = static_cast<int>(rec.fSN[s] * 50.0f);
+        const int L = static_cast<int>(rec.fSN[i] * 50.0f);
         if (pol > 0) {
           dc->MoveTo(X, Y);
           dc->LineTo(X, Y + L);

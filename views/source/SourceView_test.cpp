@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -194,6 +195,52 @@ TEST_F(SourcePage, ArrivalsDashesAndBadSensorIndices) {
       EXPECT_EQ(op->points[0].x, 9000 - 380);  // sensor 1 east on the horizon: X = 9000
     }
   EXPECT_EQ(snippets, 1);
+}
+
+// Location reorders the arrival slots: polarity and S/N are read from the slot, the
+// amplitude from the sensor the slot names. Each sensor's circle, fill and tick must be its
+// own, whatever slot it sits in.
+TEST_F(SourcePage, SlotsOutOfSensorOrder) {
+  CAEHypo& h = *doc.m_pHypo;
+  AEHRecord& r = h.m_Rec;
+  r.nMecType = 0;
+  h.m_nMecSensCorr = 0;
+  const int slotSensor[4] = {2, 0, 3, 1};
+  const int slotPol[4] = {-1, 1, -1, 1};
+  const float slotSN[4] = {2.0f, 4.0f, 6.0f, 8.0f};
+  const float sensorAmp[4] = {40.0f, 10.0f, 30.0f, 20.0f};
+  for (int i = 0; i < 4; ++i) {
+    r.nSensor[i] = static_cast<std::int8_t>(slotSensor[i]);
+    r.nPolarity[i] = static_cast<std::int8_t>(slotPol[i]);
+    r.fSN[i] = slotSN[i];
+    r.fAmp[i] = sensorAmp[i];
+  }
+  view.m_bShowWave = 1;
+  for (float& t : doc.m_pWave->m_pPickTime) t = 20.0f;  // sample 200
+  auto dc = Record();
+  const double k = 150.0 / (40.0 + 0.1);
+  for (int i = 0; i < 4; ++i) {
+    const int s = slotSensor[i];
+    SCOPED_TRACE(s);
+    const plat::DcOp* t = Text(*dc, std::to_string(s + 1));
+    ASSERT_NE(t, nullptr);
+    const int X = t->points[0].x - 200, Y = t->points[0].y - 10;
+    const plat::DcOp* circle = nullptr;
+    for (const plat::DcOp* op : dc->OpsOf(DcOpKind::Ellipse))
+      if ((op->rect.left + op->rect.right) / 2 == X && (op->rect.top + op->rect.bottom) / 2 == Y)
+        circle = op;
+    ASSERT_NE(circle, nullptr);
+    const int radius = std::clamp(static_cast<int>(sensorAmp[s] * k), 100, 500);
+    EXPECT_EQ((circle->rect.right - circle->rect.left) / 2, radius);
+    EXPECT_EQ(circle->state.brush.Color(), slotPol[i] < 0 ? RGB(0, 0, 0) : RGB(255, 255, 255));
+    // The tick runs from the mark up for an up motion, down for a down motion.
+    const int L = static_cast<int>(slotSN[i] * 50.0f);
+    bool tick = false;
+    for (const plat::DcOp* op : dc->OpsOf(DcOpKind::LineTo))
+      tick = tick || (op->points[0].x == X && op->points[0].y == Y && op->points[1].x == X &&
+                      op->points[1].y == Y + slotPol[i] * L);
+    EXPECT_TRUE(tick);
+  }
 }
 
 TEST_F(SourcePage, ClickZonesAndDrags) {

@@ -425,8 +425,7 @@ void CWaveView::OnLButtonUp(UINT flags, POINT point) {
     return;
   }
   if (m_nTimer) {  // a click stops auto-loading
-    KillTimer(static_cast<UINT>(m_nTimer));
-    m_nTimer = 0;
+    StopAutoLoad();
     return;
   }
   RECT client;

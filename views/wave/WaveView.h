@@ -129,6 +129,7 @@ class CWaveView : public KZ_View {
   void OnExportWave();
   // Auto-loading: starts or stops the timer; each tick loads the next event.
   void OnAutoLoad();
+  void StopAutoLoad();
   void OnTimer(UINT id) override;
   // Band-pass filtering: the toggle, the design dialog and the in-place filtering of the
   // first 4096 samples of every channel.

@@ -308,12 +308,14 @@ void CWaveView::StartTimer(UINT ms) {
 
 void CWaveView::OnAutoLoad() {
   if (m_nTimer) {
-    KillTimer(static_cast<UINT>(m_nTimer));
-    m_nTimer = 0;
+    StopAutoLoad();
     return;
   }
   CTremviaDoc* doc = GetData();
   if (!HaveWave(doc)) return;
+  // A save refused for every event (a read-only catalogue) is reported once, not by one
+  // message box per event.
+  doc->BeginSaveBatch();
   if (m_bLocateOnLoad) {
     const CAEHypo& h = *doc->m_pHypo;
     doc->ProcessCurrentEvent(3, m_bStore != 0, h.m_nPickStart, h.m_nPickStart + h.m_nPickLength, 0,
@@ -322,12 +324,18 @@ void CWaveView::OnAutoLoad() {
   StartTimer(200);
 }
 
+void CWaveView::StopAutoLoad() {
+  if (m_nTimer) KillTimer(static_cast<UINT>(m_nTimer));
+  m_nTimer = 0;
+  if (CTremviaDoc* doc = GetData()) doc->EndSaveBatch();
+}
+
 void CWaveView::OnTimer(UINT id) {
   if (id != TIMER_AUTOLOAD) return;
   KillTimer(TIMER_AUTOLOAD);
   CTremviaDoc* doc = GetData();
   if (!HaveWave(doc) || !doc->m_pWave->Step(1)) {
-    m_nTimer = 0;
+    StopAutoLoad();
     return;
   }
   CAEWave& wave = *doc->m_pWave;

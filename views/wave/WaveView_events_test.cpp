@@ -215,6 +215,46 @@ TEST_F(WaveEvents, ReadOnlyCatalogueReportsAFailedSave) {
   EXPECT_EQ(Catalogue(), before);
 }
 
+// A catalogue that opens for reading only (here: two stray bytes at its end) says so once,
+// in status pane 0 and one message; auto-loading with "store" then reports its refused
+// saves once, and a single save after the run is reported again.
+TEST_F(WaveEvents, ReadOnlyCatalogueSaysSoOnceAndAutoLoadingReportsOnce) {
+  std::ofstream(dir + "/Cube.aeh", std::ios::binary | std::ios::app) << "xy";
+  const std::string before = Catalogue();
+  auto count = [](const plat::testing::ScriptedUi& ui, const std::string& part) {
+    const std::vector<std::string> texts = ui.MessageTexts();
+    return std::count_if(texts.begin(), texts.end(),
+                         [&](const std::string& t) { return t.find(part) != std::string::npos; });
+  };
+  {
+    plat::testing::ScriptedUi ui;
+    ui.ExpectFileDialog(Prompt::OpenFile, "Load parameters", dir + "/Cube.pad");
+    ASSERT_TRUE(doc.OnOpenDocument(dir + plat_Format(15)));
+    ASSERT_EQ(doc.m_pHypo->m_bReadOnly, 1);
+    EXPECT_EQ(ui.MessageTexts().size(), 1u);
+    EXPECT_EQ(count(ui, "reading only"), 1);
+    bool pane = false;
+    for (const auto& p : ui.PaneTexts())
+      pane = pane || (p.pane == 0 && p.text.find("Read-only catalogue") != std::string::npos);
+    EXPECT_TRUE(pane);
+  }
+  view.SetData(&doc);
+  view.resize(800, 600);
+  view.OnInitialUpdate();
+  plat::testing::ScriptedUi ui;
+  Run(CWaveView::ID_WAVE_LOCATEONLOAD);
+  Run(CWaveView::ID_WAVE_STORE);
+  Run(CWaveView::ID_FILE_AUTOLOAD);  // processes and stores event 15 first
+  for (int tick = 0; tick < 3; ++tick) view.OnTimer(2);
+  ASSERT_EQ(doc.m_pWave->m_nEvent, 18);
+  EXPECT_EQ(count(ui, "Can not save data to AED file!"), 1);
+  Run(CWaveView::ID_FILE_AUTOLOAD);  // stops
+  ASSERT_EQ(view.m_nTimer, 0);
+  Run(CWaveView::ID_WAVE_PICK);  // a single pick with "store" after the run
+  EXPECT_EQ(count(ui, "Can not save data to AED file!"), 2);
+  EXPECT_EQ(Catalogue(), before);
+}
+
 TEST_F(WaveEvents, MarkAsNoiseMovesOnAndTwiceClearsTheMark) {
   Open(0);
   plat::testing::ScriptedUi ui;
@@ -294,6 +334,32 @@ TEST_F(WaveEvents, NextMaskedEventFindsTheEmFlagOrSaysNotFound) {
   ui.ExpectMessage("Not found!", IDOK);
   Run(CWaveView::ID_WAVE_NEXTMASKED);
   EXPECT_EQ(ui.PendingExpectations(), 0u);
+}
+
+// The cursor is a catalogue record index: with a list that omits records (here 2, 3 and 5,
+// as a minimum arrival count or a list file leaves it) the search still goes on from the
+// event shown, neither skipping nor repeating one.
+TEST_F(WaveEvents, NextMaskedEventWithAListThatOmitsRecords) {
+  Open(0);
+  auto& list = doc.m_EventList;
+  std::erase_if(list, [](const auto& e) { return e->record == 2 || e->record == 3 || e->record == 5; });
+  for (const auto& e : list)
+    if (e->record == 4 || e->record == 6 || e->record == 8) e->flags |= AEH_FLAG_EM;
+  plat::testing::ScriptedUi ui;
+  OnNextDialog([](QDialog* dlg) {
+    SetEdit(dlg, "902", "3");  // an event the list omits
+    Click(dlg, "1");
+  });
+  Run(CWaveView::ID_WAVE_OPENNO);
+  ASSERT_EQ(doc.m_pWave->m_nEvent, 3);
+  for (int want : {4, 6, 8}) {
+    Run(CWaveView::ID_WAVE_NEXTMASKED);
+    EXPECT_EQ(doc.m_pWave->m_nEvent, want);
+  }
+  ui.ExpectMessage("Not found!", IDOK);
+  Run(CWaveView::ID_WAVE_NEXTMASKED);
+  EXPECT_EQ(ui.PendingExpectations(), 0u);
+  EXPECT_EQ(doc.m_pWave->m_nEvent, 8);
 }
 
 TEST_F(WaveEvents, SpecialEventSearchStopsAtTheTriggerAndSkipsMissingChannels) {
@@ -925,6 +991,34 @@ TEST_F(WaveEvents, TimeMarkCorrectionCarriesTheClockOverAReset) {
   EXPECT_EQ(doc.m_pWave->m_pHeader->nSec, 280);
   ASSERT_FALSE(host.updates.empty());
   EXPECT_EQ(host.updates.back().hint, 15);
+}
+
+// The correction writes the record of source event k as catalogue event n: the catalogue
+// must take it at position n and stay writable when it is opened again.
+TEST_F(WaveEvents, TimeMarkCorrectionLeavesACatalogueThatReopensForWriting) {
+  for (int i = 3; i < 20; ++i) fs::remove(dir + plat_Format(i));
+  Open(0);
+  {
+    plat::testing::ScriptedUi ui;
+    const std::string out = OutFolder("tv_timemark_reopen");
+    AnswerFileSet("TM", out, 1000);  // written as 1000..1002 into TM.01
+    ui.ExpectMessage("Can not load: 3, Skip?", IDCANCEL);
+    Run(CWaveView::ID_WAVE_TIMEMARK);
+    EXPECT_EQ(ui.PendingExpectations(), 0u);
+    EXPECT_EQ(ui.MessageTexts(), std::vector<std::string>{"Can not load: 3, Skip?"});
+  }
+  const int recSize = doc.m_pHypo->m_nRecSize;
+  const std::string bytes = Catalogue();
+  ASSERT_EQ(static_cast<int>(bytes.size()), 1003 * recSize);
+  for (int n = 1000; n < 1003; ++n) {
+    const auto* b = reinterpret_cast<const unsigned char*>(bytes.data()) + n * recSize + 112;
+    EXPECT_EQ(b[0] | b[1] << 8 | b[2] << 16 | b[3] << 24, n);  // little-endian index field
+  }
+  CAEHypo again;
+  plat::testing::ScriptedUi ui;
+  ASSERT_EQ(again.LoadPad(dir + "/Cube.pad", false), 1);
+  EXPECT_TRUE(ui.MessageTexts().empty());
+  EXPECT_EQ(again.m_bReadOnly, 0);
 }
 
 TEST_F(WaveEvents, PolarityCorrectionNegatesTheChannelsOfMinusSensors) {

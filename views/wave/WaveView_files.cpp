@@ -47,7 +47,7 @@ CDlgLoad AskFileSet(const CAEWave& wave, QWidget* parent, int mc) {
 
 // The file SaveNumbered writes for AE event n of the set.
 std::string NumberedPath(const CAEWave& wave, int n) {
-  return plat::Format("%s\\%s.%02d\\%06d.WAV", wave.m_strFolder.c_str(), wave.m_strName.c_str(),
+  return plat::Format("%s/%s.%02d/%06d.WAV", wave.m_strFolder.c_str(), wave.m_strName.c_str(),
                       n / 1000, n);
 }
 
@@ -331,12 +331,12 @@ void CWaveView::OnConvertOldLayout() {
   plat::CWaitCursor wait;
   for (int k = k0;; ++k) {
     const std::string old =
-        parent + "\\" + name +
-        plat::Format(".%03d\\%s.%-1d\\%-d.wav", k / 1000, name.c_str(), k / 100, k);
+        parent + "/" + name +
+        plat::Format(".%03d/%s.%-1d/%-d.wav", k / 1000, name.c_str(), k / 100, k);
     if (!wave.LoadOld(old)) break;
-    const std::string folder = plat::Format("%s\\%s.%02d", parent.c_str(), name.c_str(), k / 1000);
+    const std::string folder = plat::Format("%s/%s.%02d", parent.c_str(), name.c_str(), k / 1000);
     if (k % 1000 == 0) plat::CreateFolder(folder);
-    const std::string path = plat::Format("%s\\%06d.WAV", folder.c_str(), k);
+    const std::string path = plat::Format("%s/%06d.WAV", folder.c_str(), k);
     if (!wave.SaveAs(path)) break;
     plat::Ui().SetPaneText(0, path, true);
   }
