@@ -454,8 +454,6 @@ void CWaveView::Relocate(CTremviaDoc& doc, int releaseX) {
 }
 
 void CWaveView::OnContextMenu(POINT screenPoint) {
-  plat::CFrameWnd* frame = plat::AfxGetMainWnd();
-  const plat::MenuResource* menu = plat::Resources::Get().Menu(130);
-  if (!frame || !menu || menu->size() <= 2) return;
-  frame->TrackPopupMenu((*menu)[2].items, screenPoint);
+  // Popup "WAVEVIEW" of the pages' context menus.
+  TrackContextMenu(130, 2, screenPoint);
 }
