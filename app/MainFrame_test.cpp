@@ -8,6 +8,7 @@
 #include <QToolButton>
 #include <filesystem>
 
+#include "app/AppTestKit.h"
 #include "app/GridViewData.h"
 #include "app/MainFrm.h"
 #include "app/TremviaApp.h"
@@ -30,36 +31,9 @@ using plat::testing::Prompt;
 
 namespace {
 
-// A copy of the sample experiment, so that nothing the program writes reaches the repo.
-std::string SamplePad() {
-  static const std::string pad = [] {
-    const fs::path dst = fs::path(TV_TEST_TMPDIR) / "SynthCube";
-    fs::remove_all(dst);
-    fs::copy(fs::path(TV_SOURCE_DIR) / "examples/SynthCube", dst, fs::copy_options::recursive);
-    return (dst / "Cube.pad").string();
-  }();
-  return pad;
-}
-
-// The application, started once with the sample's parameter file on the command line.
-CTremviaApp& App() {
-  static CTremviaApp* app = [] {
-    plat::testing::EnsureQtApp();
-    auto* a = new CTremviaApp;
-    a->SetProfileFile(std::string(TV_TEST_TMPDIR) + "/settings.ini");
-    a->SetCommandLine({SamplePad()});
-    plat::testing::ScriptedUi ui;
-    EXPECT_TRUE(a->InitInstance());
-    return a;
-  }();
-  return *app;
-}
-
-CMainFrame& Frame() {
-  auto* f = dynamic_cast<CMainFrame*>(App().m_pMainWnd);
-  EXPECT_NE(f, nullptr);
-  return *f;
-}
+using apptest::App;
+using apptest::Frame;
+using apptest::SamplePad;
 
 std::vector<std::string> Titles(const CWCTabViewContainer& c) {
   std::vector<std::string> t;

@@ -68,6 +68,98 @@ plat::MenuResource MainMenu() {
   };
 }
 
+// Items that no command of the program answers: they show, disabled.
+constexpr UINT kNoCommand = 0;
+
+// The pages' context menus: each page tracks one popup of it by position.
+plat::MenuResource PageMenu() {
+  return {
+      Popup("TRACE",
+            {Item(32992, "Pickup"),
+             Popup("Finds change point",
+                   {Item(32996, "AR order to 2"), Item(33090, "AR order to 5"),
+                    Item(33100, "AR order to 10"), Item(33260, "AR order to 20")}),
+             Item(32832, "Zoom in"), Item(32834, "Add to templates"), Item(34156, "Font...")}),
+      Popup("LOCVIEW", {Item(34230, "File for saving C(r)-r or C(t)-t data"), Item(34189, "VRML"),
+                        Item(32850, "Model Analyse"), Item(34156, "Font..."),
+                        Item(34191, "Match LOC-PEAK(in Size)"), Item(34153, "Load..."),
+                        Item(34162, "Load from file ..."), Item(34152, "Save as..."),
+                        Item(34667, "Randomization of XYZ"), Item(34154, "Play back: X 100"),
+                        Item(34155, "Play back: X 200"), Item(34158, "Stops Play back"),
+                        Item(34159, "Load Sound Files"), Item(34169, "Load Bitmap(Sect)"),
+                        Item(34105, "Load Bitmap(Surfase)"), Item(34210, "Copy as DIB\tCtrl+C"),
+                        Item(34211, "Copy as EMF\tCtrl+C"), Item(34212, "Export Picture..."),
+                        Item(57607, "Print...\tCtrl+P")}),
+      Popup("WAVEVIEW",
+            {Item(32992, "Pickup P"), Item(33404, "Location"),
+             Item(34010, "Save location data (to AEH)"), Item(34222, "Lock/unlock focal data"),
+             Item(34223, "Mark as noise"), Item(32828, "Load next event"),
+             Item(32860, "Load previous event"), Item(34015, "Fast Playback(for auto PL)"),
+             Item(34016, "Normal Playback(1sec)"), Item(34017, "Slow Playback(1sec)"),
+             Item(35798, "Rename following N files as a shooting run"), Item(34170, "Normalize"),
+             Popup("Clipping", {Item(34171, "No clipping"), Item(34172, "Clipping at 5mm"),
+                                Item(34173, "Clipping at 10mm")}),
+             Item(34012, "Sorting with ART"), Item(34156, "Font..."),
+             Item(kNoCommand, "Pickup and location (|->) "), Item(kNoCommand, "Make Semblance")}),
+      Popup("TSVIEW",
+            {Item(34141, "Property..."),
+             Item(32775, "Next"),
+             Item(32776, "Previous"),
+             Item(34178, "Load 1000AEs"),
+             Item(34140, "Load Peak file"),
+             Item(34190, "Save PEAK data (showed)"),
+             Item(32786, "Corrects time of PEAK"),
+             Item(32788, "Remove PK of m0"),
+             Item(34147, "Mark sellected PEAKs as noise"),
+             Item(34982, "Remove plotted PEAK"),
+             Item(34364, "Remove unOrdered PEAK (Head)"),
+             Item(32782, "Remove unOrdered PEAK (Tail)"),
+             Item(34980, "Correct unOrdered PEAK"),
+             Item(34193, "Load Waveform"),
+             Item(32779, "Load SS data"),
+             Item(32783, "Add TS data (up to 4 iterms)"),
+             Item(32802, "Clear additional TS data"),
+             Item(32780, "Save as Kurvo..."),
+             Item(32781, "Save AVG as Kurvo..."),
+             Popup("Save AE rates", {Item(32774, "Save AE rates( P, W, L) at 1/1s..."),
+                                     Item(32777, "Save AE rates( P, W, L) at 1/0.1s..."),
+                                     Item(32778, "Save AE rates( P, W, L) at 1/0.01s...")}),
+             Item(32818, "Save AE rate and Loc (Auto)"),
+             Item(32785, "Save AE as EQT"),
+             Item(34465, "Save b, release rates to Kurvo file"),
+             Item(34566, "Save D, SCL, release rates to Kurvo file"),
+             Popup("Buffer Size", {Item(34143, "5000 Events"), Item(34144, "10000 Events"),
+                                   Item(34145, "20000 Events")}),
+             Item(34210, "Copy as DIB"),
+             Item(34211, "Copy as EMF"),
+             Item(34212, "Export Picture..."),
+             Item(34156, "Font..."),
+             Item(57607, "Print..."),
+             Item(57609, "Print Preview")}),
+      Sep(),  // a position no page shows
+      Popup("SOURCEVW",
+            {Item(33402, "Next event"), Item(33423, "Next Shear event"),
+             Item(33504, "Previous Shear event"), Item(33610, "Shear crack ..."),
+             Item(32841, "Tensile source"), Item(32843, "Closure source"),
+             Item(32844, "Waveform (On/Off)"), Item(34210, "Copy as DIB"),
+             Item(34211, "Copy as EMF"), Item(34212, "Export Picture..."), Item(57607, "Print..."),
+             Item(34156, "Font..."), Item(34141, "Property...")}),
+  };
+}
+
+// The context menus of the graph and 3-D pages.
+plat::MenuResource GraphMenu() {
+  return {
+      Popup("Graph",
+            {Item(32377, "Draw YY-X plot"), Item(32346, "Draw V in Polar Coordinates"),
+             Item(32814, "Draw V-ang"), Item(32813, "Property"), Item(34210, "Copy graph as DIB"),
+             Item(34211, "Copy graph as EMF"), Item(34212, "Export Picture...")}),
+      Sep(),  // a position no page shows
+      Popup("3D", {Item(32816, "Save 3D snapshot to BMP file"), Item(32817, "Rotation 2 AVI"),
+                   Item(kNoCommand, "Hints?"), Item(kNoCommand, "Load")}),
+  };
+}
+
 constexpr UINT S = 0;  // separator
 const plat::ToolBarResource kToolBar = {
     57600, 57601, 57603, S,     32860, 32870, S,     34217, S,     32992, 33404, 34010, S,
@@ -150,6 +242,8 @@ const std::map<UINT, const char*> kButtonLabels = {
 void RegisterTremviaResources() {
   plat::Resources& r = plat::Resources::Get();
   r.SetMenu(IDR_MAINFRAME, MainMenu());
+  r.SetMenu(IDR_PAGE_MENU, PageMenu());
+  r.SetMenu(IDR_GRAPH_MENU, GraphMenu());
   r.SetToolBar(IDR_TOOLBAR, kToolBar);
   r.SetAccelerators(IDR_MAINFRAME, {{"Ctrl+N", 57600},
                                     {"Ctrl+O", 57601},

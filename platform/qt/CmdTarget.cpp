@@ -29,6 +29,13 @@ const CCmdTarget::Entry* CCmdTarget::Find(UINT id, bool update) const {
 
 bool CCmdTarget::HasHandler(UINT id) const { return Find(id, false) || Find(id, true); }
 
+std::vector<std::pair<UINT, UINT>> CCmdTarget::CommandRanges() const {
+  std::vector<std::pair<UINT, UINT>> out;
+  for (const Entry& e : entries_)
+    if (e.run) out.emplace_back(e.first, e.last);
+  return out;
+}
+
 bool CCmdTarget::DispatchOwn(UINT id, CCmdUI* ui) {
   if (!ui) {
     const Entry* e = Find(id, false);

@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 #include <typeinfo>
+#include <utility>
 #include <vector>
 
 #include "platform/WinTypes.h"
@@ -116,6 +117,8 @@ class CCmdTarget : public CObject {
   // Only this object's own table, without routing.
   bool DispatchOwn(UINT id, CCmdUI* ui);
   bool HasHandler(UINT id) const;
+  // The id ranges (first, last) this object's own table runs a command for.
+  std::vector<std::pair<UINT, UINT>> CommandRanges() const;
 
  private:
   struct Entry {

@@ -163,6 +163,18 @@ void CView::contextMenuEvent(QContextMenuEvent* e) {
   OnContextMenu(POINT{e->globalPos().x(), e->globalPos().y()});
 }
 
+UINT CView::TrackContextMenu(UINT menuId, int subMenu, POINT screenPoint) {
+  // The click that opened the menu makes this page the one the commands reach first.
+  if (CFrameWnd* parent = GetParentFrame()) {
+    parent->SetActiveView(this);
+    if (!parent->isActiveWindow()) parent->activateWindow();
+  }
+  CFrameWnd* owner = AfxGetMainWnd();
+  const MenuResource* menu = Resources::Get().Menu(menuId);
+  if (!owner || !menu || subMenu < 0 || subMenu >= static_cast<int>(menu->size())) return 0;
+  return owner->TrackPopupMenu((*menu)[static_cast<std::size_t>(subMenu)].items, screenPoint);
+}
+
 void CView::wheelEvent(QWheelEvent* e) {
   if (!OnMouseWheel(KeyFlags(e->buttons(), e->modifiers()), static_cast<short>(e->angleDelta().y()),
                     ToPoint(e->globalPosition())))

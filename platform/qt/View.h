@@ -114,6 +114,11 @@ class CView : public QWidget, public CWnd {
   virtual void OnRButtonUp(UINT /*flags*/, POINT /*point*/) {}
   virtual void OnMouseMove(UINT /*flags*/, POINT /*point*/) {}
   virtual void OnContextMenu(POINT /*screenPoint*/) {}
+  // A page's context menu: popup `subMenu` of menu resource `menuId`, tracked at the
+  // screen point with the main window as owner, this view being the active one, so that
+  // the items enable and check and the chosen command runs as from the main menu. The
+  // chosen id, or 0.
+  UINT TrackContextMenu(UINT menuId, int subMenu, POINT screenPoint);
   virtual BOOL OnMouseWheel(UINT /*flags*/, short /*delta*/, POINT /*point*/) { return FALSE; }
   // key: the Qt key code (Qt::Key_*); repeat 1 for an auto-repeated press; flags: the
   // Qt keyboard modifiers.

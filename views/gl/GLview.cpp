@@ -272,11 +272,7 @@ void CGLview::OnMouseMove(UINT flags, POINT point) {
 }
 
 void CGLview::OnContextMenu(POINT screenPoint) {
-  if (plat::CFrameWnd* parent = GetParentFrame()) parent->ActivateFrame();
-  plat::CFrameWnd* frame = plat::AfxGetMainWnd();
-  const plat::MenuResource* menu = plat::Resources::Get().Menu(IDR_MENU);
-  if (!frame || !menu || static_cast<int>(menu->size()) <= kMenuPopup) return;
-  frame->TrackPopupMenu((*menu)[kMenuPopup].items, screenPoint);
+  TrackContextMenu(IDR_MENU, kMenuPopup, screenPoint);
 }
 
 void CGLview::OnSpin() {

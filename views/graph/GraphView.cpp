@@ -98,9 +98,5 @@ void CGraphView::OnProperty() {
 }
 
 void CGraphView::OnContextMenu(POINT screenPoint) {
-  if (plat::CFrameWnd* parent = GetParentFrame()) parent->ActivateFrame();
-  plat::CFrameWnd* frame = plat::AfxGetMainWnd();
-  const plat::MenuResource* menu = plat::Resources::Get().Menu(IDR_GRAPH_MENU);
-  if (!frame || !menu || menu->empty()) return;
-  frame->TrackPopupMenu((*menu)[0].items, screenPoint);
+  TrackContextMenu(IDR_GRAPH_MENU, 0, screenPoint);
 }

@@ -529,9 +529,6 @@ void CLocView::OnLButtonDblClk(UINT /*flags*/, POINT point) {
 }
 
 void CLocView::OnContextMenu(POINT screenPoint) {
-  plat::CFrameWnd* frame = plat::AfxGetMainWnd();
-  const plat::MenuResource* menu = plat::Resources::Get().Menu(130);
-  if (!frame || !menu || menu->size() <= 1) return;
-  frame->ActivateFrame();
-  frame->TrackPopupMenu((*menu)[1].items, screenPoint);
+  // Popup "LOCVIEW" of the pages' context menus.
+  TrackContextMenu(130, 1, screenPoint);
 }

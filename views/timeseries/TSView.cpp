@@ -265,10 +265,8 @@ void CTSView::InvertSelection() {
 }
 
 void CTSView::OnContextMenu(POINT screenPoint) {
-  plat::CFrameWnd* frame = plat::AfxGetMainWnd();
-  const plat::MenuResource* menu = plat::Resources::Get().Menu(130);
-  if (!frame || !menu || menu->size() <= 3) return;
-  frame->TrackPopupMenu((*menu)[3].items, screenPoint);
+  // Popup "TSVIEW" of the pages' context menus.
+  TrackContextMenu(130, 3, screenPoint);
 }
 
 // Navigation.

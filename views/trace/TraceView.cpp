@@ -472,8 +472,6 @@ void CTraceView::OnAddTemplate() {
 }
 
 void CTraceView::OnContextMenu(POINT screenPoint) {
-  plat::CFrameWnd* frame = plat::AfxGetMainWnd();
-  const plat::MenuResource* menu = plat::Resources::Get().Menu(130);
-  if (!frame || !menu || menu->empty()) return;
-  frame->TrackPopupMenu((*menu)[0].items, screenPoint);
+  // Popup "TRACE" of the pages' context menus.
+  TrackContextMenu(130, 0, screenPoint);
 }

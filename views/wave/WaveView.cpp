@@ -17,6 +17,7 @@
 #include "platform/qt/FrameWnd.h"
 #include "platform/qt/Resources.h"
 #include "platform/qt/WinApp.h"
+#include "views/proppages/PropPgGraph.h"
 #include "views/wave/DlgInverse.h"
 
 namespace {
@@ -70,6 +71,7 @@ CWaveView::CWaveView(QWidget* parent) : KZ_View(parent), m_pWork(65680 / sizeof(
   MapCommand(ID_UTIL_WAVECHECK, [this] { OnWaveformCheck(); });
   MapUpdate(ID_UTIL_WAVECHECK, [this](plat::CCmdUI* ui) { ui->SetCheck(m_bCheckWave != 0); });
   MapCommand(ID_VIEW_FONT, [this] { ChooseViewFont(); });
+  MapCommand(ID_VIEW_PROPERTY, [this] { OnPageLayout(); });
   MapEventCommands();
   MapBatchCommands();
   MapFileCommands();
@@ -314,6 +316,25 @@ void CWaveView::OnClip(int level) {
 
 void CWaveView::OnWaveformCheck() { m_bCheckWave = !m_bCheckWave; }
 
+void CWaveView::OnPageLayout() {
+  const auto mm = [](int v) { return static_cast<unsigned>(std::max(v, 0) / 100); };
+  CPropPgGraph page;
+  page.m_nYSize = mm(m_nTraceHeight);
+  page.m_nXSize = mm(m_nTraceWidth);
+  page.m_nXOffset = mm(m_nPlotLeft);
+  page.m_nYOffset = mm(-m_nPlotTop);
+  if (PropSheet_DoModal(plat::Resources::Get().String(AFX_IDS_APP_TITLE), {&page}, this) != IDOK)
+    return;
+  m_nTraceHeight = static_cast<int>(page.m_nYSize) * 100;
+  m_nTraceWidth = static_cast<int>(page.m_nXSize) * 100;
+  m_nPlotLeft = static_cast<int>(page.m_nXOffset) * 100;
+  m_nPlotTop = -100 * static_cast<int>(page.m_nYOffset);
+  m_nScrollW = m_nPlotLeft + m_nTraceWidth + 2000;
+  m_nScrollH = m_nTraceHeight - m_nPlotTop + 2000;
+  SetPageScrollSizes();
+  Invalidate(TRUE);
+}
+
 void CWaveView::OnSortART() {
   m_bSortART = !m_bSortART;
   CTremviaDoc* doc = GetData();
@@ -474,8 +495,6 @@ void CWaveView::Relocate(CTremviaDoc& doc, int releaseX) {
 }
 
 void CWaveView::OnContextMenu(POINT screenPoint) {
-  plat::CFrameWnd* frame = plat::AfxGetMainWnd();
-  const plat::MenuResource* menu = plat::Resources::Get().Menu(130);
-  if (!frame || !menu || menu->size() <= 2) return;
-  frame->TrackPopupMenu((*menu)[2].items, screenPoint);
+  // Popup "WAVEVIEW" of the pages' context menus.
+  TrackContextMenu(130, 2, screenPoint);
 }

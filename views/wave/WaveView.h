@@ -34,6 +34,7 @@ class CWaveView : public KZ_View {
   static constexpr UINT ID_UTIL_INCIDENCE = 34026;
   static constexpr UINT ID_UTIL_WAVECHECK = 34019;
   static constexpr UINT ID_VIEW_FONT = 34156;
+  static constexpr UINT ID_VIEW_PROPERTY = 32760;
   // Commands of the event work that the mouse sends to the view.
   static constexpr UINT ID_WAVE_SAVELOC = 34010;
   static constexpr UINT ID_WAVE_NOISE = 34223;
@@ -109,6 +110,9 @@ class CWaveView : public KZ_View {
   void OnSortART();
   void OnIncidentAngleCorrection();
   void OnWaveformCheck();  // no repaint
+  // Page layout: trace area and margins in whole millimetres through the "Graph" page;
+  // OK resizes the page and repaints. Kept for the view's life.
+  void OnPageLayout();
 
   // Event commands.
   void OnPickup();

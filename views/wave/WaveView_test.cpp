@@ -3,26 +3,35 @@
 #include <algorithm>
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QLineEdit>
 #include <QPageLayout>
 #include <QPrinter>
 #include <QProcess>
+#include <QPushButton>
 #include <QStandardPaths>
+#include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <sstream>
+#include <tuple>
 
 #include "aecore/document/TremviaDoc.h"
 #include "base/numerics/KZ_NumHelpers.h"
 #include "platform/RecordingDc.h"
 #include "platform/Strings.h"
 #include "platform/qt/QtDc.h"
+#include "platform/qt/Resources.h"
 #include "platform/qt/testing/QtTestApp.h"
 #include "platform/testing/FakeDocumentHost.h"
 #include "platform/testing/ScriptedUi.h"
@@ -512,4 +521,79 @@ TEST_F(WavePage, ClickLeftOfTheTracesTogglesTheNoiseMark) {
   EXPECT_EQ(hypo.m_Rec.nArrivals, 0);
   EXPECT_EQ(doc.m_pWave->m_pHeader->nStatus, 0);
   EXPECT_EQ(sent.size(), 1u);
+}
+
+namespace {
+
+// Runs `act` on the modal dialog that the next command opens.
+void OnNextDialog(std::function<void(QDialog*)> act) {
+  QTimer::singleShot(0, [act] {
+    auto* dlg = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(dlg, nullptr);
+    act(dlg);
+  });
+}
+
+QLineEdit* Edit(QWidget* w, int id) { return w->findChild<QLineEdit*>(QString::number(id)); }
+
+void Type(QWidget* w, int id, const char* text) {
+  QLineEdit* e = Edit(w, id);
+  ASSERT_NE(e, nullptr) << id;
+  e->selectAll();
+  QTest::keyClicks(e, text);
+}
+
+void Press(QWidget* w, const char* button) {
+  auto* b = w->findChild<QPushButton*>(button);
+  ASSERT_NE(b, nullptr) << button;
+  QTest::mouseClick(b, Qt::LeftButton);
+}
+
+}  // namespace
+
+// View > Property: the trace area and margins in whole millimetres; a value out of range
+// keeps the sheet open, Cancel changes nothing, OK lays the page out anew.
+TEST_F(WavePage, PageLayoutThroughTheGraphPage) {
+  plat::testing::ScriptedUi ui;
+  plat::Resources::Get().SetString(AFX_IDS_APP_TITLE, "Tremvia");
+  OnNextDialog([](QDialog* dlg) {
+    EXPECT_EQ(dlg->windowTitle(), "Tremvia");
+    ASSERT_NE(dlg->findChild<QTabWidget*>("tabs"), nullptr);
+    EXPECT_EQ(dlg->findChild<QTabWidget*>("tabs")->tabText(0), "Graph");
+    EXPECT_EQ(Edit(dlg, 1004)->text(), "160");  // height
+    EXPECT_EQ(Edit(dlg, 1001)->text(), "240");  // width
+    EXPECT_EQ(Edit(dlg, 1054)->text(), "10");   // left margin
+    EXPECT_EQ(Edit(dlg, 1099)->text(), "10");   // top margin
+    Type(dlg, 1001, "301");
+    Press(dlg, "1");
+    EXPECT_TRUE(dlg->isVisible());
+    Press(dlg, "2");
+  });
+  view.OnCmdMsg(CWaveView::ID_VIEW_PROPERTY, nullptr);
+  EXPECT_EQ(ui.MessageTexts().size(), 1u);
+  EXPECT_EQ(std::make_tuple(view.m_nTraceHeight, view.m_nTraceWidth, view.m_nPlotLeft,
+                            view.m_nPlotTop),
+            std::make_tuple(16000, 24000, 1000, -1000));
+
+  OnNextDialog([](QDialog* dlg) {
+    Type(dlg, 1004, "100");
+    Type(dlg, 1001, "200");
+    Type(dlg, 1054, "20");
+    Type(dlg, 1099, "5");
+    Press(dlg, "1");
+  });
+  view.OnCmdMsg(CWaveView::ID_VIEW_PROPERTY, nullptr);
+  EXPECT_EQ(std::make_tuple(view.m_nTraceHeight, view.m_nTraceWidth, view.m_nPlotLeft,
+                            view.m_nPlotTop),
+            std::make_tuple(10000, 20000, 2000, -500));
+  EXPECT_EQ(view.GetTotalSize().cx, 2000 + 20000 + 2000);
+  EXPECT_EQ(view.GetTotalSize().cy, 10000 + 500 + 2000);
+  // The traces follow: 16 rows of 625 below the new top margin, 20 mm further right.
+  const auto dc = Record();
+  const auto traces = Traces(*dc);
+  ASSERT_EQ(traces.size(), 16u);
+  EXPECT_EQ(view.m_fXScale, 10.0f);  // 20000 units over 2000 samples
+  EXPECT_EQ(traces[0]->points.front().x, 2000);
+  EXPECT_NEAR(MeanY(*traces[0]), -500 - 2 * 625, 100);
+  EXPECT_NEAR(MeanY(*traces[15]), -500 - 17 * 625, 100);
 }
