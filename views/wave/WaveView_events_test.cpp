@@ -376,8 +376,10 @@ TEST_F(WaveEvents, SpecialEventSearchStopsAtTheTriggerAndSkipsMissingChannels) {
   view.m_dlgFind.m_nTrace1 = 40;
   Run(CWaveView::ID_WAVE_FINDNEXT);
   EXPECT_EQ(doc.m_pWave->m_nEvent, 19);
-  ASSERT_FALSE(ui.PaneTexts().empty());
-  EXPECT_NE(ui.PaneTexts().back().text.find("no channel 40"), std::string::npos);
+  const auto& panes = ui.PaneTexts();
+  ASSERT_GE(panes.size(), 2u);
+  EXPECT_NE(panes[panes.size() - 2].text.find("no channel 40"), std::string::npos);
+  EXPECT_EQ(panes.back().text, "No event file after event 19");  // where the search ended
 }
 
 TEST_F(WaveEvents, VelocityShotSearchStopsOnInput) {
