@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -114,7 +116,10 @@ TEST(CGridViewData, PrintsTheSheetToPdf) {
 
 TEST(CGridViewData, PrintPreviewOpens) {
   Page p;
-  plat::CWinApp app("Tremvia");  // holds the printer
+  // The application holds the printer; the program started by other tests of this binary
+  // stays the application (a second one would take its place for good).
+  std::optional<plat::CWinApp> own;
+  if (!plat::AfxGetApp()) own.emplace("Tremvia");
   KZ_MultiVarObj t;
   Fill(t, 3, 10);
   p.view->LoadData(&t, &p.graph);
