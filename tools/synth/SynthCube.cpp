@@ -123,11 +123,7 @@ int Write(const Options& o, std::string* error) {
       e.y = -15.0 + 15.0 * (i / 3 % 3);
       e.z = -15.0 + 15.0 * (i / 9);
     } else {
-      do {
-        e.x = rnd.Uniform(-20, 20);
-        e.y = rnd.Uniform(-20, 20);
-        e.z = rnd.Uniform(-20, 20);
-      } while (e.x * e.x + e.y * e.y + e.z * e.z > 400);
+      ScatterInSphere(e, rnd);
     }
     e.t0 = std::floor(rnd.Uniform(20, 30)) + rnd.Uniform(0.01, 0.09);  // between samples
     e.factor = std::exp(rnd.Uniform(std::log(0.5), std::log(2.0)));

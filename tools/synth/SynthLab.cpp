@@ -117,11 +117,7 @@ std::vector<Source> LabSources(int events, Random& rnd) {
       e.dip = std::clamp(kLabDip + 4.0 * rnd.Gauss(), 10.0, 90.0);
       e.rake = -90.0 + 10.0 * rnd.Gauss();
     } else {
-      do {
-        e.x = rnd.Uniform(-20, 20);
-        e.y = rnd.Uniform(-20, 20);
-        e.z = rnd.Uniform(-20, 20);
-      } while (e.x * e.x + e.y * e.y + e.z * e.z > 400);
+      ScatterInSphere(e, rnd);
       e.strike = rnd.Uniform(0, 360);
       e.dip = rnd.Uniform(20, 90);
       e.rake = rnd.Uniform(-180, 180);

@@ -41,6 +41,15 @@ class Random {
   double kept_ = 0;
 };
 
+// A source position drawn uniformly within 20 mm of the cube's centre.
+inline void ScatterInSphere(Source& e, Random& rnd) {
+  do {
+    e.x = rnd.Uniform(-20, 20);
+    e.y = rnd.Uniform(-20, 20);
+    e.z = rnd.Uniform(-20, 20);
+  } while (e.x * e.x + e.y * e.y + e.z * e.z > 400);
+}
+
 // The laboratory test's sources in time order: times from a rate that accelerates
 // towards failure and decays after it, positions mostly on the fault plane (more so as
 // failure nears), Gutenberg-Richter magnitudes whose b falls from 1.2 to 0.8 towards
