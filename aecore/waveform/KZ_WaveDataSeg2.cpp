@@ -4,8 +4,12 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <cstddef>
 #include <cstring>
+#include <iterator>
 #include <memory>
+#include <new>
+#include <vector>
 
 #include "aecore/waveform/AESeg2Keywords.h"
 #include "aecore/waveform/AEWaveSeg2.h"
@@ -308,6 +312,89 @@ int KZ_Seg2ReadTraceData(const std::uint8_t* b, int code, int n, KZ_WaveTrace& t
   return 1;
 }
 
+namespace {
+
+// The samples of a fixed-size format read one by one from the file's bytes, as an
+// iterator, so that a trace's array is built from the converted values in one pass
+// instead of being zero-filled and then overwritten.
+template <int Size, float (*Convert)(const std::uint8_t*)>
+class SampleReader {
+ public:
+  using iterator_category = std::random_access_iterator_tag;
+  using value_type = float;
+  using difference_type = std::ptrdiff_t;
+  using pointer = const float*;
+  using reference = float;
+
+  explicit SampleReader(const std::uint8_t* p) : p_(p) {}
+  float operator*() const { return Convert(p_); }
+  SampleReader& operator++() {
+    p_ += Size;
+    return *this;
+  }
+  SampleReader operator++(int) {
+    SampleReader old = *this;
+    p_ += Size;
+    return old;
+  }
+  SampleReader& operator--() {
+    p_ -= Size;
+    return *this;
+  }
+  SampleReader& operator+=(difference_type k) {
+    p_ += k * Size;
+    return *this;
+  }
+  SampleReader operator+(difference_type k) const { return SampleReader(p_ + k * Size); }
+  difference_type operator-(const SampleReader& o) const { return (p_ - o.p_) / Size; }
+  bool operator==(const SampleReader& o) const { return p_ == o.p_; }
+  bool operator!=(const SampleReader& o) const { return p_ != o.p_; }
+
+ private:
+  const std::uint8_t* p_;
+};
+
+float FromI16(const std::uint8_t* p) { return le::GetI16(p); }
+float FromI32(const std::uint8_t* p) { return static_cast<float>(le::GetI32(p)); }
+float FromF32(const std::uint8_t* p) { return le::GetF32(p); }
+
+// The codes whose samples are converted straight into a new trace array.
+bool ConvertsDirectly(int code) { return code == 1 || code == 2 || code == 4; }
+
+// Gives the trace n samples of code 1, 2 or 4 from the file's bytes, with the capacity a
+// trace of n samples has (the padding after the samples zero); false without memory.
+template <class Reader>
+bool BuildSamples(KZ_WaveTrace& t, const std::uint8_t* b, int n) {
+  const int capacity = n <= 256 ? 256 : (n + 255) / 256 * 256;
+  try {
+    std::vector<float> data;
+    data.reserve(static_cast<std::size_t>(capacity));
+    data.assign(Reader(b), Reader(b) + n);
+    data.resize(static_cast<std::size_t>(capacity), 0.0f);
+    t.m_pData.swap(data);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  t.m_n = n;
+  t.m_nCapacity = capacity;
+  return true;
+}
+
+bool ConvertIntoNewArray(KZ_WaveTrace& t, const std::uint8_t* b, int code, int n) {
+  switch (code) {
+    case 1:
+      return BuildSamples<SampleReader<2, FromI16>>(t, b, n);
+    case 2:
+      return BuildSamples<SampleReader<4, FromI32>>(t, b, n);
+    case 4:
+      return BuildSamples<SampleReader<4, FromF32>>(t, b, n);
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
 // ---------------------------------------------------------------- reading
 
 int KZ_Seg2Read(const std::string& path, KZ_WaveHeader& header,
@@ -363,14 +450,19 @@ int KZ_Seg2Read(const std::string& path, KZ_WaveHeader& header,
   }
   const std::size_t before = traces.size();
   for (const Plan& p : plan) {
-    auto t = std::make_unique<KZ_WaveTrace>(p.samples);
+    const bool direct = ConvertsDirectly(p.code) && p.samples > 0;
+    auto t = std::make_unique<KZ_WaveTrace>(direct ? 0 : p.samples);
+    if (direct && !ConvertIntoNewArray(*t, b.data() + p.dataStart, p.code, p.samples)) break;
     if (p.samples > 0 && t->m_n != p.samples) break;  // no memory for the samples
     t->m_nChannel = static_cast<std::int16_t>(traces.size() - before + 1);
     for (const std::string& s : ReadStrings(b, p.pointer + 32, p.blockEnd))
       KZ_Seg2ParseTraceString(s.c_str(), *t);
     if (t->m_fInterval < 1e-20) t->m_fInterval = 1.0;
     t->m_nFormat = static_cast<std::int16_t>(p.code);
-    KZ_Seg2ReadTraceData(b.data() + p.dataStart, p.code, p.samples, *t);
+    if (direct)
+      t->ComputeStats(false);
+    else
+      KZ_Seg2ReadTraceData(b.data() + p.dataStart, p.code, p.samples, *t);
     traces.push_back(std::move(t));
     ++header.nChannels;
   }

@@ -47,7 +47,7 @@ std::string FormatThreeDigitExponent(const char* format, double value) {
     std::size_t digits = 0;
     while (e + 2 + digits < t.size() && std::isdigit(static_cast<unsigned char>(t[e + 2 + digits])))
       ++digits;
-    if (digits == 2) t.insert(e + 2, "0");
+    if (digits == 2) t.insert(e + 2, 1, '0');
   }
   return t;
 }

@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "base/series/KZ_MultiVarObj.h"
+#include "common/RatioReporter.h"
 #include "platform/qt/QtDc.h"
 #include "platform/qt/QtUi.h"
 
@@ -35,9 +36,8 @@ void Draw(KZ_MultiVarObj& table) {
 }
 
 // 100 sine curves of up to 13 periods over 4000 samples, smooth (as loading-machine
-// series are) or with
-// noise of a tenth of the amplitude (every sample then moves the line by more than the
-// 100-unit thinning, so every point is drawn).
+// series are) or with noise of a tenth of the amplitude (most samples then move the line
+// by more than the 100-unit thinning and are drawn, several to a pixel column).
 std::unique_ptr<KZ_MultiVarObj> CurveTable(double noise) {
   auto t = std::make_unique<KZ_MultiVarObj>();
   t->SetSize(101, 4000);
@@ -96,8 +96,14 @@ int main(int argc, char** argv) {
   if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
   QApplication app(argc, argv);
   plat::ForceCNumericLocale();
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
+  tv_bench::Initialize(&argc, argv);
+  tv_bench::RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  tv_bench::Goal("x-y curves 101 x 4000, smooth", reporter.Seconds("BM_CurvePlot101x4000/0"),
+                 0.050);
+  tv_bench::Goal("x-y curves 101 x 4000, noisy", reporter.Seconds("BM_CurvePlot101x4000/100"),
+                 0.050);
+  tv_bench::Goal("colour map 201 x 201", reporter.Seconds("BM_ColourMap201x201"), 0.100);
   benchmark::Shutdown();
-  return 0;
+  return tv_bench::ExitCode();
 }
