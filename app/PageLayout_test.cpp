@@ -36,10 +36,10 @@ class PagesOnTheSample : public testing::Test {
     dir = std::string(TV_TEST_TMPDIR) + "/layout_sample";
     fs::remove_all(dir);
     fs::create_directories(dir);
-    fs::copy(std::string(TV_SOURCE_DIR) + "/examples/SynthCube", dir, fs::copy_options::recursive);
+    fs::copy(std::string(TV_SOURCE_DIR) + "/examples/SynthFault", dir, fs::copy_options::recursive);
     plat::testing::ScriptedUi ui;
-    ui.ExpectFileDialog(Prompt::OpenFile, "Load parameters", dir + "/Cube.pad");
-    ASSERT_TRUE(doc.OnOpenDocument(dir + "/CUBE.00/000000.WAV"));
+    ui.ExpectFileDialog(Prompt::OpenFile, "Load parameters", dir + "/Fault.pad");
+    ASSERT_TRUE(doc.OnOpenDocument(dir + "/FAULT.00/000000.WAV"));
     ASSERT_TRUE(doc.m_pWave && doc.m_pHypo);
     doc.ProcessCurrentEvent(1, false, 0, 0, 0, 0);
     doc.ProcessCurrentEvent(2, false, 0, 0, 0, 0);
@@ -115,12 +115,17 @@ TEST_F(PagesOnTheSample, SourcePageTextsStandApartAndOnThePage) {
 }
 
 TEST_F(PagesOnTheSample, TimeSeriesPageTextsStandApartAndOnThePage) {
-  CTSView view;
-  view.SetData(&doc);
-  view.resize(1000, 800);
-  view.OnInitialUpdate();
-  const auto faults = Check(view, "page_ts");
-  EXPECT_TRUE(faults.empty()) << Join(faults);
+  // The sample's stress series fills three slots; the page's time axis goes below the
+  // third whether or not the shear-stress curve is asked for.
+  for (int shear : {0, 1}) {
+    CTSView view;
+    view.SetData(&doc);
+    view.m_bShear = shear;
+    view.resize(1000, 800);
+    view.OnInitialUpdate();
+    const auto faults = Check(view, shear ? "page_ts_shear" : "page_ts");
+    EXPECT_TRUE(faults.empty()) << "shear " << shear << "\n" << Join(faults);
+  }
 }
 
 TEST_F(PagesOnTheSample, GraphOfTheEventTableKeepsEveryColumnInsideItsAxes) {

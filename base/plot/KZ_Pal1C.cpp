@@ -378,11 +378,16 @@ int KZ_Pal1C::DrawColorBarV(plat::CDC* dc, int x, int y, int height, int width,
 
   const int n = H > 5000 ? 11 : H >= 3001 ? 5 : 3;
   const COLORREF oldBk = dc->SetBkColor(RGB(255, 255, 255));
+  // Each label hangs from 2 mm above its value, so it stands centred on the value's
+  // height and the top one stays level with the bar's top; whatever alignment the
+  // page's axes left behind must not move them.
+  const UINT oldAlign = dc->SetTextAlign(TA_LEFT | TA_TOP);
   for (int k = 0; k < n; ++k) {
     const double v = lo + k * span / (n - 1);
     KZ_DrawLabel(dc, x + width + 200, y - H + 200 + k * (H / (n - 1)), v);
   }
   dc->TextOut(x, y - H - 500, m_strTitle);
+  dc->SetTextAlign(oldAlign);
   dc->SetBkColor(oldBk);
   return 1;
 }

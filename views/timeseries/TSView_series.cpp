@@ -196,9 +196,6 @@ int CTSView::DrawStressGroup(plat::CDC* dc, CTremviaDoc& doc, int y) {
   KZ_DrawAxisY(dc, left + W, sb2, H, -1, 0.0f, static_cast<float>(m_nAEMax), 10, "AE Number");
   KZ_DrawAxisY(dc, left, sb3, H, 1, m_fPPMin, m_fPPMax, 10, "P.P., MPa");
   KZ_DrawAxisY(dc, left + W, sb3, H, -1, m_fPPMin, m_fPPMax, 10, "Pore Pressure, MPa");
-  const std::string title = doc.m_pHypo ? doc.m_pHypo->m_strTitle : std::string();
-  KZ_DrawTimeAxis(dc, left, sb3, W, 0, -1, ws, L, &start, title.c_str());
-  dc->TextOut(left, sb3 - 2000, plat::Format("%13.6f", ws));
 
   // Page x of sample i, or nothing outside the window.
   auto sampleX = [&](int i, int* x) {
@@ -240,7 +237,11 @@ int CTSView::DrawStressGroup(plat::CDC* dc, CTremviaDoc& doc, int y) {
   plat::CPen black(PS_SOLID, 20, RGB(0, 0, 0));
   DrawPeakCount(dc, doc, sb2, kN, black);
   DrawEventCounts(dc, doc, sb2, kN, static_cast<double>(start - ReferenceTime()) + ws, 5);
-  return m_bShear ? sb3 : sb2;
+  // The pore-pressure slot is drawn whatever the shear switch says, so the page's time
+  // axis, with its title and window start, goes below it: at the bottom of slot 2 it
+  // would cross the pore-pressure plot and its labels would collide with that slot's.
+  // It stands where this group's own axis would, so the group draws none of its own.
+  return sb3;
 }
 
 int CTSView::DrawMainSeriesGroup(plat::CDC* dc, CTremviaDoc& doc, int y) {
