@@ -2,6 +2,7 @@
 // read from a list file or appended by the processing of the current event.
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
 
 #include "aecore/document/TremviaDoc.h"
 #include "platform/CrtRand.h"
@@ -33,8 +34,10 @@ int CTremviaDoc::BuildEventList(int first, int last, int minArrivals, int random
   CAEHypo& h = *m_pHypo;
   int lastIndex = std::min(last, h.GetNumAE() - 1);
   AEHRecord& r = h.m_Rec;
+  int lastRead = -1;
   for (int i = std::max(first, 0); i <= lastIndex; ++i) {
     if (!h.GetAEHHeader(i)) continue;
+    lastRead = i;
     if (r.nArrivals < minArrivals) continue;
     if (random > 0) {
       r.fX = static_cast<float>((plat::CrtRand() % 10000 - 5000) * 0.005);
@@ -44,6 +47,18 @@ int CTremviaDoc::BuildEventList(int first, int last, int minArrivals, int random
     if (r.nMecType == 1 || r.nMecType == 5) r.nFlags |= AEH_FLAG_MECHANISM;
     AddEventEntry(r.fX, r.fY, r.fZ, r.fMw, r.fIso, r.fClvd, r.fCC, r.nTimeUs * 1e-6 + r.nTimeSec,
                   static_cast<std::uint16_t>(r.nArrivals), static_cast<std::uint32_t>(i), r.nFlags);
+  }
+  // Only headers were read: the current record would otherwise end as the last record's
+  // header over the arrivals of whatever record was read whole before, and the pages
+  // that show it (first motions) or save it would use that mixture.
+  AEHRecord whole;
+  if (lastRead >= 0 && h.GetAEH(lastRead, &whole)) {
+    std::copy(std::begin(whole.fTime), std::end(whole.fTime), r.fTime);
+    std::copy(std::begin(whole.fSN), std::end(whole.fSN), r.fSN);
+    std::copy(std::begin(whole.fAmp), std::end(whole.fAmp), r.fAmp);
+    std::copy(std::begin(whole.fRise), std::end(whole.fRise), r.fRise);
+    std::copy(std::begin(whole.nPolarity), std::end(whole.nPolarity), r.nPolarity);
+    std::copy(std::begin(whole.nSensor), std::end(whole.nSensor), r.nSensor);
   }
   m_nMinArrivals = minArrivals;
   return 1;

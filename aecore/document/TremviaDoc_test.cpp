@@ -276,9 +276,22 @@ TEST(TremviaDoc, EventListFromTheCatalogueAndFromAFile) {
     h.m_Rec.nTimeUs = 250000;
     h.m_Rec.nMecType = static_cast<std::int8_t>(i == 2 ? 5 : 0);
     h.m_Rec.nFlags = static_cast<std::uint8_t>(i == 3 ? AEH_FLAG_EM : AEH_FLAG_LOCATED);
+    for (int k = 0; k < h.m_nSensors; ++k) {
+      h.m_Rec.nSensor[k] = static_cast<std::int8_t>((k + i) % h.m_nSensors);
+      h.m_Rec.nPolarity[k] = static_cast<std::int8_t>(i % 2 ? 1 : -1);
+      h.m_Rec.fAmp[k] = static_cast<float>(10 * i + k);
+    }
     ASSERT_EQ(h.PutAEH(i, true), 1);
   }
+  ASSERT_EQ(h.GetAEH(0), 1);
   ASSERT_EQ(doc.BuildEventList(0, 999999, 5, 0), 1);
+  // The list leaves the last record as the current one, arrivals included, not its
+  // header over the arrivals of the record read before.
+  EXPECT_EQ(h.m_Rec.nIndex, 3);
+  EXPECT_EQ(h.m_Rec.nTimeSec, 103);
+  EXPECT_EQ(h.m_Rec.nSensor[0], 3 % h.m_nSensors);
+  EXPECT_EQ(h.m_Rec.nPolarity[0], 1);
+  EXPECT_FLOAT_EQ(h.m_Rec.fAmp[1], 31.0f);
   ASSERT_EQ(doc.m_EventList.size(), 3u);
   EXPECT_EQ(doc.m_EventList[0]->record, 1);
   EXPECT_DOUBLE_EQ(doc.m_EventList[0]->time, 101.25);
