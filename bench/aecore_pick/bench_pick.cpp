@@ -118,7 +118,7 @@ int main(int argc, char** argv) {
   std::printf("%d events (%d channels each) loaded and picked in %.3f s: %.1f events per second\n",
               events, w.GetNumChannels(), seconds, events / seconds);
   CheckPicks();
-  benchmark::Initialize(&argc, argv);
+  tv_bench::Initialize(&argc, argv);
   tv_bench::RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();

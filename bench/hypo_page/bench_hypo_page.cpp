@@ -13,6 +13,7 @@
 #include <random>
 
 #include "aecore/document/TremviaDoc.h"
+#include "common/RatioReporter.h"
 #include "platform/qt/QtUi.h"
 #include "platform/testing/FakeDocumentHost.h"
 #include "views/hypo/LocView.h"
@@ -97,8 +98,13 @@ int main(int argc, char** argv) {
   plat::ForceCNumericLocale();
   Page page;
   g_page = &page;
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
+  tv_bench::Initialize(&argc, argv);
+  tv_bench::RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
-  return 0;
+  tv_bench::Goal("full render under 100 ms", reporter.Seconds("BM_FullRender"), 0.1);
+  tv_bench::Goal("drag step under 100 ms", reporter.Seconds("BM_DragStep"), 0.1);
+  tv_bench::Goal("repaint from the page picture under 5 ms",
+                 reporter.Seconds("BM_RepaintFromPicture"), 0.005);
+  return tv_bench::ExitCode();
 }

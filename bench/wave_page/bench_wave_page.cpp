@@ -12,6 +12,7 @@
 #include <string>
 
 #include "aecore/document/TremviaDoc.h"
+#include "common/RatioReporter.h"
 #include "platform/qt/QtDc.h"
 #include "platform/qt/QtUi.h"
 #include "platform/testing/FakeDocumentHost.h"
@@ -72,8 +73,10 @@ int main(int argc, char** argv) {
   plat::ForceCNumericLocale();
   Page page;
   g_page = &page;
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
+  tv_bench::Initialize(&argc, argv);
+  tv_bench::RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
-  return 0;
+  tv_bench::Goal("Wave page under 10 ms", reporter.Seconds("BM_DrawWavePage"), 0.010);
+  return tv_bench::ExitCode();
 }
