@@ -2,9 +2,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdarg>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
-#include <cstddef>
 #include <cstring>
 #include <iterator>
 #include <memory>
@@ -74,21 +74,10 @@ void PutString(std::vector<std::uint8_t>& out, std::string text) {
 
 void PutEndMark(std::vector<std::uint8_t>& out) { out.insert(out.end(), {0, 0}); }
 
-// The bytes of a whole file, not zero-filled first: the file is read over them.
-struct FileBytes {
-  explicit FileBytes(std::size_t size) : bytes(new std::uint8_t[size]), n(size) {}
-  std::unique_ptr<std::uint8_t[]> bytes;
-  std::size_t n;
-  const std::uint8_t* data() const { return bytes.get(); }
-  std::uint8_t* data() { return bytes.get(); }
-  std::size_t size() const { return n; }
-  std::uint8_t operator[](std::size_t i) const { return bytes[i]; }
-};
-
 // Strings of a list from `pos` while below `end`: stops at a length of 0 or 256 and
 // above, and at one that cannot hold its own length word or runs past `end`.
-template <class Bytes>
-std::vector<std::string> ReadStrings(const Bytes& b, std::size_t pos, std::size_t end) {
+std::vector<std::string> ReadStrings(const std::vector<std::uint8_t>& b, std::size_t pos,
+                                     std::size_t end) {
   std::vector<std::string> out;
   end = std::min(end, b.size());
   while (pos + 2 <= end) {
@@ -325,6 +314,7 @@ class SampleReader {
   using difference_type = std::ptrdiff_t;
   using pointer = const float*;
   using reference = float;
+  static constexpr int kSize = Size;
 
   explicit SampleReader(const std::uint8_t* p) : p_(p) {}
   float operator*() const { return Convert(p_); }
@@ -357,40 +347,84 @@ class SampleReader {
 float FromI16(const std::uint8_t* p) { return le::GetI16(p); }
 float FromI32(const std::uint8_t* p) { return static_cast<float>(le::GetI32(p)); }
 float FromF32(const std::uint8_t* p) { return le::GetF32(p); }
+float FromF64(const std::uint8_t* p) { return static_cast<float>(le::GetF64(p)); }
 
-// The codes whose samples are converted straight into a new trace array.
-bool ConvertsDirectly(int code) { return code == 1 || code == 2 || code == 4; }
+// Bytes of the file read at a time into the one reused buffer from which samples are
+// converted: small enough to stay in the processor's cache, a whole number of samples of
+// every fixed-size code.
+constexpr std::size_t kChunkBytes = 64 * 1024;
 
-// Gives the trace n samples of code 1, 2 or 4 from the file's bytes, with the capacity a
-// trace of n samples has (the padding after the samples zero); false without memory.
+// The codes whose samples are converted straight from the file into a new trace array.
+bool ConvertsDirectly(int code) { return code == 1 || code == 2 || code == 4 || code == 5; }
+
+enum class Built { kOk, kNoMemory, kShortRead };
+
+// Gives the trace n samples of a fixed-size code read from the file's current position,
+// chunk by chunk through `chunk`, with the capacity a trace of n samples has (the padding
+// after the samples zero). The array is only reserved, never zero-filled, before the
+// converted samples are appended, so each of its pages is written once.
 template <class Reader>
-bool BuildSamples(KZ_WaveTrace& t, const std::uint8_t* b, int n) {
+Built BuildSamples(KZ_WaveTrace& t, plat::File& f, int n, std::vector<std::uint8_t>& chunk) {
   const int capacity = n <= 256 ? 256 : (n + 255) / 256 * 256;
+  std::vector<float> data;
   try {
-    std::vector<float> data;
     data.reserve(static_cast<std::size_t>(capacity));
-    data.assign(Reader(b), Reader(b) + n);
-    data.resize(static_cast<std::size_t>(capacity), 0.0f);
-    t.m_pData.swap(data);
   } catch (const std::bad_alloc&) {
-    return false;
+    return Built::kNoMemory;
   }
+  const std::size_t perChunk = kChunkBytes / Reader::kSize;
+  for (std::size_t done = 0; done < static_cast<std::size_t>(n);) {
+    const std::size_t k = std::min(perChunk, static_cast<std::size_t>(n) - done);
+    if (f.Read(chunk.data(), k * Reader::kSize) != k * Reader::kSize) return Built::kShortRead;
+    data.insert(data.end(), Reader(chunk.data()),
+                Reader(chunk.data()) + static_cast<std::ptrdiff_t>(k));
+    done += k;
+  }
+  data.resize(static_cast<std::size_t>(capacity), 0.0f);
+  t.m_pData.swap(data);
   t.m_n = n;
   t.m_nCapacity = capacity;
-  return true;
+  return Built::kOk;
 }
 
-bool ConvertIntoNewArray(KZ_WaveTrace& t, const std::uint8_t* b, int code, int n) {
+Built ReadSamplesDirectly(KZ_WaveTrace& t, plat::File& f, int code, int n,
+                          std::vector<std::uint8_t>& chunk) {
   switch (code) {
     case 1:
-      return BuildSamples<SampleReader<2, FromI16>>(t, b, n);
+      return BuildSamples<SampleReader<2, FromI16>>(t, f, n, chunk);
     case 2:
-      return BuildSamples<SampleReader<4, FromI32>>(t, b, n);
+      return BuildSamples<SampleReader<4, FromI32>>(t, f, n, chunk);
     case 4:
-      return BuildSamples<SampleReader<4, FromF32>>(t, b, n);
+      return BuildSamples<SampleReader<4, FromF32>>(t, f, n, chunk);
     default:
-      return false;
+      return BuildSamples<SampleReader<8, FromF64>>(t, f, n, chunk);
   }
+}
+
+// `size` bytes of the file from `pos` (fewer when it ends earlier).
+std::vector<std::uint8_t> ReadAt(plat::File& f, std::size_t pos, std::size_t size) {
+  std::vector<std::uint8_t> out(size);
+  if (!f.Seek(static_cast<long long>(pos), SEEK_SET)) return {};
+  out.resize(f.Read(out.data(), size));
+  return out;
+}
+
+// The file strings from `pos` while below `end`, by the rules of ReadStrings, read string
+// by string: the list usually ends long before the first trace, wherever that points.
+std::vector<std::string> ReadFileStrings(plat::File& f, std::size_t pos, std::size_t end) {
+  std::vector<std::string> out;
+  if (!f.Seek(static_cast<long long>(pos), SEEK_SET)) return out;
+  std::uint8_t buf[256];
+  while (pos + 2 <= end) {
+    if (f.Read(buf, 2) != 2) break;
+    const std::uint16_t len = le::GetU16(buf);
+    if (len < 2 || len >= 256 || pos + len > end) break;
+    if (f.Read(buf, len - 2u) != len - 2u) break;
+    const char* text = reinterpret_cast<const char*>(buf);
+    out.emplace_back(text, strnlen(text, len - 2u));
+    pos += len;
+  }
+  return out;
 }
 
 }  // namespace
@@ -404,22 +438,25 @@ int KZ_Seg2Read(const std::string& path, KZ_WaveHeader& header,
   if (!f.Open(path, "rb")) return 0;
   const long long length = f.GetLength();
   if (length < 32 || length > kMaxFileBytes) return 0;
-  FileBytes b(static_cast<std::size_t>(length));
-  if (f.Read(b.data(), b.size()) != b.size()) return 0;
-  f.Close();
-  if (le::GetU16(b.data()) != kFileBlockId) return 0;
-  const std::size_t m = le::GetU16(b.data() + 4);
-  const std::size_t count = le::GetU16(b.data() + 6);
-  if (4 * count > m || 32 + m > b.size()) return 0;
+  const std::size_t size = static_cast<std::size_t>(length);
+  std::vector<std::uint8_t> head = ReadAt(f, 0, 32);
+  if (head.size() != 32 || le::GetU16(head.data()) != kFileBlockId) return 0;
+  const std::size_t m = le::GetU16(head.data() + 4);
+  const std::size_t count = le::GetU16(head.data() + 6);
+  if (4 * count > m || 32 + m > size) return 0;
+  const std::vector<std::uint8_t> pointers = ReadAt(f, 32, 4 * count);
+  if (pointers.size() != 4 * count) return 0;
   if (first == 0 && last == 0) {
     first = 1;
     last = 9999;
   }
 
   // Everything a trace needs is checked before anything is stored: a truncated or damaged
-  // file appends no traces. A trace descriptor with a wrong identifier ends the list.
+  // file appends no traces. A trace descriptor with a wrong identifier ends the list. Only
+  // the descriptor blocks are read here; the samples go from the file into their traces.
   struct Plan {
-    std::size_t pointer, blockEnd, dataStart;
+    std::vector<std::uint8_t> block;  // descriptor and strings, up to the samples
+    std::size_t dataStart;
     int samples, code;
   };
   std::vector<Plan> plan;
@@ -427,16 +464,20 @@ int KZ_Seg2Read(const std::string& path, KZ_WaveHeader& header,
     const std::int64_t k = static_cast<std::int64_t>(t) + 1;
     if (k < first) continue;
     if (k > last) break;
-    const std::size_t p = le::GetU32(b.data() + 32 + 4 * t);
-    if (p + 32 > b.size()) return 0;
-    if (le::GetU16(b.data() + p) != kTraceBlockId) break;
-    const std::size_t x = le::GetU16(b.data() + p + 2);
-    const std::uint32_t n = le::GetU32(b.data() + p + 8);
-    const int code = b[p + 12];
+    const std::size_t p = le::GetU32(pointers.data() + 4 * t);
+    if (p + 32 > size) return 0;
+    std::vector<std::uint8_t> block = ReadAt(f, p, 32);
+    if (block.size() != 32) return 0;
+    if (le::GetU16(block.data()) != kTraceBlockId) break;
+    const std::size_t x = le::GetU16(block.data() + 2);
+    const std::uint32_t n = le::GetU32(block.data() + 8);
+    const int code = block[12];
     if (x < 32 || n > 0x7fffffffu) return 0;
     const std::size_t bytes = KZ_Seg2DataBytes(code, n);
-    if (p + x > b.size() || bytes > b.size() - (p + x)) return 0;
-    plan.push_back({p, p + x, p + x, static_cast<int>(n), code});
+    if (p + x > size || bytes > size - (p + x)) return 0;
+    block = ReadAt(f, p, x);
+    if (block.size() != x) return 0;
+    plan.push_back({std::move(block), p + x, static_cast<int>(n), code});
   }
 
   const bool fresh = header.nChannels == 0;
@@ -444,25 +485,41 @@ int KZ_Seg2Read(const std::string& path, KZ_WaveHeader& header,
     KZ_ResetWaveHeader(header);
     KZ_CopyText(header.szUnits, "NONE");
     KZ_CopyText(header.szWaveUnits, " ");
-    const std::size_t stop = count > 0 ? le::GetU32(b.data() + 32) : b.size();
-    for (const std::string& s : ReadStrings(b, 32 + m, std::max(stop, 32 + m)))
+    const std::size_t stop = count > 0 ? le::GetU32(pointers.data()) : size;
+    for (const std::string& s : ReadFileStrings(f, 32 + m, std::min(std::max(stop, 32 + m), size)))
       KZ_Seg2ParseFileString(s.c_str(), header);
+  }
+  std::vector<std::uint8_t> chunk;
+  try {
+    chunk.resize(kChunkBytes);
+  } catch (const std::bad_alloc&) {
+    return 0;
   }
   const std::size_t before = traces.size();
   for (const Plan& p : plan) {
     const bool direct = ConvertsDirectly(p.code) && p.samples > 0;
     auto t = std::make_unique<KZ_WaveTrace>(direct ? 0 : p.samples);
-    if (direct && !ConvertIntoNewArray(*t, b.data() + p.dataStart, p.code, p.samples)) break;
-    if (p.samples > 0 && t->m_n != p.samples) break;  // no memory for the samples
+    if (p.samples > 0 && !direct && t->m_n != p.samples) break;  // no memory for the samples
+    if (direct && (!f.Seek(static_cast<long long>(p.dataStart), SEEK_SET) ||
+                   ReadSamplesDirectly(*t, f, p.code, p.samples, chunk) != Built::kOk))
+      break;  // no memory, or the file shrank since its size was taken
     t->m_nChannel = static_cast<std::int16_t>(traces.size() - before + 1);
-    for (const std::string& s : ReadStrings(b, p.pointer + 32, p.blockEnd))
+    for (const std::string& s : ReadStrings(p.block, 32, p.block.size()))
       KZ_Seg2ParseTraceString(s.c_str(), *t);
     if (t->m_fInterval < 1e-20) t->m_fInterval = 1.0;
     t->m_nFormat = static_cast<std::int16_t>(p.code);
-    if (direct)
+    if (direct) {
       t->ComputeStats(false);
-    else
-      KZ_Seg2ReadTraceData(b.data() + p.dataStart, p.code, p.samples, *t);
+    } else {
+      // Code 3 packs four samples in five words; it is decoded from its whole block.
+      const std::size_t bytes = KZ_Seg2DataBytes(p.code, static_cast<std::size_t>(p.samples));
+      std::vector<std::uint8_t> packed;
+      if (bytes > 0) {
+        packed = ReadAt(f, p.dataStart, bytes);
+        if (packed.size() != bytes) break;
+      }
+      KZ_Seg2ReadTraceData(packed.data(), p.code, p.samples, *t);
+    }
     traces.push_back(std::move(t));
     ++header.nChannels;
   }

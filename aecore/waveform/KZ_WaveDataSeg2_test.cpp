@@ -9,9 +9,9 @@
 #include <sstream>
 
 #include "aecore/aecore_test_support.h"
-#include "aecore/waveform/Seg2TestFile.h"
 #include "aecore/waveform/AEWaveSeg2.h"
 #include "aecore/waveform/KZ_WaveData.h"
+#include "aecore/waveform/Seg2TestFile.h"
 #include "platform/ByteOrder.h"
 #include "platform/Strings.h"
 #include "platform/testing/ScriptedUi.h"
@@ -204,51 +204,57 @@ TEST(KZSeg2Read, KeywordsAndFloatCodes) {
   EXPECT_EQ(c.m_pData[0], 0.0f);
 }
 
-// Codes 1, 2 and 4 built by hand: every sample as the file holds it, the array padded
-// with zeros to the trace's capacity.
+// Codes 1, 2, 4 and 5 built by hand: every sample as the file holds it, the array padded
+// with zeros to the trace's capacity. The long traces span several of the reader's 64 KB
+// chunks, with a part-filled last one.
 TEST(KZSeg2Read, IntegerAndFloatCodesLoadAsWritten) {
-  constexpr int kN = 300;
   auto value = [](int code, int i) -> double {
     if (i == 0) return code == 1 ? -32768 : code == 2 ? -2147483647.0 - 1 : -3.25e38;
     if (i == 1) return code == 1 ? 32767 : code == 2 ? 2147483647.0 : 1.5e-38;
-    return (i * 7919 % 2001) - 1000 + (code == 4 ? 0.375 : 0);
+    return (i * 7919 % 2001) - 1000 + (code >= 4 ? 0.375 : 0);
   };
-  std::vector<Trace> traces;
-  for (int code : {1, 2, 4}) {
-    Trace t;
-    t.format = code;
-    t.samples = kN;
-    const int size = code == 1 ? 2 : 4;
-    t.data.resize(static_cast<std::size_t>(size) * kN);
-    for (int i = 0; i < kN; ++i) {
-      std::uint8_t* p = t.data.data() + size * i;
-      if (code == 1)
-        le::PutI16(p, static_cast<std::int16_t>(value(code, i)));
-      else if (code == 2)
-        le::PutU32(p, static_cast<std::uint32_t>(static_cast<std::int32_t>(value(code, i))));
-      else
-        le::PutF32(p, static_cast<float>(value(code, i)));
+  const int codes[] = {1, 2, 4, 5};
+  for (const int kN : {300, 40001}) {
+    SCOPED_TRACE(kN);
+    std::vector<Trace> traces;
+    for (int code : codes) {
+      Trace t;
+      t.format = code;
+      t.samples = kN;
+      const int size = code == 1 ? 2 : code == 5 ? 8 : 4;
+      t.data.resize(static_cast<std::size_t>(size) * kN);
+      for (int i = 0; i < kN; ++i) {
+        std::uint8_t* p = t.data.data() + static_cast<std::size_t>(size) * i;
+        if (code == 1)
+          le::PutI16(p, static_cast<std::int16_t>(value(code, i)));
+        else if (code == 2)
+          le::PutU32(p, static_cast<std::uint32_t>(static_cast<std::int32_t>(value(code, i))));
+        else if (code == 4)
+          le::PutF32(p, static_cast<float>(value(code, i)));
+        else
+          le::PutF64(p, value(code, i));
+      }
+      traces.push_back(t);
     }
-    traces.push_back(t);
-  }
-  const std::string dir = TmpDir("kz_seg2_int_codes");
-  WriteBytes(dir + "/a.seg", BuildSeg2({}, traces));
-  KZ_WaveDataSeg2 w;
-  ASSERT_EQ(w.Load(dir + "/a.seg", 1, 0, 0), 1);
-  ASSERT_EQ(w.Count(), 3);
-  const int codes[] = {1, 2, 4};
-  for (int k = 0; k < 3; ++k) {
-    SCOPED_TRACE(codes[k]);
-    const KZ_WaveTrace& t = *w.GetTrace(k);
-    ASSERT_EQ(t.m_n, kN);
-    ASSERT_EQ(t.m_nCapacity, 512);
-    ASSERT_EQ(t.m_pData.size(), 512u);
-    EXPECT_EQ(t.m_nFormat, codes[k]);
-    int wrong = 0;
-    for (int i = 0; i < kN; ++i) wrong += t.m_pData[i] != static_cast<float>(value(codes[k], i));
-    EXPECT_EQ(wrong, 0);
-    EXPECT_TRUE(
-        std::all_of(t.m_pData.begin() + kN, t.m_pData.end(), [](float v) { return v == 0; }));
+    const std::string dir = TmpDir("kz_seg2_int_codes");
+    WriteBytes(dir + "/a.seg", BuildSeg2({}, traces));
+    KZ_WaveDataSeg2 w;
+    ASSERT_EQ(w.Load(dir + "/a.seg", 1, 0, 0), 1);
+    ASSERT_EQ(w.Count(), 4);
+    const int capacity = (kN + 255) / 256 * 256;
+    for (int k = 0; k < 4; ++k) {
+      SCOPED_TRACE(codes[k]);
+      const KZ_WaveTrace& t = *w.GetTrace(k);
+      ASSERT_EQ(t.m_n, kN);
+      ASSERT_EQ(t.m_nCapacity, capacity);
+      ASSERT_EQ(t.m_pData.size(), static_cast<std::size_t>(capacity));
+      EXPECT_EQ(t.m_nFormat, codes[k]);
+      int wrong = 0;
+      for (int i = 0; i < kN; ++i) wrong += t.m_pData[i] != static_cast<float>(value(codes[k], i));
+      EXPECT_EQ(wrong, 0);
+      EXPECT_TRUE(
+          std::all_of(t.m_pData.begin() + kN, t.m_pData.end(), [](float v) { return v == 0; }));
+    }
   }
 }
 

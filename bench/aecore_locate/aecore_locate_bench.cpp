@@ -132,10 +132,14 @@ void CheckLocations() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
+  tv_bench::Initialize(&argc, argv);
   CheckLocations();
   tv_bench::RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
+  tv_bench::Goal("pick, locate and magnitudes under 10 ms per event",
+                 reporter.Seconds("BM_PickLocateMagnitudes"), 0.010);
+  tv_bench::Goal("full processing under 50 ms per event", reporter.Seconds("BM_FullProcessing"),
+                 0.050);
   benchmark::Shutdown();
   return tv_bench::ExitCode();
 }

@@ -13,6 +13,7 @@
 
 #include "aecore/document/TremviaDoc.h"
 #include "base/numerics/KZ_Stati.h"
+#include "common/RatioReporter.h"
 #include "platform/testing/FakeDocumentHost.h"
 
 namespace {
@@ -40,7 +41,9 @@ bool CheckSlope() {
   if (doc.FractalDimension(&L, logR, G, &nR, 2, 6, &t1, &t2, 0, 8, 0.5f) != 10000) return false;
   double a, D, sa, sD;
   KZ_Stati::FitLine(logR + 8, G[2] + 8, 21, nullptr, &a, &D, &sa, &sD, nullptr, nullptr, nullptr);
-  std::printf("check: q = 2 slope of a uniform cube cloud %.3f (expected 3 +- 0.1)\n", D);
+  char detail[64];
+  std::snprintf(detail, sizeof detail, "%.3f, expected 3 +- 0.1", D);
+  tv_bench::Check(std::fabs(D - 3.0) < 0.1, "q = 2 slope of a uniform cube cloud", detail);
   return std::fabs(D - 3.0) < 0.1;
 }
 
@@ -87,12 +90,12 @@ BENCHMARK(BM_SaveBValueD20k)
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (!CheckSlope()) {
-    std::printf("check failed\n");
-    return 1;
-  }
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
+  if (!CheckSlope()) return 1;
+  tv_bench::Initialize(&argc, argv);
+  tv_bench::RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  tv_bench::Goal("correlation integrals of 10,000 hypocentres under 1 s",
+                 reporter.Seconds("Stats/FractalDimension10k"), 1.0);
   benchmark::Shutdown();
-  return 0;
+  return tv_bench::ExitCode();
 }

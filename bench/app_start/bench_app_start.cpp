@@ -3,15 +3,20 @@
 // line), the user opens the first event file with File > Open and names its parameter
 // file, brings the "Wave" page to front, and the page paints the event. Dialogs are
 // answered at once, so the time is the program's own. Then File > Load Next is timed up
-// to the next painted page. Target: under 1 s to the first painted page.
+// to the next painted page. Target: under 1 s to the first painted page. A start can be
+// timed once per process: the program runs itself five times (with --once) and reports
+// the median of the starts.
 //
 //   bench_app_start [parameter file]      (offscreen unless a display is given)
 #include <QApplication>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "app/MainFrm.h"
 #include "app/TremviaApp.h"
@@ -49,9 +54,61 @@ class AnsweringUi : public plat::UiServices {
 
 }  // namespace
 
+namespace {
+
+constexpr char kFirstPainted[] = "program start to first painted Wave page:";
+
+std::string Quoted(const std::string& s) {
+  std::string q = "'";
+  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return q + "'";
+}
+
+// Runs this program `runs` times with --once, passes its lines on, and prints the median
+// time to the first painted page with the goal.
+int RunSeveral(int argc, char** argv, int runs) {
+  std::string command = Quoted(argv[0]);
+  for (int i = 1; i < argc; ++i) {
+    command += ' ';  // appended, not inserted: g++ 12 -O3 warns on the insert
+    command += Quoted(argv[i]);
+  }
+  command += " --once";
+  std::vector<double> starts;
+  for (int r = 0; r < runs; ++r) {
+    FILE* p = popen(command.c_str(), "r");
+    if (!p) return 1;
+    char line[512];
+    while (std::fgets(line, sizeof line, p)) {
+      std::fputs(line, stdout);
+      if (const char* at = std::strstr(line, kFirstPainted))
+        starts.push_back(std::atof(at + std::strlen(kFirstPainted)));
+    }
+    if (pclose(p) != 0) {
+      std::printf("check program starts and paints the first event: FAILED (run %d)\n", r + 1);
+      return 1;
+    }
+  }
+  std::sort(starts.begin(), starts.end());
+  const double median = starts.empty() ? 0.0 : starts[starts.size() / 2];
+  std::printf("check program starts and paints the first event: %s (%zu of %d runs)\n",
+              static_cast<int>(starts.size()) == runs ? "ok" : "FAILED", starts.size(), runs);
+  if (median > 0)
+    std::printf("goal first painted Wave page under 1000 ms: median of %d starts %.1f ms: %s\n",
+                runs, median, median < 1000.0 ? "met" : "missed");
+  else
+    std::printf("goal first painted Wave page under 1000 ms: not measured\n");
+  return static_cast<int>(starts.size()) == runs ? 0 : 1;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
   using Clock = std::chrono::steady_clock;
   const auto t0 = Clock::now();
+  if (argc > 1 && std::strcmp(argv[argc - 1], "--once") == 0)
+    --argc;
+  else
+    return RunSeveral(argc, argv, 5);
   nml_error_set_stop_fatal(0);
   if (!std::getenv("DISPLAY") && !std::getenv("QT_QPA_PLATFORM"))
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -88,8 +145,7 @@ int main(int argc, char** argv) {
   const auto t2 = Clock::now();
   auto ms = [](Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); };
   std::printf("program start to main window shown:            %8.1f ms\n", ms(tShown - t0));
-  std::printf("program start to first painted Wave page:      %8.1f ms  (target < 1000 ms)\n",
-              ms(t1 - t0));
+  std::printf("%s      %8.1f ms  (target < 1000 ms)\n", kFirstPainted, ms(t1 - t0));
   std::printf("File > Load Next to the next painted Wave page: %8.1f ms\n", ms(t2 - t1));
   app.CloseAllDocuments();
   plat::InstallUi(nullptr);

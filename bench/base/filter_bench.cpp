@@ -170,7 +170,7 @@ BENCHMARK(BM_KZ_IIRApply_record)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_KZ_IIRFilter_record)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
+  tv_bench::Initialize(&argc, argv);
   tv_bench::RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   const std::string dir = TV_BENCH_TMPDIR;

@@ -124,4 +124,15 @@ inline void Goal(const std::string& what, double seconds, double limitSeconds) {
               limitSeconds * 1e3, seconds < limitSeconds ? "met" : "missed");
 }
 
+// Prints a ratio goal as "goal <what>: ratio <r> (limit <l>): met|missed"; a ratio of 0 (a
+// side did not run) prints "not measured".
+inline void RatioGoal(const std::string& what, double ratio, double limit) {
+  if (ratio <= 0.0) {
+    std::printf("goal %s: not measured\n", what.c_str());
+    return;
+  }
+  std::printf("goal %s: ratio %.2f (limit %.2g): %s\n", what.c_str(), ratio, limit,
+              ratio <= limit ? "met" : "missed");
+}
+
 }  // namespace tv_bench

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <string>
 
+#include "common/RatioReporter.h"
 #include "platform/qt/QtDc.h"
 #include "wincomp/grid/SGCtrl.h"
 #include "wincomp/grid/SGSelectList.h"
@@ -99,7 +100,9 @@ BENCHMARK(BM_PrintSheetToPdf)->Unit(benchmark::kMillisecond)->Iterations(1);
 int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
   S();
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  return 0;
+  tv_bench::Initialize(&argc, argv);
+  tv_bench::RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  return tv_bench::ExitCode();
 }

@@ -11,6 +11,7 @@
 #include <memory>
 #include <random>
 
+#include "common/RatioReporter.h"
 #include "wincomp/grid/SGCtrl.h"
 #include "wincomp/grid/qt/SGQtWindows.h"
 
@@ -98,7 +99,9 @@ BENCHMARK(BM_PageRight)->Unit(benchmark::kMillisecond);
 int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
   S();
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  return 0;
+  tv_bench::Initialize(&argc, argv);
+  tv_bench::RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  return tv_bench::ExitCode();
 }

@@ -8,11 +8,14 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QImage>
 #include <cmath>
 #include <cstdlib>
 #include <random>
+#include <string>
 
 #include "aecore/document/TremviaDoc.h"
+#include "common/RatioReporter.h"
 #include "platform/qt/QtUi.h"
 #include "platform/testing/FakeDocumentHost.h"
 #include "views/hypo/LocView.h"
@@ -56,6 +59,14 @@ struct Page {
 
 Page* g_page = nullptr;
 
+// Pixels of an image that are not white.
+long InkPixels(const QImage& image) {
+  long n = 0;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x) n += (image.pixel(x, y) & 0xFFFFFF) != 0xFFFFFF;
+  return n;
+}
+
 // An update followed by the paint that renders the page picture and copies it.
 void BM_FullRender(benchmark::State& state) {
   CLocView& v = g_page->view;
@@ -97,8 +108,26 @@ int main(int argc, char** argv) {
   plat::ForceCNumericLocale();
   Page page;
   g_page = &page;
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
+  {
+    // The repaint from the page picture shows what the full render drew, and the render
+    // draws the events.
+    CLocView& v = page.view;
+    v.OnUpdate(nullptr, HINT_LOC, nullptr);
+    const QImage rendered = v.BackingImage().copy();
+    v.Invalidate(TRUE);
+    const long ink = InkPixels(rendered);
+    tv_bench::Check(
+        ink > rendered.width() * rendered.height() / 100 && v.BackingImage() == rendered,
+        "the Hypo page draws the events; its repaint shows the same picture",
+        std::to_string(ink) + " drawn pixels");
+  }
+  tv_bench::Initialize(&argc, argv);
+  tv_bench::RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
-  return 0;
+  tv_bench::Goal("full render under 100 ms", reporter.Seconds("BM_FullRender"), 0.1);
+  tv_bench::Goal("drag step under 100 ms", reporter.Seconds("BM_DragStep"), 0.1);
+  tv_bench::Goal("repaint from the page picture under 5 ms",
+                 reporter.Seconds("BM_RepaintFromPicture"), 0.005);
+  return tv_bench::ExitCode();
 }

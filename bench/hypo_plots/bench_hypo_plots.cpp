@@ -1,14 +1,16 @@
 // Times an update and repaint of each Hypo plot type (1 and 6 also in bench_hypo_page) with 100,000
 // generated events in a cylinder 50 mm across and 100 mm long, every event with a
-// catalogue record carrying first motions. The first-motion ratios are read once per
-// update, as the page does. Targets: types 0, 2-13 and 16-19 under 200 ms each, type 20
-// on 1,000 events under 500 ms, type 21 under 100 ms once its background exists (the first
-// drawing builds it), type 15 with 10,000 events under 1 s and, when TV_BENCH_LARGE is set
-// in the environment, with 100,000 events under 10 s. Every time is the median of three
-// repetitions. The outputs are checked: the mechanism grid against its exhaustive fill,
-// the correlation integrals against direct pair counts.
+// catalogue record carrying first motions, and as many peaks in the first peak list (for
+// the peak magnitudes of type 2 and the inter-event times of type 14). The first-motion
+// ratios are read once per update, as the page does. Targets: types 0, 2-13 and 16-19
+// under 200 ms each, type 20 on 1,000 events under 500 ms, type 21 under 100 ms once its
+// background exists (the first drawing builds it), type 15 with 10,000 events under 1 s
+// and, with --large, with 100,000 events under 10 s (type 14 is timed, without a target).
+// Every time is the median of three repetitions run interleaved with the other types. The
+// outputs are checked: the mechanism grid against its exhaustive fill, the correlation
+// integrals against direct pair counts, the peaks of types 2 and 14 against the list.
 //
-//   [TV_BENCH_LARGE=1] bench_hypo_plots [benchmark options]
+//   bench_hypo_plots [--large] [benchmark options]
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -23,9 +25,9 @@
 #include <string>
 #include <vector>
 
+#include "aecore/document/TremviaDoc.h"
 #include "base/numerics/KZ_MecaFit.h"
 #include "common/RatioReporter.h"
-#include "aecore/document/TremviaDoc.h"
 #include "platform/qt/QtUi.h"
 #include "platform/testing/FakeDocumentHost.h"
 #include "views/hypo/LocView.h"
@@ -89,6 +91,21 @@ struct Page {
       AEH_EncodeRecord(r, 16, bytes.data());
       catalogue.insert(catalogue.end(), bytes.begin(), bytes.end());
     }
+    // Peaks at random times over the same span, magnitudes falling off as the events' do
+    // (0.25 per level, levels 0 .. 11), in time order as peak files hold them.
+    std::vector<double> times(static_cast<std::size_t>(events));
+    std::uniform_real_distribution<double> when(0.0, events);
+    for (double& t : times) t = when(rng);
+    std::sort(times.begin(), times.end());
+    CAEPeak& peaks = *doc.GetPeak(0);
+    peaks.Alloc(events);
+    peaks.m_nCount = events;
+    for (int i = 0; i < events; ++i) {
+      peaks.m_pSec[i] = static_cast<std::int32_t>(times[i]);
+      peaks.m_pUSec[i] = static_cast<std::int32_t>((times[i] - peaks.m_pSec[i]) * 1e6);
+      peaks.m_pLevel[i] = static_cast<std::uint8_t>(std::min(11.0f, gr(rng) / 0.25f));
+      peaks.m_pFlag[i] = 1;
+    }
     h.m_fpAEH = std::make_unique<plat::File>();
     h.m_fpAEH->OpenMemory(std::move(catalogue), false);
     h.m_nRecSize = size;
@@ -115,8 +132,10 @@ void BM_PlotType(benchmark::State& state) {
   if (type == 21) g_large->Draw(21);  // the background once, outside the timing
   for (auto _ : state) g_large->Draw(type);
 }
+// Type 15 at 100,000 events only with --large (BM_CorrelationRadius100k).
 BENCHMARK(BM_PlotType)
-    ->DenseRange(0, 19)
+    ->DenseRange(0, 14)
+    ->DenseRange(16, 19)
     ->Arg(21)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1)
@@ -158,6 +177,28 @@ void CheckMechanismGrid() {
                                          std::plus<>(), std::not_equal_to<>());
   tv_bench::Check(differ == 0, "type 20 misfit grid equals the exhaustive grid",
                   std::to_string(differ) + " of " + std::to_string(fast.size()) + " cells differ");
+}
+
+// Types 2 and 14 draw from the first peak list: its window statistics and interval
+// histogram over the page's time window must take in every peak generated (the histogram
+// its first 5,000).
+void CheckPeakData(Page& page) {
+  CTremviaDoc& doc = page.doc;
+  const CAEPeak& peaks = *doc.GetPeak(0);
+  const double t0 = doc.m_fTimeStart + doc.m_pHypo->PeakOffset(), t1 = t0 + doc.m_fTimeSpan;
+  int cum[CAEPeak::kLevelSlots] = {};
+  double logN = 0, bML = 0, relErr = 0;
+  const int levels = peaks.WindowStatistics(t0, t1, cum, &logN, &bML, &relErr, nullptr, nullptr,
+                                            nullptr, nullptr, nullptr, 1.0, nullptr, nullptr);
+  double logR[26], logC[26];
+  int bins = 0;
+  const int times = peaks.IntervalHistogram(t0, t1, logR, logC, &bins);
+  tv_bench::Check(levels > 0 && cum[0] == peaks.m_nCount &&
+                      times == std::min(peaks.m_nCount, 5000) && bins >= 10,
+                  "types 2 and 14 see every peak",
+                  std::to_string(peaks.m_nCount) + " peaks, " + std::to_string(cum[0]) +
+                      " counted, " + std::to_string(times) + " times in " + std::to_string(bins) +
+                      " bins");
 }
 
 // The correlation integral of q = 2 against a direct count of the pairs within each radius.
@@ -202,7 +243,14 @@ int main(int argc, char** argv) {
   g_mid = &mid;
   g_large = &large;
   g_small = &small;
-  const bool largeRun = std::getenv("TV_BENCH_LARGE") != nullptr;
+  bool largeRun = false;
+  for (int i = 1; i < argc; ++i)
+    if (std::strcmp(argv[i], "--large") == 0) {
+      largeRun = true;
+      std::copy(argv + i + 1, argv + argc + 1, argv + i);
+      --argc;
+      break;
+    }
   if (largeRun)
     benchmark::RegisterBenchmark("BM_CorrelationRadius100k", BM_CorrelationRadius100k)
         ->Unit(benchmark::kMillisecond)
@@ -214,6 +262,7 @@ int main(int argc, char** argv) {
   benchmark::Shutdown();
   CheckMechanismGrid();
   CheckCorrelationIntegral(small);
+  CheckPeakData(large);
   for (int type : {0, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 16, 17, 18, 19})
     tv_bench::Goal("type " + std::to_string(type) + " at 100,000 events under 200 ms",
                    reporter.Seconds("BM_PlotType/" + std::to_string(type)), 0.2);

@@ -150,7 +150,7 @@ BENCHMARK(BM_Progressive_Libjpeg)->Unit(benchmark::kMillisecond)->Repetitions(5)
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
+  tv_bench::Initialize(&argc, argv);
   std::printf("image %d x %d: baseline %zu bytes, progressive %zu bytes\n", kWidth, kHeight,
               Baseline().size(), Progressive().size());
   // The scalar peer first, in a child that switches SIMD off before libjpeg-turbo starts;
@@ -216,9 +216,14 @@ int main(int argc, char** argv) {
   for (const char* kind : {"Baseline", "Progressive"}) {
     const std::string ours = std::string("BM_") + kind + "_Ours";
     const std::string theirs = std::string("BM_") + kind + "_Libjpeg";
-    reporter.PrintRatio(std::string(kind) + ", libjpeg-turbo with SIMD (as users run it)", ours,
-                        theirs);
-    reporter.PrintRatio(std::string(kind) + ", libjpeg-turbo scalar", ours, "scalar " + theirs);
+    const double simd = reporter.PrintRatio(
+        std::string(kind) + ", libjpeg-turbo with SIMD (as users run it)", ours, theirs);
+    const double scalar =
+        reporter.PrintRatio(std::string(kind) + ", libjpeg-turbo scalar", ours, "scalar " + theirs);
+    if (kind[0] == 'B') {
+      tv_bench::RatioGoal("baseline within 2x of libjpeg-turbo with SIMD", simd, 2.0);
+      tv_bench::RatioGoal("baseline within 2x of libjpeg-turbo scalar", scalar, 2.0);
+    }
   }
   benchmark::Shutdown();
   return tv_bench::ExitCode();

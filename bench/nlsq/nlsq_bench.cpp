@@ -102,7 +102,7 @@ BENCHMARK(BM_cminpack_lmdif);
 int main(int argc, char** argv) {
   load();
   nml_error_set_stop_fatal(0);
-  benchmark::Initialize(&argc, argv);
+  tv_bench::Initialize(&argc, argv);
   const double certified = 5.4648946975e-05;
   float b[5];
   g_calls = 0;

@@ -117,7 +117,7 @@ BENCHMARK(BM_PickEvent_AIC)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PickEvent_ChangePointAndAIC)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
+  tv_bench::Initialize(&argc, argv);
   tv_bench::Check(PicksAreRight(), "picks and change points against the true onsets",
                   "limit 2 samples from the last sample before each onset");
   tv_bench::RatioReporter reporter;

@@ -18,6 +18,7 @@
 #include <random>
 
 #include "aecore/document/TremviaDoc.h"
+#include "common/RatioReporter.h"
 #include "platform/qt/QtDc.h"
 #include "platform/qt/QtUi.h"
 #include "platform/testing/FakeDocumentHost.h"
@@ -140,8 +141,15 @@ int main(int argc, char** argv) {
   Page fractal(20000, true);
   g_off = &off;
   g_fractal = &fractal;
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
+  tv_bench::Initialize(&argc, argv);
+  tv_bench::RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
-  return 0;
+  tv_bench::Goal("update with the statistics panels off under 200 ms",
+                 reporter.Seconds("BM_UpdateStatisticsOff"), 0.2);
+  tv_bench::Goal("update with the fractal panel on under 2 s",
+                 reporter.Seconds("BM_UpdateFractalPanel"), 2.0);
+  tv_bench::Goal("repaint from the cache under 5 ms", reporter.Seconds("BM_RepaintFromCache"),
+                 0.005);
+  return tv_bench::ExitCode();
 }
