@@ -271,9 +271,9 @@ int CDC::SetStretchBltMode(int mode) {
 }
 
 DcOp CDC::NewOp(DcOpKind kind) const {
-  DcOp op;
-  op.kind = kind;
-  op.state = s_;
+  // Made with the state at once: a default state would make stock objects only to have
+  // them overwritten, a cost that every primitive paid.
+  DcOp op{.kind = kind, .state = s_};
   int w = s_.pen.Width();
   op.penPixels = w == 0 ? 1 : std::max(1, static_cast<int>(RoundHalfAway(w * std::fabs(s_.ScaleX()))));
   UINT style = s_.pen.Style();
