@@ -84,8 +84,7 @@ BENCHMARK(BM_SourceRender)->Unit(benchmark::kMillisecond)->Iterations(5);
 // The page picture against the page drawn the plain way into an image of its size.
 void CheckPicture(SourcePage& page) {
   page.Render();
-  const QImage drawn =
-      plat::PackedDibToImage(page.view.m_hDIB.data(), page.view.m_hDIB.Size());
+  const QImage drawn = plat::PackedDibToImage(page.view.m_hDIB.data(), page.view.m_hDIB.Size());
   QImage plain(drawn.size(), QImage::Format_RGB32);
   plain.fill(Qt::white);
   {
@@ -105,8 +104,7 @@ void CheckPicture(SourcePage& page) {
   // Small discs are stamped from one drawing of their size: an edge pixel or two each.
   tv_bench::Check(!drawn.isNull() && inked > 50000 && differ <= 200,
                   "Foc page picture equals the page drawn through the painter alone",
-                  std::to_string(differ) + " of " + std::to_string(inked) +
-                      " inked pixels differ");
+                  std::to_string(differ) + " of " + std::to_string(inked) + " inked pixels differ");
 }
 
 // Every cell's colour against the P amplitude along its ray by take-off angle and azimuth.

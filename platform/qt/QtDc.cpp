@@ -155,7 +155,6 @@ void XorPixel(QImage* img, int x, int y) {
   line[x] ^= 0x00FFFFFFu;
 }
 
-
 }  // namespace
 
 // The 32-bit pixels a raster painter draws into, for the shortcuts that write them
@@ -182,7 +181,8 @@ struct QtPainterDevice::Pixels {
   // the larger one, whichever way the segment runs. Returns false for any other segment.
   bool AxisSegment(POINT a, POINT b, QRgb c) const {
     if (a.y == b.y) {
-      if (a.x != b.x) Fill(QRect(QPoint(std::min(a.x, b.x), a.y), QPoint(std::max(a.x, b.x) - 1, a.y)), c);
+      if (a.x != b.x)
+        Fill(QRect(QPoint(std::min(a.x, b.x), a.y), QPoint(std::max(a.x, b.x) - 1, a.y)), c);
       return true;
     }
     if (a.x == b.x) {
@@ -542,11 +542,12 @@ void QtPainterDevice::UsePen(QPainter* p, const DcOp& op) {
     penStyle_ = style;
     penMade_ = true;
   }
-  p->setPen(pen_);  // the painter ignores its own pen
+  p->setPen(pen_);  // the pen it holds again costs the painter a comparison only
 }
 
 void QtPainterDevice::UseBrush(QPainter* p, const CBrush& b) {
-  if (!brushMade_ || !(b.Style() == brushStyle_ && (b.Style() == BS_NULL || b.Color() == brushColour_))) {
+  if (!brushMade_ ||
+      !(b.Style() == brushStyle_ && (b.Style() == BS_NULL || b.Color() == brushColour_))) {
     brush_ = MakeBrush(b);
     brushStyle_ = b.Style();
     brushColour_ = b.Color();
@@ -561,8 +562,9 @@ void QtPainterDevice::Draw(const DcOp& op) {
   const DcState& s = op.state;
   QImage* raster = printer_ ? nullptr : (memory_ ? bitmapImage_.get() : image_);
   const bool shortcuts = raster && shortcuts_;
-  // Each kind below sets the pen and brush it draws with; the painter keeps them, so a
-  // run of primitives with one pen and brush sets them once.
+  // Each kind below sets the pen and brush it draws with (UsePen, UseBrush); the painter
+  // keeps them between primitives. Direct pixel writes need the raster's 32-bit pixels
+  // with nothing clipping the painter.
   Pixels pixels;
   const Pixels* px = nullptr;
   if (shortcuts && !p->hasClipping() &&
