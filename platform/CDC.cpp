@@ -12,7 +12,14 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
-LONG RoundHalfAway(double v) { return static_cast<LONG>(std::lround(v)); }
+// std::lround without the library call, which every converted point paid: below 2^52
+// the integer part and the fraction of v are both exact, so the result is lround's.
+LONG RoundHalfAway(double v) {
+  if (!(std::fabs(v) < 4503599627370496.0)) return static_cast<LONG>(std::lround(v));
+  const long long t = static_cast<long long>(v);
+  const double f = v - static_cast<double>(t);
+  return static_cast<LONG>(f >= 0.5 ? t + 1 : f <= -0.5 ? t - 1 : t);
+}
 
 // MulDiv: a * b / c rounded half away from zero.
 LONG MulDiv(LONG a, LONG b, LONG c) {
@@ -271,9 +278,9 @@ int CDC::SetStretchBltMode(int mode) {
 }
 
 DcOp CDC::NewOp(DcOpKind kind) const {
-  DcOp op;
-  op.kind = kind;
-  op.state = s_;
+  // Made with the state at once: a default state would make stock objects only to have
+  // them overwritten, a cost that every primitive paid.
+  DcOp op{.kind = kind, .state = s_};
   int w = s_.pen.Width();
   op.penPixels = w == 0 ? 1 : std::max(1, static_cast<int>(RoundHalfAway(w * std::fabs(s_.ScaleX()))));
   UINT style = s_.pen.Style();

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "platform/ByteOrder.h"
 #include "platform/CDC.h"
 #include "platform/RecordingDc.h"
@@ -139,6 +141,34 @@ TEST(CDC, HimetricMapsHundredthsOfAMillimetreWithYUp) {
   dc.LPtoDP(&q);
   EXPECT_EQ(q.x, 800);
   EXPECT_EQ(q.y, 1125);
+}
+
+// Device points are the exact mapping rounded half away from zero as lround rounds it,
+// halves and near-halves included, for mappings that give them in plenty.
+TEST(CDC, DevicePointsRoundAsLroundDoes) {
+  RecordingDc dc;
+  dc.SetMapMode(MM_ANISOTROPIC);
+  for (const SIZE ext : {SIZE{4, 2}, SIZE{3, 10}, SIZE{2540, 96}, SIZE{7, -1000003}}) {
+    dc.SetWindowExt(ext.cx, ext.cy);
+    dc.SetViewportExt(2, -7);
+    dc.SetViewportOrg(-3, 5);
+    int differ = 0;
+    for (LONG v = -200000; v <= 200000; v += 7) {
+      POINT p{v, -v};
+      dc.LPtoDP(&p);
+      double x, y;
+      dc.State().ToDevice(v, -v, &x, &y);
+      differ += p.x != std::lround(x) || p.y != std::lround(y);
+    }
+    EXPECT_EQ(differ, 0) << ext.cx << " " << ext.cy;
+  }
+  POINT far{2000000000, -2000000000};
+  dc.SetWindowExt(1, 1);
+  dc.SetViewportExt(1, 1);
+  dc.SetViewportOrg(0, 0);
+  dc.LPtoDP(&far);
+  EXPECT_EQ(far.x, 2000000000);
+  EXPECT_EQ(far.y, -2000000000);
 }
 
 TEST(CDC, PenWidthsAreLogicalAndStyledWidePensDrawSolid) {

@@ -72,10 +72,10 @@ enum class DcOpKind {
 struct DcOp {
   DcOpKind kind;
   DcState state;
-  std::vector<POINT> points;
+  std::vector<POINT> points{};
   RECT rect{};
   COLORREF color = 0;
-  CBrush brush;  // FillRect
+  CBrush brush{};  // FillRect
   DWORD rop = 0;
   UINT flags = 0;  // ETO_* of text
   bool hasRect = false;  // text: ExtTextOut got a rectangle
@@ -88,15 +88,15 @@ struct DcOp {
   // Text: the string (bytes), advance of each character in logical units, and the
   // text's box (four corners in logical units, starting at the start of the baseline's
   // top-left corner as the glyphs stand: top-left, top-right, bottom-right, bottom-left).
-  std::string text;
-  std::vector<int> dx;
+  std::string text{};
+  std::vector<int> dx{};
   std::array<POINT, 4> textBox{};
 
   // StretchDIBits: source rectangle (left, top, right, bottom in DIB pixels, rows
   // counted from the bottom as Windows counts them) and a copy of the packed DIB
   // (header, colour table, bits).
   RECT src{};
-  std::shared_ptr<const std::vector<BYTE>> dib;
+  std::shared_ptr<const std::vector<BYTE>> dib{};
 };
 
 // Bounds of an op in logical units (inclusive-exclusive as RECT; normalised).

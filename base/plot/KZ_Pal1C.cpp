@@ -195,6 +195,8 @@ double KZ_Pal1C::Position(double value) const {
   return f;
 }
 
+// Square roots are taken with sqrt rather than pow(x, 0.5): the same values to the last
+// bit or one, at a fraction of the cost for pages that colour a cell at a time.
 void KZ_Pal1C::ValueToHSV(double value, double* hue, double* saturation, double* v) const {
   const double f = Position(value);
   const double hs = m_dHueStart, he = m_dHueEnd;
@@ -214,11 +216,11 @@ void KZ_Pal1C::ValueToHSV(double value, double* hue, double* saturation, double*
       S = f * f;
       break;
     case 3:  // Rainbow
-      H = f <= 0.5 ? 150 - 130 * std::pow(1 - 2 * f, 0.5) : 130 + 160 * std::pow(2 * f - 1, 0.75);
+      H = f <= 0.5 ? 150 - 130 * std::sqrt(1 - 2 * f) : 130 + 160 * std::pow(2 * f - 1, 0.75);
       break;
     case 4:  // R-Y-B
       H = (f - 0.5) * 150 + (f <= 0.5 ? 80 : 165);
-      S = 0.05 + 0.95 * std::pow(2 * std::fabs(f - 0.5), 0.5);
+      S = 0.05 + 0.95 * std::sqrt(2 * std::fabs(f - 0.5));
       break;
     case 5: {  // B-Y-W
       H = (0.5 - f) * 150 + (f >= 0.5 ? 90 : 165);
@@ -238,7 +240,7 @@ void KZ_Pal1C::ValueToHSV(double value, double* hue, double* saturation, double*
       break;
     case 7:  // B-Y-R
       H = (0.5 - f) * 150 + (f >= 0.5 ? 80 : 165);
-      S = 0.05 + 0.95 * std::pow(2 * std::fabs(f - 0.5), 0.5);
+      S = 0.05 + 0.95 * std::sqrt(2 * std::fabs(f - 0.5));
       break;
     case 8:  // W-Y-R
       H = (1 - f) * 120;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -99,6 +101,37 @@ TEST(Pal1C, ClampingQuantisationAndBrightness) {
   EXPECT_DOUBLE_EQ(R, 0.0);
   EXPECT_DOUBLE_EQ(G, 1.0);
   EXPECT_DOUBLE_EQ(B, 0.0);
+}
+
+// The shapes with square roots (rainbow, R-Y-B, B-Y-R) give, over a fine sweep of the
+// range, the colours of the power-law formulas with pow(x, 0.5), which pages once paid
+// for cell by cell.
+TEST(Pal1C, SquareRootShapesGiveThePowerLawColours) {
+  for (const int scheme : {3, 4, 7}) {
+    SCOPED_TRACE(scheme);
+    KZ_Pal1C p;
+    p.SetRange(-1, 1, 0, 360, scheme);
+    int differ = 0, worst = 0;
+    for (int k = 0; k <= 20000; ++k) {
+      const double value = -1 + k / 10000.0, f = p.Position(value);
+      double H = 0, S = 1;
+      if (scheme == 3) {
+        H = f <= 0.5 ? 150 - 130 * std::pow(1 - 2 * f, 0.5) : 130 + 160 * std::pow(2 * f - 1, 0.75);
+      } else {
+        H = (scheme == 4 ? (f - 0.5) : (0.5 - f)) * 150 +
+            (scheme == 4 ? (f <= 0.5 ? 80 : 165) : (f >= 0.5 ? 80 : 165));
+        S = 0.05 + 0.95 * std::pow(2 * std::fabs(f - 0.5), 0.5);
+      }
+      const Rgb want = Split(KZ_HSVToColor(static_cast<float>(H), static_cast<float>(S), 1.0f));
+      const Rgb got = Split(p.ValueToColor(value, 1.0));
+      const int d = std::max({std::abs(got.r - want.r), std::abs(got.g - want.g),
+                              std::abs(got.b - want.b)});
+      differ += d > 0;
+      worst = std::max(worst, d);
+    }
+    EXPECT_LE(worst, 1);
+    EXPECT_LE(differ, 5);
+  }
 }
 
 TEST(Pal1C, HsvConversions) {

@@ -8,12 +8,15 @@
 // and, with --large, with 100,000 events under 10 s (type 14 is timed, without a target).
 // Every time is the median of three repetitions run interleaved with the other types. The
 // outputs are checked: the mechanism grid against its exhaustive fill, the correlation
-// integrals against direct pair counts, the peaks of types 2 and 14 against the list.
+// integrals against direct pair counts, the peaks of types 2 and 14 against the list,
+// the stereo specimen picture (type 5) against the same page drawn through the painter
+// alone.
 //
 //   bench_hypo_plots [--large] [benchmark options]
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QImage>
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -28,6 +31,7 @@
 #include "aecore/document/TremviaDoc.h"
 #include "base/numerics/KZ_MecaFit.h"
 #include "common/RatioReporter.h"
+#include "platform/qt/QtDc.h"
 #include "platform/qt/QtUi.h"
 #include "platform/testing/FakeDocumentHost.h"
 #include "views/hypo/LocView.h"
@@ -201,6 +205,34 @@ void CheckPeakData(Page& page) {
                       " bins");
 }
 
+// The stereo specimen page (type 5) against the same page drawn through the painter alone,
+// without the device context's raster shortcuts.
+void CheckStereoPicture(Page& page) {
+  page.Draw(5);
+  const QImage& drawn = page.view.PagePicture();
+  QImage plain(drawn.size(), QImage::Format_RGB32);
+  plain.fill(Qt::white);
+  {
+    plat::CImageDC dc(&plain, page.view.LogPixelsX(), page.view.LogPixelsY());
+    dc.Qt()->SetRasterShortcuts(false);
+    dc.SetMapMode(MM_HIMETRIC);
+    page.view.DrawWithViewFont(&dc);
+  }
+  long differ = 0, inked = 0;
+  for (int y = 0; y < plain.height(); ++y)
+    for (int x = 0; x < plain.width(); ++x) {
+      const QRgb a = drawn.pixel(x, y), b = plain.pixel(x, y);
+      inked += (b & 0xFFFFFF) != 0xFFFFFF;
+      differ += (a & 0xFFFFFF) != (b & 0xFFFFFF);
+    }
+  // Discs stamped from one drawing of their size may differ from discs drawn in place by
+  // the odd edge pixel.
+  tv_bench::Check(!drawn.isNull() && inked > 10000 && differ * 200 < inked,
+                  "type 5 picture equals the page drawn through the painter alone",
+                  std::to_string(differ) + " of " + std::to_string(inked) +
+                      " inked pixels differ");
+}
+
 // The correlation integral of q = 2 against a direct count of the pairs within each radius.
 void CheckCorrelationIntegral(Page& page) {
   CTremviaDoc& doc = page.doc;
@@ -263,6 +295,7 @@ int main(int argc, char** argv) {
   CheckMechanismGrid();
   CheckCorrelationIntegral(small);
   CheckPeakData(large);
+  CheckStereoPicture(large);
   for (int type : {0, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 16, 17, 18, 19})
     tv_bench::Goal("type " + std::to_string(type) + " at 100,000 events under 200 ms",
                    reporter.Seconds("BM_PlotType/" + std::to_string(type)), 0.2);

@@ -157,6 +157,42 @@ void XorPixel(QImage* img, int x, int y) {
 
 }  // namespace
 
+// The 32-bit pixels a raster painter draws into, for the shortcuts that write them
+// directly: the same buffer the painter uses (not a detached copy), so direct writes and
+// painted primitives land in one picture in drawing order.
+struct QtPainterDevice::Pixels {
+  QRgb* bits = nullptr;
+  qsizetype stride = 0;  // pixels per row
+  int width = 0, height = 0;
+
+  QRgb* Row(int y) const { return bits + y * stride; }
+  // An opaque colour as the painter stores it in these formats.
+  static QRgb Opaque(COLORREF c) { return qRgb(GetRValue(c), GetGValue(c), GetBValue(c)); }
+
+  void Fill(const QRect& r, QRgb c) const {
+    const int x0 = std::max(r.left(), 0), x1 = std::min(r.right() + 1, width);
+    const int y0 = std::max(r.top(), 0), y1 = std::min(r.bottom() + 1, height);
+    if (x0 >= x1) return;
+    for (int y = y0; y < y1; ++y) std::fill(Row(y) + x0, Row(y) + x1, c);
+  }
+
+  // A one-pixel segment along a row or a column between two device points, as the
+  // painter rasterises it: the pixels from the smaller coordinate up to, not including,
+  // the larger one, whichever way the segment runs. Returns false for any other segment.
+  bool AxisSegment(POINT a, POINT b, QRgb c) const {
+    if (a.y == b.y) {
+      if (a.x != b.x)
+        Fill(QRect(QPoint(std::min(a.x, b.x), a.y), QPoint(std::max(a.x, b.x) - 1, a.y)), c);
+      return true;
+    }
+    if (a.x == b.x) {
+      Fill(QRect(QPoint(a.x, std::min(a.y, b.y)), QPoint(a.x, std::max(a.y, b.y) - 1)), c);
+      return true;
+    }
+    return false;
+  }
+};
+
 QString DisplayText(const std::string& bytes) {
   std::u16string u = DecodeForDisplay(bytes);
   return QString::fromUtf16(u.data(), static_cast<qsizetype>(u.size()));
@@ -262,10 +298,24 @@ struct QtPainterDevice::Sprites {
     COLORREF brushColor;
     auto operator<=>(const Key&) const = default;
   };
-  std::map<Key, QImage> images;
+  // A run of opaque pixels in one row of a sprite.
+  struct Run {
+    int y, x0, x1;
+  };
+  struct Sprite {
+    QImage image;
+    // The sprite drawn without antialiasing has only opaque and empty pixels: stamping is
+    // then copying its opaque runs. Empty when some pixel is partly covered.
+    std::vector<Run> runs;
+    bool binary = false;
+  };
+  std::map<Key, Sprite> images;
+  // Markers come in long runs of one kind: the last one found is checked first.
+  Key lastKey{};
+  const Sprite* last = nullptr;
 };
 
-void QtPainterDevice::StampEllipse(QPainter* p, const DcOp& op, const QRect& d) {
+void QtPainterDevice::StampEllipse(QPainter* p, const DcOp& op, const QRect& d, const Pixels* px) {
   const bool pen = HasPen(op);
   Sprites::Key key{d.width(),
                    d.height(),
@@ -275,20 +325,59 @@ void QtPainterDevice::StampEllipse(QPainter* p, const DcOp& op, const QRect& d) 
                    op.state.brush.Style(),
                    op.state.brush.Style() == BS_NULL ? 0 : op.state.brush.Color()};
   if (!sprites_) sprites_ = std::make_unique<Sprites>();
-  if (sprites_->images.size() > 256) sprites_->images.clear();
   const int pad = key.penPixels + 1;
-  auto it = sprites_->images.find(key);
-  if (it == sprites_->images.end()) {
-    QImage img(d.width() + 2 * pad, d.height() + 2 * pad, QImage::Format_ARGB32_Premultiplied);
-    img.fill(Qt::transparent);
-    QPainter sp(&img);
-    sp.setPen(MakePen(op));
-    sp.setBrush(MakeBrush(op.state.brush));
-    sp.drawEllipse(QRectF(pad, pad, d.width() - 1, d.height() - 1));
-    sp.end();
-    it = sprites_->images.emplace(key, std::move(img)).first;
+  const Sprites::Sprite* sprite = sprites_->last;
+  if (!sprite || !(sprites_->lastKey == key)) {
+    if (sprites_->images.size() > 256) sprites_->images.clear();
+    auto it = sprites_->images.find(key);
+    if (it == sprites_->images.end()) {
+      Sprites::Sprite made;
+      QImage& img = made.image;
+      img = QImage(d.width() + 2 * pad, d.height() + 2 * pad, QImage::Format_ARGB32_Premultiplied);
+      img.fill(Qt::transparent);
+      QPainter sp(&img);
+      sp.setPen(MakePen(op));
+      sp.setBrush(MakeBrush(op.state.brush));
+      sp.drawEllipse(QRectF(pad, pad, d.width() - 1, d.height() - 1));
+      sp.end();
+      made.binary = true;
+      for (int y = 0; y < img.height() && made.binary; ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(img.constScanLine(y));
+        for (int x = 0; x < img.width();) {
+          const int a = qAlpha(row[x]);
+          if (a != 0 && a != 255) {
+            made.binary = false;
+            break;
+          }
+          if (a == 0) {
+            ++x;
+            continue;
+          }
+          const int x0 = x;
+          while (x < img.width() && qAlpha(row[x]) == 255) ++x;
+          made.runs.push_back({y, x0, x});
+        }
+      }
+      if (!made.binary) made.runs.clear();
+      it = sprites_->images.emplace(key, std::move(made)).first;
+    }
+    sprites_->lastKey = key;
+    sprites_->last = sprite = &it->second;
   }
-  p->drawImage(QPoint(d.left() - pad, d.top() - pad), it->second);
+  const int left = d.left() - pad, top = d.top() - pad;
+  if (px && sprite->binary) {
+    // Copying the opaque runs gives what drawing the image over the page gives.
+    for (const Sprites::Run& r : sprite->runs) {
+      const int y = top + r.y;
+      if (y < 0 || y >= px->height) continue;
+      const int x0 = std::max(left + r.x0, 0), x1 = std::min(left + r.x1, px->width);
+      if (x0 >= x1) continue;
+      const auto* src = reinterpret_cast<const QRgb*>(sprite->image.constScanLine(r.y));
+      std::copy(src + (x0 - left), src + (x1 - left), px->Row(y) + x0);
+    }
+    return;
+  }
+  p->drawImage(QPoint(left, top), sprite->image);
 }
 
 QtPainterDevice::QtPainterDevice(QImage* image, int dpiX, int dpiY)
@@ -345,6 +434,7 @@ void QtPainterDevice::SelectBitmap(const CBitmap& bitmap) {
 std::unique_ptr<DcDevice> QtPainterDevice::CreateCompatibleDevice() const {
   std::unique_ptr<QtPainterDevice> d(new QtPainterDevice());
   d->memory_ = true;
+  d->shortcuts_ = shortcuts_;
   d->dpiX_ = dpiX_;
   d->dpiY_ = dpiY_;
   return d;
@@ -440,13 +530,52 @@ int QtPainterDevice::GetTextWidth(const DcState& s, const std::string& text) con
   return static_cast<int>(std::lround(fm.horizontalAdvance(ToQString(text)) / (sx > 0 ? sx : 1)));
 }
 
+void QtPainterDevice::UsePen(QPainter* p, const DcOp& op) {
+  const bool has = HasPen(op);
+  const COLORREF colour = has ? op.state.pen.Color() : 0;
+  const int pixels = has ? op.penPixels : 0;
+  const UINT style = has ? op.penStyle : PS_NULL;
+  if (!penMade_ || colour != penColour_ || pixels != penPixels_ || style != penStyle_) {
+    pen_ = MakePen(op);
+    penColour_ = colour;
+    penPixels_ = pixels;
+    penStyle_ = style;
+    penMade_ = true;
+  }
+  p->setPen(pen_);  // the pen it holds again costs the painter a comparison only
+}
+
+void QtPainterDevice::UseBrush(QPainter* p, const CBrush& b) {
+  if (!brushMade_ ||
+      !(b.Style() == brushStyle_ && (b.Style() == BS_NULL || b.Color() == brushColour_))) {
+    brush_ = MakeBrush(b);
+    brushStyle_ = b.Style();
+    brushColour_ = b.Color();
+    brushMade_ = true;
+  }
+  p->setBrush(brush_);
+}
+
 void QtPainterDevice::Draw(const DcOp& op) {
   QPainter* p = Painter();
   if (!p) return;
   const DcState& s = op.state;
   QImage* raster = printer_ ? nullptr : (memory_ ? bitmapImage_.get() : image_);
-  p->setPen(Qt::NoPen);
-  p->setBrush(Qt::NoBrush);
+  const bool shortcuts = raster && shortcuts_;
+  // Each kind below sets the pen and brush it draws with (UsePen, UseBrush); the painter
+  // keeps them between primitives. Direct pixel writes need the raster's 32-bit pixels
+  // with nothing clipping the painter.
+  Pixels pixels;
+  const Pixels* px = nullptr;
+  if (shortcuts && !p->hasClipping() &&
+      (raster->format() == QImage::Format_RGB32 || raster->format() == QImage::Format_ARGB32 ||
+       raster->format() == QImage::Format_ARGB32_Premultiplied)) {
+    pixels.bits = reinterpret_cast<QRgb*>(const_cast<uchar*>(raster->constBits()));
+    pixels.stride = raster->bytesPerLine() / 4;
+    pixels.width = raster->width();
+    pixels.height = raster->height();
+    px = &pixels;
+  }
 
   auto points = [&](const std::vector<POINT>& pts) {
     QPolygonF poly;
@@ -472,9 +601,14 @@ void QtPainterDevice::Draw(const DcOp& op) {
     case DcOpKind::LineTo:
     case DcOpKind::Polyline: {
       if (!HasPen(op) || op.points.size() < 2) break;
-      p->setPen(MakePen(op));
+      const bool thin = op.penPixels <= 1 && op.penStyle == PS_SOLID;
+      if (px && thin && op.points.size() == 2 &&
+          px->AxisSegment(s.LPtoDP(op.points[0]), s.LPtoDP(op.points[1]),
+                          Pixels::Opaque(s.pen.Color())))
+        break;
+      UsePen(p, op);
       QPolygonF poly = points(op.points);
-      if (raster && op.penPixels <= 1 && op.penStyle == PS_SOLID) {
+      if (shortcuts && thin) {
         if (DrawColumnSpans(p, poly, p->pen().color())) break;
         poly = ThinPerColumn(poly);
       }
@@ -482,8 +616,8 @@ void QtPainterDevice::Draw(const DcOp& op) {
       break;
     }
     case DcOpKind::Polygon: {
-      p->setPen(MakePen(op));
-      p->setBrush(MakeBrush(s.brush));
+      UsePen(p, op);
+      UseBrush(p, s.brush);
       p->drawPolygon(points(op.points),
                      s.polyFillMode == WINDING ? Qt::WindingFill : Qt::OddEvenFill);
       break;
@@ -495,25 +629,34 @@ void QtPainterDevice::Draw(const DcOp& op) {
       // Without a pen GDI fills one pixel less on the right and at the bottom: the box
       // without its last column and row is exactly that.
       QRectF box = shapeRect(op.rect);
-      p->setPen(MakePen(op));
-      p->setBrush(MakeBrush(s.brush));
+      if (shortcuts && op.kind == DcOpKind::Ellipse && d.width() <= kSpriteMax &&
+          d.height() <= kSpriteMax) {
+        StampEllipse(p, op, d, px);
+        break;
+      }
+      UsePen(p, op);
+      UseBrush(p, s.brush);
       if (op.kind == DcOpKind::Rectangle) {
         if (HasPen(op))
           p->drawRect(box);
         else
           p->fillRect(box, p->brush());
-      } else if (raster && d.width() <= kSpriteMax && d.height() <= kSpriteMax) {
-        StampEllipse(p, op, d);
       } else {
         p->drawEllipse(box);
       }
       break;
     }
     case DcOpKind::FillSolidRect:
-      p->fillRect(DeviceRect(s, op.rect), ToQColor(op.color));
+      if (px)
+        px->Fill(DeviceRect(s, op.rect), Pixels::Opaque(op.color));
+      else
+        p->fillRect(DeviceRect(s, op.rect), ToQColor(op.color));
       break;
     case DcOpKind::FillRect:
-      if (op.brush.Style() != BS_NULL)
+      if (op.brush.Style() == BS_NULL) break;
+      if (px)
+        px->Fill(DeviceRect(s, op.rect), Pixels::Opaque(op.brush.Color()));
+      else
         p->fillRect(DeviceRect(s, op.rect), ToQColor(op.brush.Color()));
       break;
     case DcOpKind::PatBlt: {

@@ -8,7 +8,9 @@
 // more with a null pen); opaque text fills its box; inversions XOR the pixels.
 // Windows face names map to the Liberation families (SubstituteFontFace).
 #pragma once
+#include <QBrush>
 #include <QImage>
+#include <QPen>
 #include <QString>
 #include <memory>
 #include <string>
@@ -52,6 +54,12 @@ class QtPainterDevice : public DcDevice {
   // The Qt font for a DC state's font (face substituted, height in device pixels).
   QFont MakeFont(const DcState& state) const;
 
+  // On a raster, some primitives are written straight into the pixels (solid fills,
+  // one-pixel lines along a row or column, small ellipses copied from a sprite's opaque
+  // runs) instead of through the painter, with the same pixels as a result. On by
+  // default; tests and benchmarks turn it off to draw the reference picture.
+  void SetRasterShortcuts(bool on) { shortcuts_ = on; }
+
  private:
   QtPainterDevice() = default;  // memory device: target set by SelectBitmap
   QPaintDevice* Target() const;
@@ -69,8 +77,23 @@ class QtPainterDevice : public DcDevice {
   const FontEntry& Font(const DcState& state) const;
   mutable std::unique_ptr<FontEntry> font_;
   struct Sprites;
-  void StampEllipse(QPainter* p, const DcOp& op, const QRect& deviceBox);
+  struct Pixels;
+  // `pixels`: the raster's own pixels when the shortcuts may write them, else null.
+  void StampEllipse(QPainter* p, const DcOp& op, const QRect& deviceBox, const Pixels* pixels);
   std::unique_ptr<Sprites> sprites_;
+  bool shortcuts_ = true;
+  // The pen and brush of the last primitive, made again only when they change.
+  void UsePen(QPainter* p, const DcOp& op);
+  void UseBrush(QPainter* p, const CBrush& brush);
+  QPen pen_;
+  COLORREF penColour_ = 0;
+  int penPixels_ = 0;
+  UINT penStyle_ = 0;
+  bool penMade_ = false;
+  QBrush brush_;
+  UINT brushStyle_ = 0;
+  COLORREF brushColour_ = 0;
+  bool brushMade_ = false;
 };
 
 // A DC drawing into a QImage (Format_RGB32 or ARGB32) at the given resolution.

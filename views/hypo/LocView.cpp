@@ -145,8 +145,10 @@ void CLocView::OnDraw(plat::CDC* dc) {
 }
 
 void CLocView::RenderPagePicture() {
-  m_PageImage = QImage();
-  if (GetMapMode() == 0) return;
+  if (GetMapMode() == 0) {
+    m_PageImage = QImage();
+    return;
+  }
   plat::RecordingOptions o;
   o.dpiX = LogPixelsX();
   o.dpiY = LogPixelsY();
@@ -155,8 +157,14 @@ void CLocView::RenderPagePicture() {
   SIZE size{m_nScrollW, m_nScrollH};
   probe.LPtoDP(&size);
   const int w = std::abs(static_cast<int>(size.cx)), h = std::abs(static_cast<int>(size.cy));
-  if (w <= 0 || h <= 0) return;
-  m_PageImage = QImage(w, h, QImage::Format_RGB32);
+  if (w <= 0 || h <= 0) {
+    m_PageImage = QImage();
+    return;
+  }
+  // The last picture's pixels serve again while the page keeps its size: a fresh image
+  // of a large page pays for the first touch of all its memory at every update.
+  if (m_PageImage.size() != QSize(w, h) || m_PageImage.format() != QImage::Format_RGB32)
+    m_PageImage = QImage(w, h, QImage::Format_RGB32);
   m_PageImage.fill(Qt::white);
   plat::CImageDC dc(&m_PageImage, o.dpiX, o.dpiY);
   dc.SetMapMode(MM_HIMETRIC);

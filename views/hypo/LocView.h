@@ -214,6 +214,9 @@ class CLocView : public KZ_View {
   // The flash colour toggle, one for the whole program: clear shows yellow, set red.
   static bool s_bFlashToggle;
 
+  // The page picture the screen shows (null until a paint has rendered it).
+  const QImage& PagePicture() const { return m_PageImage; }
+
  protected:
   // Busy wait of the play-back, n units of 1/1024 s.
   virtual void PlayWait(int n) { WaitMs(n); }

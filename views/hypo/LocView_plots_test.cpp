@@ -13,6 +13,7 @@
 #include "base/numerics/KZ_MecaFit.h"
 #include "base/types/KZ_Vector3D.h"
 #include "platform/FileSystem.h"
+#include "platform/qt/QtDc.h"
 #include "views/hypo/LocView_plots_testkit.h"
 
 using plat::DcOp;
@@ -62,6 +63,52 @@ TEST_F(HypoPlots, StereoSpecimenDrawsEachEventInExactlyOneTTypePass) {
   h.m_bTTypeOpen = 0;
   dc = Draw(5);
   EXPECT_EQ(dc->OpsOf(DcOpKind::Ellipse).size(), 10u);
+}
+
+// The page picture at screen resolution, drawn with the device context's raster
+// shortcuts (discs from sprites, the plus signs and fills written into the pixels), is the
+// picture of the same page drawn through the painter alone: crowded, overlapping events
+// of every T-type pass, some beyond the page's edges.
+TEST_F(HypoPlots, StereoSpecimenPictureIsThePainterOnesAtScreenResolution) {
+  CAEHypo& h = *doc.m_pHypo;
+  h.m_bTTypeOpen = 1;
+  h.m_nColorMode = 1;
+  h.m_bUnselected = 1;
+  h.m_nMinArrivals = 0;
+  h.m_fHypoScale = 30;
+  std::mt19937 rng(5);
+  std::uniform_real_distribution<float> u(-1, 1);
+  std::vector<std::pair<int, int>> polarities;
+  for (int i = 0; i < 3000; ++i) {
+    // Ratios all over 0..1, and now and then too few polarities for one.
+    const int up = static_cast<int>(8 + 8 * u(rng));
+    polarities.push_back(i % 7 == 0 ? std::pair{2, 2} : std::pair{up, 16 - up});
+    Add(40 * u(rng), 40 * u(rng), 70 * u(rng), 1000.0 * (i + 0.5) / 3000 - 100, 10, 1,
+        1 + u(rng));
+  }
+  Catalogue(polarities);
+  h.m_nPlotType = 5;
+  view.OnUpdate(nullptr, HINT_LOC, nullptr);
+  view.BackingImage();
+  const QImage& drawn = view.PagePicture();
+  ASSERT_FALSE(drawn.isNull());
+  QImage plain(drawn.size(), QImage::Format_RGB32);
+  plain.fill(Qt::white);
+  {
+    plat::CImageDC dc(&plain, view.LogPixelsX(), view.LogPixelsY());
+    dc.Qt()->SetRasterShortcuts(false);
+    dc.SetMapMode(MM_HIMETRIC);
+    view.DrawWithViewFont(&dc);
+  }
+  int inked = 0, differ = 0;
+  for (int y = 0; y < plain.height(); ++y)
+    for (int x = 0; x < plain.width(); ++x) {
+      inked += (plain.pixel(x, y) & 0xFFFFFF) != 0xFFFFFF;
+      differ += drawn.pixel(x, y) != plain.pixel(x, y);
+    }
+  EXPECT_GT(inked, 20000);
+  // A disc stamped from the drawing of its size may differ by the odd edge pixel.
+  EXPECT_LE(differ, inked / 1000);
 }
 
 TEST_F(HypoPlots, StereoFaultFrameOfAHorizontalPlaneTakesTheAzimuthAsUpDip) {

@@ -376,3 +376,35 @@ TEST_F(SourcePage, BeachBallQuadrantsAgreeWithTheAxes) {
   EXPECT_GT(p.blue(), 200);
   EXPECT_LT(p.red(), 80);
 }
+
+// The page picture the view renders (radiation cells and fills written straight into the
+// bitmap, sensor discs from sprites) is the picture of the same page drawn through the
+// painter alone, for shear events of several mechanisms.
+TEST_F(SourcePage, PagePictureIsThePainterOnes) {
+  CAEHypo& h = *doc.m_pHypo;
+  h.m_Rec.nMecType = 1;
+  for (const float strike : {0.0f, 30.0f, 137.0f}) {
+    SCOPED_TRACE(strike);
+    h.m_Rec.fStrike = strike;
+    h.m_Rec.fRake = strike - 90;
+    view.OnUpdate(nullptr, HINT_SOURCE, nullptr);
+    const QImage drawn = plat::PackedDibToImage(view.m_hDIB.data(), view.m_hDIB.Size());
+    ASSERT_FALSE(drawn.isNull());
+    QImage plain(drawn.size(), QImage::Format_RGB32);
+    plain.fill(Qt::white);
+    {
+      plat::CImageDC dc(&plain, view.LogPixelsX(), view.LogPixelsY());
+      dc.Qt()->SetRasterShortcuts(false);
+      dc.SetMapMode(MM_HIMETRIC);
+      view.DrawWithViewFont(&dc);
+    }
+    int inked = 0, differ = 0;
+    for (int y = 0; y < plain.height(); ++y)
+      for (int x = 0; x < plain.width(); ++x) {
+        inked += (plain.pixel(x, y) & 0xFFFFFF) != 0xFFFFFF;
+        differ += (drawn.pixel(x, y) & 0xFFFFFF) != (plain.pixel(x, y) & 0xFFFFFF);
+      }
+    EXPECT_GT(inked, 50000);
+    EXPECT_LE(differ, 20);  // the odd edge pixel of a stamped disc
+  }
+}
