@@ -218,7 +218,7 @@ void CGLview::DrawEvents() {
     }
   }
   if (!m_Scene.spheres.empty()) {
-    if (m_pSpheres && m_pSpheres->bind()) {
+    if (!m_bMeshesOnly && m_pSpheres && m_pSpheres->bind()) {
       m_pSpheres->setUniformValue("u_pixels", pixels);
       glEnable(GL_VERTEX_PROGRAM_POINT_SIZE);
       glEnable(GL_POINT_SPRITE);

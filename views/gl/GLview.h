@@ -59,6 +59,9 @@ class CGLview : public KZ_glView {
   // radius on the screen hide (by default those are left out; drawing them all shows
   // what leaving them out changes).
   void DrawAllCrosses(bool all) { m_bAllCrosses = all; }
+  // Whether the spheres are drawn as meshes even where shaders exist, as they are where
+  // none do (so that drawing can be shown on any OpenGL).
+  void DrawSphereMeshesOnly(bool meshes) { m_bMeshesOnly = meshes; }
   // Radius in pixels from which a sphere hides its cross but for single pixels at its
   // tips.
   static constexpr float kHiddenCrossPixels = 1.0f;
@@ -78,4 +81,5 @@ class CGLview : public KZ_glView {
   std::unique_ptr<QOpenGLShaderProgram> m_pSpheres;
   std::vector<unsigned> m_CrossIndex;  // vertices of the crosses drawn this frame
   bool m_bAllCrosses = false;
+  bool m_bMeshesOnly = false;
 };

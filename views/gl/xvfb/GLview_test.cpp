@@ -341,6 +341,38 @@ TEST_F(GLPage, EventArraysDrawWhatTheQuadricsDrew) {
   EXPECT_LT(differ, inked / 8) << differ << " of " << inked << " inked pixels differ";
 }
 
+// Where there are no shaders the spheres are meshes of the quadric's faces: the picture is
+// the quadrics' but for pixels at cross tips.
+TEST_F(GLPage, SphereMeshesDrawWhatTheQuadricsDrew) {
+  CAEHypo& h = *doc.m_pHypo;
+  h.m_fHypoScale = 200;
+  doc.m_EventList.clear();
+  for (int i = 0; i < 60; ++i) {
+    auto e = std::make_unique<AEEventEntry>();
+    e->x = static_cast<float>(20 * std::cos(i * 0.7));
+    e->y = static_cast<float>(20 * std::sin(i * 0.7));
+    e->z = static_cast<float>(-45 + 1.5 * i);
+    e->time = 1 + i;
+    e->Mw = static_cast<float>(1 + i % 5);
+    e->arrivals = 8;
+    doc.m_EventList.push_back(std::move(e));
+  }
+  view.OnUpdate(nullptr, 0, nullptr);
+  view.m_fRotZ = 30;
+  view.DrawSphereMeshesOnly(true);
+  view.RenderScene(1);
+  const QImage ours = Frame();
+  const QImage ref = ReferencePicture(view);
+  int inked = 0, differ = 0;
+  for (int y = 0; y < ref.height(); ++y)
+    for (int x = 0; x < ref.width(); ++x) {
+      inked += ref.pixel(x, y) != qRgb(255, 255, 255);
+      differ += !Near(ours.pixel(x, y), ref.pixel(x, y), 40);
+    }
+  ASSERT_GT(inked, 2000);
+  EXPECT_LT(differ, inked / 50) << differ << " of " << inked << " inked pixels differ";
+}
+
 // Shown and left alone, the page draws no further frames.
 TEST(GLPageIdle, AnUnchangedPageDrawsNothing) {
   plat::testing::EnsureQtApp();
@@ -428,12 +460,18 @@ TEST_F(GLPage, CrossesHiddenBySpheresAreLeftOut) {
     view.RenderScene(1);
     return Frame();
   };
-  // Radii of about 1 to 9 pixels.
+  // Radii of about 1 to 9 pixels, spheres as shaded points and as the meshes drawn where
+  // there are no shaders.
   events(200);
-  const QImage all = picture(true), ours = picture(false);
-  const auto [differ, inked] = Differences(all, ours);
-  EXPECT_GT(differ, 0) << "no cross left out";
-  EXPECT_LT(differ, inked / 50) << differ << " of " << inked << " inked pixels differ";
+  for (bool meshes : {false, true}) {
+    SCOPED_TRACE(meshes ? "meshes" : "points");
+    view.DrawSphereMeshesOnly(meshes);
+    const QImage all = picture(true), ours = picture(false);
+    const auto [differ, inked] = Differences(all, ours);
+    EXPECT_GT(differ, 0) << "no cross left out";
+    EXPECT_LT(differ, inked / 50) << differ << " of " << inked << " inked pixels differ";
+  }
+  view.DrawSphereMeshesOnly(false);
 
   // Radii under a pixel: nothing hides the crosses.
   events(8);
