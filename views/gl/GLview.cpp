@@ -167,24 +167,59 @@ void CGLview::CompileScene() {
   m_bSceneDirty = false;
 }
 
+namespace {
+// Pixels per scene unit at eye distance 1: the projection's y scale times half the
+// viewport height.
+float PixelsPerUnit() {
+  GLfloat projection[16];
+  GLint viewport[4];
+  glGetFloatv(GL_PROJECTION_MATRIX, projection);
+  glGetIntegerv(GL_VIEWPORT, viewport);
+  return projection[5] * 0.5f * static_cast<float>(viewport[3]);
+}
+}  // namespace
+
+void CGLview::SelectVisibleCrosses(float pixels) {
+  // A cross's three lines run inside its event's sphere from surface to surface, so the
+  // sphere drawn over it hides all of it but single pixels at its tips once the sphere
+  // is two pixels wide or more; only the crosses of smaller spheres can show more. Both
+  // kinds of sphere drawing (shaded discs and meshes) hide their crosses so. The depth
+  // is the event's distance from the eye, as the sphere's point size takes it.
+  GLfloat m[16];
+  glGetFloatv(GL_MODELVIEW_MATRIX, m);
+  m_CrossIndex.clear();
+  const std::size_t n = m_Scene.crosses.size() / 6;
+  for (std::size_t k = 0; k < n; ++k) {
+    const GLVertex* v = &m_Scene.crosses[6 * k];
+    // The first line runs from centre - q to centre + q along x.
+    const float q = 0.5f * (v[1].p[0] - v[0].p[0]);
+    const float x = v[0].p[0] + q, y = v[0].p[1], z = v[0].p[2];
+    const float depth = -(m[2] * x + m[6] * y + m[10] * z + m[14]);
+    if (depth > 0 && q * pixels >= kHiddenCrossPixels * depth) continue;
+    for (GLuint i = 0; i < 6; ++i) m_CrossIndex.push_back(static_cast<GLuint>(6 * k) + i);
+  }
+}
+
 void CGLview::DrawEvents() {
   glEnableClientState(GL_VERTEX_ARRAY);
   glEnableClientState(GL_COLOR_ARRAY);
+  const float pixels = PixelsPerUnit();
   if (!m_Scene.crosses.empty()) {
     const GLVertex* v = m_Scene.crosses.data();
     glVertexPointer(3, GL_FLOAT, sizeof(GLVertex), v->p.data());
     glColorPointer(3, GL_FLOAT, sizeof(GLVertex), v->colour.data());
-    glDrawArrays(GL_LINES, 0, static_cast<GLsizei>(m_Scene.crosses.size()));
+    if (m_bAllCrosses || m_Scene.crosses.size() % 6 != 0) {
+      glDrawArrays(GL_LINES, 0, static_cast<GLsizei>(m_Scene.crosses.size()));
+    } else {
+      SelectVisibleCrosses(pixels);
+      if (!m_CrossIndex.empty())
+        glDrawElements(GL_LINES, static_cast<GLsizei>(m_CrossIndex.size()), GL_UNSIGNED_INT,
+                       m_CrossIndex.data());
+    }
   }
   if (!m_Scene.spheres.empty()) {
-    if (m_pSpheres && m_pSpheres->bind()) {
-      // Pixels per scene unit at eye distance 1: the projection's y scale times half the
-      // viewport height.
-      GLfloat projection[16];
-      GLint viewport[4];
-      glGetFloatv(GL_PROJECTION_MATRIX, projection);
-      glGetIntegerv(GL_VIEWPORT, viewport);
-      m_pSpheres->setUniformValue("u_pixels", projection[5] * 0.5f * viewport[3]);
+    if (!m_bMeshesOnly && m_pSpheres && m_pSpheres->bind()) {
+      m_pSpheres->setUniformValue("u_pixels", pixels);
       glEnable(GL_VERTEX_PROGRAM_POINT_SIZE);
       glEnable(GL_POINT_SPRITE);
       const GLSphere* v = m_Scene.spheres.data();
@@ -241,10 +276,12 @@ void CGLview::RenderScene(int /*mode*/) {
 }
 
 void CGLview::OnTimer(UINT id) {
-  // Both timers step here: 2 degrees of our own, then the base's step (2 more, or a
-  // recorded frame and 4 more).
+  // Both timers step here: 2 degrees of our own, then the base's step (2 more and a
+  // frame, or a frame, its recording and 2 more). A frame drawn here would never be seen:
+  // the surface shows its framebuffer when the event loop composes the window after the
+  // tick, by which time the base's frame has replaced it, and a recording takes the
+  // base's frame too. So the tick draws once, the picture it shows unchanged.
   m_fRotZ += 2.0f;
-  RenderScene(1);
   KZ_glView::OnTimer(id);
 }
 

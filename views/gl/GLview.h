@@ -5,9 +5,12 @@
 // default viewpoint. The specimen, sensors and numbers are compiled into a display list
 // once per update; the events are drawn from the scene's arrays with one call for the
 // crosses and one for the spheres (round sized points shaded as the spheres they stand
-// for), so a frame costs little more at 100,000 events than at 100.
+// for), so a frame costs little more at 100,000 events than at 100. A cross lies inside
+// its sphere, so the crosses of spheres two or more pixels wide, which hide them, are not
+// drawn.
 #pragma once
 #include <memory>
+#include <vector>
 
 #include "aecore/document/TremviaDoc.h"
 #include "base/plot/glview/KZ_glView.h"
@@ -52,10 +55,21 @@ class CGLview : public KZ_glView {
   // Whether the spheres are drawn as shaded points (false: one small mesh per sphere,
   // where the OpenGL offers no shaders). Known after the first frame.
   bool DrawsSpherePoints() const { return m_pSpheres != nullptr; }
+  // Whether every cross is drawn, also those that spheres of at least kHiddenCrossPixels
+  // radius on the screen hide (by default those are left out; drawing them all shows
+  // what leaving them out changes).
+  void DrawAllCrosses(bool all) { m_bAllCrosses = all; }
+  // Whether the spheres are drawn as meshes even where shaders exist, as they are where
+  // none do (so that drawing can be shown on any OpenGL).
+  void DrawSphereMeshesOnly(bool meshes) { m_bMeshesOnly = meshes; }
+  // Radius in pixels from which a sphere hides its cross but for single pixels at its
+  // tips.
+  static constexpr float kHiddenCrossPixels = 1.0f;
 
  private:
   void CompileScene();
   void DrawEvents();
+  void SelectVisibleCrosses(float pixels);
   void DrawSphereMeshes();
   CTremviaDoc* m_pData = nullptr;
   GLScene m_Scene;
@@ -65,4 +79,7 @@ class CGLview : public KZ_glView {
   // moves to another window, and the old one's objects are gone with it.
   QOpenGLContext* m_pContext = nullptr;
   std::unique_ptr<QOpenGLShaderProgram> m_pSpheres;
+  std::vector<unsigned> m_CrossIndex;  // vertices of the crosses drawn this frame
+  bool m_bAllCrosses = false;
+  bool m_bMeshesOnly = false;
 };

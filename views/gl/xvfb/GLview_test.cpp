@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
 
 #include "aecore/catalogue/AEHypo.h"
 #include "base/plot/glview/KZ_glText.h"
@@ -42,7 +43,12 @@ int RunTool(const std::string& command, std::string* output) {
 class TestGLview : public CGLview {
  public:
   bool choose = true;
+  int frames = 0;
   bool ChooseCompressor() override { return choose; }
+  void RenderScene(int mode) override {
+    ++frames;
+    CGLview::RenderScene(mode);
+  }
 };
 
 // A 50 x 100 mm cylinder with two sensors and three events, shown in a 200 x 200 view.
@@ -138,7 +144,8 @@ TEST_F(GLPage, SnapshotHasTheViewportsSizeAndReadsBack) {
   EXPECT_EQ(bmp.pixel(2, 2), qRgb(255, 255, 255));
 }
 
-// A spin tick turns the scene 4 degrees; the button shows the state.
+// A spin tick turns the scene 4 degrees and draws it once (a first frame at 2 degrees would
+// be replaced before the window shows it); the button shows the state.
 TEST_F(GLPage, SpinTimer) {
   view.OnCmdMsg(CGLview::ID_GL_SPIN, nullptr);
   EXPECT_TRUE(view.m_bSpin);
@@ -147,8 +154,10 @@ TEST_F(GLPage, SpinTimer) {
   view.OnCmdMsg(CGLview::ID_GL_SPIN, &state);
   EXPECT_EQ(state.m_nCheck, 1);
   const float before = view.m_fRotZ;
+  view.frames = 0;
   view.OnTimer(CGLview::TIMER_ROTATE);
   EXPECT_FLOAT_EQ(view.m_fRotZ, before + 4);
+  EXPECT_EQ(view.frames, 1);
   view.OnCmdMsg(CGLview::ID_GL_SPIN, nullptr);
   EXPECT_FALSE(view.m_bSpin);
   EXPECT_FALSE(view.HasTimer(CGLview::TIMER_ROTATE));
@@ -177,8 +186,10 @@ TEST_F(GLPage, AviRecording) {
   ASSERT_EQ(view.m_nTimerMode, 2);
   EXPECT_TRUE(view.HasTimer(CGLview::TIMER_AVI));
   const float before = view.m_fRotZ;
+  view.frames = 0;
   for (int i = 0; i < 3; ++i) view.OnTimer(CGLview::TIMER_AVI);
   EXPECT_FLOAT_EQ(view.m_fRotZ, before + 18);
+  EXPECT_EQ(view.frames, 3);
   view.OnCmdMsg(CGLview::ID_GL_AVI, nullptr);
   EXPECT_EQ(view.m_nTimerMode, 0);
   EXPECT_FALSE(view.HasTimer(CGLview::TIMER_AVI));
@@ -330,6 +341,38 @@ TEST_F(GLPage, EventArraysDrawWhatTheQuadricsDrew) {
   EXPECT_LT(differ, inked / 8) << differ << " of " << inked << " inked pixels differ";
 }
 
+// Where there are no shaders the spheres are meshes of the quadric's faces: the picture is
+// the quadrics' but for pixels at cross tips.
+TEST_F(GLPage, SphereMeshesDrawWhatTheQuadricsDrew) {
+  CAEHypo& h = *doc.m_pHypo;
+  h.m_fHypoScale = 200;
+  doc.m_EventList.clear();
+  for (int i = 0; i < 60; ++i) {
+    auto e = std::make_unique<AEEventEntry>();
+    e->x = static_cast<float>(20 * std::cos(i * 0.7));
+    e->y = static_cast<float>(20 * std::sin(i * 0.7));
+    e->z = static_cast<float>(-45 + 1.5 * i);
+    e->time = 1 + i;
+    e->Mw = static_cast<float>(1 + i % 5);
+    e->arrivals = 8;
+    doc.m_EventList.push_back(std::move(e));
+  }
+  view.OnUpdate(nullptr, 0, nullptr);
+  view.m_fRotZ = 30;
+  view.DrawSphereMeshesOnly(true);
+  view.RenderScene(1);
+  const QImage ours = Frame();
+  const QImage ref = ReferencePicture(view);
+  int inked = 0, differ = 0;
+  for (int y = 0; y < ref.height(); ++y)
+    for (int x = 0; x < ref.width(); ++x) {
+      inked += ref.pixel(x, y) != qRgb(255, 255, 255);
+      differ += !Near(ours.pixel(x, y), ref.pixel(x, y), 40);
+    }
+  ASSERT_GT(inked, 2000);
+  EXPECT_LT(differ, inked / 50) << differ << " of " << inked << " inked pixels differ";
+}
+
 // Shown and left alone, the page draws no further frames.
 TEST(GLPageIdle, AnUnchangedPageDrawsNothing) {
   plat::testing::EnsureQtApp();
@@ -375,4 +418,64 @@ TEST(GLPageAspect, FirstPictureHasTheShownAspect) {
   GLfloat p[16];
   glGetFloatv(GL_PROJECTION_MATRIX, p);
   EXPECT_NEAR(p[5] / p[0], 2.0, 1e-4);  // y scale over x scale: the aspect
+}
+
+namespace {
+// Pixels that differ by more than 40 in a channel, and the pixels inked in either picture.
+std::pair<int, int> Differences(const QImage& a, const QImage& b) {
+  int differ = 0, inked = 0;
+  for (int y = 0; y < a.height(); ++y)
+    for (int x = 0; x < a.width(); ++x) {
+      const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+      inked += p != qRgb(255, 255, 255) || q != qRgb(255, 255, 255);
+      differ += !Near(p, q, 40);
+    }
+  return {differ, inked};
+}
+}  // namespace
+
+// The crosses of spheres a few pixels wide lie hidden in them and are left out: the picture
+// stays the one with every cross drawn but for single pixels at cross tips; where the
+// spheres are smaller than that, every cross is drawn and the picture is the same.
+TEST_F(GLPage, CrossesHiddenBySpheresAreLeftOut) {
+  CAEHypo& h = *doc.m_pHypo;
+  auto events = [&](float hypoScale) {
+    h.m_fHypoScale = hypoScale;
+    doc.m_EventList.clear();
+    for (int i = 0; i < 400; ++i) {
+      auto e = std::make_unique<AEEventEntry>();
+      e->x = static_cast<float>(22 * std::cos(i * 0.37) * std::sin(i * 0.11));
+      e->y = static_cast<float>(22 * std::sin(i * 0.37) * std::sin(i * 0.11));
+      e->z = static_cast<float>(-48 + 0.24 * i);
+      e->time = 1 + i;
+      e->Mw = static_cast<float>(0.5 + (i % 10) * 0.5);
+      e->arrivals = 8;
+      doc.m_EventList.push_back(std::move(e));
+    }
+    view.OnUpdate(nullptr, 0, nullptr);
+    view.m_fRotZ = 20;
+  };
+  auto picture = [&](bool allCrosses) {
+    view.DrawAllCrosses(allCrosses);
+    view.RenderScene(1);
+    return Frame();
+  };
+  // Radii of about 1 to 9 pixels, spheres as shaded points and as the meshes drawn where
+  // there are no shaders.
+  events(200);
+  for (bool meshes : {false, true}) {
+    SCOPED_TRACE(meshes ? "meshes" : "points");
+    view.DrawSphereMeshesOnly(meshes);
+    const QImage all = picture(true), ours = picture(false);
+    const auto [differ, inked] = Differences(all, ours);
+    EXPECT_GT(differ, 0) << "no cross left out";
+    EXPECT_LT(differ, inked / 50) << differ << " of " << inked << " inked pixels differ";
+  }
+  view.DrawSphereMeshesOnly(false);
+
+  // Radii under a pixel: nothing hides the crosses.
+  events(8);
+  const auto [differSmall, inkedSmall] = Differences(picture(true), picture(false));
+  EXPECT_GT(inkedSmall, 1000);
+  EXPECT_EQ(differSmall, 0);
 }
