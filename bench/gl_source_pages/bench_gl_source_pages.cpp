@@ -1,4 +1,4 @@
-// Times the 3-D page and the Foc page.
+// Times the 3-D page (the Foc page is timed by bench_source_page).
 // 3-D page with 10,000 or 100,000 events in the window, each size in a process of its own
 // (the program starts itself once per size, so one page's memory and GL state do not
 // weigh on the other's): a spin tick reported per frame it draws (the frames counted),
@@ -7,8 +7,6 @@
 // and left alone, target none (under 20 ms in a second). The picture is checked against
 // the same scene drawn call by call with a quadric per sphere, and against the page's own
 // picture with every cross drawn.
-// Foc page: the page picture of a shear event with 16 sensors rendered after an update:
-// target under 20 ms.
 // Every time is the median of three repetitions.
 //
 //   xvfb-run -a -s "-screen 0 1024x768x24" env QT_QPA_PLATFORM=xcb
@@ -41,7 +39,6 @@
 #include "platform/testing/FakeDocumentHost.h"
 #include "platform/testing/ScriptedUi.h"
 #include "views/gl/GLview.h"
-#include "views/source/SourceView.h"
 
 namespace {
 
@@ -94,37 +91,7 @@ struct GLPage {
   }
 };
 
-struct SourcePage {
-  plat::testing::FakeDocumentHost host;
-  CTremviaDoc doc{host};
-  CSourceView view;
-  SourcePage() {
-    doc.m_pHypo = std::make_unique<CAEHypo>();
-    doc.m_pWave = std::make_unique<CAEWave>();
-    CAEHypo& h = *doc.m_pHypo;
-    h.m_nSensors = 16;
-    for (int i = 0; i < 16; ++i) {
-      const double a = i * 2 * M_PI / 8;
-      h.m_pSensorXYZ[i] = {25 * std::cos(a), 25 * std::sin(a), i < 8 ? -20.0 : 20.0};
-      h.m_pSensorSign[i] = 1;
-      h.m_Rec.nSensor[i] = static_cast<std::int8_t>(i);
-      h.m_Rec.nPolarity[i] = static_cast<std::int8_t>(i % 3 - 1);
-      h.m_Rec.fAmp[i] = 10.0f + i;
-    }
-    h.m_Rec.nArrivals = 12;
-    h.m_Rec.nMecType = 1;
-    h.m_Rec.fStrike = 30;
-    h.m_Rec.fDip = 60;
-    h.m_Rec.fRake = 90;
-    doc.m_pWave->Allocate(16, 2048, 10);
-    view.SetData(&doc);
-    view.resize(800, 800);
-    view.OnInitialUpdate();
-  }
-};
-
 std::unique_ptr<GLPage> g_gl;
-std::unique_ptr<SourcePage> g_source;
 
 long g_ticks = 0, g_tickFrames = 0;  // spin ticks timed and the frames they drew
 
@@ -149,10 +116,6 @@ void BM_SpinTickShown(benchmark::State& state) {
 
 void BM_UpdateRebuild(benchmark::State& state) {
   for (auto _ : state) g_gl->view.OnUpdate(nullptr, 0, nullptr);
-}
-
-void BM_SourceRender(benchmark::State& state) {
-  for (auto _ : state) g_source->view.OnUpdate(nullptr, 0x10, nullptr);
 }
 
 double ResidentBytes() {
@@ -316,26 +279,10 @@ int RunGLPage(int events, int argc, char** argv) {
   return tv_bench::ExitCode();
 }
 
-int RunSourcePage(int argc, char** argv) {
-  plat::testing::ScriptedUi ui;
-  g_source = std::make_unique<SourcePage>();
-  benchmark::RegisterBenchmark("BM_SourceRender", BM_SourceRender)
-      ->Unit(benchmark::kMillisecond)
-      ->Iterations(5)
-      ->Repetitions(3);
-  tv_bench::Initialize(&argc, argv);
-  tv_bench::RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
-  tv_bench::Goal("Foc page render under 20 ms", reporter.Seconds("BM_SourceRender"), 0.02);
-  g_source.reset();
-  return tv_bench::ExitCode();
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  // "--page=10000", "--page=100000" or "--page=source" runs one page; without it the
+  // "--page=10000" or "--page=100000" runs one page; without it the
   // program runs itself once per page and passes on the other arguments.
   std::string page;
   std::vector<char*> rest;
@@ -348,11 +295,10 @@ int main(int argc, char** argv) {
   int n = static_cast<int>(rest.size());
   if (!page.empty()) {
     QApplication app(n, rest.data());
-    if (page == "source") return RunSourcePage(n, rest.data());
     return RunGLPage(std::atoi(page.c_str()), n, rest.data());
   }
   int status = 0;
-  for (const char* which : {"10000", "100000", "source"}) {
+  for (const char* which : {"10000", "100000"}) {
     std::fflush(stdout);
     const pid_t child = fork();
     if (child == 0) {

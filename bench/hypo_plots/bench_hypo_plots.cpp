@@ -31,6 +31,7 @@
 #include "aecore/document/TremviaDoc.h"
 #include "base/numerics/KZ_MecaFit.h"
 #include "common/RatioReporter.h"
+#include "base/plot/view/KZ_View_testkit.h"
 #include "platform/qt/QtDc.h"
 #include "platform/qt/QtUi.h"
 #include "platform/testing/FakeDocumentHost.h"
@@ -210,21 +211,7 @@ void CheckPeakData(Page& page) {
 void CheckStereoPicture(Page& page) {
   page.Draw(5);
   const QImage& drawn = page.view.PagePicture();
-  QImage plain(drawn.size(), QImage::Format_RGB32);
-  plain.fill(Qt::white);
-  {
-    plat::CImageDC dc(&plain, page.view.LogPixelsX(), page.view.LogPixelsY());
-    dc.Qt()->SetRasterShortcuts(false);
-    dc.SetMapMode(MM_HIMETRIC);
-    page.view.DrawWithViewFont(&dc);
-  }
-  long differ = 0, inked = 0;
-  for (int y = 0; y < plain.height(); ++y)
-    for (int x = 0; x < plain.width(); ++x) {
-      const QRgb a = drawn.pixel(x, y), b = plain.pixel(x, y);
-      inked += (b & 0xFFFFFF) != 0xFFFFFF;
-      differ += (a & 0xFFFFFF) != (b & 0xFFFFFF);
-    }
+  const auto [inked, differ] = kz_test::CompareWithPlainDrawing(page.view, drawn);
   // Discs stamped from one drawing of their size may differ from discs drawn in place by
   // the odd edge pixel.
   tv_bench::Check(!drawn.isNull() && inked > 10000 && differ * 200 < inked,

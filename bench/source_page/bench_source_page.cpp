@@ -24,6 +24,7 @@
 #include "base/plot/KZ_Pal1C.h"
 #include "common/RatioReporter.h"
 #include "platform/RecordingDc.h"
+#include "base/plot/view/KZ_View_testkit.h"
 #include "platform/qt/QtDc.h"
 #include "platform/qt/QtUi.h"
 #include "platform/testing/FakeDocumentHost.h"
@@ -85,22 +86,7 @@ BENCHMARK(BM_SourceRender)->Unit(benchmark::kMillisecond)->Iterations(5);
 void CheckPicture(SourcePage& page) {
   page.Render();
   const QImage drawn = plat::PackedDibToImage(page.view.m_hDIB.data(), page.view.m_hDIB.Size());
-  QImage plain(drawn.size(), QImage::Format_RGB32);
-  plain.fill(Qt::white);
-  {
-    plat::CImageDC dc(&plain, page.view.LogPixelsX(), page.view.LogPixelsY());
-    dc.Qt()->SetRasterShortcuts(false);
-    dc.SetMapMode(MM_HIMETRIC);
-    page.view.DrawWithViewFont(&dc);
-  }
-  long differ = 0, inked = 0;
-  for (int y = 0; y < plain.height(); ++y)
-    for (int x = 0; x < plain.width(); ++x) {
-      const QRgb a = drawn.pixel(x, y), b = plain.pixel(x, y);
-      inked += (b & 0xFFFFFF) != 0xFFFFFF;
-      differ += std::abs(qRed(a) - qRed(b)) > 1 || std::abs(qGreen(a) - qGreen(b)) > 1 ||
-                std::abs(qBlue(a) - qBlue(b)) > 1;
-    }
+  const auto [inked, differ] = kz_test::CompareWithPlainDrawing(page.view, drawn, 1);
   // Small discs are stamped from one drawing of their size: an edge pixel or two each.
   tv_bench::Check(!drawn.isNull() && inked > 50000 && differ <= 200,
                   "Foc page picture equals the page drawn through the painter alone",

@@ -13,6 +13,7 @@
 #include "base/numerics/KZ_MecaFit.h"
 #include "base/types/KZ_Vector3D.h"
 #include "platform/FileSystem.h"
+#include "base/plot/view/KZ_View_testkit.h"
 #include "platform/qt/QtDc.h"
 #include "views/hypo/LocView_plots_testkit.h"
 
@@ -92,20 +93,7 @@ TEST_F(HypoPlots, StereoSpecimenPictureIsThePainterOnesAtScreenResolution) {
   view.BackingImage();
   const QImage& drawn = view.PagePicture();
   ASSERT_FALSE(drawn.isNull());
-  QImage plain(drawn.size(), QImage::Format_RGB32);
-  plain.fill(Qt::white);
-  {
-    plat::CImageDC dc(&plain, view.LogPixelsX(), view.LogPixelsY());
-    dc.Qt()->SetRasterShortcuts(false);
-    dc.SetMapMode(MM_HIMETRIC);
-    view.DrawWithViewFont(&dc);
-  }
-  int inked = 0, differ = 0;
-  for (int y = 0; y < plain.height(); ++y)
-    for (int x = 0; x < plain.width(); ++x) {
-      inked += (plain.pixel(x, y) & 0xFFFFFF) != 0xFFFFFF;
-      differ += drawn.pixel(x, y) != plain.pixel(x, y);
-    }
+  const auto [inked, differ] = kz_test::CompareWithPlainDrawing(view, drawn);
   EXPECT_GT(inked, 20000);
   // A disc stamped from the drawing of its size may differ by the odd edge pixel.
   EXPECT_LE(differ, inked / 1000);

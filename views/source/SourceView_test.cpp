@@ -15,6 +15,7 @@
 #include "base/numerics/KZ_EQMT.h"
 #include "platform/File.h"
 #include "platform/RecordingDc.h"
+#include "base/plot/view/KZ_View_testkit.h"
 #include "platform/qt/QtDc.h"
 #include "platform/qt/testing/QtTestApp.h"
 #include "platform/testing/FakeDocumentHost.h"
@@ -390,20 +391,7 @@ TEST_F(SourcePage, PagePictureIsThePainterOnes) {
     view.OnUpdate(nullptr, HINT_SOURCE, nullptr);
     const QImage drawn = plat::PackedDibToImage(view.m_hDIB.data(), view.m_hDIB.Size());
     ASSERT_FALSE(drawn.isNull());
-    QImage plain(drawn.size(), QImage::Format_RGB32);
-    plain.fill(Qt::white);
-    {
-      plat::CImageDC dc(&plain, view.LogPixelsX(), view.LogPixelsY());
-      dc.Qt()->SetRasterShortcuts(false);
-      dc.SetMapMode(MM_HIMETRIC);
-      view.DrawWithViewFont(&dc);
-    }
-    int inked = 0, differ = 0;
-    for (int y = 0; y < plain.height(); ++y)
-      for (int x = 0; x < plain.width(); ++x) {
-        inked += (plain.pixel(x, y) & 0xFFFFFF) != 0xFFFFFF;
-        differ += (drawn.pixel(x, y) & 0xFFFFFF) != (plain.pixel(x, y) & 0xFFFFFF);
-      }
+    const auto [inked, differ] = kz_test::CompareWithPlainDrawing(view, drawn);
     EXPECT_GT(inked, 50000);
     EXPECT_LE(differ, 20);  // the odd edge pixel of a stamped disc
   }

@@ -1,6 +1,7 @@
 // Tests of page layout: a page recorded with the real fonts (the Liberation faces that
 // stand in for the Windows fonts) at a given resolution, and the texts that collide with
-// each other or leave the page.
+// each other or leave the page; and a page picture compared with the same page drawn
+// the plain way.
 #pragma once
 #include <QImage>
 #include <algorithm>
@@ -15,6 +16,35 @@
 #include "platform/qt/QtDc.h"
 
 namespace kz_test {
+
+// A page picture against the same page drawn through the painter alone, without the
+// device context's raster shortcuts: the pixels inked in the plain drawing, and the
+// pixels whose colour channels differ by more than `tolerance`.
+struct PictureDifference {
+  long inked = 0, differ = 0;
+};
+inline PictureDifference CompareWithPlainDrawing(KZ_View& view, const QImage& drawn,
+                                                 int tolerance = 0) {
+  PictureDifference d;
+  if (drawn.isNull()) return d;
+  QImage plain(drawn.size(), QImage::Format_RGB32);
+  plain.fill(Qt::white);
+  {
+    plat::CImageDC dc(&plain, view.LogPixelsX(), view.LogPixelsY());
+    dc.Qt()->SetRasterShortcuts(false);
+    dc.SetMapMode(MM_HIMETRIC);
+    view.DrawWithViewFont(&dc);
+  }
+  for (int y = 0; y < plain.height(); ++y)
+    for (int x = 0; x < plain.width(); ++x) {
+      const QRgb a = drawn.pixel(x, y), b = plain.pixel(x, y);
+      d.inked += (b & 0xFFFFFF) != 0xFFFFFF;
+      d.differ += std::abs(qRed(a) - qRed(b)) > tolerance ||
+                  std::abs(qGreen(a) - qGreen(b)) > tolerance ||
+                  std::abs(qBlue(a) - qBlue(b)) > tolerance;
+    }
+  return d;
+}
 
 // The page as the picture export records it: MM_HIMETRIC, the view font scaled to the
 // device, text measured with the fonts the screen (or a printer of that resolution)
