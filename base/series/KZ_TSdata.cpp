@@ -58,6 +58,30 @@ void DrawCurve(const KZ_TSdata& ts, plat::CDC* dc, int x0, int y0, int w, int h,
   points.Draw(dc, PS_SOLID, penWidth, colour, true, false);
 }
 
+// Calls use(value) with the value function of a chain. A channel without a formula (the
+// usual case) is read inline, in the arithmetic ChainValue uses, so that the per-sample
+// loops of the curves need no call per sample; longer chains go through ChainValue.
+template <class Use>
+void WithChainValue(const KZ_TSdata& ts, const KZ_TSdata::ValueChain& chain, Use&& use) {
+  if (chain.terms.size() != 1 || !ts.m_ppData) {
+    use([&](int i) { return ts.ChainValue(chain, i); });
+    return;
+  }
+  const KZ_TSdata::ValueChain::Term& t = chain.terms[0];
+  const KZ_TSchannel& ch = ts.m_pChannel[t.channel];
+  const std::int32_t* raw = ts.m_ppData[t.channel];
+  if (std::fabs(ch.dScale) < 1e-20) {
+    use([raw](int i) { return static_cast<float>(raw[i]); });
+    return;
+  }
+  const double scale = ch.dScale;
+  const float offset = ch.fOffset, base = ch.fBase;
+  if (t.relative)
+    use([=](int i) { return static_cast<float>(raw[i] * scale + offset) - base; });
+  else
+    use([=](int i) { return static_cast<float>(raw[i] * scale + offset); });
+}
+
 }  // namespace
 
 std::int32_t** KZ_AllocChannelArrays(int entries, int count) {
@@ -356,8 +380,10 @@ void KZ_TSdata::DrawChannel(plat::CDC* dc, int x0, int y0, int w, int h, double 
   if (c < 0 || c >= m_nChannels) return;
   const float r = relative && first >= 0 && first < m_nSamples ? Value(c, first, true) : 0.0f;
   const ValueChain chain = ChainOf(c, relative);
-  DrawCurve(*this, dc, x0, y0, w, h, T, c, t0, first, penWidth, colour,
-            [&](int i) { return ChainValue(chain, i) - r; });
+  WithChainValue(*this, chain, [&](auto value) {
+    DrawCurve(*this, dc, x0, y0, w, h, T, c, t0, first, penWidth, colour,
+              [&](int i) { return value(i) - r; });
+  });
 }
 
 void KZ_TSdata::DrawChannelSum(plat::CDC* dc, const RECT& rect, double T, int c1, double a, int c2,
@@ -367,11 +393,14 @@ void KZ_TSdata::DrawChannelSum(plat::CDC* dc, const RECT& rect, double T, int c1
   const bool ref = relative && first >= 0 && first < m_nSamples;
   const float r1 = ref ? Value(c1, first, true) : 0.0f, r2 = ref ? Value(c2, first, true) : 0.0f;
   const ValueChain chain1 = ChainOf(c1, relative), chain2 = ChainOf(c2, relative);
-  DrawCurve(*this, dc, rect.left, rect.bottom, rect.right - rect.left, rect.top - rect.bottom, T,
-            c1, t0, first, penWidth, colour, [&](int i) {
-              return static_cast<float>(a * (ChainValue(chain1, i) - r1) +
-                                        b * (ChainValue(chain2, i) - r2));
-            });
+  WithChainValue(*this, chain1, [&](auto value1) {
+    WithChainValue(*this, chain2, [&](auto value2) {
+      DrawCurve(*this, dc, rect.left, rect.bottom, rect.right - rect.left,
+                rect.top - rect.bottom, T, c1, t0, first, penWidth, colour, [&](int i) {
+                  return static_cast<float>(a * (value1(i) - r1) + b * (value2(i) - r2));
+                });
+    });
+  });
 }
 
 void KZ_TSdata::DrawChannelPoints(plat::CDC* dc, const RECT& rect, double T, int c, double t0,

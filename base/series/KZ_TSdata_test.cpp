@@ -525,3 +525,59 @@ TEST(TSdata, ExtremeNumbersInReadableFiles) {
   EXPECT_FLOAT_EQ(KZ_NiceFloorF(2.5e38f), 2e38f);
   EXPECT_FLOAT_EQ(KZ_NiceFloorF(-2.5e38f), -3e38f);
 }
+
+// Every sample drawn where its reading puts it, whichever way the channel is read: scaled
+// with an offset, relative to its base, raw (no scale), through a formula on another
+// channel, and as a weighted sum of two channels.
+TEST(TSdata, CurvesFollowTheChannelReadings) {
+  KZ_TSdata ts;
+  std::vector<int> a(60), b(60);
+  for (int i = 0; i < 60; ++i) {
+    a[i] = (i * 37) % 23 - 11;
+    b[i] = 1000 - 7 * i;
+  }
+  Make(ts, {"Plain", "Load FUN=0.37 CHN(1)", "Raw"}, {a, b, a}, 1000);
+  ts.m_pChannel[0].dScale = 0.25;
+  ts.m_pChannel[0].fOffset = 3.5f;
+  ts.m_pChannel[0].fBase = 1.25f;
+  ts.m_pChannel[1].dScale = 0.01;
+  ts.m_pChannel[2].dScale = 0.0;  // raw counts
+  for (int c = 0; c < 3; ++c) {
+    ts.m_pChannel[c].fPlotMin = -20;
+    ts.m_pChannel[c].fPlotMax = 20;
+  }
+  // 6000 units a second: every sample lies 100 units right of the last and is drawn.
+  const int x0 = 500, y0 = -3000, w = 6000 * 59, h = 4000;
+  const double ys = h / 40.0;
+  auto yOf = [&](double v) {
+    return static_cast<int>(std::trunc((std::clamp(v, -20.0, 20.0) + 20) * ys + y0));
+  };
+  auto points = [&](auto draw) {
+    plat::RecordingDc dc;
+    draw(&dc);
+    auto lines = dc.OpsOf(plat::DcOpKind::Polyline);
+    return lines.size() == 1 ? lines[0]->points : std::vector<POINT>{};
+  };
+  for (const auto& [c, relative] : {std::pair{0, false}, std::pair{0, true}, std::pair{1, false},
+                                    std::pair{1, true}, std::pair{2, false}}) {
+    SCOPED_TRACE(testing::Message() << "channel " << c << " relative " << relative);
+    const auto p = points([&](plat::CDC* dc) {
+      ts.DrawChannel(dc, x0, y0, w, h, 59.0, c, 0.0, 3, relative, 10, 0);
+    });
+    ASSERT_EQ(p.size(), 57u);
+    const float r = relative ? ts.Value(c, 3, true) : 0.0f;
+    for (int i = 3; i < 60; ++i) {
+      EXPECT_EQ(p[i - 3].x, x0 + 6000 * i);
+      EXPECT_EQ(p[i - 3].y, yOf(ts.Value(c, i, relative) - r)) << i;
+    }
+  }
+  const RECT rect{x0, y0 + h, x0 + w, y0};
+  const auto sum = points([&](plat::CDC* dc) {
+    ts.DrawChannelSum(dc, rect, 59.0, 0, 0.5, 1, 2.0, 0.0, 0, false, 10, 0);
+  });
+  ASSERT_EQ(sum.size(), 60u);
+  for (int i = 0; i < 60; ++i)
+    EXPECT_EQ(sum[i].y, yOf(static_cast<float>(0.5 * ts.Value(0, i, false) +
+                                               2.0 * ts.Value(1, i, false))))
+        << i;
+}
