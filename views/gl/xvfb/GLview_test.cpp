@@ -81,6 +81,22 @@ class GLPage : public testing::Test {
     view.OnInitialUpdate();
     view.OnUpdate(nullptr, 0, nullptr);
   }
+  // Sixty events of five sizes on a helix round the specimen's axis, drawn at a scale that
+  // makes the spheres 5 mm in radius at Mw 5, so that spheres and crosses overlap.
+  void SixtyEventsOnAHelix() {
+    doc.m_pHypo->m_fHypoScale = 200;
+    doc.m_EventList.clear();
+    for (int i = 0; i < 60; ++i) {
+      auto e = std::make_unique<AEEventEntry>();
+      e->x = static_cast<float>(20 * std::cos(i * 0.7));
+      e->y = static_cast<float>(20 * std::sin(i * 0.7));
+      e->z = static_cast<float>(-45 + 1.5 * i);
+      e->time = 1 + i;
+      e->Mw = static_cast<float>(1 + i % 5);
+      e->arrivals = 8;
+      doc.m_EventList.push_back(std::move(e));
+    }
+  }
   // The frame as a top-down RGB image.
   QImage Frame() {
     EXPECT_TRUE(view.MakeCurrent());
@@ -302,19 +318,7 @@ bool Near(QRgb a, QRgb b, int tolerance) {
 // is the one the call-per-event drawing made, but for the rim of the spheres (the
 // quadric's 8 slices against a round disc). Turned so the crosses and spheres overlap.
 TEST_F(GLPage, EventArraysDrawWhatTheQuadricsDrew) {
-  CAEHypo& h = *doc.m_pHypo;
-  h.m_fHypoScale = 200;  // f = 1: spheres of 5 mm radius at Mw 5
-  doc.m_EventList.clear();
-  for (int i = 0; i < 60; ++i) {
-    auto e = std::make_unique<AEEventEntry>();
-    e->x = static_cast<float>(20 * std::cos(i * 0.7));
-    e->y = static_cast<float>(20 * std::sin(i * 0.7));
-    e->z = static_cast<float>(-45 + 1.5 * i);
-    e->time = 1 + i;
-    e->Mw = static_cast<float>(1 + i % 5);
-    e->arrivals = 8;
-    doc.m_EventList.push_back(std::move(e));
-  }
+  SixtyEventsOnAHelix();
   view.OnUpdate(nullptr, 0, nullptr);
   view.m_fRotZ = 30;
   view.RenderScene(1);
@@ -344,19 +348,7 @@ TEST_F(GLPage, EventArraysDrawWhatTheQuadricsDrew) {
 // Where there are no shaders the spheres are meshes of the quadric's faces: the picture is
 // the quadrics' but for pixels at cross tips.
 TEST_F(GLPage, SphereMeshesDrawWhatTheQuadricsDrew) {
-  CAEHypo& h = *doc.m_pHypo;
-  h.m_fHypoScale = 200;
-  doc.m_EventList.clear();
-  for (int i = 0; i < 60; ++i) {
-    auto e = std::make_unique<AEEventEntry>();
-    e->x = static_cast<float>(20 * std::cos(i * 0.7));
-    e->y = static_cast<float>(20 * std::sin(i * 0.7));
-    e->z = static_cast<float>(-45 + 1.5 * i);
-    e->time = 1 + i;
-    e->Mw = static_cast<float>(1 + i % 5);
-    e->arrivals = 8;
-    doc.m_EventList.push_back(std::move(e));
-  }
+  SixtyEventsOnAHelix();
   view.OnUpdate(nullptr, 0, nullptr);
   view.m_fRotZ = 30;
   view.DrawSphereMeshesOnly(true);
