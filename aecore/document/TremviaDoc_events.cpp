@@ -2,7 +2,6 @@
 // read from a list file or appended by the processing of the current event.
 #include <algorithm>
 #include <cstdio>
-#include <iterator>
 
 #include "aecore/document/TremviaDoc.h"
 #include "platform/CrtRand.h"
@@ -51,14 +50,16 @@ int CTremviaDoc::BuildEventList(int first, int last, int minArrivals, int random
   // Only headers were read: the current record would otherwise end as the last record's
   // header over the arrivals of whatever record was read whole before, and the pages
   // that show it (first motions) or save it would use that mixture.
-  AEHRecord whole;
+  // As a whole read would: the catalogue's sensor count of arrival slots.
+  AEHRecord whole{};
+  const int n = std::clamp(h.m_nSensors, 0, AEH_MAX_SENSORS);
   if (lastRead >= 0 && h.GetAEH(lastRead, &whole)) {
-    std::copy(std::begin(whole.fTime), std::end(whole.fTime), r.fTime);
-    std::copy(std::begin(whole.fSN), std::end(whole.fSN), r.fSN);
-    std::copy(std::begin(whole.fAmp), std::end(whole.fAmp), r.fAmp);
-    std::copy(std::begin(whole.fRise), std::end(whole.fRise), r.fRise);
-    std::copy(std::begin(whole.nPolarity), std::end(whole.nPolarity), r.nPolarity);
-    std::copy(std::begin(whole.nSensor), std::end(whole.nSensor), r.nSensor);
+    std::copy_n(whole.fTime, n, r.fTime);
+    std::copy_n(whole.fSN, n, r.fSN);
+    std::copy_n(whole.fAmp, n, r.fAmp);
+    std::copy_n(whole.fRise, n, r.fRise);
+    std::copy_n(whole.nPolarity, n, r.nPolarity);
+    std::copy_n(whole.nSensor, n, r.nSensor);
   }
   m_nMinArrivals = minArrivals;
   return 1;
