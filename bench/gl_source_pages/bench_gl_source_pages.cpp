@@ -39,6 +39,7 @@
 #include "platform/testing/FakeDocumentHost.h"
 #include "platform/testing/ScriptedUi.h"
 #include "views/gl/GLview.h"
+#include "views/gl/GLview_testkit.h"
 
 namespace {
 
@@ -145,41 +146,7 @@ double DifferenceFromQuadrics(CGLview& view) {
   view.MakeCurrent();
   int w = 0, h = 0;
   const std::vector<unsigned char> ours = KZ_glReadFrame(&w, &h);
-  glClearColor(1, 1, 1, 1);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  glMatrixMode(GL_MODELVIEW);
-  glPushMatrix();
-  glLoadIdentity();
-  glTranslatef(view.m_fPanX, view.m_fPanY, -view.m_fZoom);
-  glRotatef(view.m_fRotX, 1, 0, 0);
-  glRotatef(view.m_fRotY, 0, 1, 0);
-  glRotatef(view.m_fRotZ, 0, 0, 1);
-  const GLScene& scene = view.Scene();
-  for (const GLPrim& p : scene.prims) {
-    if (p.kind == GLPrim::Text) continue;
-    glColor3f(p.colour[0], p.colour[1], p.colour[2]);
-    glBegin(p.kind == GLPrim::LineStrip ? GL_LINE_STRIP : GL_LINES);
-    for (const auto& v : p.points) glVertex3f(v[0], v[1], v[2]);
-    glEnd();
-  }
-  glBegin(GL_LINES);
-  for (const GLVertex& v : scene.crosses) {
-    glColor3f(v.colour[0], v.colour[1], v.colour[2]);
-    glVertex3f(v.p[0], v.p[1], v.p[2]);
-  }
-  glEnd();
-  GLUquadric* q = gluNewQuadric();
-  for (const GLSphere& s : scene.spheres) {
-    glColor3f(s.colour[0], s.colour[1], s.colour[2]);
-    glPushMatrix();
-    glTranslatef(s.centre[0], s.centre[1], s.centre[2]);
-    gluSphere(q, s.radius, 8, 4);
-    glPopMatrix();
-  }
-  gluDeleteQuadric(q);
-  glPopMatrix();
-  glFinish();
-  const std::vector<unsigned char> ref = KZ_glReadFrame(&w, &h);
+  const std::vector<unsigned char> ref = gl_test::QuadricsFrame(view, false, &w, &h);
   std::size_t inked = 0, differ = 0;
   for (std::size_t i = 0; i + 2 < ref.size() && i + 2 < ours.size(); i += 3) {
     const bool white = ref[i] == 255 && ref[i + 1] == 255 && ref[i + 2] == 255;

@@ -23,6 +23,7 @@
 #include "platform/qt/testing/QtTestApp.h"
 #include "platform/testing/FakeDocumentHost.h"
 #include "platform/testing/ScriptedUi.h"
+#include "views/gl/GLview_testkit.h"
 
 namespace {
 
@@ -251,52 +252,11 @@ class CountingGLview : public CGLview {
   }
 };
 
-// The scene drawn call by call, each event's sphere a quadric of 8 slices and 4 stacks,
-// as the page drew it before it drew from arrays.
+// The scene as the page drew it call by call before it drew from arrays, as an image.
 QImage ReferencePicture(CGLview& view) {
   EXPECT_TRUE(view.MakeCurrent());
-  glClearColor(1, 1, 1, 1);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  glMatrixMode(GL_MODELVIEW);
-  glPushMatrix();
-  glLoadIdentity();
-  glTranslatef(view.m_fPanX, view.m_fPanY, -view.m_fZoom);
-  glRotatef(view.m_fRotX, 1, 0, 0);
-  glRotatef(view.m_fRotY, 0, 1, 0);
-  glRotatef(view.m_fRotZ, 0, 0, 1);
-  const GLScene& scene = view.Scene();
-  for (const GLPrim& p : scene.prims) {
-    glColor3f(p.colour[0], p.colour[1], p.colour[2]);
-    if (p.kind == GLPrim::Text) {
-      KZ_glDrawText(p.points[0][0], p.points[0][1], p.points[0][2], p.text, 0.5f, TA_CENTER,
-                    false);
-      continue;
-    }
-    glBegin(p.kind == GLPrim::LineStrip ? GL_LINE_STRIP : GL_LINES);
-    for (const auto& v : p.points) glVertex3f(v[0], v[1], v[2]);
-    glEnd();
-  }
-  glBegin(GL_LINES);
-  for (const GLVertex& v : scene.crosses) {
-    glColor3f(v.colour[0], v.colour[1], v.colour[2]);
-    glVertex3f(v.p[0], v.p[1], v.p[2]);
-  }
-  glEnd();
-  GLUquadric* quadric = gluNewQuadric();
-  gluQuadricNormals(quadric, GLU_SMOOTH);
-  gluQuadricDrawStyle(quadric, GLU_FILL);
-  for (const GLSphere& s : scene.spheres) {
-    glColor3f(s.colour[0], s.colour[1], s.colour[2]);
-    glPushMatrix();
-    glTranslatef(s.centre[0], s.centre[1], s.centre[2]);
-    gluSphere(quadric, s.radius, 8, 4);
-    glPopMatrix();
-  }
-  gluDeleteQuadric(quadric);
-  glPopMatrix();
-  glFinish();
   int w = 0, h = 0;
-  const std::vector<unsigned char> bgr = KZ_glReadFrame(&w, &h);
+  const std::vector<unsigned char> bgr = gl_test::QuadricsFrame(view, true, &w, &h);
   QImage img(w, h, QImage::Format_RGB32);
   const int stride = (w * 3 + 3) / 4 * 4;
   for (int y = 0; y < h; ++y)
