@@ -101,7 +101,13 @@ CTremviaDoc* CGLview::GetData() const {
   return dynamic_cast<CTremviaDoc*>(GetDocument());
 }
 
-void CGLview::OnInitialUpdate() { InitGL(); }
+// The page is set up once its document holds what it was opened on (the program started
+// on a parameter file sends no update afterwards), so the scene is made from it here, as
+// every update remakes it.
+void CGLview::OnInitialUpdate() {
+  InitGL();
+  RebuildScene();
+}
 
 void CGLview::InitGL() {
   KZ_glView::InitGL();

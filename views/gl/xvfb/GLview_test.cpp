@@ -8,6 +8,7 @@
 
 #include <QImage>
 #include <QTest>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -39,6 +40,11 @@ int RunTool(const std::string& command, std::string* output) {
   while (std::fgets(buf, sizeof buf, p)) *output += buf;
   const int status = pclose(p);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+bool Near(QRgb a, QRgb b, int tolerance) {
+  return std::abs(qRed(a) - qRed(b)) <= tolerance && std::abs(qGreen(a) - qGreen(b)) <= tolerance &&
+         std::abs(qBlue(a) - qBlue(b)) <= tolerance;
 }
 
 class TestGLview : public CGLview {
@@ -145,6 +151,32 @@ TEST_F(GLPage, RenderAndViewpointReset) {
   EXPECT_FLOAT_EQ(view.m_fRotZ, 0);
   EXPECT_FLOAT_EQ(view.m_fZoom, 20);
   EXPECT_FLOAT_EQ(view.m_fPanX, 0);
+}
+
+// A page set up on a document that already holds its events, and shown later without any
+// update (a tab page when the program starts on a parameter file), shows the scene an
+// update draws.
+TEST_F(GLPage, ShownAfterItsInitialUpdateAloneDrawsTheScene) {
+  const QImage updated = Frame();
+  CGLview page;
+  page.SetData(&doc);
+  page.resize(200, 200);
+  page.OnInitialUpdate();
+  page.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&page));
+  QCoreApplication::processEvents();
+  const QImage shown = page.Host()->grabFramebuffer().convertToFormat(QImage::Format_RGB32);
+  ASSERT_EQ(shown.size(), updated.size());
+  int differ = 0, coloured = 0;
+  for (int y = 0; y < shown.height(); ++y)
+    for (int x = 0; x < shown.width(); ++x) {
+      const QRgb p = shown.pixel(x, y);
+      differ += !Near(p, updated.pixel(x, y), 40);
+      coloured += std::max({qRed(p), qGreen(p), qBlue(p)}) -
+                      std::min({qRed(p), qGreen(p), qBlue(p)}) > 80;
+    }
+  EXPECT_EQ(differ, 0);
+  EXPECT_GT(coloured, 100);  // outline and spheres, not a blank page
 }
 
 TEST_F(GLPage, SnapshotHasTheViewportsSizeAndReadsBack) {
@@ -265,11 +297,6 @@ QImage ReferencePicture(CGLview& view) {
       img.setPixel(x, y, qRgb(p[2], p[1], p[0]));
     }
   return img;
-}
-
-bool Near(QRgb a, QRgb b, int tolerance) {
-  return std::abs(qRed(a) - qRed(b)) <= tolerance && std::abs(qGreen(a) - qGreen(b)) <= tolerance &&
-         std::abs(qBlue(a) - qBlue(b)) <= tolerance;
 }
 
 }  // namespace
