@@ -1,14 +1,28 @@
 // The data sheet under the offscreen platform with a 101-column, 4000-row table: showing
 // it on "Sheet-1" (cut to 1000 rows and 100 columns), showing it whole as the second
 // table on "Sheet-2", and printing "Sheet-1" to a PDF file (pages per second).
+// Outside the timed loops the program checks what the sheet shows: sampled cells of both
+// sheets against the table's numbers written by the number-text rule, the cut of
+// "Sheet-1", and the PDF's page count and printed texts (read back by pdftotext) against
+// a page layout worked out from the paper size and the sheet's uniform cell sizes.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QByteArray>
 #include <QDir>
+#include <QFile>
 #include <QPrinter>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStringList>
+#include <QTemporaryDir>
 #include <QWidget>
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "app/KZ_GridData.h"
 #include "common/RatioReporter.h"
@@ -48,6 +62,9 @@ struct Setup {
     Fill(table);
     table.m_pSubTable = std::make_unique<KZ_MultiVarObj>();
     Fill(*table.m_pSubTable);
+    // Filled here, not by the first benchmark that shows it: the benchmarks run in a
+    // random order, and printing an empty sheet prints no page.
+    Fill(plain);
     host.show();
     QApplication::processEvents();
   }
@@ -56,6 +73,8 @@ struct Setup {
   KZ_GridData grid;
   KZ_MultiVarObj table;
   KZ_MultiVarObj plain;  // the same table without a second one
+  QTemporaryDir dir;     // the printed PDF
+  bool printed = false;  // BM_PrintSheet1 ran
 };
 
 Setup& S() {
@@ -65,7 +84,6 @@ Setup& S() {
 
 void BM_ShowSheet1(benchmark::State& state) {
   Setup& s = S();
-  if (s.plain.m_nColumns == 0) Fill(s.plain);
   for (auto _ : state) {
     s.grid.SetData(&s.plain, nullptr);
     QApplication::processEvents();
@@ -91,7 +109,7 @@ BENCHMARK(BM_ShowSheet2)->Unit(benchmark::kMillisecond)->Iterations(3);
 void BM_PrintSheet1(benchmark::State& state) {
   Setup& s = S();
   s.grid.SetData(&s.plain, nullptr);
-  const QString pdf = QDir::temp().filePath("bench_data_sheet.pdf");
+  const QString pdf = s.dir.filePath("bench_data_sheet.pdf");
   long pages = 0;
   for (auto _ : state) {
     QPrinter printer(QPrinter::HighResolution);
@@ -107,10 +125,174 @@ void BM_PrintSheet1(benchmark::State& state) {
     dc.EndDoc();
     pages += std::min(n, kPrintedPages);
   }
+  s.printed = true;
   state.counters["pages_per_s"] =
       benchmark::Counter(static_cast<double>(pages), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_PrintSheet1)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+
+// ------------------------------------------------------------------ output checks
+
+// A number as the sheet writes it, by the rule of the cells' number text: "%.4g" (two
+// exponent digits) for magnitudes above 100000 or below 1e-5, else "%f"; leading zeros
+// dropped, trailing zeros of a decimal fraction dropped, blanks trimmed, "0" for nothing.
+std::string NumberText(double v) {
+  char buf[64];
+  const double a = std::fabs(v);
+  std::snprintf(buf, sizeof buf, a > 100000 || a < 0.00001 ? "%.4g" : "%f", v);
+  std::string t = buf;
+  t.erase(0, t.find_first_not_of('0') == std::string::npos ? t.size() : t.find_first_not_of('0'));
+  if (t.find('.') != std::string::npos && t.find('e') == std::string::npos)
+    t.erase(t.find_last_not_of('0') + 1);
+  const auto first = t.find_first_not_of(' ');
+  t = first == std::string::npos ? std::string() : t.substr(first, t.find_last_not_of(' ') - first + 1);
+  return t.empty() ? "0" : t;
+}
+
+// What grid row `row`, column `col` of a sheet showing `t` with `shownRows` samples holds.
+std::string Expected(const KZ_MultiVarObj& t, int col, long row, int shownRows) {
+  const KZ_Var1D& v = t.m_Columns[col];
+  switch (row) {
+    case 0:
+      return v.m_strTitle;
+    case 1:
+      return v.m_strUnit;
+    case 2:
+      return NumberText(v.m_dMin);
+    case 3:
+      return NumberText(v.m_dMax);
+    default:
+      return row - 4 < shownRows ? NumberText(t.m_ppData[col][row - 4]) : std::string();
+  }
+}
+
+std::string Text(const char* p) { return p ? p : ""; }
+
+// Compares the current sheet's cells with `t` at the first and last cells of every
+// corner and at random cells; the detail names the count and the first difference.
+void CheckCells(KZ_GridData& grid, const KZ_MultiVarObj& t, int cols, int shownRows,
+                const std::string& what) {
+  const long rows = shownRows + 4L;
+  std::vector<std::pair<int, long>> at = {{0, 0},        {cols - 1, 0},        {0, 4},
+                                          {cols - 1, 4}, {0, rows - 1},        {cols - 1, rows - 1},
+                                          {cols / 2, 1}, {cols / 2, rows / 2}, {1, 3}};
+  std::mt19937 rng(11);
+  std::uniform_int_distribution<int> col(0, cols - 1);
+  std::uniform_int_distribution<long> row(0, rows - 1);
+  for (int i = 0; i < 500; ++i) at.emplace_back(col(rng), row(rng));
+  int bad = 0;
+  std::string first;
+  for (auto [c, r] : at) {
+    const std::string want = Expected(t, c, r, shownRows), got = Text(grid.GetCellText(c, r));
+    if (got == want) continue;
+    if (bad++ == 0)
+      first = "; (" + std::to_string(c) + ", " + std::to_string(r) + ") \"" + got + "\" not \"" +
+              want + "\"";
+  }
+  tv_bench::Check(bad == 0, what,
+                  std::to_string(at.size()) + " cells, " + std::to_string(bad) + " differ" + first);
+}
+
+// Pages of a PDF file counted by their page objects (the page tree's nodes excluded).
+int PdfPageCount(const QString& path) {
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) return -1;
+  const QString bytes = QString::fromLatin1(f.readAll());
+  return static_cast<int>(bytes.count(QRegularExpression("/Type\\s*/Page(?![a-zA-Z])")));
+}
+
+// The words of one PDF page in reading order (pdftotext keeps the layout's rows).
+QStringList PdfPageWords(const QString& path, int page, QString* error) {
+  QProcess p;
+  p.start("pdftotext", {"-f", QString::number(page), "-l", QString::number(page), "-layout", path,
+                        "-"});
+  if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
+    *error = "pdftotext failed: " + p.errorString();
+    return {};
+  }
+  return QString::fromUtf8(p.readAllStandardOutput()).split(QRegularExpression("\\s+"),
+                                                             Qt::SkipEmptyParts);
+}
+
+void CheckSheets(Setup& s) {
+  // "Sheet-1": the table cut to 1000 samples and 100 columns, ten blank rows below.
+  s.grid.SetData(&s.plain, nullptr);
+  s.grid.SetCurrentSheet(0, 0);
+  const long rows1 = s.grid.GetRowCount();
+  const int cols1 = s.grid.GetColumnCount();
+  tv_bench::Check(rows1 == 1010 && cols1 == 100,
+                  "Sheet-1 size",
+                  std::to_string(cols1) + " x " + std::to_string(rows1) + ", want 100 x 1010");
+  CheckCells(s.grid, s.plain, std::min(cols1, 100), 1000, "Sheet-1 cells");
+  bool cut = Text(s.grid.GetCellText(-1, 1003)) == "999" && Text(s.grid.GetCellText(-1, 1004)).empty();
+  for (int c = 0; c < std::min(cols1, 100); ++c)
+    cut = cut && !Text(s.grid.GetCellText(c, 1003)).empty() && Text(s.grid.GetCellText(c, 1004)).empty();
+  tv_bench::Check(cut, "Sheet-1 cut after sample 999",
+                  "row 1003 holds sample 999 in every column, row 1004 and on are blank");
+
+  // "Sheet-2": the second table whole.
+  s.grid.SetData2(s.table.m_pSubTable.get());
+  s.grid.SetCurrentSheet(1, 0);
+  const long rows2 = s.grid.GetRowCount();
+  const int cols2 = s.grid.GetColumnCount();
+  tv_bench::Check(rows2 == kRows + 10 && cols2 == kCols, "Sheet-2 size",
+                  std::to_string(cols2) + " x " + std::to_string(rows2) + ", want 101 x 4010");
+  CheckCells(s.grid, *s.table.m_pSubTable, std::min(cols2, kCols), kRows, "Sheet-2 cells");
+  s.grid.SetCurrentSheet(0, 0);
+}
+
+// The printed "Sheet-1": every column 64 and every row 16 pixels, 100 columns and 1010
+// rows, laid out on the printable part of the paper (25 mm margins) at 3.79 x 3.78 grid
+// pixels per millimetre, whole columns and rows per page, pages across first.
+void CheckPdf(Setup& s) {
+  const QString pdf = s.dir.filePath("bench_data_sheet.pdf");
+  if (!s.printed) {
+    std::printf("check printed PDF: not run (BM_PrintSheet1 filtered out)\n");
+    return;
+  }
+  QPrinter printer(QPrinter::HighResolution);
+  printer.setOutputFormat(QPrinter::PdfFormat);
+  const float w = static_cast<float>(printer.widthMM() - 50);
+  const float h = static_cast<float>(printer.heightMM() - 50);
+  const int perPageCols = static_cast<int>(3.79f * w) / 64;
+  const int perPageRows = static_cast<int>(3.78f * h) / 16;
+  const int pageCols = (100 + perPageCols - 1) / perPageCols;
+  const int pageRows = (1010 + perPageRows - 1) / perPageRows;
+  const int printed = std::min(pageCols * pageRows, kPrintedPages);
+  const int counted = PdfPageCount(pdf);
+  tv_bench::Check(counted == printed, "printed PDF page count",
+                  std::to_string(counted) + " page objects, layout " + std::to_string(pageCols) +
+                      " x " + std::to_string(pageRows) + " pages of " +
+                      std::to_string(perPageCols) + " x " + std::to_string(perPageRows) +
+                      " cells, " + std::to_string(printed) + " printed");
+  // The words of the first and the last printed page: the cells of their blocks, row by
+  // row, blank cells giving none.
+  for (int page : {1, printed}) {
+    const int c0 = (page - 1) % pageCols * perPageCols, r0 = (page - 1) / pageCols * perPageRows;
+    QStringList want;
+    for (long r = r0; r < std::min<long>(r0 + perPageRows, 1010); ++r)
+      for (int c = c0; c < std::min(c0 + perPageCols, 100); ++c)
+        if (std::string t = Expected(s.plain, c, r, 1000); !t.empty())
+          want << QString::fromStdString(t);
+    QString error;
+    const QStringList got = PdfPageWords(pdf, page, &error);
+    int same = 0;
+    while (same < std::min(got.size(), want.size()) && got[same] == want[same]) ++same;
+    std::string detail = std::to_string(got.size()) + " words, " + std::to_string(want.size()) +
+                         " cell texts of columns " + std::to_string(c0) + "-" +
+                         std::to_string(std::min(c0 + perPageCols, 100) - 1) + ", rows " +
+                         std::to_string(r0) + "-" +
+                         std::to_string(std::min(r0 + perPageRows, 1010) - 1);
+    if (!error.isEmpty()) detail += "; " + error.toStdString();
+    if (same < std::max(got.size(), want.size()))
+      detail += "; word " + std::to_string(same) + " \"" +
+                (same < got.size() ? got[same].toStdString() : "") + "\" not \"" +
+                (same < want.size() ? want[same].toStdString() : "") + "\"";
+    tv_bench::Check(error.isEmpty() && got == want, "printed page " + std::to_string(page) + " text",
+                    detail);
+  }
+}
 
 }  // namespace
 
@@ -120,6 +302,8 @@ int main(int argc, char** argv) {
   tv_bench::Initialize(&argc, argv);
   tv_bench::RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
+  CheckPdf(S());
+  CheckSheets(S());
   benchmark::Shutdown();
   return tv_bench::ExitCode();
 }
