@@ -100,9 +100,8 @@ void CheckSSA() {
 
   const double l1 = ssa.m_pEigVal[0].re, l2 = ssa.m_pEigVal[1].re, l3 = ssa.m_pEigVal[2].re;
   const double share = (l1 + l2) / trace, expected = 0.5 / (0.5 + sigma * sigma);
-  std::snprintf(detail, sizeof detail,
-                "share %.4f (expected %.4f), l2/l1 %.3f, l3 %.4g K sigma^2", share, expected,
-                l2 / l1, l3 / (K * sigma * sigma));
+  std::snprintf(detail, sizeof detail, "share %.4f (expected %.4f), l2/l1 %.3f, l3 %.4g K sigma^2",
+                share, expected, l2 / l1, l3 / (K * sigma * sigma));
   tv_bench::Check(std::abs(share - expected) < 0.01 && l2 > 0.9 * l1 &&
                       l3 < 2.0 * K * sigma * sigma && l3 > 0.5 * K * sigma * sigma,
                   "SSA puts the sinusoid's pair first with its share of the variance", detail);
@@ -120,8 +119,8 @@ void CheckSSA() {
                 "rms of the pair against the clean sinusoid %.4f (noise %.2f), "
                 "largest |sum of components - series| %.2g",
                 rms, sigma, rest);
-  tv_bench::Check(rms < 0.05 && rest < 1e-3,
-                  "SSA components rebuild the sinusoid and the series", detail);
+  tv_bench::Check(rms < 0.05 && rest < 1e-3, "SSA components rebuild the sinusoid and the series",
+                  detail);
 }
 
 // The complex-form log-periodic law written out on its own: F(s) = e^(K cos B) cos(K sin B)
@@ -176,8 +175,8 @@ void CheckFitRGS() {
     std::snprintf(detail, sizeof detail,
                   "%s; mean of %d fits: tc %.3f, Ro %.4f, Fai %.3f, c %.3f, alpha %.4f, omega %.3f "
                   "(true %.0f, %.4f, %.3f, %.1f, %.2f, %.1f)",
-                  out.m_strHeader[0].c_str(), k.nMC, mean[6], mean[1], mean[2], mean[3], mean[4], mean[5], tc, Ro, Fai, c,
-                  alpha, omega);
+                  out.m_strHeader[0].c_str(), k.nMC, mean[6], mean[1], mean[2], mean[3], mean[4],
+                  mean[5], tc, Ro, Fai, c, alpha, omega);
     auto near = [](double got, double want, double tol) {
       return tol < 0 || std::abs(got - want) < tol;
     };
