@@ -4,16 +4,25 @@
 // - the colour map of a 201 x 201 table (an H variable of 200 values), target under
 //   100 ms a drawing.
 //
+// Before timing, the curve drawings are checked against the same tables drawn with every
+// segment through the painter (the device context's raster shortcuts off), and the
+// colour map's cells against the table's values.
+//
 //   bench_table_plots [benchmark options]
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
 #include <QImage>
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
+#include <map>
 #include <memory>
+#include <string>
 
 #include "base/series/KZ_MultiVarObj.h"
+#include "common/PictureMatch.h"
 #include "common/RatioReporter.h"
 #include "platform/qt/QtDc.h"
 #include "platform/qt/QtUi.h"
@@ -27,10 +36,11 @@ QImage& Page() {
   return image;
 }
 
-void Draw(KZ_MultiVarObj& table) {
+void Draw(KZ_MultiVarObj& table, bool shortcuts = true) {
   QImage& image = Page();
   image.fill(Qt::white);
   plat::CImageDC dc(&image, 96, 96);
+  dc.Qt()->SetRasterShortcuts(shortcuts);
   dc.SetMapMode(MM_HIMETRIC);
   table.DrawXY(&dc, 3000, -3000, 24000, 20000, 1);
 }
@@ -90,12 +100,96 @@ void BM_ColourMap201x201(benchmark::State& state) {
 }
 BENCHMARK(BM_ColourMap201x201)->Unit(benchmark::kMillisecond);
 
+// The x-y curves drawn with crowded lines thinned to one span per pixel column against
+// every segment drawn by the painter: the same picture within one pixel, both ways. On
+// the whole page (where later curves cover earlier ones) any ink counts; the pixels of a
+// curve drawn alone must also match pixels of its colour (the axes it crosses may show
+// through a pixel aside).
+void CheckCurves(double noise) {
+  auto t = CurveTable(noise);
+  const std::string name = noise > 0 ? "noisy" : "smooth";
+  Draw(*t, false);
+  const QImage plain = Page().copy();
+  Draw(*t, true);
+  const QImage drawn = Page().copy();
+  long inked = 0, differ = 0;
+  for (int y = 0; y < plain.height(); ++y)
+    for (int x = 0; x < plain.width(); ++x) {
+      inked += tv_bench::Inked(plain.pixel(x, y));
+      differ += plain.pixel(x, y) != drawn.pixel(x, y);
+    }
+  const long ab = tv_bench::UnmatchedInk(drawn, plain), ba = tv_bench::UnmatchedInk(plain, drawn);
+  tv_bench::Check(inked > 100000 && ab == 0 && ba == 0,
+                  "x-y curves 101 x 4000, " + name + ", within one pixel of every point drawn",
+                  std::to_string(inked) + " inked, " + std::to_string(differ) + " pixels differ, " +
+                      std::to_string(ab) + " + " + std::to_string(ba) +
+                      " without ink of the other within one pixel");
+
+  long curveInk = 0, curveMisses = 0;
+  std::string which;
+  for (const int c : {1, 37, 100}) {
+    std::map<int, std::uint32_t> flags;
+    for (int k = 1; k <= 100; ++k) {
+      flags[k] = t->m_Columns[k].m_nAxisFlags;
+      if (k != c) t->m_Columns[k].m_nAxisFlags = 0;
+    }
+    Draw(*t, false);
+    const QImage one = Page().copy();
+    Draw(*t, true);
+    const QImage fast = Page().copy();
+    for (auto& [k, f] : flags) t->m_Columns[k].m_nAxisFlags = f;
+    const QRgb colour = qRgb(c * 2, 0, 255 - c * 2);
+    for (int y = 0; y < one.height(); ++y)
+      for (int x = 0; x < one.width(); ++x) curveInk += one.pixel(x, y) == colour;
+    const long m =
+        tv_bench::UnmatchedInk(fast, one, &colour) + tv_bench::UnmatchedInk(one, fast, &colour);
+    curveMisses += m;
+    which += (which.empty() ? "" : ", ") + std::to_string(c) + ": " + std::to_string(m);
+  }
+  tv_bench::Check(curveInk > 3000 && curveMisses == 0,
+                  "x-y curves, " + name + ", single curves within one pixel in their colour",
+                  std::to_string(curveInk) + " curve pixels; unmatched by column " + which);
+}
+
+// The colour map's cells against the table: column c (1..200) at H = c - 1 and row i at
+// depth i fill the cell [c - 1, c] x [i, i + 1] of the 24000 x 20000 frame whose top-left
+// corner is (3000, -3000), over H 0..199 and depth 0..200; the pixel at each cell's
+// middle has the palette's colour of the value.
+void CheckColourMap() {
+  auto t = MapTable();
+  Draw(*t);
+  const QImage& page = Page();
+  auto pixel = [](double logical) { return static_cast<int>(std::floor(logical * 96 / 2540)); };
+  long cells = 0, differ = 0;
+  std::string first;
+  for (int c = 1; c <= 199; c += 9)
+    for (int i = 0; i < 200; i += 7) {
+      const double v = std::sin(c * 0.05) * std::cos(i * 0.04);
+      const double lx = 3000 + (c - 0.5) * 24000.0 / 199, ly = -23000 + (i + 0.5) * 20000.0 / 200;
+      const QRgb got = page.pixel(pixel(lx), pixel(-ly));
+      const COLORREF want = t->m_Palette.ValueToColor(v, 1.0);
+      ++cells;
+      if (qRed(got) != GetRValue(want) || qGreen(got) != GetGValue(want) ||
+          qBlue(got) != GetBValue(want)) {
+        if (!differ)
+          first = " (first: column " + std::to_string(c) + ", row " + std::to_string(i) + ")";
+        ++differ;
+      }
+    }
+  tv_bench::Check(
+      cells > 500 && differ == 0, "colour map cells have the colours of the values",
+      std::to_string(differ) + " of " + std::to_string(cells) + " cells differ" + first);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
   QApplication app(argc, argv);
   plat::ForceCNumericLocale();
+  CheckCurves(0.0);
+  CheckCurves(0.1);
+  CheckColourMap();
   tv_bench::Initialize(&argc, argv);
   tv_bench::RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);

@@ -23,11 +23,9 @@ namespace kz_test {
 struct PictureDifference {
   long inked = 0, differ = 0;
 };
-inline PictureDifference CompareWithPlainDrawing(KZ_View& view, const QImage& drawn,
-                                                 int tolerance = 0) {
-  PictureDifference d;
-  if (drawn.isNull()) return d;
-  QImage plain(drawn.size(), QImage::Format_RGB32);
+// The page drawn through the painter alone into a white image of `size`.
+inline QImage DrawPlain(KZ_View& view, QSize size) {
+  QImage plain(size, QImage::Format_RGB32);
   plain.fill(Qt::white);
   {
     plat::CImageDC dc(&plain, view.LogPixelsX(), view.LogPixelsY());
@@ -35,6 +33,13 @@ inline PictureDifference CompareWithPlainDrawing(KZ_View& view, const QImage& dr
     dc.SetMapMode(MM_HIMETRIC);
     view.DrawWithViewFont(&dc);
   }
+  return plain;
+}
+inline PictureDifference CompareWithPlainDrawing(KZ_View& view, const QImage& drawn,
+                                                 int tolerance = 0) {
+  PictureDifference d;
+  if (drawn.isNull()) return d;
+  const QImage plain = DrawPlain(view, drawn.size());
   for (int y = 0; y < plain.height(); ++y)
     for (int x = 0; x < plain.width(); ++x) {
       const QRgb a = drawn.pixel(x, y), b = plain.pixel(x, y);
