@@ -10,11 +10,7 @@
 #include <QApplication>
 #include <QByteArray>
 #include <QDir>
-#include <QFile>
 #include <QPrinter>
-#include <QProcess>
-#include <QRegularExpression>
-#include <QStringList>
 #include <QTemporaryDir>
 #include <QWidget>
 #include <algorithm>
@@ -25,6 +21,7 @@
 #include <vector>
 
 #include "app/KZ_GridData.h"
+#include "common/PrintedSheet.h"
 #include "common/RatioReporter.h"
 #include "platform/qt/QtDc.h"
 #include "wincomp/grid/qt/SGQtWindows.h"
@@ -194,27 +191,6 @@ void CheckCells(KZ_GridData& grid, const KZ_MultiVarObj& t, int cols, int shownR
                   std::to_string(at.size()) + " cells, " + std::to_string(bad) + " differ" + first);
 }
 
-// Pages of a PDF file counted by their page objects (the page tree's nodes excluded).
-int PdfPageCount(const QString& path) {
-  QFile f(path);
-  if (!f.open(QIODevice::ReadOnly)) return -1;
-  const QString bytes = QString::fromLatin1(f.readAll());
-  return static_cast<int>(bytes.count(QRegularExpression("/Type\\s*/Page(?![a-zA-Z])")));
-}
-
-// The words of one PDF page in reading order (pdftotext keeps the layout's rows).
-QStringList PdfPageWords(const QString& path, int page, QString* error) {
-  QProcess p;
-  p.start("pdftotext", {"-f", QString::number(page), "-l", QString::number(page), "-layout", path,
-                        "-"});
-  if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
-    *error = "pdftotext failed: " + p.errorString();
-    return {};
-  }
-  return QString::fromUtf8(p.readAllStandardOutput()).split(QRegularExpression("\\s+"),
-                                                             Qt::SkipEmptyParts);
-}
-
 void CheckSheets(Setup& s) {
   // "Sheet-1": the table cut to 1000 samples and 100 columns, ten blank rows below.
   s.grid.SetData(&s.plain, nullptr);
@@ -242,56 +218,26 @@ void CheckSheets(Setup& s) {
   s.grid.SetCurrentSheet(0, 0);
 }
 
-// The printed "Sheet-1": every column 64 and every row 16 pixels, 100 columns and 1010
-// rows, laid out on the printable part of the paper (25 mm margins) at 3.79 x 3.78 grid
-// pixels per millimetre, whole columns and rows per page, pages across first.
+// The printed "Sheet-1" (every column 64 and every row 16 pixels, 100 columns and 1010
+// rows): its page count and the words of its first and last printed pages.
 void CheckPdf(Setup& s) {
   const QString pdf = s.dir.filePath("bench_data_sheet.pdf");
   if (!s.printed) {
     std::printf("check printed PDF: not run (BM_PrintSheet1 filtered out)\n");
     return;
   }
-  QPrinter printer(QPrinter::HighResolution);
-  printer.setOutputFormat(QPrinter::PdfFormat);
-  const float w = static_cast<float>(printer.widthMM() - 50);
-  const float h = static_cast<float>(printer.heightMM() - 50);
-  const int perPageCols = static_cast<int>(3.79f * w) / 64;
-  const int perPageRows = static_cast<int>(3.78f * h) / 16;
-  const int pageCols = (100 + perPageCols - 1) / perPageCols;
-  const int pageRows = (1010 + perPageRows - 1) / perPageRows;
-  const int printed = std::min(pageCols * pageRows, kPrintedPages);
-  const int counted = PdfPageCount(pdf);
+  const tv_bench::SheetPrintLayout l = tv_bench::PrintLayout(100, 1010, 64, 16);
+  const int printed = std::min(l.Pages(), kPrintedPages);
+  const int counted = tv_bench::PdfPageCount(pdf);
   tv_bench::Check(counted == printed, "printed PDF page count",
-                  std::to_string(counted) + " page objects, layout " + std::to_string(pageCols) +
-                      " x " + std::to_string(pageRows) + " pages of " +
-                      std::to_string(perPageCols) + " x " + std::to_string(perPageRows) +
+                  std::to_string(counted) + " page objects, layout " + std::to_string(l.pageCols) +
+                      " x " + std::to_string(l.pageRows) + " pages of " +
+                      std::to_string(l.perPageCols) + " x " + std::to_string(l.perPageRows) +
                       " cells, " + std::to_string(printed) + " printed");
-  // The words of the first and the last printed page: the cells of their blocks, row by
-  // row, blank cells giving none.
-  for (int page : {1, printed}) {
-    const int c0 = (page - 1) % pageCols * perPageCols, r0 = (page - 1) / pageCols * perPageRows;
-    QStringList want;
-    for (long r = r0; r < std::min<long>(r0 + perPageRows, 1010); ++r)
-      for (int c = c0; c < std::min(c0 + perPageCols, 100); ++c)
-        if (std::string t = Expected(s.plain, c, r, 1000); !t.empty())
-          want << QString::fromStdString(t);
-    QString error;
-    const QStringList got = PdfPageWords(pdf, page, &error);
-    int same = 0;
-    while (same < std::min(got.size(), want.size()) && got[same] == want[same]) ++same;
-    std::string detail = std::to_string(got.size()) + " words, " + std::to_string(want.size()) +
-                         " cell texts of columns " + std::to_string(c0) + "-" +
-                         std::to_string(std::min(c0 + perPageCols, 100) - 1) + ", rows " +
-                         std::to_string(r0) + "-" +
-                         std::to_string(std::min(r0 + perPageRows, 1010) - 1);
-    if (!error.isEmpty()) detail += "; " + error.toStdString();
-    if (same < std::max(got.size(), want.size()))
-      detail += "; word " + std::to_string(same) + " \"" +
-                (same < got.size() ? got[same].toStdString() : "") + "\" not \"" +
-                (same < want.size() ? want[same].toStdString() : "") + "\"";
-    tv_bench::Check(error.isEmpty() && got == want, "printed page " + std::to_string(page) + " text",
-                    detail);
-  }
+  for (int page : {1, printed})
+    tv_bench::CheckPrintedPageWords(pdf, page, l, 100, 1010, [&s](int c, long r) {
+      return Expected(s.plain, c, r, 1000);
+    });
 }
 
 }  // namespace

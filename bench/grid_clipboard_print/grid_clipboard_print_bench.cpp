@@ -12,17 +12,14 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
-#include <QFile>
 #include <QPrinter>
-#include <QProcess>
-#include <QRegularExpression>
-#include <QStringList>
 #include <QTemporaryDir>
 #include <QWidget>
 #include <algorithm>
 #include <cstdio>
 #include <string>
 
+#include "common/PrintedSheet.h"
 #include "common/RatioReporter.h"
 #include "platform/qt/QtDc.h"
 #include "wincomp/grid/SGCtrl.h"
@@ -165,29 +162,7 @@ void CheckClipboard(Setup& s) {
                       std::to_string(s.grid.GetRowCount()));
 }
 
-// Pages of a PDF file counted by their page objects (the page tree's nodes excluded).
-int PdfPageCount(const QString& path) {
-  QFile f(path);
-  if (!f.open(QIODevice::ReadOnly)) return -1;
-  const QString bytes = QString::fromLatin1(f.readAll());
-  return static_cast<int>(bytes.count(QRegularExpression("/Type\\s*/Page(?![a-zA-Z])")));
-}
-
-// The words of one PDF page in reading order (pdftotext keeps the layout's rows).
-QStringList PdfPageWords(const QString& path, int page, QString* error) {
-  QProcess p;
-  p.start("pdftotext", {"-f", QString::number(page), "-l", QString::number(page), "-layout", path,
-                        "-"});
-  if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
-    *error = "pdftotext failed: " + p.errorString();
-    return {};
-  }
-  return QString::fromUtf8(p.readAllStandardOutput()).split(QRegularExpression("\\s+"),
-                                                             Qt::SkipEmptyParts);
-}
-
-// The printed sheet: on the printable part of the paper (25 mm margins) at 3.79 x 3.78
-// grid pixels per millimetre, as many whole columns and rows as fit, pages across first.
+// The printed sheet's page count and the words of its first and last printed pages.
 void CheckPdf(Setup& s) {
   if (!s.printed) {
     std::printf("check printed PDF: not run (BM_PrintSheetToPdf filtered out)\n");
@@ -200,48 +175,21 @@ void CheckPdf(Setup& s) {
   bool uniform = colWidth > 0 && rowHeight > 0;
   for (int c = 0; c < kCols; ++c) uniform = uniform && s.grid.GetColumnWidth(c) == colWidth;
   for (long r = 0; r < kRows; ++r) uniform = uniform && s.grid.GetRowHeight(r) == rowHeight;
-  QPrinter printer(QPrinter::HighResolution);
-  printer.setOutputFormat(QPrinter::PdfFormat);
-  const float w = static_cast<float>(printer.widthMM() - 50);
-  const float h = static_cast<float>(printer.heightMM() - 50);
-  const int perPageCols = uniform ? static_cast<int>(3.79f * w) / colWidth : 1;
-  const int perPageRows = uniform ? static_cast<int>(3.78f * h) / rowHeight : 1;
-  const int pageCols = (kCols + perPageCols - 1) / perPageCols;
-  const int pageRows = static_cast<int>((kRows + perPageRows - 1) / perPageRows);
-  const int printed = std::min(pageCols * pageRows, kPrintedPages);
-  const int counted = PdfPageCount(pdf);
+  const tv_bench::SheetPrintLayout l =
+      tv_bench::PrintLayout(kCols, kRows, uniform ? colWidth : 0, uniform ? rowHeight : 0);
+  const int printed = std::min(l.Pages(), kPrintedPages);
+  const int counted = tv_bench::PdfPageCount(pdf);
   tv_bench::Check(uniform && counted == printed, "printed PDF page count",
                   std::to_string(counted) + " page objects; cells " + std::to_string(colWidth) +
                       " x " + std::to_string(rowHeight) + " pixels" +
                       (uniform ? "" : " (not uniform)") + ", layout " +
-                      std::to_string(pageCols) + " x " + std::to_string(pageRows) +
-                      " pages of " + std::to_string(perPageCols) + " x " +
-                      std::to_string(perPageRows) + " cells, " + std::to_string(printed) +
+                      std::to_string(l.pageCols) + " x " + std::to_string(l.pageRows) +
+                      " pages of " + std::to_string(l.perPageCols) + " x " +
+                      std::to_string(l.perPageRows) + " cells, " + std::to_string(printed) +
                       " printed");
-  for (int page : {1, printed}) {
-    const int c0 = (page - 1) % pageCols * perPageCols;
-    const long r0 = static_cast<long>((page - 1) / pageCols) * perPageRows;
-    const int c1 = std::min(c0 + perPageCols, kCols);
-    const long r1 = std::min<long>(r0 + perPageRows, kRows);
-    QStringList want;
-    for (long r = r0; r < r1; ++r)
-      for (int c = c0; c < c1; ++c) want << QString::fromStdString(CellText(r, c));
-    QString error;
-    const QStringList got = PdfPageWords(pdf, page, &error);
-    int same = 0;
-    while (same < std::min(got.size(), want.size()) && got[same] == want[same]) ++same;
-    std::string detail = std::to_string(got.size()) + " words, " + std::to_string(want.size()) +
-                         " cell texts of columns " + std::to_string(c0) + "-" +
-                         std::to_string(c1 - 1) + ", rows " + std::to_string(r0) + "-" +
-                         std::to_string(r1 - 1);
-    if (!error.isEmpty()) detail += "; " + error.toStdString();
-    if (same < std::max(got.size(), want.size()))
-      detail += "; word " + std::to_string(same) + " \"" +
-                (same < got.size() ? got[same].toStdString() : "") + "\" not \"" +
-                (same < want.size() ? want[same].toStdString() : "") + "\"";
-    tv_bench::Check(error.isEmpty() && got == want, "printed page " + std::to_string(page) + " text",
-                    detail);
-  }
+  for (int page : {1, printed})
+    tv_bench::CheckPrintedPageWords(pdf, page, l, kCols, kRows,
+                                    [](int c, long r) { return CellText(r, c); });
 }
 
 }  // namespace
