@@ -140,12 +140,16 @@ void ReportUnnumbered(const std::string& path, const std::string& suffix) {
       MB_ICONEXCLAMATION);
 }
 
+std::string FileClassPath(const CAEWave& w, const std::string& suffix, int event) {
+  return w.m_strFolder + plat::Format("%06d", event) + suffix;
+}
+
 int OpenFileClassEvent(CAEWave& w, const std::string& suffix, int event) {
   const int oldEvent = w.m_nEvent;
   const std::int32_t oldHeaderEvent = w.m_pHeader->nEvent;
   w.m_nEvent = event;
   w.m_pHeader->nEvent = event;
-  const std::string path = w.m_strFolder + plat::Format("%06d", event) + suffix;
+  const std::string path = FileClassPath(w, suffix, event);
   if (w.Load(path)) {
     w.m_strPath = plat::ResolvePath(path);  // the name as it is on disk
     return 1;
@@ -327,6 +331,7 @@ CAEWaveSeg2::CAEWaveSeg2(const std::string& path, NoOpen) {
 }
 
 int CAEWaveSeg2::OpenEvent(int event) { return OpenFileClassEvent(*this, m_strSuffix, event); }
+std::string CAEWaveSeg2::EventFile(int event) const { return FileClassPath(*this, m_strSuffix, event); }
 
 int CAEWaveSeg2::Load(const std::string& path) {
   plat::File f;
@@ -611,6 +616,7 @@ CAEWave_Aew::CAEWave_Aew(const std::string& path) {
 }
 
 int CAEWave_Aew::OpenEvent(int event) { return OpenFileClassEvent(*this, m_strSuffix, event); }
+std::string CAEWave_Aew::EventFile(int event) const { return FileClassPath(*this, m_strSuffix, event); }
 
 int CAEWave_Aew::Save() {
   plat::AfxMessageBox(
