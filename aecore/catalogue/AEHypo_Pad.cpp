@@ -86,7 +86,8 @@ bool IsCountLine(const char* line) {
     if (!*p) return true;
     char* end = nullptr;
     plat::StrToD(p, &end);
-    const bool number = end != p && (*end == '\0' || std::isspace(static_cast<unsigned char>(*end)));
+    const bool number =
+        end != p && (*end == '\0' || std::isspace(static_cast<unsigned char>(*end)));
     if (!number) return true;  // words after the counts
     if (token == 3 || !StartsWithWholeNumber(p)) return false;
     p = end;

@@ -510,7 +510,8 @@ TEST(AEWaveLongTest, TheLastEventIsPaddedWithSilenceAtItsChannelsEnd) {
   std::vector<std::uint8_t> raw(2 * 2 * kLen);
   for (int c = 0; c < 2; ++c)
     for (int i = 0; i < kLen; ++i)
-      le::PutI16(raw.data() + 2 * (c * kLen + i), static_cast<std::int16_t>(10000 * c + i % 9000 + 1));
+      le::PutI16(raw.data() + 2 * (c * kLen + i),
+                 static_cast<std::int16_t>(10000 * c + i % 9000 + 1));
   WriteBytes(dir + "/TAIL.lng", raw);
   ScriptedUi quiet;
   CAEWaveLong w(dir + "/TAIL.lng");
