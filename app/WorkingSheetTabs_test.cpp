@@ -246,6 +246,80 @@ TEST(WorkingSheetVM, ShotsTakeTheDetonatorsInTurnAndNextShowsTheShot) {
   ASSERT_TRUE(doc.m_pWave->OpenEvent(0));
 }
 
+// "5: Re-estimate Mw & Fc" writes only estimates: without a waveform nothing is written
+// and the user is told; a locked record, and one whose estimate fails, keep their values.
+TEST(WorkingSheetVM, ReestimatingMwAndFcWritesOnlyWhatItEstimated) {
+  Session& s = Open();
+  Use use(s);
+  CAEHypo& h = use.Hypo();
+  CTremviaDoc& doc = Doc(s);
+  auto run = [&] {
+    use.Grid().SetCurrentSheet(CGridFun::kVMReloc);
+    use.Grid().SetCellText(1, 21, "5: Re-estimate Mw & Fc");
+    use.Press(0, 21);
+  };
+  auto mark = [&](int i, int arrivals, int flags) {
+    ASSERT_TRUE(h.GetAEH(i));
+    if (arrivals >= 0) h.m_Rec.nArrivals = static_cast<std::int8_t>(arrivals);
+    h.m_Rec.nFlags = static_cast<std::uint8_t>(flags);
+    h.m_Rec.fFc = 0.111f;
+    h.m_Rec.fMw = -7.5f;
+    ASSERT_TRUE(h.PutAEH(i, false));
+  };
+  auto fcMw = [&](int i) {
+    EXPECT_TRUE(h.GetAEH(i));
+    return std::make_pair(h.m_Rec.fFc, h.m_Rec.fMw);
+  };
+  const std::pair<float, float> kept{0.111f, -7.5f};
+
+  // As the program starts: no waveform loaded.
+  mark(0, 8, 0);
+  {
+    ScriptedUi ui;
+    std::unique_ptr<CAEWave> loaded = std::move(doc.m_pWave);
+    doc.m_pWave = std::make_unique<CAEWave>();
+    run();
+    doc.m_pWave = std::move(loaded);
+    ASSERT_EQ(ui.MessageTexts().size(), 1u);
+    EXPECT_NE(ui.MessageTexts()[0].find("no waveform file is loaded"), std::string::npos);
+  }
+  EXPECT_EQ(fcMw(0), kept);
+
+  // Events 17 to 19, located: 17 then keeps only 3 arrivals, 18 is locked, 19 is estimated.
+  for (int i = 17; i <= 19; ++i) {
+    ASSERT_TRUE(doc.m_pWave->OpenEvent(i));
+    ASSERT_TRUE(h.GetAEH(i));
+    h.m_Rec.nFlags = 0;
+    doc.ProcessCurrentEvent(1, false, 0, 0, 0, 0);
+    ASSERT_TRUE(doc.ProcessCurrentEvent(2, true, 0, 0, 0, 0));
+    ASSERT_GT(h.m_Rec.nArrivals, 4) << i;
+  }
+  mark(17, 3, AEH_FLAG_LOCATED);
+  mark(18, -1, AEH_FLAG_LOCATED | AEH_FLAG_LOCKED);
+  mark(19, -1, AEH_FLAG_LOCATED);
+  ASSERT_TRUE(doc.m_pWave->OpenEvent(17));
+  {
+    ScriptedUi ui;
+    run();
+    ASSERT_EQ(ui.MessageTexts().size(), 1u);
+    const std::string text = ui.MessageTexts()[0];
+    EXPECT_NE(text.find("re-estimated and saved: 1."), std::string::npos) << text;
+    EXPECT_NE(text.find("2 records were left as they were (the first: event 17): 1 locked, 1 "
+                        "with fewer than 5 arrivals"),
+              std::string::npos)
+        << text;
+  }
+  EXPECT_EQ(fcMw(17), kept);
+  EXPECT_EQ(fcMw(18), kept);
+  EXPECT_TRUE(h.m_Rec.nFlags & AEH_FLAG_LOCKED);
+  const auto [fc, mw] = fcMw(19);
+  EXPECT_NEAR(fc, 0.325, 0.05);  // the sample's source frequency (MHz)
+  EXPECT_NE(mw, -7.5f);
+  EXPECT_EQ(doc.m_pWave->m_nEvent, 19);  // the last file stays loaded
+  ClearRecords(h);
+  ASSERT_TRUE(doc.m_pWave->OpenEvent(0));
+}
+
 TEST(WorkingSheetVM, CheckBoxesAndListsReachTheOptionBlock) {
   Session& s = Open();
   Use use(s);

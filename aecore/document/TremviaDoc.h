@@ -122,8 +122,9 @@ class CTremviaDoc {
   // Reads the parameter file and its side files; false when the parameter file failed.
   bool LoadExperiment(const std::string& parFile);
   void LoadSideFiles(const std::string& parFile);
-  // Closes the catalogue so that no record of another experiment is read or written.
-  void DetachCatalogue();
+  // Reads the parameter file and opens its catalogue; when that fails the experiment that
+  // was open stays (read again when the catalogue step had closed it) and the user is told.
+  bool LoadParameters(const std::string& parFile);
   // Reads the record of the waveform's event into the current record and its picks into
   // the waveform; an event without a record starts from an empty one.
   void ReadRecordOfEvent();

@@ -734,10 +734,17 @@ int CAEWaveLong::ReadRange(std::int64_t first, std::int64_t last) {
   h.nSec = static_cast<std::int32_t>(t / 1000000);
   h.nUsec = static_cast<std::int32_t>(t % 1000000);
   h.nStatus = 0;
+  // A window that runs past the end of its channel (the last event of the recording) holds
+  // the channel's own last samples and then silence: the samples after them in the file
+  // belong to the next channel.
+  const std::int64_t held = std::clamp<std::int64_t>(m_nChannelLen - first, 0, n);
   std::vector<std::uint8_t> raw(2 * static_cast<std::size_t>(n));
   for (int c = 0; c < channels; ++c) {
-    m_pFile->Seek(2 * (c * m_nChannelLen + first), SEEK_SET);
-    AEW_ReadOrZero(*m_pFile, raw.data(), raw.size());  // past the end of the recording: silence
+    std::fill(raw.begin(), raw.end(), std::uint8_t{0});
+    if (held > 0) {
+      m_pFile->Seek(2 * (c * m_nChannelLen + first), SEEK_SET);
+      AEW_ReadOrZero(*m_pFile, raw.data(), 2 * static_cast<std::size_t>(held));
+    }
     for (int i = 0; i < n; ++i)
       m_pSamples[static_cast<std::size_t>(c) * n + i] = le::GetI16(raw.data() + 2 * i);
   }
