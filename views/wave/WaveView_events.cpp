@@ -113,6 +113,8 @@ bool CWaveView::TakeOwnRecord(CTremviaDoc& doc, const char* outcome) {
   const int held = doc.m_pHypo->m_Rec.nIndex;
   if (held == event) return true;
   doc.ReadRecordOfEvent();
+  // The pages show the record read; the note goes into the pane after their updates.
+  doc.m_Host.UpdateAllViews(nullptr, 31, nullptr);
   plat::Ui().SetPaneText(
       0, plat::Format("Record %d is not event %d's: its own record is read again%s", held, event,
                       outcome),
@@ -130,7 +132,6 @@ void CWaveView::ShowCurrentEvent(CTremviaDoc& doc) {
 void CWaveView::StoreRecord(CTremviaDoc& doc) {
   if (!TakeOwnRecord(doc, "; nothing stored")) {
     plat::MessageBeep(MB_ICONEXCLAMATION);
-    doc.m_Host.UpdateAllViews(nullptr, 31, nullptr);
     return;
   }
   if (RefuseLocked(doc)) return;
