@@ -626,11 +626,18 @@ void SGQtPort::SetItems(const std::vector<std::string>& items) {
   for (int i = 0; i < l->count(); ++i)
     widest = std::max(widest, l->fontMetrics().horizontalAdvance(l->item(i)->text()));
   const int need = widest + frame + bar + 8;
-  if (l->width() < need) {
+  // And tall enough for its entries (up to fifteen) at the rows' own height, moving up
+  // rather than past its parent's bottom edge.
+  const int rowHeight = std::max(l->sizeHintForRow(0), l->fontMetrics().height());
+  const int needHeight = std::min(l->count(), 15) * rowHeight + frame;
+  if (l->width() < need || l->height() < needHeight) {
     QRect g = l->geometry();
-    g.setWidth(need);
-    if (QWidget* p = l->parentWidget(); p && g.right() >= p->width())
-      g.moveLeft(std::max(0, p->width() - g.width()));
+    g.setWidth(std::max(g.width(), need));
+    g.setHeight(std::max(g.height(), needHeight));
+    if (QWidget* p = l->parentWidget()) {
+      if (g.right() >= p->width()) g.moveLeft(std::max(0, p->width() - g.width()));
+      if (g.bottom() >= p->height()) g.moveTop(std::max(0, p->height() - g.height()));
+    }
     l->setGeometry(g);
   }
 }
