@@ -1,13 +1,13 @@
 // The working sheet in-process on a copy of the synthetic sample experiment: the dialog
 // made by Utilities > Working sheet, the immediate write-back of edited option cells,
 // and the "Draw Opt." tab's lists, "Redraw.." button and hints.
-#include <algorithm>
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QListWidget>
 #include <QTest>
 #include <QWindow>
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <filesystem>
