@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QTest>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -435,6 +436,69 @@ TEST(WorkingSheetMec, ParameterRowsAreEditableAndKeepTheirNotes) {
   g.SetupMecSheet();
 }
 
+// Every "Do.." cell of every tab is a push button; on "Mec" a mouse click on each of the
+// three runs its line: the mechanism of the current event, the mean-strain table and the
+// combined table.
+TEST(WorkingSheetMec, EveryDoCellIsAButtonAndAClickRunsItsLine) {
+  Session& s = Open();
+  Use use(s);
+  CTremviaDoc& doc = Doc(s);
+  CAEHypo& h = use.Hypo();
+  doc.m_fTimeStart = 0.0;
+  doc.m_fTimeSpan = 100.0;
+  doc.m_pTS = GaugeSeries(h, {{10, 1, 0, 100, -50, 300, -150}, {20, 2, 0, 200, -60, 400, -160}});
+  doc.m_pAddTS[0] = GaugeSeries(h, {{10, 1, 0, 100, -50, 300, -150}, {20, 2, 0, 200, -60, 400, -160}});
+  CGridFun& g = use.Grid();
+  g.BuildAllSheets();
+  int found = 0;
+  for (int sheet = 0; sheet < CGridFun::kSheets; ++sheet) {
+    g.SetCurrentSheet(sheet);
+    for (long row = 0; row < g.GetRowCount(); ++row)
+      for (int col = 0; col < g.GetColumnCount(); ++col) {
+        const char* t = g.GetCellText(col, row);
+        if (!t || std::string(t) != "Do..") continue;
+        ++found;
+        EXPECT_EQ(g.GetCellTypeOfCell(col, row), g.GetCellTypeByIndex(g.m_nButtonIndex))
+            << "sheet " << sheet << " cell " << col << "," << row;
+      }
+  }
+  EXPECT_GE(found, 10);
+  // A plain text longer than its cell ends in a mark instead of being cut.
+  g.SetCurrentSheet(CGridFun::kVMReloc);
+  ASSERT_EQ(use.Text(0, 1), "Velocity measurement data");
+  CSGCell text;
+  g.GetCell(0, 1, &text);
+  EXPECT_EQ(text.GetCellTypeStyle() & SGCT_ELLIPSIS, SGCT_ELLIPSIS);
+
+  use.Dialog()->show();
+  use.Dialog()->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(use.Dialog()));
+  g.SetCurrentSheet(CGridFun::kMec);
+  auto click = [&](long row) {
+    g.GotoCell(1, row);
+    QApplication::processEvents();
+    RECT r{};
+    g.GetCellRect(0, row, &r);
+    QTest::mouseClick(SGWidgetOf(*g.m_CUGGrid), Qt::LeftButton, Qt::NoModifier,
+                      QPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2));
+    for (int i = 0; i < 5; ++i) QApplication::processEvents();
+  };
+  KZ_MultiVarObj& t = *doc.m_pSheet[0];
+  t.m_strHeader[0].clear();
+  click(16);
+  EXPECT_EQ(t.m_strHeader[0].rfind("Mean strain. ID:", 0), 0u);
+  t.m_nColumns = 0;
+  click(26);
+  EXPECT_EQ(t.m_nColumns, 14);  // the seven columns of each series
+  use.recorder.hints.clear();
+  click(5);
+  EXPECT_NE(std::find(use.recorder.hints.begin(), use.recorder.hints.end(), HINT_SOURCE),
+            use.recorder.hints.end());
+  doc.m_pTS.reset();
+  doc.m_pAddTS[0].reset();
+  g.BuildAllSheets();
+}
+
 TEST(WorkingSheetMec, GaugeReadingsBeyondTheLimitAreLeftOutOfTheMeans) {
   Session& s = Open();
   Use use(s);
@@ -590,6 +654,28 @@ TEST(WorkingSheetTM, SlicesStartOneMatchingProgramEachAndWaitAfterEvery) {
   }
   EXPECT_TRUE(shell.calls.empty());
   use.Grid().m_pfnWait = nullptr;
+}
+
+// "2: Cross correlation" says which template folder is missing or holds no templates
+// instead of ending silently.
+TEST(WorkingSheetTM, CrossCorrelationSaysWhatIsMissing) {
+  Session& s = Open();
+  Use use(s);
+  const fs::path dir = Scratch("cc");
+  const std::string missing = Slash(dir / "NoTemplates");
+  const std::string empty = Slash(dir / "Templates");
+  fs::create_directories(empty);
+  const std::string keep = use.Text(1, 8);
+  ChooseTM(use, "2: Cross correlation");
+  for (const auto& [folder, said] : {std::pair{missing, "Template folder not found: "},
+                                     std::pair{empty, "No template files (T_*.*) in "}}) {
+    SCOPED_TRACE(folder);
+    use.Grid().SetCellText(1, 8, folder.c_str());
+    ScriptedUi ui;
+    use.Press(0, 12);
+    EXPECT_EQ(ui.MessageTexts(), std::vector<std::string>{said + folder});
+  }
+  use.Grid().SetCellText(1, 8, keep.c_str());
 }
 
 TEST(WorkingSheetTM, FoldersComeFromTheWaveformsParentFolder) {
