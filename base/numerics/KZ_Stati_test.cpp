@@ -300,6 +300,11 @@ TEST(KZ_Stati, ResidualModelsAtTheirLimits) {
   KZ_ResLogPeriodicRate(3, 6, r, f);
   EXPECT_NE(f[1], 1e10f);
   EXPECT_EQ(f[2], 1e10f);
+  // A failure time at or before zero has no normalised time to failure anywhere.
+  r[5] = -0.005f;
+  KZ_ResLogPeriodicRate(3, 6, r, f);
+  EXPECT_EQ(f[0], 1e10f);
+  EXPECT_EQ(f[1], 1e10f);
   // Sine in degrees, and the power with an offset read from X[m].
   float s[3] = {2.0f, 29.5f, 0.5f};
   KZ_ResSine(3, 3, s, f);
