@@ -170,41 +170,69 @@ constexpr double kExplainedShare = 1e-2;
 // data do not determine the fit.
 constexpr double kErrorRatio = 1e4;
 
+// Column j of the Jacobian of the residuals at x by differences in double: central, or
+// one-sided where the residuals on one side are not finite (zero where neither is). The
+// step is a cube root of the float spacing times the larger of the parameter and its
+// start. p, fp and fm are work arrays of n and m floats.
+void DiffColumn(nml_nlsq_fcn model, int m, int n, const float* x, const float* x0,
+                const float* fres, int j, std::vector<float>* p, std::vector<float>* fp,
+                std::vector<float>* fm, double* col) {
+  const double h0 = std::cbrt(static_cast<double>(nml_amach(4)));
+  const float size = std::max(std::fabs(x[j]), std::fabs(x0[j]));
+  const float h = static_cast<float>(h0 * (size > 0.0f ? size : 1.0f));
+  std::copy(x, x + n, p->begin());
+  (*p)[j] = x[j] + h;
+  const double hp = (*p)[j] - x[j];
+  model(m, n, p->data(), fp->data());
+  (*p)[j] = x[j] - h;
+  const double hm = x[j] - (*p)[j];
+  model(m, n, p->data(), fm->data());
+  (*p)[j] = x[j];
+  bool up = true, down = true;
+  for (int i = 0; i < m; ++i) {
+    up = up && std::isfinite((*fp)[i]);
+    down = down && std::isfinite((*fm)[i]);
+  }
+  for (int i = 0; i < m; ++i) {
+    if (up && down)
+      col[i] = (static_cast<double>((*fp)[i]) - (*fm)[i]) / (hp + hm);
+    else if (up)
+      col[i] = (static_cast<double>((*fp)[i]) - fres[i]) / hp;
+    else if (down)
+      col[i] = (static_cast<double>(fres[i]) - (*fm)[i]) / hm;
+    else
+      col[i] = 0.0;
+  }
+}
+
 // Gauss-Newton steps in double from where the library stopped, each kept only when the
 // float parameters it rounds to lower the RSS. The library works in float and stops once
 // its steps fall below its tolerances; where the noise is small the RSS still falls by
 // several per cent over the last few float spacings of the parameters.
 void Polish(nml_nlsq_fcn model, int m, int n, float* x, const float* x0, std::vector<float>* f,
             double* rss) {
-  const double h0 = std::cbrt(static_cast<double>(nml_amach(4)));
   std::vector<float> p(x, x + n), fp(static_cast<std::size_t>(m)), fm(fp.size());
   std::vector<double> J(static_cast<std::size_t>(m) * n);
   for (int iter = 0; iter < 6; ++iter) {
-    for (int j = 0; j < n; ++j) {
-      const float size = std::max(std::fabs(x[j]), std::fabs(x0[j]));
-      const float h = static_cast<float>(h0 * (size > 0.0f ? size : 1.0f));
-      std::copy(x, x + n, p.begin());
-      p[j] = x[j] + h;
-      const double hp = p[j] - x[j];
-      model(m, n, p.data(), fp.data());
-      p[j] = x[j] - h;
-      const double hm = x[j] - p[j];
-      model(m, n, p.data(), fm.data());
-      for (int i = 0; i < m; ++i) J[static_cast<std::size_t>(j) * m + i] = (fp[i] - static_cast<double>(fm[i])) / (hp + hm);
-    }
+    for (int j = 0; j < n; ++j)
+      DiffColumn(model, m, n, x, x0, f->data(), j, &p, &fp, &fm,
+                 &J[static_cast<std::size_t>(j) * m]);
     // Normal equations with the columns scaled to unit length, solved by Cholesky.
     double A[10][10], g[10], scale[10];
     for (int j = 0; j < n; ++j) {
       double s = 0.0;
-      for (int i = 0; i < m; ++i) s += J[static_cast<std::size_t>(j) * m + i] * J[static_cast<std::size_t>(j) * m + i];
+      for (int i = 0; i < m; ++i)
+        s += J[static_cast<std::size_t>(j) * m + i] * J[static_cast<std::size_t>(j) * m + i];
       scale[j] = s > 0.0 && std::isfinite(s) ? 1.0 / std::sqrt(s) : 0.0;
     }
     for (int j = 0; j < n; ++j) {
       g[j] = 0.0;
-      for (int i = 0; i < m; ++i) g[j] -= J[static_cast<std::size_t>(j) * m + i] * (*f)[i] * scale[j];
+      for (int i = 0; i < m; ++i)
+        g[j] -= J[static_cast<std::size_t>(j) * m + i] * (*f)[i] * scale[j];
       for (int k = 0; k <= j; ++k) {
         double s = 0.0;
-        for (int i = 0; i < m; ++i) s += J[static_cast<std::size_t>(j) * m + i] * J[static_cast<std::size_t>(k) * m + i];
+        for (int i = 0; i < m; ++i)
+          s += J[static_cast<std::size_t>(j) * m + i] * J[static_cast<std::size_t>(k) * m + i];
         A[j][k] = A[k][j] = s * scale[j] * scale[k];
       }
       A[j][j] += 1e-12;
@@ -264,41 +292,19 @@ bool Converged(nml_nlsq_fcn model, int m, int n, const float* x, const float* x0
     level[i] = eps * std::max(std::fabs(y[i]), std::fabs(y[i] - fres[i]));
   }
   std::vector<float> p(x, x + n), fp(static_cast<std::size_t>(m)), fm(fp.size());
-  std::vector<double> J;  // free columns, column after column
+  std::vector<double> J;                           // free columns, column after column
   std::vector<double> spacing(level.size(), 0.0);  // model change over one float spacing
-  const double h0 = std::cbrt(eps);
+  std::vector<double> col(level.size());
   for (int j = 0; j < n; ++j) {
     bool onBound = false;
     if (lower && upper) {
       const float tol = static_cast<float>(eps) * std::max(1.0f, std::fabs(x[j]));
       onBound = std::fabs(x[j] - lower[j]) <= tol || std::fabs(x[j] - upper[j]) <= tol;
     }
-    const float size = std::max(std::fabs(x[j]), std::fabs(x0[j]));
-    const float h = static_cast<float>(h0 * (size > 0.0f ? size : 1.0f));
-    p[j] = x[j] + h;
-    const float hp = p[j] - x[j];
-    model(m, n, p.data(), fp.data());
-    p[j] = x[j] - h;
-    const float hm = x[j] - p[j];
-    model(m, n, p.data(), fm.data());
-    p[j] = x[j];
-    bool up = true, down = true;
-    for (int i = 0; i < m; ++i) {
-      up = up && std::isfinite(fp[i]);
-      down = down && std::isfinite(fm[i]);
-    }
+    DiffColumn(model, m, n, x, x0, fres, j, &p, &fp, &fm, col.data());
     const double ulp = eps * std::fabs(x[j]);
-    for (int i = 0; i < m; ++i) {
-      double d = 0.0;
-      if (up && down)
-        d = (static_cast<double>(fp[i]) - fm[i]) / (static_cast<double>(hp) + hm);
-      else if (up)
-        d = (static_cast<double>(fp[i]) - fres[i]) / hp;
-      else if (down)
-        d = (static_cast<double>(fres[i]) - fm[i]) / hm;
-      spacing[i] += std::fabs(d) * ulp;
-      if (!onBound) J.push_back(d);
-    }
+    for (int i = 0; i < m; ++i) spacing[i] += std::fabs(col[i]) * ulp;
+    if (!onBound) J.insert(J.end(), col.begin(), col.end());
   }
   double floor = 0.0;
   for (int i = 0; i < m; ++i) floor += level[i] * level[i] + spacing[i] * spacing[i];
@@ -586,9 +592,10 @@ double KZ_Stati::NonlinFit(const double X[], const double Y[], int m, nml_nlsq_f
   // of the run that is kept are those of the returned point.
   using Solution = std::unique_ptr<float, decltype(&std::free)>;
   auto run = [&](float* start, std::vector<float>* res, std::vector<float>* inv, int* rk) {
-    const nml_options opts = nml_opts(NML_INITIAL_GUESS, start, NML_RESIDUALS_USER, res->data(),
-                                      NML_JACOBIAN_RANK, rk, NML_JTJ_INVERSE_USER, inv->data(),
-                                      NML_X_SCALE, xscale, NML_ABSOLUTE_FUNCTION_TOLERANCE, aftol, 0);
+    const nml_options opts =
+        nml_opts(NML_INITIAL_GUESS, start, NML_RESIDUALS_USER, res->data(), NML_JACOBIAN_RANK, rk,
+                 NML_JTJ_INVERSE_USER, inv->data(), NML_X_SCALE, xscale,
+                 NML_ABSOLUTE_FUNCTION_TOLERANCE, aftol, 0);
     float* sol = nullptr;
     if (lower && upper) {
       std::vector<float> lo(lower, lower + n), hi(upper, upper + n);
@@ -640,7 +647,8 @@ double KZ_Stati::NonlinFit(const double X[], const double Y[], int m, nml_nlsq_f
       a.rss = rss2;
       if (!progress) break;
     }
-    if (a.x && std::isfinite(a.rss) && !(lower && upper)) Polish(model, m, n, a.x.get(), xguess, &a.f, &a.rss);
+    if (a.x && std::isfinite(a.rss) && !(lower && upper))
+      Polish(model, m, n, a.x.get(), xguess, &a.f, &a.rss);
     return a;
   };
   // However the last run stopped, the fit is good when it stands at a stationary point,

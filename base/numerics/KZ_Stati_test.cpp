@@ -579,8 +579,9 @@ TEST_F(KZ_StatiFit, FitsEndingOnALimitAreGoodWhenAtAMinimum) {
     std::vector<double> params(2 * n, 0.0);
     std::copy(start.begin(), start.end(), params.begin());
     x.push_back(0.0);
-    const double v = KZ_Stati::NonlinFit(x.data(), y.data(), m, ttf ? KZ_ResLogPeriodic : KZ_ResPower,
-                                         params.data(), n, nullptr, nullptr);
+    const double v =
+        KZ_Stati::NonlinFit(x.data(), y.data(), m, ttf ? KZ_ResLogPeriodic : KZ_ResPower,
+                            params.data(), n, nullptr, nullptr);
     Outcome outcome = Outcome::Failed;
     double rss = -1.0;
     if (v >= 0.0) {
@@ -602,7 +603,8 @@ TEST_F(KZ_StatiFit, FitsEndingOnALimitAreGoodWhenAtAMinimum) {
       continue;
     }
     ++counts[static_cast<int>(outcome)];
-    EXPECT_NE(outcome, Outcome::Neither) << "reported good at RSS " << rss << " against " << reference;
+    EXPECT_NE(outcome, Outcome::Neither)
+        << "reported good at RSS " << rss << " against " << reference;
     if (noise <= 0.02) {
       EXPECT_EQ(outcome, Outcome::Reached) << "RSS " << rss << " against " << reference;
     }
@@ -726,7 +728,8 @@ TEST_F(KZ_StatiFit, ExactDataAndStartsAtTheAnswerAreFits) {
   const double starts[2][2] = {{0.1, 1.0}, {2.0, 1.5}};
   for (const double* start : starts) {
     double p[4] = {start[0], start[1], 0.0, 0.0};
-    const double v = KZ_Stati::NonlinFit(x.data(), y.data(), 30, KZ_ResPower, p, 2, nullptr, nullptr);
+    const double v =
+        KZ_Stati::NonlinFit(x.data(), y.data(), 30, KZ_ResPower, p, 2, nullptr, nullptr);
     EXPECT_GE(v, 0.0) << "start " << start[0] << ", " << start[1];
     EXPECT_NEAR(p[0], 2.0, 1e-5);
     EXPECT_NEAR(p[1], 1.5, 1e-6);

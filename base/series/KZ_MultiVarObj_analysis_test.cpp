@@ -529,7 +529,10 @@ TEST(CurveFit, FailedOrImpossibleFitsAreReportedAsSuch) {
       {"too few points", 3, {2.0}, {5.0}, "Fitting(iX=0, iY=1):Power_cus no fit found"},
       {"nothing explained", 2, Ramp(200, 1, 1), Alternating(200),
        "Fitting(iX=0, iY=1):Power no fit found"},
-      {"sine of too few points", 8, {0.0, 90.0}, {1.0, 2.0},
+      {"sine of too few points",
+       8,
+       {0.0, 90.0},
+       {1.0, 2.0},
        "Fitting(iX=0, iY=1):Sine no fit found"},
   };
   for (const Refused& c : refused) {

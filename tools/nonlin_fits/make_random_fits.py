@@ -23,7 +23,8 @@ import math
 import os
 
 import numpy as np
-from scipy import optimize
+
+from make_model_fits import best_fit
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 OUT = os.path.join(ROOT, "base", "numerics", "testdata", "nonlin_random_fits.txt")
@@ -85,18 +86,9 @@ MODELS = {
 
 
 def best_rss(fn, x, y, starts):
-    best = None
-    for s in starts:
-        with np.errstate(all="ignore"):
-            try:
-                r = optimize.least_squares(lambda p: y - fn(p, x), s, x_scale="jac", xtol=1e-15,
-                                           ftol=1e-15, gtol=1e-15, max_nfev=20000)
-            except ValueError:
-                continue
-            rss = float(np.sum((y - fn(r.x, x)) ** 2))
-        if np.isfinite(rss) and (best is None or rss < best):
-            best = rss
-    return best
+    with np.errstate(all="ignore"):
+        best = best_fit(fn, x, y, starts)
+    return None if best is None else best[1]
 
 
 def main():
