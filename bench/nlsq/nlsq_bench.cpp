@@ -23,16 +23,17 @@ namespace {
 std::vector<float> g_x, g_y;
 const float kStart[5] = {0.5f, 1.5f, -1.0f, 0.01f, 0.02f};
 
-void load() {
-  std::ifstream in(std::string(TV_SOURCE_DIR) + "/numerics/testdata/nist/MGH17.dat");
+// The observations (y, x) of a NIST problem file, which start on line 61.
+void LoadNist(const char* name, std::vector<float>* xs, std::vector<float>* ys) {
+  std::ifstream in(std::string(TV_SOURCE_DIR) + "/numerics/testdata/nist/" + name);
   std::string line;
   for (int i = 1; std::getline(in, line); ++i) {
     if (i < 61 || line.size() < 3) continue;
     std::istringstream ss(line);
     float y, x;
     if (ss >> y >> x) {
-      g_y.push_back(y);
-      g_x.push_back(x);
+      ys->push_back(y);
+      xs->push_back(x);
     }
   }
 }
@@ -64,20 +65,6 @@ double rss_of(const float* b) {
 }
 
 std::vector<float> g_mx, g_my;
-
-void loadMisra() {
-  std::ifstream in(std::string(TV_SOURCE_DIR) + "/numerics/testdata/nist/Misra1a.dat");
-  std::string line;
-  for (int i = 1; std::getline(in, line); ++i) {
-    if (i < 61 || line.size() < 3) continue;
-    std::istringstream ss(line);
-    float y, x;
-    if (ss >> y >> x) {
-      g_my.push_back(y);
-      g_mx.push_back(x);
-    }
-  }
-}
 
 void misra1a(int m, int, float b[], float f[]) {
   for (int i = 0; i < m; ++i) f[i] = g_my[i] - b[0] * (1.0f - std::exp(-b[1] * g_mx[i]));
@@ -140,8 +127,8 @@ BENCHMARK(BM_cminpack_lmdif);
 }  // namespace
 
 int main(int argc, char** argv) {
-  load();
-  loadMisra();
+  LoadNist("MGH17.dat", &g_x, &g_y);
+  LoadNist("Misra1a.dat", &g_mx, &g_my);
   nml_error_set_stop_fatal(0);
   tv_bench::Initialize(&argc, argv);
   const double certified = 5.4648946975e-05;
