@@ -229,6 +229,18 @@ TEST(TiffRead, PagesAndSmallerImages) {
   for (auto* p : {&ref, &small, &large, &wrong}) img_free(p);
 }
 
+TEST(TiffRead, TwoDimensionalGroup3IsRefusedNotMisread) {
+  // tiffcp -c g3:2d (T4Options bit 0): rows coded against the row above are not read, and the
+  // load says so instead of handing back a wrong picture as read.
+  ImageDescriptor d;
+  EXPECT_EQ(Load(Fixture("tiff", "bw_g3_2d.tif"), &d), IMG_UNSUPPORTED);
+  img_free(&d);
+  // The one-dimensional coding of the same picture still reads.
+  ImageDescriptor one;
+  EXPECT_EQ(Load(Fixture("tiff", "bw_g3_fill_strips.tif"), &one), 0);
+  img_free(&one);
+}
+
 TEST(TiffRead, DamagedFilesGiveCodesNotCrashes) {
   // Cut and corrupted copies of every kind of strip data.
   const char* files[] = {"rgb_lzw.tif", "rgb_lzw_pred_strips.tif", "bw_g4_strips.tif", "bw_g3_fill_strips.tif",

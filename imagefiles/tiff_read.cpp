@@ -324,7 +324,10 @@ int TiffReader::tiff_read_strip_tables(const TiffDirectory& dir, std::vector<std
 }
 
 TiffMode tiff_select_mode(int depth, int compression, std::uint32_t t4Options, bool reading) {
-  if (reading && compression == 3 && !(t4Options & 2)) return kModeCcittG3;
+  // Two-dimensional Group 3 rows (T4Options bit 0) are coded against the row above; the
+  // one-dimensional decoder would turn them into a wrong picture, so they are not handled.
+  if (reading && compression == 3 && !(t4Options & 2))
+    return (t4Options & 1) ? kModeNotHandled : kModeCcittG3;
   int row;
   if (depth >= 4 && depth <= 6)
     row = 4;

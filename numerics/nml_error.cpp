@@ -1,4 +1,6 @@
 // The error record, the routine-name stack, error posting and the error options.
+#include <atomic>
+#include <csignal>
 #include <cstring>
 
 #include "numerics/nml_runtime.h"
@@ -325,14 +327,63 @@ namespace {
 
 constexpr int kTrappedSignals[2] = {SIGILL, SIGSEGV};
 
-// The run times whose handlers are installed, innermost last: a signal belongs to the
-// side whose trap was installed last (both sides share the process's handlers).
+// The run times with a trap level open, innermost last: a signal belongs to the side whose
+// trap was opened last (both sides share the process's handlers).
 Runtime* g_trapOwners[2 * Runtime::kTrapLevels];
 int g_trapOwnerCount = 0;
 int g_trapOwnerOverflow = 0;
 
-extern "C" void TrapSignal(int sig) {
-  if (g_trapOwnerCount > 0) g_trapOwners[g_trapOwnerCount - 1]->SignalHandler(sig);
+// The handlers are installed once, on the first trapped call, and stay until trapping is
+// switched off: installing and restoring them around every call cost several system calls
+// per call. What they replaced is kept, and a signal that meets no recovery point is passed
+// on to it, so the caller's own handlers act outside library calls as before.
+std::atomic<bool> g_installed{false};
+struct sigaction g_previous[2];
+
+void PassOn(int sig, siginfo_t* info, void* context) {
+  const int k = sig == kTrappedSignals[0] ? 0 : 1;
+  const struct sigaction& prev = g_previous[k];
+  if (prev.sa_flags & SA_SIGINFO) {
+    prev.sa_sigaction(sig, info, context);
+  } else if (prev.sa_handler == SIG_DFL) {
+    // The default action (ending the process) with the default disposition back in place.
+    sigaction(sig, &prev, nullptr);
+    std::raise(sig);
+  } else if (prev.sa_handler != SIG_IGN) {
+    prev.sa_handler(sig);
+  }
+}
+
+extern "C" void TrapSignal(int sig, siginfo_t* info, void* context) {
+  if (g_trapOwnerCount > 0 && g_trapOwners[g_trapOwnerCount - 1]->Recovering()) {
+    g_trapOwners[g_trapOwnerCount - 1]->SignalHandler(sig);
+    return;
+  }
+  PassOn(sig, info, context);
+}
+
+void InstallTrapHandlers() {
+#if NML_SIGNAL_TRAP_INSTALLS
+  plat::CriticalSectionLock lock(g_trapSwitchLock);
+  if (g_installed.load(std::memory_order_relaxed)) return;
+  struct sigaction sa {};
+  sa.sa_sigaction = TrapSignal;
+  // Not blocked while handled: the recovery points do not save the signal mask, so the
+  // jump out of the handler must leave no signal blocked behind it.
+  sa.sa_flags = SA_SIGINFO | SA_NODEFER;
+  sigemptyset(&sa.sa_mask);
+  for (int k = 0; k < 2; ++k) sigaction(kTrappedSignals[k], &sa, &g_previous[k]);
+  g_installed.store(true, std::memory_order_release);
+#endif
+}
+
+// Puts back what the handlers replaced (trapping switched off).
+void RemoveTrapHandlers() {
+#if NML_SIGNAL_TRAP_INSTALLS
+  if (!g_installed.load(std::memory_order_acquire)) return;
+  for (int k = 0; k < 2; ++k) sigaction(kTrappedSignals[k], &g_previous[k], nullptr);
+  g_installed.store(false, std::memory_order_release);
+#endif
 }
 
 }  // namespace
@@ -340,27 +391,16 @@ extern "C" void TrapSignal(int sig) {
 void Runtime::SignalTrap(int on) {
   if (on) {
     if (trapLevel_ < kTrapLevels) {
-#if NML_SIGNAL_TRAP_INSTALLS
-      struct sigaction sa {};
-      sa.sa_handler = TrapSignal;
-      sigemptyset(&sa.sa_mask);
-      for (int k = 0; k < 2; ++k) sigaction(kTrappedSignals[k], &sa, &replaced_[trapLevel_][k]);
-#endif
       if (g_trapOwnerCount < 2 * kTrapLevels)
         g_trapOwners[g_trapOwnerCount++] = this;
       else
         ++g_trapOwnerOverflow;
     }
-    // Deeper levels keep the handlers already installed; they are counted so that the
-    // matching restores leave the outer levels' handlers in place.
     ++trapLevel_;
     caught_ = 0;
   } else if (trapLevel_ > 0) {
     --trapLevel_;
     if (trapLevel_ < kTrapLevels) {
-#if NML_SIGNAL_TRAP_INSTALLS
-      for (int k = 0; k < 2; ++k) sigaction(kTrappedSignals[k], &replaced_[trapLevel_][k], nullptr);
-#endif
       if (g_trapOwnerOverflow > 0)
         --g_trapOwnerOverflow;
       else if (g_trapOwnerCount > 0)
@@ -381,11 +421,13 @@ void Runtime::RunPublicImpl(const char* name, void (*call)(void*), void* body) {
 }
 
 // Kept out of line and free of locals that live across the jump: after a trapped signal
-// the handler resumes here through siglongjmp (which also unblocks the signal).
+// the handler resumes here through siglongjmp.
 void Runtime::RunTrapped(void (*call)(void*), void* body) {
+  if (!g_installed.load(std::memory_order_acquire)) InstallTrapHandlers();
   const int point = recoveryDepth_++;
   recoveryTop_[point] = top_;
-  if (sigsetjmp(recovery_[point], 1) == 0) {
+  // The signal mask is not saved: that would be a system call per call (see the handlers).
+  if (sigsetjmp(recovery_[point], 0) == 0) {
     SignalTrap(1);
     call(body);
     --recoveryDepth_;
@@ -403,8 +445,11 @@ void Runtime::RunTrapped(void (*call)(void*), void* body) {
 }
 
 void Runtime::SetTrapEnabled(int v) {
-  plat::CriticalSectionLock lock(g_trapSwitchLock);
-  if (trapSwitch_ != v) trapSwitch_ = v;
+  {
+    plat::CriticalSectionLock lock(g_trapSwitchLock);
+    if (trapSwitch_ != v) trapSwitch_ = v;
+  }
+  if (!v) RemoveTrapHandlers();
 }
 
 void Runtime::SignalHandler(int sig) {

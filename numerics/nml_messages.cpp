@@ -211,7 +211,9 @@ int Runtime::FindIndex(long code) {
 
 const char* Runtime::MessageText(long code) {
   if (loadStatus_ == 0) LoadMessages();
-  if (code != lastCodeRead_ || lastCodeRead_ == -1) {
+  // The index found belongs to the code looked up last, which need not be the code read
+  // last: after a code without a record, the code read before is looked up again.
+  if (code != lastCodeLooked_ || lastIndex_ < 0) {
     lastIndex_ = FindIndex(code);
     lastCodeLooked_ = code;
   }

@@ -350,14 +350,16 @@ class Runtime {
   FILE* Unit(int unit);
   void SetUnit(int unit, FILE* f);
 
-  // Signal trap: SignalTrap(1) installs the library's handlers for SIGILL and SIGSEGV and
-  // keeps the replaced ones per nesting level; SignalTrap(0) puts them back. A trapped
+  // Signal trap: SignalTrap(1) opens a trap level (the handlers for SIGILL and SIGSEGV are
+  // installed once, on the first trapped call); SignalTrap(0) closes it. A trapped
   // signal resumes at the innermost wrapper's recovery point, which posts the signal's
   // TERMINAL error and TERMINAL 102 and returns.
   void SignalTrap(int on);
   int TrapEnabled() const { return trapSwitch_; }
   void SetTrapEnabled(int v);
   void SignalHandler(int sig);
+  // True while a trapped call has a recovery point for a signal to come back to.
+  bool Recovering() const { return trapLevel_ > 0 && recoveryDepth_ > 0; }
   void PostSignal(int sig);  // the signal's TERMINAL error (502, 504, 506, 508 or 511)
 
   // Messages
@@ -423,7 +425,6 @@ class Runtime {
   // trap
   int trapSwitch_ = 1;
   int trapLevel_ = 0;
-  struct sigaction replaced_[kTrapLevels][2];  // the handlers each level replaced
 
   // message file
   int loadStatus_ = 0;  // 0 not tried, 1 failed, 2 loaded

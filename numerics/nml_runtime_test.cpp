@@ -343,9 +343,43 @@ TEST_F(NmlRuntime, SegmentationFaultInABodyReturnsWithBothErrors) {
     EXPECT_EQ(nml_error_type(1), 0);
     EXPECT_EQ(err.text(), "");
   }
+  // Switching the trap off puts back the handlers it replaced.
+  nml_error_options(NML_SIGNAL_TRAPPING, 0, 0);
   struct sigaction now {};
   sigaction(SIGSEGV, nullptr, &now);
   EXPECT_EQ(now.sa_handler, before.sa_handler);
+}
+
+namespace {
+volatile std::sig_atomic_t g_callerSaw = 0;
+extern "C" void CallerHandler(int sig) { g_callerSaw = sig; }
+}  // namespace
+
+// The caller's own handler, installed before any library call, still receives a fault raised
+// between library calls, while one inside a call ends in TERMINAL 102 without reaching it.
+TEST_F(NmlRuntime, CallersHandlerSeesFaultsOutsideLibraryCalls) {
+  struct sigaction mine {}, before {};
+  mine.sa_handler = CallerHandler;
+  sigemptyset(&mine.sa_mask);
+  nml_error_options(NML_SIGNAL_TRAPPING, 0, 0);  // no handlers of the trap installed
+  sigaction(SIGILL, &mine, &before);
+  nml_error_options(NML_SIGNAL_TRAPPING, 1, 0);
+  StdErrCapture err;
+  EXPECT_NEAR(nml_d_erf(0.5), 0.5204998778130465, 1e-15);
+  g_callerSaw = 0;
+  std::raise(SIGILL);
+  EXPECT_EQ(g_callerSaw, SIGILL);
+
+  g_callerSaw = 0;
+  nml_public("probe", [] { std::raise(SIGILL); });
+  EXPECT_EQ(nml_error_code(1), 102);
+  EXPECT_EQ(g_callerSaw, 0);
+  nml::Runtime::Math().Reset();
+  std::raise(SIGILL);
+  EXPECT_EQ(g_callerSaw, SIGILL);
+
+  nml_error_options(NML_SIGNAL_TRAPPING, 0, 0);
+  sigaction(SIGILL, &before, nullptr);
 }
 #endif
 

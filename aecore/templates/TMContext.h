@@ -65,6 +65,9 @@ class TMContext {
   // The detector for one scanned record (path and event number set, picks cleared):
   // 1 when a detection was written, else 0.
   int DetectEvents(KZ_WaveDataSeg2& rec, TMTemplateArray& templates, int count, TMPars& p);
+  // Keeps one entry (the strongest) of the first `count` candidates in each inter-event window;
+  // the others are marked removed. Returns how many were removed.
+  int MergeCandidates(int count, float interevent);
 
   // Pairwise comparison of template events; these use none of the context's state.
   static float CorrelateStationWindows(const KZ_WaveData& a, const KZ_WaveData& b, const TMPars& p,

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -666,6 +667,35 @@ TEST(TMDetect, PeaksMergeWithinTheIntereventTime) {
     EXPECT_NEAR(o.rows[0].t0, ExpectedTime(tpl[0], strong), 1.0);
     EXPECT_GT(o.rows[0].cc, 0.9);
     EXPECT_GT(Count(o.log, " Potential event detected at "), 1);
+  }
+}
+
+// Entries of different templates closer than the inter-event time leave one detection, the
+// stronger, wherever the two stand in the table (the first entry included).
+TEST(TMDetect, OneDetectionPerIntereventWindow) {
+  struct Case {
+    double t[3];
+    float cc[3];
+    int kept;  // entry whose detection survives, as its correlation
+  } cases[] = {
+      {{100, 200, 900}, {0.9f, 0.6f, 0.7f}, 0},  // stronger first
+      {{100, 200, 900}, {0.6f, 0.9f, 0.7f}, 1},  // stronger second
+      {{900, 100, 300}, {0.7f, 0.8f, 0.6f}, 1},  // the pair behind another window
+  };
+  for (const Case& c : cases) {
+    TMContext ctx;
+    for (int i = 0; i < 3; ++i) {
+      ctx.m_Cand[i].m_nTemplate = i;
+      ctx.m_Cand[i].m_dTime = c.t[i];
+      ctx.m_Cand[i].m_fCC = c.cc[i];
+    }
+    EXPECT_EQ(ctx.MergeCandidates(3, 250.0f), 1);
+    std::vector<float> left;
+    for (int i = 0; i < 3; ++i)
+      if (ctx.m_Cand[i].m_nTemplate >= 0) left.push_back(ctx.m_Cand[i].m_fCC);
+    ASSERT_EQ(left.size(), 2u);
+    EXPECT_NE(std::find(left.begin(), left.end(), c.cc[c.kept]), left.end());
+    EXPECT_NE(std::find(left.begin(), left.end(), 0.7f), left.end());
   }
 }
 

@@ -142,23 +142,24 @@ int TMContext::ReadCCTemplates(const std::string& reportPath, const std::string&
   KZ_InetFile holder;
   plat::File* f = holder.Open(reportPath, "rt");
   if (!f) return 0;
-  char line[256];
-  if (!KZ_ReadDataLine(line, f, sizeof line)) return 0;
+  // Lines of any length: the report lists the template files by their full paths.
+  std::string line;
+  if (!KZ_ReadDataLine(line, f)) return 0;
   int n = 0;
-  if (KZ_ReadDataLine(line, f, sizeof line)) KZ_GetKeyInt(line, "=", &n);
+  if (KZ_ReadDataLine(line, f)) KZ_GetKeyInt(line.c_str(), "=", &n);
   if (n < 1) return 0;
-  KZ_ReadDataLine(line, f, sizeof line);
-  for (int i = 0; i < n; ++i) KZ_ReadDataLine(line, f, sizeof line);
+  KZ_ReadDataLine(line, f);
+  for (int i = 0; i < n; ++i) KZ_ReadDataLine(line, f);
   std::vector<float> m(static_cast<std::size_t>(n) * n, 0.0f);
   int i = -1, j = -1;
-  while (KZ_ReadDataLine(line, f, sizeof line)) {
-    if (const char* at = std::strstr(line, "vents[")) {
+  while (KZ_ReadDataLine(line, f)) {
+    if (const char* at = std::strstr(line.c_str(), "vents[")) {
       // A pair outside the matrix (a hand-edited report) takes no value.
       if (std::sscanf(at + 6, "%d,%d", &i, &j) != 2 || i < 0 || j < 0 || i >= n || j >= n)
         i = j = -1;
     }
-    if (std::strstr(line, "CC_mean") && i >= 0)
-      m[static_cast<std::size_t>(i) * n + j] = KZ_GetKeyFloat(line, "mean=", 0.0f);
+    if (std::strstr(line.c_str(), "CC_mean") && i >= 0)
+      m[static_cast<std::size_t>(i) * n + j] = KZ_GetKeyFloat(line.c_str(), "mean=", 0.0f);
   }
   holder.Close();
   if (matrixPath.empty()) return n;

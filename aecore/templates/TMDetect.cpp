@@ -324,19 +324,7 @@ int TMContext::Detect(KZ_WaveDataSeg2& rec, TMTemplateArray& templates, int coun
   }
 
   // One entry per inter-event window over all templates.
-  int removed = 0;
-  for (int a = 0; a < m_nCand; ++a) {
-    if (m_Cand[a].m_nTemplate < 0) continue;
-    for (int b = 1; b < m_nCand; ++b) {
-      if (b == a || m_Cand[b].m_nTemplate < 0) continue;
-      if (std::fabs(m_Cand[a].m_dTime - m_Cand[b].m_dTime) < p.m_fInterevent &&
-          m_Cand[a].m_fCC < m_Cand[b].m_fCC) {
-        m_Cand[a] = m_Cand[b];
-        m_Cand[b].m_nTemplate = -1;
-        ++removed;
-      }
-    }
-  }
+  const int removed = MergeCandidates(m_nCand, p.m_fInterevent);
   if (removed > 0)
     Log(" %d of %d events detected from multi templates was removed\n", removed, m_nCand);
   // A detection already written from the previous chunk of a recording is not written again.
@@ -352,6 +340,23 @@ int TMContext::Detect(KZ_WaveDataSeg2& rec, TMTemplateArray& templates, int coun
   if (surviving == 0) return 0;
 
   return WriteDetections(rec, templates, p, plan, dX, dY, dZ);
+}
+
+int TMContext::MergeCandidates(int count, float interevent) {
+  // Every pair is compared once, whichever of the two comes first in the table; the earlier
+  // entry takes the stronger detection and the later one is removed.
+  int removed = 0;
+  for (int a = 0; a < count; ++a) {
+    if (m_Cand[a].m_nTemplate < 0) continue;
+    for (int b = a + 1; b < count; ++b) {
+      if (m_Cand[b].m_nTemplate < 0) continue;
+      if (std::fabs(m_Cand[a].m_dTime - m_Cand[b].m_dTime) >= interevent) continue;
+      if (m_Cand[a].m_fCC < m_Cand[b].m_fCC) m_Cand[a] = m_Cand[b];
+      m_Cand[b].m_nTemplate = -1;
+      ++removed;
+    }
+  }
+  return removed;
 }
 
 int TMContext::WriteDetections(KZ_WaveDataSeg2& rec, TMTemplateArray& templates, TMPars& p,

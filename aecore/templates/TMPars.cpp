@@ -130,13 +130,14 @@ int ReadTMParameters(const std::string& path, TMPars& p) {
   KZ_InetFile holder;
   plat::File* f = holder.Open(path, "rt");
   if (!f) return 0;
-  char line[256];
+  // Lines of any length: a long folder path must not spill into the fields after it.
+  std::string line;
   bool more = true;
   for (const Row& r : kRows) {
     // Past the last data line every remaining field takes its default rather than
     // whatever the line buffer last held.
-    if (more) more = KZ_ReadDataLine(line, f, sizeof line) == 1;
-    const char* text = more ? line : "";
+    if (more) more = KZ_ReadDataLine(line, f) == 1;
+    const char* text = more ? line.c_str() : "";
     switch (r.kind) {
       case kFloat:
         p.*r.f = KZ_GetKeyFloat(text, "=", r.fDef);
@@ -160,14 +161,14 @@ int ReadTMParameters(const std::string& path, TMPars& p) {
   }
   p.m_nMinStations = 4;
   // Optional switches after the fixed rows, recognised by a word of their label.
-  while (more && KZ_ReadDataLine(line, f, sizeof line) == 1) {
-    if (std::strstr(line, "all")) {
+  while (more && KZ_ReadDataLine(line, f) == 1) {
+    if (line.find("all") != std::string::npos) {
       int v = 0;
-      p.m_bRedo = KZ_GetKeyInt(line, "=", &v);
+      p.m_bRedo = KZ_GetKeyInt(line.c_str(), "=", &v);
     }
-    if (std::strstr(line, "mean")) {
+    if (line.find("mean") != std::string::npos) {
       int v = 0;
-      p.m_bMeanRemoval = KZ_GetKeyInt(line, "=", &v);
+      p.m_bMeanRemoval = KZ_GetKeyInt(line.c_str(), "=", &v);
     }
   }
   holder.Close();

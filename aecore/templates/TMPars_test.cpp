@@ -113,6 +113,31 @@ TEST(TMParameterFile, RoundTripKeepsEveryWrittenField) {
   EXPECT_EQ(ReadText(dir + "/again.txt"), ReadText(path));
 }
 
+// Folder paths longer than any fixed line buffer (here 300 and 600 characters) come back
+// whole, and the fields after them stay in their places.
+TEST(TMParameterFile, LongPathsKeepTheLaterFields) {
+  const std::string dir = TmpDir("tmpars_long");
+  TMPars p = Fresh();
+  p.m_strTemplatePath = "/data/" + std::string(300, 't') + "/";
+  p.m_strWavePath = "/data/" + std::string(600, 'w') + "/";
+  p.m_strOutputPath = "/out/";
+  p.m_nTemplates = 30;
+  p.m_nMaxEvents = 77;
+  p.m_nOutputFlag = 5;
+  p.m_nMaxMid = 9;
+  const std::string path = dir + "/ML_CC_AE_pars.txt";
+  ASSERT_EQ(WriteTMParameters(path, p), 1);
+  TMPars q = Fresh();
+  ASSERT_EQ(ReadTMParameters(path, q), 1);
+  EXPECT_EQ(q.m_strTemplatePath, p.m_strTemplatePath);
+  EXPECT_EQ(q.m_strWavePath, p.m_strWavePath);
+  EXPECT_EQ(q.m_strOutputPath, "/out/");
+  EXPECT_EQ(q.m_nTemplates, 30);
+  EXPECT_EQ(q.m_nMaxEvents, 77);
+  EXPECT_EQ(q.m_nOutputFlag, 5);
+  EXPECT_EQ(q.m_nMaxMid, 9);
+}
+
 // Hand-edited files: the reader goes by position and takes defaults for what it cannot read.
 TEST(TMParameterFile, EditedFilesReadByPosition) {
   const std::string dir = TmpDir("tmpars_edit");

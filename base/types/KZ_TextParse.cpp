@@ -70,6 +70,22 @@ int KZ_ReadIntField(char* line, int first, int last, int def) {
   return n == 1 ? v : def;
 }
 
+namespace {
+
+// A line as the data-line readers see it: 1 data, 0 blank or comment (skipped), -1 the end
+// mark "[END]".
+int DataLineKind(const char* line) {
+  const char* p = line;
+  while (*p == ' ' || *p == '\t') ++p;
+  if (std::strncmp(p, "[END]", 5) == 0) return -1;
+  const unsigned char first = static_cast<unsigned char>(*p);
+  if (first < 32 || first == '/' || first == '!' || first == '#' || first == '%' || first == '*')
+    return 0;
+  return 1;
+}
+
+}  // namespace
+
 int KZ_ReadDataLine(char* buffer, plat::File* file, int maxLen) {
   if (!buffer || !file || !file->IsOpen() || maxLen < 2) return 0;
   // Read through a line of our own so that the end of the file leaves the caller's
@@ -78,14 +94,26 @@ int KZ_ReadDataLine(char* buffer, plat::File* file, int maxLen) {
   for (;;) {
     if (!file->Gets(line.data(), maxLen)) return 0;
     std::memcpy(buffer, line.data(), std::strlen(line.data()) + 1);
-    const char* p = buffer;
-    while (*p == ' ' || *p == '\t') ++p;
-    if (std::strncmp(p, "[END]", 5) == 0) return 0;
-    const unsigned char first = static_cast<unsigned char>(*p);
-    if (first < 32 || first == '/' || first == '!' || first == '#' || first == '%' || first == '*')
-      continue;
+    const int kind = DataLineKind(buffer);
+    if (kind < 0) return 0;
+    if (kind == 0) continue;
     const std::size_t len = std::strlen(buffer);
     if (len >= 2 && static_cast<unsigned char>(buffer[len - 1]) < 32) buffer[len - 1] = '\0';
+    return 1;
+  }
+}
+
+int KZ_ReadDataLine(std::string& line, plat::File* file) {
+  if (!file || !file->IsOpen()) return 0;
+  std::string next;
+  for (;;) {
+    if (!file->ReadLine(next)) return 0;
+    // A line end of "\r\n" leaves its carriage return.
+    if (!next.empty() && next.back() == '\r') next.pop_back();
+    const int kind = DataLineKind(next.c_str());
+    if (kind < 0) return 0;
+    if (kind == 0) continue;
+    line = next;
     return 1;
   }
 }

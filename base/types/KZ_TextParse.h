@@ -30,6 +30,9 @@ int KZ_ReadIntField(char* line, int first, int last, int def);
 // file, on a read error, or at a line beginning with "[END]" (then in the buffer); at the
 // end of the file the buffer keeps the last line read.
 int KZ_ReadDataLine(char* buffer, plat::File* file, int maxLen);
+// The same for a line of any length, without its line end; `line` is left unchanged when
+// no data line remains.
+int KZ_ReadDataLine(std::string& line, plat::File* file);
 
 // Copies at most width characters, pads with blanks to width and terminates at width
 // (dst must hold width + 1 characters).

@@ -1,7 +1,9 @@
 // Times one fit of the NIST problem MGH17 (start 2, 33 observations, 5 parameters) with
 // forward-difference Jacobians: nml_f_nonlin_least_squares against cminpack's lmdif on the
 // same single-precision residual function, and prints the ratio of the two times. Both fits
-// are checked to reach the certified minimum (RSS within 1e-3 of it).
+// are checked to reach the certified minimum (RSS within 1e-3 of it). A small fit (NIST
+// Misra1a, 14 observations, 2 parameters) is timed with the library's signal trap on and off:
+// the trap's cost per call shows against a fit this short.
 #include <benchmark/benchmark.h>
 #include <cminpack-1/cminpack.h>
 
@@ -21,16 +23,17 @@ namespace {
 std::vector<float> g_x, g_y;
 const float kStart[5] = {0.5f, 1.5f, -1.0f, 0.01f, 0.02f};
 
-void load() {
-  std::ifstream in(std::string(TV_SOURCE_DIR) + "/numerics/testdata/nist/MGH17.dat");
+// The observations (y, x) of a NIST problem file, which start on line 61.
+void LoadNist(const char* name, std::vector<float>* xs, std::vector<float>* ys) {
+  std::ifstream in(std::string(TV_SOURCE_DIR) + "/numerics/testdata/nist/" + name);
   std::string line;
   for (int i = 1; std::getline(in, line); ++i) {
     if (i < 61 || line.size() < 3) continue;
     std::istringstream ss(line);
     float y, x;
     if (ss >> y >> x) {
-      g_y.push_back(y);
-      g_x.push_back(x);
+      ys->push_back(y);
+      xs->push_back(x);
     }
   }
 }
@@ -60,6 +63,30 @@ double rss_of(const float* b) {
   for (float v : f) s += (double)v * v;
   return s;
 }
+
+std::vector<float> g_mx, g_my;
+
+void misra1a(int m, int, float b[], float f[]) {
+  for (int i = 0; i < m; ++i) f[i] = g_my[i] - b[0] * (1.0f - std::exp(-b[1] * g_mx[i]));
+}
+
+void FitMisra(float result[2]) {
+  float start[2] = {500.0f, 1e-4f};
+  benchmark::DoNotOptimize(nml_f_nonlin_least_squares(misra1a, (int)g_mx.size(), 2,
+                                                      NML_INITIAL_GUESS, start, NML_RETURN_USER,
+                                                      result, 0));
+}
+
+void MisraWithTrap(benchmark::State& state, int trap) {
+  nml_error_options(NML_SIGNAL_TRAPPING, trap, 0);
+  float result[2];
+  for (auto _ : state) FitMisra(result);
+  nml_error_options(NML_SIGNAL_TRAPPING, 1, 0);
+}
+void BM_misra1a_trap_on(benchmark::State& state) { MisraWithTrap(state, 1); }
+void BM_misra1a_trap_off(benchmark::State& state) { MisraWithTrap(state, 0); }
+BENCHMARK(BM_misra1a_trap_on);
+BENCHMARK(BM_misra1a_trap_off);
 
 int g_calls_nml = 0, g_calls_lmdif = 0;
 
@@ -100,7 +127,8 @@ BENCHMARK(BM_cminpack_lmdif);
 }  // namespace
 
 int main(int argc, char** argv) {
-  load();
+  LoadNist("MGH17.dat", &g_x, &g_y);
+  LoadNist("Misra1a.dat", &g_mx, &g_my);
   nml_error_set_stop_fatal(0);
   tv_bench::Initialize(&argc, argv);
   const double certified = 5.4648946975e-05;
@@ -122,6 +150,10 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks(&reporter);
   reporter.PrintRatio("MGH17 fit, nml_f_nonlin_least_squares against lmdif",
                       "BM_nml_nonlin_least_squares", "BM_cminpack_lmdif");
+  tv_bench::RatioGoal("Misra1a fit, signal trap on against off",
+                      reporter.PrintRatio("Misra1a fit, signal trap on against off",
+                                          "BM_misra1a_trap_on", "BM_misra1a_trap_off"),
+                      1.3);
   benchmark::Shutdown();
   return tv_bench::ExitCode();
 }

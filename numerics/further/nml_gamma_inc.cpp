@@ -11,6 +11,8 @@ double Eps() { return nml_dmach(3) / 2; }
 double Sqeps() { return std::sqrt(nml_dmach(4)); }
 double Bot() { return std::log(nml_dmach(1)); }
 
+double LogGamit(double a, double x, double* sign);
+
 // Withdraws the error the last callee left pending unless it was terminal.
 void Withdraw() {
   if (nml_error_type(1) < NML_TERMINAL) nml_e1mes(0, 0, " ");
@@ -25,6 +27,8 @@ void aLGAMS(double x, double* algam, double* sgngam) {
   if (odd == 0) *sgngam = -1;
 }
 
+// ln gamma*(a, x) by the Taylor series (x <= 1); the logarithm, as gamma*(a, x) for a large a
+// lies below the double range while gamma(a, x) need not.
 double R9GMIT(double a, double x, double algap1, double sgngam, double /*alx*/) {
   nml::NameScope scope("R9GMIT");
   (void)sgngam;
@@ -49,7 +53,7 @@ double R9GMIT(double a, double x, double algap1, double sgngam, double /*alx*/) 
     nml_error_post(NML_FATAL, 9034);
     return nml_dmach(6);
   }
-  return std::exp(std::log(s) - algap1);
+  return std::log(s) - algap1;
 }
 
 double R9LGIC(double a, double x, double alx) {
@@ -127,7 +131,13 @@ void l_gamma_incomplete(double a, double x, double* result) {
     *result = 0;
     return;
   }
-  *result = std::exp(a * std::log(x) + nml_d_log_gamma(a)) * l_gamit(a, x);
+  // x^a and Gamma(a) overflow for a above about 90 where gamma* underflows: the three
+  // factors meet as logarithms, and only a value beyond the double range is an overflow.
+  double sign;
+  const double t = a * std::log(x) + nml_d_log_gamma(a) + LogGamit(a, x, &sign);
+  if (t < Bot()) Withdraw();
+  *result = sign * std::exp(t);
+  if (std::isinf(*result)) nml_error_post(NML_FATAL, 9008);
 }
 
 template <class T>
@@ -210,8 +220,13 @@ double GAMR(double x) {
   return result;
 }
 
-double l_gamit(double a, double x) {
+namespace {
+
+// ln|gamma*(a, x)| with the sign of gamma* in *sign. A precision warning stays pending; the
+// caller withdraws it when the value it returns underflows.
+double LogGamit(double a, double x, double* sign) {
   nml::NameScope scope("l_gamit");
+  *sign = 1;
   if (x < 0) {
     nml_error_set_double(1, x);
     nml_error_post(NML_TERMINAL, 9033);
@@ -224,11 +239,7 @@ double l_gamit(double a, double x) {
     aLGAMS(a + 1, &algap1, &sgngam);
     return R9GMIT(a, x, algap1, sgngam, alx);
   }
-  if (a >= x) {
-    const double t = R9LGIT(a, x, nml_d_log_gamma(a + 1));
-    if (t < Bot()) Withdraw();
-    return std::exp(t);
-  }
+  if (a >= x) return R9LGIT(a, x, nml_d_log_gamma(a + 1));
   const double alng = R9LGIC(a, x, alx);
   aLGAMS(a + 1, &algap1, &sgngam);
   double t = std::log(std::fabs(a)) + alng - algap1;
@@ -238,9 +249,18 @@ double l_gamit(double a, double x) {
     nml_error_set_double(1, a);
     nml_error_post(NML_WARNING, 9020);
   }
-  t = -a * alx + std::log(std::fabs(h));
-  if (t < Bot()) Withdraw();
-  return h >= 0 ? std::exp(t) : -std::exp(t);
+  if (h < 0) *sign = -1;
+  return -a * alx + std::log(std::fabs(h));
+}
+
+}  // namespace
+
+double l_gamit(double a, double x) {
+  double sign;
+  const double t = LogGamit(a, x, &sign);
+  // An underflowing gamma* carries no precision warning (the series branch posts none).
+  if (x > 1 && t < Bot()) Withdraw();
+  return sign * std::exp(t);
 }
 
 double nml_d_gamma_incomplete(double a, double x) {

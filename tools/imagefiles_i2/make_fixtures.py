@@ -280,6 +280,8 @@ def make_tiff():
         m.add(name, 1)
     run("tiffcp", "-c", "g3:1d:fill", "-r", "10", p("bw_none.tif"), p("bw_g3_fill_strips.tif"))
     m.add("bw_g3_fill_strips.tif", 1)
+    # Two-dimensional Group 3 coding, which the reader refuses (no expected pixels).
+    run("tiffcp", "-c", "g3:2d", p("bw_none.tif"), p("bw_g3_2d.tif"))
     run("tiffcp", "-c", "g4", "-r", "10", p("bw_none.tif"), p("bw_g4_strips.tif"))
     m.add("bw_g4_strips.tif", 1)
     run("tiffcp", "-c", "none", "-r", "10", "-f", "lsb2msb", p("bw_none.tif"), p("bw_none_fill2.tif"))

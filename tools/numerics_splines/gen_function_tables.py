@@ -38,6 +38,12 @@ def gamma_incomplete():
         x_s.append(x)
         g_s.append(mp.gammainc(mp.mpf(a), 0, mp.mpf(x)))
     case("gamma_inc", "grid", a=a_s, x=x_s, g=g_s)
+    # Large a, where x^a and Gamma(a) leave the double range while their product does not:
+    # each branch (series, both continued fractions) and results near the largest double.
+    big = [(91, 91), (100, 100), (100, 50), (100, 150), (150, 1.0), (300, 0.5), (300, 250),
+           (500, 300), (500, 700), (170, 200), (171, 171), (171.5, 900), (1000, 0.9)]
+    case("gamma_inc_large", "grid", a=[p[0] for p in big], x=[p[1] for p in big],
+         g=[mp.gammainc(mp.mpf(p[0]), 0, mp.mpf(p[1])) for p in big])
     ab = [(1, 1), (0.5, 0.5), (2.5, 3.25), (0.01, 7), (30, 40), (100, 100), (170, 3), (50, 50)]
     case("beta", "values", a=[p[0] for p in ab], b=[p[1] for p in ab],
          beta=[mp.beta(mp.mpf(p[0]), mp.mpf(p[1])) for p in ab])
