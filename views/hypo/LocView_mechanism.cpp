@@ -253,8 +253,9 @@ void CLocView::DrawFMMeanSolution(plat::CDC* dc) {
     dc->SetTextAlign(TA_CENTER | TA_TOP);
     dc->TextOut(18000, -12200,
                 plat::Format("Fault(Strike/dip/rake): %.0f/%.0f/%.0f,  %.0f/%.0f/%.0f",
-                             m.Plane1.strike / kRad, m.Plane1.dip / kRad, m.Plane1.rake / kRad,
-                             m.Plane2.strike / kRad, m.Plane2.dip / kRad, m.Plane2.rake / kRad));
+                             m.Plane1.strike / kRad, m.Plane1.dip / kRad,
+                             LocRake180(m.Plane1.rake / kRad), m.Plane2.strike / kRad,
+                             m.Plane2.dip / kRad, LocRake180(m.Plane2.rake / kRad)));
   }
   dc->SelectObject(oldPen);
   dc->SelectObject(oldBrush);
