@@ -28,6 +28,14 @@ bool HasText(const plat::RecordingDc& dc, const std::string& prefix) {
   return false;
 }
 
+// Texts written on the page's own white background: transparent or on white.
+int TextsOnColour(const plat::RecordingDc& dc) {
+  int n = 0;
+  for (const DcOp* op : dc.OpsOf(DcOpKind::Text))
+    if (op->state.bkMode == OPAQUE && op->state.bkColor != RGB(255, 255, 255)) ++n;
+  return n;
+}
+
 std::string ReadText(const std::string& path) {
   std::ifstream in(path);
   std::stringstream ss;
@@ -408,6 +416,7 @@ TEST_F(HypoPlots, MeanMechanismFindsTheMechanismThatMadeTheFirstMotions) {
     ASSERT_EQ(std::sscanf(solution.c_str(), "Fault(Strike/dip/rake): %f/%f/%f,  %f/%f/%f", &s1,
                           &d1, &r1, &s2, &d2, &r2),
               6);
+    EXPECT_EQ(TextsOnColour(*dc), 0);  // the solution stands on the page, not on a box
     for (const float printed : {r1, r2}) {
       EXPECT_GT(printed * rake, 0) << solution;  // the same sense of slip on either plane
       EXPECT_TRUE(printed >= -180 && printed <= 180) << solution;
@@ -442,6 +451,7 @@ TEST_F(HypoPlots, TriangleDiagramPrintsZeroCounts) {
   Add(0, 0, 0, 10);
   auto dc = Draw(21);
   EXPECT_TRUE(HasText(*dc, "Test, Normal:0, Reverse:0, Strike-slip:0, Other:0"));
+  EXPECT_EQ(TextsOnColour(*dc), 0);  // the line under the diagram stands on the page
   EXPECT_GT(dc->OpsOf(DcOpKind::FillSolidRect).size(), 100u);
   EXPECT_EQ(dc->OpsOf(DcOpKind::Polyline).size(), 3u);
 }
