@@ -341,7 +341,8 @@ void CLocView::SetDrawingScale() {
   m_fSinAd = static_cast<float>(std::sin(m_fViewAd * kLocDeg));
 }
 
-CLocView::StereoLayout CLocView::StereoExtent(const std::vector<KZ_Point3D>& pts) const {
+CLocView::StereoLayout CLocView::StereoExtent(const std::vector<KZ_Point3D>& pts,
+                                              double margin) const {
   StereoLayout e;
   bool first = true;
   for (const KZ_Point3D& p : pts) {
@@ -360,6 +361,10 @@ CLocView::StereoLayout CLocView::StereoExtent(const std::vector<KZ_Point3D>& pts
     e.top = std::max<double>({e.top, static_cast<double>(l.y)});
     e.bottom = std::min<double>({e.bottom, static_cast<double>(l.y)});
   }
+  e.left -= margin;
+  e.right += margin;
+  e.top += margin;
+  e.bottom -= margin;
   return e;
 }
 

@@ -241,8 +241,9 @@ class CLocView : public KZ_View {
   // Scale, specimen sizes in mm and page units, and the viewing angles' sines and
   // cosines from the engine's options.
   void SetDrawingScale();
-  // The page extent of the model points' two stereo images around the centre (0, 0).
-  StereoLayout StereoExtent(const std::vector<KZ_Point3D>& pts) const;
+  // The page extent of the model points' two stereo images around the centre (0, 0),
+  // widened on every side by `margin` page units (the largest marker's radius).
+  StereoLayout StereoExtent(const std::vector<KZ_Point3D>& pts, double margin) const;
   // Panel centres of the three-projection layout from the drawing state.
   void SetPanelCentres();
   // True when the view's client area is at least 10 pixels wide.

@@ -231,11 +231,7 @@ CLocView::StereoLayout CLocView::SectionTimeLayout() {
     pts.push_back({(p->time - t0) * (T3 / (t1 - t0)) / s - Th, F.S(*p), F.R(*p)});
     rad = std::max(rad, static_cast<double>(MarkerRadius(*p)));
   }
-  StereoLayout B = StereoExtent(pts);
-  B.left -= rad;
-  B.right += rad;
-  B.top += rad;
-  B.bottom -= rad;
+  StereoLayout B = StereoExtent(pts, rad);
   B.cx = std::max(m_ptOrigin.x + 2000 + T3 / 2, LocTrunc(kLocPageEdge - B.left));
   B.cy = std::min(m_ptOrigin.y - hh / 2 - 2000, LocTrunc(-kLocPageEdge - B.top));
   B.textY = std::min(B.cy - hh - 2000, LocTrunc(B.cy + B.bottom - 1000));

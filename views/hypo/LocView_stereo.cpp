@@ -47,11 +47,7 @@ CLocView::StereoLayout CLocView::StereoSpecimenLayout() {
     pts.push_back({p->x, p->y, p->z});
     rad = std::max(rad, static_cast<double>(MarkerRadius(*p)));
   }
-  StereoLayout L = StereoExtent(pts);
-  L.left -= rad;
-  L.right += rad;
-  L.top += rad;
-  L.bottom -= rad;
+  StereoLayout L = StereoExtent(pts, rad);
   L.cx = std::max(LocTrunc(m_ptOrigin.x + s * Rd), LocTrunc(kLocPageEdge - L.left));
   L.cy = std::min(LocTrunc(m_ptOrigin.y - s * hL), LocTrunc(-kLocPageEdge - L.top));
   // The counts line goes under the specimen's lower corners, and under anything drawn
