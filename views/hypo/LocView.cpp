@@ -17,6 +17,8 @@
 #include "platform/qt/QtDc.h"
 #include "platform/qt/Resources.h"
 #include "platform/qt/WinApp.h"
+#include "base/plot/KZ_ViewFont.h"
+#include "views/hypo/LocView_shared.h"
 #include "views/hypo/LocView_util.h"
 
 bool CLocView::s_bFlashToggle = false;
@@ -67,26 +69,53 @@ void CLocView::FitPageToPlot() {
   if (doc && doc->m_pHypo) {
     const CAEHypo& h = *doc->m_pHypo;
     // The sizes DrawPlot works with.
-    const double s = 100.0 * h.m_fSampleScale;
-    const double S = s * (h.m_nShape > 0 ? std::max(h.m_fSizeX, h.m_fSizeY) : h.m_fDiameter) / 2;
-    const double PL = s * h.m_fSizeZ;
+    SetDrawingScale();
+    const double s = m_fScale, S = m_fRadiusPage, PL = m_fLengthPage;
+    const POINT o = m_ptOrigin;
+    // Texts measured in the view's font as a page drawing selects it.
+    plat::RecordingDc probe;
+    probe.SetMapMode(MM_HIMETRIC);
+    plat::CFont font;
+    if (font.CreateFontIndirect(KZ_ScaleViewFont(probe))) probe.SelectObject(font);
+    auto textWidth = [&](const std::string& t) {
+      return static_cast<double>(std::abs(static_cast<int>(probe.GetTextExtent(t).cx)));
+    };
+    const double title = textWidth(TitleLineText(1));
     const bool finite = std::isfinite(S) && std::isfinite(PL);
-    if (h.m_nPlotType == 6 && finite) {
+    auto fit = [&](double right, double bottom) {
+      w = std::max(w, LocTrunc(std::min(right, 400000.0)));
+      hgt = std::max(hgt, LocTrunc(std::min(-bottom, 400000.0)));
+    };
+    if (!finite) {
+    } else if (h.m_nPlotType == 6) {
       // Three panels 2 S wide, then the colour bar at 6 S + 1500 with its labels; the
       // title line 1500 below the panels.
-      w = std::max(w, LocTrunc(m_ptOrigin.x + 6 * S + 1500 + 500 + 4500));
-      hgt = std::max(hgt, LocTrunc(-m_ptOrigin.y + PL + 1500 + 2500));
-    } else if (h.m_nPlotType == 0 && finite) {
+      fit(o.x + 6 * S + 1500 + 500 + 4500, o.y - PL - 1500 - 2500);
+    } else if (h.m_nPlotType == 0) {
       // The unrolled specimen from x0 + 1000 (its four faces, or the circumference), the
       // sensor names beside the marks; below it the two end faces of a box.
       const double hX = 0.5 * s * h.m_fSizeX, hY = 0.5 * s * h.m_fSizeY;
       const double across = h.m_nShape > 0 ? 4 * (hX + hY) : 3.14159265358979 * h.m_fDiameter * s;
-      w = std::max(w, LocTrunc(m_ptOrigin.x + 1000 + across + 3000));
-      hgt = std::max(hgt, LocTrunc(-m_ptOrigin.y + 2000 + PL + 500 + 2 * hY + 2500));
+      fit(o.x + 1000 + across + 3000, o.y - 2000 - PL - 500 - 2 * hY - 2500);
+    } else if (h.m_nPlotType == 1) {
+      // The unrolled mantle, its circumference wide and the specimen long.
+      fit(o.x + 3.14159265358979 * h.m_fDiameter * s + 1000, o.y - PL - 1000);
+    } else if (h.m_nPlotType == 7) {
+      // Five rows of two sections; right of them the colour bar with its labels and the
+      // title line.
+      const double x = LocSlicesBarX(o.x, S, h.m_fAirMargin);
+      fit(x + std::max(500.0 + 4500, title) + 500, o.y - 10 * S - 2000 - 1000);
+    } else if (h.m_nPlotType == 5 && !doc->m_EventList.empty()) {
+      const StereoLayout L = StereoSpecimenLayout();
+      const double texts = std::max({title, 4000.0 + 3000, textWidth("Np/Ns/Nae:00000/00000/00000")});
+      fit(std::max(L.cx + L.right, L.cx + texts) + 1000, L.textY - 2500 - 500 - 1500);
+    } else if (h.m_nPlotType == 13 && !doc->m_EventList.empty()) {
+      const StereoLayout L = SectionTimeLayout();
+      const double texts =
+          std::max(title, textWidth(LocPlaneText(h, "R", h.m_fFaultAzimuth, h.m_fFaultDip, m_fHalfWidth)));
+      fit(std::max(L.cx + L.right, L.cx + texts) + 1000, L.textY - 750 - 1500);
     }
   }
-  w = std::min(w, 400000);
-  hgt = std::min(hgt, 400000);
   if (w == m_nScrollW && hgt == m_nScrollH) return;
   m_nScrollW = w;
   m_nScrollH = hgt;
@@ -183,23 +212,7 @@ void CLocView::DrawPlot(plat::CDC* dc) {
   const CAEHypo& h = *doc->m_pHypo;
   if (h.m_nSensors < 1 || !WideEnough()) return;
 
-  // Scale and sizes.
-  const bool box = h.m_nShape > 0;
-  m_fScale = 100.0f * h.m_fSampleScale;
-  const float horizontal = box ? std::max(h.m_fSizeX, h.m_fSizeY) : h.m_fDiameter;
-  m_fRadiusPage = m_fScale * horizontal / 2;
-  m_fLengthPage = m_fScale * h.m_fSizeZ;
-  m_fHalfDia = h.m_fDiameter / 2;
-  m_fHalfLen = h.m_fSizeZ / 2;
-  m_fHalfX = h.m_fSizeX / 2;
-  m_fHalfY = h.m_fSizeY / 2;
-
-  // Viewing angles.
-  m_fCosAz = static_cast<float>(std::cos(m_fViewAz * kLocDeg));
-  m_fSinAz = static_cast<float>(std::sin(m_fViewAz * kLocDeg));
-  m_fCosAd = static_cast<float>(std::cos(m_fViewAd * kLocDeg));
-  m_fSinAd = static_cast<float>(std::sin(m_fViewAd * kLocDeg));
-
+  SetDrawingScale();
   m_pHits[0].pEntry = nullptr;
   m_nHoverAE = -1;
 
@@ -311,9 +324,59 @@ void CLocView::DrawPlot(plat::CDC* dc) {
   if (m_pHits[0].pEntry) doc->m_nCurAE = m_pHits[0].pEntry->record;
 }
 
+void CLocView::SetDrawingScale() {
+  const CAEHypo& h = *GetData()->m_pHypo;
+  const bool box = h.m_nShape > 0;
+  m_fScale = 100.0f * h.m_fSampleScale;
+  const float horizontal = box ? std::max(h.m_fSizeX, h.m_fSizeY) : h.m_fDiameter;
+  m_fRadiusPage = m_fScale * horizontal / 2;
+  m_fLengthPage = m_fScale * h.m_fSizeZ;
+  m_fHalfDia = h.m_fDiameter / 2;
+  m_fHalfLen = h.m_fSizeZ / 2;
+  m_fHalfX = h.m_fSizeX / 2;
+  m_fHalfY = h.m_fSizeY / 2;
+  m_fCosAz = static_cast<float>(std::cos(m_fViewAz * kLocDeg));
+  m_fSinAz = static_cast<float>(std::sin(m_fViewAz * kLocDeg));
+  m_fCosAd = static_cast<float>(std::cos(m_fViewAd * kLocDeg));
+  m_fSinAd = static_cast<float>(std::sin(m_fViewAd * kLocDeg));
+}
+
+CLocView::StereoLayout CLocView::StereoExtent(const std::vector<KZ_Point3D>& pts,
+                                              double margin) const {
+  StereoLayout e;
+  bool first = true;
+  for (const KZ_Point3D& p : pts) {
+    POINT l, r;
+    StereoPoint(static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z), &l,
+                &r);
+    // A point behind the eyes projects nowhere sensible; it is left out.
+    if (std::abs(l.x) > 1000000 || std::abs(l.y) > 1000000 || std::abs(r.x) > 1000000) continue;
+    if (first) {
+      e.left = e.right = l.x;
+      e.top = e.bottom = l.y;
+      first = false;
+    }
+    e.left = std::min<double>({e.left, static_cast<double>(l.x), static_cast<double>(r.x)});
+    e.right = std::max<double>({e.right, static_cast<double>(l.x), static_cast<double>(r.x)});
+    e.top = std::max<double>({e.top, static_cast<double>(l.y)});
+    e.bottom = std::min<double>({e.bottom, static_cast<double>(l.y)});
+  }
+  e.left -= margin;
+  e.right += margin;
+  e.top += margin;
+  e.bottom -= margin;
+  return e;
+}
+
 void CLocView::RunScheduledPlayBack() {
   m_bPlayScheduled = false;
-  if (m_nPlayPos < 0) return;  // stopped before it began
+  if (m_nPlayPos < 0) {
+    // Stopped before it began: the page picture, rendered in the play-back's place, is
+    // drawn again with the plot.
+    m_bCacheStale = true;
+    Invalidate(TRUE);
+    return;
+  }
   PlayBack();
 }
 
@@ -391,16 +454,16 @@ void CLocView::DrawMarkerXYZ(plat::CDC* dc, const AEEventEntry& e, int label) {
   }
 }
 
-void CLocView::DrawTitleLine(plat::CDC* dc, int x, int y, int nSelected) {
+std::string CLocView::TitleLineText(int nSelected) {
   CTremviaDoc* doc = GetData();
-  if (!doc || !doc->m_pHypo) return;
+  if (!doc || !doc->m_pHypo) return {};
   const CAEHypo& h = *doc->m_pHypo;
-  if (h.m_nSensors < 1) return;
+  if (h.m_nSensors < 1) return {};
   const auto start = plat::MakeLocalTime(h.m_tmStart);
-  if (!start) return;
+  if (!start) return {};
   const double t = doc->m_fTimeStart;
   const auto tm = plat::LocalTime(*start + static_cast<std::int64_t>(std::trunc(t)));
-  if (!tm) return;
+  if (!tm) return {};
   const int us = LocTrunc((t - std::trunc(t)) * 1000000);
   const CAEPeak* peaks = doc->GetPeak(0);
   const int n = peaks ? peaks->CountInWindow(m_tStart, m_tEnd) : 0;
@@ -411,6 +474,12 @@ void CLocView::DrawTitleLine(plat::CDC* dc, int x, int y, int nSelected) {
   else
     text = plat::Format("%s %02d:%02d:%02d %05d %11.5f PEAKs:%d", h.m_strTitle.c_str(), tm->tm_hour,
                         tm->tm_min, tm->tm_sec, us, doc->m_fTimeSpan, n);
+  return text;
+}
+
+void CLocView::DrawTitleLine(plat::CDC* dc, int x, int y, int nSelected) {
+  const std::string text = TitleLineText(nSelected);
+  if (text.empty()) return;
   dc->SetTextAlign(TA_BASELINE);
   // A line that would run off the page's right edge is moved left as far as it needs
   // (never past the page's left margin).

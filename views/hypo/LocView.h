@@ -108,6 +108,8 @@ class CLocView : public KZ_View {
   void DrawMarkerXYZ(plat::CDC* dc, const AEEventEntry& e, int label);
   // The title line (experiment, window start and length, peak count) at (x, y).
   void DrawTitleLine(plat::CDC* dc, int x, int y, int nSelected);
+  // Its text; empty when there is none.
+  std::string TitleLineText(int nSelected);
   // Marks m_pFlashEntry (the last listed event when none) in the window, alternately
   // yellow and red.
   void FlashCurrentEvent();
@@ -144,6 +146,19 @@ class CLocView : public KZ_View {
   void DrawTernaryDiagram(plat::CDC* dc);
   // Replays the events of the time window one by one in the three-projection layout.
   void PlayBack();
+
+  // Where a stereo pair lies: its image centre (cx, cy) and the page extent of both
+  // images around it (left and right edge, top and bottom).
+  struct StereoLayout {
+    int cx = 0, cy = 0;
+    double left = 0, right = 0, top = 0, bottom = 0;
+    int textY = 0;  // baseline of the first text line under the pair
+  };
+  // The stereo specimen pair (type 5) and the section-time box (type 13): centred as
+  // designed unless a part of the pair, an event included, would then lie above or left of
+  // the page, in which case it moves down or right just enough.
+  StereoLayout StereoSpecimenLayout();
+  StereoLayout SectionTimeLayout();
 
   // Mouse: hover read-out, drag rotation, double click, context menu.
   void OnMouseMove(UINT flags, POINT point) override;
@@ -223,6 +238,12 @@ class CLocView : public KZ_View {
 
  private:
   void MapCommands();
+  // Scale, specimen sizes in mm and page units, and the viewing angles' sines and
+  // cosines from the engine's options.
+  void SetDrawingScale();
+  // The page extent of the model points' two stereo images around the centre (0, 0),
+  // widened on every side by `margin` page units (the largest marker's radius).
+  StereoLayout StereoExtent(const std::vector<KZ_Point3D>& pts, double margin) const;
   // Panel centres of the three-projection layout from the drawing state.
   void SetPanelCentres();
   // True when the view's client area is at least 10 pixels wide.

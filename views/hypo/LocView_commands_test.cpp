@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTimer>
 #include <cmath>
@@ -10,6 +11,7 @@
 
 #include "platform/CrtRand.h"
 #include "platform/qt/QtDc.h"
+#include "platform/qt/QtUi.h"
 #include "platform/testing/FakeShell.h"
 #include "platform/testing/FakeSound.h"
 #include "platform/testing/ScriptedUi.h"
@@ -156,6 +158,42 @@ TEST_F(HypoPage, PlayBackRequestWaitsForEventsAndRunsAfterTheDrawing) {
   view.OnCmdMsg(CLocView::ID_LOC_PLAYBACK100, nullptr);
   view.OnCmdMsg(CLocView::ID_LOC_STOPPLAYBACK, nullptr);
   EXPECT_EQ(view.m_nPlayPos, -1);
+}
+
+// After a play-back, whether a click stopped it or it ran to its end, every repaint shows
+// the plot again.
+TEST_F(HypoPage, PageIsDrawnAgainAfterPlayBack) {
+  plat::QtServicesInstaller qtServices;  // the real input probe
+  doc.m_pHypo->m_nColorMode = 2;          // filled markers in one grey
+  doc.m_pHypo->m_fHypoScale = 150;
+  for (int i = 0; i < 6; ++i) Add(-15.0f + 6 * i, 0, 0, 10.0 + i);
+  for (const bool click : {true, false}) {
+    SCOPED_TRACE(click ? "stopped by a click" : "run to its end");
+    view.waits.clear();
+    view.onWait = [&](int waits) {
+      if (!click || waits != 2) return;
+      const QPointF at(20, 20);
+      QCoreApplication::postEvent(&view, new QMouseEvent(QEvent::MouseButtonPress, at, at, at,
+                                                         Qt::LeftButton, Qt::LeftButton,
+                                                         Qt::NoModifier));
+      QCoreApplication::postEvent(&view, new QMouseEvent(QEvent::MouseButtonRelease, at, at, at,
+                                                         Qt::LeftButton, Qt::NoButton,
+                                                         Qt::NoModifier));
+    };
+    view.OnCmdMsg(CLocView::ID_LOC_PLAYBACK100, nullptr);
+    view.OnUpdate(nullptr, HINT_LOC, nullptr);
+    view.BackingImage();
+    QApplication::processEvents();
+    QApplication::processEvents();
+    EXPECT_EQ(view.m_nPlayPos, -1);
+    EXPECT_EQ(view.waits.size(), click ? 2u : 5u);
+    for (int paint = 0; paint < 2; ++paint) {  // an exposure repaints the page
+      view.Invalidate(TRUE);
+      const QImage& img = view.BackingImage();
+      const POINT p = Device({view.m_ptPanel[0].x - 900, view.m_ptPanel[0].y});  // event 1
+      EXPECT_EQ(img.pixel(p.x, p.y), qRgb(136, 136, 136)) << "paint " << paint;
+    }
+  }
 }
 
 // Commands.

@@ -250,11 +250,15 @@ void CLocView::DrawFMMeanSolution(plat::CDC* dc) {
     m.SetMechanism(out[0] * kRad, out[1] * kRad, out[2] * kRad);
     m.ComputeAxes();
     m.DrawRadiation(dc, 18000, -6000, 5000, 1, 1);
+    // The pattern's drawing leaves its last colour as the text background: the solution
+    // is written on the page itself.
+    dc->SetBkMode(TRANSPARENT);
     dc->SetTextAlign(TA_CENTER | TA_TOP);
     dc->TextOut(18000, -12200,
                 plat::Format("Fault(Strike/dip/rake): %.0f/%.0f/%.0f,  %.0f/%.0f/%.0f",
-                             m.Plane1.strike / kRad, m.Plane1.dip / kRad, m.Plane1.rake / kRad,
-                             m.Plane2.strike / kRad, m.Plane2.dip / kRad, m.Plane2.rake / kRad));
+                             m.Plane1.strike / kRad, m.Plane1.dip / kRad,
+                             LocRake180(m.Plane1.rake / kRad), m.Plane2.strike / kRad,
+                             m.Plane2.dip / kRad, LocRake180(m.Plane2.rake / kRad)));
   }
   dc->SelectObject(oldPen);
   dc->SelectObject(oldBrush);
@@ -298,6 +302,9 @@ void CLocView::DrawTernaryDiagram(plat::CDC* dc) {
     }
     if (!pts.empty()) dc->Polyline(pts.data(), static_cast<int>(pts.size()));
   }
+  // The background squares leave their colour as the text background: the line is
+  // written on the page itself.
+  dc->SetBkMode(TRANSPARENT);
   dc->SetTextAlign(TA_LEFT | TA_TOP);
   dc->TextOut(1250, yb - 2000,
               plat::Format("%s, Normal:%d, Reverse:%d, Strike-slip:%d, Other:%d",

@@ -28,6 +28,14 @@ bool HasText(const plat::RecordingDc& dc, const std::string& prefix) {
   return false;
 }
 
+// Texts written on the page's own white background: transparent or on white.
+int TextsOnColour(const plat::RecordingDc& dc) {
+  int n = 0;
+  for (const DcOp* op : dc.OpsOf(DcOpKind::Text))
+    if (op->state.bkMode == OPAQUE && op->state.bkColor != RGB(255, 255, 255)) ++n;
+  return n;
+}
+
 std::string ReadText(const std::string& path) {
   std::ifstream in(path);
   std::stringstream ss;
@@ -364,47 +372,56 @@ TEST_F(HypoPlots, MeanMechanismKeepsTheCurrentRecordAndSkipsWeakSensors) {
   EXPECT_FALSE(HasText(*dc, "Fault("));
 }
 
+// A thrust and a normal fault: the solution prints the slip's sense on both planes, each
+// rake within -180..180.
 TEST_F(HypoPlots, MeanMechanismFindsTheMechanismThatMadeTheFirstMotions) {
   CAEHypo& h = *doc.m_pHypo;
   const int n = h.m_nSensors;  // 16 on two rings above and below the source
-  double M[9];
-  MomentTensorFromAngles(0, 0, 30, 60, 90, M);  // a thrust
-  AEHRecord r{};
-  r.nArrivals = static_cast<std::int8_t>(n);
-  for (int k = 0; k < n; ++k) {
-    const double a = k * 2 * std::numbers::pi / 8 + (k / 8) * 0.4;
-    const double z = k < 8 ? -40.0 : 40.0;
-    h.m_pSensorXYZ[k] = KZ_Point3D{25 * std::cos(a), 25 * std::sin(a), z};
-    h.m_pSensorSign[k] = 1;
-    // The ray as the search takes it: compass azimuth, take-off from below.
-    KZ_Vector3D ray(25 * std::cos(a), 25 * std::sin(a), z);
-    ray.Normalize();
-    double phi = 0, theta = 0;
-    ray.GetAxisAngles(&phi, &theta);
-    const double deg = 180 / std::numbers::pi;
-    const double amp = RadiationAmplitude(M, 180 - theta * deg, 90 - phi * deg, 1);
-    r.nSensor[k] = static_cast<std::int8_t>(k);
-    r.nPolarity[k] = static_cast<std::int8_t>(amp >= 0 ? 1 : -1);
-    r.fSN[k] = 10;
+  for (const double rake : {90.0, -90.0}) {
+    SCOPED_TRACE(rake);
+    double M[9];
+    MomentTensorFromAngles(0, 0, 30, 60, rake, M);
+    AEHRecord r{};
+    r.nArrivals = static_cast<std::int8_t>(n);
+    for (int k = 0; k < n; ++k) {
+      const double a = k * 2 * std::numbers::pi / 8 + (k / 8) * 0.4;
+      const double z = k < 8 ? -40.0 : 40.0;
+      h.m_pSensorXYZ[k] = KZ_Point3D{25 * std::cos(a), 25 * std::sin(a), z};
+      h.m_pSensorSign[k] = 1;
+      // The ray as the search takes it: compass azimuth, take-off from below.
+      KZ_Vector3D ray(25 * std::cos(a), 25 * std::sin(a), z);
+      ray.Normalize();
+      double phi = 0, theta = 0;
+      ray.GetAxisAngles(&phi, &theta);
+      const double deg = 180 / std::numbers::pi;
+      const double amp = RadiationAmplitude(M, 180 - theta * deg, 90 - phi * deg, 1);
+      r.nSensor[k] = static_cast<std::int8_t>(k);
+      r.nPolarity[k] = static_cast<std::int8_t>(amp >= 0 ? 1 : -1);
+      r.fSN[k] = 10;
+    }
+    std::vector<BYTE> bytes(static_cast<std::size_t>(AEH_HEADER_SIZE + 18 * n));
+    AEH_EncodeRecord(r, n, bytes.data());
+    h.m_fpAEH = std::make_unique<plat::File>();
+    ASSERT_TRUE(h.m_fpAEH->OpenMemory(bytes, false));
+    h.m_nRecSize = static_cast<int>(bytes.size());
+    h.m_nAE = 1;
+    doc.m_EventList.clear();
+    Add(0, 0, 0, 10, n);
+    auto dc = Draw(20);
+    std::string solution;
+    for (const DcOp* op : dc->OpsOf(DcOpKind::Text))
+      if (op->text.rfind("Fault(", 0) == 0) solution = op->text;
+    ASSERT_FALSE(solution.empty());
+    float s1, d1, r1, s2, d2, r2;
+    ASSERT_EQ(std::sscanf(solution.c_str(), "Fault(Strike/dip/rake): %f/%f/%f,  %f/%f/%f", &s1,
+                          &d1, &r1, &s2, &d2, &r2),
+              6);
+    EXPECT_EQ(TextsOnColour(*dc), 0);  // the solution stands on the page, not on a box
+    for (const float printed : {r1, r2}) {
+      EXPECT_GT(printed * rake, 0) << solution;  // the same sense of slip on either plane
+      EXPECT_TRUE(printed >= -180 && printed <= 180) << solution;
+    }
   }
-  std::vector<BYTE> bytes(static_cast<std::size_t>(AEH_HEADER_SIZE + 18 * n));
-  AEH_EncodeRecord(r, n, bytes.data());
-  h.m_fpAEH = std::make_unique<plat::File>();
-  ASSERT_TRUE(h.m_fpAEH->OpenMemory(bytes, false));
-  h.m_nRecSize = static_cast<int>(bytes.size());
-  h.m_nAE = 1;
-  Add(0, 0, 0, 10, n);
-  auto dc = Draw(20);
-  std::string solution;
-  for (const DcOp* op : dc->OpsOf(DcOpKind::Text))
-    if (op->text.rfind("Fault(", 0) == 0) solution = op->text;
-  ASSERT_FALSE(solution.empty());
-  float s1, d1, r1, s2, d2, r2;
-  ASSERT_EQ(std::sscanf(solution.c_str(), "Fault(Strike/dip/rake): %f/%f/%f,  %f/%f/%f", &s1, &d1,
-                        &r1, &s2, &d2, &r2),
-            6);
-  EXPECT_GT(r1, 0) << solution;  // a thrust on either plane
-  EXPECT_GT(r2, 0) << solution;
 }
 
 // The mean mechanism's misfit grid is written beside the experiment's parameter file and
@@ -434,6 +451,114 @@ TEST_F(HypoPlots, TriangleDiagramPrintsZeroCounts) {
   Add(0, 0, 0, 10);
   auto dc = Draw(21);
   EXPECT_TRUE(HasText(*dc, "Test, Normal:0, Reverse:0, Strike-slip:0, Other:0"));
+  EXPECT_EQ(TextsOnColour(*dc), 0);  // the line under the diagram stands on the page
   EXPECT_GT(dc->OpsOf(DcOpKind::FillSolidRect).size(), 100u);
   EXPECT_EQ(dc->OpsOf(DcOpKind::Polyline).size(), 3u);
+}
+
+// Every event's mark, and every outline, lies on the page of every plot type that draws
+// the specimen, for a squat cube and for a tall, slim cylinder, whatever their events'
+// places inside them.
+TEST_F(HypoPlots, EveryMarkLiesOnThePageForAnySpecimenShape) {
+  struct Shape {
+    const char* name;
+    int box;
+    float d, x, y, z;
+  } shapes[] = {{"cube", 1, 50, 50, 50, 50}, {"tall cylinder", 0, 20, 20, 20, 120}};
+  for (const Shape& shape : shapes) {
+    SCOPED_TRACE(shape.name);
+    CAEHypo& h = *doc.m_pHypo;
+    h.m_nShape = shape.box;
+    h.m_fDiameter = shape.d;
+    h.m_fSizeX = shape.x;
+    h.m_fSizeY = shape.y;
+    h.m_fSizeZ = shape.z;
+    h.m_fFaultLen = shape.z / 2;
+    h.m_fFaultWidth = shape.x / 2;
+    h.m_bUnselected = 1;
+    doc.m_EventList.clear();
+    // Events at the corners and edge middles of the specimen, on and off the mantle,
+    // top to bottom; one before the window for the grey marks.
+    const float hx = 0.49f * shape.x, hy = 0.49f * shape.y, hz = 0.49f * shape.z;
+    const float rr = shape.box ? 1.0f : 0.7f;  // a cylinder's corners lie on its mantle
+    int i = 0;
+    for (const float z : {-hz, 0.0f, hz})
+      for (const float x : {-hx * rr, 0.0f, hx * rr})
+        for (const float y : {-hy * rr, 0.0f, hy * rr}) Add(x, y, z, 10.0 + 10 * i++, 16);
+    Add(-hx * rr, hy * rr, hz, -5.0, 16);
+    view.OnInitialUpdate();
+    for (const int type : {0, 1, 5, 6, 7, 10, 11, 13}) {
+      SCOPED_TRACE("type " + std::to_string(type));
+      doc.m_pHypo->m_nPlotType = type;
+      view.OnUpdate(nullptr, HINT_LOC, nullptr);
+      const auto dc = Record();
+      const int W = view.m_nScrollW, H = view.m_nScrollH;
+      int marks = 0, off = 0;
+      auto onPage = [&](POINT p) { return p.x >= 0 && p.x <= W && p.y <= 0 && p.y >= -H; };
+      for (const DcOp& op : dc->Ops()) {
+        std::vector<POINT> pts = op.points;
+        if (op.kind == DcOpKind::Ellipse || op.kind == DcOpKind::Rectangle) {
+          pts = {POINT{op.rect.left, op.rect.top}, POINT{op.rect.right, op.rect.bottom}};
+          ++marks;
+        } else if (op.kind != DcOpKind::LineTo && op.kind != DcOpKind::Polyline &&
+                   op.kind != DcOpKind::Polygon) {
+          continue;
+        }
+        for (const POINT& p : pts)
+          if (!onPage(p)) {
+            if (++off <= 3)
+              ADD_FAILURE() << "point (" << p.x << ", " << p.y << ") of op "
+                            << static_cast<int>(op.kind) << " off the page " << W << " x " << H;
+          }
+      }
+      EXPECT_EQ(off, 0);
+      EXPECT_GT(marks, 0);
+    }
+  }
+}
+
+// The correlation-integral plot keeps its markers and lines inside its frame, also where
+// the integrals fall below the axis's floor (few events far apart).
+TEST_F(HypoPlots, CorrelationIntegralStaysInsideItsFrame) {
+  for (int i = 0; i < 12; ++i) Add(-20.0f + 3.5f * i, (i % 3) * 5.0f, -40.0f + 7 * i, 10.0 + i);
+  const auto dc = Draw(15);
+  const int left = view.m_ptOrigin.x + 500, top = view.m_ptOrigin.y, right = left + 8000,
+            bottom = top - 8000;
+  auto inside = [&](POINT p) {
+    return p.x >= left && p.x <= right && p.y <= top && p.y >= bottom;
+  };
+  int curves = 0;
+  for (const DcOp& op : dc->Ops()) {
+    // The markers (the only ellipses) and the coloured lines (the curve and the fit).
+    const bool marker = op.kind == DcOpKind::Ellipse;
+    const bool line = (op.kind == DcOpKind::LineTo || op.kind == DcOpKind::Polyline) &&
+                      (op.state.pen.Color() == RGB(0, 0, 255) || op.state.pen.Color() == RGB(255, 0, 0));
+    if (!marker && !line) continue;
+    ++curves;
+    std::vector<POINT> pts = op.points;
+    if (marker) pts = {POINT{op.rect.left, op.rect.top}, POINT{op.rect.right, op.rect.bottom}};
+    for (const POINT& p : pts)
+      EXPECT_TRUE(inside(p)) << static_cast<int>(op.kind) << ": " << p.x << ", " << p.y;
+  }
+  EXPECT_GT(curves, 10);
+}
+
+// Events of the sensor map show on screen also with laboratory magnitudes (negative Mw)
+// and the usual marker scale.
+TEST_F(HypoPlots, SensorMapEventsShowOnScreenWithNegativeMagnitudes) {
+  CAEHypo& h = *doc.m_pHypo;
+  h.m_nShape = 1;
+  h.m_fDiameter = h.m_fSizeX = h.m_fSizeY = h.m_fSizeZ = 50;
+  h.m_fHypoScale = 40;
+  view.OnInitialUpdate();
+  for (int i = 0; i < 3; ++i) Add(-15.0f + 15 * i, -15.0f + 15 * i, 0, 10.0 + i, 16, 1, -3.0f);
+  h.m_nPlotType = 0;
+  view.OnUpdate(nullptr, HINT_LOC, nullptr);
+  view.BackingImage();
+  const QImage& page = view.PagePicture();
+  ASSERT_FALSE(page.isNull());
+  int red = 0;
+  for (int y = 0; y < page.height(); ++y)
+    for (int x = 0; x < page.width(); ++x) red += page.pixel(x, y) == qRgb(255, 0, 0);
+  EXPECT_GE(red, 6 * 4);  // each event twice, each disc at least 2 x 2 pixels
 }

@@ -328,4 +328,8 @@ void CLocView::PlayBack() {
   if (doc->m_pSideBuf[0]) plat::GetSoundPlayer().Play(*doc->m_pSideBuf[0], true);
   m_nPlayPos = -1;
   m_bPlaying = false;
+  // The page picture was rendered while the play-back stood in for the plot, so it holds
+  // nothing: the window keeps the play-back's last state, and the next repaint draws the
+  // plot again.
+  m_bCacheStale = true;
 }

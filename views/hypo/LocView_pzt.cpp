@@ -20,11 +20,14 @@ constexpr double kPi = std::numbers::pi;
 double Unrolled(double phi) { return phi < -0.00001 ? phi + 2 * kPi : phi; }
 
 // Disc radius of the sensor maps: by Mw when it is a plausible magnitude, else by the
-// arrival count.
+// arrival count; never below 0.5 mm, so that the small (or, with laboratory magnitudes,
+// negative) sizes still leave a visible mark rather than one that rounds to nothing.
+constexpr int kMinMapRadius = 50;
 int MapRadius(const AEEventEntry& e, float f) {
   const double m = e.Mw;
-  if (m >= 0 && m <= 5) return LocTrunc(std::max(m, 0.5) * f);
-  return LocTrunc(std::max(0.02 * e.arrivals, 0.5) * f);
+  const int r = m >= 0 && m <= 5 ? LocTrunc(std::max(m, 0.5) * f)
+                                 : LocTrunc(std::max(0.02 * e.arrivals, 0.5) * f);
+  return std::max(r, kMinMapRadius);
 }
 
 struct SensorGroup {

@@ -208,6 +208,36 @@ void CLocView::DrawSectionDensity(plat::CDC* dc) {
   DrawTitleLine(dc, cx, LocBaselineBelow(dc, yLow - 1750, LocTextBottom(dc, yLow - 1000)), 0);
 }
 
+CLocView::StereoLayout CLocView::SectionTimeLayout() {
+  CTremviaDoc* doc = GetData();
+  const CAEHypo& h = *doc->m_pHypo;
+  const LocFaultFrame F(h);
+  const double s = m_fScale, H = m_fHalfWidth, t0 = m_tStart, t1 = m_tEnd;
+  const int T3 = LocTrunc(0.5 * (doc->m_nDocParam / 100) * s);
+  const double Th = 0.5 * T3 / s;
+  const double Ws = h.m_nShape > 0 ? h.m_fFaultLen : h.m_fFaultWidth;
+  const double L = h.m_fFaultLen;
+  const int hh = LocTrunc(L * s);
+  // The box's corners and every event of the slab.
+  std::vector<KZ_Point3D> pts;
+  for (const double x : {-Th, Th})
+    for (const double y : {-Ws, Ws})
+      for (const double z : {-L, L}) pts.push_back({x, y, z});
+  double rad = 0;
+  for (const auto& p : doc->m_EventList) {
+    const LocStep step = LocFilterStep(*p, t0, t1, h);
+    if (step == LocStep::End) break;
+    if (step != LocStep::Use || !F.InSlab(*p, H)) continue;
+    pts.push_back({(p->time - t0) * (T3 / (t1 - t0)) / s - Th, F.S(*p), F.R(*p)});
+    rad = std::max(rad, static_cast<double>(MarkerRadius(*p)));
+  }
+  StereoLayout B = StereoExtent(pts, rad);
+  B.cx = std::max(m_ptOrigin.x + 2000 + T3 / 2, LocTrunc(kLocPageEdge - B.left));
+  B.cy = std::min(m_ptOrigin.y - hh / 2 - 2000, LocTrunc(-kLocPageEdge - B.top));
+  B.textY = std::min(B.cy - hh - 2000, LocTrunc(B.cy + B.bottom - 1000));
+  return B;
+}
+
 void CLocView::DrawSectionTime3D(plat::CDC* dc) {
   CTremviaDoc* doc = GetData();
   if (!doc || !doc->m_pHypo || doc->m_EventList.empty()) return;
@@ -218,8 +248,8 @@ void CLocView::DrawSectionTime3D(plat::CDC* dc) {
   const float Th = static_cast<float>(0.5 * T3 / s);
   const float Ws = h.m_nShape > 0 ? h.m_fFaultLen : h.m_fFaultWidth;
   const float L = h.m_fFaultLen;
-  const int hh = LocTrunc(L * s);
-  const int cx = m_ptOrigin.x + 2000 + T3 / 2, cy = m_ptOrigin.y - hh / 2 - 2000;
+  const StereoLayout layout = SectionTimeLayout();
+  const int cx = layout.cx, cy = layout.cy, yText = layout.textY;
   auto X = [&](const AEEventEntry& e) {
     return static_cast<float>((e.time - t0) * (T3 / (t1 - t0)) / s - Th);
   };
@@ -268,6 +298,6 @@ void CLocView::DrawSectionTime3D(plat::CDC* dc) {
   }
   dc->SelectObject(oldPen);
   dc->SelectObject(oldBrush);
-  dc->TextOut(cx, cy - hh - 2000, LocPlaneText(h, "R", h.m_fFaultAzimuth, h.m_fFaultDip, H));
-  DrawTitleLine(dc, cx, LocBaselineBelow(dc, cy - hh - 2750, LocTextBottom(dc, cy - hh - 2000)), 0);
+  dc->TextOut(cx, yText, LocPlaneText(h, "R", h.m_fFaultAzimuth, h.m_fFaultDip, H));
+  DrawTitleLine(dc, cx, LocBaselineBelow(dc, yText - 750, LocTextBottom(dc, yText)), 0);
 }

@@ -57,3 +57,9 @@ plat::CBrush LocOutlineBrush(const CAEHypo& h);
 
 // "%s <what>:(x0,y0,z0)->(a,b) H:h" under the fault-plane plots.
 std::string LocPlaneText(const CAEHypo& h, const char* what, double a, double b, double H);
+
+// Plot type 7: the x of the left column's centres, far enough right that a whole section
+// (radius Rp page units, events up to the air margin beyond it) lies on the page, and the
+// x of the colour bar and title right of the second column.
+int LocSlicesLeftCentre(int x0, double Rp, double airMargin);
+int LocSlicesBarX(int x0, double Rp, double airMargin);

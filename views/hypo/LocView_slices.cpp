@@ -1,9 +1,20 @@
 // Plot type 7: the specimen cut into ten horizontal slices along its axis, each shown as a
 // circular cross-section with the events that lie in it, top slice first, two per row.
+#include <algorithm>
 #include <cmath>
 
 #include "views/hypo/LocView.h"
 #include "views/hypo/LocView_shared.h"
+
+int LocSlicesLeftCentre(int x0, double Rp, double airMargin) {
+  return std::max(x0, LocTrunc(Rp * (1 + std::max(0.0, airMargin)) + 500));
+}
+
+int LocSlicesBarX(int x0, double Rp, double airMargin) {
+  const int right = LocTrunc(LocSlicesLeftCentre(x0, Rp, airMargin) + 2 * Rp + 1000 +
+                             Rp * (1 + std::max(0.0, airMargin)));
+  return std::max(LocTrunc(x0 + 4 * Rp + 1500), right + 500);
+}
 
 void CLocView::DrawSlices(plat::CDC* dc) {
   CTremviaDoc* doc = GetData();
@@ -13,9 +24,12 @@ void CLocView::DrawSlices(plat::CDC* dc) {
   const double Rp = m_fRadiusPage;
   const double st = 2 * hL / 10;
   const double rMax = h.m_fDiameter / 2 * (1 + h.m_fAirMargin);
+  // A squat specimen's sections are wider than the left margin: the columns move right
+  // so that the left one stays on the page.
+  const int x0 = LocSlicesLeftCentre(m_ptOrigin.x, Rp, h.m_fAirMargin);
   auto centre = [&](int j) {
     const int column = j % 2, row = j / 2;
-    return POINT{LocTrunc(m_ptOrigin.x + column * (2 * Rp + 1000)),
+    return POINT{LocTrunc(x0 + column * (2 * Rp + 1000)),
                  LocTrunc(m_ptOrigin.y - Rp - row * (2 * Rp + 500))};
   };
   auto rules = [&](const AEEventEntry& e) {
@@ -66,7 +80,7 @@ void CLocView::DrawSlices(plat::CDC* dc) {
     if (inWindow(*p) && (p->flags & 2) && rules(*p)) disc(*p);
   dc->SelectObject(oldPen);
   dc->SelectObject(oldBrush);
-  const int x = LocTrunc(m_ptOrigin.x + 4 * Rp + 1500);
+  const int x = LocSlicesBarX(m_ptOrigin.x, Rp, h.m_fAirMargin);
   DrawTitleLine(dc, x, LocTrunc(m_ptOrigin.y - m_fLengthPage - 1500), 0);
   m_Palette.DrawColorBarV(dc, x, m_ptOrigin.y - 4000, 3000, 500, 1.0);
 }

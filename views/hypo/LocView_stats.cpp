@@ -36,6 +36,30 @@ std::string WindowText(const CAEHypo& h, double t0, double t1) {
   return a + "-->" + b;
 }
 
+// The segment from a to b, the part of it inside the rectangle only (the plot's frame,
+// y upward: bottom < top); nothing when it misses the rectangle.
+void ClippedSegment(plat::CDC* dc, double ax, double ay, double bx, double by, int left, int top,
+                    int right, int bottom) {
+  double t0 = 0, t1 = 1;
+  const double dx = bx - ax, dy = by - ay;
+  const double p[4] = {-dx, dx, -dy, dy};
+  const double q[4] = {ax - left, right - ax, ay - bottom, top - ay};
+  for (int i = 0; i < 4; ++i) {
+    if (p[i] == 0) {
+      if (q[i] < 0) return;
+      continue;
+    }
+    const double t = q[i] / p[i];
+    if (p[i] < 0)
+      t0 = std::max(t0, t);
+    else
+      t1 = std::min(t1, t);
+  }
+  if (!(t0 <= t1)) return;
+  dc->MoveTo(LocTrunc(ax + t0 * dx), LocTrunc(ay + t0 * dy));
+  dc->LineTo(LocTrunc(ax + t1 * dx), LocTrunc(ay + t1 * dy));
+}
+
 }  // namespace
 
 void CLocView::DrawMagFreq(plat::CDC* dc, int kind) {
@@ -240,17 +264,23 @@ void CLocView::DrawCorrelationRadius(plat::CDC* dc) {
   for (const int q : kOrders) {
     const int v = ((q - 2) * 20) % 256;
     dc->SelectObject(plat::CBrush(RGB(v, 0, 0)));
-    for (int i = 0; i < K; ++i)
-      dc->Ellipse(X(x[i]) - 50, Y(G[q][i]) - 50, X(x[i]) + 50, Y(G[q][i]) + 50);
+    // Points below the axis's floor (log C of -4) stay off: the frame holds the plot.
+    for (int i = 0; i < K; ++i) {
+      const int cx = X(x[i]), cy = Y(G[q][i]);
+      if (cx - 50 >= left && cx + 50 <= right && cy - 50 >= bottom && cy + 50 <= top)
+        dc->Ellipse(cx - 50, cy - 50, cx + 50, cy + 50);
+    }
   }
+  // The lines are cut at the frame.
+  auto xd = [&](double v) { return v * 4000 + left; };
+  auto yd = [&](double v) { return v * 2000 + top; };
   dc->SelectObject(plat::CPen(PS_SOLID, 15, RGB(0, 0, 255)));
-  std::vector<POINT> pts;
-  for (int i = 0; i < K; ++i) pts.push_back(POINT{X(x[i]), Y(G[23][i])});
-  if (!pts.empty()) dc->Polyline(pts.data(), static_cast<int>(pts.size()));
+  for (int i = 0; i + 1 < K; ++i)
+    ClippedSegment(dc, xd(x[i]), yd(G[23][i]), xd(x[i + 1]), yd(G[23][i + 1]), left, top, right,
+                   bottom);
   dc->SelectObject(plat::CPen(PS_DOT, 15, RGB(255, 0, 0)));
   const double xa = x[i0], xb = x[std::min(29, K - 1)];
-  dc->MoveTo(X(xa), Y(a + b * xa));
-  dc->LineTo(X(xb), Y(a + b * xb));
+  ClippedSegment(dc, xd(xa), yd(a + b * xa), xd(xb), yd(a + b * xb), left, top, right, bottom);
   dc->SelectObject(oldPen);
   dc->SelectObject(oldBrush);
   dc->TextOut(left + 4000, top - 4000,

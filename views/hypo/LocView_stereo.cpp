@@ -18,13 +18,61 @@ bool PassesCC(const AEEventEntry& e, const CAEHypo& h) {
 
 }  // namespace
 
+CLocView::StereoLayout CLocView::StereoSpecimenLayout() {
+  CTremviaDoc* doc = GetData();
+  const CAEHypo& h = *doc->m_pHypo;
+  const double s = m_fScale, t0 = m_tStart, t1 = m_tEnd;
+  const float Rd = m_fHalfDia, hX = m_fHalfX, hY = m_fHalfY, hL = m_fHalfLen;
+  const bool box = h.m_nShape > 0;
+  // The outline with its overshooting axes, the boreholes and every event the plot may
+  // draw.
+  std::vector<KZ_Point3D> pts;
+  for (const double z : {-hL, 0.0f, hL}) {
+    const double hx = box ? hX : Rd, hy = box ? hY : Rd;
+    for (const double x : {-hx, hx})
+      for (const double y : {-hy, hy}) pts.push_back({x, y, z});
+    pts.push_back({1.1 * hx, 0, z});
+  }
+  pts.push_back({0, 0, 1.1 * hL});
+  for (int i = 0; i < std::clamp(h.m_nHoles, 0, AEH_MAX_HOLES); ++i) {
+    const AEHole& b = h.m_Holes[i];
+    for (const double z : {b.z1, b.z2})
+      for (const double dx : {-b.d / 2, b.d / 2})
+        for (const double dy : {-b.d / 2, b.d / 2}) pts.push_back({b.x + dx, b.y + dy, z});
+  }
+  double rad = 0;
+  for (const auto& p : doc->m_EventList) {
+    if (!LocArrivalsAndClass(*p, h) || !PassesCC(*p, h)) continue;
+    if (!h.m_bUnselected && (p->time < t0 || p->time > t1)) continue;
+    pts.push_back({p->x, p->y, p->z});
+    rad = std::max(rad, static_cast<double>(MarkerRadius(*p)));
+  }
+  StereoLayout L = StereoExtent(pts, rad);
+  L.cx = std::max(LocTrunc(m_ptOrigin.x + s * Rd), LocTrunc(kLocPageEdge - L.left));
+  L.cy = std::min(LocTrunc(m_ptOrigin.y - s * hL), LocTrunc(-kLocPageEdge - L.top));
+  // The counts line goes under the specimen's lower corners, and under anything drawn
+  // lower still.
+  int lowest = 0;
+  bool firstCorner = true;
+  for (const float x : {Rd, -Rd})
+    for (const float y : {Rd, -Rd}) {
+      POINT l, r;
+      StereoPoint(x, y, -hL, &l, &r);
+      if (firstCorner || l.y < lowest) lowest = l.y;
+      firstCorner = false;
+    }
+  L.textY = std::min(lowest + L.cy - 1000, LocTrunc(L.cy + L.bottom - 1000));
+  return L;
+}
+
 void CLocView::DrawStereoSpecimen(plat::CDC* dc) {
   CTremviaDoc* doc = GetData();
   if (!doc || !doc->m_pHypo || doc->m_EventList.empty()) return;
   const CAEHypo& h = *doc->m_pHypo;
-  const double s = m_fScale, t0 = m_tStart, t1 = m_tEnd;
+  const double t0 = m_tStart, t1 = m_tEnd;
   const float Rd = m_fHalfDia, hX = m_fHalfX, hY = m_fHalfY, hL = m_fHalfLen;
-  const int cx = LocTrunc(m_ptOrigin.x + s * Rd), cy = LocTrunc(m_ptOrigin.y - s * hL);
+  const StereoLayout layout = StereoSpecimenLayout();
+  const int cx = layout.cx, cy = layout.cy;
   const bool box = h.m_nShape > 0;
   auto line = [&](float x1, float y1, float z1, float x2, float y2, float z2) {
     StereoLine(dc, cx, cy, x1, y1, z1, x2, y2, z2);
@@ -232,16 +280,7 @@ void CLocView::DrawStereoSpecimen(plat::CDC* dc) {
   dc->SelectObject(oldPen);
   dc->SelectObject(oldBrush);
 
-  int lowest = 0;
-  bool firstCorner = true;
-  for (const float x : {Rd, -Rd})
-    for (const float y : {Rd, -Rd}) {
-      POINT l, r;
-      StereoPoint(x, y, -hL, &l, &r);
-      if (firstCorner || l.y < lowest) lowest = l.y;
-      firstCorner = false;
-    }
-  const int yt = lowest + cy - 1000;
+  const int yt = layout.textY;
   dc->TextOut(cx, yt, plat::Format("Np/Ns/Nae:%05d/%05d/%05d", N, Ns, Nae));
   DrawTitleLine(dc, cx, LocBaselineBelow(dc, yt - 800, LocTextBottom(dc, yt)), 0);
   m_Palette.DrawColorBarH(dc, cx, yt - 2500, 500, 4000, 1.0);

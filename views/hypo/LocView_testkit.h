@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <functional>
 #include <memory>
 #include <set>
 #include <string>
@@ -19,8 +20,12 @@
 // The page with its play-back waits recorded instead of waited.
 class TestLocView : public CLocView {
  public:
-  void PlayWait(int n) override { waits.push_back(n); }
+  void PlayWait(int n) override {
+    waits.push_back(n);
+    if (onWait) onWait(static_cast<int>(waits.size()));
+  }
   std::vector<int> waits;
+  std::function<void(int)> onWait;  // called with the number of waits so far
 };
 
 class HypoPage : public testing::Test {

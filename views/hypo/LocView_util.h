@@ -19,6 +19,19 @@ inline int LocTrunc(double v) {
   return static_cast<int>(std::clamp(std::trunc(v), -2147483648.0, 2147483647.0));
 }
 
+// A rake in degrees as printed: in -180..180 (the auxiliary plane's may come out of its
+// construction a turn away).
+inline double LocRake180(double deg) {
+  if (!std::isfinite(deg)) return deg;
+  double r = std::fmod(deg, 360.0);
+  if (r > 180) r -= 360;
+  if (r < -180) r += 360;
+  return r;
+}
+
+// The least distance of a plot's drawing from the page's left and top edges, page units.
+constexpr int kLocPageEdge = 50;
+
 // A page coordinate kept in a 16-bit field: it saturates rather than wrapping around.
 inline std::int16_t LocSaturate16(int v) {
   return static_cast<std::int16_t>(std::clamp(v, -32768, 32767));
