@@ -490,6 +490,10 @@ void FillMisfitGridFast(const KZ_MecaStation st[], int n, const std::vector<Ray>
       int usable[2], against[2][2], doubt[2];
     };
     std::vector<Counts> counts(static_cast<std::size_t>(nD) * nHalf, Counts{});
+    // The blocks holding doubtful stations, as (dip x rake cell, first station), so that
+    // settling them reads those blocks alone: a large catalogue has a doubtful station
+    // in most cells, and reading every station for each would make the grid quadratic.
+    std::vector<std::pair<int, int>> doubtful;
     std::vector<std::array<double, 9>> planes(static_cast<std::size_t>(nD));
     const double f = is * 5.0 * kDeg, sf = std::sin(f), cf = std::cos(f);
     for (int id = 0; id < nD; ++id) {
@@ -518,9 +522,10 @@ void FillMisfitGridFast(const KZ_MecaStation st[], int n, const std::vector<Ray>
         // pass: the same stations are usable, and those agreeing with the first are
         // against the second.
         for (int ir = 0; ir < nHalf; ++ir) {
-          Counts& k = counts[static_cast<std::size_t>(id) * nHalf + ir];
+          const int cell = id * nHalf + ir;
+          Counts& k = counts[static_cast<std::size_t>(cell)];
           const float c = cr[ir], sn = sr[ir];
-          int u = 0, a = 0, g = 0, q = 0;
+          int u = 0, a = 0, g = 0, q = 0, blockDoubt = 0;
           if (pEnd > 0) {
             CountP(nr2.data(), ar.data(), br.data(), pol.data() + lo, 0, pEnd, c, sn, tf, &u, &a,
                    &g, &q);
@@ -528,6 +533,7 @@ void FillMisfitGridFast(const KZ_MecaStation st[], int n, const std::vector<Ray>
             k.against[0][0] += a;
             k.against[1][0] += g;
             k.doubt[0] += q;
+            blockDoubt += q;
           }
           if (pEnd < len) {
             CountS(nr.data(), ar.data(), br.data(), ne.data(), ae.data(), be.data(),
@@ -536,15 +542,22 @@ void FillMisfitGridFast(const KZ_MecaStation st[], int n, const std::vector<Ray>
             k.against[0][1] += a;
             k.against[1][1] += g;
             k.doubt[1] += q;
+            blockDoubt += q;
           }
+          if (blockDoubt) doubtful.emplace_back(cell, lo);
         }
       }
     }
+    std::sort(doubtful.begin(), doubtful.end());
+    auto nextDoubtful = doubtful.begin();
     double M[9];
     for (int id = 0; id < nD; ++id) {
       const double* N = planes[id].data();
       for (int ir = 0; ir < nHalf; ++ir) {
-        const Counts& k = counts[static_cast<std::size_t>(id) * nHalf + ir];
+        const int cell = id * nHalf + ir;
+        const Counts& k = counts[static_cast<std::size_t>(cell)];
+        const auto firstBlock = nextDoubtful;
+        while (nextDoubtful != doubtful.end() && nextDoubtful->first == cell) ++nextDoubtful;
         const float c = cr[ir], sn = sr[ir];
         for (int half = 0; half < 2; ++half) {
           const int rake = ir + half * nHalf;
@@ -554,20 +567,22 @@ void FillMisfitGridFast(const KZ_MecaStation st[], int n, const std::vector<Ray>
             // Rare: settle the doubtful stations as the reference would.
             MomentTensorFromAngles(0, 0, is * 5.0, id * 2.5, rake * 5.0, M);
             const float flip = half ? -1.0f : 1.0f;
-            for (int j = 0; j < m; ++j) {
-              const StationProducts q =
-                  MakeProducts(N, N + 3, N + 6, rx[j], ry[j], rz[j], ex[j], ey[j], ez[j]);
-              const float amp = flip * KernelAmplitude(j < nP, q, c, sn);
-              const float mag = std::fabs(amp);
-              if (!(std::fabs(mag - tf) < kDoubt)) continue;
-              const int g = j < nP ? 0 : 1;
-              use[g] -= mag >= tf;
-              cnt[g] -= (mag >= tf) & (amp * pol[j] < 0.0f);
-              const int kk = order[j];
-              const double exact = Amplitude(M, rays[kk], PhaseType(st[kk]));
-              if (t > std::fabs(exact)) continue;
-              use[g] += 1;
-              cnt[g] += exact * Sign(st[kk].m_fPolarity) < 0.0;
+            for (auto b = firstBlock; b != nextDoubtful; ++b) {
+              for (int j = b->second; j < std::min(m, b->second + kBlock); ++j) {
+                const StationProducts q =
+                    MakeProducts(N, N + 3, N + 6, rx[j], ry[j], rz[j], ex[j], ey[j], ez[j]);
+                const float amp = flip * KernelAmplitude(j < nP, q, c, sn);
+                const float mag = std::fabs(amp);
+                if (!(std::fabs(mag - tf) < kDoubt)) continue;
+                const int g = j < nP ? 0 : 1;
+                use[g] -= mag >= tf;
+                cnt[g] -= (mag >= tf) & (amp * pol[j] < 0.0f);
+                const int kk = order[j];
+                const double exact = Amplitude(M, rays[kk], PhaseType(st[kk]));
+                if (t > std::fabs(exact)) continue;
+                use[g] += 1;
+                cnt[g] += exact * Sign(st[kk].m_fPolarity) < 0.0;
+              }
             }
           }
           const double num = 20000.0 * cnt[0] + 1.0 * cnt[1];
