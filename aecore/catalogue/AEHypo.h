@@ -139,8 +139,10 @@ class CAEHypo : public AESensorTable {
   float m_fFiltAs = 5.0f;
   float m_fMagFcSlope = -3.3f;
   float m_fMagFcConst = -13.0f;
-  float m_fMagMin = -9.0f;
-  float m_fMagMax = -12.0f;
+  static constexpr float kMagMinDefault = -9.0f, kMagMaxDefault = -12.0f;
+  float m_fMagMin = kMagMinDefault;
+  float m_fMagMax = kMagMaxDefault;
+  bool m_bMagLimitsGiven = false;  // the parameter file stated MAG_MIN or MAG_MAX
   float m_fAEOptA = 0.0f;
   float m_fAEOptQ = 0.5f;
   float m_fNoiseTW = 2.0f;
@@ -235,6 +237,11 @@ class CAEHypo : public AESensorTable {
   int BValue(int mode, const AEEventList& list, double t1, double t2, int counts[30],
              double* log10N, double* bML, double* relErr, double* a, double* b, double* sigb,
              double* logRate, double* energyRate, double energyExp);
+  // The magnitude range [lo, hi] of those statistics: the limits MAG_MIN and MAG_MAX in
+  // either order, or, while neither the parameter file nor the caller has changed them from
+  // the program's defaults, the range of the magnitudes (of the mode) of the listed events
+  // with enough arrivals.
+  void MagnitudeWindow(int mode, const AEEventList& list, double* lo, double* hi);
   // hypoDD station and phase files of the window t1 (after the "PEAK=" time) .. t1 + length
   // in a folder the user chooses; the number of events written, 0 when none.
   int WriteHypoDD(double t1, double length);

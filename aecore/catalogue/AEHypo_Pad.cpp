@@ -536,10 +536,13 @@ int CAEHypo::LoadPad(const std::string& path, bool parametersOnly) {
           m_fMaxRes = ValueFloat(t, m_fMaxRes);
         else if (Contains(t, "H_DIM="))
           m_fHDim = ValueFloat(t, m_fHDim);
-        else if (Contains(t, "MAG_MIN"))
+        else if (Contains(t, "MAG_MIN")) {
           m_fMagMin = ValueFloat(t, m_fMagMin);
-        else if (Contains(t, "MAG_MAX"))
+          m_bMagLimitsGiven = true;
+        } else if (Contains(t, "MAG_MAX")) {
           m_fMagMax = ValueFloat(t, m_fMagMax);
+          m_bMagLimitsGiven = true;
+        }
         else if (Contains(t, "R-NORML"))
           m_fRNormal = ValueFloat(t, m_fRNormal);
         else if (Contains(t, "N_M_FC"))

@@ -14,14 +14,50 @@ double CAEHypo::PeakOffset() const {
   return static_cast<double>(*start - *ref);
 }
 
+namespace {
+
+// The magnitude of a listed event in the statistics' mode (1: from the corner frequency of
+// its record, read into *rec; a record that cannot be read is taken as the last one read),
+// or false when the event does not count: too few arrivals, or no corner frequency.
+bool EventMagnitude(CAEHypo& h, int mode, const AEEventEntry& e, AEHRecord* rec, double* m) {
+  if (e.arrivals < h.m_nMinArrivals) return false;
+  *m = e.Mw;
+  if (mode != 1) return true;
+  h.GetAEH(e.record, rec);
+  if (rec->fFc < 0.01f) return false;
+  *m = h.m_fMagFcSlope * std::log10(static_cast<double>(rec->fFc)) + h.m_fMagFcConst;
+  return true;
+}
+
+}  // namespace
+
+void CAEHypo::MagnitudeWindow(int mode, const AEEventList& list, double* lo, double* hi) {
+  *lo = std::min(m_fMagMin, m_fMagMax);
+  *hi = std::max(m_fMagMin, m_fMagMax);
+  if (m_bMagLimitsGiven || m_fMagMin != kMagMinDefault || m_fMagMax != kMagMaxDefault) return;
+  // The defaults fit no experiment in particular and may cut away most of a catalogue,
+  // which biases the b-value: without stated limits the window is the catalogue's own.
+  AERecordKeeper keep(*this);
+  AEHRecord rec = m_Rec;
+  double a = HUGE_VAL, b = -HUGE_VAL, m = 0.0;
+  for (const auto& e : list) {
+    if (!EventMagnitude(*this, mode, *e, &rec, &m) || !std::isfinite(m)) continue;
+    a = std::min(a, m);
+    b = std::max(b, m);
+  }
+  if (a <= b) {
+    *lo = a;
+    *hi = b;
+  }
+}
+
 int CAEHypo::BValue(int mode, const AEEventList& list, double t1, double t2, int counts[30],
                     double* log10N, double* bML, double* relErr, double* a, double* b, double* sigb,
                     double* logRate, double* energyRate, double energyExp) {
   constexpr int kBins = 30;
   if (list.size() < 10) return 0;
-  // The range is taken as given in either order: the defaults (-9, -12) mean [-12, -9].
-  const double Mmin = std::min(m_fMagMin, m_fMagMax);
-  const double Mmax = std::max(m_fMagMin, m_fMagMax);
+  double Mmin = 0.0, Mmax = 0.0;
+  MagnitudeWindow(mode, list, &Mmin, &Mmax);
   const double w = (Mmax - Mmin) / kBins;
   std::fill(counts, counts + kBins, 0);
   int N = 0;
@@ -31,15 +67,9 @@ int CAEHypo::BValue(int mode, const AEEventList& list, double t1, double t2, int
   for (const auto& e : list) {
     if (e->time < t1) continue;
     if (e->time > t2) break;
-    if (e->arrivals < m_nMinArrivals) continue;
-    double m = e->Mw;
-    if (mode == 1) {
-      // Read into a copy: the statistics must not replace the record being edited. A
-      // record that cannot be read is taken as the last one read.
-      GetAEH(e->record, &rec);
-      if (rec.fFc < 0.01f) continue;
-      m = m_fMagFcSlope * std::log10(static_cast<double>(rec.fFc)) + m_fMagFcConst;
-    }
+    // Records are read into a copy: the statistics must not replace the record being edited.
+    double m = 0.0;
+    if (!EventMagnitude(*this, mode, *e, &rec, &m)) continue;
     if (m < Mmin || m > Mmax) continue;
     N += 1;
     S += m - Mmin;

@@ -32,6 +32,30 @@ int Range(const CAEWave& w, int c, int a, int b, int empty) {
   return *hi - *lo;
 }
 
+// The corner of a log10 spectrum given at the frequencies i / NF of half the sampling rate
+// (i = 0 .. NF), in those units of index. A resonant signal has its corner at the spectrum's
+// peak (the first largest value). An isolated source pulse has none: a Brune source seen by
+// a velocity sensor, A (1 - wc t) exp(-wc t), is the impulse response of a double pole, so
+// its autoregressive spectrum is a low-pass one, 1 / (w^2 + wc^2)^2, flat up to the corner
+// wc and falling beyond. Its largest value lies at the zero frequency, the spectrum's lower
+// bound, and the corner is where it has fallen to a quarter of that level, interpolated
+// between the two bins around the crossing.
+double SpectralCorner(const double* logS, int NF) {
+  int k = 0;
+  double best = -1e10;
+  for (int i = 0; i < NF; ++i) {
+    if (logS[i] > best) {
+      best = logS[i];
+      k = i;
+    }
+  }
+  if (k > 0) return k;
+  const double level = best - std::log10(4.0);
+  for (int i = 1; i <= NF; ++i)
+    if (logS[i] <= level) return i - (level - logS[i]) / (logS[i - 1] - logS[i]);
+  return NF;
+}
+
 }  // namespace
 
 void CAEWave::IntegrateSeries(float x[], int n, float w) {
@@ -83,15 +107,7 @@ int CAEWave::SourceParameters(CAEHypo* hypo) {
     double sig2 = 0.0;
     ar.FitMinAIC(&series, W, &coef, &p, &sig2, K);
     KZ_TSanaAR::Spectrum(&coef, p, nullptr, 0, sig2, m_pSpectrum.data(), NF, false, true);
-    int k = 0;
-    double best = -1e10;
-    for (int i = 0; i < NF; ++i) {
-      if (m_pSpectrum[i] > best) {
-        best = m_pSpectrum[i];
-        k = i;
-      }
-    }
-    freqs.push_back((k + 1) * 0.5f * r / NF);
+    freqs.push_back(static_cast<float>(SpectralCorner(m_pSpectrum.data(), NF) * 0.5 * r / NF));
     IntegrateSeries(buffer.data(), N, 1e-6f / r);
     auto [lo, hi] = std::minmax_element(buffer.begin() + i0, buffer.begin() + i0 + W);
     amps.push_back((std::max(0.0f, *hi) - std::min(0.0f, *lo)) * 0.5f);

@@ -307,6 +307,31 @@ TEST(SeriesExport, BValueSeriesWindowsAndRefusal) {
   EXPECT_TRUE(Has(Slurp(path), "\nSAMPLES 00000\n"));
 }
 
+// The stress file keeps the axial stress in 0.1 MPa; the tables write it in the MPa their
+// column names.
+TEST(SeriesExport, StressColumnsAreInMPa) {
+  std::vector<AEHRecord> recs;
+  for (int i = 0; i < 400; ++i) recs.push_back(Rec(10.0 + i, i % 7, i % 5, i % 3, 12));
+  Exp e("stress", 3, recs);
+  FillPeaks(*e.doc.m_pPeak[0], 2000, 0.0);
+  e.doc.m_fTimeStart = 0;
+  e.doc.m_fTimeSpan = 3600;
+  e.doc.m_pStress = std::make_unique<CAEStress>();
+  CAEStress& st = *e.doc.m_pStress;
+  st.m_nSamples = 361;
+  std::fill(st.m_pAxialStress.begin(), st.m_pAxialStress.begin() + 361, std::int16_t{450});
+  ScriptedUi ui;
+  const std::string b = e.dir + "/b.kv0";
+  ASSERT_EQ(e.doc.SaveBValueTL(b, 400, 2.0f, 1.5f, false, 30.0f), 1);
+  EXPECT_TRUE(Has(Slurp(b), "\n000200.000000\t045.00\t")) << Slurp(b).substr(0, 400);
+  const std::string d = e.dir + "/d.kv0";
+  ASSERT_EQ(e.doc.SaveBValueD(d, 100, 2.0f, 1.5f, 0.5f), 1);
+  READ_BACK(r, "kv " + d);
+  EXPECT_TRUE(Has(r.out, "\nrow ")) << r.out;
+  EXPECT_FALSE(Has(r.out, " 450.0 ")) << r.out;
+  EXPECT_TRUE(Has(r.out, " 45.0 ")) << r.out;
+}
+
 TEST(SeriesExport, BValueAndFractalDimensionSeries) {
   std::vector<AEHRecord> recs;
   std::mt19937 rng(5);

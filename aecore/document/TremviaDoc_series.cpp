@@ -26,14 +26,18 @@ void WarnWithoutLoading(const CTremviaDoc& d) {
   if (!stress && !HasSeries(d.m_pTS.get())) plat::AfxMessageBox("No SS data loadede", MB_OK);
 }
 
-// Axial stress at catalogue time tM: the series' channel 0, else the stress file, else 1.
+// The stress file keeps the axial stress in units of 0.1 MPa; the tables write MPa.
+constexpr double kStressFileMPa = 0.1;
+
+// Axial stress (MPa) at catalogue time tM: the series' channel 0, else the stress file,
+// else 1.
 double AxialStress(const CTremviaDoc& d, double tM, double offTS) {
   if (HasSeries(d.m_pTS.get())) {
     int i = 0;
     return d.m_pTS->ValueAtTime((tM + offTS) * 1000.0, 0, &i);
   }
   if (d.m_pStress && d.m_pStress->m_nSamples > 1)
-    return d.m_pStress->GetStress(static_cast<int>(tM));
+    return d.m_pStress->GetStress(static_cast<int>(tM)) * kStressFileMPa;
   return 1.0;
 }
 
@@ -115,7 +119,7 @@ int CTremviaDoc::SaveBValueTL(const std::string& path, int nB, float Mmax, float
       const double P = m_pTS->ValueAtTime(ms, 1, &idx);
       S = (A - P) * sn * cs;
     } else if (m_pStress && m_pStress->m_nSamples > 1) {
-      A = m_pStress->GetStress(static_cast<int>(tM));
+      A = m_pStress->GetStress(static_cast<int>(tM)) * kStressFileMPa;
     }
     if (!AllFinite({tM, A, S, bML, logTl, bLS, bLSerr, rate, vrate})) continue;
     if (withShear)

@@ -276,6 +276,44 @@ TEST(CatalogueStats, BValueOfContinuousCatalogues) {
   }
 }
 
+// Without limits from the parameter file the window spans the catalogue: a truncated
+// Gutenberg-Richter catalogue from -12.6 to -11.2 (b = 1.1) is counted whole, with the
+// maximum-likelihood b of all its events above its smallest, not cut at the default -12.
+TEST(CatalogueStats, BValueWindowSpansTheCatalogueWithoutLimits) {
+  Doc d;
+  const int n = 400;
+  const double beta = 1.1 * std::log(10.0), span = 1.4;
+  double sum = 0.0;
+  std::vector<float> mags;
+  for (int i = 0; i < n; ++i) {
+    const double u = (i + 0.5) / n;  // quantiles of the truncated exponential
+    const double dm = -std::log(1.0 - u * (1.0 - std::exp(-beta * span))) / beta;
+    mags.push_back(static_cast<float>(-12.6 + dm));
+  }
+  const float smallest = *std::min_element(mags.begin(), mags.end());
+  for (int i = 0; i < n; ++i) {
+    d.Add(0, 0, 0, i, 10, 0, 0, mags[i]);
+    sum += static_cast<double>(mags[i]) - smallest;
+  }
+  int counts[30];
+  double logN, bML, relErr;
+  ASSERT_EQ(d.h().BValue(0, d.doc.m_EventList, 0, 1e9, counts, &logN, &bML, &relErr, nullptr,
+                         nullptr, nullptr, nullptr, nullptr, 1.5),
+            30);
+  EXPECT_NEAR(logN, std::log10(static_cast<double>(n)), 1e-12);
+  EXPECT_NEAR(bML, n / (std::log(10.0) * sum), 1e-3);
+  double lo = 0, hi = 0;
+  d.h().MagnitudeWindow(0, d.doc.m_EventList, &lo, &hi);
+  EXPECT_FLOAT_EQ(static_cast<float>(lo), smallest);
+  EXPECT_FLOAT_EQ(static_cast<float>(hi), *std::max_element(mags.begin(), mags.end()));
+  // Limits that are set are kept, in either order.
+  d.h().m_fMagMin = -11.0f;
+  d.h().m_fMagMax = -12.0f;
+  d.h().MagnitudeWindow(0, d.doc.m_EventList, &lo, &hi);
+  EXPECT_EQ(lo, -12.0);
+  EXPECT_EQ(hi, -11.0);
+}
+
 TEST(CatalogueStats, BValueRangeAndBounds) {
   Doc d;
   // The default range (-9, -12) is taken as [-12, -9], not as empty.

@@ -107,7 +107,11 @@ int Write(const Options& o, std::string* error) {
     f.Printf("REF=2026/12/10 10:00:00.0\n");
     f.Printf("END=2026/12/10 12:00:00\n");
     f.Printf("(end of times)\n");
-    f.Printf("<LOC_OPT\nRORDER=5\nCC_WIN=200\nCC_SHI=10\nCC_MIN=0.8\n</LOC_OPT>\n");
+    f.Printf("<LOC_OPT\nRORDER=5\nCC_WIN=200\nCC_SHI=10\nCC_MIN=0.8\n");
+    if (o.lab)
+      f.Printf("MAG_MIN=%.2f\nMAG_MAX=%.2f\nN_M_FC=%.1f\nM_FC_1M=%.2f\n", kLabMagMin, kLabMagMax,
+               kLabMagFcSlope, kLabMagFcConst);
+    f.Printf("</LOC_OPT>\n");
     f.Printf("END\n");
     if (!f.Flush()) return Failed(error, "cannot write " + pad);
   }
@@ -143,7 +147,7 @@ int Write(const Options& o, std::string* error) {
   truth.Printf(
       "# index x y z (mm) t0 (us) amplitude_factor strike dip rake (deg; north = y, east = x, "
       "down = -z)%s\n",
-      o.lab ? " time (s after 10:00:00) magnitude_above_smallest" : "");
+      o.lab ? " time (s after 10:00:00) magnitude_above_smallest corner_frequency (MHz)" : "");
   onsets.Printf("# index channel onset (us) polarity amplitude (counts)\n");
 
   CAEWave wave;
@@ -156,7 +160,7 @@ int Write(const Options& o, std::string* error) {
     const Source& e = list[i];
     truth.Printf("%d %.4f %.4f %.4f %.5f %.4f %.2f %.2f %.2f", i, e.x, e.y, e.z, e.t0, e.factor,
                  e.strike, e.dip, e.rake);
-    if (o.lab) truth.Printf(" %.6f %.3f", e.time, e.dM);
+    if (o.lab) truth.Printf(" %.6f %.3f %.4f", e.time, e.dM, e.fc);
     truth.Printf("\n");
     AEWHeader& h = *wave.m_pHeader;
     h.nBits = 16;
@@ -181,8 +185,10 @@ int Write(const Options& o, std::string* error) {
           std::sqrt(vx * vx * g[0] * g[0] + vy * vy * g[1] * g[1] + vz * vz * g[2] * g[2]);
       const double onset = e.t0 + d / v;
       const bool live = k < e.liveChannels;
-      const double amplitude =
-          live ? 8000.0 * e.factor * (kReferenceDistance / d) * Radiation(e, g) : 0.0;
+      const double wc = 2 * kPi * (e.fc > 0 ? e.fc : kFrequency);
+      const double amplitude = live ? 8000.0 * e.factor * (e.fc > 0 ? e.fc / kLabCornerTop : 1.0) *
+                                          (kReferenceDistance / d) * Radiation(e, g)
+                                    : 0.0;
       onsets.Printf("%d %d %.5f %d %.1f\n", i, k, onset, live ? (amplitude > 0 ? 1 : -1) : 0,
                     amplitude);
       for (int s = 0; s < kSamples && !live; ++s)
@@ -190,7 +196,7 @@ int Write(const Options& o, std::string* error) {
       for (int s = 0; s < kSamples && live; ++s) {
         const double t = static_cast<double>(s) / kRate - onset;
         double value = kNoise * rnd.Gauss();
-        if (t >= 0) value += amplitude * std::sin(2 * kPi * kFrequency * t) * std::exp(-t / kDecay);
+        if (t >= 0) value += amplitude * std::sin(wc * t) * std::exp(-t / kDecay);
         value = std::clamp(std::round(value), -32767.0, 32767.0);
         wave.m_pSamples[static_cast<std::size_t>(k) * kSamples + s] =
             static_cast<std::int16_t>(value);

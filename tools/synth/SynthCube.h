@@ -5,14 +5,19 @@
 // Gaussian noise of 10 counts plus, from the onset t0 + travel time on, a damped 0.3 MHz
 // wavelet A sin(2 pi 0.3 t) exp(-t / 50 us) with A = 8000 x (amplitude factor) x (30 mm / d)
 // x R, R being the P radiation pattern of the event's double couple (its sign is the first
-// motion). Travel times: d / v with v = 5.5 mm/us, or in the anisotropic variant the
+// motion). A source with a corner frequency fc (the laboratory test's) rings at fc instead,
+// A sin(2 pi fc t) exp(-t / 50 us) with A = 8000 x (amplitude factor) x (fc / 0.5 MHz) x
+// (30 mm / d) x R, so that its integral, the displacement the magnitude measures, follows
+// the amplitude factor. Travel times: d / v with v = 5.5 mm/us, or in the anisotropic variant the
 // ellipsoidal model v = sqrt(Vx^2 nx^2 + Vy^2 ny^2 + Vz^2 nz^2) of the ray direction n with
 // Vx 5.0, Vy 5.5, Vz 6.0 mm/us. Origin times lie between samples.
 //
 // Written: <NAME>.pad (parameter file), <NAME>.aeh (catalogue with each event's time),
 // <NAME upper case>.00/<iiiiii>.WAV (event i), truth.txt (one line per event: index, x, y,
 // z in mm, t0 in us, amplitude factor, strike, dip, rake in degrees with north along the
-// specimen's y, east along its x and down along -z, the frame of the mechanism fit) and
+// specimen's y, east along its x and down along -z, the frame of the mechanism fit; in the
+// laboratory test also the event time, the magnitude above the smallest event and the
+// corner frequency in MHz) and
 // onsets.txt (one line per event and channel: index, channel, onset in us, first-motion
 // polarity, amplitude in counts).
 // Everything follows from the seed: the same options give the same bytes.
@@ -38,6 +43,8 @@ struct Source {
   // Event time in seconds after the reference time (below 0: 1 + 7 i for event i) and,
   // in the laboratory test, the magnitude above its smallest event.
   double time = -1, dM = 0;
+  // Corner frequency (MHz) of a Brune source; 0: the ringing wavelet.
+  double fc = 0;
 };
 
 struct Options {
@@ -63,6 +70,18 @@ constexpr double kLabDuration = 7200.0;
 constexpr double kLabFailure = 5400.0;
 // Its fault plane (degrees, north = y, east = x, down = -z) through the cube's centre.
 constexpr double kLabStrike = 30.0, kLabDip = 60.0;
+// Corner frequency (MHz) of its smallest event. At a constant stress drop the moment
+// goes with fc^-3 and, for a Brune source, with the displacement peak over fc; the
+// displacement peak, which the magnitude measures, thus goes with fc^-2: an event dM
+// above the smallest has fc = 0.5 x 10^(-dM / 2) MHz.
+constexpr double kLabCornerTop = 0.5;
+// Its parameter file's magnitude window: from the magnitude the program measures for the
+// smallest source (the median of the catalogue's magnitude minus the source's dM) to
+// just above the largest, 1.4 higher; and the magnitude from the corner frequency,
+// N_M_FC log10(fc) + M_FC_1M, of the scaling above on the same scale (fc = 0.5 MHz at
+// MAG_MIN).
+constexpr double kLabMagMin = -12.71, kLabMagMax = -11.2;
+constexpr double kLabMagFcSlope = -2.0, kLabMagFcConst = -13.31;  // -12.71 + 2 log10(0.5)
 
 
 // P velocities along the axes, mm/us.

@@ -124,6 +124,7 @@ std::vector<Source> LabSources(int events, Random& rnd) {
     }
     e.dM = DrawMagnitude(BValue(t), 1.4, rnd);
     e.factor = 0.2 * std::pow(10.0, e.dM);
+    e.fc = kLabCornerTop * std::pow(10.0, -e.dM / 2);
     e.t0 = std::floor(rnd.Uniform(20, 30)) + rnd.Uniform(0.01, 0.09);  // between samples
     list.push_back(e);
   }

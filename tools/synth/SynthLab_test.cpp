@@ -59,7 +59,7 @@ TEST(SynthLab, SameSeedSameBytes) {
 }
 
 struct Truth {
-  double x, y, z, time;
+  double x, y, z, time, dM, fc;
 };
 
 std::vector<Truth> ReadTruth() {
@@ -72,26 +72,48 @@ std::vector<Truth> ReadTruth() {
     int index;
     double t0, factor, strike, dip, rake;
     Truth t{};
-    row >> index >> t.x >> t.y >> t.z >> t0 >> factor >> strike >> dip >> rake >> t.time;
+    row >> index >> t.x >> t.y >> t.z >> t0 >> factor >> strike >> dip >> rake >> t.time >> t.dM >>
+        t.fc;
     out.push_back(t);
   }
   return out;
 }
 
-// The sample as a researcher opens it: its catalogue located close to the truth, with
-// mechanisms, and the peak list and stress series beside it.
-TEST(SynthLab, ShippedSampleIsProcessedAndComplete) {
-  const fs::path dir = fs::path(TV_TEST_TMPDIR) / "lab_sample";
-  fs::remove_all(dir);
-  fs::copy(kSample, dir, fs::copy_options::recursive);
-  plat::InvalidateFolderCache();
-  const std::vector<Truth> truth = ReadTruth();
-  ASSERT_GE(truth.size(), 300u);
-
+// A copy of the sample, opened by its parameter file as a researcher opens it.
+class ShippedSample : public testing::Test {
+ protected:
+  void SetUp() override {
+    const fs::path dir = fs::path(TV_TEST_TMPDIR) / "lab_sample";
+    fs::remove_all(dir);
+    fs::copy(kSample, dir, fs::copy_options::recursive);
+    plat::InvalidateFolderCache();
+    truth = ReadTruth();
+    ASSERT_GE(truth.size(), 300u);
+    ASSERT_TRUE(doc.OnOpenDocument((dir / "Fault.pad").string()));
+  }
+  // The whole catalogue's b-value (mode 1: from the corner frequencies) over at least the
+  // share `counted` of the events is the truth's, N / (ln 10 x the sum of dM), within 0.15.
+  void ExpectTruthsB(int mode, double counted) {
+    double sum = 0.0;
+    for (const Truth& t : truth) sum += t.dM;
+    const double bTruth = truth.size() / (std::log(10.0) * sum);
+    int counts[30];
+    double logN, bML, relErr;
+    ASSERT_EQ(doc.m_pHypo->BValue(mode, doc.m_EventList, 0, 7200, counts, &logN, &bML, &relErr,
+                                  nullptr, nullptr, nullptr, nullptr, nullptr, 1.5),
+              30);
+    EXPECT_GE(std::pow(10.0, logN), counted * static_cast<double>(doc.m_EventList.size()));
+    EXPECT_NEAR(bML, bTruth, 0.15);
+  }
+  std::vector<Truth> truth;
   plat::testing::ScriptedUi ui;
   plat::testing::FakeDocumentHost host;
-  CTremviaDoc doc(host);
-  ASSERT_TRUE(doc.OnOpenDocument((dir / "Fault.pad").string()));
+  CTremviaDoc doc{host};
+};
+
+// Its catalogue located close to the truth, with mechanisms, and the peak list and stress
+// series beside it.
+TEST_F(ShippedSample, IsProcessedAndComplete) {
   ASSERT_TRUE(doc.m_pHypo->m_fpAEH);
   EXPECT_FALSE(doc.m_pHypo->m_bReadOnly);
 
@@ -121,6 +143,33 @@ TEST(SynthLab, ShippedSampleIsProcessedAndComplete) {
   // The peak stress at failure (11:30, 5400 s after the start of the record).
   EXPECT_NEAR(doc.m_pStress->m_nMaxStress, 450, 2);
   EXPECT_EQ(doc.m_pStress->GetStress(5400), doc.m_pStress->m_nMaxStress);
+}
+
+// The magnitude-frequency statistics of the whole catalogue (the "M-N wave" plot) give
+// the truth's b-value, N / (ln 10 x the sum of the magnitudes above the smallest).
+TEST_F(ShippedSample, BValueOfTheCatalogueIsTheTruths) { ExpectTruthsB(0, 0.9); }
+
+// Corner frequencies follow the sources' own, which spread with their magnitudes, and so
+// the magnitudes computed from them (the "M(Fc)" plot) spread as the catalogue's do.
+TEST_F(ShippedSample, CornerFrequenciesFollowTheSources) {
+  std::vector<double> ratio, fc;
+  for (std::size_t i = 0; i < truth.size(); ++i) {
+    AEHRecord r{};
+    ASSERT_TRUE(doc.m_pHypo->GetAEH(static_cast<int>(i), &r)) << i;
+    if (r.nArrivals <= 4 || r.fFc <= 0) continue;
+    ratio.push_back(r.fFc / truth[i].fc);
+    fc.push_back(r.fFc);
+  }
+  ASSERT_GE(ratio.size(), truth.size() * 9 / 10);
+  std::sort(ratio.begin(), ratio.end());
+  std::sort(fc.begin(), fc.end());
+  EXPECT_NEAR(ratio[ratio.size() / 2], 1.0, 0.2);
+  // Four in five within 30 % of the source's.
+  EXPECT_GE(ratio[ratio.size() / 10], 0.7);
+  EXPECT_LE(ratio[ratio.size() * 9 / 10], 1.3);
+  EXPECT_GT(fc[fc.size() * 95 / 100] / fc[fc.size() * 5 / 100], 2.5);
+
+  ExpectTruthsB(1, 0.8);
 }
 
 }  // namespace

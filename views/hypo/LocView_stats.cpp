@@ -70,10 +70,9 @@ void CLocView::DrawMagFreq(plat::CDC* dc, int kind) {
   int counts[30] = {};
   double logN = 0, bML = 0, relErr = 0, aLSQ = 0, bLSQ = 0, bErr = 0, rate = 0, energy = 0;
   int n = 0;
-  // The limits may be stored in either order (the defaults are -9, -12): the statistics
-  // take them as a range, and so does the plot.
-  double w = 0.1, Mmin = std::min(h.m_fMagMin, h.m_fMagMax),
-         Mmax = std::max(h.m_fMagMin, h.m_fMagMax);
+  // The plot's magnitude axis is the statistics' window.
+  double w = 0.1, Mmin = 0.0, Mmax = 0.0;
+  if (kind != 0) h.MagnitudeWindow(kind - 1, doc->m_EventList, &Mmin, &Mmax);
   if (kind == 0) {
     w = 0.25;
     Mmin = 0;

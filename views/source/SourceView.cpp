@@ -334,11 +334,17 @@ void CSourceView::DrawPlot(plat::CDC* dc) {
     const int s = rec.nSensor[i];
     if (!ValidSensor(h, s)) continue;
     const KZ_Vector3D ray = Ray(h, s);
+    // The marks share the lower-hemisphere projection of the beach ball and the radiation
+    // pattern (north up, east right), or compressions would fall into dilatational
+    // quadrants wherever the mechanism dips. The reversed ray's axis in the upper
+    // hemisphere, turned by 180 degrees, is the ray's own point in the lower one; an
+    // upward ray is drawn at its antipode, and a horizontal one stays at its azimuth.
+    const KZ_Vector3D back(-ray.x, -ray.y, -ray.z);
     double phi = 0.0, theta = 0.0;
-    ray.GetAxisAngles(&phi, &theta);
+    back.GetAxisAngles(&phi, &theta);
     const double R = kRadius * std::tan(theta / 2.0);
-    const int X = static_cast<int>(xCentre + R * std::cos(phi));
-    const int Y = static_cast<int>(kCentreY + R * std::sin(phi));
+    const int X = static_cast<int>(xCentre - R * std::cos(phi));
+    const int Y = static_cast<int>(kCentreY - R * std::sin(phi));
     // Polarity and S/N belong to the arrival slot; only the amplitude array is kept by
     // sensor index. Location reorders the slots, so the two differ.
     const int pol = rec.nPolarity[i];

@@ -9,11 +9,13 @@
 #include <fstream>
 #include <map>
 #include <numbers>
+#include <sstream>
 
 #include "aecore/catalogue/AEHypo.h"
 #include "aecore/waveform/AEWave.h"
 #include "base/numerics/KZ_EQMT.h"
 #include "platform/File.h"
+#include "platform/FileSystem.h"
 #include "platform/RecordingDc.h"
 #include "base/plot/view/KZ_View_testkit.h"
 #include "platform/qt/QtDc.h"
@@ -138,13 +140,15 @@ TEST_F(SourcePage, MarksHeadingAndSpheresByType) {
     auto dc = Record();
     ASSERT_NE(Text(*dc, c.heading), nullptr);
     ASSERT_NE(Text(*dc, "Test run"), nullptr);
-    // Sensor numbers are written at (X + 200, Y + 10).
+    // Sensor numbers are written at (X + 200, Y + 10), the marks projected into the lower
+    // hemisphere as the ball is: the upward ray to the north at its antipode in the south,
+    // the horizontal ones at their own azimuth, the vertical one in the centre.
     struct Mark {
       const char* n;
       double x, y;
     };
     for (const Mark m :
-         {Mark{"1", c.xCentre + 4000.0, -4500}, Mark{"2", c.xCentre + 0.0, -4500 + r45},
+         {Mark{"1", c.xCentre + 4000.0, -4500}, Mark{"2", c.xCentre + 0.0, -4500 - r45},
           Mark{"3", c.xCentre - 4000.0, -4500}, Mark{"4", c.xCentre + 0.0, -4500}}) {
       const plat::DcOp* t = Text(*dc, m.n);
       ASSERT_NE(t, nullptr) << m.n;
@@ -399,4 +403,74 @@ TEST_F(SourcePage, PagePictureIsThePainterOnes) {
     EXPECT_GT(inked, 50000);
     EXPECT_LE(differ, 20);  // the odd edge pixel of a stamped disc
   }
+}
+
+// On the sample experiment, every first-motion mark lies on the beach ball where the
+// source's own radiation has its sign: compressions (open marks) in the quadrants of the
+// T axis, dilatations (filled marks) in those of the P axis. The mark's position is
+// turned back into a ray by the lower-hemisphere stereographic projection of the ball
+// (north up, east right), and the sign is the true mechanism's from truth.txt.
+TEST(SourceOnSample, FirstMotionsFallInTheirQuadrants) {
+  plat::testing::EnsureQtApp();
+  const fs::path dir = fs::path(TV_TEST_TMPDIR) / "source_sample";
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  for (const char* f : {"Fault.pad", "Fault.aeh"})
+    fs::copy_file(fs::path(TV_SOURCE_DIR) / "examples/SynthFault" / f, dir / f);
+  plat::InvalidateFolderCache();
+  plat::testing::ScriptedUi ui;
+  plat::testing::FakeDocumentHost host;
+  CTremviaDoc doc(host);
+  ASSERT_TRUE(doc.OnOpenDocument((dir / "Fault.pad").string()));
+  if (!doc.m_pWave) doc.m_pWave = std::make_unique<CAEWave>();
+  CSourceView view;
+  view.SetData(&doc);
+  view.resize(800, 800);
+  view.OnInitialUpdate();
+
+  std::ifstream in(fs::path(TV_SOURCE_DIR) / "examples/SynthFault/truth.txt");
+  std::string line;
+  const double deg = std::numbers::pi / 180;
+  int events = 0, agree = 0, marks = 0;
+  // The first 40 of them: each page draws a radiation pattern cell by cell.
+  for (int i = 0; events < 40 && std::getline(in, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    std::istringstream row(line);
+    int index;
+    double x, y, z, t0, factor, strike, dip, rake;
+    row >> index >> x >> y >> z >> t0 >> factor >> strike >> dip >> rake;
+    const int record = i++;
+    // The on-fault normal events.
+    if (std::fabs(strike - 30) > 15 || std::fabs(dip - 60) > 15 || std::fabs(rake + 90) > 30)
+      continue;
+    CAEHypo& h = *doc.m_pHypo;
+    if (!h.GetAEH(record)) continue;
+    if (h.m_Rec.nMecType != 1 && h.m_Rec.nMecType != 5) continue;
+    ++events;
+    // Normal and slip vectors of the true double couple in the specimen frame (north y,
+    // east x, up z).
+    const double f = strike * deg, d = dip * deg, l = rake * deg;
+    const double n[3] = {std::sin(d) * std::cos(f), -std::sin(d) * std::sin(f), std::cos(d)};
+    const double s[3] = {std::cos(l) * std::sin(f) - std::cos(d) * std::sin(l) * std::cos(f),
+                         std::cos(l) * std::cos(f) + std::cos(d) * std::sin(l) * std::sin(f),
+                         std::sin(l) * std::sin(d)};
+    plat::RecordingDc dc;
+    view.DrawPlot(&dc);
+    for (const plat::DcOp* op : dc.OpsOf(DcOpKind::Ellipse)) {
+      const RECT r = plat::OpBounds(*op);
+      const double cx = (r.left + r.right) / 2.0 - 15000, cy = (r.top + r.bottom) / 2.0 + 4500;
+      if (r.right - r.left > 1100 || std::hypot(cx, cy) > 4000) continue;  // not a mark
+      const bool up = op->state.brush.Color() == RGB(255, 255, 255);
+      const double q = std::hypot(cx, cy) / 4000, inc = 2 * std::atan(q);
+      const double e = q > 0 ? cx / std::hypot(cx, cy) : 0, no = q > 0 ? cy / std::hypot(cx, cy) : 0;
+      const double g[3] = {std::sin(inc) * e, std::sin(inc) * no, -std::cos(inc)};
+      const double R = 2 * (g[0] * n[0] + g[1] * n[1] + g[2] * n[2]) *
+                       (g[0] * s[0] + g[1] * s[1] + g[2] * s[2]);
+      if (std::fabs(R) < 0.2) continue;  // near a nodal plane the pick may go either way
+      ++marks;
+      agree += (R > 0) == up;
+    }
+  }
+  ASSERT_EQ(events, 40);
+  EXPECT_GE(agree, marks * 95 / 100) << agree << " of " << marks;
 }

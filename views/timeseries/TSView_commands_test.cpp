@@ -1,7 +1,10 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTabWidget>
+#include <ctime>
 #include <filesystem>
+#include <fstream>
+#include <iomanip>
 #include <optional>
 
 #include "platform/testing/FakeShell.h"
@@ -77,6 +80,32 @@ TEST_F(TSCommands, PeakTimesFromTheAECounter) {
   host.updates.clear();
   view.OnCmdMsg(CTSView::ID_TS_PEAKTIME, nullptr);
   EXPECT_TRUE(host.updates.empty());
+}
+
+// The same counter read from a KV text file, whose reader keeps values in ten-thousandths
+// of the file's units: the steps are counted in the series' own units, three peaks for the
+// step from 5 to 8, not thirty thousand.
+TEST_F(TSCommands, PeakTimesFromAKVTextCounter) {
+  SetPeaks(Peaks(), {{1, 3}, {2, 3}, {3, 3}, {4, 3}, {5, 3}});
+  const std::string path = Tmp("counter.kv0");
+  const std::time_t start = static_cast<std::time_t>(Start() - 10);
+  std::tm tm{};
+  localtime_r(&start, &tm);
+  {
+    std::ofstream out(path);
+    out << "KVDATA01 loading machine\n";
+    out << std::put_time(&tm, "START_TIME: %Y/%m/%d %H:%M:%S") << "\n";
+    out << "SAMPLES 3\nTime,sec\tStress,MPa\tCP,MPa\tAE,#\n";
+    out << "0.0 0 0 5\n0.1 0 0 5\n0.4 0 0 8\n";
+  }
+  ASSERT_TRUE(doc.LoadTS(path));
+  ASSERT_EQ(doc.m_pTS->m_nSamples, 3);
+  OnNextDialog([&](QDialog* dlg) {
+    SetEdit(dlg, "1040", "1");
+    Click(dlg, "1");
+  });
+  view.OnCmdMsg(CTSView::ID_TS_PEAKTIME, nullptr);
+  ExpectTimes({-10.0, -9.9, -9.8, -9.8, -9.8});
 }
 
 TEST_F(TSCommands, LoadingPeakFiles) {

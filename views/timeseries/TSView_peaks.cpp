@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "platform/Strings.h"
 #include "platform/UiServices.h"
@@ -93,7 +94,14 @@ void CTSView::OnPeakTime() {
     counter = nCh - 2;
   else
     return;
-  const std::int32_t* c = ts.m_ppData[counter];
+  // The counter in the series' own units, whole counts: a reader may store raw values in
+  // finer steps (the KV text reader keeps ten-thousandths), and every count is one peak.
+  const std::int32_t* raw = ts.m_ppData[counter];
+  const double scale = ts.m_pChannel[counter].dScale;
+  const bool scaled = std::fabs(scale) >= 1e-20;
+  std::vector<long long> c(static_cast<std::size_t>(std::max(ts.m_nSamples, 0)));
+  for (std::size_t j = 0; j < c.size(); ++j)
+    c[j] = scaled ? std::llround(raw[j] * scale) : raw[j];
   const double* t = ts.m_pTime;
   int k = 0;
   const long long firstCounter = dlg.m_nFirstCounter;
@@ -105,7 +113,7 @@ void CTSView::OnPeakTime() {
     int m = j + 1;
     while (m < ts.m_nSamples && c[m] <= c[j]) ++m;
     if (m >= ts.m_nSamples) break;
-    const long long d = static_cast<long long>(c[m]) - c[j];
+    const long long d = c[m] - c[j];
     const double step = (t[m] - t[j]) / static_cast<double>(d + 1);
     for (long long r = 0; r < d && k < pk->m_nCount; ++r, ++k) {
       const double tau = (t[j] + static_cast<double>(r) * step) * 0.001 - base;

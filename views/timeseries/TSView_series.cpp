@@ -226,7 +226,9 @@ int CTSView::DrawStressGroup(plat::CDC* dc, CTremviaDoc& doc, int y) {
     curve(st.m_pVolStrain, 0, 40, RGB(255, 0, 0), false, strainY);
   }
   if (m_nStressMax != 0) {
-    curve(st.m_pAxialStress, 1, 40, RGB(255, 0, 0), false, [&](double v) { return sb2 + v * kP; });
+    // The stress file keeps the axial stress in 0.1 MPa; the axis is in MPa.
+    curve(st.m_pAxialStress, 1, 40, RGB(255, 0, 0), false,
+          [&](double v) { return sb2 + v * 0.1 * kP; });
     curve(st.m_pPressure, 1, 20, RGB(64, 64, 64), false, [&](double v) { return sb2 + v * kP; });
   }
   if (m_fPPMax != 0) {

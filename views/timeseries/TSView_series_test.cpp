@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cmath>
 
 #include "views/timeseries/TSView.h"
@@ -58,6 +59,28 @@ TEST_F(TSSeries, MissingStrainReadingLeavesAGap) {
   EXPECT_EQ(lines[0]->points[1].y, static_cast<int>(kFirstSlot + (100 + 10000) * kS));
   ASSERT_EQ(lines[1]->points.size(), 2u);
   EXPECT_EQ(lines[1]->points[0].x, 2000 + 60 * 120);
+}
+
+// The stress file keeps the axial stress in 0.1 MPa: a 45 MPa reading stands at 45 on the
+// "Pressure, MPa" axis, here 0 .. 50 over the slot's 3000 units.
+TEST_F(TSSeries, StressFileIsDrawnInMPa) {
+  doc.m_pStress = std::make_unique<CAEStress>();
+  CAEStress& st = *doc.m_pStress;
+  st.m_tmBase = tstest::Jan2020();
+  st.m_nInterval = 20;
+  st.m_nSamples = 5;
+  std::fill(st.m_pAxialStress.begin(), st.m_pAxialStress.begin() + 5, std::int16_t{450});
+  view.m_nStressMin = 0;
+  view.m_nStressMax = 50;
+  const auto dc = Record();
+  const auto stress = With(*dc, DcOpKind::Polyline, 40, RGB(255, 0, 0));
+  // The volumetric strain shares the pen; the stress is the line at one height.
+  const int at = kFirstSlot - 3500 + 45 * 3000 / 50;
+  const bool found = std::any_of(stress.begin(), stress.end(), [&](const DcOp* op) {
+    return op->points.size() > 1 && std::all_of(op->points.begin(), op->points.end(),
+                                                [&](const POINT& p) { return p.y == at; });
+  });
+  EXPECT_TRUE(found);
 }
 
 // Mean strains of the main series over the usable pairs: a reading beyond 60000 leaves
