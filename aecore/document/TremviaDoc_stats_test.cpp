@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 
 #include <cmath>
 #include <fstream>
@@ -186,6 +187,72 @@ TEST(CatalogueStats, CorrelationCountsAtTheRadii) {
       sum += count / (n - 1.0);
     }
     EXPECT_NEAR(G[2][k], std::log10(std::max(1e-8, sum / n)), 1e-12) << k;
+  }
+}
+
+// Larger clouds, uniform, clustered with repeated points, and on lattices whose distances
+// fall exactly on radii (1, 10, 100 mm) or next to them: the integrals of orders 2 and 6
+// equal those of a plain count of every pair, to the last bit. One uniform cloud carries
+// an event without a position (not a number), which sits in the first bin of everyone.
+TEST(CatalogueStats, CorrelationCountsOfLargeCloudsEqualPlainPairCounts) {
+  std::mt19937 rng(5);
+  std::uniform_real_distribution<float> u(-25, 25);
+  std::normal_distribution<float> spread(0, 2);
+  std::vector<std::vector<std::array<float, 3>>> clouds(5);
+  for (int i = 0; i < 2500; ++i) clouds[0].push_back({u(rng), u(rng), 2 * u(rng)});
+  clouds[1] = clouds[0];
+  clouds[1][100] = {std::nanf(""), 0, 0};
+  for (int c = 0; c < 20; ++c) {
+    const std::array<float, 3> m = {u(rng), u(rng), u(rng)};
+    for (int i = 0; i < 100; ++i) {
+      clouds[2].push_back({m[0] + spread(rng), m[1] + spread(rng), m[2] + spread(rng)});
+      if (i % 5 == 0) clouds[2].push_back(clouds[2].back());
+    }
+  }
+  for (int i = 0; i < 12 * 12 * 12; ++i)
+    clouds[3].push_back({float(i % 12), float(i / 12 % 12), float(i / 144)});
+  for (int i = 0; i < 10 * 10 * 10; ++i)
+    clouds[4].push_back({10.0f * (i % 10) - 45, 10.0f * (i / 10 % 10) - 45, 10.0f * (i / 100)});
+  double r2[41];
+  for (int k = 0; k < 41; ++k) r2[k] = std::pow(10.0, 0.05 * k) * std::pow(10.0, 0.05 * k);
+  for (std::size_t c = 0; c < clouds.size(); ++c) {
+    const auto& p = clouds[c];
+    Doc d;
+    d.h().m_nShape = 4;
+    d.h().m_fSizeX = d.h().m_fSizeY = d.h().m_fSizeZ = 2000.0f;
+    for (std::size_t i = 0; i < p.size(); ++i)
+      d.Add(p[i][0], p[i][1], p[i][2], static_cast<double>(i));
+    float L = 0;
+    double logR[41], G[8][41];
+    int nR = 0;
+    double t1 = 0, t2 = 1e9;
+    const int n = d.doc.FractalDimension(&L, logR, G, &nR, 2, 6, &t1, &t2, 0, 8, 0.5f);
+    ASSERT_EQ(n, static_cast<int>(p.size())) << c;
+    double sum[2][41] = {};
+    for (int a = 0; a < n; ++a) {
+      int count[42] = {};
+      for (int b = 0; b < n; ++b) {
+        if (a == b) continue;
+        const double dx = static_cast<double>(p[a][0]) - p[b][0],
+                     dy = static_cast<double>(p[a][1]) - p[b][1],
+                     dz = static_cast<double>(p[a][2]) - p[b][2];
+        const double d2 = dx * dx + dy * dy + dz * dz;
+        int k = 0;
+        while (k < 41 && r2[k] < d2) ++k;  // not a number: the first bin
+        ++count[k];
+      }
+      int within = 0;
+      for (int k = 0; k < 41; ++k) {
+        const double frac = (within += count[k]) / (n - 1.0);
+        sum[0][k] += frac;
+        sum[1][k] += std::pow(frac, 5);
+      }
+    }
+    for (int k = 0; k < 41; ++k) {
+      EXPECT_DOUBLE_EQ(G[2][k], std::log10(std::max(1e-8, sum[0][k] / n))) << c << " k=" << k;
+      EXPECT_DOUBLE_EQ(G[6][k], std::log10(std::max(1e-8, std::pow(sum[1][k] / n, 0.2))))
+          << c << " k=" << k;
+    }
   }
 }
 
