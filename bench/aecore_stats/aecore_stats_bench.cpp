@@ -18,6 +18,7 @@
 #include "base/numerics/KZ_Stati.h"
 #include "common/RatioReporter.h"
 #include "platform/testing/FakeDocumentHost.h"
+#include "common/TempFolder.h"
 
 namespace {
 
@@ -81,7 +82,7 @@ void BM_SaveBValueD20k(benchmark::State& state) {
   }
   doc.m_fTimeStart = 0;
   doc.m_fTimeSpan = 10000;
-  const std::string path = std::string(TV_BENCH_TMPDIR) + "/bvalued.kv0";
+  const std::string path = tv_bench::WorkDir() + "/bvalued.kv0";
   for (auto _ : state) benchmark::DoNotOptimize(doc.SaveBValueD(path, 1000, 2.0f, 1.5f, 0.5f));
   std::filesystem::remove(path);
 }

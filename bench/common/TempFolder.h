@@ -33,4 +33,10 @@ class TempFolder {
   std::string path_;
 };
 
+// The program's own working folder, made on first use and removed when the program ends.
+inline const std::string& WorkDir() {
+  static const TempFolder folder("tv_bench");
+  return folder.Path();
+}
+
 }  // namespace tv_bench

@@ -10,6 +10,7 @@
 
 #include "base/series/KZ_MultiVarObj.h"
 #include "common/RatioReporter.h"
+#include "common/TempFolder.h"
 
 namespace {
 
@@ -19,7 +20,7 @@ constexpr int kRows = 4000;
 constexpr int kHeadLines = 6;
 
 const std::string& TablePath() {
-  static const std::string path = std::string(TV_BENCH_TMPDIR) + "/bench_table.kv0";
+  static const std::string path = tv_bench::WorkDir() + "/bench_table.kv0";
   return path;
 }
 

@@ -20,6 +20,7 @@
 #include "platform/testing/FakeDocumentHost.h"
 #include "platform/testing/ScriptedUi.h"
 #include "views/wave/WaveView.h"
+#include "common/TempFolder.h"
 
 namespace {
 
@@ -29,7 +30,7 @@ struct Experiment {
   CWaveView view;
 
   Experiment() {
-    const std::string dir = std::string(TV_BENCH_TMPDIR) + "/SynthCube";
+    const std::string dir = tv_bench::WorkDir() + "/SynthCube";
     std::filesystem::remove_all(dir);
     std::filesystem::copy(std::string(TV_SOURCE_DIR) + "/examples/SynthCube", dir,
                           std::filesystem::copy_options::recursive);
