@@ -298,7 +298,9 @@ void KZ_MultiVarObj::DrawXYCurves(plat::CDC* dc, int x, int y, int w, int h, cha
     const int nx = X.m_nCount;
     auto PX = [&](double v) { return static_cast<int>(x + (v - xmin) * sx); };
     auto PY = [&](double v) { return static_cast<int>(y0 + (v - ymin) * sy); };
+    // Crowded lines reach the device as a few points per pixel column.
     KZ_PolyPlot line;
+    KZ_ColumnThinner thinned(dc, &line);
     int lastX = x, lastY = y0;
     for (int i = 0; i < n; ++i) {
       const double xi = PlotValue(X, i);
@@ -325,7 +327,7 @@ void KZ_MultiVarObj::DrawXYCurves(plat::CDC* dc, int x, int y, int w, int h, cha
       }
       if (style & 2) {
         if (std::abs(px - lastX) > 100 || std::abs(py - lastY) > 100) {
-          line.AddPoint(px, py);
+          thinned.Add(px, py);
           lastX = px;
           lastY = py;
         }
@@ -354,6 +356,7 @@ void KZ_MultiVarObj::DrawXYCurves(plat::CDC* dc, int x, int y, int w, int h, cha
         }
       }
     }
+    thinned.Finish();
     if (style & 2) line.Draw(dc, PS_SOLID, Y.m_nLineWidth, colour, true, false);
     dc->SelectObject(oldPen);
     drawn.push_back({xc, yc, ymin, sy});

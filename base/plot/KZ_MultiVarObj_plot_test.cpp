@@ -5,6 +5,8 @@
 #include <array>
 #include <cmath>
 #include <fstream>
+#include <climits>
+#include <map>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -615,4 +617,67 @@ TEST(TablePlots, ValuesAtTheEndsOfTheDoubleRangeLoadAndDraw) {
         EXPECT_LT(dc.Ops().size(), 1000000u);
       }
   }
+}
+
+// A noisy curve of 20,000 rows over about 380 pixel columns at 96 dpi: each run of points
+// in one device column reaches the device as its first, lowest, highest and last point,
+// so per column the line spans the pixels of the line through every point the 100-unit
+// rule takes, with the same ends.
+TEST(TableXYPlot, CrowdedCurveIsDrawnByColumnExtremes) {
+  const int n = 20000;
+  std::vector<double> y(n);
+  for (int i = 0; i < n; ++i) y[i] = std::sin(i * 0.001) + 0.3 * std::sin(i * 1.7);
+  KZ_MultiVarObj t;
+  Fill(t, {{"t", "s", KZ_AXIS_X, Ramp(n, 0, 100)}, {"v", "V", KZ_AXIS_Y, y, -1.5, 1.5}});
+  t.m_Columns[1].m_nLineWidth = 0;
+  plat::RecordingDc dc;
+  dc.SetMapMode(MM_HIMETRIC);
+  t.DrawXY(&dc, X, Y, W, H, 0);
+  const plat::DcOp* curve = nullptr;
+  for (const plat::DcOp* op : dc.OpsOf(DcOpKind::Polyline))
+    if (!curve || op->points.size() > curve->points.size()) curve = op;
+  ASSERT_NE(curve, nullptr);
+  // The points the 100-unit rule takes, as the plot maps them.
+  std::vector<POINT> taken;
+  int lastX = X, lastY = Y0;
+  const double sx = W / 100.0, sy = H / 3.0;
+  for (int i = 0; i < n; ++i) {
+    const int px = static_cast<int>(X + (t.m_Columns[0].m_PlotValues[i] - 0) * sx);
+    const int py = static_cast<int>(Y0 + (std::max<double>(t.m_Columns[1].m_PlotValues[i], -1.5) + 1.5) * sy);
+    if (std::abs(px - lastX) > 100 || std::abs(py - lastY) > 100) {
+      taken.push_back(curve->state.LPtoDP(POINT{px, py}));
+      lastX = px;
+      lastY = py;
+    }
+  }
+  struct Span {
+    int count = 0, lo = INT_MAX, hi = INT_MIN;
+  };
+  auto spans = [](const std::vector<POINT>& pts) {
+    std::map<int, Span> m;
+    for (const POINT& p : pts) {
+      Span& s = m[p.x];
+      ++s.count;
+      s.lo = std::min<int>(s.lo, p.y);
+      s.hi = std::max<int>(s.hi, p.y);
+    }
+    return m;
+  };
+  std::vector<POINT> drawn;
+  for (const POINT& p : curve->points) drawn.push_back(curve->state.LPtoDP(p));
+  const auto want = spans(taken), got = spans(drawn);
+  ASSERT_GT(want.size(), 300u);
+  ASSERT_EQ(got.size(), want.size());
+  int wrong = 0, few = 0;
+  for (const auto& [x, s] : want) {
+    const Span& g = got.at(x);
+    wrong += g.lo != s.lo || g.hi != s.hi;
+    few += g.count <= 4;
+  }
+  EXPECT_EQ(wrong, 0);
+  EXPECT_EQ(few, static_cast<int>(want.size()));
+  EXPECT_EQ(drawn.front().x, taken.front().x);
+  EXPECT_EQ(drawn.front().y, taken.front().y);
+  EXPECT_EQ(drawn.back().x, taken.back().x);
+  EXPECT_EQ(drawn.back().y, taken.back().y);
 }

@@ -31,6 +31,57 @@ void KZ_PolyPlot::DrawFilled(plat::CDC* dc, UINT penStyle, int penWidth, COLORRE
   if (clear) m_Points.clear();
 }
 
+KZ_ColumnThinner::KZ_ColumnThinner(const plat::CDC* dc, KZ_PolyPlot* out) : m_pOut(out) {
+  if (!dc) return;
+  const plat::DcState& s = dc->State();
+  m_nWindowX = s.windowOrg.x;
+  m_nViewportX = s.viewportOrg.x;
+  m_nExtWindow = s.windowExt.cx;
+  m_nExtViewport = s.viewportExt.cx;
+}
+
+// The device x of a logical x in the device context's arithmetic and rounding (half away
+// from zero), without a call per point.
+int KZ_ColumnThinner::Column(int x) {
+  if (!m_bHaveX || x != m_nLastX) {
+    m_nLastX = x;
+    const double v = (static_cast<double>(x) - m_nWindowX) * m_nExtViewport / m_nExtWindow +
+                     m_nViewportX;
+    const double t = std::trunc(v), f = v - t;
+    m_nLastColumn = static_cast<int>(f >= 0.5 ? t + 1 : f <= -0.5 ? t - 1 : t);
+    m_bHaveX = true;
+  }
+  return m_nLastColumn;
+}
+
+void KZ_ColumnThinner::Add(int x, int y) {
+  const int c = Column(x);
+  const POINT p{x, y};
+  if (m_bOpen && c == m_nColumn) {
+    ++m_nCount;
+    if (y < m_Low.y) m_Low = p, m_nLow = m_nCount;
+    if (y > m_High.y) m_High = p, m_nHigh = m_nCount;
+    m_Last = p;
+    return;
+  }
+  Finish();
+  m_bOpen = true;
+  m_nColumn = c;
+  m_First = m_Low = m_High = m_Last = p;
+  m_nLow = m_nHigh = m_nCount = 0;
+}
+
+void KZ_ColumnThinner::Finish() {
+  if (!m_bOpen) return;
+  m_bOpen = false;
+  m_pOut->AddPoint(m_First.x, m_First.y);
+  const bool low = m_nLow != 0 && m_nLow != m_nCount, high = m_nHigh != 0 && m_nHigh != m_nCount;
+  if (low && (!high || m_nLow < m_nHigh)) m_pOut->AddPoint(m_Low.x, m_Low.y);
+  if (high) m_pOut->AddPoint(m_High.x, m_High.y);
+  if (low && high && m_nLow > m_nHigh) m_pOut->AddPoint(m_Low.x, m_Low.y);
+  if (m_nCount != 0) m_pOut->AddPoint(m_Last.x, m_Last.y);
+}
+
 void KZ_DrawPointList(plat::CDC* dc, std::list<POINT>& points, int penWidth, COLORREF color,
                       bool free) {
   if (!points.empty()) {

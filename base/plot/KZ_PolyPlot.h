@@ -35,6 +35,30 @@ class KZ_PolyPlot {
   void Close(bool close);
 };
 
+// A curve's logical points thinned per device pixel column of a device context: of each
+// run of consecutive points that fall in one column it keeps the first, the lowest, the
+// highest and the last point, in their order. A one-pixel line through the kept points
+// inks the same pixels as through all of them, and a curve of thousands of points per
+// column reaches the device as a few per column. Columns are the device context's own
+// rounding of the logical x, worked out once per distinct x.
+class KZ_ColumnThinner {
+ public:
+  KZ_ColumnThinner(const plat::CDC* dc, KZ_PolyPlot* out);
+  void Add(int x, int y);
+  // Hands the last run to the list; call once after the last point.
+  void Finish();
+
+ private:
+  int Column(int x);
+  KZ_PolyPlot* m_pOut;
+  int m_nWindowX = 0, m_nViewportX = 0, m_nExtWindow = 1, m_nExtViewport = 1;
+  int m_nLastX = 0, m_nLastColumn = 0;
+  bool m_bHaveX = false, m_bOpen = false;
+  int m_nColumn = 0;
+  POINT m_First{}, m_Low{}, m_High{}, m_Last{};
+  long m_nLow = 0, m_nHigh = 0, m_nCount = 0;  // order of the low and high points in the run
+};
+
 // The points of the list, in order, as one polyline with a solid pen; an empty list
 // draws nothing. With `free` the list is emptied.
 void KZ_DrawPointList(plat::CDC* dc, std::list<POINT>& points, int penWidth, COLORREF color,

@@ -29,12 +29,17 @@ bool OnPath(const FormulaPath* p, int channel) {
 }
 
 // Device coordinates are truncated toward zero; values beyond an int are held at its ends.
-int Trunc(double v) {
+inline int Trunc(double v) {
+  if (v > -2147483648.0 && v < 2147483647.0) return static_cast<int>(v);  // the usual case
   if (!(v == v)) return 0;
   return static_cast<int>(std::clamp(std::trunc(v), -2147483648.0, 2147483647.0));
 }
 
 // The curve of value(i) from sample `first` while the time stays within T seconds of t0.
+// A sparse curve takes every point at least 50 units from the last one taken. A crowded
+// one (several samples to a pixel column of the device) takes per column its first, lowest,
+// highest and last sample in their order: the line through them inks the pixels the line
+// through every sample does, and each sample costs a time, a value and two comparisons.
 template <class Value>
 void DrawCurve(const KZ_TSdata& ts, plat::CDC* dc, int x0, int y0, int w, int h, double T,
                int channel, double t0, int first, int penWidth, COLORREF colour, Value value) {
@@ -43,17 +48,55 @@ void DrawCurve(const KZ_TSdata& ts, plat::CDC* dc, int x0, int y0, int w, int h,
   const double lo = ch.fPlotMin, hi = ch.fPlotMax;
   const double xs = w / T;
   const double ys = hi != lo ? h / (hi - lo) : 0.0;
+  const double vlo = std::min(lo, hi), vhi = std::max(lo, hi);
+  auto X = [&](int i) { return Trunc((ts.m_pTime[i] * 0.001 - t0) * xs + x0); };
+  auto Y = [&](double v) { return Trunc((std::clamp(v, vlo, vhi) - lo) * ys + y0); };
+  const int begin = std::max(first, 0);
+  int end = begin;
+  while (end < ts.m_nSamples && !(ts.m_pTime[end] * 0.001 - t0 > T)) ++end;
   KZ_PolyPlot points;
-  int lastX = -1000, lastY = 0;
-  for (int i = std::max(first, 0); i < ts.m_nSamples; ++i) {
-    const double t = ts.m_pTime[i] * 0.001 - t0;
-    if (t > T) break;
-    const double v = std::clamp(static_cast<double>(value(i)), std::min(lo, hi), std::max(lo, hi));
-    const int x = Trunc(t * xs + x0), y = Trunc((v - lo) * ys + y0);
-    if (x - lastX < 50 && std::abs(static_cast<long long>(y) - lastY) < 50) continue;
-    points.AddPoint(x, y);
-    lastX = x;
-    lastY = y;
+  const plat::DcState& state = dc->State();
+  auto column = [&](int x) { return state.LPtoDP(POINT{x, 0}).x; };
+  const long columns = std::labs(static_cast<long>(column(x0 + w)) - column(x0)) + 1;
+  if (end - begin < 4 * columns) {
+    int lastX = -1000, lastY = 0;
+    for (int i = begin; i < end; ++i) {
+      const int x = X(i), y = Y(static_cast<double>(value(i)));
+      if (x - lastX < 50 && std::abs(static_cast<long long>(y) - lastY) < 50) continue;
+      points.AddPoint(x, y);
+      lastX = x;
+      lastY = y;
+    }
+  } else {
+    // The run of samples [a, i) in device column c; lowest and highest value at l and u.
+    int a = begin, l = begin, u = begin, c = 0, lastX = 0;
+    float vl = 0, vu = 0;
+    auto take = [&](int k) { points.AddPoint(X(k), Y(static_cast<double>(value(k)))); };
+    auto flush = [&](int i) {
+      take(a);
+      if (l != a && l != i - 1 && l < u) take(l);
+      if (u != a && u != i - 1) take(u);
+      if (l != a && l != i - 1 && l > u) take(l);
+      if (i - 1 != a) take(i - 1);
+    };
+    for (int i = begin; i < end; ++i) {
+      const int x = X(i);
+      const float v = value(i);
+      if (i == begin || x != lastX) {
+        const int cx = column(x);
+        lastX = x;
+        if (i == begin || cx != c) {
+          if (i != begin) flush(i);
+          a = l = u = i;
+          vl = vu = v;
+          c = cx;
+          continue;
+        }
+      }
+      if (v < vl) vl = v, l = i;
+      if (v > vu) vu = v, u = i;
+    }
+    flush(end);
   }
   points.Draw(dc, PS_SOLID, penWidth, colour, true, false);
 }

@@ -8,6 +8,9 @@
 #include <climits>
 #include <cstring>
 #include <fstream>
+#include <map>
+#include <algorithm>
+#include <cmath>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -424,6 +427,84 @@ TEST(TSdata, DrawnAsCurves) {
   auto sl = sum.OpsOf(plat::DcOpKind::Polyline);
   ASSERT_EQ(sl.size(), 1u);
   EXPECT_EQ(sl[0]->points.front().y, 0);  // relative to the first drawn sample
+}
+
+// A crowded series (200,000 noisy samples over 453 pixel columns at 96 dpi) and the sum
+// of two: each reaches the device as at most four points per pixel column, and per
+// column the points span the same pixels as the line through every sample does, with
+// the same device ends.
+TEST(TSdata, CrowdedCurveIsDrawnByColumnExtremes) {
+  const int n = 200000;
+  std::vector<int> a(n), b(n);
+  std::uint32_t r = 12345;
+  for (int i = 0; i < n; ++i) {
+    r = r * 1664525u + 1013904223u;
+    a[i] = static_cast<int>(r >> 22) - 512 + i / 400;  // noise over the height, a slow rise
+    b[i] = static_cast<int>((r >> 12) & 255) - i / 1000;
+  }
+  KZ_TSdata ts;
+  Make(ts, {"Noisy", "Other"}, {a, b}, 1.0);  // 200 s
+  for (int c = 0; c < 2; ++c) {
+    ts.m_pChannel[c].fPlotMin = -600;
+    ts.m_pChannel[c].fPlotMax = 1200;
+  }
+  const int x0 = 2000, y0 = -5000, w = 12000, h = 3000;
+  const double T = 190.0, t0 = 5.0;
+  for (const bool sum : {false, true}) {
+    SCOPED_TRACE(sum ? "sum" : "channel");
+    plat::RecordingDc dc;
+    dc.SetMapMode(MM_HIMETRIC);
+    if (sum)
+      ts.DrawChannelSum(&dc, RECT{x0, y0 + h, x0 + w, y0}, T, 0, 0.5, 1, 2.0, t0, 0, false, 25, 0);
+    else
+      ts.DrawChannel(&dc, x0, y0, w, h, T, 0, t0, 0, false, 25, 0);
+    const auto lines = dc.OpsOf(plat::DcOpKind::Polyline);
+    ASSERT_EQ(lines.size(), 1u);
+    const plat::DcState& st = lines[0]->state;
+    // The line through every sample of the window, as the plain drawing takes it.
+    std::vector<POINT> every;
+    const double lo = -600, hi = 1200;
+    for (int i = 0; i < n; ++i) {
+      const double t = ts.m_pTime[i] * 0.001 - t0;
+      if (t > T) break;
+      const double v = sum ? static_cast<float>(0.5 * a[i] + 2.0 * b[i]) : a[i];
+      every.push_back(st.LPtoDP(
+          POINT{static_cast<LONG>(std::trunc(t * w / T + x0)),
+                static_cast<LONG>(std::trunc((std::clamp(v, lo, hi) - lo) * h / (hi - lo) + y0))}));
+    }
+    std::vector<POINT> drawn;
+    for (const POINT& p : lines[0]->points) drawn.push_back(st.LPtoDP(p));
+    struct Span {
+      int count = 0;
+      LONG lo = INT_MAX, hi = INT_MIN;
+    };
+    auto spans = [](const std::vector<POINT>& pts) {
+      std::map<LONG, Span> m;
+      for (const POINT& p : pts) {
+        Span& s = m[p.x];
+        ++s.count;
+        s.lo = std::min(s.lo, p.y);
+        s.hi = std::max(s.hi, p.y);
+      }
+      return m;
+    };
+    const auto want = spans(every), got = spans(drawn);
+    ASSERT_GT(want.size(), 400u);
+    EXPECT_EQ(got.size(), want.size());
+    int crowded = 0, wrong = 0;
+    for (const auto& [x, s] : want) {
+      const auto it = got.find(x);
+      if (it == got.end() || std::abs(it->second.lo - s.lo) > 1 || std::abs(it->second.hi - s.hi) > 1)
+        ++wrong;
+      crowded += it != got.end() && it->second.count <= 4;
+    }
+    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(crowded, static_cast<int>(want.size()));
+    EXPECT_EQ(drawn.front().x, every.front().x);
+    EXPECT_EQ(drawn.front().y, every.front().y);
+    EXPECT_EQ(drawn.back().x, every.back().x);
+    EXPECT_EQ(drawn.back().y, every.back().y);
+  }
 }
 
 TEST(TSdata, OutOfRangeValuesAreSaturatedAndReported) {

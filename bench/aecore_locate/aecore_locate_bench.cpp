@@ -19,6 +19,7 @@
 #include "common/RatioReporter.h"
 #include "platform/UiServices.h"
 #include "platform/testing/FakeDocumentHost.h"
+#include "common/TempFolder.h"
 
 namespace {
 
@@ -50,7 +51,7 @@ std::vector<synth::Source>& Sources() {
 synth::Experiment& Experiment() {
   static synth::Experiment e = [] {
     synth::Experiment x;
-    x.dir = std::string(TV_BENCH_TMPDIR) + "/experiment";
+    x.dir = tv_bench::WorkDir() + "/experiment";
     std::filesystem::remove_all(x.dir);
     std::filesystem::create_directories(x.dir);
     x.WritePad();

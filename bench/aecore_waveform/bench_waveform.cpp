@@ -27,6 +27,7 @@
 #include "aecore/waveform/AEWaveGse2.h"
 #include "aecore/waveform/KZ_WaveData.h"
 #include "common/RatioReporter.h"
+#include "common/TempFolder.h"
 
 namespace {
 
@@ -35,7 +36,7 @@ float Seg2Value(int c, int i) { return static_cast<float>(1000 * std::sin(0.01 *
 std::string Seg2File() {
   static std::string path;
   if (!path.empty()) return path;
-  path = std::string(TV_BENCH_TMPDIR) + "/16x100000.sg2";
+  path = tv_bench::WorkDir() + "/16x100000.sg2";
   KZ_WaveDataSeg2 w;
   for (int c = 0; c < 16; ++c) {
     auto t = std::make_unique<KZ_WaveTrace>(100000);
@@ -158,7 +159,7 @@ constexpr int kLongRange = 20000;
 std::string LongFile() {
   static std::string path;
   if (!path.empty()) return path;
-  path = std::string(TV_BENCH_TMPDIR) + "/16ch.lng";
+  path = tv_bench::WorkDir() + "/16ch.lng";
   std::vector<std::int16_t> x(static_cast<std::size_t>(kLongChannels) * kLongSamples);
   for (std::size_t i = 0; i < x.size(); ++i) x[i] = static_cast<std::int16_t>(i * 7919 % 4001);
   FILE* f = std::fopen(path.c_str(), "wb");
@@ -171,7 +172,7 @@ std::string LongFile() {
     t->m_fInterval = 1.0;
     d.AddTrace(std::move(t));
   }
-  d.SaveSeg2(std::string(TV_BENCH_TMPDIR) + "/16ch.sg2", 0, 0, 4);
+  d.SaveSeg2(tv_bench::WorkDir() + "/16ch.sg2", 0, 0, 4);
   return path;
 }
 
@@ -284,7 +285,7 @@ void CheckCM6() {
 std::string SampleEventFolder() {
   static std::string folder;
   if (!folder.empty()) return folder;
-  const std::filesystem::path dir = std::filesystem::path(TV_BENCH_TMPDIR) / "step" / "FAULT.00";
+  const std::filesystem::path dir = std::filesystem::path(tv_bench::WorkDir()) / "step" / "FAULT.00";
   std::filesystem::remove_all(dir.parent_path());
   std::filesystem::create_directories(dir.parent_path());
   std::filesystem::copy(std::string(TV_SOURCE_DIR) + "/examples/SynthFault/FAULT.00", dir);

@@ -5,7 +5,9 @@
 // answered at once, so the time is the program's own. Then File > Load Next is timed up
 // to the next painted page. Target: under 1 s to the first painted page. A start can be
 // timed once per process: the program runs itself five times (with --once) and reports
-// the median of the starts.
+// the median of the starts. The experiment (by default the README's sample,
+// examples/SynthFault) is copied into a temporary folder first, where the runs also keep
+// their settings file, so that nothing is written beside the sample or the build.
 //
 //   bench_app_start [parameter file]      (offscreen unless a display is given)
 #include <QApplication>
@@ -13,10 +15,13 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cctype>
 #include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
+
+#include "common/TempFolder.h"
 
 #include "app/MainFrm.h"
 #include "app/TremviaApp.h"
@@ -67,11 +72,20 @@ std::string Quoted(const std::string& s) {
 // Runs this program `runs` times with --once, passes its lines on, and prints the median
 // time to the first painted page with the goal.
 int RunSeveral(int argc, char** argv, int runs) {
-  std::string command = Quoted(argv[0]);
-  for (int i = 1; i < argc; ++i) {
-    command += ' ';  // appended, not inserted: g++ 12 -O3 warns on the insert
-    command += Quoted(argv[i]);
+  const tv_bench::TempFolder work("tv_app_start");
+  const std::filesystem::path pad = argc > 1 ? argv[1] : TV_SAMPLE_PAD;
+  std::error_code ec;
+  std::filesystem::copy(pad.parent_path(), work / "sample",
+                        std::filesystem::copy_options::recursive, ec);
+  if (work.Path().empty() || ec) {
+    std::printf("check program starts and paints the first event: FAILED (no copy of %s)\n",
+                pad.parent_path().c_str());
+    return 1;
   }
+  setenv("TV_BENCH_WORK", work.Path().c_str(), 1);
+  std::string command = Quoted(argv[0]);
+  command += ' ';  // appended, not inserted: g++ 12 -O3 warns on the insert
+  command += Quoted(work / ("sample/" + pad.filename().string()));
   command += " --once";
   std::vector<double> starts;
   for (int r = 0; r < runs; ++r) {
@@ -113,14 +127,27 @@ int main(int argc, char** argv) {
   if (!std::getenv("DISPLAY") && !std::getenv("QT_QPA_PLATFORM"))
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
   const std::string pad = argc > 1 ? argv[1] : TV_SAMPLE_PAD;
-  const std::string event0 =
-      (std::filesystem::path(pad).parent_path() / "CUBE.00" / "000000.WAV").string();
+  // The first event file of the experiment's first folder (FAULT.00 beside Fault.pad).
+  std::string folder = std::filesystem::path(pad).stem().string();
+  for (char& c : folder) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  std::string event0;
+  std::error_code ec;
+  for (const auto& e :
+       std::filesystem::directory_iterator(std::filesystem::path(pad).parent_path() / (folder + ".00"), ec))
+    if (e.path().extension() == ".WAV" && (event0.empty() || e.path().string() < event0))
+      event0 = e.path().string();
+  if (event0.empty()) {
+    std::fprintf(stderr, "no event file beside %s\n", pad.c_str());
+    return 1;
+  }
   QApplication qapp(argc, argv);
   plat::ForceCNumericLocale();
   AnsweringUi ui(event0, pad);
   plat::InstallUi(&ui);
   CTremviaApp app;
-  app.SetProfileFile(std::string(TV_BENCH_TMPDIR) + "/settings.ini");
+  const char* work = std::getenv("TV_BENCH_WORK");
+  const tv_bench::TempFolder own("tv_app_start");
+  app.SetProfileFile((work ? std::string(work) : own.Path()) + "/settings.ini");
   app.SetCommandLine({pad});
   if (!app.InitInstance()) {
     std::fprintf(stderr, "the program did not start on %s\n", pad.c_str());

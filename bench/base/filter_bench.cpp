@@ -20,6 +20,7 @@
 #include "base/numerics/KZ_IIRDesign.h"
 #include "base/numerics/KZ_IIRFilter.h"
 #include "common/RatioReporter.h"
+#include "common/TempFolder.h"
 
 namespace {
 
@@ -173,7 +174,7 @@ int main(int argc, char** argv) {
   tv_bench::Initialize(&argc, argv);
   tv_bench::RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  const std::string dir = TV_BENCH_TMPDIR;
+  const std::string dir = tv_bench::WorkDir();
   const auto peer = RunPeer(dir, 5);
   if (peer.empty()) {
     std::printf("peer not run (needs /usr/bin/python3 with scipy)\n");

@@ -16,13 +16,14 @@
 
 #include "common/RatioReporter.h"
 #include "our_decoders.h"
+#include "common/TempFolder.h"
 
 namespace {
 
 constexpr int kWidth = 3000;
 constexpr int kHeight = 2000;
-std::string g_png = TV_BENCH_TMPDIR "/picture.png";
-std::string g_tiff = TV_BENCH_TMPDIR "/picture.tif";
+std::string g_png = tv_bench::WorkDir() + "/picture.png";
+std::string g_tiff = tv_bench::WorkDir() + "/picture.tif";
 
 std::vector<unsigned char> Picture() {
   std::vector<unsigned char> rgb(static_cast<std::size_t>(kWidth) * kHeight * 3);

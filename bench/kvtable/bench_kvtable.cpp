@@ -1,8 +1,10 @@
 // Writes and reads a 101 x 4000 KV table (the document's table size) and prints how its
-// times compare with numpy's savetxt and loadtxt on the same file; checks that both read
-// the same values from it.
+// times compare with numpy's savetxt and loadtxt on the same file; checks that the values
+// read back are the values written (to the file's printed precision) and that numpy
+// reads the same values from it.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <map>
@@ -10,6 +12,7 @@
 
 #include "base/series/KZ_MultiVarObj.h"
 #include "common/RatioReporter.h"
+#include "common/TempFolder.h"
 
 namespace {
 
@@ -19,7 +22,7 @@ constexpr int kRows = 4000;
 constexpr int kHeadLines = 6;
 
 const std::string& TablePath() {
-  static const std::string path = std::string(TV_BENCH_TMPDIR) + "/bench_table.kv0";
+  static const std::string path = tv_bench::WorkDir() + "/bench_table.kv0";
   return path;
 }
 
@@ -93,6 +96,25 @@ int main(int argc, char** argv) {
   long count = 0;
   for (int c = 0; c < t.m_nColumns; ++c)
     for (int r = 0; r < rows; ++r, ++count) sum += t.m_ppData[c][r];
+  // Read back against written: each value within a millionth of its column's amplitude.
+  {
+    KZ_MultiVarObj w;
+    FillTable(w);
+    double worst = 0.0;
+    int bad = 0;
+    const bool shape = t.m_nColumns == kColumns && rows == kRows;
+    for (int c = 0; shape && c < kColumns; ++c)
+      for (int r = 0; r < kRows; ++r) {
+        const double d = std::fabs(t.m_ppData[c][r] - w.m_ppData[c][r]) / ((c + 1) * 10.0);
+        worst = std::max(worst, d);
+        bad += !(d <= 1e-6);
+      }
+    char what[160];
+    std::snprintf(what, sizeof what,
+                  "%d x %d read, %d values off, largest difference %.3g of the amplitude",
+                  t.m_nColumns, rows, bad, worst);
+    tv_bench::Check(shape && bad == 0, "values read back equal the values written", what);
+  }
   const double peerSum = numpy.count("sum") ? numpy.at("sum") : 0.0;
   const long peerCount = numpy.count("count") ? static_cast<long>(numpy.at("count")) : -1;
   char detail[160];

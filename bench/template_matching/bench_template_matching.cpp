@@ -23,6 +23,7 @@
 #include "aecore/templates/TMSynth_testkit.h"
 #include "common/RatioReporter.h"
 #include "platform/FileSystem.h"
+#include "common/TempFolder.h"
 
 namespace {
 
@@ -83,7 +84,7 @@ struct Experiment {
 
 Experiment MakeExperiment(const std::string& name, int templates, int samples, int grid) {
   Experiment e;
-  e.dir = (fs::path(TV_BENCH_TMPDIR) / name).string();
+  e.dir = (fs::path(tv_bench::WorkDir()) / name).string();
   fs::remove_all(e.dir);
   fs::create_directories(e.dir + "/tpl");
   fs::create_directories(e.dir + "/out");

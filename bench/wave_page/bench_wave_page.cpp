@@ -18,6 +18,7 @@
 #include "platform/testing/FakeDocumentHost.h"
 #include "platform/testing/ScriptedUi.h"
 #include "views/wave/WaveView.h"
+#include "common/TempFolder.h"
 
 namespace {
 
@@ -28,7 +29,7 @@ struct Page {
   QImage image;
 
   Page() {
-    const std::string dir = std::string(TV_BENCH_TMPDIR) + "/SynthCube";
+    const std::string dir = tv_bench::WorkDir() + "/SynthCube";
     std::filesystem::remove_all(dir);
     std::filesystem::copy(std::string(TV_SOURCE_DIR) + "/examples/SynthCube", dir,
                           std::filesystem::copy_options::recursive);
