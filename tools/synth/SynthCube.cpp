@@ -107,6 +107,7 @@ int Write(const Options& o, std::string* error) {
     f.Printf("REF=2026/12/10 10:00:00.0\n");
     f.Printf("END=2026/12/10 12:00:00\n");
     f.Printf("(end of times)\n");
+    f.Printf("FILTER_OPT\nFp=0.0 Fl=0.1 Fh=1.0 Fs=2.0 Ap=0.5 As=5.0\n");
     f.Printf("<LOC_OPT\nRORDER=5\nCC_WIN=200\nCC_SHI=10\nCC_MIN=0.8\n</LOC_OPT>\n");
     f.Printf("END\n");
     if (!f.Flush()) return Failed(error, "cannot write " + pad);
