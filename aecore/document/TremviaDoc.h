@@ -49,6 +49,9 @@ class CTremviaDoc {
   // current record at the waveform's event index call it when another page has moved the
   // catalogue's current record on.
   void ReadRecordOfEvent();
+  // Makes the current record the waveform's event's own before a page changes or writes it;
+  // false when it had to be read again, which status pane 0 says (with `outcome` appended).
+  bool TakeRecordOfEvent(const char* outcome);
   int LoadSideFile(const std::string& path, int k);
   int LoadTS(const std::string& path);
   int LoadAddTS(const std::string& path, int i);
@@ -57,6 +60,10 @@ class CTremviaDoc {
 
   // Event list.
   void AddEventEntry(float x, float y, float z, float Mw, float iso, float clvd, float CC,
+                     double time, std::uint16_t arrivals, std::uint32_t record, std::uint8_t flags);
+  // The entry of `record` takes the values in place when the record is listed already;
+  // a record not yet listed gets a new entry at the tail.
+  void SetEventEntry(float x, float y, float z, float Mw, float iso, float clvd, float CC,
                      double time, std::uint16_t arrivals, std::uint32_t record, std::uint8_t flags);
   void ClearEventList();
   int BuildEventList(int first, int last, int minArrivals, int random);

@@ -26,6 +26,20 @@ void CTremviaDoc::AddEventEntry(float x, float y, float z, float Mw, float iso, 
   m_EventList.push_back(std::move(e));
 }
 
+void CTremviaDoc::SetEventEntry(float x, float y, float z, float Mw, float iso, float clvd,
+                                float CC, double time, std::uint16_t arrivals, std::uint32_t record,
+                                std::uint8_t flags) {
+  const auto listed = std::find_if(m_EventList.begin(), m_EventList.end(), [&](const auto& e) {
+    return e->record == static_cast<std::int32_t>(record);
+  });
+  const std::size_t at = static_cast<std::size_t>(listed - m_EventList.begin());
+  AddEventEntry(x, y, z, Mw, iso, clvd, CC, time, arrivals, record, flags);
+  if (at + 1 < m_EventList.size()) {  // listed already: the new entry takes its place
+    m_EventList[at] = std::move(m_EventList.back());
+    m_EventList.pop_back();
+  }
+}
+
 void CTremviaDoc::ClearEventList() { m_EventList.clear(); }
 
 int CTremviaDoc::BuildEventList(int first, int last, int minArrivals, int random) {

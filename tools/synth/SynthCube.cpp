@@ -107,6 +107,9 @@ int Write(const Options& o, std::string* error) {
     f.Printf("REF=2026/12/10 10:00:00.0\n");
     f.Printf("END=2026/12/10 12:00:00\n");
     f.Printf("(end of times)\n");
+    // A band the lab recordings' 10 MHz rate can carry: the program's default stop edge
+    // lies at that rate's Nyquist frequency, where no filter can be designed.
+    if (o.lab) f.Printf("FILTER_OPT\nFp=0.0 Fl=0.1 Fh=1.0 Fs=2.0 Ap=0.5 As=5.0\n");
     f.Printf("<LOC_OPT\nRORDER=5\nCC_WIN=200\nCC_SHI=10\nCC_MIN=0.8\n");
     if (o.lab)
       f.Printf("MAG_MIN=%.2f\nMAG_MAX=%.2f\nN_M_FC=%.1f\nM_FC_1M=%.2f\n", kLabMagMin, kLabMagMax,

@@ -34,6 +34,17 @@ bool HaveEvent(const CTremviaDoc* doc) {
                  doc->m_pWave->m_pHeader->nSamples;
 }
 
+bool HaveRecord(const CTremviaDoc* doc) {
+  return doc && doc->m_pWave && doc->m_pWave->m_pHeader && doc->m_pHypo;
+}
+
+// True (after "Locked event!") when the current record is locked.
+bool RefuseLocked(const CTremviaDoc& doc) {
+  if (!(doc.m_pHypo->m_Rec.nFlags & AEH_FLAG_LOCKED)) return false;
+  plat::AfxMessageBox("Locked event!");
+  return true;
+}
+
 template <class T>
 T At(const std::vector<T>& v, int i) {
   return i >= 0 && i < static_cast<int>(v.size()) ? v[i] : T{};
@@ -143,14 +154,24 @@ void CTraceView::OnZoom() {
 
 void CTraceView::OnLocate() {
   CTremviaDoc* doc = GetData();
-  if (!doc) return;
+  if (!HaveRecord(doc)) return;
+  // As on the "Wave" page: the event shown is located in its own record, and a locked
+  // record is left as it is.
+  doc->TakeRecordOfEvent("");
+  if (RefuseLocked(*doc)) return;
   doc->ProcessCurrentEvent(2, false, 0, 0, 0, 0);
   if (m_bStore) OnSaveLocation();
 }
 
 void CTraceView::OnSaveLocation() {
   CTremviaDoc* doc = GetData();
-  if (!doc || !doc->m_pWave || !doc->m_pHypo) return;
+  if (!HaveRecord(doc)) return;
+  // Another event's record is never written under this event's index.
+  if (!doc->TakeRecordOfEvent("; nothing stored")) {
+    plat::MessageBeep(MB_ICONEXCLAMATION);
+    doc->m_Host.UpdateAllViews(nullptr, 31, nullptr);
+    return;
+  }
   if (doc->m_pHypo->PutAEH(doc->m_pWave->m_nEvent, true))
     plat::MessageBeep(0);
   else
@@ -389,6 +410,9 @@ void CTraceView::PickByDrag(POINT press, POINT release) {
   } else {
     sn = static_cast<float>(0.5 * (sMax - sMin) / (half + 1e-5));
   }
+  // The pick goes into the shown event's own record; a locked record keeps its arrivals.
+  doc->TakeRecordOfEvent("");
+  if (RefuseLocked(*doc)) return;
   plat::Ui().SetPaneText(1, m_strReadout, false);
   const float rise = rate > 0 ? static_cast<float>(n) / rate : 0.0f;
   wave.SetPick(p, amp, rise, sn, static_cast<std::int16_t>(pol), c);

@@ -297,3 +297,105 @@ TEST_F(TracePage, EachARorderCommandPicksWithItsOrder) {
   EXPECT_TRUE(view.OnCmdMsg(CTraceView::ID_TRACE_PICKUP, nullptr));
   EXPECT_EQ(std::lround(doc.m_pWave->GetPickSample(0)), direct(nullptr));
 }
+
+namespace {
+
+// A temp copy of the sample experiment with event 17 opened and the page on it.
+class TraceRecords : public testing::Test {
+ protected:
+  static void SetUpTestSuite() { plat::testing::EnsureQtApp(); }
+  void SetUp() override {
+    dir = std::string(TV_TEST_TMPDIR) + "/TraceRecords_" +
+          testing::UnitTest::GetInstance()->current_test_info()->name();
+    fs::remove_all(dir);
+    fs::copy(std::string(TV_SOURCE_DIR) + "/examples/SynthCube", dir, fs::copy_options::recursive);
+    plat::testing::ScriptedUi ui;
+    ui.ExpectFileDialog(Prompt::OpenFile, "Load parameters", dir + "/Cube.pad");
+    ASSERT_TRUE(doc.OnOpenDocument(dir + "/CUBE.00/000017.WAV"));
+    view.SetData(&doc);
+    view.resize(1000, 400);
+    view.OnInitialUpdate();
+  }
+  std::string Catalogue() const {
+    std::ifstream in(dir + "/Cube.aeh", std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  AEHRecord OnDisk(int i) {
+    AEHRecord r{};
+    EXPECT_TRUE(doc.m_pHypo->GetAEH(i, &r));
+    return r;
+  }
+  // Another page (the "Foc" page's "Next event") moves the catalogue's current record on.
+  void MoveOn() { ASSERT_TRUE(doc.m_pHypo->GetAEH(19)); }
+  void Run(UINT id) { view.OnCmdMsg(id, nullptr); }
+  // Draws the page once, which sets the scale that drags are read with.
+  void Record() {
+    plat::RecordingDc dc{plat::RecordingOptions{}};
+    view.OnPrepareDC(&dc);
+    view.OnDraw(&dc);
+  }
+
+  std::string dir;
+  plat::testing::FakeDocumentHost host;
+  CTremviaDoc doc{host};
+  CTraceView view;
+};
+
+}  // namespace
+
+// Locate with "St", Store and a pick by drag after another page moved the catalogue on:
+// event 17 is located and picked in its own record, and record 19 is never written at 17.
+TEST_F(TraceRecords, LocateStoreAndPickWorkOnTheShownEventsOwnRecord) {
+  plat::testing::ScriptedUi ui;
+  const AEHRecord own = OnDisk(17);
+  ASSERT_NE(own.nTimeSec, OnDisk(19).nTimeSec);
+  const std::string before = Catalogue();
+  constexpr int kRecord = 416;  // 128-byte header and 16 arrivals of 18 bytes
+
+  MoveOn();
+  Run(CTraceView::ID_WAVE_SAVELOC);  // Store writes nothing and takes the own record back
+  EXPECT_EQ(Catalogue(), before);
+  EXPECT_EQ(doc.m_pHypo->m_Rec.nIndex, 17);
+
+  MoveOn();
+  view.m_bStore = 1;
+  Run(CTraceView::ID_WAVE_LOCATE);
+  AEHRecord r = OnDisk(17);
+  EXPECT_EQ(r.nTimeSec, own.nTimeSec);
+  EXPECT_EQ(r.nTimeUs, own.nTimeUs);
+  EXPECT_EQ(r.nArrivals, own.nArrivals);
+  EXPECT_EQ(Catalogue().substr(18 * kRecord), before.substr(18 * kRecord));
+
+  MoveOn();
+  view.m_bZoom = 0;
+  Record();
+  view.PickByDrag({5000, -2000}, {6000, -2000});
+  EXPECT_EQ(doc.m_pHypo->m_Rec.nIndex, 17);
+  EXPECT_EQ(doc.m_pHypo->m_Rec.nTimeSec, own.nTimeSec);
+  EXPECT_EQ(Catalogue().substr(18 * kRecord), before.substr(18 * kRecord));
+}
+
+// A locked record of the shown event is never rewritten, not even when the record in
+// memory is another event's unlocked one; a pick by drag leaves its arrivals alone.
+TEST_F(TraceRecords, LockedRecordIsNotRewritten) {
+  AEHRecord locked = OnDisk(17);
+  locked.nFlags |= AEH_FLAG_LOCKED;
+  doc.m_pHypo->m_Rec = locked;
+  ASSERT_TRUE(doc.m_pHypo->PutAEH(17, false));
+  const std::string before = Catalogue();
+  plat::testing::ScriptedUi ui;
+  ui.ExpectMessage("Locked event!", IDOK);
+  MoveOn();
+  view.m_bStore = 1;
+  Run(CTraceView::ID_WAVE_LOCATE);
+  EXPECT_EQ(Catalogue(), before);
+  EXPECT_EQ(ui.PendingExpectations(), 0u);
+
+  ui.ExpectMessage("Locked event!", IDOK);
+  view.m_bZoom = 0;
+  Record();
+  view.PickByDrag({5000, -2000}, {6000, -2000});
+  EXPECT_EQ(ui.PendingExpectations(), 0u);
+  EXPECT_EQ(doc.m_pHypo->m_Rec.fTime[0], locked.fTime[0]);
+  EXPECT_EQ(Catalogue(), before);
+}

@@ -88,7 +88,9 @@ void CWaveView::OnCreateAED() {
     const AEHRecord& r = hypo.m_Rec;
     if (r.nArrivals >= static_cast<int>(page.m_nLocIndex)) {
       const double t = r.nTimeSec + r.nTimeUs * 1e-6;
-      doc->AddEventEntry(r.fX, r.fY, r.fZ, r.fMw, r.fIso, r.fClvd, r.fCC, t,
+      // An event listed already (the list built at opening holds every record) is updated
+      // in place, so that the list keeps one entry per record.
+      doc->SetEventEntry(r.fX, r.fY, r.fZ, r.fMw, r.fIso, r.fClvd, r.fCC, t,
                          static_cast<std::uint16_t>(r.nArrivals),
                          static_cast<std::uint32_t>(wave.m_nEvent), r.nFlags);
       doc->m_Host.UpdateAllViews(nullptr, 15, nullptr);

@@ -109,17 +109,7 @@ bool CWaveView::RefuseLocked(const CTremviaDoc& doc) {
 }
 
 bool CWaveView::TakeOwnRecord(CTremviaDoc& doc, const char* outcome) {
-  const int event = doc.m_pWave->m_nEvent;
-  const int held = doc.m_pHypo->m_Rec.nIndex;
-  if (held == event) return true;
-  doc.ReadRecordOfEvent();
-  // The pages show the record read; the note goes into the pane after their updates.
-  doc.m_Host.UpdateAllViews(nullptr, 31, nullptr);
-  plat::Ui().SetPaneText(
-      0, plat::Format("Record %d is not event %d's: its own record is read again%s", held, event,
-                      outcome),
-      true);
-  return false;
+  return doc.TakeRecordOfEvent(outcome);
 }
 
 void CWaveView::ShowCurrentEvent(CTremviaDoc& doc) {
@@ -427,16 +417,25 @@ void CWaveView::OnCreateFilter() {
   dlg.m_fAp = h.m_fFiltAp;
   dlg.m_fAs = h.m_fFiltAs;
   if (dlg.DoModal(this) != IDOK) return;
+  // Edges that give no filter (a stop edge at Nyquist, a band edge at 0) are said, and then
+  // nothing changes: the option block, the design in use and the samples stay as they are.
+  const float fP = static_cast<float>(dlg.m_fP / rate), fL = static_cast<float>(dlg.m_fL / rate);
+  const float fH = static_cast<float>(dlg.m_fH / rate), fS = static_cast<float>(dlg.m_fS / rate);
+  KZ_IIRFilter trial;
+  if (!(rate > 0) || trial.Design(dlg.m_nType, fP, fL, fH, fS, dlg.m_fAp, dlg.m_fAs) <= 0) {
+    plat::AfxMessageBox(plat::Format(
+        "No filter can be designed with fP %g, fL %g, fH %g, fS %g at Nyquist %g: the edges must "
+        "lie above 0 and below Nyquist, the stop edge outside the band. Nothing was filtered.",
+        dlg.m_fP, dlg.m_fL, dlg.m_fH, dlg.m_fS, dlg.m_fNyq));
+    return;
+  }
   h.m_fFiltOn = dlg.m_fP;
   h.m_fFiltLow = dlg.m_fL;
   h.m_fFiltHigh = dlg.m_fH;
   h.m_fFiltStop = dlg.m_fS;
   h.m_fFiltAp = dlg.m_fAp;
   h.m_fFiltAs = dlg.m_fAs;
-  if (rate > 0)
-    m_Filter.Design(dlg.m_nType, static_cast<float>(dlg.m_fP / rate),
-                    static_cast<float>(dlg.m_fL / rate), static_cast<float>(dlg.m_fH / rate),
-                    static_cast<float>(dlg.m_fS / rate), dlg.m_fAp, dlg.m_fAs);
+  m_Filter.Design(dlg.m_nType, fP, fL, fH, fS, dlg.m_fAp, dlg.m_fAs);
   FilterWave();
 }
 

@@ -822,19 +822,45 @@ TEST_F(WaveEvents, FilterDialogRefusesEdgesAboveNyquistAndCancelChangesNothing) 
   EXPECT_TRUE(host.updates.empty());
 }
 
-TEST_F(WaveEvents, FailedDesignLeavesTheSamplesUntouched) {
+// The sample's stored edges (fH 2, fS 5 at a rate of 10: the stop edge at Nyquist) give no
+// filter: the command says so and changes nothing, neither the samples, nor the option
+// block, nor a design made before.
+TEST_F(WaveEvents, FailedDesignSaysSoAndChangesNothing) {
   Open(0);
   plat::testing::ScriptedUi ui;
   const std::vector<std::int16_t> raw = doc.m_pWave->m_pSamples;
+  CAEHypo& h = *doc.m_pHypo;
+  ASSERT_EQ(doc.m_pWave->m_pHeader->nRate, 10);
+  h.m_fFiltLow = 0.1f;
+  h.m_fFiltHigh = 2.0f;
+  h.m_fFiltStop = 5.0f;
+  ui.ExpectMessage("No filter can be designed", IDOK);
+  OnNextDialog([](QDialog* dlg) { Click(dlg, "1"); });
+  Run(CWaveView::ID_OPT_CREATEFILTER);
+  EXPECT_EQ(ui.PendingExpectations(), 0u);
+  EXPECT_EQ(doc.m_pWave->m_pSamples, raw);
+
+  // A design that works, then one that fails: the first stays in use.
   OnNextDialog([](QDialog* dlg) {
-    SetEdit(dlg, "1042", "1");  // the stop edge at Nyquist: no design
-    SetEdit(dlg, "1052", "2");
+    SetEdit(dlg, "1042", "0.1");
+    SetEdit(dlg, "1052", "1");
+    SetEdit(dlg, "1056", "2");
+    Click(dlg, "1");
+  });
+  Run(CWaveView::ID_OPT_CREATEFILTER);
+  ASSERT_GT(view.m_Filter.m_nSections, 0);
+  const int sections = view.m_Filter.m_nSections;
+  const std::vector<std::int16_t> filtered = doc.m_pWave->m_pSamples;
+  ui.ExpectMessage("No filter can be designed", IDOK);
+  OnNextDialog([](QDialog* dlg) {
     SetEdit(dlg, "1056", "5");
     Click(dlg, "1");
   });
   Run(CWaveView::ID_OPT_CREATEFILTER);
-  EXPECT_EQ(doc.m_pWave->m_pSamples, raw);
-  EXPECT_EQ(host.Hints().back(), 5);
+  EXPECT_EQ(ui.PendingExpectations(), 0u);
+  EXPECT_EQ(doc.m_pWave->m_pSamples, filtered);
+  EXPECT_EQ(view.m_Filter.m_nSections, sections);
+  EXPECT_FLOAT_EQ(h.m_fFiltStop, 2.0f);
 }
 
 TEST(FilterDialog, FieldVisibilityFollowsTheType) {
@@ -971,6 +997,25 @@ TEST_F(WaveEvents, CreateAedLeavesLockedRecordsAndShowsTheEventItStopsAt) {
   EXPECT_EQ(doc.m_pHypo->m_Rec.nIndex, 18);
   EXPECT_EQ(doc.m_nCurAE, 18);
   EXPECT_EQ(doc.m_pHypo->m_Rec.nTimeSec, RecordOnDisk(18).nTimeSec);
+}
+
+// The list built at opening holds every record: the run updates the entries of the events
+// it processes in place and lists each of them once.
+TEST_F(WaveEvents, CreateAedUpdatesListedEventsInPlace) {
+  Open(0);
+  plat::testing::ScriptedUi ui;
+  const std::size_t listed = doc.m_EventList.size();
+  ASSERT_GT(listed, 0u);
+  ui.ExpectFileDialog(Prompt::SaveFile, "Specify AE data file", dir + "/aed.txt");
+  OnNextDialog(Selection(17, 0, 19));
+  Run(CWaveView::ID_WAVE_CREATEAED);
+  EXPECT_EQ(ui.PendingExpectations(), 0u);
+  EXPECT_EQ(doc.m_EventList.size(), listed);
+  for (int e = 17; e <= 19; ++e) {
+    const auto n = std::count_if(doc.m_EventList.begin(), doc.m_EventList.end(),
+                                 [e](const auto& entry) { return entry->record == e; });
+    EXPECT_EQ(n, 1) << e;
+  }
 }
 
 TEST_F(WaveEvents, CreateAedCancelledSheetWritesNothing) {
@@ -1226,6 +1271,30 @@ TEST_F(WaveEvents, TimeMarkCorrectionLeavesACatalogueThatReopensForWriting) {
   ASSERT_EQ(again.LoadPad(dir + "/Cube.pad", false), 1);
   EXPECT_TRUE(ui.MessageTexts().empty());
   EXPECT_EQ(again.m_bReadOnly, 0);
+}
+
+// Each event written as number n starts from record n as stored: a locked record n is
+// neither processed nor written (its event file still is), and the lock of one record is
+// not carried into the next.
+TEST_F(WaveEvents, TimeMarkCorrectionLeavesLockedRecordsAlone) {
+  for (int i = 3; i < 20; ++i) fs::remove(dir + plat_Format(i));
+  LockRecord(1);
+  Open(0);
+  const std::string before = Catalogue();
+  plat::testing::ScriptedUi ui;
+  const std::string out = OutFolder("tv_timemark_lock");
+  AnswerFileSet("TM", out, 0);
+  ui.ExpectMessage("Can not load: 3, Skip?", IDCANCEL);
+  Run(CWaveView::ID_WAVE_TIMEMARK);
+  EXPECT_EQ(ui.PendingExpectations(), 0u);
+  const std::string after = Catalogue();
+  EXPECT_EQ(after.substr(kRecordBytes, kRecordBytes), before.substr(kRecordBytes, kRecordBytes));
+  EXPECT_EQ(Decode(after, 2).nFlags & AEH_FLAG_LOCKED, 0);
+  EXPECT_NE(after.substr(2 * kRecordBytes, kRecordBytes),
+            before.substr(2 * kRecordBytes, kRecordBytes));
+  for (int i = 0; i < 3; ++i)
+    EXPECT_TRUE(fs::exists(out + plat_Format(i).replace(1, 4, "TM"))) << i;
+  EXPECT_TRUE(PaneSaid(ui, "1 locked records left unchanged"));
 }
 
 TEST_F(WaveEvents, PolarityCorrectionNegatesTheChannelsOfMinusSensors) {

@@ -64,6 +64,16 @@ std::time_t HeaderTime(const AEWHeader& h) {
   return std::mktime(&tm);
 }
 
+// Reads record n into the current record (a cleared one when the catalogue holds none);
+// true when it is locked.
+bool ReadRecordOfNumber(CAEHypo& hypo, int n) {
+  if (!hypo.GetAEH(n)) {
+    hypo.m_Rec = AEHRecord{};
+    hypo.m_Rec.nIndex = n;
+  }
+  return (hypo.m_Rec.nFlags & AEH_FLAG_LOCKED) != 0;
+}
+
 }  // namespace
 
 void CWaveView::MapFileCommands() {
@@ -188,6 +198,7 @@ void CWaveView::OnTimeMarkCorrection() {
   std::time_t previousTime = 0;
   bool reset = false;
   int failedRecords = 0;
+  int lockedRecords = 0;
   for (;;) {
     AEWHeader& h = *wave.m_pHeader;
     const std::time_t t = HeaderTime(h);
@@ -215,9 +226,16 @@ void CWaveView::OnTimeMarkCorrection() {
         plat::MessageBeep(0);
         reset = false;
       }
-      wave.ProcessEvent(&hypo, 0, -1, 0);
-      if (!m_bCheckWave || hypo.m_Rec.nArrivals >= dlg.m_nMc) {
-        if (!hypo.PutAEH(n, true)) ++failedRecords;
+      // The event is written as number n: it starts from record n as stored, so that the
+      // lock check sees that record and not the one left from the previous event. A locked
+      // record is neither processed nor written; the event file is still written as n.
+      const bool locked = ReadRecordOfNumber(hypo, n);
+      if (locked)
+        ++lockedRecords;
+      else
+        wave.ProcessEvent(&hypo, 0, -1, 0);
+      if (locked || !m_bCheckWave || hypo.m_Rec.nArrivals >= dlg.m_nMc) {
+        if (!locked && !hypo.PutAEH(n, true)) ++failedRecords;
         if (!wave.SaveNumbered(n, 0)) {
           plat::MessageBeep(0);
           break;
@@ -230,6 +248,9 @@ void CWaveView::OnTimeMarkCorrection() {
     if (!StepWithRetry(wave)) break;
   }
   EndFileUtility(n - 1);
+  if (lockedRecords > 0)
+    plat::Ui().SetPaneText(0, plat::Format("%d locked records left unchanged", lockedRecords),
+                           true);
   if (failedRecords > 0)
     plat::AfxMessageBox(
         plat::Format("%d records could not be written to the catalogue.", failedRecords));
