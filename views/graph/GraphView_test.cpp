@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
+#include <algorithm>
 #include <functional>
 
 #include "platform/RecordingDc.h"
@@ -180,12 +181,23 @@ TEST_F(GraphPage, TheCheckMarkFollowsTheTableAndVAngNeedsAnAngle) {
   view.SetData(nullptr);
 }
 
-TEST_F(GraphPage, NothingDrawnWithoutTableOrInANarrowWindow) {
-  {
-    plat::RecordingDc dc;
-    view.DrawPlot(&dc);
-    EXPECT_TRUE(dc.Ops().empty());
+// Without a table the page is never blank: an empty frame says there is no table yet, and
+// no draw mode is checked.
+TEST_F(GraphPage, WithoutTableAFrameSaysSoAndNoModeIsChecked) {
+  plat::RecordingDc dc;
+  view.DrawPlot(&dc);
+  const std::vector<DcOpKind> kinds = Kinds(dc);
+  EXPECT_NE(std::find(kinds.begin(), kinds.end(), DcOpKind::Rectangle), kinds.end());
+  EXPECT_EQ(dc.Texts(), std::vector<std::string>{CGraphView::kNoTable});
+  for (UINT id : {CGraphView::ID_GRAPH_YYX, CGraphView::ID_GRAPH_POLAR, CGraphView::ID_GRAPH_VANG}) {
+    plat::CCmdUI ui(id);
+    EXPECT_TRUE(view.OnCmdMsg(id, &ui));
+    EXPECT_EQ(ui.m_nCheck, 0) << id;
+    EXPECT_TRUE(ui.m_bEnabled) << id;
   }
+}
+
+TEST_F(GraphPage, NothingDrawnInANarrowWindow) {
   view.SetData(&table);
   view.resize(9, 600);
   plat::RecordingDc dc;
