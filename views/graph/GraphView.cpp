@@ -46,13 +46,20 @@ void CGraphView::OnInitialUpdate() {
   m_nScrollW = 32000;
   m_nScrollH = 48000;
   SetPageScrollSizes();
-  RenderPageToDIB();
+  RenderPage();
 }
 
 void CGraphView::OnUpdate(plat::CView*, LONG lHint, void*) {
   if (!(static_cast<std::uint32_t>(lHint) & HINT_GRAPH)) return;
-  RenderPageToDIB();
+  RenderPage();
   Invalidate(TRUE);
+}
+
+void CGraphView::RenderPage() {
+  RenderPageToDIB();
+  // Without a table the page is drawn afresh at each paint: a picture cached while the page
+  // was still hidden (and too small to draw on) would leave it blank.
+  if (!m_pData) FreeCachedDIB();
 }
 
 bool CGraphView::HasAngleColumn(const KZ_MultiVarObj& table) {

@@ -46,5 +46,6 @@ class CGraphView : public KZ_View {
   std::int32_t m_nDrawMode = 2;
 
  private:
+  void RenderPage();
   KZ_MultiVarObj* m_pData = nullptr;
 };

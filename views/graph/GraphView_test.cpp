@@ -184,6 +184,14 @@ TEST_F(GraphPage, TheCheckMarkFollowsTheTableAndVAngNeedsAnAngle) {
 // Without a table the page is never blank: an empty frame says there is no table yet, and
 // no draw mode is checked.
 TEST_F(GraphPage, WithoutTableAFrameSaysSoAndNoModeIsChecked) {
+  // A page first updated while hidden and tiny keeps no blank picture for later.
+  {
+    CGraphView hidden;
+    hidden.resize(1, 1);
+    hidden.OnInitialUpdate();
+    hidden.resize(800, 600);
+    EXPECT_TRUE(hidden.m_hDIB.empty());
+  }
   plat::RecordingDc dc;
   view.DrawPlot(&dc);
   const std::vector<DcOpKind> kinds = Kinds(dc);
