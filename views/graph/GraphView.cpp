@@ -112,6 +112,7 @@ void CGraphView::DrawPlot(plat::CDC* dc) {
     // An empty frame that says why it is empty and where a table comes from.
     dc->Rectangle(m_nPlotLeft, m_nPlotTop, m_nPlotLeft + m_nPlotW, m_nPlotTop - m_nPlotH);
     dc->TextOut(m_nPlotLeft + 300, m_nPlotTop - 300, kNoTable);
+    dc->TextOut(m_nPlotLeft + 300, m_nPlotTop - 800, kNoTable2);
     return;
   }
   switch (m_pData->m_nGraphMode) {

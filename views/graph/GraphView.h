@@ -20,9 +20,9 @@ class CGraphView : public KZ_View {
   static constexpr UINT ID_GRAPH_PROPERTY = 32813;
   static constexpr UINT ID_VIEW_FONT = 34156;
   static constexpr UINT IDR_GRAPH_MENU = 6910;
-  // The line the page shows while it has no table.
-  static constexpr const char* kNoTable =
-      "No data table: use the working sheet's \"6: Make data sheet\" or the Output: sheet page";
+  // The lines the page shows while it has no table.
+  static constexpr const char* kNoTable = "No data table: use the working sheet's";
+  static constexpr const char* kNoTable2 = "\"6: Make data sheet\" or the Output: sheet page";
 
   explicit CGraphView(QWidget* parent = nullptr);
 

@@ -196,7 +196,7 @@ TEST_F(GraphPage, WithoutTableAFrameSaysSoAndNoModeIsChecked) {
   view.DrawPlot(&dc);
   const std::vector<DcOpKind> kinds = Kinds(dc);
   EXPECT_NE(std::find(kinds.begin(), kinds.end(), DcOpKind::Rectangle), kinds.end());
-  EXPECT_EQ(dc.Texts(), std::vector<std::string>{CGraphView::kNoTable});
+  EXPECT_EQ(dc.Texts(), (std::vector<std::string>{CGraphView::kNoTable, CGraphView::kNoTable2}));
   for (UINT id : {CGraphView::ID_GRAPH_YYX, CGraphView::ID_GRAPH_POLAR, CGraphView::ID_GRAPH_VANG}) {
     plat::CCmdUI ui(id);
     EXPECT_TRUE(view.OnCmdMsg(id, &ui));
