@@ -325,47 +325,6 @@ TEST(MainFrame, EveryPropertySheetFitsTheScreen) {
   }
 }
 
-// A waveform opened with File > Open (its parameter file answered next), then a click on
-// the Wave page's tab, already shown: the toolbar's P, Loc and AEH buttons work on it.
-TEST(MainFrame, AClickOnTheShownWaveTabEnablesItsToolbarButtons) {
-  CMainFrame& f = Frame();
-  f.show();
-  f.activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
-  const fs::path pad = apptest::SamplePad();
-  {
-    plat::testing::ScriptedUi ui;
-    ui.ExpectFileDialog(plat::testing::Prompt::OpenFile, "Open Tremvia File",
-                        (pad.parent_path() / "CUBE.00" / "000000.WAV").string());
-    ui.ExpectFileDialog(plat::testing::Prompt::OpenFile, "", pad.string());
-    apptest::App().OnCmdMsg(ID_FILE_OPEN, nullptr);
-  }
-  CWCTabViewContainer& pane = f.m_tabBottomLeft;
-  int wave = -1;
-  for (int i = 0; i < pane.GetPageCount(); ++i)
-    if (dynamic_cast<CWaveView*>(pane.GetPage(i))) wave = i;
-  ASSERT_GE(wave, 0);
-  pane.SetActivePageIndex(wave);
-  // Another pane's page holds the focus, as after a click there.
-  f.m_tabTopRight.GetPage(0)->setFocus();
-  QApplication::processEvents();
-  QTest::mouseClick(&pane, Qt::LeftButton, {},
-                    QPoint(pane.TabScreenRect(wave).left + 8, pane.m_rcTabArea.top + 3));
-  QApplication::processEvents();
-  apptest::App().OnIdle(0);
-  auto* buttons = dynamic_cast<CWCBarButtons*>(f.GetBarFrame(&f.m_wndToolBar)->widget());
-  ASSERT_NE(buttons, nullptr);
-  for (UINT id : {32992u, 33404u, 34010u}) {
-    bool found = false;
-    for (QToolButton* b : buttons->Buttons()) {
-      if (!b || b->defaultAction()->data().toUInt() != id) continue;
-      found = true;
-      EXPECT_TRUE(b->isEnabled()) << id << " " << b->text().toStdString();
-    }
-    EXPECT_TRUE(found) << id;
-  }
-}
-
 // Help > About chosen from the keyboard: the release of the key that chose the item comes
 // after the picture opened and leaves it on screen; the next key press closes it.
 TEST(MainFrame, AboutChosenFromTheKeyboardStaysUntilTheNextKey) {
@@ -504,6 +463,47 @@ TEST(MainFrame, RelocationRunsOverTheListedRecordsAndStopsOnInput) {
     ui.InputPendingAfter(2);
     f.SendCommand(ID_RELOCATION_VP);
     EXPECT_EQ(ui.PaneTexts().size(), 3u);
+  }
+}
+
+// A waveform opened with File > Open (its parameter file answered next), then a click on
+// the Wave page's tab, already shown: the toolbar's P, Loc and AEH buttons work on it.
+TEST(MainFrame, AClickOnTheShownWaveTabEnablesItsToolbarButtons) {
+  CMainFrame& f = Frame();
+  f.show();
+  f.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
+  const fs::path pad = apptest::SamplePad();
+  {
+    plat::testing::ScriptedUi ui;
+    ui.ExpectFileDialog(plat::testing::Prompt::OpenFile, "Open Tremvia File",
+                        (pad.parent_path() / "CUBE.00" / "000000.WAV").string());
+    ui.ExpectFileDialog(plat::testing::Prompt::OpenFile, "", pad.string());
+    apptest::App().OnCmdMsg(ID_FILE_OPEN, nullptr);
+  }
+  CWCTabViewContainer& pane = f.m_tabBottomLeft;
+  int wave = -1;
+  for (int i = 0; i < pane.GetPageCount(); ++i)
+    if (dynamic_cast<CWaveView*>(pane.GetPage(i))) wave = i;
+  ASSERT_GE(wave, 0);
+  pane.SetActivePageIndex(wave);
+  // Another pane's page holds the focus, as after a click there.
+  f.m_tabTopRight.GetPage(0)->setFocus();
+  QApplication::processEvents();
+  QTest::mouseClick(&pane, Qt::LeftButton, {},
+                    QPoint(pane.TabScreenRect(wave).left + 8, pane.m_rcTabArea.top + 3));
+  QApplication::processEvents();
+  apptest::App().OnIdle(0);
+  auto* buttons = dynamic_cast<CWCBarButtons*>(f.GetBarFrame(&f.m_wndToolBar)->widget());
+  ASSERT_NE(buttons, nullptr);
+  for (UINT id : {32992u, 33404u, 34010u}) {
+    bool found = false;
+    for (QToolButton* b : buttons->Buttons()) {
+      if (!b || b->defaultAction()->data().toUInt() != id) continue;
+      found = true;
+      EXPECT_TRUE(b->isEnabled()) << id << " " << b->text().toStdString();
+    }
+    EXPECT_TRUE(found) << id;
   }
 }
 

@@ -46,20 +46,22 @@ void CGraphView::OnInitialUpdate() {
   m_nScrollW = 32000;
   m_nScrollH = 48000;
   SetPageScrollSizes();
-  RenderPage();
+  RenderPageToDIB();
 }
 
 void CGraphView::OnUpdate(plat::CView*, LONG lHint, void*) {
   if (!(static_cast<std::uint32_t>(lHint) & HINT_GRAPH)) return;
-  RenderPage();
+  RenderPageToDIB();
   Invalidate(TRUE);
 }
 
-void CGraphView::RenderPage() {
-  RenderPageToDIB();
-  // Without a table the page is drawn afresh at each paint: a picture cached while the page
-  // was still hidden (and too small to draw on) would leave it blank.
-  if (!m_pData) FreeCachedDIB();
+void CGraphView::OnSize(UINT, int cx, int) {
+  // The page picture made while the page was still hidden (too small to draw on) would
+  // leave the page without a table blank: it is made again once the page has a size.
+  if (!m_pData && cx >= 10 && m_bBlankPicture) {
+    m_bBlankPicture = false;
+    RenderPageToDIB();
+  }
 }
 
 bool CGraphView::HasAngleColumn(const KZ_MultiVarObj& table) {
@@ -106,7 +108,10 @@ void CGraphView::SetDrawMode(int mode) {
 void CGraphView::DrawPlot(plat::CDC* dc) {
   RECT rc{};
   GetClientRect(&rc);
-  if (rc.right - rc.left < 10) return;
+  if (rc.right - rc.left < 10) {
+    m_bBlankPicture = true;
+    return;
+  }
   SetPageScrollSizes();
   if (!m_pData) {
     // An empty frame that says why it is empty and where a table comes from.

@@ -42,10 +42,11 @@ class CGraphView : public KZ_View {
   static bool HasAngleColumn(const KZ_MultiVarObj& table);
   // The page-geometry property sheet.
   void OnProperty();
+  void OnSize(UINT type, int cx, int cy) override;
 
   std::int32_t m_nDrawMode = 2;
 
  private:
-  void RenderPage();
+  bool m_bBlankPicture = false;  // the page was last drawn too narrow to show anything
   KZ_MultiVarObj* m_pData = nullptr;
 };

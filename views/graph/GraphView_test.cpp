@@ -189,8 +189,13 @@ TEST_F(GraphPage, WithoutTableAFrameSaysSoAndNoModeIsChecked) {
     CGraphView hidden;
     hidden.resize(1, 1);
     hidden.OnInitialUpdate();
+    const std::vector<BYTE> blank(hidden.m_hDIB.data(),
+                                  hidden.m_hDIB.data() + hidden.m_hDIB.Size());
     hidden.resize(800, 600);
-    EXPECT_TRUE(hidden.m_hDIB.empty());
+    hidden.OnSize(0, 800, 600);  // as the resize of a shown page tells it
+    const std::vector<BYTE> shown(hidden.m_hDIB.data(),
+                                  hidden.m_hDIB.data() + hidden.m_hDIB.Size());
+    EXPECT_NE(shown, blank);
   }
   plat::RecordingDc dc;
   view.DrawPlot(&dc);
