@@ -180,12 +180,13 @@ TEST(ContextMenus, ARightClickOnEveryPageOpensItsPopupAndRunsTheChosenCommand) {
        {},
        CGraphView::ID_GRAPH_POLAR,
        [](QWidget* page, const std::vector<Shown>& before, const std::vector<Shown>& after) {
-         // The current draw mode's item is ticked and disabled.
-         EXPECT_TRUE(Item(before, 32814).checked);
-         EXPECT_FALSE(Item(before, 32814).enabled);
-         EXPECT_TRUE(Item(after, 32346).checked);
-         EXPECT_FALSE(Item(after, 32346).enabled);
+         // Without a table no mode is shown: none is ticked, each may be chosen, and the
+         // choice is kept for the table to come.
+         EXPECT_FALSE(Item(before, 32814).checked);
+         EXPECT_TRUE(Item(before, 32814).enabled);
+         EXPECT_FALSE(Item(after, 32346).checked);
          EXPECT_TRUE(Item(after, 32814).enabled);
+         EXPECT_EQ(dynamic_cast<CGraphView*>(page)->m_nDrawMode, 1);
          dynamic_cast<CGraphView*>(page)->m_nDrawMode = 2;
        }},
       {"OpenGL",

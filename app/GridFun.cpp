@@ -82,7 +82,9 @@ void CGridFun::OnSetup() {
   plat::CFont font;
   font.CreateFont(14, 0, 0, 0, 500, 0, 0, 0, 0, 0, 0, 0, 0, "Arial");
   const plat::CFont old = dc.SelectObject(font);
-  int need = 2 * sgw::SM_CXHSCROLL + 8;
+  // Beside the labels: the strip's two scroll arrows, the last tab's slanted edge (9
+  // pixels past its width) and the grip at the strip's right end (6 pixels).
+  int need = 2 * sgw::SM_CXHSCROLL + 9 + 6 + 4;
   for (const char* label : labels) need += dc.GetTextExtent(label).cx + 10;
   dc.SelectObject(old);
   m_nTabsWidth = std::max(280, need);

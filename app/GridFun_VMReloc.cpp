@@ -92,6 +92,8 @@ void CGridFun::SetupVMSheet() {
   char buf[64];
 
   SetRow(1, "Velocity measurement data", " ", " ", "Processing velocity measurement data");
+  // The title runs on over the two empty cells beside it instead of being cut.
+  JoinCells(0, 1, 2, 1);
   SetParamRow(2, "Detonators", " ", " ", " ", "# of detonators");
   JoinCells(1, 2, 3, 2);
   SetParamText(1, 2, DetonatorList(h).c_str());

@@ -278,6 +278,29 @@ TEST(MainFrame, CommandsAreRoutedAndItemsWithoutAHandlerStayDisabled) {
 
 // Every property sheet of the pages fits the screen (at most 1280 x 800 here), its OK and
 // Cancel buttons inside it.
+// Checks the next modal dialog to open: inside a 1280x800 screen with its OK and Cancel
+// shown, then closes it.
+void CheckNextDialogFits(bool* seen) {
+  QTimer::singleShot(0, [seen] {
+    auto* dlg = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+    if (!dlg) return;
+    *seen = true;
+    const QRect screen = dlg->screen()->availableGeometry();
+    const QRect g = dlg->geometry();
+    EXPECT_LE(g.width(), 1280);
+    EXPECT_LE(g.height(), 800);
+    EXPECT_TRUE(screen.contains(g)) << g.x() << "," << g.y() << " " << g.width() << "x"
+                                    << g.height();
+    for (const char* button : {"1", "2"}) {
+      auto* b = dlg->findChild<QPushButton*>(button);
+      if (!b) continue;
+      EXPECT_TRUE(b->isVisible()) << button;
+      EXPECT_TRUE(dlg->rect().contains(QRect(b->mapTo(dlg, QPoint(0, 0)), b->size()))) << button;
+    }
+    dlg->reject();
+  });
+}
+
 TEST(MainFrame, EveryPropertySheetFitsTheScreen) {
   CMainFrame& f = Frame();
   f.show();
@@ -288,30 +311,14 @@ TEST(MainFrame, EveryPropertySheetFitsTheScreen) {
   };
   const Sheet sheets[] = {{&f.m_tabBottomLeft, 0, CTSView::ID_TS_PROPERTY},
                           {&f.m_tabBottomLeft, 1, CWaveView::ID_VIEW_PROPERTY},
-                          {&f.m_tabBottomRight, 1, CGraphView::ID_GRAPH_PROPERTY}};
+                          {&f.m_tabBottomRight, 1, CGraphView::ID_GRAPH_PROPERTY},
+                          {&f.m_tabTopRight, 0, CLocView::ID_LOC_LOADSELECTION}};
   for (const Sheet& sh : sheets) {
     SCOPED_TRACE(sh.id);
     auto* view = dynamic_cast<plat::CView*>(sh.pane->GetPage(sh.page));
     ASSERT_NE(view, nullptr);
     bool seen = false;
-    QTimer::singleShot(0, [&] {
-      auto* dlg = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-      if (!dlg) return;
-      seen = true;
-      const QRect screen = dlg->screen()->availableGeometry();
-      const QRect g = dlg->geometry();
-      EXPECT_LE(g.width(), 1280);
-      EXPECT_LE(g.height(), 800);
-      EXPECT_TRUE(screen.contains(g)) << g.x() << "," << g.y() << " " << g.width() << "x"
-                                      << g.height();
-      for (const char* button : {"1", "2"}) {
-        auto* b = dlg->findChild<QPushButton*>(button);
-        if (!b) continue;
-        EXPECT_TRUE(b->isVisible()) << button;
-        EXPECT_TRUE(dlg->rect().contains(QRect(b->mapTo(dlg, QPoint(0, 0)), b->size()))) << button;
-      }
-      dlg->reject();
-    });
+    CheckNextDialogFits(&seen);
     plat::testing::ScriptedUi ui;
     view->OnCmdMsg(sh.id, nullptr);
     EXPECT_TRUE(seen);
@@ -456,6 +463,47 @@ TEST(MainFrame, RelocationRunsOverTheListedRecordsAndStopsOnInput) {
     ui.InputPendingAfter(2);
     f.SendCommand(ID_RELOCATION_VP);
     EXPECT_EQ(ui.PaneTexts().size(), 3u);
+  }
+}
+
+// A waveform opened with File > Open (its parameter file answered next), then a click on
+// the Wave page's tab, already shown: the toolbar's P, Loc and AEH buttons work on it.
+TEST(MainFrame, AClickOnTheShownWaveTabEnablesItsToolbarButtons) {
+  CMainFrame& f = Frame();
+  f.show();
+  f.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
+  const fs::path pad = apptest::SamplePad();
+  {
+    plat::testing::ScriptedUi ui;
+    ui.ExpectFileDialog(plat::testing::Prompt::OpenFile, "Open Tremvia File",
+                        (pad.parent_path() / "CUBE.00" / "000000.WAV").string());
+    ui.ExpectFileDialog(plat::testing::Prompt::OpenFile, "", pad.string());
+    apptest::App().OnCmdMsg(ID_FILE_OPEN, nullptr);
+  }
+  CWCTabViewContainer& pane = f.m_tabBottomLeft;
+  int wave = -1;
+  for (int i = 0; i < pane.GetPageCount(); ++i)
+    if (dynamic_cast<CWaveView*>(pane.GetPage(i))) wave = i;
+  ASSERT_GE(wave, 0);
+  pane.SetActivePageIndex(wave);
+  // Another pane's page holds the focus, as after a click there.
+  f.m_tabTopRight.GetPage(0)->setFocus();
+  QApplication::processEvents();
+  QTest::mouseClick(&pane, Qt::LeftButton, {},
+                    QPoint(pane.TabScreenRect(wave).left + 8, pane.m_rcTabArea.top + 3));
+  QApplication::processEvents();
+  apptest::App().OnIdle(0);
+  auto* buttons = dynamic_cast<CWCBarButtons*>(f.GetBarFrame(&f.m_wndToolBar)->widget());
+  ASSERT_NE(buttons, nullptr);
+  for (UINT id : {32992u, 33404u, 34010u}) {
+    bool found = false;
+    for (QToolButton* b : buttons->Buttons()) {
+      if (!b || b->defaultAction()->data().toUInt() != id) continue;
+      found = true;
+      EXPECT_TRUE(b->isEnabled()) << id << " " << b->text().toStdString();
+    }
+    EXPECT_TRUE(found) << id;
   }
 }
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFontMetrics>
 #include <QTest>
 
 #include <algorithm>
@@ -469,6 +470,13 @@ TEST(WorkingSheetMec, EveryDoCellIsAButtonAndAClickRunsItsLine) {
   CSGCell text;
   g.GetCell(0, 1, &text);
   EXPECT_EQ(text.GetCellTypeStyle() & SGCT_ELLIPSIS, SGCT_ELLIPSIS);
+  // ... and the title of the velocity measurement has the room to show whole.
+  {
+    RECT r{};
+    g.GetCellRect(0, 1, &r);
+    const QFontMetrics fm(SGWidgetOf(*g.m_CUGGrid)->font());
+    EXPECT_GT(r.right - r.left, fm.horizontalAdvance("Velocity measurement data") + 8);
+  }
 
   use.Dialog()->show();
   use.Dialog()->activateWindow();

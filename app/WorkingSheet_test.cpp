@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QListWidget>
+#include <QScrollBar>
 #include <QTest>
 #include <QWindow>
 #include <algorithm>
@@ -371,9 +372,24 @@ void ClickListEntry(CGridFun& grid, int col, long row, const std::string& line) 
   ASSERT_EQ(QWidget::mouseGrabber(), list);
   const auto found = list->findItems(QString::fromStdString(line), Qt::MatchExactly);
   ASSERT_EQ(found.size(), 1) << line;
-  list->scrollToItem(found[0]);
-  QTest::mouseClick(window, Qt::LeftButton, {},
-                    list->viewport()->mapTo(top, list->visualItemRect(found[0]).center()));
+  // Brings the entry into sight with clicks on the list's scroll bar, as a user would.
+  const QRect shown = list->visibleRegion().boundingRect() & list->viewport()->geometry();
+  auto entry = [&] {
+    return QRect(list->viewport()->mapTo(list, list->visualItemRect(found[0]).topLeft()),
+                 list->visualItemRect(found[0]).size());
+  };
+  for (int click = 0; click < 40 && !shown.contains(entry()); ++click) {
+    QScrollBar* bar = list->verticalScrollBar();
+    ASSERT_TRUE(bar->isVisible()) << line << " lies out of sight and the list has no scroll bar";
+    const QRect barShown =
+        QRect(bar->mapTo(list, QPoint(0, 0)), bar->size()) & list->visibleRegion().boundingRect();
+    const bool down = entry().top() >= shown.top();
+    const QPoint at(barShown.center().x(), down ? barShown.bottom() - 3 : barShown.top() + 3);
+    QTest::mouseClick(window, Qt::LeftButton, {}, list->mapTo(top, at));
+    QApplication::processEvents();
+  }
+  ASSERT_TRUE(shown.contains(entry())) << line << " cannot be brought into sight by clicks";
+  QTest::mouseClick(window, Qt::LeftButton, {}, list->mapTo(top, entry().center()));
   QApplication::processEvents();
   QApplication::processEvents();
 }
@@ -392,6 +408,13 @@ TEST(WorkingSheet, AMouseClickOnADropListEntryChoosesIt) {
   EXPECT_EQ(use.Text(1, 3), "15: C(r)-r");
   ClickListEntry(use.Grid(), 1, 3, "6: XZ, YZ, XY plot");
   EXPECT_EQ(h.m_nPlotType, 6);
+  // Entries far below the choice the list opens at, and the last one.
+  for (const auto& [type, line] : std::vector<std::pair<int, std::string>>{
+           {13, "13: RV-T(3D)"}, {20, "20: FM Mean solution"}, {21, "21: Triangle diagram"}}) {
+    ClickListEntry(use.Grid(), 1, 3, "6: XZ, YZ, XY plot");
+    ClickListEntry(use.Grid(), 1, 3, line);
+    EXPECT_EQ(h.m_nPlotType, type) << line;
+  }
   // A "Do.." list of "Mec": the choice is what the button then works on.
   use.Grid().SetCurrentSheet(CGridFun::kMec);
   ClickListEntry(use.Grid(), 1, 5, "1: Selected events");

@@ -29,9 +29,12 @@ CGraphView::CGraphView(QWidget* parent) : KZ_View(parent) {
     MapCommand(m.id, [this, m] { SetDrawMode(m.mode); });
     // The current mode is checked and cannot be chosen again; values against an angle
     // need an angle to draw against.
+    // Without a table nothing is shown in any mode: no item is checked and each may be
+    // chosen for the table to come.
     MapUpdate(m.id, [this, m](plat::CCmdUI* ui) {
-      ui->SetCheck(m_nDrawMode == m.mode ? 1 : 0);
-      ui->Enable(m_nDrawMode != m.mode && (m.mode != 2 || !m_pData || HasAngleColumn(*m_pData)));
+      const bool shown = m_pData && m_nDrawMode == m.mode;
+      ui->SetCheck(shown ? 1 : 0);
+      ui->Enable(!shown && (m.mode != 2 || !m_pData || HasAngleColumn(*m_pData)));
     });
   }
   MapCommand(ID_GRAPH_PROPERTY, [this] { OnProperty(); });
@@ -50,6 +53,15 @@ void CGraphView::OnUpdate(plat::CView*, LONG lHint, void*) {
   if (!(static_cast<std::uint32_t>(lHint) & HINT_GRAPH)) return;
   RenderPageToDIB();
   Invalidate(TRUE);
+}
+
+void CGraphView::OnSize(UINT, int cx, int) {
+  // The page picture made while the page was still hidden (too small to draw on) would
+  // leave the page without a table blank: it is made again once the page has a size.
+  if (!m_pData && cx >= 10 && m_bBlankPicture) {
+    m_bBlankPicture = false;
+    RenderPageToDIB();
+  }
 }
 
 bool CGraphView::HasAngleColumn(const KZ_MultiVarObj& table) {
@@ -96,9 +108,18 @@ void CGraphView::SetDrawMode(int mode) {
 void CGraphView::DrawPlot(plat::CDC* dc) {
   RECT rc{};
   GetClientRect(&rc);
-  if (rc.right - rc.left < 10) return;
+  if (rc.right - rc.left < 10) {
+    m_bBlankPicture = true;
+    return;
+  }
   SetPageScrollSizes();
-  if (!m_pData) return;
+  if (!m_pData) {
+    // An empty frame that says why it is empty and where a table comes from.
+    dc->Rectangle(m_nPlotLeft, m_nPlotTop, m_nPlotLeft + m_nPlotW, m_nPlotTop - m_nPlotH);
+    dc->TextOut(m_nPlotLeft + 300, m_nPlotTop - 300, kNoTable);
+    dc->TextOut(m_nPlotLeft + 300, m_nPlotTop - 800, kNoTable2);
+    return;
+  }
   switch (m_pData->m_nGraphMode) {
     case 0:
       m_pData->DrawXY(dc, m_nPlotLeft, m_nPlotTop, m_nPlotW, m_nPlotH, 1);

@@ -20,6 +20,9 @@ class CGraphView : public KZ_View {
   static constexpr UINT ID_GRAPH_PROPERTY = 32813;
   static constexpr UINT ID_VIEW_FONT = 34156;
   static constexpr UINT IDR_GRAPH_MENU = 6910;
+  // The lines the page shows while it has no table.
+  static constexpr const char* kNoTable = "No data table: use the working sheet's";
+  static constexpr const char* kNoTable2 = "\"6: Make data sheet\" or the Output: sheet page";
 
   explicit CGraphView(QWidget* parent = nullptr);
 
@@ -39,9 +42,11 @@ class CGraphView : public KZ_View {
   static bool HasAngleColumn(const KZ_MultiVarObj& table);
   // The page-geometry property sheet.
   void OnProperty();
+  void OnSize(UINT type, int cx, int cy) override;
 
   std::int32_t m_nDrawMode = 2;
 
  private:
+  bool m_bBlankPicture = false;  // the page was last drawn too narrow to show anything
   KZ_MultiVarObj* m_pData = nullptr;
 };

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
+#include <algorithm>
 #include <functional>
 
 #include "platform/RecordingDc.h"
@@ -180,12 +181,36 @@ TEST_F(GraphPage, TheCheckMarkFollowsTheTableAndVAngNeedsAnAngle) {
   view.SetData(nullptr);
 }
 
-TEST_F(GraphPage, NothingDrawnWithoutTableOrInANarrowWindow) {
+// Without a table the page is never blank: an empty frame says there is no table yet, and
+// no draw mode is checked.
+TEST_F(GraphPage, WithoutTableAFrameSaysSoAndNoModeIsChecked) {
+  // A page first updated while hidden and tiny keeps no blank picture for later.
   {
-    plat::RecordingDc dc;
-    view.DrawPlot(&dc);
-    EXPECT_TRUE(dc.Ops().empty());
+    CGraphView hidden;
+    hidden.resize(1, 1);
+    hidden.OnInitialUpdate();
+    const std::vector<BYTE> blank(hidden.m_hDIB.data(),
+                                  hidden.m_hDIB.data() + hidden.m_hDIB.Size());
+    hidden.resize(800, 600);
+    hidden.OnSize(0, 800, 600);  // as the resize of a shown page tells it
+    const std::vector<BYTE> shown(hidden.m_hDIB.data(),
+                                  hidden.m_hDIB.data() + hidden.m_hDIB.Size());
+    EXPECT_NE(shown, blank);
   }
+  plat::RecordingDc dc;
+  view.DrawPlot(&dc);
+  const std::vector<DcOpKind> kinds = Kinds(dc);
+  EXPECT_NE(std::find(kinds.begin(), kinds.end(), DcOpKind::Rectangle), kinds.end());
+  EXPECT_EQ(dc.Texts(), (std::vector<std::string>{CGraphView::kNoTable, CGraphView::kNoTable2}));
+  for (UINT id : {CGraphView::ID_GRAPH_YYX, CGraphView::ID_GRAPH_POLAR, CGraphView::ID_GRAPH_VANG}) {
+    plat::CCmdUI ui(id);
+    EXPECT_TRUE(view.OnCmdMsg(id, &ui));
+    EXPECT_EQ(ui.m_nCheck, 0) << id;
+    EXPECT_TRUE(ui.m_bEnabled) << id;
+  }
+}
+
+TEST_F(GraphPage, NothingDrawnInANarrowWindow) {
   view.SetData(&table);
   view.resize(9, 600);
   plat::RecordingDc dc;

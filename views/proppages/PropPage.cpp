@@ -4,10 +4,12 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cstdint>
 #include <string>
 
@@ -158,16 +160,38 @@ bool ReadField(QWidget* page, const PPField& f) {
 QWidget* CPropPageFields::Create() {
   m_pPage = new QWidget;
   auto* form = new QFormLayout(m_pPage);
-  for (const PPField& f : Fields()) {
-    if (f.type == PPType::Check) {
+  const std::vector<PPField> fields = Fields();
+  const std::vector<SharedRow> shared = SharedRows();
+  auto makeEdit = [](const PPField& f) {
+    auto* edit = new QLineEdit;
+    edit->setObjectName(QString::number(f.id));
+    if (f.maxLen > 0) edit->setMaxLength(f.maxLen);
+    return edit;
+  };
+  std::vector<bool> placed(shared.size(), false);
+  for (const PPField& f : fields) {
+    std::size_t row = 0;
+    while (row < shared.size() && std::find(shared[row].ids.begin(), shared[row].ids.end(),
+                                            f.id) == shared[row].ids.end())
+      ++row;
+    if (row < shared.size()) {
+      if (placed[row]) continue;
+      placed[row] = true;
+      auto* box = new QWidget;
+      auto* line = new QHBoxLayout(box);
+      line->setContentsMargins(0, 0, 0, 0);
+      for (int id : shared[row].ids) {
+        auto it = std::find_if(fields.begin(), fields.end(),
+                               [id](const PPField& g) { return g.id == id; });
+        if (it != fields.end()) line->addWidget(makeEdit(*it));
+      }
+      form->addRow(shared[row].label, box);
+    } else if (f.type == PPType::Check) {
       auto* box = new QCheckBox(f.label);
       box->setObjectName(QString::number(f.id));
       form->addRow(box);
     } else {
-      auto* edit = new QLineEdit;
-      edit->setObjectName(QString::number(f.id));
-      if (f.maxLen > 0) edit->setMaxLength(f.maxLen);
-      form->addRow(f.label, edit);
+      form->addRow(f.label, makeEdit(f));
     }
   }
   UpdateData(false);

@@ -59,6 +59,13 @@ class CPropPageFields : public CPropPage {
 
  protected:
   virtual std::vector<PPField> Fields() = 0;
+  // Fields laid out side by side after one label, in the order given, at the place of the
+  // first of them in the table; the exchange still runs in the table's order.
+  struct SharedRow {
+    const char* label;
+    std::vector<int> ids;
+  };
+  virtual std::vector<SharedRow> SharedRows() { return {}; }
   // Extra work once the controls exist and hold the fields.
   virtual void OnInitPage() {}
   QWidget* m_pPage = nullptr;

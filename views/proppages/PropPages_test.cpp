@@ -164,6 +164,31 @@ TEST_F(PropPages, SecondsFieldGivesTheBeginAfterTheStart) {
   }
 }
 
+// The selection begin reads as it is written: year, month, day, hour, minute and seconds
+// side by side in one row, and the Tab key walks them in that order.
+TEST_F(PropPages, SelectionBeginFieldsInReadingOrder) {
+  CPropPgSel sel;
+  std::unique_ptr<QWidget> page(sel.Create());
+  page->show();
+  const std::vector<int> order{995, 1000, 1002, 1046, 1058, 1102};
+  auto edit = [&](int id) { return page->findChild<QLineEdit*>(QString::number(id)); };
+  for (std::size_t i = 1; i < order.size(); ++i) {
+    SCOPED_TRACE(order[i]);
+    QLineEdit* before = edit(order[i - 1]);
+    QLineEdit* here = edit(order[i]);
+    ASSERT_TRUE(before && here);
+    const QPoint a = before->mapTo(page.get(), QPoint(0, 0));
+    const QPoint b = here->mapTo(page.get(), QPoint(0, 0));
+    EXPECT_EQ(a.y(), b.y());
+    EXPECT_LT(a.x(), b.x());
+  }
+  for (std::size_t i = 1; i < order.size(); ++i) {
+    QWidget* next = edit(order[i - 1])->nextInFocusChain();
+    while (next && !(next->focusPolicy() & Qt::TabFocus)) next = next->nextInFocusChain();
+    EXPECT_EQ(next, edit(order[i])) << order[i];
+  }
+}
+
 // A series of ten channels: rows 1 .. 7 stand for channels 1 .. 7, row 8 for channels
 // 8, 9 and 10 together; titles are cut to the 63 characters a channel name holds.
 TEST_F(PropPages, SeriesRowsAndTheirChannels) {

@@ -59,6 +59,12 @@ std::vector<PPField> CPropPgSel::Fields() {
           {942, "r: max", PPType::Float, &m_fRMax}};
 }
 
+// The begin reads as it is written: year, month, day, hour, minute, seconds, and the begin
+// in seconds after the experiment start beside the seconds.
+std::vector<CPropPageFields::SharedRow> CPropPgSel::SharedRows() {
+  return {{"Selection Begin(YYYY MM DD HH MM SS.ssssss):", {995, 1000, 1002, 1046, 1058, 1102, 1438}}};
+}
+
 void CPropPgSel::OnInitPage() {
   auto* seconds = m_pPage->findChild<QLineEdit*>("1102");
   if (!seconds) return;

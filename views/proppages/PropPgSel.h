@@ -53,6 +53,7 @@ class CPropPgSel : public CPropPageFields {
 
  protected:
   std::vector<PPField> Fields() override;
+  std::vector<SharedRow> SharedRows() override;
   void OnInitPage() override;
 };
 
