@@ -81,32 +81,41 @@ void RateColumns(KZ_MultiVarObj* t, const double T[], const double E[], int n, b
 const double kRateStart[6] = {0.02, 0.1, -6.0, 0.8, 3.0, 0.0};
 
 // One noisy rate fit (steps shared by FitRGS and FitLogPeriodic); p receives the six
-// parameters and their half-widths.
-void NoisyRateFit(KZ_MultiVarObj* t, KZ_Rand_Uni& noise, int n, int k, double Tk, double* p) {
+// parameters and their half-widths. False when the fit failed: p then holds only the start.
+bool NoisyRateFit(KZ_MultiVarObj* t, KZ_Rand_Uni& noise, int n, int k, double Tk, double* p) {
   double** c = t->m_ppData.data();
   noise.Fill(c[4], n);
   for (int i = 0; i < n; ++i) c[3][i] = c[2][i] / c[1][i] + c[4][i];
   double start[6];
   std::copy(kRateStart, kRateStart + 6, start);
   start[5] = 1.2 * Tk;
-  RunFit(c[0], c[3], k, KZ_ResLogPeriodicRate, p, start, 6);
+  return !std::isnan(RunFit(c[0], c[3], k, KZ_ResLogPeriodicRate, p, start, 6));
 }
 
-void SampleRow(KZ_MultiVarObj* s, int j, const double* p) {
+// Row `row` of the samples table: the number j of the Monte-Carlo sample and its result.
+void SampleRow(KZ_MultiVarObj* s, int row, int j, const double* p) {
   double ro, ero, fai, efai;
   Polar(p[0], p[1], 0.0, 0.0, &ro, &ero, &fai, &efai);
   const double v[7] = {static_cast<double>(j), ro, fai, p[2], p[3], p[4], p[5]};
-  for (int col = 0; col < 7; ++col) s->m_ppData[col][j] = v[col];
+  for (int col = 0; col < 7; ++col) s->m_ppData[col][row] = v[col];
 }
 
-void TitleSamples(KZ_MultiVarObj* s, int nMC) {
+// The samples table holds the `rows` fits that converged out of nMC.
+void TitleSamples(KZ_MultiVarObj* s, int rows, int nMC) {
   static const char* const kTitles[7] = {"k", "Ro", "Fai", "c", "Alf", "Omg", "tc"};
   static const double kLo[7] = {0, 0, -5, -10, 0, 0, 0};
   static const double kHi[7] = {0, 5, 5, 10, 1, 5, 5};
   for (int col = 0; col < 7; ++col)
-    s->m_Columns[col].SetAll(nMC, kLo[col], col == 0 ? nMC : kHi[col], kTitles[col], "",
+    s->m_Columns[col].SetAll(rows, kLo[col], col == 0 ? nMC : kHi[col], kTitles[col], "",
                              col == 0 ? KZ_AXIS_X : KZ_AXIS_Y);
   s->m_nColumns = 7;
+}
+
+// The header line that counts the failed fits, written only when some failed.
+void FailedFitsLine(KZ_MultiVarObj* t, int line, int failed, int fits) {
+  if (failed <= 0) return;
+  t->m_strHeader[line] = plat::Format("Failed fits: %d of %d, left out", failed, fits);
+  t->m_nHeaders = line + 1;
 }
 
 }  // namespace
@@ -206,6 +215,7 @@ int KZ_PointProc_CPB::FitCurves(KZ_MultiVarObj* out) {
 }
 
 int KZ_PointProc_CPB::FitNGS(double T[], double E[], int n, double Tk, KZ_MultiVarObj* out) {
+  m_nFits = m_nFailedFits = 0;
   if (!out || n < 2) return 0;
   out->SetSize(8, n + 10);
   double** c = out->m_ppData.data();
@@ -228,7 +238,19 @@ int KZ_PointProc_CPB::FitNGS(double T[], double E[], int n, double Tk, KZ_MultiV
   double start[6], p[12];
   std::copy(kRateStart, kRateStart + 6, start);
   start[5] = 1.2 * Tk;
-  RunFit(c[0], c[3], k, KZ_ResLogPeriodicRate, p, start, 6);
+  const bool ok = !std::isnan(RunFit(c[0], c[3], k, KZ_ResLogPeriodicRate, p, start, 6));
+  m_nFits = 1;
+  m_nFailedFits = ok ? 0 : 1;
+  out->m_strHeader[0] = plat::Format("Tk=%.2f", Tk);
+  if (!ok) {
+    // The start values are no result: no extrapolation and no parameters are shown.
+    out->m_Columns[4].SetAll(0, 0.0, E[n - 1], "E.P.", "", 0);
+    out->m_Columns[5].SetAll(0, -1.0, 1.0, "Eerr", "", 0);
+    out->m_nColumns = 6;
+    out->m_strHeader[1] = "Self-similar extrapolation of NGS: no prediction, the fit did not converge";
+    out->m_nHeaders = 2;
+    return 6;
+  }
   const double tc = p[5];
   for (int i = 0; i < n; ++i) {
     const double s = (tc - std::min(T[i], tc - 1e-8)) / tc;
@@ -242,7 +264,6 @@ int KZ_PointProc_CPB::FitNGS(double T[], double E[], int n, double Tk, KZ_MultiV
   out->m_Columns[5].SetAll(n, -1.0, 1.0, "Eerr", "", KZ_AXIS_Y);
   out->m_Columns[5].UpdateRange();
   out->m_nColumns = 6;
-  out->m_strHeader[0] = plat::Format("Tk=%.2f", Tk);
   out->m_strHeader[1] = plat::Format(
       "Self-similar extrapolation of NGS: a=%.2f(%.2f), b=%.2f(%.2f), c=%.2f(%.2f), "
       "alfa=%.2f(%.2f), omg=%.2f(%.2f), tc=%.2f(%.2f)",
@@ -256,6 +277,7 @@ int KZ_PointProc_CPB::FitNGS(double T[], double E[], int n, double Tk, KZ_MultiV
 
 int KZ_PointProc_CPB::FitRGS(double T[], double E[], int n, double Tk, KZ_MultiVarObj* out, int nMC,
                              float err) {
+  m_nFits = m_nFailedFits = 0;
   if (!out || n < 2) return 0;
   nMC = std::max(nMC, 0);
   out->SetSize(nMC + 8, 2 * n);
@@ -273,18 +295,24 @@ int KZ_PointProc_CPB::FitRGS(double T[], double E[], int n, double Tk, KZ_MultiV
   s->SetSize(8, nMC + 4);
 
   const int k = FirstAtOrAfter(T, n, Tk);
-  int longest = 0;
+  int longest = 0, good = 0;
   for (int j = 0; j < nMC; ++j) {
     double p[12];
-    NoisyRateFit(out, noise, n, k, Tk, p);
+    if (!NoisyRateFit(out, noise, n, k, Tk, p)) {
+      // A failed fit draws no curve and gives no sample.
+      out->m_Columns[5 + j].SetAll(0, 0.0, 1.0, "E.P.", "", 0);
+      continue;
+    }
     const double tc = p[5];
     int rows = 0;
     for (int i = 0; i <= 2 * n - 2 && tc - c[0][i] >= 1e-5; ++i, ++rows)
       c[5 + j][i] = Eval(KZ_LogPeriodicModelC, (tc - c[0][i]) / tc, p, 5);
     out->m_Columns[5 + j].SetAll(rows, 0.0, 1.0, "E.P.", "", KZ_AXIS_Y);
     longest = std::max(longest, rows);
-    SampleRow(s, j, p);
+    SampleRow(s, good++, j, p);
   }
+  m_nFits = nMC;
+  m_nFailedFits = nMC - good;
   out->m_nColumns = 5 + nMC;
   if (longest > n) out->m_Columns[0].m_nCount = longest;
   for (int i = 0; i < n; ++i) c[3][i] = c[2][i] / c[1][i];
@@ -292,23 +320,30 @@ int KZ_PointProc_CPB::FitRGS(double T[], double E[], int n, double Tk, KZ_MultiV
   double mean[7] = {0}, sd[7] = {0};
   for (int col = 1; col <= 6; ++col) {
     KZ_StatRecord st;
-    KZ_Stati::FitStatistics(&st, s->m_ppData[col], nMC);
+    KZ_Stati::FitStatistics(&st, s->m_ppData[col], good);
     mean[col] = st.m_fMean;
     sd[col] = st.m_fStdDev;
   }
   out->m_strHeader[0] = plat::Format("Tk=%.2f, nMC=%d, Err=%.4f", Tk, nMC, err);
-  out->m_strHeader[1] = plat::Format(
-      "Self-similar extrapolation of RGS: Ro=%.2f(%.2f), Fai=%.2f(%.2f), c=%.2f(%.2f), "
-      "alfa=%.2f(%.2f), omg=%.2f(%.2f), tc=%.2f(%.2f)",
-      mean[1], sd[1], mean[2], sd[2], mean[3], sd[3], mean[4], sd[4], mean[5], sd[5], mean[6],
-      sd[6]);
+  out->m_strHeader[1] =
+      EnoughFits()
+          ? plat::Format(
+                "Self-similar extrapolation of RGS: Ro=%.2f(%.2f), Fai=%.2f(%.2f), c=%.2f(%.2f), "
+                "alfa=%.2f(%.2f), omg=%.2f(%.2f), tc=%.2f(%.2f)",
+                mean[1], sd[1], mean[2], sd[2], mean[3], sd[3], mean[4], sd[4], mean[5], sd[5],
+                mean[6], sd[6])
+          : plat::Format(
+                "Self-similar extrapolation of RGS: no prediction, only %d of %d fits converged",
+                good, nMC);
   out->m_nHeaders = 2;
-  TitleSamples(s, nMC);
+  FailedFitsLine(out, 2, m_nFailedFits, nMC);
+  TitleSamples(s, good, nMC);
   return out->m_nColumns;
 }
 
 int KZ_PointProc_CPB::FitLogPeriodic(double T[], double E[], int n, double Tk,
                                      KZ_MultiVarObj* samples, int nMC, float err) {
+  m_nFits = m_nFailedFits = 0;
   if (!samples || n < 2) return 0;
   nMC = std::max(nMC, 0);
   KZ_MultiVarObj t;
@@ -319,13 +354,21 @@ int KZ_PointProc_CPB::FitLogPeriodic(double T[], double E[], int n, double Tk,
   t.m_Columns[4].SetAll(n, -err, err, "Err", "", 0);
   samples->SetSize(8, nMC + 4);
   const int k = FirstAtOrAfter(T, n, Tk);
+  int good = 0;
   for (int j = 0; j < nMC; ++j) {
     double p[12];
-    NoisyRateFit(&t, noise, n, k, Tk, p);
-    SampleRow(samples, j, p);
+    if (NoisyRateFit(&t, noise, n, k, Tk, p)) SampleRow(samples, good++, j, p);
   }
-  TitleSamples(samples, nMC);
+  m_nFits = nMC;
+  m_nFailedFits = nMC - good;
+  TitleSamples(samples, good, nMC);
   samples->m_strHeader[0] = plat::Format("Tk=%.2f, nMC=%d, Err=%.4f", Tk, nMC, err);
   samples->m_nHeaders = 1;
+  FailedFitsLine(samples, 1, m_nFailedFits, nMC);
   return 7;
+}
+
+bool KZ_PointProc_CPB::EnoughFits() const {
+  const int good = m_nFits - m_nFailedFits;
+  return m_nFits == 1 ? good == 1 : good >= 2 && 2 * good >= m_nFits;
 }

@@ -194,19 +194,59 @@ TEST(TimeToFailure, SamplesAloneAndShortData) {
   EXPECT_EQ(samples.m_nHeaders, 1);
   EXPECT_NEAR(samples.m_ppData[6][1], RateCurve::kTc, 1.0);
 
-  // Fewer rate points than parameters: the start values stay and no half-width is shown.
+  // Tk after every sample: k = n - 1 (the rows before t = 90, as with Tk = 90 above).
   KZ_MultiVarObj out;
-  ASSERT_EQ(cpb.FitNGS(rc.T.data(), rc.E.data(), 951, 0.35, &out), 6);  // k = 4
-  EXPECT_NE(out.m_strHeader[1].find("tc=0.42(nan)"), std::string::npos) << out.m_strHeader[1];
-  // Tk after every sample: k = n - 1.
-  ASSERT_EQ(cpb.FitNGS(rc.T.data(), rc.E.data(), 951, 500.0, &out), 6);
-  EXPECT_NEAR(out.m_ppData[4][950], rc.E[950], 1e-12);
+  ASSERT_EQ(cpb.FitNGS(rc.T.data(), rc.E.data(), 901, 500.0, &out), 6);
+  EXPECT_EQ(out.m_strHeader[0], "Tk=500.00");
+  EXPECT_EQ(cpb.m_nFits, 1);
 
   KZ_MultiVarObj kept;
   kept.m_strHeader[0] = "kept";
   EXPECT_EQ(cpb.FitNGS(rc.T.data(), rc.E.data(), 1, 90.0, &kept), 0);
   EXPECT_EQ(cpb.FitRGS(rc.T.data(), rc.E.data(), 1, 90.0, &kept, 2, 0.0f), 0);
   EXPECT_EQ(kept.m_strHeader[0], "kept");
+}
+
+// A fit that fails is no result: its start values never pass for a prediction, a curve
+// or a Monte-Carlo sample, and the header says how many fits failed.
+TEST(TimeToFailure, FailedFitsAreLeftOutAndCounted) {
+  RateCurve rc;
+  KZ_PointProc_CPB cpb;
+  // Tk = 0.35 leaves k = 4 rate points for six parameters: every fit fails.
+  KZ_MultiVarObj out;
+  ASSERT_EQ(cpb.FitNGS(rc.T.data(), rc.E.data(), 951, 0.35, &out), 6);
+  EXPECT_EQ(cpb.m_nFits, 1);
+  EXPECT_EQ(cpb.m_nFailedFits, 1);
+  EXPECT_FALSE(cpb.EnoughFits());
+  EXPECT_EQ(out.m_strHeader[1],
+            "Self-similar extrapolation of NGS: no prediction, the fit did not converge");
+  EXPECT_EQ(out.m_Columns[4].m_nCount, 0);  // no extrapolation from the start values
+  EXPECT_EQ(out.m_Columns[1].m_nCount, 951);
+
+  ASSERT_EQ(cpb.FitRGS(rc.T.data(), rc.E.data(), 951, 0.35, &out, 5, 0.0f), 10);
+  EXPECT_EQ(cpb.m_nFailedFits, 5);
+  EXPECT_EQ(out.m_strHeader[1],
+            "Self-similar extrapolation of RGS: no prediction, only 0 of 5 fits converged");
+  EXPECT_EQ(out.m_nHeaders, 3);
+  EXPECT_EQ(out.m_strHeader[2], "Failed fits: 5 of 5, left out");
+  for (int j = 0; j < 5; ++j) EXPECT_EQ(out.m_Columns[5 + j].m_nCount, 0) << j;
+  ASSERT_NE(out.m_pSubTable, nullptr);
+  EXPECT_EQ(out.m_pSubTable->m_Columns[6].m_nCount, 0);
+
+  KZ_MultiVarObj samples;
+  ASSERT_EQ(cpb.FitLogPeriodic(rc.T.data(), rc.E.data(), 951, 0.35, &samples, 4, 0.0f), 7);
+  EXPECT_EQ(cpb.m_nFailedFits, 4);
+  EXPECT_EQ(samples.m_Columns[0].m_nCount, 0);
+  EXPECT_EQ(samples.m_nHeaders, 2);
+  EXPECT_EQ(samples.m_strHeader[1], "Failed fits: 4 of 4, left out");
+
+  // Fits that all converge: no count line, and the statistics stand.
+  ASSERT_EQ(cpb.FitRGS(rc.T.data(), rc.E.data(), 951, 90.0, &out, 2, 0.0f), 7);
+  EXPECT_EQ(cpb.m_nFits, 2);
+  EXPECT_EQ(cpb.m_nFailedFits, 0);
+  EXPECT_TRUE(cpb.EnoughFits());
+  EXPECT_EQ(out.m_nHeaders, 2);
+  EXPECT_EQ(out.m_pSubTable->m_Columns[6].m_nCount, 2);
 }
 
 }  // namespace
