@@ -15,8 +15,10 @@
 #include "base/types/KZ_TextParse.h"
 #include "base/util/KZ_DateTime.h"
 #include "base/util/KZ_FileUtil.h"
+#include "platform/FileSystem.h"
 #include "platform/Runtime.h"
 #include "platform/Shell.h"
+#include "platform/Strings.h"
 #include "platform/UiServices.h"
 
 namespace {
@@ -188,9 +190,23 @@ int CGridFun::DoTM(long, int, long row, long msg, long) {
       if (!path.empty()) WriteTMParameters(path, p);
       break;
     }
-    case 2:
-      TMContext::CrossCorrelateTemplates(p.m_strTemplatePath, p);
+    case 2: {
+      // The correlation writes nothing without templates: say what is missing, or where
+      // the tables went.
+      const std::string& folder = p.m_strTemplatePath;
+      if (folder.empty() || !plat::FolderExists(folder)) {
+        plat::AfxMessageBox("Template folder not found: " + folder, MB_OK | MB_ICONEXCLAMATION);
+        break;
+      }
+      const int n = TMContext::CrossCorrelateTemplates(folder, p);
+      if (n < 1)
+        plat::AfxMessageBox("No template files (T_*.*) in " + folder, MB_OK | MB_ICONEXCLAMATION);
+      else
+        plat::AfxMessageBox(plat::Format("Cross correlation of %d templates written to %s", n,
+                                         (folder + "../CC_templates.txt").c_str()),
+                            MB_OK | MB_ICONINFORMATION);
       break;
+    }
     case 3:
       plat::AfxMessageBox("Under construction!");
       break;

@@ -15,6 +15,7 @@
 #include "base/util/KZ_FileUtil.h"
 #include "platform/Runtime.h"
 #include "platform/Shell.h"
+#include "platform/Strings.h"
 #include "platform/UiServices.h"
 
 namespace {
@@ -407,11 +408,49 @@ void CGridFun::ReestimateSourceParameters() {
   if (!doc || !doc->m_pHypo || !doc->m_pWave) return;
   CAEHypo& h = *doc->m_pHypo;
   CAEWave& w = *doc->m_pWave;
+  // Without a waveform (as the program starts, or after opening a parameter file) there
+  // is nothing to estimate from: the record of the empty record's index stays as it is.
+  if (!w.m_pHeader || w.m_pSamples.empty() || !h.m_fpAEH) {
+    plat::AfxMessageBox(std::string("Re-estimate Mw & Fc: ") +
+                            (h.m_fpAEH ? "no waveform file is loaded" : "no catalogue is open") +
+                            "; no record was changed.",
+                        MB_ICONEXCLAMATION);
+    return;
+  }
+  int written = 0, locked = 0, fewArrivals = 0, noEstimate = 0, notWritten = 0;
+  int firstLeft = -1;
   for (;;) {
     if (h.GetAEH(w.m_nEvent)) {
-      w.SourceParameters(&h);
-      h.PutAEH(w.m_nEvent, true);
+      const AEHRecord before = h.m_Rec;
+      bool left = true;
+      if (before.nFlags & AEH_FLAG_LOCKED) {
+        ++locked;  // a locked record is never rewritten
+      } else if (w.SourceParameters(&h) > 0) {
+        left = !h.PutAEH(w.m_nEvent, true);
+        if (left)
+          ++notWritten;
+        else
+          ++written;
+      } else {
+        // A failed estimate clears Fc and Mw of the current record: the record keeps the
+        // values it has.
+        h.m_Rec = before;
+        ++(before.nArrivals < 5 ? fewArrivals : noEstimate);
+      }
+      if (left && firstLeft < 0) firstLeft = w.m_nEvent;
     }
     if (!w.Step(1)) break;
   }
+  const int left = locked + fewArrivals + noEstimate + notWritten;
+  std::string text = plat::Format("Records with Mw and Fc re-estimated and saved: %d", written);
+  if (left == 0) {
+    plat::Ui().SetPaneText(0, text, true);
+    return;
+  }
+  text += plat::Format(
+      ".\n%d records were left as they were (the first: event %d): %d locked, %d with fewer "
+      "than 5 arrivals, %d without an arrival that gave an estimate, %d not written to the "
+      "catalogue.",
+      left, firstLeft, locked, fewArrivals, noEstimate, notWritten);
+  plat::AfxMessageBox(text, MB_ICONEXCLAMATION);
 }

@@ -257,7 +257,10 @@ void KZ_GridFit::SetParamRow(long row, const char* title, const char* t1, const 
   SetCellBackColor(0, row, kTitleBack);
   SetCellAlignment(0, row, (title && title[0] == '-') ? SG_ALIGN_CENTER : SG_ALIGN_RIGHT);
   SetEditFlag(0, row, 0);
-  if (Has(title, "=.") || Has(title, "..")) SetButtonCell(0, row, nullptr);
+  if (Has(title, "=.") || Has(title, ".."))
+    SetButtonCell(0, row, nullptr);
+  else
+    SetCellTypeStyle(0, row, SGCT_ELLIPSIS);
 
   const char* given[7] = {t1, t2, t3, t4, t5, t6, t7};
   int count = 0;
@@ -318,6 +321,8 @@ void KZ_GridFit::SetOptionRow(long row, const char* title, const char* list, int
   if (title && *title) {
     SetCellText(0, row, title);
     SetEditFlag(0, row, 0);
+    // A "Do.." title is the button that runs the chosen line, with notes or without.
+    if (Has(title, "=.") || Has(title, "..")) SetButtonCell(0, row, nullptr);
     JoinCells(1, row, 2, row);
   } else {
     optionCol = 0;
@@ -420,10 +425,13 @@ void KZ_GridFit::SetTextCell(int col, long row, const char* text) {
   }
   SetCellText(col, row, OrEmpty(text));
   SetCheck(col, row, 0);
+  // A text longer than its cell ends in "..." instead of being cut without a mark.
+  SetCellTypeStyle(col, row, SGCT_ELLIPSIS);
 }
 
 void KZ_GridFit::SetOptionCell(int col, long row, const char* list, const char* current) {
   SetCellType(col, row, kDropListType);
+  SetCellTypeStyle(col, row, 0);
   SetCellLabel(col, row, OrEmpty(list));
   SetCellText(col, row, OrEmpty(current));
   SetCellAlignment(col, row, SG_ALIGN_VCENTER);

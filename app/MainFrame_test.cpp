@@ -3,8 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialog>
 #include <QKeyEvent>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <filesystem>
 
@@ -271,6 +276,88 @@ TEST(MainFrame, CommandsAreRoutedAndItemsWithoutAHandlerStayDisabled) {
   EXPECT_TRUE(tb->isVisible());
 }
 
+// Every property sheet of the pages fits the screen (at most 1280 x 800 here), its OK and
+// Cancel buttons inside it.
+TEST(MainFrame, EveryPropertySheetFitsTheScreen) {
+  CMainFrame& f = Frame();
+  f.show();
+  struct Sheet {
+    CWCTabViewContainer* pane;
+    int page;
+    UINT id;
+  };
+  const Sheet sheets[] = {{&f.m_tabBottomLeft, 0, CTSView::ID_TS_PROPERTY},
+                          {&f.m_tabBottomLeft, 1, CWaveView::ID_VIEW_PROPERTY},
+                          {&f.m_tabBottomRight, 1, CGraphView::ID_GRAPH_PROPERTY}};
+  for (const Sheet& sh : sheets) {
+    SCOPED_TRACE(sh.id);
+    auto* view = dynamic_cast<plat::CView*>(sh.pane->GetPage(sh.page));
+    ASSERT_NE(view, nullptr);
+    bool seen = false;
+    QTimer::singleShot(0, [&] {
+      auto* dlg = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+      if (!dlg) return;
+      seen = true;
+      const QRect screen = dlg->screen()->availableGeometry();
+      const QRect g = dlg->geometry();
+      EXPECT_LE(g.width(), 1280);
+      EXPECT_LE(g.height(), 800);
+      EXPECT_TRUE(screen.contains(g)) << g.x() << "," << g.y() << " " << g.width() << "x"
+                                      << g.height();
+      for (const char* button : {"1", "2"}) {
+        auto* b = dlg->findChild<QPushButton*>(button);
+        if (!b) continue;
+        EXPECT_TRUE(b->isVisible()) << button;
+        EXPECT_TRUE(dlg->rect().contains(QRect(b->mapTo(dlg, QPoint(0, 0)), b->size()))) << button;
+      }
+      dlg->reject();
+    });
+    plat::testing::ScriptedUi ui;
+    view->OnCmdMsg(sh.id, nullptr);
+    EXPECT_TRUE(seen);
+  }
+}
+
+// Help > About chosen from the keyboard: the release of the key that chose the item comes
+// after the picture opened and leaves it on screen; the next key press closes it.
+TEST(MainFrame, AboutChosenFromTheKeyboardStaysUntilTheNextKey) {
+  CMainFrame& f = Frame();
+  f.show();
+  f.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
+  plat::testing::FakeShell shell;  // a wrong item must not start a browser
+  plat::Shell* oldShell = plat::InstallShell(&shell);
+  // The menu opens with no item marked: the second Down marks About.
+  const std::vector<std::vector<Qt::Key>> ways = {{Qt::Key_A},
+                                                  {Qt::Key_Down, Qt::Key_Down, Qt::Key_Return}};
+  for (const auto& keys : ways) {
+    SCOPED_TRACE(keys.size());
+    // The Help menu opened by a click on its title, its item chosen from the keyboard.
+    QMenuBar* bar = f.menuBar();
+    QAction* help = nullptr;
+    for (QAction* a : bar->actions())
+      if (a->text() == "&Help") help = a;
+    ASSERT_NE(help, nullptr);
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(help).center());
+    QApplication::processEvents();
+    QWidget* menu = QApplication::activePopupWidget();
+    ASSERT_NE(menu, nullptr);
+    for (Qt::Key k : keys) QTest::keyClick(menu, k);
+    QApplication::processEvents();
+    CWCSplashWnd* about = CWCSplashWnd::s_pGlobalSplash;
+    ASSERT_NE(about, nullptr);
+    EXPECT_TRUE(about->isVisible());
+    QTest::qWait(20);
+    EXPECT_TRUE(about->isVisible());
+    QTest::keyClick(about, Qt::Key_Space);
+    EXPECT_FALSE(about->isVisible());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QTest::qWait(10);
+  }
+  plat::InstallShell(oldShell);
+  EXPECT_TRUE(shell.calls.empty());
+}
+
 TEST(MainFrame, AnEventOpenedFromTheFileMenuIsDrawnAndLoadNextStepsToTheNext) {
   CMainFrame& f = Frame();
   f.show();
@@ -285,10 +372,22 @@ TEST(MainFrame, AnEventOpenedFromTheFileMenuIsDrawnAndLoadNextStepsToTheNext) {
   // File > Open of the first event file, then its parameter file.
   const std::string event0 = (fs::path(SamplePad()).parent_path() / "CUBE.00/000000.WAV").string();
   {
-    plat::testing::ScriptedUi ui;
+    // Each dialog starts in the folder of the last file chosen, as the window system's
+    // does; the parameter file is asked for in the experiment's folder.
+    struct Folders : plat::testing::ScriptedUi {
+      std::optional<std::string> FileDialog(const plat::FileDialogOptions& o) override {
+        started.push_back(DialogFolder());
+        auto path = ScriptedUi::FileDialog(o);
+        if (path) SetDialogFolder(fs::path(*path).parent_path().string());
+        return path;
+      }
+      std::vector<std::string> started;
+    } ui;
     ui.ExpectFileDialog(Prompt::OpenFile, "Open Tremvia File", event0);
     ui.ExpectFileDialog(Prompt::OpenFile, "Load parameters", SamplePad());
     EXPECT_TRUE(f.SendCommand(ID_FILE_OPEN));
+    ASSERT_EQ(ui.started.size(), 2u);
+    EXPECT_EQ(fs::path(ui.started[1]), fs::path(SamplePad()).parent_path());
   }
   EXPECT_EQ(App().m_nOpenMode, 3);
   EXPECT_EQ(App().m_pMainWnd, &f);  // the frame and its pages are kept

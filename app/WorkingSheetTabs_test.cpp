@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QTest>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -246,6 +247,80 @@ TEST(WorkingSheetVM, ShotsTakeTheDetonatorsInTurnAndNextShowsTheShot) {
   ASSERT_TRUE(doc.m_pWave->OpenEvent(0));
 }
 
+// "5: Re-estimate Mw & Fc" writes only estimates: without a waveform nothing is written
+// and the user is told; a locked record, and one whose estimate fails, keep their values.
+TEST(WorkingSheetVM, ReestimatingMwAndFcWritesOnlyWhatItEstimated) {
+  Session& s = Open();
+  Use use(s);
+  CAEHypo& h = use.Hypo();
+  CTremviaDoc& doc = Doc(s);
+  auto run = [&] {
+    use.Grid().SetCurrentSheet(CGridFun::kVMReloc);
+    use.Grid().SetCellText(1, 21, "5: Re-estimate Mw & Fc");
+    use.Press(0, 21);
+  };
+  auto mark = [&](int i, int arrivals, int flags) {
+    ASSERT_TRUE(h.GetAEH(i));
+    if (arrivals >= 0) h.m_Rec.nArrivals = static_cast<std::int8_t>(arrivals);
+    h.m_Rec.nFlags = static_cast<std::uint8_t>(flags);
+    h.m_Rec.fFc = 0.111f;
+    h.m_Rec.fMw = -7.5f;
+    ASSERT_TRUE(h.PutAEH(i, false));
+  };
+  auto fcMw = [&](int i) {
+    EXPECT_TRUE(h.GetAEH(i));
+    return std::make_pair(h.m_Rec.fFc, h.m_Rec.fMw);
+  };
+  const std::pair<float, float> kept{0.111f, -7.5f};
+
+  // As the program starts: no waveform loaded.
+  mark(0, 8, 0);
+  {
+    ScriptedUi ui;
+    std::unique_ptr<CAEWave> loaded = std::move(doc.m_pWave);
+    doc.m_pWave = std::make_unique<CAEWave>();
+    run();
+    doc.m_pWave = std::move(loaded);
+    ASSERT_EQ(ui.MessageTexts().size(), 1u);
+    EXPECT_NE(ui.MessageTexts()[0].find("no waveform file is loaded"), std::string::npos);
+  }
+  EXPECT_EQ(fcMw(0), kept);
+
+  // Events 17 to 19, located: 17 then keeps only 3 arrivals, 18 is locked, 19 is estimated.
+  for (int i = 17; i <= 19; ++i) {
+    ASSERT_TRUE(doc.m_pWave->OpenEvent(i));
+    ASSERT_TRUE(h.GetAEH(i));
+    h.m_Rec.nFlags = 0;
+    doc.ProcessCurrentEvent(1, false, 0, 0, 0, 0);
+    ASSERT_TRUE(doc.ProcessCurrentEvent(2, true, 0, 0, 0, 0));
+    ASSERT_GT(h.m_Rec.nArrivals, 4) << i;
+  }
+  mark(17, 3, AEH_FLAG_LOCATED);
+  mark(18, -1, AEH_FLAG_LOCATED | AEH_FLAG_LOCKED);
+  mark(19, -1, AEH_FLAG_LOCATED);
+  ASSERT_TRUE(doc.m_pWave->OpenEvent(17));
+  {
+    ScriptedUi ui;
+    run();
+    ASSERT_EQ(ui.MessageTexts().size(), 1u);
+    const std::string text = ui.MessageTexts()[0];
+    EXPECT_NE(text.find("re-estimated and saved: 1."), std::string::npos) << text;
+    EXPECT_NE(text.find("2 records were left as they were (the first: event 17): 1 locked, 1 "
+                        "with fewer than 5 arrivals"),
+              std::string::npos)
+        << text;
+  }
+  EXPECT_EQ(fcMw(17), kept);
+  EXPECT_EQ(fcMw(18), kept);
+  EXPECT_TRUE(h.m_Rec.nFlags & AEH_FLAG_LOCKED);
+  const auto [fc, mw] = fcMw(19);
+  EXPECT_NEAR(fc, 0.325, 0.05);  // the sample's source frequency (MHz)
+  EXPECT_NE(mw, -7.5f);
+  EXPECT_EQ(doc.m_pWave->m_nEvent, 19);  // the last file stays loaded
+  ClearRecords(h);
+  ASSERT_TRUE(doc.m_pWave->OpenEvent(0));
+}
+
 TEST(WorkingSheetVM, CheckBoxesAndListsReachTheOptionBlock) {
   Session& s = Open();
   Use use(s);
@@ -359,6 +434,69 @@ TEST(WorkingSheetMec, ParameterRowsAreEditableAndKeepTheirNotes) {
   doc.m_pTS.reset();
   doc.m_pAddTS[0].reset();
   g.SetupMecSheet();
+}
+
+// Every "Do.." cell of every tab is a push button; on "Mec" a mouse click on each of the
+// three runs its line: the mechanism of the current event, the mean-strain table and the
+// combined table.
+TEST(WorkingSheetMec, EveryDoCellIsAButtonAndAClickRunsItsLine) {
+  Session& s = Open();
+  Use use(s);
+  CTremviaDoc& doc = Doc(s);
+  CAEHypo& h = use.Hypo();
+  doc.m_fTimeStart = 0.0;
+  doc.m_fTimeSpan = 100.0;
+  doc.m_pTS = GaugeSeries(h, {{10, 1, 0, 100, -50, 300, -150}, {20, 2, 0, 200, -60, 400, -160}});
+  doc.m_pAddTS[0] = GaugeSeries(h, {{10, 1, 0, 100, -50, 300, -150}, {20, 2, 0, 200, -60, 400, -160}});
+  CGridFun& g = use.Grid();
+  g.BuildAllSheets();
+  int found = 0;
+  for (int sheet = 0; sheet < CGridFun::kSheets; ++sheet) {
+    g.SetCurrentSheet(sheet);
+    for (long row = 0; row < g.GetRowCount(); ++row)
+      for (int col = 0; col < g.GetColumnCount(); ++col) {
+        const char* t = g.GetCellText(col, row);
+        if (!t || std::string(t) != "Do..") continue;
+        ++found;
+        EXPECT_EQ(g.GetCellTypeOfCell(col, row), g.GetCellTypeByIndex(g.m_nButtonIndex))
+            << "sheet " << sheet << " cell " << col << "," << row;
+      }
+  }
+  EXPECT_GE(found, 10);
+  // A plain text longer than its cell ends in a mark instead of being cut.
+  g.SetCurrentSheet(CGridFun::kVMReloc);
+  ASSERT_EQ(use.Text(0, 1), "Velocity measurement data");
+  CSGCell text;
+  g.GetCell(0, 1, &text);
+  EXPECT_EQ(text.GetCellTypeStyle() & SGCT_ELLIPSIS, SGCT_ELLIPSIS);
+
+  use.Dialog()->show();
+  use.Dialog()->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(use.Dialog()));
+  g.SetCurrentSheet(CGridFun::kMec);
+  auto click = [&](long row) {
+    g.GotoCell(1, row);
+    QApplication::processEvents();
+    RECT r{};
+    g.GetCellRect(0, row, &r);
+    QTest::mouseClick(SGWidgetOf(*g.m_CUGGrid), Qt::LeftButton, Qt::NoModifier,
+                      QPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2));
+    for (int i = 0; i < 5; ++i) QApplication::processEvents();
+  };
+  KZ_MultiVarObj& t = *doc.m_pSheet[0];
+  t.m_strHeader[0].clear();
+  click(16);
+  EXPECT_EQ(t.m_strHeader[0].rfind("Mean strain. ID:", 0), 0u);
+  t.m_nColumns = 0;
+  click(26);
+  EXPECT_EQ(t.m_nColumns, 14);  // the seven columns of each series
+  use.recorder.hints.clear();
+  click(5);
+  EXPECT_NE(std::find(use.recorder.hints.begin(), use.recorder.hints.end(), HINT_SOURCE),
+            use.recorder.hints.end());
+  doc.m_pTS.reset();
+  doc.m_pAddTS[0].reset();
+  g.BuildAllSheets();
 }
 
 TEST(WorkingSheetMec, GaugeReadingsBeyondTheLimitAreLeftOutOfTheMeans) {
@@ -516,6 +654,28 @@ TEST(WorkingSheetTM, SlicesStartOneMatchingProgramEachAndWaitAfterEvery) {
   }
   EXPECT_TRUE(shell.calls.empty());
   use.Grid().m_pfnWait = nullptr;
+}
+
+// "2: Cross correlation" says which template folder is missing or holds no templates
+// instead of ending silently.
+TEST(WorkingSheetTM, CrossCorrelationSaysWhatIsMissing) {
+  Session& s = Open();
+  Use use(s);
+  const fs::path dir = Scratch("cc");
+  const std::string missing = Slash(dir / "NoTemplates");
+  const std::string empty = Slash(dir / "Templates");
+  fs::create_directories(empty);
+  const std::string keep = use.Text(1, 8);
+  ChooseTM(use, "2: Cross correlation");
+  for (const auto& [folder, said] : {std::pair{missing, "Template folder not found: "},
+                                     std::pair{empty, "No template files (T_*.*) in "}}) {
+    SCOPED_TRACE(folder);
+    use.Grid().SetCellText(1, 8, folder.c_str());
+    ScriptedUi ui;
+    use.Press(0, 12);
+    EXPECT_EQ(ui.MessageTexts(), std::vector<std::string>{said + folder});
+  }
+  use.Grid().SetCellText(1, 8, keep.c_str());
 }
 
 TEST(WorkingSheetTM, FoldersComeFromTheWaveformsParentFolder) {

@@ -7,6 +7,7 @@
 #include <QListWidget>
 #include <QTest>
 #include <QWindow>
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <filesystem>
@@ -396,6 +397,47 @@ TEST(WorkingSheet, AMouseClickOnADropListEntryChoosesIt) {
   ClickListEntry(use.Grid(), 1, 5, "1: Selected events");
   EXPECT_EQ(use.Text(1, 5), "1: Selected events");
   EXPECT_EQ(use.Grid().GetInt(1, 5), 1);
+}
+
+// A drop list opens at the cell's present choice and is wide enough for every entry.
+TEST(WorkingSheet, ADropListOpensAtTheChoiceAndShowsWholeEntries) {
+  Session& s = WithEvent();
+  Use use(s);
+  use.Dialog()->show();
+  use.Dialog()->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(use.Dialog()));
+  CGridFun& grid = use.Grid();
+  grid.SetCurrentSheet(CGridFun::kDrawOpt);
+  ClickListEntry(grid, 1, 3, "15: C(r)-r");
+  ASSERT_EQ(use.Text(1, 3), "15: C(r)-r");
+  grid.GotoCell(1, 3);
+  QApplication::processEvents();
+  QWidget* area = SGWidgetOf(*grid.m_CUGGrid);
+  QWidget* top = area->window();
+  RECT r;
+  grid.GetCellRect(1, 3, &r);
+  QTest::mouseClick(top->windowHandle(), Qt::LeftButton, {},
+                    area->mapTo(top, QPoint(r.right - 4, (r.top + r.bottom) / 2)));
+  QApplication::processEvents();
+  QListWidget* list = area->findChild<QListWidget*>();
+  ASSERT_NE(list, nullptr);
+  ASSERT_TRUE(list->isVisible());
+  ASSERT_NE(list->currentItem(), nullptr);
+  EXPECT_EQ(list->currentItem()->text(), "15: C(r)-r");
+  EXPECT_TRUE(list->viewport()->rect().intersects(list->visualItemRect(list->currentItem())));
+  for (int i = 0; i < list->count(); ++i)
+    EXPECT_LE(list->fontMetrics().horizontalAdvance(list->item(i)->text()),
+              list->viewport()->width())
+        << list->item(i)->text().toStdString();
+  // Up to fifteen entries are seen without scrolling.
+  const int rows = std::min(list->count(), 15);
+  EXPECT_GE(list->viewport()->height(), rows * list->sizeHintForRow(0));
+  QTest::keyClick(list, Qt::Key_Escape);
+  QApplication::processEvents();
+  // A list closed a while ago: the next click on the button opens it at once.
+  QTest::qWait(CSGDropListType::kJustClosedMs + 100);
+  ClickListEntry(grid, 1, 3, "6: XZ, YZ, XY plot");
+  EXPECT_EQ(use.Text(1, 3), "6: XZ, YZ, XY plot");
 }
 
 TEST(WorkingSheet, SideHeadingsReachNoExecutorAndFormHelpAddresses) {

@@ -1,5 +1,6 @@
 // Reading the experiment's parameter file into the catalogue engine.
 #include <algorithm>
+#include <cctype>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
@@ -27,6 +28,8 @@ class PadLines {
     while (f.ReadLine(line)) lines_.push_back(line);
   }
   bool AtEnd() const { return pos_ >= lines_.size(); }
+  // The number (from 1) of the line read last.
+  std::size_t LineNo() const { return pos_; }
   // The next line, or an empty text at the end (with ok false).
   const char* Next(bool* ok = nullptr) {
     if (ok) *ok = !AtEnd();
@@ -64,6 +67,33 @@ class PadLines {
 };
 
 bool Contains(const char* line, const char* key) { return std::strstr(line, key) != nullptr; }
+
+// True when the line starts with a whole number (a count), not a decimal one.
+bool StartsWithWholeNumber(const char* line) {
+  char* end = nullptr;
+  std::strtol(line, &end, 10);
+  return end != line && (*end == '\0' || std::isspace(static_cast<unsigned char>(*end)));
+}
+
+// The sensor-count line holds one to three whole numbers ("%d %d %d"), which may be followed
+// by words; a decimal number among them or a fourth number is some other line (the sample
+// line when the counts are missing).
+bool IsCountLine(const char* line) {
+  if (!StartsWithWholeNumber(line)) return false;
+  const char* p = line;
+  for (int token = 0; token < 4; ++token) {
+    while (std::isspace(static_cast<unsigned char>(*p))) ++p;
+    if (!*p) return true;
+    char* end = nullptr;
+    plat::StrToD(p, &end);
+    const bool number =
+        end != p && (*end == '\0' || std::isspace(static_cast<unsigned char>(*end)));
+    if (!number) return true;  // words after the counts
+    if (token == 3 || !StartsWithWholeNumber(p)) return false;
+    p = end;
+  }
+  return true;
+}
 
 // The number after the first '=' of the line, or the default.
 int ValueInt(const char* line, int def) {
@@ -113,6 +143,7 @@ void FillCalendar(std::tm* t, int year1900, int month, int day, int hour, int mi
 int CAEHypo::LoadPad(const std::string& path, bool parametersOnly) {
   plat::File file;
   if (!file.Open(path, "rt")) return 0;
+  const std::string previousParFile = m_strParFile;
   m_strParFile = path;
   PadLines in(file);
   file.Close();
@@ -124,6 +155,15 @@ int CAEHypo::LoadPad(const std::string& path, bool parametersOnly) {
   const int savedNPulsers = m_nPulsers;
   const int savedMinArrivals = m_nMinArrivals;
   std::vector<std::string> warnings;
+  // The first line of the head that does not hold what its place asks for: a file that
+  // fails to load names it, since a line missing there shifts every line after it and the
+  // load fails only further on.
+  std::string firstWrong;
+  auto expect = [&](bool fits, const char* what, const char* text) {
+    if (fits || !firstWrong.empty()) return;
+    firstWrong = plat::Format("line %zu should hold %s but reads \"%s\"", in.LineNo(), what,
+                              plat::TrimRight(text).c_str());
+  };
 
   m_strTitle = plat::TrimRight(in.Next());
   in.Next();
@@ -132,7 +172,11 @@ int CAEHypo::LoadPad(const std::string& path, bool parametersOnly) {
   plat::ScanC(in.Next(), "%d", &m_nParLine5);
   plat::ScanC(in.Next(), "%d", &m_nParLine6);
   int nSens = m_nSensors, nEx1 = m_nExtraPoints1, nEx2 = m_nExtraPoints2;
-  plat::ScanC(in.Next(), "%d %d %d", &nSens, &nEx1, &nEx2);
+  {
+    const char* counts = in.Next();
+    plat::ScanC(counts, "%d %d %d", &nSens, &nEx1, &nEx2);
+    expect(IsCountLine(counts), "the sensor count (\"sensors points points\")", counts);
+  }
   if (nSens < 0) nSens = 0;
   if (nEx1 < 0) nEx1 = 0;
   if (nEx2 < 0) nEx2 = 0;
@@ -154,6 +198,7 @@ int CAEHypo::LoadPad(const std::string& path, bool parametersOnly) {
     float a = 0, b = 0, c = 0;
     int shape = 0;
     int got = plat::ScanC(line, "%f %f %f %d", &a, &b, &c, &shape);
+    expect(got >= 2, "the sample size", line);
     if (got < 3) {
       m_nShape = 0;
       if (got >= 1) m_fDiameter = m_fSizeX = m_fSizeY = a;
@@ -200,6 +245,7 @@ int CAEHypo::LoadPad(const std::string& path, bool parametersOnly) {
     float p1 = 0, p2 = 0, p3 = 0, p4 = 0;
     char word[256] = "";
     int got = plat::ScanC(text, "%d %f %f %f %f %255s", &num, &p1, &p2, &p3, &p4, word);
+    expect(got >= 4, k < m_nSensors ? "a sensor line" : "a further point", text);
     if (got >= 4) {
       if (m_nShape == 0) {
         m_pSensorXYZ[k].x = p3 * std::cos(p1 * kDeg);
@@ -230,7 +276,11 @@ int CAEHypo::LoadPad(const std::string& path, bool parametersOnly) {
 
   // Velocity table.
   int nVel = m_nVelEntries;
-  plat::ScanC(in.Next(), "%d", &nVel);
+  {
+    const char* count = in.Next();
+    plat::ScanC(count, "%d", &nVel);
+    expect(StartsWithWholeNumber(count), "the number of velocity entries", count);
+  }
   if (nVel < 0) nVel = 0;
   if (nVel > AEH_MAX_VELOCITIES)
     warnings.push_back(
@@ -262,6 +312,7 @@ int CAEHypo::LoadPad(const std::string& path, bool parametersOnly) {
       vx = m_fVel[e][0];
       vy = m_fVel[e][1];
       int got = plat::ScanC(text, "%d %f %f %f %f", &num, &t, &vz, &vx, &vy);
+      expect(got >= 3, "a velocity entry", text);
       if (got >= 2) m_nVelTime[e] = KZ_SaturateCast<int>(t);
       if (got >= 3) m_fVel[e][2] = vz;
       if (got == 3) vx = vy = vz;
@@ -296,7 +347,9 @@ int CAEHypo::LoadPad(const std::string& path, bool parametersOnly) {
     std::memcpy(m_PulserSensor, savedPulsers, sizeof savedPulsers);
     m_nPulsers = savedNPulsers;
     m_nMinArrivals = savedMinArrivals;
-    plat::AfxMessageBox(path + ": no \"PEAK=\" time line; the parameter file is not loaded.",
+    m_strParFile = previousParFile;
+    plat::AfxMessageBox(path + ": " + (firstWrong.empty() ? "no \"PEAK=\" time line" : firstWrong) +
+                            "; the parameter file is not loaded.",
                         MB_ICONHAND);
     return 0;
   }

@@ -259,6 +259,22 @@ TEST(AEHypoPadTest, DamagedFilesAreReportedAndBounded) {
   }
   EXPECT_EQ(h.m_nSensors, 16);
   EXPECT_EQ(h.m_strTitle, "Cube test");
+  // Without its sensor-count line every later line is read one place early and the load
+  // fails at the end; the message names the line that is wrong, not the missing times.
+  std::string noCount = CubePad();
+  noCount.erase(noCount.find("16 1 0\n"), 7);
+  WriteText(dir + "/nocount.pad", noCount);
+  {
+    ScriptedUi ui;
+    EXPECT_EQ(h.LoadPad(dir + "/nocount.pad", true), 0);
+    ASSERT_EQ(ui.MessageTexts().size(), 1u);
+    const std::string text = ui.MessageTexts()[0];
+    EXPECT_NE(text.find("line 7 should hold the sensor count"), std::string::npos) << text;
+    EXPECT_NE(text.find("\"50 50 50 4 CUBE\""), std::string::npos) << text;
+    EXPECT_EQ(text.find("PEAK="), std::string::npos) << text;
+  }
+  EXPECT_EQ(h.m_nSensors, 16);
+  EXPECT_EQ(h.m_strParFile, dir + "/good.pad");  // the file that is loaded
   // Too many sensors, holes and velocity entries: clamped, reported, later lines still in step.
   std::string many = CubePad(40);
   std::string vel = "205\n";

@@ -69,9 +69,22 @@ BOOL CTremviaDoc::OnNewDocument() {
   return TRUE;
 }
 
-void CTremviaDoc::DetachCatalogue() {
-  m_pHypo->m_fpAEH.reset();
-  m_pHypo->m_nAE = 0;
+bool CTremviaDoc::LoadParameters(const std::string& parFile) {
+  const std::string previous = m_pHypo->m_strParFile;
+  const bool hadCatalogue = m_pHypo->m_fpAEH != nullptr;
+  if (m_pHypo->LoadPad(parFile, false)) return true;
+  // A file the reader refuses leaves the engine as it was. A catalogue the user declines to
+  // create or convert comes after the new parameters were read and the open catalogue was
+  // closed: the experiment that was open is read again, so that its pages, records and
+  // stepping go on as before.
+  auto kept = [&] {
+    return m_pHypo->m_strParFile == previous && (m_pHypo->m_fpAEH || !hadCatalogue);
+  };
+  if (!kept() && !previous.empty()) m_pHypo->LoadPad(previous, !hadCatalogue);
+  Report("Parameter file " + parFile + " failed to load: " +
+         (previous.empty() || !kept() ? std::string("no experiment is open.")
+                                      : "the experiment of " + previous + " stays open."));
+  return false;
 }
 
 void CTremviaDoc::ReadRecordOfEvent() {
@@ -117,11 +130,7 @@ void CTremviaDoc::LoadSideFiles(const std::string& parFile) {
 }
 
 bool CTremviaDoc::LoadExperiment(const std::string& parFile) {
-  if (!m_pHypo->LoadPad(parFile, false)) {
-    DetachCatalogue();
-    Report("Parameter file " + parFile + " failed to load: no catalogue is open.");
-    return false;
-  }
+  if (!LoadParameters(parFile)) return false;
   LoadSideFiles(parFile);
   return true;
 }
@@ -149,16 +158,12 @@ BOOL CTremviaDoc::OnOpenDocument(const std::string& path) {
       Report("Parameter file " + parFile + " of the event list was not found.");
       return FALSE;
     }
+    // The open document stays until the new parameters have loaded.
+    if (!LoadParameters(parFile)) return FALSE;
     m_pWave = std::make_unique<CAEWave>();
     m_bLoaded = 1;
     LoadEventList(path);
     m_strParFile = parFile;
-    if (!m_pHypo->LoadPad(parFile, false)) {
-      DetachCatalogue();
-      Report("Parameter file " + parFile + " failed to load: no catalogue is open.");
-      FinishOpen();
-      return FALSE;
-    }
     m_fTimeStart = 0.0;
     m_fTimeSpan = AE_WindowHours(m_EventList.empty() ? 0.0 : m_EventList.back()->time);
     std::string folder = KZ_GetFolder(path);
@@ -173,14 +178,13 @@ BOOL CTremviaDoc::OnOpenDocument(const std::string& path) {
   }
 
   if (kind == FileKind::Pad) {
-    m_bLoaded = 1;
-    m_pWave.reset();
     // The name as the user gave it: the catalogue and side files are named after it.
+    if (!LoadExperiment(path)) return FALSE;
+    m_bLoaded = 1;
     m_strParFile = path;
-    bool ok = LoadExperiment(m_strParFile);
     m_pWave = std::make_unique<CAEWave>();
     FinishOpen();
-    return ok ? TRUE : FALSE;
+    return TRUE;
   }
 
   // A waveform file: read it into a new record first, so that a file that cannot be
@@ -209,23 +213,20 @@ BOOL CTremviaDoc::OnOpenDocument(const std::string& path) {
     Report("Waveform file " + path + " could not be read.");
     return FALSE;
   }
-  m_bLoaded = 1;
-  m_pWave = std::move(wave);
   const std::string parFile =
       KZ_OpenFileDialog("Load parameters", "Parameter file(*.pad;*.par)|*.pad;*.par||");
-  if (parFile.empty()) {
-    // Cancelled: the parameters, catalogue, side files and window in use stay, so picks
-    // made on this waveform can be saved. The current record is still made this event's
-    // own: a record left from the previous event would be saved under this index.
-    if (m_pHypo->m_fpAEH) ReadRecordOfEvent();
-    FinishOpen();
-    return TRUE;
-  }
-  m_strParFile = parFile;
-  bool ok = LoadExperiment(m_strParFile);
-  if (ok) ReadRecordOfEvent();
+  // A parameter file that fails to load keeps the open experiment and its waveform: this
+  // waveform's event index means nothing in the catalogue that stays open.
+  if (!parFile.empty() && !LoadExperiment(parFile)) return FALSE;
+  m_bLoaded = 1;
+  m_pWave = std::move(wave);
+  // Cancelled: the parameters, catalogue, side files and window in use stay, so picks made
+  // on this waveform can be saved. The current record is made this event's own either way:
+  // a record left from the previous event would be saved under this index.
+  if (!parFile.empty()) m_strParFile = parFile;
+  if (!parFile.empty() || m_pHypo->m_fpAEH) ReadRecordOfEvent();
   FinishOpen();
-  return ok ? TRUE : FALSE;
+  return TRUE;
 }
 
 int CTremviaDoc::StepEvent(int n) {

@@ -44,6 +44,11 @@ class CTremviaDoc {
   virtual BOOL OnOpenDocument(const std::string& path);
 
   int StepEvent(int n);
+  // Reads the record of the waveform's event into the current record and its picks into
+  // the waveform; an event without a record starts from an empty one. Pages that write the
+  // current record at the waveform's event index call it when another page has moved the
+  // catalogue's current record on.
+  void ReadRecordOfEvent();
   int LoadSideFile(const std::string& path, int k);
   int LoadTS(const std::string& path);
   int LoadAddTS(const std::string& path, int i);
@@ -122,11 +127,9 @@ class CTremviaDoc {
   // Reads the parameter file and its side files; false when the parameter file failed.
   bool LoadExperiment(const std::string& parFile);
   void LoadSideFiles(const std::string& parFile);
-  // Closes the catalogue so that no record of another experiment is read or written.
-  void DetachCatalogue();
-  // Reads the record of the waveform's event into the current record and its picks into
-  // the waveform; an event without a record starts from an empty one.
-  void ReadRecordOfEvent();
+  // Reads the parameter file and opens its catalogue; when that fails the experiment that
+  // was open stays (read again when the catalogue step had closed it) and the user is told.
+  bool LoadParameters(const std::string& parFile);
   void FinishOpen();
   bool SaveRecord();
   // Reports a refused save of the current record (see BeginSaveBatch).

@@ -17,10 +17,21 @@ bool CTremviaDoc::ProcessCurrentEvent(int mode, bool save, int p1, int p2, int /
   plat::CWaitCursor wait;
   bool result = false;
   AEHRecord& r = h.m_Rec;
+  // The list holds one entry per record: an event located again (by hand, then by the
+  // auto-loading, or after a list built from the catalogue) updates its entry, so that the
+  // counts, plots and exports drawn from the list count it once.
   auto entry = [&] {
+    const auto listed = std::find_if(m_EventList.begin(), m_EventList.end(), [&](const auto& e) {
+      return e->record == static_cast<std::int32_t>(w.m_nEvent);
+    });
+    const std::size_t at = static_cast<std::size_t>(listed - m_EventList.begin());
     AddEventEntry(r.fX, r.fY, r.fZ, r.fMw, r.fIso, r.fClvd, r.fCC, r.nTimeSec + r.nTimeUs * 1e-6,
                   static_cast<std::uint16_t>(r.nArrivals), static_cast<std::uint32_t>(w.m_nEvent),
                   r.nFlags);
+    if (at + 1 < m_EventList.size()) {  // listed already: the new entry takes its place
+      m_EventList[at] = std::move(m_EventList.back());
+      m_EventList.pop_back();
+    }
   };
   switch (mode) {
     case 1: {

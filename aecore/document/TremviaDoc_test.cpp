@@ -260,6 +260,79 @@ TEST(TremviaDoc, BadInputIsReportedAndKeepsTheState) {
   EXPECT_TRUE(HasMessage(ui2, "failed to load"));
 }
 
+// A parameter file that fails to load, however it is reached, leaves the experiment that is
+// open as it was: its waveform, event list, catalogue and stepping. The message names the
+// line of the file that is wrong.
+TEST(TremviaDoc, AParameterFileThatFailsKeepsTheOpenExperiment) {
+  synth::Experiment a = MakeExperiment("keep_a", 3);
+  FakeDocumentHost host;
+  CTremviaDoc doc(host);
+  {
+    ScriptedUi ui;
+    ui.ExpectFileDialog(Prompt::OpenFile, "Load parameters", a.PadPath());
+    ui.ExpectMessage("open failed!, create??", IDYES);
+    ASSERT_TRUE(doc.OnOpenDocument(a.EventPath(0)));
+    doc.ProcessCurrentEvent(1, false, 0, 0, 0, 0);
+    ASSERT_TRUE(doc.ProcessCurrentEvent(2, true, 0, 0, 0, 0));
+  }
+  CAEHypo& h = *doc.m_pHypo;
+  const CAEWave* wave = doc.m_pWave.get();
+  const int records = h.GetNumAE();
+  const int sensors = h.m_nSensors;
+  ASSERT_EQ(records, 1);
+  ASSERT_EQ(doc.m_EventList.size(), 1u);
+
+  // A parameter file without its sensor-count line, beside an event and an event list.
+  synth::Experiment b = MakeExperiment("keep_b", 1);
+  std::string pad;
+  {
+    std::ifstream in(b.PadPath());
+    pad.assign(std::istreambuf_iterator<char>(in), {});
+  }
+  const std::string counts = std::to_string(synth::kSensors) + " 0 0\n";
+  ASSERT_NE(pad.find(counts + "50 50 50 4 CUBE"), std::string::npos);
+  pad.erase(pad.find(counts), counts.size());
+  std::ofstream(b.PadPath()) << pad;
+  std::ofstream(b.dir + "/SYN.lst") << "h\nh\nh\nh\n0 10.0 1 2 3 -7 0 0 0 9\n";
+  // A sound parameter file whose catalogue the user declines to create.
+  synth::Experiment c = MakeExperiment("keep_c", 1);
+
+  struct Case {
+    const char* what;
+    std::string open, pad;   // the file opened; the answer for the parameter file
+    bool declineCatalogue;
+    const char* says;
+  } cases[] = {
+      {"parameter file", b.PadPath(), "", false, "line 7 should hold the sensor count"},
+      {"waveform", b.EventPath(0), b.PadPath(), false, "line 7 should hold the sensor count"},
+      {"event list", b.dir + "/SYN.lst", "", false, "line 7 should hold the sensor count"},
+      {"declined catalogue", c.EventPath(0), c.PadPath(), true, "stays open"},
+  };
+  for (const Case& k : cases) {
+    ScriptedUi ui;
+    if (!k.pad.empty()) ui.ExpectFileDialog(Prompt::OpenFile, "Load parameters", k.pad);
+    if (k.declineCatalogue) ui.ExpectMessage("open failed!, create??", IDNO);
+    EXPECT_FALSE(doc.OnOpenDocument(k.open)) << k.what;
+    EXPECT_TRUE(HasMessage(ui, k.says)) << k.what;
+    EXPECT_TRUE(HasMessage(ui, "stays open")) << k.what;
+    EXPECT_EQ(doc.m_pWave.get(), wave) << k.what;
+    EXPECT_EQ(doc.m_EventList.size(), 1u) << k.what;
+    EXPECT_EQ(doc.m_strParFile, a.PadPath()) << k.what;
+    EXPECT_EQ(h.m_strParFile, a.PadPath()) << k.what;
+    EXPECT_EQ(h.m_nSensors, sensors) << k.what;
+    ASSERT_TRUE(h.m_fpAEH) << k.what;
+    EXPECT_EQ(h.GetNumAE(), records) << k.what;
+  }
+  EXPECT_FALSE(std::filesystem::exists(c.dir + "/SYN.aeh"));
+  // Stepping and saving go on in the experiment that stayed.
+  ScriptedUi ui;
+  ASSERT_EQ(doc.StepEvent(1), 1);
+  doc.ProcessCurrentEvent(1, false, 0, 0, 0, 0);
+  ASSERT_TRUE(doc.ProcessCurrentEvent(2, true, 0, 0, 0, 0));
+  EXPECT_EQ(h.GetNumAE(), 2);
+  EXPECT_TRUE(ui.MessageTexts().empty());
+}
+
 TEST(TremviaDoc, EventListFromTheCatalogueAndFromAFile) {
   synth::Experiment e = MakeExperiment("list", 0);
   FakeDocumentHost host;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "aecore/waveform/AEWaveReaders.h"
 #include "base/util/KZ_DateTime.h"
@@ -417,12 +419,45 @@ int CAEWave::OpenEvent(int event) {
   return r;
 }
 
+namespace {
+// The file names of the folders a step looks in, each folder listed once per step: a
+// step past the last event tries thousands of names, and asking the file system for each
+// (with its case-insensitive lookup) cost far more than reading the few folders they
+// lie in. Only names found here are opened, through the usual case-resolving lookup.
+class EventFolderIndex {
+ public:
+  bool MayExist(const std::string& file) {
+    if (file.empty()) return true;  // events that are not files of their own
+    const std::string path = plat::NormalizeSeparators(file);
+    const std::size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    auto it = m_folders.find(folder);
+    if (it == m_folders.end()) {
+      std::unordered_set<std::string> names;
+      for (const plat::FindData& f : plat::FindFiles(folder + "*"))
+        if (!f.isFolder) names.insert(Lower(f.name));
+      it = m_folders.emplace(folder, std::move(names)).first;
+    }
+    return it->second.count(Lower(path.substr(slash == std::string::npos ? 0 : slash + 1))) != 0;
+  }
+
+ private:
+  static std::string Lower(std::string s) {
+    for (char& c : s)
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    return s;
+  }
+  std::unordered_map<std::string, std::unordered_set<std::string>> m_folders;
+};
+}  // namespace
+
 int CAEWave::Step(int step) {
   const int e = m_nEvent;
   if (e == 0 && step < 0) return 0;
   m_nEvent = e + step;
+  EventFolderIndex present;
   for (int tries = 1; tries <= 9999; ++tries) {
-    if (m_nEvent >= 0 && OpenEvent(m_nEvent)) return 1;
+    if (m_nEvent >= 0 && present.MayExist(EventFile(m_nEvent)) && OpenEvent(m_nEvent)) return 1;
     m_nEvent += step;
     if (tries % 1000 == 0) plat::MessageBeep(MB_ICONHAND);
   }

@@ -93,6 +93,9 @@ class CAEWave {
 
   // The path of event i of the set the current path belongs to.
   std::string EventPath(int event) const;
+  // The file OpenEvent reads event i from (as built, before the case on disk is found);
+  // empty where events are not files of their own (a long recording).
+  virtual std::string EventFile(int event) const { return EventPath(event); }
 
   std::string m_strName = "TEST0000";
   std::string m_strFolder = "C:";

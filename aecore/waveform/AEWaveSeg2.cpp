@@ -140,12 +140,16 @@ void ReportUnnumbered(const std::string& path, const std::string& suffix) {
       MB_ICONEXCLAMATION);
 }
 
+std::string FileClassPath(const CAEWave& w, const std::string& suffix, int event) {
+  return w.m_strFolder + plat::Format("%06d", event) + suffix;
+}
+
 int OpenFileClassEvent(CAEWave& w, const std::string& suffix, int event) {
   const int oldEvent = w.m_nEvent;
   const std::int32_t oldHeaderEvent = w.m_pHeader->nEvent;
   w.m_nEvent = event;
   w.m_pHeader->nEvent = event;
-  const std::string path = w.m_strFolder + plat::Format("%06d", event) + suffix;
+  const std::string path = FileClassPath(w, suffix, event);
   if (w.Load(path)) {
     w.m_strPath = plat::ResolvePath(path);  // the name as it is on disk
     return 1;
@@ -327,6 +331,7 @@ CAEWaveSeg2::CAEWaveSeg2(const std::string& path, NoOpen) {
 }
 
 int CAEWaveSeg2::OpenEvent(int event) { return OpenFileClassEvent(*this, m_strSuffix, event); }
+std::string CAEWaveSeg2::EventFile(int event) const { return FileClassPath(*this, m_strSuffix, event); }
 
 int CAEWaveSeg2::Load(const std::string& path) {
   plat::File f;
@@ -611,6 +616,7 @@ CAEWave_Aew::CAEWave_Aew(const std::string& path) {
 }
 
 int CAEWave_Aew::OpenEvent(int event) { return OpenFileClassEvent(*this, m_strSuffix, event); }
+std::string CAEWave_Aew::EventFile(int event) const { return FileClassPath(*this, m_strSuffix, event); }
 
 int CAEWave_Aew::Save() {
   plat::AfxMessageBox(
@@ -728,10 +734,17 @@ int CAEWaveLong::ReadRange(std::int64_t first, std::int64_t last) {
   h.nSec = static_cast<std::int32_t>(t / 1000000);
   h.nUsec = static_cast<std::int32_t>(t % 1000000);
   h.nStatus = 0;
+  // A window that runs past the end of its channel (the last event of the recording) holds
+  // the channel's own last samples and then silence: the samples after them in the file
+  // belong to the next channel.
+  const std::int64_t held = std::clamp<std::int64_t>(m_nChannelLen - first, 0, n);
   std::vector<std::uint8_t> raw(2 * static_cast<std::size_t>(n));
   for (int c = 0; c < channels; ++c) {
-    m_pFile->Seek(2 * (c * m_nChannelLen + first), SEEK_SET);
-    AEW_ReadOrZero(*m_pFile, raw.data(), raw.size());  // past the end of the recording: silence
+    std::fill(raw.begin(), raw.end(), std::uint8_t{0});
+    if (held > 0) {
+      m_pFile->Seek(2 * (c * m_nChannelLen + first), SEEK_SET);
+      AEW_ReadOrZero(*m_pFile, raw.data(), 2 * static_cast<std::size_t>(held));
+    }
     for (int i = 0; i < n; ++i)
       m_pSamples[static_cast<std::size_t>(c) * n + i] = le::GetI16(raw.data() + 2 * i);
   }

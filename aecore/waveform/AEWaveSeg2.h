@@ -19,6 +19,7 @@ class CAEWaveSeg2 : public CAEWave {
   int Save() override;
   int Load(const std::string& path) override;
   int OpenEvent(int event) override;
+  std::string EventFile(int event) const override;
 
   std::string m_strSuffix;  // e.g. ".sg2" or "_s01.sg2"
 
@@ -39,6 +40,7 @@ class CAEWave_Aew : public CAEWave {
   int Save() override;
   int Load(const std::string& path) override;
   int OpenEvent(int event) override;
+  std::string EventFile(int event) const override;
 
   std::string m_strSuffix;
 };
@@ -51,6 +53,7 @@ class CAEWaveLong : public CAEWave {
   // The long recording is never overwritten by a single event.
   int Save() override;
   int OpenEvent(int event) override;
+  std::string EventFile(int) const override { return {}; }
   int ReadRange(std::int64_t first, std::int64_t last);
 
   std::int64_t m_nChannelLen = 0;  // samples per channel in the long file

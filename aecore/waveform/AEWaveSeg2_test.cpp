@@ -495,3 +495,40 @@ TEST(AEWaveLongTest, EventsOfALongRecording) {
   EXPECT_EQ(w.Save(), 0);
   EXPECT_EQ(ReadBytes(dir + "/LONG01.lng"), raw);
 }
+
+// Events step by 3800 samples and are 4096 long, so the last event of a recording
+// reaches past the end of every channel. A researcher looking at that event expects the
+// channel's own last samples and silence after them, never the next channel's start; the
+// event count stays channel length / 3800, so no recorded sample is left out of every event.
+TEST(AEWaveLongTest, TheLastEventIsPaddedWithSilenceAtItsChannelsEnd) {
+  std::string dir = TmpDir("long_tail");
+  CAEWaveSeg2 header(dir + "/000000.sg2");
+  Fill(header, 2, 10);
+  header.m_strPath = dir + "/TAIL.sg2";
+  ASSERT_EQ(header.Save(), 1);
+  constexpr int kLen = 7700;
+  std::vector<std::uint8_t> raw(2 * 2 * kLen);
+  for (int c = 0; c < 2; ++c)
+    for (int i = 0; i < kLen; ++i)
+      le::PutI16(raw.data() + 2 * (c * kLen + i),
+                 static_cast<std::int16_t>(10000 * c + i % 9000 + 1));
+  WriteBytes(dir + "/TAIL.lng", raw);
+  ScriptedUi quiet;
+  CAEWaveLong w(dir + "/TAIL.lng");
+  ASSERT_EQ(w.m_nChannelLen, kLen);
+  EXPECT_EQ(w.m_nEvents, 2);
+  ASSERT_EQ(w.OpenEvent(1), 1);
+  ASSERT_EQ(w.m_pHeader->nSamples, 4096);
+  const int inChannel = kLen - 3800;  // 3900 samples of the channel, then 196 of silence
+  for (int c = 0; c < 2; ++c) {
+    const std::int16_t* x = w.m_pSamples.data() + static_cast<std::size_t>(c) * 4096;
+    EXPECT_EQ(x[0], 10000 * c + 3800 + 1) << c;
+    EXPECT_EQ(x[inChannel - 1], 10000 * c + (kLen - 1) % 9000 + 1) << c;
+    for (int i = inChannel; i < 4096; ++i) ASSERT_EQ(x[i], 0) << "channel " << c << " sample " << i;
+  }
+  // The next event opened after the short one is whole again.
+  ASSERT_EQ(w.OpenEvent(0), 1);
+  EXPECT_EQ(w.m_pHeader->nSamples, 4096);
+  EXPECT_EQ(w.m_pSamples[4095], 4096);
+  EXPECT_EQ(w.m_pSamples[4096], 10001);
+}

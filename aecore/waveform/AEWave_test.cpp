@@ -306,6 +306,39 @@ TEST(AEWaveSetTest, SteppingKeepsTheCaseOfTheFileSystem) {
   EXPECT_EQ(b.m_strPath.find('\\'), std::string::npos);
 }
 
+// A step looks for the next file across whole missing folders of a thousand events,
+// finds folders and files whatever their case on disk, skips a file that exists but does
+// not load, and sees a file written after the previous step.
+TEST(AEWaveSetTest, SteppingAcrossFoldersFindsEveryFile) {
+  const std::string dir = TmpDir("folders");
+  fs::create_directories(dir + "/Run.00");
+  fs::create_directories(dir + "/run.03");
+  fs::create_directories(dir + "/RUN.04");
+  plat::InvalidateFolderCache();
+  CAEWave w;
+  Fill(w, 2, 100);
+  ASSERT_EQ(w.SaveAs(dir + "/Run.00/000005.WAV"), 1);
+  ASSERT_EQ(w.SaveAs(dir + "/run.03/003007.wav"), 1);
+  WriteBytes(dir + "/RUN.04/004000.WAV", {1, 2, 3});  // too short: skipped
+  ASSERT_EQ(w.SaveAs(dir + "/RUN.04/004001.WAV"), 1);
+  CAEWave r;
+  ASSERT_EQ(r.Load(dir + "/Run.00/000005.WAV"), 1);
+  {
+    ScriptedUi ui;
+    ASSERT_EQ(r.Step(1), 1);
+    EXPECT_EQ(r.m_nEvent, 3007);
+    EXPECT_EQ(r.m_strPath, dir + "/run.03/003007.wav");
+    ASSERT_EQ(r.Step(1), 1);
+    EXPECT_EQ(r.m_nEvent, 4001);
+    EXPECT_EQ(ui.Beeps().size(), 3u);  // one a thousand tries, as before
+    ASSERT_EQ(r.Step(-1), 1);
+    EXPECT_EQ(r.m_nEvent, 3007);
+  }
+  ASSERT_EQ(w.SaveAs(dir + "/run.03/003008.WAV"), 1);
+  ASSERT_EQ(r.Step(1), 1);
+  EXPECT_EQ(r.m_nEvent, 3008);
+}
+
 // Damaged event files: each is refused or completed with zeros and a message, the record
 // keeps what it held when refused, and the file itself is never touched.
 TEST(AEWaveFileTest, DamagedEventFiles) {

@@ -398,13 +398,30 @@ __attribute__((target_clones("avx2", "default"))) void CountS(
   *doubt = q;
 }
 
-// Float amplitude of station j as the counting kernels form it.
-float KernelAmplitude(int j, int nP, const float* nr, const float* ar, const float* br,
-                      const float* ne, const float* ae, const float* be, float c, float s) {
-  if (j < nP) return (2.0f * nr[j]) * (c * ar[j] + s * br[j]);
-  const float dr = c * ar[j] + s * br[j];
-  const float de = c * ae[j] + s * be[j];
-  return nr[j] * de + dr * ne[j];
+// Float products of one station with the plane's normal N and the slip basis A, B (A is
+// horizontal: its z is 0); for P stations e = r and only the r products are used. One
+// function makes them for the counting and for settling doubtful stations, so both see
+// the same floats.
+struct StationProducts {
+  float nr, ar, br, ne, ae, be;
+};
+inline StationProducts MakeProducts(const double N[3], const double A[3], const double B[3],
+                                    double rx, double ry, double rz, double ex, double ey,
+                                    double ez) {
+  return {static_cast<float>(N[0] * rx + N[1] * ry + N[2] * rz),
+          static_cast<float>(A[0] * rx + A[1] * ry),
+          static_cast<float>(B[0] * rx + B[1] * ry + B[2] * rz),
+          static_cast<float>(N[0] * ex + N[1] * ey + N[2] * ez),
+          static_cast<float>(A[0] * ex + A[1] * ey),
+          static_cast<float>(B[0] * ex + B[1] * ey + B[2] * ez)};
+}
+
+// Float amplitude of a station as the counting kernels form it.
+inline float KernelAmplitude(bool isP, const StationProducts& q, float c, float s) {
+  if (isP) return (2.0f * q.nr) * (c * q.ar + s * q.br);
+  const float dr = c * q.ar + s * q.br;
+  const float de = c * q.ae + s * q.be;
+  return q.nr * de + dr * q.ne;
 }
 
 // The same grid for first motions weighed by phase (threshold above -0.001, no ratio
@@ -418,6 +435,12 @@ float KernelAmplitude(int j, int nP, const float* nr, const float* ar, const flo
 // station, without branches. A station whose float amplitude lies so near the threshold
 // (or, with a zero threshold, near zero) that rounding could decide is weighed again in
 // double precision as the reference does, so the grid is the reference's to the last bit.
+//
+// The stations are taken in blocks small enough to stay in the first-level cache: a
+// block's rays are read once per strike, and its products once per strike and dip, then
+// serve every rake; the counts of every dip and rake add up over the blocks. Streaming
+// all stations from memory for every rake made large catalogues (hundreds of thousands
+// of rays) grow faster than their size.
 void FillMisfitGridFast(const KZ_MecaStation st[], int n, const std::vector<Ray>& rays,
                         float threshold, int nS, int nD, int nR, double* grid) {
   // Stations that take part: P first, then SV and SH; a record without polarity still
@@ -453,63 +476,98 @@ void FillMisfitGridFast(const KZ_MecaStation st[], int n, const std::vector<Ray>
     cr[ir] = static_cast<float>(std::cos(ir * 5.0 * kDeg));
     sr[ir] = static_cast<float>(std::sin(ir * 5.0 * kDeg));
   }
+  const int nHalf = nR / 2;
+  // 512 stations: seven float arrays of 2 KB, with the block's rays, stay in L1.
+  constexpr int kBlock = 512;
 
   // Threads only where the stations make the grid's work outweigh starting them.
 #pragma omp parallel for schedule(static) if (m >= 32)
   for (int is = 0; is < nS; ++is) {
-    std::vector<float> nr(static_cast<std::size_t>(m)), ar(nr), br(nr), ne(nr), ae(nr), be(nr),
-        nr2(nr);
+    std::vector<float> nr(kBlock), ar(nr), br(nr), ne(nr), ae(nr), be(nr), nr2(nr);
+    // Per dip and rake of the first half: usable, against (of the rake and of the one 180
+    // degrees on) and doubtful counts, per weight class ([0] P, [1] SV and SH).
+    struct Counts {
+      int usable[2], against[2][2], doubt[2];
+    };
+    std::vector<Counts> counts(static_cast<std::size_t>(nD) * nHalf, Counts{});
+    std::vector<std::array<double, 9>> planes(static_cast<std::size_t>(nD));
+    const double f = is * 5.0 * kDeg, sf = std::sin(f), cf = std::cos(f);
+    for (int id = 0; id < nD; ++id) {
+      const double dl = id * 2.5 * kDeg, sd = std::sin(dl), cd = std::cos(dl);
+      planes[id] = {-sd * sf, sd * cf, -cd, cf, sf, 0.0, cd * sf, -cd * cf, -sd};
+    }
+    for (int lo = 0; lo < m; lo += kBlock) {
+      const int hi = std::min(m, lo + kBlock), len = hi - lo;
+      const int pEnd = std::clamp(nP - lo, 0, len);  // block-local end of the P stations
+      for (int id = 0; id < nD; ++id) {
+        const double* N = planes[id].data();
+        const double* A = N + 3;
+        const double* B = N + 6;
+        for (int j = 0; j < len; ++j) {
+          const int g = lo + j;
+          const StationProducts q = MakeProducts(N, A, B, rx[g], ry[g], rz[g], ex[g], ey[g], ez[g]);
+          nr[j] = q.nr;
+          ar[j] = q.ar;
+          br[j] = q.br;
+          ne[j] = q.ne;
+          ae[j] = q.ae;
+          be[j] = q.be;
+          nr2[j] = 2.0f * q.nr;
+        }
+        // Each rake and the one 180 degrees on (negated slip, negated amplitudes) from one
+        // pass: the same stations are usable, and those agreeing with the first are
+        // against the second.
+        for (int ir = 0; ir < nHalf; ++ir) {
+          Counts& k = counts[static_cast<std::size_t>(id) * nHalf + ir];
+          const float c = cr[ir], sn = sr[ir];
+          int u = 0, a = 0, g = 0, q = 0;
+          if (pEnd > 0) {
+            CountP(nr2.data(), ar.data(), br.data(), pol.data() + lo, 0, pEnd, c, sn, tf, &u, &a,
+                   &g, &q);
+            k.usable[0] += u;
+            k.against[0][0] += a;
+            k.against[1][0] += g;
+            k.doubt[0] += q;
+          }
+          if (pEnd < len) {
+            CountS(nr.data(), ar.data(), br.data(), ne.data(), ae.data(), be.data(),
+                   pol.data() + lo, pEnd, len, c, sn, tf, &u, &a, &g, &q);
+            k.usable[1] += u;
+            k.against[0][1] += a;
+            k.against[1][1] += g;
+            k.doubt[1] += q;
+          }
+        }
+      }
+    }
     double M[9];
     for (int id = 0; id < nD; ++id) {
-      const double f = is * 5.0 * kDeg, dl = id * 2.5 * kDeg;
-      const double sf = std::sin(f), cf = std::cos(f), sd = std::sin(dl), cd = std::cos(dl);
-      const double N[3] = {-sd * sf, sd * cf, -cd}, A[3] = {cf, sf, 0.0},
-                   B[3] = {cd * sf, -cd * cf, -sd};
-      // A is horizontal (its z is 0). For P stations e = r: only the r products are made.
-      for (int j = 0; j < m; ++j) {
-        nr[j] = static_cast<float>(N[0] * rx[j] + N[1] * ry[j] + N[2] * rz[j]);
-        ar[j] = static_cast<float>(A[0] * rx[j] + A[1] * ry[j]);
-        br[j] = static_cast<float>(B[0] * rx[j] + B[1] * ry[j] + B[2] * rz[j]);
-      }
-      for (int j = 0; j < nP; ++j) nr2[j] = 2.0f * nr[j];
-      for (int j = nP; j < m; ++j) {
-        ne[j] = static_cast<float>(N[0] * ex[j] + N[1] * ey[j] + N[2] * ez[j]);
-        ae[j] = static_cast<float>(A[0] * ex[j] + A[1] * ey[j]);
-        be[j] = static_cast<float>(B[0] * ex[j] + B[1] * ey[j] + B[2] * ez[j]);
-      }
-      // Each rake and the one 180 degrees on (negated slip, negated amplitudes) from one
-      // pass: the same stations are usable, and those agreeing with the first are against
-      // the second.
-      for (int ir = 0; ir < nR / 2; ++ir) {
+      const double* N = planes[id].data();
+      for (int ir = 0; ir < nHalf; ++ir) {
+        const Counts& k = counts[static_cast<std::size_t>(id) * nHalf + ir];
         const float c = cr[ir], sn = sr[ir];
-        // Counts per weight class: [0] P, [1] SV and SH; per rake of the pair.
-        int usable[2] = {0, 0}, against[2][2] = {{0, 0}, {0, 0}}, doubt[2] = {0, 0};
-        CountP(nr2.data(), ar.data(), br.data(), pol.data(), 0, nP, c, sn, tf, &usable[0],
-               &against[0][0], &against[1][0], &doubt[0]);
-        if (nP < m)
-          CountS(nr.data(), ar.data(), br.data(), ne.data(), ae.data(), be.data(), pol.data(), nP,
-                 m, c, sn, tf, &usable[1], &against[0][1], &against[1][1], &doubt[1]);
         for (int half = 0; half < 2; ++half) {
-          const int rake = ir + half * (nR / 2);
-          int use[2] = {usable[0], usable[1]};
-          int cnt[2] = {against[half][0], against[half][1]};
-          if (doubt[0] + doubt[1]) {
+          const int rake = ir + half * nHalf;
+          int use[2] = {k.usable[0], k.usable[1]};
+          int cnt[2] = {k.against[half][0], k.against[half][1]};
+          if (k.doubt[0] + k.doubt[1]) {
             // Rare: settle the doubtful stations as the reference would.
             MomentTensorFromAngles(0, 0, is * 5.0, id * 2.5, rake * 5.0, M);
             const float flip = half ? -1.0f : 1.0f;
             for (int j = 0; j < m; ++j) {
-              const float amp = flip * KernelAmplitude(j, nP, nr.data(), ar.data(), br.data(),
-                                                       ne.data(), ae.data(), be.data(), c, sn);
+              const StationProducts q =
+                  MakeProducts(N, N + 3, N + 6, rx[j], ry[j], rz[j], ex[j], ey[j], ez[j]);
+              const float amp = flip * KernelAmplitude(j < nP, q, c, sn);
               const float mag = std::fabs(amp);
               if (!(std::fabs(mag - tf) < kDoubt)) continue;
               const int g = j < nP ? 0 : 1;
               use[g] -= mag >= tf;
               cnt[g] -= (mag >= tf) & (amp * pol[j] < 0.0f);
-              const int k = order[j];
-              const double exact = Amplitude(M, rays[k], PhaseType(st[k]));
+              const int kk = order[j];
+              const double exact = Amplitude(M, rays[kk], PhaseType(st[kk]));
               if (t > std::fabs(exact)) continue;
               use[g] += 1;
-              cnt[g] += exact * Sign(st[k].m_fPolarity) < 0.0;
+              cnt[g] += exact * Sign(st[kk].m_fPolarity) < 0.0;
             }
           }
           const double num = 20000.0 * cnt[0] + 1.0 * cnt[1];

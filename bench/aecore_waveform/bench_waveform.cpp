@@ -5,6 +5,10 @@
 // reporting samples/s (goal: 20 Msamples/s; the text is decoded and checked). Reads a 16-channel long record (.lng, 400,000 samples per
 // channel) range by range through the long-range reader, as template matching does,
 // beside plain reads of the same ranges, both in MB/s (goal: within twice the plain read).
+// Steps through a copy of the sample experiment's 20 event files as Load Next does: a
+// step past the last file, which looks for 9,999 numbers before it gives up (goal: under
+// 30 ms), and a step to the next existing file (goal: under 0.3 ms); where each step
+// lands is checked.
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 #include <sys/mman.h>
@@ -19,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "aecore/waveform/AEWave.h"
 #include "aecore/waveform/AEWaveGse2.h"
 #include "aecore/waveform/KZ_WaveData.h"
 #include "common/RatioReporter.h"
@@ -275,6 +280,55 @@ void CheckCM6() {
                   std::to_string(d.size()) + " decoded, " + std::to_string(wrong) + " wrong");
 }
 
+// A copy of the sample's event folder (FAULT.00, events 0-19) beside the benchmark.
+std::string SampleEventFolder() {
+  static std::string folder;
+  if (!folder.empty()) return folder;
+  const std::filesystem::path dir = std::filesystem::path(TV_BENCH_TMPDIR) / "step" / "FAULT.00";
+  std::filesystem::remove_all(dir.parent_path());
+  std::filesystem::create_directories(dir.parent_path());
+  std::filesystem::copy(std::string(TV_SOURCE_DIR) + "/examples/SynthFault/FAULT.00", dir);
+  folder = dir.string();
+  return folder;
+}
+
+std::string EventFile(int i) {
+  char name[16];
+  std::snprintf(name, sizeof name, "/%06d.WAV", i);
+  return SampleEventFolder() + name;
+}
+
+void BM_StepPastLast(benchmark::State& state) {
+  CAEWave w;
+  if (!w.Load(EventFile(19))) state.SkipWithError("the sample's event 19 does not load");
+  for (auto _ : state) benchmark::DoNotOptimize(w.Step(1));
+}
+BENCHMARK(BM_StepPastLast)->Unit(benchmark::kMillisecond);
+
+void BM_StepNext(benchmark::State& state) {
+  CAEWave w;
+  if (!w.Load(EventFile(0))) state.SkipWithError("the sample's event 0 does not load");
+  int step = 1;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(w.Step(step));
+    step = -step;
+  }
+}
+BENCHMARK(BM_StepNext)->Unit(benchmark::kMillisecond);
+
+void CheckSteps() {
+  CAEWave w;
+  bool ok = w.Load(EventFile(0)) == 1;
+  std::string where;
+  for (int i = 1; i < 20 && ok; ++i) {
+    ok = w.Step(1) == 1 && w.m_nEvent == i && w.m_pHeader->nEvent == i;
+    where += " " + std::to_string(w.m_nEvent);
+  }
+  const bool past = ok && w.Step(1) == 0 && w.m_nEvent == 19;
+  tv_bench::Check(ok && past, "steps land on events 1-19, a step past 19 fails and keeps 19",
+                  "landed on" + where + (past ? ", then stayed at 19" : ", then moved"));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -297,6 +351,7 @@ int main(int argc, char** argv) {
   }
   CheckLongRange();
   CheckCM6();
+  CheckSteps();
   tv_bench::Initialize(&argc, argv);
   tv_bench::RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
@@ -313,6 +368,10 @@ int main(int argc, char** argv) {
                 longRatio <= 2.0 ? "met" : "missed");
   else
     std::printf("goal long-record ranges within 2x of a plain read: not measured\n");
+  tv_bench::Goal("step past the last event file under 30 ms", reporter.Seconds("BM_StepPastLast"),
+                 0.030);
+  tv_bench::Goal("step to the next event file under 0.3 ms", reporter.Seconds("BM_StepNext"),
+                 0.0003);
   // Last, as it changes how the allocator hands out large blocks.
   CompareSeg2LoadWithPlainRead(reporter);
   benchmark::Shutdown();

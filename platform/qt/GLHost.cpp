@@ -37,6 +37,11 @@ void CGLHost::Present() {
   update();
 }
 
+void CGLHost::Redraw() {
+  m_bFresh = false;
+  update();
+}
+
 void CGLHost::initializeGL() {
   m_bFresh = false;
   if (onInitialize) onInitialize();

@@ -32,6 +32,9 @@ class CGLHost : public QOpenGLWidget {
   void Present();
   // Whether a paint is running (its frame is shown when it returns).
   bool InPaint() const { return m_bInPaint; }
+  // Asks the owner for a new frame at the next paint, whatever the framebuffer holds
+  // (after a change of size or layout the frame in it may be from before the change).
+  void Redraw();
 
  protected:
   void initializeGL() override;

@@ -194,12 +194,16 @@ std::optional<std::string> QtUiServices::FileDialog(const FileDialogOptions& o) 
   dlg.setAcceptMode(o.open ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
   dlg.setFileMode(o.open ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
   QString filter = ConvertFileFilter(o.filter);
+  // An initial name such as "*.kv0" is a pattern, not a name: it filters the list
+  // (where no filter does) and leaves the name field empty for the user's name.
+  const bool pattern = o.fileName.find_first_of("*?") != std::string::npos;
+  if (filter.isEmpty() && pattern) filter = ToQ(o.fileName);
   if (!filter.isEmpty()) dlg.setNameFilter(filter);
   if (!o.open && !(o.flags & OFN_OVERWRITEPROMPT))
     dlg.setOption(QFileDialog::DontConfirmOverwrite, true);
   if (!DialogFolder().empty() && o.fileName.find_first_of("/\\") == std::string::npos)
     dlg.setDirectory(ToQ(DialogFolder()));
-  if (!o.fileName.empty()) dlg.selectFile(ToQ(o.fileName));
+  if (!o.fileName.empty() && !pattern) dlg.selectFile(ToQ(o.fileName));
   if (o.title.empty()) dlg.setWindowTitle(o.open ? "Open" : "Save As");
   if (dlg.exec() != QDialog::Accepted) return std::nullopt;
   QStringList files = dlg.selectedFiles();

@@ -4,6 +4,8 @@
 
 #include <QClipboard>
 #include <QElapsedTimer>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QMimeData>
@@ -47,6 +49,30 @@ TEST_F(QtUiTest, FileFiltersAndDefaultExtensions) {
       {"/d/out", "", "/d/out"},
   };
   for (const auto& e : exts) EXPECT_EQ(ApplyDefaultExtension(e.path, e.defExt), e.out) << e.path;
+}
+
+// A save dialog's initial name that is a pattern ("*.kv0") leaves the name field empty;
+// a real name is offered as it is.
+TEST_F(QtUiTest, SaveDialogsOfferNamesNotPatterns) {
+  QtUiServices ui;
+  for (const auto& [initial, shown] :
+       {std::pair{"*.kv0", ""}, std::pair{"*.kvp;*.kv0", ""}, std::pair{"rates.kv0", "rates.kv0"}}) {
+    SCOPED_TRACE(initial);
+    FileDialogOptions o;
+    o.open = false;
+    o.fileName = initial;
+    o.defExt = "kv0";
+    o.filter = "(*.kv0)|*.kv0||";
+    QString name = "not shown";
+    QTimer::singleShot(0, [&] {
+      auto* dlg = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      if (!dlg) return;
+      if (auto* edit = dlg->findChild<QLineEdit*>("fileNameEdit")) name = edit->text();
+      dlg->reject();
+    });
+    EXPECT_FALSE(ui.FileDialog(o).has_value());
+    EXPECT_EQ(name.toStdString(), shown);
+  }
 }
 
 // Answers the next modal box with a key press (Return = its default button).

@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "platform/UiServices.h"
+#include "platform/qt/DialogFit.h"
 #include "platform/qt/Document.h"
 #include "platform/qt/FrameWnd.h"
 #include "platform/qt/QtUi.h"
@@ -153,6 +154,8 @@ void CRecentFileList::WriteList(QSettings& s) const {
 
 CWinApp::CWinApp(const char* appName) {
   g_app = this;
+  // No dialog of the program reaches past the screen.
+  InstallDialogFitter();
   m_pszAppName = appName ? appName : "";
   MapCommand(ID_FILE_NEW, [this] { OnFileNew(); });
   MapCommand(ID_FILE_OPEN, [this] { OnFileOpen(); });

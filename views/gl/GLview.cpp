@@ -5,6 +5,7 @@
 
 #include <QOpenGLContext>
 #include <QOpenGLShaderProgram>
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdlib>
@@ -87,6 +88,9 @@ CGLview::CGLview(QWidget* parent) : KZ_glView(parent) {
   MapUpdate(ID_GL_SPIN, [this](plat::CCmdUI* ui) { ui->SetCheck(m_bSpin ? 1 : 0); });
   MapCommand(ID_GL_SAVEBMP, [this] { OnSaveBMP(); });
   MapCommand(ID_GL_AVI, [this] { OnRotationAVI(); });
+  // A right press must reach the page: it may start a zoom drag. The popup opens when
+  // the button comes up without having dragged.
+  setContextMenuPolicy(Qt::PreventContextMenu);
 }
 
 CGLview::~CGLview() {
@@ -107,6 +111,21 @@ CTremviaDoc* CGLview::GetData() const {
 void CGLview::OnInitialUpdate() {
   InitGL();
   RebuildScene();
+  m_fZoom = FittingZoom();
+}
+
+float CGLview::FittingZoom() const {
+  float radius = 0.0f;
+  for (const GLPrim& p : m_Scene.prims)
+    for (const auto& v : p.points)
+      radius = std::max(radius, std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]));
+  if (!(radius > 0.0f)) return m_fZoom;
+  // The narrower of the two view angles (45 degrees vertically) decides; a twentieth of
+  // margin keeps the outline off the picture's edge.
+  const double half = 22.5 * std::numbers::pi / 180.0;
+  const double aspect = m_fAspect > 0.0f ? m_fAspect : 1.0;
+  const double narrow = std::min(half, std::atan(std::tan(half) * aspect));
+  return static_cast<float>(1.05 * radius / std::sin(narrow));
 }
 
 void CGLview::InitGL() {
@@ -124,6 +143,7 @@ void CGLview::InitGL() {
 void CGLview::OnUpdate(plat::CView*, LONG, void*) {
   InitGL();
   RebuildScene();
+  m_fZoom = FittingZoom();
   RenderScene(1);
   // The page counts as repainted for the document's other pages and the frame.
   Invalidate(FALSE);
@@ -300,6 +320,7 @@ void CGLview::OnMouseMove(UINT flags, POINT point) {
   if (std::abs(dx) <= 2 && std::abs(dy) <= 2) return;
   if (flags & MK_RBUTTON) {
     m_fZoom *= dy < 0 ? 1.1f : 0.9f;
+    m_bRightDragged = true;
   } else if (flags & MK_LBUTTON) {
     if (flags & MK_SHIFT) {
       m_fPanX += 0.01f * dx;
@@ -312,6 +333,32 @@ void CGLview::OnMouseMove(UINT flags, POINT point) {
   RenderScene(2);
   m_ptLast = point;
   plat::Ui().SetPaneText(0, plat::Format("Az=%.0f, Ax=%.0f", m_fRotZ, m_fRotX), false);
+}
+
+void CGLview::OnRButtonDown(UINT, POINT point) {
+  m_ptLast = point;
+  m_bRightDragged = false;
+}
+
+void CGLview::OnRButtonUp(UINT, POINT point) {
+  if (m_bRightDragged) {
+    m_bRightDragged = false;
+    RenderScene(1);
+    return;
+  }
+  const QPoint global = mapToGlobal(QPoint(point.x, point.y));
+  OnContextMenu(POINT{global.x(), global.y()});
+}
+
+BOOL CGLview::OnMouseWheel(UINT, short delta, POINT) {
+  if (delta == 0) return TRUE;
+  // A notch forward brings the camera nearer, as the right button dragged up takes it
+  // away.
+  const float notches = static_cast<float>(delta) / 120.0f;
+  m_fZoom *= std::pow(0.9f, notches);
+  RenderScene(1);
+  plat::Ui().SetPaneText(0, plat::Format("Zoom=%.1f", m_fZoom), false);
+  return TRUE;
 }
 
 void CGLview::OnContextMenu(POINT screenPoint) {

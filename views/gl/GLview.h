@@ -43,7 +43,15 @@ class CGLview : public KZ_glView {
   void RenderScene(int mode) override;
   void OnTimer(UINT id) override;
   void OnMouseMove(UINT flags, POINT point) override;
+  // The right button zooms when dragged and opens the popup when clicked without a drag;
+  // the wheel zooms too.
+  void OnRButtonDown(UINT flags, POINT point) override;
+  void OnRButtonUp(UINT flags, POINT point) override;
+  BOOL OnMouseWheel(UINT flags, short delta, POINT point) override;
   void OnContextMenu(POINT screenPoint) override;
+  // The camera distance at which the whole scene (the specimen and what it holds) lies
+  // inside the picture, for the present aspect.
+  float FittingZoom() const;
 
   void OnSpin();
   void OnSaveBMP();
@@ -80,6 +88,7 @@ class CGLview : public KZ_glView {
   QOpenGLContext* m_pContext = nullptr;
   std::unique_ptr<QOpenGLShaderProgram> m_pSpheres;
   std::vector<unsigned> m_CrossIndex;  // vertices of the crosses drawn this frame
+  bool m_bRightDragged = false;  // the right button moved the camera since it went down
   bool m_bAllCrosses = false;
   bool m_bMeshesOnly = false;
 };

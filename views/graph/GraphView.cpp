@@ -1,5 +1,9 @@
 #include "views/graph/GraphView.h"
 
+#include <algorithm>
+#include <cmath>
+#include <string>
+
 #include "platform/UiServices.h"
 #include "platform/qt/Document.h"
 #include "platform/qt/FrameWnd.h"
@@ -23,10 +27,11 @@ CGraphView::CGraphView(QWidget* parent) : KZ_View(parent) {
   };
   for (const Mode m : {Mode{ID_GRAPH_YYX, 0}, Mode{ID_GRAPH_POLAR, 1}, Mode{ID_GRAPH_VANG, 2}}) {
     MapCommand(m.id, [this, m] { SetDrawMode(m.mode); });
-    // The current mode is checked and cannot be chosen again.
+    // The current mode is checked and cannot be chosen again; values against an angle
+    // need an angle to draw against.
     MapUpdate(m.id, [this, m](plat::CCmdUI* ui) {
       ui->SetCheck(m_nDrawMode == m.mode ? 1 : 0);
-      ui->Enable(m_nDrawMode != m.mode);
+      ui->Enable(m_nDrawMode != m.mode && (m.mode != 2 || !m_pData || HasAngleColumn(*m_pData)));
     });
   }
   MapCommand(ID_GRAPH_PROPERTY, [this] { OnProperty(); });
@@ -47,13 +52,41 @@ void CGraphView::OnUpdate(plat::CView*, LONG lHint, void*) {
   Invalidate(TRUE);
 }
 
+bool CGraphView::HasAngleColumn(const KZ_MultiVarObj& table) {
+  const int columns = std::min(table.m_nColumns, static_cast<int>(table.m_Columns.size()));
+  for (int c = 0; c < columns; ++c) {
+    const KZ_Var1D& x = table.m_Columns[static_cast<std::size_t>(c)];
+    if (!(x.GetAxisFlags() & KZ_AXIS_X)) continue;
+    // An angle in degrees or radians turns round the circle at most twice; any other
+    // x (a time, a distance) would wind the diagram round itself into a blot.
+    const std::string& unit = x.m_strUnit;
+    double turn = 0;
+    if (unit.find("deg") != std::string::npos)
+      turn = 360.0;
+    else if (unit.find("rad") != std::string::npos)
+      turn = 2 * 3.14159265358979323846;
+    if (turn == 0) return false;
+    for (int i = 0; i < x.m_nCount; ++i)
+      if (!(std::fabs(x.GetMagnitude(i)) <= 2 * turn)) return false;
+    return true;
+  }
+  return false;
+}
+
 void CGraphView::SetData(KZ_MultiVarObj* pData) {
   m_pData = pData;
+  // The check mark tells what the page shows: the table's own mode.
+  if (pData) m_nDrawMode = pData->m_nGraphMode;
   // Drawn as any graph update is, so a view watching the updates sees the new table too.
   OnUpdate(nullptr, HINT_GRAPH, nullptr);
 }
 
 void CGraphView::SetDrawMode(int mode) {
+  if (mode == 2 && m_pData && !HasAngleColumn(*m_pData)) {
+    plat::AfxMessageBox("Draw V-ang needs an angle as x (a column in deg or rad).",
+                        MB_OK | MB_ICONEXCLAMATION);
+    return;
+  }
   m_nDrawMode = mode;
   if (!m_pData) return;
   m_pData->m_nGraphMode = mode;

@@ -34,6 +34,9 @@ class CGraphView : public KZ_View {
 
   // Draw mode 0 YY-X, 1 polar, 2 value against angle, for the page and its table.
   void SetDrawMode(int mode);
+  // Whether the table's x column is an angle (deg or rad, within two turns), which the
+  // value-against-angle diagram draws against.
+  static bool HasAngleColumn(const KZ_MultiVarObj& table);
   // The page-geometry property sheet.
   void OnProperty();
 

@@ -145,6 +145,41 @@ TEST_F(GraphPage, ModeWithoutTableIsOnlyStored) {
   EXPECT_EQ(Kinds(page), Kinds(polar));
 }
 
+// The check mark tells what the page shows: a table brings its own mode. Values against
+// an angle are refused for a table whose x is no angle (a time would wind the diagram
+// round itself into a filled blot).
+TEST_F(GraphPage, TheCheckMarkFollowsTheTableAndVAngNeedsAnAngle) {
+  auto check = [&](UINT id) {
+    plat::CCmdUI ui(id);
+    EXPECT_TRUE(view.OnCmdMsg(id, &ui));
+    return std::make_pair(ui.m_nCheck, ui.m_bEnabled);
+  };
+  table.m_nGraphMode = 0;
+  view.SetData(&table);
+  EXPECT_EQ(view.m_nDrawMode, 0);
+  EXPECT_EQ(check(CGraphView::ID_GRAPH_YYX), std::make_pair(1, false));
+  EXPECT_EQ(check(CGraphView::ID_GRAPH_VANG), std::make_pair(0, true));
+
+  KZ_MultiVarObj series;
+  series.SetSize(3, 3);
+  series.m_nColumns = 2;
+  for (int i = 0; i < 3; ++i) {
+    series.m_ppData[0][i] = 400.0 * i;
+    series.m_ppData[1][i] = 1.0 + i;
+  }
+  series.m_Columns[0].SetAll(3, 0, 800, "Time", "s", 1);
+  series.m_Columns[1].SetAll(3, 1, 3, "Rate", "1/s", 2);
+  view.SetData(&series);
+  EXPECT_EQ(check(CGraphView::ID_GRAPH_VANG), std::make_pair(0, false));
+  plat::testing::ScriptedUi ui;
+  view.OnCmdMsg(CGraphView::ID_GRAPH_VANG, nullptr);
+  EXPECT_EQ(view.m_nDrawMode, 0);
+  EXPECT_EQ(series.m_nGraphMode, 0);
+  ASSERT_EQ(ui.MessageTexts().size(), 1u);
+  EXPECT_NE(ui.MessageTexts()[0].find("V-ang"), std::string::npos);
+  view.SetData(nullptr);
+}
+
 TEST_F(GraphPage, NothingDrawnWithoutTableOrInANarrowWindow) {
   {
     plat::RecordingDc dc;

@@ -126,8 +126,10 @@ void CSourceView::OnShearSearch(int step) {
     h.GetUDRatio(&up, &down);
     return up >= h.m_nMecMinUp && down >= h.m_nMecMinDown;
   };
+  // The search starts beside the current record: from a qualifying record it would
+  // otherwise find that record again and never move.
   const int start = h.m_Rec.nIndex;
-  int i = start;
+  int i = start + step;
   if (step > 0) {
     while (i < h.GetNumAE()) {
       if (!h.GetAEH(i)) break;
@@ -141,9 +143,12 @@ void CSourceView::OnShearSearch(int step) {
       --i;
     }
   }
-  if (i < h.GetNumAE() && i != start) {
+  if (i > 0 && i < h.GetNumAE() && i != start && h.m_Rec.nIndex == i) {
     if (doc->m_pWave) doc->m_pWave->OpenEvent(h.m_Rec.nIndex);
     doc->m_Host.UpdateAllViews(nullptr, 31, nullptr);
+  } else if (h.m_Rec.nIndex != start) {
+    // Nothing found: the record shown stays the catalogue's current one.
+    h.GetAEH(start);
   }
 }
 

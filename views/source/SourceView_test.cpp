@@ -308,22 +308,26 @@ TEST_F(SourcePage, ClassificationWritesOnlyTheCurrentRecord) {
   EXPECT_EQ(back.nMecType, 0);
 }
 
-// The searches leave the catalogue on the last record read; only a changed event loads
-// its waveform and sends hint 31.
+// The searches start beside the current record, so they step from one shear record to
+// the next; when none is found the current record stays. Only a changed event loads its
+// waveform and sends hint 31.
 TEST_F(SourcePage, ShearSearches) {
   CAEHypo& h = *doc.m_pHypo;
-  h.m_Rec = Record(3, 5);
-  ASSERT_TRUE(h.PutAEH(3, false));
+  for (int i : {1, 3}) {
+    h.m_Rec = Record(i, i == 1 ? 1 : 5);
+    ASSERT_TRUE(h.PutAEH(i, false));
+  }
   struct Case {
     int start, step;
     int endRecord;
     bool hint;
   };
   const Case cases[] = {
-      {0, 1, 3, true},   // up to the type-5 record
-      {3, 1, 3, false},  // the start qualifies: it stays
-      {4, 1, 4, false},  // nothing above: the last record read
-      {2, -1, 1, true},  // down to record 1, record 0 never read: loads record 1
+      {0, 1, 1, true},    // up to the type-1 record
+      {1, 1, 3, true},    // from a shear record on to the next one
+      {3, -1, 1, true},   // and back
+      {3, 1, 3, false},   // nothing above: the record stays
+      {1, -1, 1, false},  // record 0 is never read: the record stays
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.start * 10 + c.step);

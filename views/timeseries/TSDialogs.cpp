@@ -67,7 +67,7 @@ int CDlgSetPeakTime::DoModal(QWidget* parent) {
   QLineEdit* peak = AddEdit(form, "Start event number of PEAK:", 1038, m_nFirstPeak);
   QLineEdit* counter = AddEdit(form, "Start event number of AE count:", 1040, m_nFirstCounter);
   QLineEdit* choice = AddEdit(form, "AE counter (1 or 2):", 1024, m_nCounter);
-  AddButtons(&dlg, layout, "\xE3\x82\xAD\xE3\x83\xA3\xE3\x83\xB3\xE3\x82\xBB\xE3\x83\xAB", [&] {
+  AddButtons(&dlg, layout, "Cancel", [&] {
     unsigned p, c, k;
     if (!ReadUint(peak, &p) || !ReadUint(counter, &c) || !ReadUint(choice, &k, true, 1, 2))
       return false;

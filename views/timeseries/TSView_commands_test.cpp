@@ -1,4 +1,5 @@
 #include <QListWidget>
+#include <QPushButton>
 #include <QTabWidget>
 #include <filesystem>
 #include <optional>
@@ -52,6 +53,10 @@ TEST_F(TSCommands, PeakTimesFromTheAECounter) {
     host.updates.clear();
     OnNextDialog([&](QDialog* dlg) {
       EXPECT_EQ(dlg->windowTitle(), "Asigne time to PEAK data ");
+      // Every button says what it does in the fonts the program brings.
+      QPushButton* cancel = dlg->findChild<QPushButton*>("2");
+      ASSERT_NE(cancel, nullptr);
+      EXPECT_EQ(cancel->text(), "Cancel");
       SetEdit(dlg, "1040", QString::number(c.firstCounter));
       Click(dlg, "1");
     });
@@ -307,6 +312,24 @@ TEST_F(TSCommands, AutomaticRateTableBesideTheParameterFile) {
     doc.m_pHypo->m_strParFile = dir + "/" + par;
     view.OnCmdMsg(CTSView::ID_TS_RATESAUTO, nullptr);
     EXPECT_TRUE(std::filesystem::exists(dir + "/" + table));
+    // No dialog named the file: the command says where it went.
+    ASSERT_FALSE(ui.MessageTexts().empty());
+    EXPECT_EQ(ui.MessageTexts().back().rfind("AE rates saved to " + dir + "/" + table, 0), 0u);
+  }
+}
+
+// The rate and event-table exports need the main series: without one each says so and
+// asks for no file.
+TEST_F(TSCommands, RateExportsWithoutAMainSeriesSaySo) {
+  doc.m_pTS.reset();
+  for (UINT id : {CTSView::ID_TS_SAVEEQT, CTSView::ID_TS_RATES1, CTSView::ID_TS_RATES10,
+                  CTSView::ID_TS_RATES100, CTSView::ID_TS_RATESAUTO}) {
+    SCOPED_TRACE(id);
+    plat::testing::ScriptedUi ui;
+    view.OnCmdMsg(id, nullptr);
+    ASSERT_EQ(ui.Shown().size(), 1u);
+    EXPECT_EQ(ui.Shown()[0].kind, Prompt::Message);
+    EXPECT_NE(ui.Shown()[0].text.find("No main time series"), std::string::npos);
   }
 }
 

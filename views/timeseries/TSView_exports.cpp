@@ -31,6 +31,20 @@ std::optional<std::string> AskKurvo() { return AskSave("kv0", "(*.kv0)|*.kv0||")
 
 bool HasSamples(const KZ_TSdata* ts) { return ts && ts->m_nSamples > 0; }
 
+// The rate and event tables are counted over the main series' time: without one the
+// command says so instead of doing nothing.
+bool MainSeriesOrSay(const KZ_TSdata* ts) {
+  if (HasSamples(ts)) return true;
+  plat::AfxMessageBox("No main time series with samples: load it with \"Load SS data\" first.",
+                      MB_OK | MB_ICONEXCLAMATION);
+  return false;
+}
+
+// A table the user named but that could not be written.
+void SayNotWritten(const std::string& path) {
+  plat::AfxMessageBox(plat::Format("Cannot write %s", path.c_str()), MB_OK | MB_ICONEXCLAMATION);
+}
+
 std::tm LocalOf(std::int64_t t) {
   const std::time_t tt = static_cast<std::time_t>(t);
   std::tm tm{};
@@ -108,14 +122,16 @@ void CTSView::OnSaveKurvo() {
 
 void CTSView::OnSaveRates(int perSecond) {
   CTremviaDoc* doc = GetData();
-  if (!doc || !HasSamples(doc->m_pTS.get())) return;
-  if (const auto path = AskKurvo()) doc->SaveAERates(*path, perSecond);
+  if (!doc || !MainSeriesOrSay(doc->m_pTS.get())) return;
+  if (const auto path = AskKurvo())
+    if (!doc->SaveAERates(*path, perSecond)) SayNotWritten(*path);
 }
 
 void CTSView::OnSaveEQT() {
   CTremviaDoc* doc = GetData();
-  if (!doc || !HasSamples(doc->m_pTS.get())) return;
-  if (const auto path = AskKurvo()) doc->SaveAEList(*path, 100.0f);
+  if (!doc || !MainSeriesOrSay(doc->m_pTS.get())) return;
+  if (const auto path = AskKurvo())
+    if (!doc->SaveAEList(*path, 100.0f)) SayNotWritten(*path);
 }
 
 void CTSView::OnSaveB() {
@@ -138,16 +154,26 @@ void CTSView::OnSaveD() {
 
 void CTSView::OnSaveRatesAuto() {
   CTremviaDoc* doc = GetData();
-  if (!doc || !doc->m_pTS || !doc->m_pHypo) return;
+  if (!doc || !doc->m_pHypo || !MainSeriesOrSay(doc->m_pTS.get())) return;
   const std::string par = doc->m_pHypo->m_strParFile;
   const std::string folder = KZ_GetFolder(par);
   std::string name = KZ_GetFileName(par, 0);
   // The name without its extension; a name too short to have one is kept whole.
   if (name.size() >= 4) name.resize(name.size() - 4);
-  doc->SaveAERates(folder + name + ".kv0", 1);
-  if (!doc->m_EventList.empty())
-    doc->ExportCatalogue(folder + name + "_loc.kv0", doc->m_pHypo->m_nMinArrivals,
+  // No dialog names these files, so the command says where they went.
+  const std::string rates = folder + name + ".kv0";
+  if (!doc->SaveAERates(rates, 1)) {
+    SayNotWritten(rates);
+    return;
+  }
+  std::string said = plat::Format("AE rates saved to %s", rates.c_str());
+  if (!doc->m_EventList.empty()) {
+    const std::string loc = folder + name + "_loc.kv0";
+    doc->ExportCatalogue(loc, doc->m_pHypo->m_nMinArrivals,
                          static_cast<int>(std::floor(doc->m_pHypo->m_fHypoScale * 5e-5)), 0.0002f);
+    said += plat::Format("\nLocations saved to %s", loc.c_str());
+  }
+  plat::AfxMessageBox(said, MB_OK | MB_ICONINFORMATION);
 }
 
 void CTSView::OnSaveAvgKurvo() {

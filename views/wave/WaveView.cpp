@@ -469,6 +469,7 @@ void CWaveView::OnLButtonUp(UINT flags, POINT point) {
 void CWaveView::ToggleNoiseMark(CTremviaDoc& doc) {
   CAEHypo& hypo = *doc.m_pHypo;
   CAEWave& wave = *doc.m_pWave;
+  TakeOwnRecord(doc, "");
   if (hypo.m_Rec.nFlags & 0x20) {
     plat::AfxMessageBox("Locked event!");
     return;
@@ -483,6 +484,7 @@ void CWaveView::ToggleNoiseMark(CTremviaDoc& doc) {
 void CWaveView::Relocate(CTremviaDoc& doc, int releaseX) {
   CAEHypo& hypo = *doc.m_pHypo;
   CAEWave& wave = *doc.m_pWave;
+  TakeOwnRecord(doc, "");
   if (hypo.m_Rec.nFlags & 0x20) {
     plat::AfxMessageBox("Locked event!");
     return;

@@ -133,6 +133,7 @@ class CWaveView : public KZ_View {
   void OnExportWave();
   // Auto-loading: starts or stops the timer; each tick loads the next event.
   void OnAutoLoad();
+  // Stops the timer and says in status pane 0 that auto-loading ended and where.
   void StopAutoLoad();
   void OnTimer(UINT id) override;
   // Band-pass filtering: the toggle, the design dialog and the in-place filtering of the
@@ -194,8 +195,16 @@ class CWaveView : public KZ_View {
   void MapFileCommands();
   // True (after "Locked event!") when the current record is locked.
   bool RefuseLocked(const CTremviaDoc& doc);
-  // Writes the current record at the waveform's event index with the lock check.
+  // Writes the current record at the waveform's event index with the lock check; a record
+  // that is not the event's own is never written there (see TakeOwnRecord).
   void StoreRecord(CTremviaDoc& doc);
+  // Makes the current record the shown event's own before a command changes or writes it:
+  // once another page has moved the catalogue on, the record in memory is another event's.
+  // False when the event's own record had to be read again (said in status pane 0).
+  bool TakeOwnRecord(CTremviaDoc& doc, const char* outcome);
+  // After a run over the event files: the record, title and page of the event the run
+  // stands at, which the next command works on.
+  void ShowCurrentEvent(CTremviaDoc& doc);
   // Opens event `n` of the set with its record; the steps of open-by-number.
   bool OpenEventWithRecord(CTremviaDoc& doc, int n, LONG hint);
   void StartTimer(UINT ms);

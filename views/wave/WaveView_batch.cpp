@@ -72,7 +72,17 @@ void CWaveView::OnCreateAED() {
   }
   plat::CWaitCursor wait;
   int failedWrites = 0;
+  int locked = 0;
   while (wave.m_nEvent <= static_cast<long long>(page.m_nTo)) {
+    // Each event starts from its own record, so that the lock check sees the record on
+    // disk: a locked record is neither processed nor written.
+    doc->ReadRecordOfEvent();
+    if (hypo.m_Rec.nFlags & AEH_FLAG_LOCKED) {
+      ++locked;
+      plat::Ui().SetPaneText(0, plat::Format("%06d locked: not processed", wave.m_nEvent), true);
+      if (plat::Ui().GetInputState() || !wave.Step(1)) break;
+      continue;
+    }
     wave.ProcessEvent(&hypo, 0, -1, m_bCheckWave);
     if (!hypo.PutAEH(wave.m_nEvent, true)) ++failedWrites;
     const AEHRecord& r = hypo.m_Rec;
@@ -93,6 +103,11 @@ void CWaveView::OnCreateAED() {
     if (!wave.Step(1)) break;
   }
   std::fclose(out);
+  // The run may have stepped past the last event it processed: the page, title and record
+  // follow the event the waveform now stands at, which the next command works on.
+  ShowCurrentEvent(*doc);
+  if (locked > 0)
+    plat::Ui().SetPaneText(0, plat::Format("%d locked events left unchanged", locked), true);
   if (failedWrites > 0)
     plat::AfxMessageBox(
         plat::Format("Can not save data to AED file! (%d records not written)", failedWrites));

@@ -108,7 +108,32 @@ bool CWaveView::RefuseLocked(const CTremviaDoc& doc) {
   return true;
 }
 
+bool CWaveView::TakeOwnRecord(CTremviaDoc& doc, const char* outcome) {
+  const int event = doc.m_pWave->m_nEvent;
+  const int held = doc.m_pHypo->m_Rec.nIndex;
+  if (held == event) return true;
+  doc.ReadRecordOfEvent();
+  // The pages show the record read; the note goes into the pane after their updates.
+  doc.m_Host.UpdateAllViews(nullptr, 31, nullptr);
+  plat::Ui().SetPaneText(
+      0, plat::Format("Record %d is not event %d's: its own record is read again%s", held, event,
+                      outcome),
+      true);
+  return false;
+}
+
+void CWaveView::ShowCurrentEvent(CTremviaDoc& doc) {
+  if (doc.m_pHypo->m_Rec.nIndex != doc.m_pWave->m_nEvent) doc.ReadRecordOfEvent();
+  doc.m_Host.SetTitle(doc.m_pWave->m_strPath);
+  doc.m_Host.UpdateAllViews(nullptr, 31, nullptr);
+  UpdateWindow();
+}
+
 void CWaveView::StoreRecord(CTremviaDoc& doc) {
+  if (!TakeOwnRecord(doc, "; nothing stored")) {
+    plat::MessageBeep(MB_ICONEXCLAMATION);
+    return;
+  }
   if (RefuseLocked(doc)) return;
   if (doc.m_pHypo->PutAEH(doc.m_pWave->m_nEvent, true))
     plat::MessageBeep(0);
@@ -118,13 +143,17 @@ void CWaveView::StoreRecord(CTremviaDoc& doc) {
 
 void CWaveView::OnPickup() {
   CTremviaDoc* doc = GetData();
-  if (!HaveWave(doc) || RefuseLocked(*doc)) return;
+  if (!HaveWave(doc)) return;
+  TakeOwnRecord(*doc, "");
+  if (RefuseLocked(*doc)) return;
   doc->ProcessCurrentEvent(1, m_bStore != 0, 0, 0, 0, 0);
 }
 
 void CWaveView::OnLocate() {
   CTremviaDoc* doc = GetData();
-  if (!HaveWave(doc) || RefuseLocked(*doc)) return;
+  if (!HaveWave(doc)) return;
+  TakeOwnRecord(*doc, "");
+  if (RefuseLocked(*doc)) return;
   doc->ProcessCurrentEvent(2, false, 0, 0, 0, 0);
   if (m_bStore) StoreRecord(*doc);
 }
@@ -137,6 +166,8 @@ void CWaveView::OnSaveLocation() {
 void CWaveView::OnLock() {
   CTremviaDoc* doc = GetData();
   if (!HaveSensors(doc)) return;
+  // The page locks the event it shows.
+  if (HaveWave(doc)) TakeOwnRecord(*doc, "");
   AEHRecord& rec = doc->m_pHypo->m_Rec;
   rec.nFlags ^= AEH_FLAG_LOCKED;
   if (!doc->m_pHypo->PutAEH(rec.nIndex, false))
@@ -146,6 +177,7 @@ void CWaveView::OnLock() {
 void CWaveView::OnEMMark() {
   CTremviaDoc* doc = GetData();
   if (!HaveWave(doc)) return;
+  TakeOwnRecord(*doc, "");
   doc->m_pHypo->m_Rec.nFlags ^= AEH_FLAG_EM;
   StoreRecord(*doc);
 }
@@ -153,6 +185,7 @@ void CWaveView::OnEMMark() {
 void CWaveView::OnMarkNoise() {
   CTremviaDoc* doc = GetData();
   if (!HaveWave(doc)) return;
+  TakeOwnRecord(*doc, "");
   AEWHeader& header = *doc->m_pWave->m_pHeader;
   header.nStatus = header.nStatus == -1 ? 0 : -1;
   const bool marked = header.nStatus == -1;
@@ -317,6 +350,7 @@ void CWaveView::OnAutoLoad() {
   // message box per event.
   doc->BeginSaveBatch();
   if (m_bLocateOnLoad) {
+    TakeOwnRecord(*doc, "");
     const CAEHypo& h = *doc->m_pHypo;
     doc->ProcessCurrentEvent(3, m_bStore != 0, h.m_nPickStart, h.m_nPickStart + h.m_nPickLength, 0,
                              m_bCheckWave);
@@ -325,16 +359,24 @@ void CWaveView::OnAutoLoad() {
 }
 
 void CWaveView::StopAutoLoad() {
-  if (m_nTimer) KillTimer(static_cast<UINT>(m_nTimer));
+  const bool running = m_nTimer != 0;
+  if (running) KillTimer(static_cast<UINT>(m_nTimer));
   m_nTimer = 0;
-  if (CTremviaDoc* doc = GetData()) doc->EndSaveBatch();
+  CTremviaDoc* doc = GetData();
+  if (!doc) return;
+  doc->EndSaveBatch();
+  if (running && doc->m_pWave && doc->m_pWave->m_pHeader)
+    plat::Ui().SetPaneText(0, plat::Format("Auto-loading ended at event %d", doc->m_pWave->m_nEvent),
+                           true);
 }
 
 void CWaveView::OnTimer(UINT id) {
   if (id != TIMER_AUTOLOAD) return;
   KillTimer(TIMER_AUTOLOAD);
   CTremviaDoc* doc = GetData();
-  if (!HaveWave(doc) || !doc->m_pWave->Step(1)) {
+  // Each event is loaded as Load Next loads it, with its own catalogue record: the lock
+  // checks and the saves below see that record, never the previous event's.
+  if (!HaveWave(doc) || !doc->StepEvent(1)) {
     StopAutoLoad();
     return;
   }
@@ -352,14 +394,7 @@ void CWaveView::OnTimer(UINT id) {
     doc->SaveCurrentHypo(0, 0, 0, m_bStore != 0);
     doc->m_Host.UpdateAllViews(nullptr, 64, nullptr);
   } else {
-    if (hypo.GetAEH(wave.m_nEvent)) {
-      wave.SetPicksFromRecord(hypo.m_Rec);
-    } else {
-      // No record yet: start from a cleared one, so that the last event's record is
-      // never stamped and written into this event's slot.
-      hypo.m_Rec = AEHRecord{};
-      hypo.m_Rec.nIndex = wave.m_nEvent;
-    }
+    // The event's own record (a cleared one when it has none) gets the event's time.
     hypo.m_Rec.nTimeSec = wave.m_pHeader->nSec;
     hypo.m_Rec.nTimeUs = wave.m_pHeader->nUsec;
     hypo.PutAEH(wave.m_nEvent, true);
@@ -413,14 +448,30 @@ void CWaveView::FilterWave() {
   if (channels > 0) {
     const int S = wave->m_pHeader->nSamples;
     const int n = std::min({S, 4096, static_cast<int>(m_pWork.size())});
+    // Room on either side of the samples in the work buffer for their mirror image.
+    const int pad = std::clamp((static_cast<int>(m_pWork.size()) - n) / 2, 0, std::max(n - 1, 0));
     if (n > 0 && wave->m_pSamples.size() >= static_cast<std::size_t>(channels) * S) {
+      float* w = m_pWork.data();
+      float* mid = w + pad;
+      const int length = n + 2 * pad;
       for (int c = 0; c < channels; ++c) {
         std::int16_t* x = wave->m_pSamples.data() + static_cast<std::size_t>(c) * S;
-        for (int j = 0; j < n; ++j) m_pWork[j] = x[j] * 0.001f;
-        // Without a valid design the samples stay as they are.
-        if (!m_Filter.Filter(m_pWork.data(), m_pWork.data(), n)) continue;
+        for (int j = 0; j < n; ++j) mid[j] = x[j] * 0.001f;
+        // Each end is continued by its odd mirror image (2 x[0] - x[k]), which carries an
+        // offset and a drift on unchanged: the passes start from rest in the extension, so
+        // their start-up dies away there and not in the record's first or last samples.
+        for (int k = 1; k <= pad; ++k) {
+          mid[-k] = 2 * mid[0] - mid[k];
+          mid[n - 1 + k] = 2 * mid[n - 1] - mid[n - 1 - k];
+        }
+        // Forward, then backward in time: the two passes' phase shifts cancel, so onsets
+        // and peaks keep their samples. Without a valid design the samples stay as they are.
+        if (!m_Filter.Filter(w, w, length)) continue;
+        std::reverse(w, w + length);
+        m_Filter.Filter(w, w, length);
+        std::reverse(w, w + length);
         for (int j = 0; j < n; ++j) {
-          const double v = std::trunc(m_pWork[j] * 500.0);
+          const double v = std::trunc(mid[j] * 500.0);
           x[j] = static_cast<std::int16_t>(std::clamp(v, -32768.0, 32767.0));
         }
       }

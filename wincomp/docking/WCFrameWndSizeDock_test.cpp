@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QScreen>
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
@@ -152,6 +153,30 @@ TEST_F(DockFixture, TheFloatingFrameHasACaptionAndDocksAgainOnADoubleClick) {
     EXPECT_EQ(d.Area(), docked);
     EXPECT_FALSE(close->isVisible());
   }
+}
+
+// A bar floated from a side column takes the shape of a block of rows that lies on the
+// screen, every button inside it.
+TEST_F(DockFixture, AFloatedColumnBecomesABlockOfRowsOnTheScreen) {
+  Docked d;
+  d.frame->resize(700, 560);
+  d.frame->DockControlBar(&d.bar, kLeft);
+  QApplication::processEvents();
+  ASSERT_EQ(d.Buttons()->Orientation(), Qt::Vertical);
+  QWidget* caption = d.Bar()->Caption();
+  QTest::mouseDClick(caption, Qt::LeftButton, {}, QPoint(3, 3));
+  QApplication::processEvents();
+  QApplication::processEvents();
+  ASSERT_TRUE(d.Bar()->isFloating());
+  const QRect screen = d.Bar()->screen()->availableGeometry();
+  const QRect g = d.Bar()->geometry();
+  EXPECT_TRUE(screen.contains(g)) << g.x() << "," << g.y() << " " << g.width() << "x" << g.height();
+  EXPECT_GT(g.width(), g.height());
+  EXPECT_EQ(d.Buttons()->Lines(), 3);  // 30 buttons, a dozen a row
+  const QRect inside = d.Buttons()->rect();
+  for (QToolButton* b : d.Buttons()->Buttons())
+    if (b) EXPECT_TRUE(inside.contains(b->geometry()));
+  EXPECT_GE(d.Buttons()->height(), d.Buttons()->Lines() * d.Buttons()->minimumSizeHint().height());
 }
 
 TEST_F(DockFixture, TheCloseButtonHidesTheBarAndViewToolbarShowsItAgain) {

@@ -4,7 +4,9 @@
 #include <QCloseEvent>
 #include <QMainWindow>
 #include <QPainter>
+#include <QScreen>
 #include <QStyle>
+#include <QTimer>
 #include <QToolButton>
 #include <algorithm>
 
@@ -236,15 +238,42 @@ void CWCSizableMiniDockFrameWnd::OnTopLevelChanged(bool floating) {
     m_nFrameKind = kOrdinaryBar;
   }
   Arrange();
-  if (floating) {
-    // A floating toolbar starts as a block of a dozen buttons a row.
-    if (auto* buttons = dynamic_cast<CWCBarButtons*>(widget());
-        buttons && !buttons->Buttons().empty()) {
-      const int perRow = 12;
-      const QSize b = buttons->minimumSizeHint();
-      if (width() > perRow * b.width() + 8) resize(perRow * b.width() + 8, height());
-    }
+  // Qt gives the floating frame its own size once this signal is handled: the block's
+  // size follows after that.
+  if (floating) QTimer::singleShot(0, this, [this] {
+    if (isFloating()) FitFloatingBlock();
+  });
+}
+
+void CWCSizableMiniDockFrameWnd::FitFloatingBlock() {
+  // A floating toolbar starts as a block of rows of at most a dozen buttons, whatever
+  // shape it had docked (a column on a side would float as a tall strip), and lies on
+  // the screen.
+  auto* buttons = dynamic_cast<CWCBarButtons*>(widget());
+  if (!buttons || buttons->Buttons().empty()) return;
+  const QSize b = buttons->minimumSizeHint();
+  std::vector<int> extents;
+  std::vector<bool> separators;
+  int count = 0;
+  for (QToolButton* btn : buttons->Buttons()) {
+    extents.push_back(btn ? b.width() : kSeparator);
+    separators.push_back(btn == nullptr);
+    count += btn != nullptr;
   }
+  const QRect screenArea = screen() ? screen()->availableGeometry() : QRect();
+  const int margin = 2 * style()->pixelMetric(QStyle::PM_DockWidgetFrameWidth, nullptr, this) + 2;
+  int rowLength = std::min(count, 12) * b.width();
+  if (!screenArea.isEmpty()) rowLength = std::max(b.width(), std::min(rowLength, screenArea.width() - margin - 16));
+  int lines = 1;
+  CWCBarButtons::Wrap(extents, separators, rowLength, &lines);
+  resize(rowLength + margin, lines * b.height() + m_pCaption->sizeHint().height() + margin);
+  if (screenArea.isEmpty()) return;
+  QPoint at = pos();
+  at.setX(std::clamp(at.x(), screenArea.left(),
+                     std::max(screenArea.left(), screenArea.right() + 1 - width())));
+  at.setY(std::clamp(at.y(), screenArea.top(),
+                     std::max(screenArea.top(), screenArea.bottom() + 1 - height())));
+  if (at != pos()) move(at);
 }
 
 void CWCSizableMiniDockFrameWnd::OnAreaChanged(Qt::DockWidgetArea area) {

@@ -82,6 +82,7 @@ class CWCSizableMiniDockFrameWnd : public QDockWidget {
   void OnTopLevelChanged(bool floating);
   void OnAreaChanged(Qt::DockWidgetArea area);
   void Arrange();
+  void FitFloatingBlock();
 
   QWidget* m_pCaption = nullptr;
   Qt::DockWidgetArea m_lastArea = Qt::TopDockWidgetArea;

@@ -604,6 +604,11 @@ int CSGDropListType::OnLeftClick(int col, long row, int updn, RECT* rect, POINT*
     m_ctrl->RedrawCell(col, row);
     return 1;
   }
+  // A list closed a while ago (Escape, a click on another window) no longer holds back
+  // the next click: only the click that closed it is not one to open it again.
+  if (m_listCol == -2 && std::chrono::steady_clock::now() - m_closedAt >
+                             std::chrono::milliseconds(kJustClosedMs))
+    m_listCol = m_listRow = -1;
   if (point->x > rect->right - m_btnWidth) {
     if (!(col == m_listCol && row == m_listRow) && m_listCol != -2) {
       m_buttonRect = RECT{rect->right - m_btnWidth, rect->top, rect->right, rect->bottom};
@@ -703,13 +708,18 @@ int CSGDropListType::ShowList() {
   box.m_font = font;
   box.m_rect = r;
   box.m_items = entries;
-  box.m_curSel = -1;
+  // The list opens at the cell's present choice.
+  const std::string current = cell.GetText() ? cell.GetText() : "";
+  const auto found = std::find(entries.begin(), entries.end(), current);
+  box.m_curSel = found == entries.end() ? -1 : static_cast<int>(found - entries.begin());
   box.m_listCol = &m_listCol;
   box.m_listRow = &m_listRow;
+  box.m_closedAt = &m_closedAt;
   if (box.Port()) {
     box.Port()->SetFont(font);
     box.MoveWindow(r);
     box.Port()->SetItems(entries);
+    box.Port()->SetCurSel(box.m_curSel);
     box.Port()->ShowWindow(true);
   }
   box.SetFocus();

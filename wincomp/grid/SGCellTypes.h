@@ -2,6 +2,7 @@
 // with an ellipsis button, arrow glyphs, spin buttons, a 0-100 slider and the drop list.
 // Each reports what the user did to the owner through OnCellTypeNotify.
 #pragma once
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -157,6 +158,10 @@ class CSGDropListType : public CSGCellType {
   RECT m_buttonRect{};
   int m_listCol = -1;  // -2: the list closed just now without a choice
   long m_listRow = -1;
+  // When the list last closed without a choice. "Just now" is the click that took the
+  // focus from it; a later click on the button opens the list again.
+  std::chrono::steady_clock::time_point m_closedAt{};
+  static constexpr int kJustClosedMs = 400;
   std::unique_ptr<CSGLstBox> m_listBox;
 
  private:

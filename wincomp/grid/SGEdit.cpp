@@ -202,6 +202,7 @@ void CSGLstBox::OnKillFocus() {
   if (!m_chosen && m_listCol && m_listRow) {
     *m_listCol = -2;
     *m_listRow = -2;
+    if (m_closedAt) *m_closedAt = std::chrono::steady_clock::now();
   }
   m_chosen = 0;
   DestroyWnd();

@@ -2,6 +2,7 @@
 // editor, which grows with its text and finishes when it loses the focus, and the list
 // that a drop-list cell opens below itself.
 #pragma once
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -54,6 +55,7 @@ class CSGLstBox : public CSGWnd {
   int m_active = 0;
   int* m_listCol = nullptr;
   long* m_listRow = nullptr;
+  std::chrono::steady_clock::time_point* m_closedAt = nullptr;
   int m_chosen = 0;
   int m_typeIndex = 0;
 

@@ -44,6 +44,8 @@ class SGHeadlessPort : public SGWindowPort {
   std::string GetWindowText() const override { return text_; }
   void SelectAllText() override { selectedAll_ = true; }
   void SetItems(const std::vector<std::string>& items) override { items_ = items; }
+  void SetCurSel(int index) override { curSel_ = index; }
+  int CurSel() const { return curSel_; }
   // Typing replaces a selected whole text, else appends; backspace takes one back.
   void DefaultChar(UINT ch) override;
   RECT GetWindowRect() const override { return rect_; }
@@ -91,6 +93,7 @@ class SGHeadlessPort : public SGWindowPort {
   std::string text_;
   bool selectedAll_ = false;
   std::vector<std::string> items_;
+  int curSel_ = -1;
 };
 
 class SGHeadlessSystem : public SGWindowSystem {

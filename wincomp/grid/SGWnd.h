@@ -54,6 +54,8 @@ class SGWindowPort {
   virtual std::string GetWindowText() const { return {}; }
   virtual void SelectAllText() {}
   virtual void SetItems(const std::vector<std::string>& /*items*/) {}
+  // The list's current entry (-1 for none), scrolled into view.
+  virtual void SetCurSel(int /*index*/) {}
   // The window's own handling of a key or character that its owner passes on.
   virtual void DefaultKeyDown(UINT /*key*/) {}
   virtual void DefaultChar(UINT /*ch*/) {}

@@ -169,12 +169,10 @@ void CWCSplashWnd::CloseSplash() {
 bool CWCSplashWnd::IsDismissingInput(const QEvent* e) {
   switch (e->type()) {
     case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonRelease:
     case QEvent::MouseButtonDblClick:
     case QEvent::Wheel:
     case QEvent::ShortcutOverride:
     case QEvent::KeyPress:
-    case QEvent::KeyRelease:
       return true;
     default:
       return false;
@@ -186,6 +184,12 @@ bool CWCSplashWnd::eventFilter(QObject* watched, QEvent* e) {
     if (m_bShown) CloseSplash();
     return true;
   }
+  // Only a press closes the window: the release of the key or button that chose Help >
+  // About comes after the window opened and must not close it at once. Releases stay
+  // with the window while it is shown.
+  if (m_bFilterActive && m_bShown &&
+      (e->type() == QEvent::KeyRelease || e->type() == QEvent::MouseButtonRelease))
+    return true;
   return QWidget::eventFilter(watched, e);
 }
 

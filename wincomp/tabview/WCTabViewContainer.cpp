@@ -632,6 +632,12 @@ void CWCTabViewContainer::mousePressEvent(QMouseEvent* e) {
     SetActivePageIndex(hit);
     return;
   }
+  if (hit >= 0) {
+    // The tab of the page already shown: the page takes the focus again, which makes it
+    // the frame's active view when another pane held it.
+    if (QWidget* w = m_Pages[hit].pWnd) w->setFocus(Qt::MouseFocusReason);
+    return;
+  }
   m_nPressedItem = HT_NOWHERE;
   if (hit <= HT_FIRST && hit >= HT_LAST) {
     m_nPressedItem = hit;

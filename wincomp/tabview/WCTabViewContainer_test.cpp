@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
 #include <QStyle>
 #include <QTest>
 #include <memory>
@@ -226,6 +227,27 @@ TEST_F(Fixture, MouseSwitchesTabsAndDragsTheSplitter) {
   QTest::mouseRelease(c, Qt::LeftButton, {}, QPoint(0, y));
   EXPECT_EQ(c->m_nTabAreaWidth, 0);
   EXPECT_EQ(c->m_rcTabArea.right, c->m_rcTabArea.left);
+}
+
+// A click on the tab of the page already shown gives that page the focus back (the focus
+// is what makes a view the frame's active view).
+TEST_F(Fixture, AClickOnTheShownPagesTabFocusesThePage) {
+  auto* other = new QLineEdit(parent.get());
+  other->setGeometry(0, 0, 10, 10);
+  other->show();
+  auto* one = new QLineEdit;
+  auto* two = new QLineEdit;
+  ASSERT_TRUE(c->InsertPage(0, one, "One"));
+  ASSERT_TRUE(c->InsertPage(1, two, "Two"));
+  const int y = c->m_rcTabArea.top + 3;
+  QTest::mouseClick(c, Qt::LeftButton, {}, QPoint(c->TabScreenRect(0).left + 8, y));
+  ASSERT_EQ(c->GetActivePageIndex(), 0);
+  EXPECT_EQ(parent->focusWidget(), one);
+  other->setFocus();
+  ASSERT_EQ(parent->focusWidget(), other);
+  QTest::mouseClick(c, Qt::LeftButton, {}, QPoint(c->TabScreenRect(0).left + 8, y));
+  EXPECT_EQ(c->GetActivePageIndex(), 0);
+  EXPECT_EQ(parent->focusWidget(), one);
 }
 
 TEST_F(Fixture, PagesMadeWithoutAContextJoinTheActiveViewsDocument) {

@@ -172,26 +172,34 @@ void KZ_glView::OnUpdate(plat::CView* /*sender*/, LONG /*hint*/, void* /*object*
 }
 
 void KZ_glView::resizeEvent(QResizeEvent* e) {
-  // The surface fills the view before the view hears of its new size.
-  if (m_pHost) m_pHost->setGeometry(0, 0, e->size().width(), e->size().height());
+  // The surface fills the view before the view hears of its new size. The surface draws
+  // a frame as soon as it has its new size, so the projection follows the size first.
+  const int cx = e->size().width(), cy = e->size().height();
+  if (cy > 0 && MakeCurrent()) SetProjection(cx, cy);
+  if (m_pHost) m_pHost->setGeometry(0, 0, cx, cy);
   plat::CView::resizeEvent(e);
+  // Every change of size or layout shows a frame of the new size at once: the frame in
+  // the framebuffer may have been drawn before the change.
+  if (m_pHost) m_pHost->Redraw();
+}
+
+void KZ_glView::SetProjection(int cx, int cy) {
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  gluPerspective(45.0, static_cast<double>(cx) / cy, 3.0, 1000.0);
+  glMatrixMode(GL_MODELVIEW);
 }
 
 void KZ_glView::OnSize(UINT type, int cx, int cy) {
   plat::CView::OnSize(type, cx, cy);
   if (cy <= 0) return;
-  if (MakeCurrent()) glViewport(0, 0, cx, cy);
-  if (cx < m_rcClient.right || cy < m_rcClient.bottom) {
-    Invalidate();
-    UpdateWindow();
-  }
   m_rcClient.right = cx;
   m_rcClient.bottom = cy;
+  m_fAspect = static_cast<float>(cx) / static_cast<float>(cy);
   if (MakeCurrent()) {
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(45.0, static_cast<double>(cx) / cy, 3.0, 1000.0);
-    glMatrixMode(GL_MODELVIEW);
+    const qreal dpr = m_pHost->devicePixelRatioF();
+    glViewport(0, 0, static_cast<GLsizei>(cx * dpr), static_cast<GLsizei>(cy * dpr));
+    SetProjection(cx, cy);
   }
 }
 

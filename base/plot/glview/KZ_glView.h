@@ -93,6 +93,8 @@ class KZ_glView : public plat::CView {
 
  private:
   void SetUpContext();
+  // The perspective of a viewport of cx x cy pixels (the context current).
+  static void SetProjection(int cx, int cy);
 
   plat::CGLHost* m_pHost = nullptr;  // child widget, owned by Qt
   bool m_bInitDone = false;

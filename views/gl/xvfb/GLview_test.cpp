@@ -8,6 +8,8 @@
 
 #include <QImage>
 #include <QTest>
+#include <QWheelEvent>
+#include <QWindow>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -47,11 +49,15 @@ bool Near(QRgb a, QRgb b, int tolerance) {
          std::abs(qBlue(a) - qBlue(b)) <= tolerance;
 }
 
+std::pair<int, int> Differences(const QImage& a, const QImage& b);
+
 class TestGLview : public CGLview {
  public:
   bool choose = true;
   int frames = 0;
+  int menus = 0;
   bool ChooseCompressor() override { return choose; }
+  void OnContextMenu(POINT) override { ++menus; }
   void RenderScene(int mode) override {
     ++frames;
     CGLview::RenderScene(mode);
@@ -149,8 +155,86 @@ TEST_F(GLPage, RenderAndViewpointReset) {
   view.m_fPanX = 1;
   view.OnUpdate(nullptr, 0x40, nullptr);  // a hint meant for another page
   EXPECT_FLOAT_EQ(view.m_fRotZ, 0);
-  EXPECT_FLOAT_EQ(view.m_fZoom, 20);
+  // The camera stands where the rim of the specimen's end face (its farthest point from
+  // the centre) lies inside the 45-degree view, with a twentieth of margin.
+  const double rim = std::hypot(0.15 * 25, 0.15 * 50);
+  EXPECT_NEAR(view.m_fZoom, 1.05 * rim / std::sin(22.5 * M_PI / 180), 1e-3);
   EXPECT_FLOAT_EQ(view.m_fPanX, 0);
+}
+
+// The first picture holds the whole specimen: no outline touches the picture's edge, for
+// a cube as for the cylinder, in a square, a wide and a tall page.
+TEST_F(GLPage, TheFirstPictureShowsTheWholeSpecimen) {
+  CAEHypo& h = *doc.m_pHypo;
+  for (int cube : {0, 1}) {
+    h.m_nShape = cube;
+    h.m_fDiameter = h.m_fSizeX = h.m_fSizeY = cube ? 100 : 50;
+    for (const QSize size : {QSize(200, 200), QSize(320, 160), QSize(160, 320)}) {
+      SCOPED_TRACE(cube * 1000000 + size.width() * 1000 + size.height());
+      view.resize(size);
+      QTest::qWait(20);
+      view.OnUpdate(nullptr, 0, nullptr);
+      QCoreApplication::processEvents();
+      const QImage img = Frame();
+      ASSERT_EQ(img.size(), size);
+      int edge = 0, blue = 0;
+      for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x) {
+          const QRgb p = img.pixel(x, y);
+          const bool inked = !Near(p, qRgb(255, 255, 255), 30);
+          blue += qBlue(p) > 200 && qRed(p) < 60 && qGreen(p) < 60;
+          if (inked && (x < 2 || y < 2 || x >= img.width() - 2 || y >= img.height() - 2)) ++edge;
+        }
+      EXPECT_EQ(edge, 0);
+      EXPECT_GT(blue, 100);
+    }
+  }
+}
+
+// A right drag zooms without opening the popup, a right click without a drag opens it,
+// and the wheel zooms: all as the window system delivers them.
+TEST_F(GLPage, RightDragAndWheelZoomAndARightClickOpensThePopup) {
+  QWindow* win = view.windowHandle();
+  ASSERT_NE(win, nullptr);
+  const float z0 = view.m_fZoom;
+  QTest::mousePress(win, Qt::RightButton, {}, QPoint(100, 100));
+  QTest::mouseMove(win, QPoint(100, 90));
+  QTest::mouseMove(win, QPoint(100, 80));
+  QTest::mouseRelease(win, Qt::RightButton, {}, QPoint(100, 80));
+  QCoreApplication::processEvents();
+  EXPECT_EQ(view.menus, 0);
+  EXPECT_NEAR(view.m_fZoom, z0 * 1.1f * 1.1f, 1e-3);  // dragged up: away
+
+  QTest::mouseClick(win, Qt::RightButton, {}, QPoint(100, 100));
+  QCoreApplication::processEvents();
+  EXPECT_EQ(view.menus, 1);
+
+  const float z1 = view.m_fZoom;
+  QWheelEvent wheel(QPointF(100, 100), view.mapToGlobal(QPointF(100, 100)), QPoint(),
+                    QPoint(0, 120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+  QCoreApplication::sendEvent(win, &wheel);
+  EXPECT_NEAR(view.m_fZoom, z1 * 0.9f, 1e-3);  // a notch forward: nearer
+  QWheelEvent back(QPointF(100, 100), view.mapToGlobal(QPointF(100, 100)), QPoint(),
+                   QPoint(0, -240), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+  QCoreApplication::sendEvent(win, &back);
+  EXPECT_NEAR(view.m_fZoom, z1 * 0.9f / 0.81f, 1e-3);
+}
+
+// After a change of size (a toolbar docked or floated beside the page) the page shows a
+// frame drawn for the new size at once, the one a new drawing gives.
+TEST_F(GLPage, AChangeOfSizeShowsAFrameOfTheNewSizeAtOnce) {
+  for (const QSize size : {QSize(300, 150), QSize(120, 200), QSize(200, 200)}) {
+    SCOPED_TRACE(size.width() * 1000 + size.height());
+    view.resize(size);
+    QTest::qWait(50);
+    const QImage shown = Frame();
+    ASSERT_EQ(shown.size(), size);
+    view.RenderScene(1);
+    const QImage fresh = Frame();
+    const auto [differ, inked] = Differences(shown, fresh);
+    EXPECT_GT(inked, 100);
+    EXPECT_EQ(differ, 0);
+  }
 }
 
 // A page set up on a document that already holds its events, and shown later without any

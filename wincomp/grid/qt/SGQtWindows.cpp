@@ -7,8 +7,11 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScrollBar>
+#include <QStyle>
 #include <QTimer>
 #include <QWheelEvent>
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <unordered_map>
@@ -615,6 +618,35 @@ void SGQtPort::SetItems(const std::vector<std::string>& items) {
   l->clear();
   for (const std::string& item : items) l->addItem(ToQString(item));
   l->setCurrentRow(-1);
+  // The list is at least as wide as its longest entry, so that no entry is cut; it moves
+  // left rather than past its parent's right edge.
+  const int frame = 2 * l->frameWidth();
+  const int bar = l->count() > 15 ? l->style()->pixelMetric(QStyle::PM_ScrollBarExtent) : 0;
+  int widest = 0;
+  for (int i = 0; i < l->count(); ++i)
+    widest = std::max(widest, l->fontMetrics().horizontalAdvance(l->item(i)->text()));
+  const int need = widest + frame + bar + 8;
+  // And tall enough for its entries (up to fifteen) at the rows' own height, moving up
+  // rather than past its parent's bottom edge.
+  const int rowHeight = std::max(l->sizeHintForRow(0), l->fontMetrics().height());
+  const int needHeight = std::min(l->count(), 15) * rowHeight + frame;
+  if (l->width() < need || l->height() < needHeight) {
+    QRect g = l->geometry();
+    g.setWidth(std::max(g.width(), need));
+    g.setHeight(std::max(g.height(), needHeight));
+    if (QWidget* p = l->parentWidget()) {
+      if (g.right() >= p->width()) g.moveLeft(std::max(0, p->width() - g.width()));
+      if (g.bottom() >= p->height()) g.moveTop(std::max(0, p->height() - g.height()));
+    }
+    l->setGeometry(g);
+  }
+}
+
+void SGQtPort::SetCurSel(int index) {
+  auto* l = dynamic_cast<SGQtListWidget*>(widget_.data());
+  if (!l) return;
+  l->setCurrentRow(index);
+  if (QListWidgetItem* item = l->item(index)) l->scrollToItem(item, QAbstractItemView::PositionAtCenter);
 }
 
 void SGQtPort::DefaultKeyDown(UINT /*key*/) {

@@ -136,6 +136,7 @@ class SGQtPort : public SGWindowPort {
   std::string GetWindowText() const override;
   void SelectAllText() override;
   void SetItems(const std::vector<std::string>& items) override;
+  void SetCurSel(int index) override;
   void DefaultKeyDown(UINT key) override;
   void DefaultChar(UINT ch) override;
   RECT GetWindowRect() const override;
