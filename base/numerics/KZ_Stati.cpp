@@ -150,60 +150,165 @@ struct FitBufferScope {
 // would still remove, ||P_J F||^2 / ||F||^2, with J by central differences in double. It
 // does not depend on how the parameters are scaled, and it is small at a minimum however
 // the iteration stopped, which the library's stopping notes cannot tell. Parameters on a
-// bound are left out (the gradient need not vanish there). A share below what float
-// residuals can resolve (the RSS that rounding the observations leaves) counts as zero.
-// Measured on NIST problems and decay models from both start values: fits at their
-// minimum end with a share below 1e-6, stalled ones at 0.07 and above.
+// bound are left out (the gradient need not vanish there). What float arithmetic cannot
+// resolve counts as zero: per point the rounding of the observation and of the model
+// value, and the change of the model when each parameter moves by its own float spacing
+// (parameters are floats, so a minimum is only found to that spacing; with small noise
+// this dominates the RSS). Measured on NIST problems and decay models from both start
+// values: fits at their minimum end with a share below 1e-6, stalled ones at 0.07 and above.
 constexpr double kGradientShare = 1e-3;
 // Runs of the library after the first, from the point the previous one returned, and the
 // relative fall of the RSS that makes a further run worth its cost.
 constexpr int kRestarts = 8;
 constexpr double kRestartGain = 1e-5;
+// A fit that removes less than this share of the data's sum of squares, about zero or
+// about the mean, explains nothing: a model stranded where it is flat over the data (a
+// peak far off the data, an amplitude of about zero) stands still there with a vanishing
+// gradient and huge standard errors.
+constexpr double kExplainedShare = 1e-2;
+// Standard errors this many times the parameter (or its start, when larger) mean that the
+// data do not determine the fit.
+constexpr double kErrorRatio = 1e4;
+
+// Column j of the Jacobian of the residuals at x by differences in double: central, or
+// one-sided where the residuals on one side are not finite (zero where neither is). The
+// step is a cube root of the float spacing times the larger of the parameter and its
+// start. p, fp and fm are work arrays of n and m floats.
+void DiffColumn(nml_nlsq_fcn model, int m, int n, const float* x, const float* x0,
+                const float* fres, int j, std::vector<float>* p, std::vector<float>* fp,
+                std::vector<float>* fm, double* col) {
+  const double h0 = std::cbrt(static_cast<double>(nml_amach(4)));
+  const float size = std::max(std::fabs(x[j]), std::fabs(x0[j]));
+  const float h = static_cast<float>(h0 * (size > 0.0f ? size : 1.0f));
+  std::copy(x, x + n, p->begin());
+  (*p)[j] = x[j] + h;
+  const double hp = (*p)[j] - x[j];
+  model(m, n, p->data(), fp->data());
+  (*p)[j] = x[j] - h;
+  const double hm = x[j] - (*p)[j];
+  model(m, n, p->data(), fm->data());
+  (*p)[j] = x[j];
+  bool up = true, down = true;
+  for (int i = 0; i < m; ++i) {
+    up = up && std::isfinite((*fp)[i]);
+    down = down && std::isfinite((*fm)[i]);
+  }
+  for (int i = 0; i < m; ++i) {
+    if (up && down)
+      col[i] = (static_cast<double>((*fp)[i]) - (*fm)[i]) / (hp + hm);
+    else if (up)
+      col[i] = (static_cast<double>((*fp)[i]) - fres[i]) / hp;
+    else if (down)
+      col[i] = (static_cast<double>(fres[i]) - (*fm)[i]) / hm;
+    else
+      col[i] = 0.0;
+  }
+}
+
+// Gauss-Newton steps in double from where the library stopped, each kept only when the
+// float parameters it rounds to lower the RSS. The library works in float and stops once
+// its steps fall below its tolerances; where the noise is small the RSS still falls by
+// several per cent over the last few float spacings of the parameters.
+void Polish(nml_nlsq_fcn model, int m, int n, float* x, const float* x0, std::vector<float>* f,
+            double* rss) {
+  std::vector<float> p(x, x + n), fp(static_cast<std::size_t>(m)), fm(fp.size());
+  std::vector<double> J(static_cast<std::size_t>(m) * n);
+  for (int iter = 0; iter < 6; ++iter) {
+    for (int j = 0; j < n; ++j)
+      DiffColumn(model, m, n, x, x0, f->data(), j, &p, &fp, &fm,
+                 &J[static_cast<std::size_t>(j) * m]);
+    // Normal equations with the columns scaled to unit length, solved by Cholesky.
+    double A[10][10], g[10], scale[10];
+    for (int j = 0; j < n; ++j) {
+      double s = 0.0;
+      for (int i = 0; i < m; ++i)
+        s += J[static_cast<std::size_t>(j) * m + i] * J[static_cast<std::size_t>(j) * m + i];
+      scale[j] = s > 0.0 && std::isfinite(s) ? 1.0 / std::sqrt(s) : 0.0;
+    }
+    for (int j = 0; j < n; ++j) {
+      g[j] = 0.0;
+      for (int i = 0; i < m; ++i)
+        g[j] -= J[static_cast<std::size_t>(j) * m + i] * (*f)[i] * scale[j];
+      for (int k = 0; k <= j; ++k) {
+        double s = 0.0;
+        for (int i = 0; i < m; ++i)
+          s += J[static_cast<std::size_t>(j) * m + i] * J[static_cast<std::size_t>(k) * m + i];
+        A[j][k] = A[k][j] = s * scale[j] * scale[k];
+      }
+      A[j][j] += 1e-12;
+    }
+    bool ok = true;
+    for (int j = 0; j < n && ok; ++j) {
+      for (int k = 0; k < j; ++k) A[j][j] -= A[j][k] * A[j][k];
+      if (!(A[j][j] > 0.0)) {
+        ok = false;
+        break;
+      }
+      A[j][j] = std::sqrt(A[j][j]);
+      for (int i = j + 1; i < n; ++i) {
+        for (int k = 0; k < j; ++k) A[i][j] -= A[i][k] * A[j][k];
+        A[i][j] /= A[j][j];
+      }
+    }
+    if (!ok) return;
+    for (int j = 0; j < n; ++j) {
+      for (int k = 0; k < j; ++k) g[j] -= A[j][k] * g[k];
+      g[j] /= A[j][j];
+    }
+    for (int j = n - 1; j >= 0; --j) {
+      for (int k = j + 1; k < n; ++k) g[j] -= A[k][j] * g[k];
+      g[j] /= A[j][j];
+    }
+    bool better = false;
+    for (double step = 1.0; step > 0.1 && !better; step *= 0.5) {
+      bool moved = false;
+      for (int j = 0; j < n; ++j) {
+        p[j] = static_cast<float>(x[j] + step * g[j] * scale[j]);
+        moved = moved || p[j] != x[j];
+      }
+      if (!moved) return;
+      model(m, n, p.data(), fp.data());
+      double r = 0.0;
+      for (int i = 0; i < m; ++i) r += static_cast<double>(fp[i]) * fp[i];
+      if (r < *rss) {
+        better = true;
+        std::copy(p.begin(), p.end(), x);
+        f->assign(fp.begin(), fp.end());
+        *rss = r;
+      }
+    }
+    if (!better) return;
+  }
+}
 
 bool Converged(nml_nlsq_fcn model, int m, int n, const float* x, const float* x0, const float* y,
                const float* fres, const float lower[], const float upper[]) {
   const double eps = nml_amach(4);
-  double rss = 0.0, floor = 0.0;
+  double rss = 0.0;
+  std::vector<double> level(static_cast<std::size_t>(m));
   for (int i = 0; i < m; ++i) {
     if (!std::isfinite(fres[i])) return false;
     rss += static_cast<double>(fres[i]) * fres[i];
-    const double level = eps * std::max(std::fabs(y[i]), std::fabs(y[i] - fres[i]));
-    floor += level * level;
+    level[i] = eps * std::max(std::fabs(y[i]), std::fabs(y[i] - fres[i]));
   }
-  if (rss <= floor) return true;
   std::vector<float> p(x, x + n), fp(static_cast<std::size_t>(m)), fm(fp.size());
-  std::vector<double> J;  // free columns, column after column
-  const double h0 = std::cbrt(eps);
+  std::vector<double> J;                           // free columns, column after column
+  std::vector<double> spacing(level.size(), 0.0);  // model change over one float spacing
+  std::vector<double> col(level.size());
   for (int j = 0; j < n; ++j) {
+    bool onBound = false;
     if (lower && upper) {
       const float tol = static_cast<float>(eps) * std::max(1.0f, std::fabs(x[j]));
-      if (std::fabs(x[j] - lower[j]) <= tol || std::fabs(x[j] - upper[j]) <= tol) continue;
+      onBound = std::fabs(x[j] - lower[j]) <= tol || std::fabs(x[j] - upper[j]) <= tol;
     }
-    const float size = std::max(std::fabs(x[j]), std::fabs(x0[j]));
-    const float h = static_cast<float>(h0 * (size > 0.0f ? size : 1.0f));
-    p[j] = x[j] + h;
-    const float hp = p[j] - x[j];
-    model(m, n, p.data(), fp.data());
-    p[j] = x[j] - h;
-    const float hm = x[j] - p[j];
-    model(m, n, p.data(), fm.data());
-    p[j] = x[j];
-    bool up = true, down = true;
-    for (int i = 0; i < m; ++i) {
-      up = up && std::isfinite(fp[i]);
-      down = down && std::isfinite(fm[i]);
-    }
-    for (int i = 0; i < m; ++i) {
-      double d = 0.0;
-      if (up && down)
-        d = (static_cast<double>(fp[i]) - fm[i]) / (static_cast<double>(hp) + hm);
-      else if (up)
-        d = (static_cast<double>(fp[i]) - fres[i]) / hp;
-      else if (down)
-        d = (static_cast<double>(fres[i]) - fm[i]) / hm;
-      J.push_back(d);
-    }
+    DiffColumn(model, m, n, x, x0, fres, j, &p, &fp, &fm, col.data());
+    const double ulp = eps * std::fabs(x[j]);
+    for (int i = 0; i < m; ++i) spacing[i] += std::fabs(col[i]) * ulp;
+    if (!onBound) J.insert(J.end(), col.begin(), col.end());
   }
+  double floor = 0.0;
+  for (int i = 0; i < m; ++i) floor += level[i] * level[i] + spacing[i] * spacing[i];
+  if (rss <= floor) return true;
   // Project F on the span of J's columns by modified Gram-Schmidt (twice per column);
   // columns that are (nearly) combinations of earlier ones add nothing.
   const int cols = static_cast<int>(J.size()) / std::max(m, 1);
@@ -237,6 +342,22 @@ bool Converged(nml_nlsq_fcn model, int m, int n, const float* x, const float* x0
   return pred <= kGradientShare * rss + floor;
 }
 
+// Whether the model explains the data at all. Only for residuals of the form y - model:
+// the residual of the rate model is not, and its sums of squares cannot be compared.
+bool ExplainsData(nml_nlsq_fcn model, int m, const float* y, double rss) {
+  if (model == KZ_ResLogPeriodicRate) return true;
+  double mean = 0.0;
+  for (int i = 0; i < m; ++i) mean += y[i];
+  mean /= m;
+  double about0 = 0.0, aboutMean = 0.0;
+  for (int i = 0; i < m; ++i) {
+    about0 += static_cast<double>(y[i]) * y[i];
+    aboutMean += (y[i] - mean) * (y[i] - mean);
+  }
+  const double total = std::min(about0, aboutMean);
+  return total == 0.0 || rss <= (1.0 - kExplainedShare) * total;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------
@@ -263,7 +384,9 @@ void KZ_ResLogPeriodicRate(int m, int, float p[], float f[]) {
   const double tc = p[5];
   for (int i = 0; i < m; ++i) {
     const double s = (tc - KZ_FitX[i]) / tc;
-    if (s >= 1e-18) {
+    // A failure time at or before time zero has no normalised time to failure: with it the
+    // fit could zero every residual by shrinking tc (the rate term) instead of fitting.
+    if (s >= 1e-18 && tc > 0.0) {
       double F = 0.0, dF = 0.0;
       LogPeriodicModelC(s, p, &F, &dF);
       f[i] = static_cast<float>((KZ_FitY[i] * tc + dF / F) / s);
@@ -457,13 +580,7 @@ double KZ_Stati::NonlinFit(const double X[], const double Y[], int m, nml_nlsq_f
   std::vector<float> f(static_cast<std::size_t>(m), 0.0f);
   std::vector<float> jtj(static_cast<std::size_t>(n * n), 0.0f);
   float xguess[10], xscale[10];
-  for (int k = 0; k < n; ++k) {
-    xguess[k] = static_cast<float>(params[k]);
-    // Steps and step tests relative to each parameter's own size: with unit scales a
-    // parameter of 1e-3 stops on any step below about 2e-5 and its difference step is
-    // a third of a percent of it.
-    xscale[k] = xguess[k] != 0.0f ? 1.0f / std::fabs(xguess[k]) : 1.0f;
-  }
+  for (int k = 0; k < n; ++k) xguess[k] = static_cast<float>(params[k]);
   // Stop on the function value only when the residuals are down to the rounding of the
   // observations to float (half an ulp each): the library's default (2.4e-5 on half the
   // RSS) ends fits of small residuals long before their minimum.
@@ -474,11 +591,11 @@ double KZ_Stati::NonlinFit(const double X[], const double Y[], int m, nml_nlsq_f
   // One run of the library from `start`; the residuals, the rank and the inverse of J'J
   // of the run that is kept are those of the returned point.
   using Solution = std::unique_ptr<float, decltype(&std::free)>;
-  int rank = 0;
   auto run = [&](float* start, std::vector<float>* res, std::vector<float>* inv, int* rk) {
-    const nml_options opts = nml_opts(NML_INITIAL_GUESS, start, NML_RESIDUALS_USER, res->data(),
-                                      NML_JACOBIAN_RANK, rk, NML_JTJ_INVERSE_USER, inv->data(),
-                                      NML_X_SCALE, xscale, NML_ABSOLUTE_FUNCTION_TOLERANCE, aftol, 0);
+    const nml_options opts =
+        nml_opts(NML_INITIAL_GUESS, start, NML_RESIDUALS_USER, res->data(), NML_JACOBIAN_RANK, rk,
+                 NML_JTJ_INVERSE_USER, inv->data(), NML_X_SCALE, xscale,
+                 NML_ABSOLUTE_FUNCTION_TOLERANCE, aftol, 0);
     float* sol = nullptr;
     if (lower && upper) {
       std::vector<float> lo(lower, lower + n), hi(upper, upper + n);
@@ -493,41 +610,79 @@ double KZ_Stati::NonlinFit(const double X[], const double Y[], int m, nml_nlsq_f
     for (int i = 0; i < m; ++i) s += static_cast<double>(r[i]) * r[i];
     return s;
   };
-  Solution x = run(xguess, &f, &jtj, &rank);
-  if (!x) return -1.0;
-  // The library's stops (a small step, the relative function test, the iteration or
-  // evaluation limit) also end fits that creep along a curved valley well short of its
-  // minimum. Starting again from the returned point gives the iteration fresh limits and
-  // a fresh trust region; it is repeated while that lowers the RSS noticeably.
-  double rss = sumOfSquares(f);
-  for (int again = 0; again < kRestarts && std::isfinite(rss) && rss > 0.0; ++again) {
-    std::vector<float> f2(f.size()), jtj2(jtj.size());
-    std::vector<float> start(x.get(), x.get() + n);
-    int rank2 = 0;
-    Solution x2 = run(start.data(), &f2, &jtj2, &rank2);
-    if (!x2) break;
-    const double rss2 = sumOfSquares(f2);
-    if (!(rss2 < rss)) break;
-    const bool progress = rss2 < rss * (1.0 - kRestartGain);
-    x = std::move(x2);
-    f.swap(f2);
-    jtj.swap(jtj2);
-    rank = rank2;
-    rss = rss2;
-    if (!progress) break;
+  // A fit with the library's parameter scales set to `relative` (steps and step tests
+  // relative to each parameter's start) or to one. The library's stops (a small step, the
+  // relative function test, the iteration or evaluation limit) also end fits that creep
+  // along a curved valley well short of its minimum: starting again from the returned
+  // point gives the iteration fresh limits and a fresh trust region; it is repeated while
+  // that lowers the RSS noticeably.
+  struct Attempt {
+    Solution x{nullptr, &std::free};
+    std::vector<float> f, jtj;
+    int rank = 0;
+    double rss = 0.0;
+  };
+  auto attempt = [&](bool relative) {
+    for (int k = 0; k < n; ++k)
+      xscale[k] = relative && xguess[k] != 0.0f ? 1.0f / std::fabs(xguess[k]) : 1.0f;
+    Attempt a;
+    a.f.assign(static_cast<std::size_t>(m), 0.0f);
+    a.jtj.assign(static_cast<std::size_t>(n * n), 0.0f);
+    a.x = run(xguess, &a.f, &a.jtj, &a.rank);
+    if (!a.x) return a;
+    a.rss = sumOfSquares(a.f);
+    for (int again = 0; again < kRestarts && std::isfinite(a.rss) && a.rss > 0.0; ++again) {
+      std::vector<float> f2(a.f.size()), jtj2(a.jtj.size());
+      std::vector<float> start(a.x.get(), a.x.get() + n);
+      int rank2 = 0;
+      Solution x2 = run(start.data(), &f2, &jtj2, &rank2);
+      if (!x2) break;
+      const double rss2 = sumOfSquares(f2);
+      if (!(rss2 < a.rss)) break;
+      const bool progress = rss2 < a.rss * (1.0 - kRestartGain);
+      a.x = std::move(x2);
+      a.f.swap(f2);
+      a.jtj.swap(jtj2);
+      a.rank = rank2;
+      a.rss = rss2;
+      if (!progress) break;
+    }
+    if (a.x && std::isfinite(a.rss) && !(lower && upper))
+      Polish(model, m, n, a.x.get(), xguess, &a.f, &a.rss);
+    return a;
+  };
+  // However the last run stopped, the fit is good when it stands at a stationary point,
+  // its model explains the data and the data determine its parameters.
+  auto good = [&](const Attempt& a, double* s2) {
+    const int dof = m - a.rank;
+    if (!a.x || dof <= 0 || !std::isfinite(a.rss)) return false;
+    const float* x = a.x.get();
+    if (!Converged(model, m, n, x, xguess, fy.data(), a.f.data(), lower, upper) ||
+        !ExplainsData(model, m, fy.data(), a.rss))
+      return false;
+    float ss = 0.0f;
+    for (int i = 0; i < m; ++i) ss += a.f[i] * a.f[i];
+    *s2 = ss / static_cast<float>(dof);
+    for (int k = 0; k < n; ++k) {
+      const double se = std::sqrt(*s2 * a.jtj[k * n + k]);
+      const double size = std::max(std::fabs(x[k]), std::fabs(xguess[k]));
+      if (!std::isfinite(se) || (size > 0.0 && se > kErrorRatio * size)) return false;
+    }
+    return true;
+  };
+  double s2 = 0.0;
+  Attempt fit = attempt(true);
+  if (!good(fit, &s2)) {
+    // Scales taken from the start can hold the library at its start (a start far below the
+    // answer makes its first steps tiny): the same fit with unit scales.
+    fit = attempt(false);
+    if (!good(fit, &s2)) return -1.0;
   }
-  const int dof = m - rank;
-  // However the last run stopped (on a step or function test, or on the iteration or
-  // evaluation limit), the fit is good when it stands at a stationary point.
-  if (dof <= 0 || !Converged(model, m, n, x.get(), xguess, fy.data(), f.data(), lower, upper))
-    return -1.0;
-  float ss = 0.0f;
-  for (int i = 0; i < m; ++i) ss += f[i] * f[i];
-  const double s2 = ss / static_cast<float>(dof);
-  const float t = nml_f_t_inverse(0.95f, static_cast<float>(dof));
+  // 95 % two-sided: the t quantile that leaves 2.5 % in each tail.
+  const float t = nml_f_t_inverse(0.975f, static_cast<float>(m - fit.rank));
   for (int k = 0; k < n; ++k) {
-    params[k] = x.get()[k];
-    params[n + k] = t * std::sqrt(s2 * jtj[k * n + k]);
+    params[k] = fit.x.get()[k];
+    params[n + k] = t * std::sqrt(s2 * fit.jtj[k * n + k]);
   }
   return s2;
 }

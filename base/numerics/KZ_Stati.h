@@ -79,12 +79,20 @@ class KZ_Stati {
 
   // Least squares of n (at most 10) parameters over m points through the numerical
   // library (bounded when both bound arrays are given). params[0..n-1]: start values in,
-  // fitted values out; params[n..2n-1]: one-sided 95 % t half-widths. X[m] is read only by
-  // KZ_ResPowerFixedOffset. Returns the residual variance, or -1.0 with params unchanged
-  // when the fit has no solution or no degrees of freedom (m <= rank, m < n, m < 1), ends
-  // on the iteration or evaluation limit, or stops where a Gauss-Newton step would still
-  // lower the residual sum of squares by more than a thousandth (or at non-finite
-  // residuals): a stall far from the minimum is not reported as a fit.
+  // fitted values out; params[n..2n-1]: 95 % half-widths (two-sided Student's t, 2.5 % in
+  // each tail, times the standard error). X[m] is read only by KZ_ResPowerFixedOffset.
+  // Returns the residual variance, or -1.0 with params unchanged when the fit is not good.
+  // A fit is good when, wherever and however the library stopped (a limit included):
+  // - it stands at a minimum: a Gauss-Newton step from there would remove at most a
+  //   thousandth of the residual sum of squares beyond what float data and parameters
+  //   can resolve (non-finite residuals are never good);
+  // - its model explains the data: the RSS is below 99 % of the data's sum of squares
+  //   about zero and about the mean (not judged for KZ_ResLogPeriodicRate, whose
+  //   residual is not observation minus model);
+  // - the data determine it: no standard error exceeds 1e4 times its parameter (or the
+  //   start value, when larger), and there are degrees of freedom (m > rank).
+  // The fit is tried with steps scaled to the start values and, when that is not good,
+  // with unit scales; m < n, m < 1 and n > 10 return -1.0 at once.
   static double NonlinFit(const double X[], const double Y[], int m, nml_nlsq_fcn model,
                           double params[], int n, const float lower[], const float upper[]);
   static KZ_StatRecord* FitStatistics(KZ_StatRecord* out, const double x[], int nobs);

@@ -414,7 +414,22 @@ int KZ_MultiVarObj::Fit(int model, int lag, const float* c) {
                        : model == 4             ? KZ_ResPowerFixedOffset
                        : model == 5             ? KZ_ResCorey
                                                 : KZ_ResSine;
-    KZ_Stati::NonlinFit(xs.data(), Y, n, fcn, p, k, nullptr, nullptr);
+    if (KZ_Stati::NonlinFit(xs.data(), Y, n, fcn, p, k, nullptr, nullptr) < 0.0) {
+      // A refused fit leaves only its start values: no fitted or residual column, no
+      // curve, and a result line that says so.
+      static const char* const kNames[9] = {"",      "", "Power", "Power_cus", "Power",
+                                            "Corey", "", "",      "Sine"};
+      if (model == 8) {
+        KZ_FreeMatrix(m_ppMatrix);
+        m_ppMatrix = nullptr;
+        m_nMatrixColumns = m_nMatrixRows = 0;
+      }
+      m_nColumns = F;
+      m_strHeader[pos] =
+          plat::Format("Fitting(iX=%d, iY=%d):%s no fit found", ix, iy, kNames[model]);
+      m_nHeaders = pos + 1;
+      return 1;
+    }
     double ybar = 0.0;
     for (int i = 0; i < n; ++i) ybar += Y[i];
     ybar = n > 0 ? ybar / n : 0.0;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/numerics/KZ_ModelFunctions.h"
+#include "base/numerics/KZ_NumHelpers.h"
 #include "base/numerics/TestTables.h"
 #include "base/series/KZ_MultiVarObj.h"
 #include "platform/testing/ScriptedUi.h"
@@ -507,14 +508,69 @@ TEST(CurveFit, ReplacesEarlierResultsInPlace) {
   EXPECT_NEAR(t.m_ppData[2][9], y[9], 1e-3);
 }
 
+// +1, -1, +1, ...: a power law explains at most one point of them.
+std::vector<double> Alternating(int n) {
+  std::vector<double> v(n);
+  for (int i = 0; i < n; ++i) v[i] = i % 2 ? -1.0 : 1.0;
+  return v;
+}
+
 TEST(CurveFit, FailedOrImpossibleFitsAreReportedAsSuch) {
-  // Fewer points than parameters: the start values stay, the half-widths are nan.
-  KZ_MultiVarObj t;
-  Fill(t, {{2.0}, {5.0}});
-  ASSERT_EQ(t.Fit(3, 0, nullptr), 1);
-  EXPECT_EQ(t.m_strHeader[t.m_nHeaders - 1].rfind(
-                "Fitting(iX=0, iY=1):Power_cus y=0.1000 * (x-0.0000)^1.0000 95C(nan, nan, nan)", 0),
-            0u);
+  // A refused fit says so and shows no fitted or residual column, also where an earlier
+  // fit had left them (they drop out of use) and for the sine (no curve is left): fewer
+  // points than parameters, and data about zero that no power law explains (it can take
+  // up one point of 200, half a percent of their sum of squares).
+  struct Refused {
+    const char* what;
+    int model;
+    std::vector<double> x, y;
+    const char* line;
+  } refused[] = {
+      {"too few points", 3, {2.0}, {5.0}, "Fitting(iX=0, iY=1):Power_cus no fit found"},
+      {"nothing explained", 2, Ramp(200, 1, 1), Alternating(200),
+       "Fitting(iX=0, iY=1):Power no fit found"},
+      {"sine of too few points",
+       8,
+       {0.0, 90.0},
+       {1.0, 2.0},
+       "Fitting(iX=0, iY=1):Sine no fit found"},
+  };
+  for (const Refused& c : refused) {
+    KZ_MultiVarObj t;
+    Fill(t, {c.x, c.y});
+    t.m_strHeader[0] = "Title";
+    t.m_nHeaders = 1;
+    if (c.x.size() > 2) {
+      ASSERT_EQ(t.Fit(1, 0, nullptr), 1);  // an earlier result in place
+      ASSERT_EQ(t.m_nColumns, 4);
+    }
+    if (c.model == 8) {
+      t.m_ppMatrix = KZ_AllocMatrix64(2, 500);  // a curve from an earlier sine fit
+      t.m_nMatrixColumns = 500;
+      t.m_nMatrixRows = 2;
+    }
+    ASSERT_EQ(t.Fit(c.model, 0, nullptr), 1) << c.what;
+    EXPECT_EQ(t.m_nColumns, 2) << c.what;
+    EXPECT_EQ(t.m_nHeaders, 2) << c.what;
+    EXPECT_EQ(t.m_strHeader[1], c.line) << c.what;
+    EXPECT_EQ(t.m_nMatrixRows, 0) << c.what;
+  }
+
+  // The power law the testers saw refused: y = 2 x^1.5 on x = 1 .. 10.8 without noise.
+  KZ_MultiVarObj exact;
+  std::vector<double> x = Ramp(50, 1.0, 0.2), y(50);
+  for (int i = 0; i < 50; ++i) y[i] = 2.0 * std::pow(x[i], 1.5);
+  Fill(exact, {x, y});
+  ASSERT_EQ(exact.Fit(2, 0, nullptr), 1);
+  double A = 0, b = 0, eA = 0, eb = 0;
+  ASSERT_EQ(Scan(exact.m_strHeader[exact.m_nHeaders - 1],
+                 "Fitting(iX=0, iY=1):Power y=%lf * x^%lf 95C(%lf, %lf)", &A, &b, &eA, &eb),
+            4)
+      << exact.m_strHeader[exact.m_nHeaders - 1];
+  EXPECT_NEAR(A, 2.0, 1e-4);
+  EXPECT_NEAR(b, 1.5, 1e-4);
+  EXPECT_EQ(exact.m_Columns[2].m_strTitle, "*Fit");
+  EXPECT_NEAR(exact.m_ppData[2][49], y[49], 1e-3);
 
   // Calls that change nothing.
   struct Case {

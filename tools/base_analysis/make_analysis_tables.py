@@ -163,7 +163,7 @@ def histogram(f):
 
 def curve_fits(f):
     """Seeded synthetic data fitted by least_squares from the table's start values, with
-    one-sided t(0.95) half-widths; the straight line with a lag by linregress."""
+    two-sided 95 % (t(0.975)) half-widths; the straight line with a lag by linregress."""
     rng = np.random.default_rng(8)
     cases = []
     x = np.linspace(1.0, 20.0, 40)
@@ -194,7 +194,7 @@ def curve_fits(f):
         dof = x.size - len(p0)
         s2 = float(np.sum(r.fun ** 2)) / dof
         cov = np.linalg.inv(J.T @ J)
-        hw = stats.t.ppf(0.95, dof) * np.sqrt(s2 * np.diag(cov))
+        hw = stats.t.ppf(0.975, dof) * np.sqrt(s2 * np.diag(cov))
         line(f, model, x.size, cc if cc is not None else 0.0)
         line(f, *x)
         line(f, *y)

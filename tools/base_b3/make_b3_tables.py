@@ -164,7 +164,7 @@ def line_fits(f):
 
 
 def nonlin_fits(f):
-    """Nonlinear fits against least_squares: parameters, residual variance, 95 % one-sided
+    """Nonlinear fits against least_squares: parameters, residual variance, 95 % two-sided
     t half-widths from the Jacobian at the solution."""
     rng = np.random.default_rng(11)
     models = {
@@ -195,7 +195,7 @@ def nonlin_fits(f):
         dof = m - n
         s2 = float(np.sum(res.fun ** 2) / dof)
         cov = s2 * np.linalg.inv(J.T @ J)
-        t = stats.t.ppf(0.95, dof)
+        t = stats.t.ppf(0.975, dof)
         half = t * np.sqrt(np.diag(cov))
         f.write(f"{name} {m} {n}\n")
         line(f, *x)
