@@ -80,16 +80,94 @@ void RateColumns(KZ_MultiVarObj* t, const double T[], const double E[], int n, b
 
 const double kRateStart[6] = {0.02, 0.1, -6.0, 0.8, 3.0, 0.0};
 
+// Start of the rate fit over the k points (x, y) before Tk. The fixed vector (tc = 1.2 Tk)
+// lies far from most series: from it the fit ends at a degenerate point, or finds nothing,
+// and with Tk near the failure its tc lies after the failure. The log-periodic terms keep
+// their fixed start; c, alfa and tc are taken from the pure power-law rate
+// y = -c alfa s^(alfa - 1) / tc (a = b = 0) that best fits the data on a grid of exponents
+// and of failure times beyond the last point, c by linear least squares in the fit's own
+// residual (y tc + c alfa s^(alfa - 1)) / s. With too few points the fixed vector stays.
+void RateStart(const double* x, const double* y, int k, double Tk, double start[6]) {
+  std::copy(kRateStart, kRateStart + 6, start);
+  start[5] = 1.2 * Tk;
+  if (k < 6) return;
+  const double last = x[k - 1], span = last - x[0];
+  if (!(span > 0.0) || !(last > 0.0)) return;
+  double best = std::numeric_limits<double>::infinity();
+  for (int g = 0; g <= 60; ++g) {
+    // Margins beyond the last point from 1e-3 to 3 times the span, evenly in the log.
+    const double tc = last + span * 1e-3 * std::pow(3000.0, g / 60.0);
+    for (int a = 1; a <= 19; ++a) {
+      const double alpha = 0.05 * a;
+      double uu = 0.0, uv = 0.0, vv = 0.0;
+      for (int i = 0; i < k; ++i) {
+        const double si = (tc - x[i]) / tc;
+        const double u = alpha * std::pow(si, alpha - 2.0), v = y[i] * tc / si;
+        uu += u * u;
+        uv += u * v;
+        vv += v * v;
+      }
+      if (!(uu > 0.0)) continue;
+      const double c = -uv / uu, rss = vv - uv * uv / uu;
+      if (c < 0.0 && std::isfinite(rss) && rss < best) {
+        best = rss;
+        start[2] = c;
+        start[3] = alpha;
+        start[5] = tc;
+      }
+    }
+  }
+}
+
+// The power-law part of the rate law alone (a = b = 0): the rate -c alfa s^(alfa - 1) / tc,
+// s = (tc - t)/tc, for p = (c, alfa, tc), as observation minus model.
+void ResPowerRate(int m, int, float p[], float f[]) {
+  const double c = p[0], alpha = p[1], tc = p[2];
+  for (int i = 0; i < m; ++i) {
+    const double s = (tc - KZ_FitX[i]) / tc;
+    f[i] = s >= 1e-18 && tc > 0.0
+               ? static_cast<float>(KZ_FitY[i] + c * alpha * std::pow(s, alpha - 1.0) / tc)
+               : 1e10f;
+  }
+}
+
+// The rate fit over rows 0..k-1, in stages: the power-law part (c, alfa, tc) from the start
+// derived from the data, then the whole law from there. A series without log-periodic
+// oscillation does not determine a, b and omega (with a = b = 0 omega has no effect), so the
+// whole fit is refused on it: the power-law fit then stands for the law with a = b = 0
+// (omega 0, its half-widths and those of a and b 0). The fixed start is the last resort.
+// p receives the six parameters and their half-widths; false when every stage fails (p
+// then holds start values only).
+bool RateFit(const double* x, const double* y, int k, double Tk, double* p) {
+  double start[6];
+  RateStart(x, y, k, Tk, start);
+  double pl[6];
+  const double pls[3] = {start[2], start[3], start[5]};
+  // Fewer points than the law's parameters give no prediction, the reduced law's neither.
+  const bool power = k >= 6 && !std::isnan(RunFit(x, y, k, ResPowerRate, pl, pls, 3));
+  if (power) {
+    start[2] = pl[0];
+    start[3] = pl[1];
+    start[5] = pl[2];
+  }
+  if (!std::isnan(RunFit(x, y, k, KZ_ResLogPeriodicRate, p, start, 6))) return true;
+  if (power) {
+    const double v[12] = {0, 0, pl[0], pl[1], 0, pl[2], 0, 0, pl[3], pl[4], 0, pl[5]};
+    std::copy(v, v + 12, p);
+    return true;
+  }
+  std::copy(kRateStart, kRateStart + 6, start);
+  start[5] = 1.2 * Tk;
+  return !std::isnan(RunFit(x, y, k, KZ_ResLogPeriodicRate, p, start, 6));
+}
+
 // One noisy rate fit (steps shared by FitRGS and FitLogPeriodic); p receives the six
 // parameters and their half-widths. False when the fit failed: p then holds only the start.
 bool NoisyRateFit(KZ_MultiVarObj* t, KZ_Rand_Uni& noise, int n, int k, double Tk, double* p) {
   double** c = t->m_ppData.data();
   noise.Fill(c[4], n);
   for (int i = 0; i < n; ++i) c[3][i] = c[2][i] / c[1][i] + c[4][i];
-  double start[6];
-  std::copy(kRateStart, kRateStart + 6, start);
-  start[5] = 1.2 * Tk;
-  return !std::isnan(RunFit(c[0], c[3], k, KZ_ResLogPeriodicRate, p, start, 6));
+  return RateFit(c[0], c[3], k, Tk, p);
 }
 
 // Row `row` of the samples table: the number j of the Monte-Carlo sample and its result.
@@ -235,10 +313,8 @@ int KZ_PointProc_CPB::FitNGS(double T[], double E[], int n, double Tk, KZ_MultiV
   out->m_Columns[3].SetAll(n, 0.0, c[3][n - 1], "dE/dt/E", "", KZ_AXIS_Y);
 
   const int k = FirstAtOrAfter(T, n, Tk);
-  double start[6], p[12];
-  std::copy(kRateStart, kRateStart + 6, start);
-  start[5] = 1.2 * Tk;
-  const bool ok = !std::isnan(RunFit(c[0], c[3], k, KZ_ResLogPeriodicRate, p, start, 6));
+  double p[12];
+  const bool ok = RateFit(c[0], c[3], k, Tk, p);
   m_nFits = 1;
   m_nFailedFits = ok ? 0 : 1;
   out->m_strHeader[0] = plat::Format("Tk=%.2f", Tk);

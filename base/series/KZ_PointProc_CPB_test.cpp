@@ -207,6 +207,57 @@ TEST(TimeToFailure, SamplesAloneAndShortData) {
   EXPECT_EQ(kept.m_strHeader[0], "kept");
 }
 
+// An accelerating series on the time scale of an experiment: the rate dE/dt/E grows as
+// K (tc - t)^-0.6 towards tc = 5400 s (E = exp(-K (tc - t)^0.4 / 0.4)), from about 1e-4 /s
+// at t = 0, sampled every 10 s up to 5000 s. The failure time is found however far from the
+// fixed start vector the series lies.
+struct PowerRateCurve {
+  std::vector<double> T, E;
+  static constexpr double kTc = 5400.0;
+  PowerRateCurve() {
+    const double K = 1e-4 * std::pow(kTc, 0.6);
+    for (int i = 0; i <= 500; ++i) {
+      T.push_back(10.0 * i);
+      E.push_back(std::exp(-K * std::pow(kTc - T.back(), 0.4) / 0.4));
+    }
+  }
+};
+
+TEST(TimeToFailure, AcceleratingSeriesPredictsItsFailureTime) {
+  PowerRateCurve pc;
+  const int n = static_cast<int>(pc.T.size());
+  KZ_PointProc_CPB cpb;
+  KZ_MultiVarObj one;
+  ASSERT_EQ(cpb.FitNGS(pc.T.data(), pc.E.data(), n, 5000.0, &one), 6);
+  ASSERT_TRUE(cpb.EnoughFits()) << one.m_strHeader[1];
+  EXPECT_NEAR(After(one.m_strHeader[1], "tc"), PowerRateCurve::kTc, 0.02 * PowerRateCurve::kTc)
+      << one.m_strHeader[1];
+
+  // Monte-Carlo with noise of 5 % of the median rate: the truth lies within two standard
+  // deviations of the mean, and the spread is small against tc.
+  for (int run = 0; run < 2; ++run) {
+    KZ_MultiVarObj out;
+    if (run == 0)
+      cpb.FitRGS(pc.T.data(), pc.E.data(), n, 5000.0, &out, 20, -1.0f);
+    else
+      cpb.FitLogPeriodic(pc.T.data(), pc.E.data(), n, 5000.0, &out, 20,
+                         static_cast<float>(0.05 * 1e-4 * std::pow(5400.0 / 2700.0, 0.6)));
+    ASSERT_TRUE(cpb.EnoughFits()) << run << ": " << out.m_strHeader[1];
+    EXPECT_GE(cpb.m_nFits - cpb.m_nFailedFits, 18) << run;
+    KZ_MultiVarObj* s = run == 0 ? out.m_pSubTable.get() : &out;
+    const int good = s->m_Columns[6].m_nCount;
+    double mean = 0.0, var = 0.0;
+    for (int j = 0; j < good; ++j) mean += s->m_ppData[6][j] / good;
+    for (int j = 0; j < good; ++j) var += std::pow(s->m_ppData[6][j] - mean, 2) / (good - 1);
+    const double sd = std::sqrt(var);
+    EXPECT_LT(std::fabs(mean - PowerRateCurve::kTc), 2.0 * sd + 1e-9) << run << " " << mean;
+    EXPECT_LT(sd, 0.05 * PowerRateCurve::kTc) << run;
+    if (run == 0) {
+      EXPECT_NEAR(After(out.m_strHeader[1], "tc"), mean, 0.01) << out.m_strHeader[1];
+    }
+  }
+}
+
 // A fit that fails is no result: its start values never pass for a prediction, a curve
 // or a Monte-Carlo sample, and the header says how many fits failed.
 TEST(TimeToFailure, FailedFitsAreLeftOutAndCounted) {
