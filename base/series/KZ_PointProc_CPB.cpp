@@ -247,23 +247,32 @@ int KZ_PointProc_CPB::FitCurves(KZ_MultiVarObj* out) {
   double pa[6], pr[10], pn[10];
   const double va = RunFit(x, y, m, KZ_ResPowerLaw, pa, kAMR, 3);
   for (int i = 0; i < m; ++i) c[2][i] = Eval(KZ_PowerLawModel, x[i], pa, 3);
-  out->m_strHeader[1] = plat::Format("AMR: A=%.2f(%.2f), B=%.2f(%.2f), m=%.2f(%.2f), BIC=%.2f",
-                                     pa[0], pa[3], pa[1], pa[4], pa[2], pa[5], va);
+  out->m_strHeader[1] =
+      std::isnan(va) ? "AMR: no fit found"
+                     : plat::Format("AMR: A=%.2f(%.2f), B=%.2f(%.2f), m=%.2f(%.2f), BIC=%.2f",
+                                    pa[0], pa[3], pa[1], pa[4], pa[2], pa[5], va);
   const double vr = RunFit(x, y, m, KZ_ResLogPeriodic, pr, kRGS, 5);
   for (int i = 0; i < m; ++i) c[3][i] = Eval(KZ_LogPeriodicModel, x[i], pr, 5);
-  out->m_strHeader[2] = plat::Format(
-      "RGS: a1=%.2f(%.2f), a2=%.2f(%.2f), fai=%.2f(%.2f), alfa=%.2f(%.2f), omg=%.2f(%.2f), "
-      "BIC=%.2f",
-      pr[0], pr[5], pr[1], pr[6], pr[2], pr[7], pr[3], pr[8], pr[4], pr[9], vr);
+  out->m_strHeader[2] = std::isnan(vr) ? "RGS: no fit found"
+                                       : plat::Format(
+                                             "RGS: a1=%.2f(%.2f), a2=%.2f(%.2f), fai=%.2f(%.2f), "
+                                             "alfa=%.2f(%.2f), omg=%.2f(%.2f), "
+                                             "BIC=%.2f",
+                                             pr[0], pr[5], pr[1], pr[6], pr[2], pr[7], pr[3], pr[8],
+                                             pr[4], pr[9], vr);
   const double vn = RunFit(x, y, m, KZ_ResLogPeriodicC, pn, kNGS, 5);
   for (int i = 0; i < m; ++i) c[4][i] = Eval(KZ_LogPeriodicModelC, x[i], pn, 5);
-  out->m_strHeader[3] = plat::Format(
-      "Self-similar extrapolation of NGS: a=%.2f(%.2f), b=%.2f(%.2f), c=%.2f(%.2f), "
-      "alfa=%.2f(%.2f), omg=%.2f(%.2f), BIC=%.2f",
-      pn[0], pn[5], pn[1], pn[6], pn[2], pn[7], pn[3], pn[8], pn[4], pn[9], vn);
+  out->m_strHeader[3] =
+      std::isnan(vn)
+          ? "Self-similar extrapolation of NGS: no fit found"
+          : plat::Format(
+                "Self-similar extrapolation of NGS: a=%.2f(%.2f), b=%.2f(%.2f), c=%.2f(%.2f), "
+                "alfa=%.2f(%.2f), omg=%.2f(%.2f), BIC=%.2f",
+                pn[0], pn[5], pn[1], pn[6], pn[2], pn[7], pn[3], pn[8], pn[4], pn[9], vn);
   double ro, ero, fai, efai;
   Polar(pn[0], pn[1], pn[5], pn[6], &ro, &ero, &fai, &efai);
-  out->m_strHeader[4] = plat::Format(" Ro=%.2f(%.2f), Fai=%.2f(%.2f)", ro, ero, fai, efai);
+  out->m_strHeader[4] =
+      std::isnan(vn) ? "" : plat::Format(" Ro=%.2f(%.2f), Fai=%.2f(%.2f)", ro, ero, fai, efai);
   out->m_nHeaders = 5;
 
   out->m_nColumns = 5;
@@ -279,7 +288,7 @@ int KZ_PointProc_CPB::FitCurves(KZ_MultiVarObj* out) {
   for (int k = 5; k <= 7; ++k)
     for (int i = 0; i < m; ++i) {
       c[k][i] = -c[k][i];
-      if (k < 7) mx = std::max(mx, static_cast<float>(c[k][i]));
+      if (k == 5 || (k == 6 && !std::isnan(vn))) mx = std::max(mx, static_cast<float>(c[k][i]));
     }
   mx = KZ_NiceCeilF(mx);
   for (int k = 5; k <= 7; ++k) {
@@ -289,6 +298,16 @@ int KZ_PointProc_CPB::FitCurves(KZ_MultiVarObj* out) {
   }
   out->m_Columns[5].m_nAxisFlags = KZ_AXIS_Y;
   out->m_Columns[6].m_nAxisFlags = KZ_AXIS_Y;
+  // A refused fit left only its start values: its curve and the columns derived from it are
+  // not shown.
+  auto hide = [out](int k) {
+    out->m_Columns[k].m_nCount = 0;
+    out->m_Columns[k].m_nAxisFlags = 0;
+  };
+  if (std::isnan(va)) hide(2);
+  if (std::isnan(vr)) hide(3);
+  if (std::isnan(vn))
+    for (int k : {4, 6, 7}) hide(k);
   return 8;
 }
 
@@ -323,7 +342,8 @@ int KZ_PointProc_CPB::FitNGS(double T[], double E[], int n, double Tk, KZ_MultiV
     out->m_Columns[4].SetAll(0, 0.0, E[n - 1], "E.P.", "", 0);
     out->m_Columns[5].SetAll(0, -1.0, 1.0, "Eerr", "", 0);
     out->m_nColumns = 6;
-    out->m_strHeader[1] = "Self-similar extrapolation of NGS: no prediction, the fit did not converge";
+    out->m_strHeader[1] =
+        "Self-similar extrapolation of NGS: no prediction, the fit did not converge";
     out->m_nHeaders = 2;
     return 6;
   }

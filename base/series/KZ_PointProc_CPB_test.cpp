@@ -110,6 +110,36 @@ TEST(TimeToFailure, CurveColumnsAndDerivatives) {
   EXPECT_EQ(out.m_Columns[6].m_nAxisFlags, KZ_AXIS_Y);
 }
 
+// A law whose fit is refused shows no fitted curve, no derived column and no start values
+// with empty half-widths: its line says that no fit was found.
+TEST(TimeToFailure, RefusedCurveFitsSayNoFitFound) {
+  Curve cv(KZ_PowerLawModel, {1.0, -0.9, 0.35});
+  KZ_PointProc_CPB cpb;
+  KZ_MultiVarObj out;
+  // Three grid values: no degrees of freedom for any of the three laws.
+  cpb.NormalizedCurves(cv.T.data(), cv.E.data(), 200, 0.0, 100.0, 2.0, 5.0, "0.4,1,0.3", &out);
+  ASSERT_EQ(out.m_Columns[1].m_nCount, 3);
+  EXPECT_EQ(out.m_nHeaders, 5);
+  EXPECT_EQ(out.m_strHeader[1], "AMR: no fit found");
+  EXPECT_EQ(out.m_strHeader[2], "RGS: no fit found");
+  EXPECT_EQ(out.m_strHeader[3], "Self-similar extrapolation of NGS: no fit found");
+  EXPECT_EQ(out.m_strHeader[4], "");
+  EXPECT_EQ(out.m_nColumns, 8);
+  EXPECT_EQ(out.m_Columns[5].m_nCount, 3);  // the data's own slope stays
+  for (int k : {2, 3, 4, 6, 7}) {
+    EXPECT_EQ(out.m_Columns[k].m_nCount, 0) << k;
+    EXPECT_EQ(out.m_Columns[k].m_nAxisFlags, 0) << k;
+  }
+
+  // The laws that fit keep their results beside one that is refused.
+  KZ_MultiVarObj good;
+  Curve pw(KZ_PowerLawModel, {1.0, -0.9, 0.35});
+  cpb.NormalizedCurves(pw.T.data(), pw.E.data(), 200, 0.0, 100.0, 2.0, 5.0, "0.01,1,0.01", &good);
+  EXPECT_NEAR(After(good.m_strHeader[1], "m"), 0.35, 0.01) << good.m_strHeader[1];
+  for (int line = 1; line <= 4; ++line)
+    EXPECT_EQ(good.m_strHeader[line].find("nan"), std::string::npos) << good.m_strHeader[line];
+}
+
 // E(t) = F((tc - t)/tc) of the complex form, sampled every 0.1 up to t = 95.
 struct RateCurve {
   std::vector<double> T, E;
