@@ -42,8 +42,9 @@ void Polar(double a, double b, double sa, double sb, double* ro, double* ero, do
            double* efai) {
   *ro = std::sqrt(a * a + b * b);
   *ero = std::sqrt(sa * sa + sb * sb);
-  *fai = std::atan(a / b);
-  *efai = std::atan((sa + a) / (b - sb)) - *fai;
+  // Without log-periodic terms (a = b = 0) there is no phase: it is shown as 0.
+  *fai = a == 0.0 && b == 0.0 ? 0.0 : std::atan(a / b);
+  *efai = a == 0.0 && b == 0.0 ? 0.0 : std::atan((sa + a) / (b - sb)) - *fai;
 }
 
 int FirstAtOrAfter(const double T[], int n, double Tk) {
@@ -134,23 +135,37 @@ void ResPowerRate(int m, int, float p[], float f[]) {
 // The rate fit over rows 0..k-1, in stages: the power-law part (c, alfa, tc) from the start
 // derived from the data, then the whole law from there. A series without log-periodic
 // oscillation does not determine a, b and omega (with a = b = 0 omega has no effect), so the
-// whole fit is refused on it: the power-law fit then stands for the law with a = b = 0
-// (omega 0, its half-widths and those of a and b 0). The fixed start is the last resort.
+// whole fit is refused on it, and a whole fit that leaves 0 < alfa <= 1 or puts tc before
+// the last point predicts no failure: the power-law fit then stands for the law with
+// a = b = 0 (omega 0, its half-widths and those of a and b 0). The fixed start is the last
+// resort.
 // p receives the six parameters and their half-widths; false when every stage fails (p
 // then holds start values only).
 bool RateFit(const double* x, const double* y, int k, double Tk, double* p) {
   double start[6];
   RateStart(x, y, k, Tk, start);
+  // An accelerating rate with a finite E at failure needs 0 < alfa <= 1 and c < 0, and tc
+  // lies after the last point; the power-law fit keeps to these, so that it cannot run off
+  // along the valley where c grows without bound while alfa goes to zero.
+  bool power = false;
   double pl[6];
-  const double pls[3] = {start[2], start[3], start[5]};
-  // Fewer points than the law's parameters give no prediction, the reduced law's neither.
-  const bool power = k >= 6 && !std::isnan(RunFit(x, y, k, ResPowerRate, pl, pls, 3));
+  if (k >= 6) {  // fewer points than the law's parameters give no prediction
+    const double last = x[k - 1], span = last - x[0];
+    const double pls[3] = {start[2], start[3], start[5]};
+    const float lo[3] = {-1e6f, 1e-3f, static_cast<float>(last + 1e-6 * span)};
+    const float hi[3] = {0.0f, 1.0f, static_cast<float>(last + 10.0 * span)};
+    std::copy(pls, pls + 3, pl);
+    std::fill(pl + 3, pl + 6, kNaN);
+    power = KZ_Stati::NonlinFit(x, y, k, ResPowerRate, pl, 3, lo, hi) >= 0.0;
+  }
   if (power) {
     start[2] = pl[0];
     start[3] = pl[1];
     start[5] = pl[2];
   }
-  if (!std::isnan(RunFit(x, y, k, KZ_ResLogPeriodicRate, p, start, 6))) return true;
+  if (!std::isnan(RunFit(x, y, k, KZ_ResLogPeriodicRate, p, start, 6)) && p[3] > 0.0 &&
+      p[3] <= 1.0 && p[5] > x[k - 1])
+    return true;
   if (power) {
     const double v[12] = {0, 0, pl[0], pl[1], 0, pl[2], 0, 0, pl[3], pl[4], 0, pl[5]};
     std::copy(v, v + 12, p);

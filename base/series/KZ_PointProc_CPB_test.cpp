@@ -262,6 +262,8 @@ TEST(TimeToFailure, AcceleratingSeriesPredictsItsFailureTime) {
   ASSERT_TRUE(cpb.EnoughFits()) << one.m_strHeader[1];
   EXPECT_NEAR(After(one.m_strHeader[1], "tc"), PowerRateCurve::kTc, 0.02 * PowerRateCurve::kTc)
       << one.m_strHeader[1];
+  for (int line = 1; line <= 2; ++line)
+    EXPECT_EQ(one.m_strHeader[line].find("nan"), std::string::npos) << one.m_strHeader[line];
 
   // Monte-Carlo with noise of 5 % of the median rate: the truth lies within two standard
   // deviations of the mean, and the spread is small against tc.
