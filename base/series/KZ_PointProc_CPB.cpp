@@ -156,7 +156,9 @@ bool RateFit(const double* x, const double* y, int k, double Tk, double* p) {
     const float hi[3] = {0.0f, 1.0f, static_cast<float>(last + 10.0 * span)};
     std::copy(pls, pls + 3, pl);
     std::fill(pl + 3, pl + 6, kNaN);
-    power = KZ_Stati::NonlinFit(x, y, k, ResPowerRate, pl, 3, lo, hi) >= 0.0;
+    // c = 0 (its bound) is no rate at all, and from it the whole law has no slope in a, b,
+    // alfa and omega: the library would stop the run on its singular factor.
+    power = KZ_Stati::NonlinFit(x, y, k, ResPowerRate, pl, 3, lo, hi) >= 0.0 && pl[0] < 0.0;
   }
   if (power) {
     start[2] = pl[0];
