@@ -285,6 +285,12 @@ void CGridFun::PredictTTF(KZ_MultiVarObj* table, int uc) {
     fit.FitRGS(s.t.data(), s.E.data(), s.n, tk, table, nMC, e);
   else
     fit.FitLogPeriodic(s.t.data(), s.E.data(), s.n, tk, table, nMC, e);
+  // The fits that failed are left out of the result; say how many, and whether the rest
+  // make a prediction at all.
+  char note[160];
+  std::snprintf(note, sizeof note, "Prediction: %d of %d fits failed%s", fit.m_nFailedFits,
+                fit.m_nFits, fit.EnoughFits() ? "" : ", too few converged for a prediction");
+  plat::Ui().SetPaneText(0, note, true);
   const CAEHypo& h = *doc->m_pHypo;
   const std::tm W = WindowStart(*doc);
   char line[320];

@@ -887,6 +887,57 @@ TEST(WorkingSheetTTF, PredictionsTakeTheirPaths) {
   }
 }
 
+// The fits that fail are counted in status pane 0 and in the table's header; a result
+// that too few fits make is called no prediction in both.
+TEST(WorkingSheetTTF, PredictionsReportTheirFailedFits) {
+  Session& s = Open();
+  Use use(s);
+  KZ_MultiVarObj& t = *Doc(s).m_pSheet[0];
+  const struct {
+    const char* item;
+    const char* nmc;
+    const char* x;
+    int fits;
+  } cases[] = {
+      {"6: Prediction", "nMC=1", "x=0.2", 1},
+      {"6: Prediction", "nMC=6", "x=0.2", 6},
+      {"7: Prediction_UC", "nMC=6", "x=0.2", 6},
+      // Tk at the window's start: no rate points, so every fit fails.
+      {"6: Prediction", "nMC=6", "x=1", 6},
+      {"7: Prediction_UC", "nMC=6", "x=1", 6},
+      {"6: Prediction", "nMC=1", "x=1", 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.item) + " " + c.nmc + " " + c.x);
+    ChooseTTF(use, c.item);
+    use.Grid().SetCellText(1, 4, c.nmc);
+    use.Grid().SetCellText(3, 4, c.x);
+    ScriptedUi ui;
+    use.Notify(0, 1, SGN_BUTTON_CLICK);
+    ASSERT_FALSE(ui.PaneTexts().empty());
+    const std::string pane = ui.PaneTexts().back().text;
+    EXPECT_EQ(ui.PaneTexts().back().pane, 0);
+    int failed = -1, fits = -1;
+    ASSERT_EQ(std::sscanf(pane.c_str(), "Prediction: %d of %d fits failed", &failed, &fits), 2)
+        << pane;
+    EXPECT_EQ(fits, c.fits);
+    const bool none = pane.find(", too few converged for a prediction") != std::string::npos;
+    if (std::strcmp(c.x, "x=1") == 0) {
+      EXPECT_EQ(failed, c.fits);
+      EXPECT_TRUE(none);
+    }
+    std::string headers;
+    for (int i = 0; i < t.m_nHeaders; ++i) headers += t.m_strHeader[i] + "\n";
+    EXPECT_EQ(headers.find("no prediction") != std::string::npos, none && c.item[0] == '6')
+        << headers;
+    if (failed > 0 && c.fits > 1) {
+      char line[64];
+      std::snprintf(line, sizeof line, "Failed fits: %d of %d, left out", failed, fits);
+      EXPECT_NE(headers.find(line), std::string::npos) << headers;
+    }
+  }
+}
+
 // ---------------------------------------------------------------- File
 
 TEST(WorkingSheetFile, ResetFlagsFollowsTheArrivalsAndSkipsLockedRecords) {

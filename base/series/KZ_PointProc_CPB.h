@@ -15,6 +15,10 @@ class KZ_PointProc_CPB {
   std::string m_strTimeUnit;  // unit of the "Time" column of the Monte-Carlo tables
   std::string m_strText2;
   std::string m_strText3;
+  // The rate fits of the last FitNGS, FitRGS or FitLogPeriodic and how many of them failed
+  // (a failed fit is left out of the samples, the curves and the statistics).
+  int m_nFits = 0;
+  int m_nFailedFits = 0;
 
   KZ_PointProc_CPB() = default;
   virtual ~KZ_PointProc_CPB();
@@ -38,4 +42,8 @@ class KZ_PointProc_CPB {
   // The Monte-Carlo samples alone; the samples table's column count (7), or 0 when n < 2.
   int FitLogPeriodic(double T[], double E[], int n, double Tk, KZ_MultiVarObj* samples, int nMC,
                      float err);
+
+  // Whether enough rate fits of the last operation converged to stand for a prediction:
+  // the one fit of FitNGS, or at least two and at least half of the Monte-Carlo fits.
+  bool EnoughFits() const;
 };

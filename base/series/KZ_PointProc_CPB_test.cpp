@@ -110,6 +110,36 @@ TEST(TimeToFailure, CurveColumnsAndDerivatives) {
   EXPECT_EQ(out.m_Columns[6].m_nAxisFlags, KZ_AXIS_Y);
 }
 
+// A law whose fit is refused shows no fitted curve, no derived column and no start values
+// with empty half-widths: its line says that no fit was found.
+TEST(TimeToFailure, RefusedCurveFitsSayNoFitFound) {
+  Curve cv(KZ_PowerLawModel, {1.0, -0.9, 0.35});
+  KZ_PointProc_CPB cpb;
+  KZ_MultiVarObj out;
+  // Three grid values: no degrees of freedom for any of the three laws.
+  cpb.NormalizedCurves(cv.T.data(), cv.E.data(), 200, 0.0, 100.0, 2.0, 5.0, "0.4,1,0.3", &out);
+  ASSERT_EQ(out.m_Columns[1].m_nCount, 3);
+  EXPECT_EQ(out.m_nHeaders, 5);
+  EXPECT_EQ(out.m_strHeader[1], "AMR: no fit found");
+  EXPECT_EQ(out.m_strHeader[2], "RGS: no fit found");
+  EXPECT_EQ(out.m_strHeader[3], "Self-similar extrapolation of NGS: no fit found");
+  EXPECT_EQ(out.m_strHeader[4], "");
+  EXPECT_EQ(out.m_nColumns, 8);
+  EXPECT_EQ(out.m_Columns[5].m_nCount, 3);  // the data's own slope stays
+  for (int k : {2, 3, 4, 6, 7}) {
+    EXPECT_EQ(out.m_Columns[k].m_nCount, 0) << k;
+    EXPECT_EQ(out.m_Columns[k].m_nAxisFlags, 0) << k;
+  }
+
+  // The laws that fit keep their results beside one that is refused.
+  KZ_MultiVarObj good;
+  Curve pw(KZ_PowerLawModel, {1.0, -0.9, 0.35});
+  cpb.NormalizedCurves(pw.T.data(), pw.E.data(), 200, 0.0, 100.0, 2.0, 5.0, "0.01,1,0.01", &good);
+  EXPECT_NEAR(After(good.m_strHeader[1], "m"), 0.35, 0.01) << good.m_strHeader[1];
+  for (int line = 1; line <= 4; ++line)
+    EXPECT_EQ(good.m_strHeader[line].find("nan"), std::string::npos) << good.m_strHeader[line];
+}
+
 // E(t) = F((tc - t)/tc) of the complex form, sampled every 0.1 up to t = 95.
 struct RateCurve {
   std::vector<double> T, E;
@@ -194,19 +224,112 @@ TEST(TimeToFailure, SamplesAloneAndShortData) {
   EXPECT_EQ(samples.m_nHeaders, 1);
   EXPECT_NEAR(samples.m_ppData[6][1], RateCurve::kTc, 1.0);
 
-  // Fewer rate points than parameters: the start values stay and no half-width is shown.
+  // Tk after every sample: k = n - 1 (the rows before t = 90, as with Tk = 90 above).
   KZ_MultiVarObj out;
-  ASSERT_EQ(cpb.FitNGS(rc.T.data(), rc.E.data(), 951, 0.35, &out), 6);  // k = 4
-  EXPECT_NE(out.m_strHeader[1].find("tc=0.42(nan)"), std::string::npos) << out.m_strHeader[1];
-  // Tk after every sample: k = n - 1.
-  ASSERT_EQ(cpb.FitNGS(rc.T.data(), rc.E.data(), 951, 500.0, &out), 6);
-  EXPECT_NEAR(out.m_ppData[4][950], rc.E[950], 1e-12);
+  ASSERT_EQ(cpb.FitNGS(rc.T.data(), rc.E.data(), 901, 500.0, &out), 6);
+  EXPECT_EQ(out.m_strHeader[0], "Tk=500.00");
+  EXPECT_EQ(cpb.m_nFits, 1);
 
   KZ_MultiVarObj kept;
   kept.m_strHeader[0] = "kept";
   EXPECT_EQ(cpb.FitNGS(rc.T.data(), rc.E.data(), 1, 90.0, &kept), 0);
   EXPECT_EQ(cpb.FitRGS(rc.T.data(), rc.E.data(), 1, 90.0, &kept, 2, 0.0f), 0);
   EXPECT_EQ(kept.m_strHeader[0], "kept");
+}
+
+// An accelerating series on the time scale of an experiment: the rate dE/dt/E grows as
+// K (tc - t)^-0.6 towards tc = 5400 s (E = exp(-K (tc - t)^0.4 / 0.4)), from about 1e-4 /s
+// at t = 0, sampled every 10 s up to 5000 s. The failure time is found however far from the
+// fixed start vector the series lies.
+struct PowerRateCurve {
+  std::vector<double> T, E;
+  static constexpr double kTc = 5400.0;
+  PowerRateCurve() {
+    const double K = 1e-4 * std::pow(kTc, 0.6);
+    for (int i = 0; i <= 500; ++i) {
+      T.push_back(10.0 * i);
+      E.push_back(std::exp(-K * std::pow(kTc - T.back(), 0.4) / 0.4));
+    }
+  }
+};
+
+TEST(TimeToFailure, AcceleratingSeriesPredictsItsFailureTime) {
+  PowerRateCurve pc;
+  const int n = static_cast<int>(pc.T.size());
+  KZ_PointProc_CPB cpb;
+  KZ_MultiVarObj one;
+  ASSERT_EQ(cpb.FitNGS(pc.T.data(), pc.E.data(), n, 5000.0, &one), 6);
+  ASSERT_TRUE(cpb.EnoughFits()) << one.m_strHeader[1];
+  EXPECT_NEAR(After(one.m_strHeader[1], "tc"), PowerRateCurve::kTc, 0.02 * PowerRateCurve::kTc)
+      << one.m_strHeader[1];
+  for (int line = 1; line <= 2; ++line)
+    EXPECT_EQ(one.m_strHeader[line].find("nan"), std::string::npos) << one.m_strHeader[line];
+
+  // Monte-Carlo with noise of 5 % of the median rate: the truth lies within two standard
+  // deviations of the mean, and the spread is small against tc.
+  for (int run = 0; run < 2; ++run) {
+    KZ_MultiVarObj out;
+    if (run == 0)
+      cpb.FitRGS(pc.T.data(), pc.E.data(), n, 5000.0, &out, 20, -1.0f);
+    else
+      cpb.FitLogPeriodic(pc.T.data(), pc.E.data(), n, 5000.0, &out, 20,
+                         static_cast<float>(0.05 * 1e-4 * std::pow(5400.0 / 2700.0, 0.6)));
+    ASSERT_TRUE(cpb.EnoughFits()) << run << ": " << out.m_strHeader[1];
+    EXPECT_GE(cpb.m_nFits - cpb.m_nFailedFits, 18) << run;
+    KZ_MultiVarObj* s = run == 0 ? out.m_pSubTable.get() : &out;
+    const int good = s->m_Columns[6].m_nCount;
+    double mean = 0.0, var = 0.0;
+    for (int j = 0; j < good; ++j) mean += s->m_ppData[6][j] / good;
+    for (int j = 0; j < good; ++j) var += std::pow(s->m_ppData[6][j] - mean, 2) / (good - 1);
+    const double sd = std::sqrt(var);
+    EXPECT_LT(std::fabs(mean - PowerRateCurve::kTc), 2.0 * sd + 1e-9) << run << " " << mean;
+    EXPECT_LT(sd, 0.05 * PowerRateCurve::kTc) << run;
+    if (run == 0) {
+      EXPECT_NEAR(After(out.m_strHeader[1], "tc"), mean, 0.01) << out.m_strHeader[1];
+    }
+  }
+}
+
+// A fit that fails is no result: its start values never pass for a prediction, a curve
+// or a Monte-Carlo sample, and the header says how many fits failed.
+TEST(TimeToFailure, FailedFitsAreLeftOutAndCounted) {
+  RateCurve rc;
+  KZ_PointProc_CPB cpb;
+  // Tk = 0.35 leaves k = 4 rate points for six parameters: every fit fails.
+  KZ_MultiVarObj out;
+  ASSERT_EQ(cpb.FitNGS(rc.T.data(), rc.E.data(), 951, 0.35, &out), 6);
+  EXPECT_EQ(cpb.m_nFits, 1);
+  EXPECT_EQ(cpb.m_nFailedFits, 1);
+  EXPECT_FALSE(cpb.EnoughFits());
+  EXPECT_EQ(out.m_strHeader[1],
+            "Self-similar extrapolation of NGS: no prediction, the fit did not converge");
+  EXPECT_EQ(out.m_Columns[4].m_nCount, 0);  // no extrapolation from the start values
+  EXPECT_EQ(out.m_Columns[1].m_nCount, 951);
+
+  ASSERT_EQ(cpb.FitRGS(rc.T.data(), rc.E.data(), 951, 0.35, &out, 5, 0.0f), 10);
+  EXPECT_EQ(cpb.m_nFailedFits, 5);
+  EXPECT_EQ(out.m_strHeader[1],
+            "Self-similar extrapolation of RGS: no prediction, only 0 of 5 fits converged");
+  EXPECT_EQ(out.m_nHeaders, 3);
+  EXPECT_EQ(out.m_strHeader[2], "Failed fits: 5 of 5, left out");
+  for (int j = 0; j < 5; ++j) EXPECT_EQ(out.m_Columns[5 + j].m_nCount, 0) << j;
+  ASSERT_NE(out.m_pSubTable, nullptr);
+  EXPECT_EQ(out.m_pSubTable->m_Columns[6].m_nCount, 0);
+
+  KZ_MultiVarObj samples;
+  ASSERT_EQ(cpb.FitLogPeriodic(rc.T.data(), rc.E.data(), 951, 0.35, &samples, 4, 0.0f), 7);
+  EXPECT_EQ(cpb.m_nFailedFits, 4);
+  EXPECT_EQ(samples.m_Columns[0].m_nCount, 0);
+  EXPECT_EQ(samples.m_nHeaders, 2);
+  EXPECT_EQ(samples.m_strHeader[1], "Failed fits: 4 of 4, left out");
+
+  // Fits that all converge: no count line, and the statistics stand.
+  ASSERT_EQ(cpb.FitRGS(rc.T.data(), rc.E.data(), 951, 90.0, &out, 2, 0.0f), 7);
+  EXPECT_EQ(cpb.m_nFits, 2);
+  EXPECT_EQ(cpb.m_nFailedFits, 0);
+  EXPECT_TRUE(cpb.EnoughFits());
+  EXPECT_EQ(out.m_nHeaders, 2);
+  EXPECT_EQ(out.m_pSubTable->m_Columns[6].m_nCount, 2);
 }
 
 }  // namespace
