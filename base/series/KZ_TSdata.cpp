@@ -39,7 +39,7 @@ inline int Trunc(double v) {
 // A sparse curve takes every point at least 50 units from the last one taken. A crowded
 // one (several samples to a pixel column of the device) takes per column its first, lowest,
 // highest and last sample in their order: the line through them inks the pixels the line
-// through every sample does, and each sample costs a time, a value and two comparisons.
+// through every sample does.
 template <class Value>
 void DrawCurve(const KZ_TSdata& ts, plat::CDC* dc, int x0, int y0, int w, int h, double T,
                int channel, double t0, int first, int penWidth, COLORREF colour, Value value) {
@@ -68,35 +68,9 @@ void DrawCurve(const KZ_TSdata& ts, plat::CDC* dc, int x0, int y0, int w, int h,
       lastY = y;
     }
   } else {
-    // The run of samples [a, i) in device column c; lowest and highest value at l and u.
-    int a = begin, l = begin, u = begin, c = 0, lastX = 0;
-    float vl = 0, vu = 0;
-    auto take = [&](int k) { points.AddPoint(X(k), Y(static_cast<double>(value(k)))); };
-    auto flush = [&](int i) {
-      take(a);
-      if (l != a && l != i - 1 && l < u) take(l);
-      if (u != a && u != i - 1) take(u);
-      if (l != a && l != i - 1 && l > u) take(l);
-      if (i - 1 != a) take(i - 1);
-    };
-    for (int i = begin; i < end; ++i) {
-      const int x = X(i);
-      const float v = value(i);
-      if (i == begin || x != lastX) {
-        const int cx = column(x);
-        lastX = x;
-        if (i == begin || cx != c) {
-          if (i != begin) flush(i);
-          a = l = u = i;
-          vl = vu = v;
-          c = cx;
-          continue;
-        }
-      }
-      if (v < vl) vl = v, l = i;
-      if (v > vu) vu = v, u = i;
-    }
-    flush(end);
+    KZ_ColumnThinner thin(dc, &points);
+    for (int i = begin; i < end; ++i) thin.Add(X(i), Y(static_cast<double>(value(i))));
+    thin.Finish();
   }
   points.Draw(dc, PS_SOLID, penWidth, colour, true, false);
 }
