@@ -469,7 +469,7 @@ void CWaveView::OnLButtonUp(UINT flags, POINT point) {
 void CWaveView::ToggleNoiseMark(CTremviaDoc& doc) {
   CAEHypo& hypo = *doc.m_pHypo;
   CAEWave& wave = *doc.m_pWave;
-  TakeOwnRecord(doc, "");
+  doc.TakeRecordOfEvent("");
   if (hypo.m_Rec.nFlags & 0x20) {
     plat::AfxMessageBox("Locked event!");
     return;
@@ -484,7 +484,7 @@ void CWaveView::ToggleNoiseMark(CTremviaDoc& doc) {
 void CWaveView::Relocate(CTremviaDoc& doc, int releaseX) {
   CAEHypo& hypo = *doc.m_pHypo;
   CAEWave& wave = *doc.m_pWave;
-  TakeOwnRecord(doc, "");
+  doc.TakeRecordOfEvent("");
   if (hypo.m_Rec.nFlags & 0x20) {
     plat::AfxMessageBox("Locked event!");
     return;

@@ -196,12 +196,8 @@ class CWaveView : public KZ_View {
   // True (after "Locked event!") when the current record is locked.
   bool RefuseLocked(const CTremviaDoc& doc);
   // Writes the current record at the waveform's event index with the lock check; a record
-  // that is not the event's own is never written there (see TakeOwnRecord).
+  // that is not the event's own is never written there (see CTremviaDoc::TakeRecordOfEvent).
   void StoreRecord(CTremviaDoc& doc);
-  // Makes the current record the shown event's own before a command changes or writes it:
-  // once another page has moved the catalogue on, the record in memory is another event's.
-  // False when the event's own record had to be read again (said in status pane 0).
-  bool TakeOwnRecord(CTremviaDoc& doc, const char* outcome);
   // After a run over the event files: the record, title and page of the event the run
   // stands at, which the next command works on.
   void ShowCurrentEvent(CTremviaDoc& doc);

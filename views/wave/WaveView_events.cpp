@@ -108,10 +108,6 @@ bool CWaveView::RefuseLocked(const CTremviaDoc& doc) {
   return true;
 }
 
-bool CWaveView::TakeOwnRecord(CTremviaDoc& doc, const char* outcome) {
-  return doc.TakeRecordOfEvent(outcome);
-}
-
 void CWaveView::ShowCurrentEvent(CTremviaDoc& doc) {
   if (doc.m_pHypo->m_Rec.nIndex != doc.m_pWave->m_nEvent) doc.ReadRecordOfEvent();
   doc.m_Host.SetTitle(doc.m_pWave->m_strPath);
@@ -120,7 +116,7 @@ void CWaveView::ShowCurrentEvent(CTremviaDoc& doc) {
 }
 
 void CWaveView::StoreRecord(CTremviaDoc& doc) {
-  if (!TakeOwnRecord(doc, "; nothing stored")) {
+  if (!doc.TakeRecordOfEvent("; nothing stored")) {
     plat::MessageBeep(MB_ICONEXCLAMATION);
     return;
   }
@@ -134,7 +130,7 @@ void CWaveView::StoreRecord(CTremviaDoc& doc) {
 void CWaveView::OnPickup() {
   CTremviaDoc* doc = GetData();
   if (!HaveWave(doc)) return;
-  TakeOwnRecord(*doc, "");
+  doc->TakeRecordOfEvent("");
   if (RefuseLocked(*doc)) return;
   doc->ProcessCurrentEvent(1, m_bStore != 0, 0, 0, 0, 0);
 }
@@ -142,7 +138,7 @@ void CWaveView::OnPickup() {
 void CWaveView::OnLocate() {
   CTremviaDoc* doc = GetData();
   if (!HaveWave(doc)) return;
-  TakeOwnRecord(*doc, "");
+  doc->TakeRecordOfEvent("");
   if (RefuseLocked(*doc)) return;
   doc->ProcessCurrentEvent(2, false, 0, 0, 0, 0);
   if (m_bStore) StoreRecord(*doc);
@@ -157,7 +153,7 @@ void CWaveView::OnLock() {
   CTremviaDoc* doc = GetData();
   if (!HaveSensors(doc)) return;
   // The page locks the event it shows.
-  if (HaveWave(doc)) TakeOwnRecord(*doc, "");
+  if (HaveWave(doc)) doc->TakeRecordOfEvent("");
   AEHRecord& rec = doc->m_pHypo->m_Rec;
   rec.nFlags ^= AEH_FLAG_LOCKED;
   if (!doc->m_pHypo->PutAEH(rec.nIndex, false))
@@ -167,7 +163,7 @@ void CWaveView::OnLock() {
 void CWaveView::OnEMMark() {
   CTremviaDoc* doc = GetData();
   if (!HaveWave(doc)) return;
-  TakeOwnRecord(*doc, "");
+  doc->TakeRecordOfEvent("");
   doc->m_pHypo->m_Rec.nFlags ^= AEH_FLAG_EM;
   StoreRecord(*doc);
 }
@@ -175,7 +171,7 @@ void CWaveView::OnEMMark() {
 void CWaveView::OnMarkNoise() {
   CTremviaDoc* doc = GetData();
   if (!HaveWave(doc)) return;
-  TakeOwnRecord(*doc, "");
+  doc->TakeRecordOfEvent("");
   AEWHeader& header = *doc->m_pWave->m_pHeader;
   header.nStatus = header.nStatus == -1 ? 0 : -1;
   const bool marked = header.nStatus == -1;
@@ -340,7 +336,7 @@ void CWaveView::OnAutoLoad() {
   // message box per event.
   doc->BeginSaveBatch();
   if (m_bLocateOnLoad) {
-    TakeOwnRecord(*doc, "");
+    doc->TakeRecordOfEvent("");
     const CAEHypo& h = *doc->m_pHypo;
     doc->ProcessCurrentEvent(3, m_bStore != 0, h.m_nPickStart, h.m_nPickStart + h.m_nPickLength, 0,
                              m_bCheckWave);
